@@ -1,0 +1,93 @@
+#include "platform/names.h"
+
+namespace orvane {
+namespace {
+
+constexpr size_t kExpandBuffer = 1024;
+
+struct RootName {
+  const wchar_t* name;
+  HKEY key;
+};
+constexpr RootName kRoots[] = {
+    {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+    {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+    {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+    {L"HKEY_USERS", HKEY_USERS},
+};
+
+struct TypeName {
+  const wchar_t* name;
+  DWORD type;
+};
+constexpr TypeName kTypes[] = {
+    {L"REG_SZ", REG_SZ},
+    {L"REG_EXPAND_SZ", REG_EXPAND_SZ},
+    {L"REG_DWORD", REG_DWORD},
+};
+
+}  // namespace
+
+HKEY RootKeyFromName(const std::wstring& name) {
+  for (const auto& r : kRoots)
+    if (name == r.name) return r.key;
+  return HKEY_LOCAL_MACHINE;
+}
+
+std::wstring RootKeyName(HKEY root) {
+  for (const auto& r : kRoots)
+    if (root == r.key) return r.name;
+  return L"";
+}
+
+DWORD ValueTypeFromName(const std::wstring& name) {
+  for (const auto& t : kTypes)
+    if (name == t.name) return t.type;
+  return REG_SZ;
+}
+
+std::wstring ValueTypeName(DWORD type) {
+  for (const auto& t : kTypes)
+    if (type == t.type) return t.name;
+  return L"REG_SZ";
+}
+
+std::wstring ExpandEnvironment(Platform& platform, const std::wstring& text) {
+  std::wstring expanded = platform.ExpandEnvironmentStrings(text);
+  // The buffer holds 1023 characters and the terminator.
+  if (expanded.size() >= kExpandBuffer) return L"";
+  return expanded;
+}
+
+std::wstring ProgramFolder(Platform& platform) {
+  std::wstring module = platform.ModuleFileName();
+  if (module.size() >= static_cast<size_t>(MAX_PATH)) module.resize(MAX_PATH - 1);
+  size_t slash = module.rfind(L'\\');
+  return slash == std::wstring::npos ? module : module.substr(0, slash);
+}
+
+std::wstring FileNameOfPath(const std::wstring& path) {
+  size_t slash = path.rfind(L'\\');
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+bool FileExists(Platform& platform, const std::wstring& path_or_pattern) {
+  FindData first;
+  return platform.FindFirst(path_or_pattern, &first) != nullptr;
+}
+
+std::vector<std::wstring> SplitString(const std::wstring& text,
+                                      const std::wstring& separator) {
+  std::vector<std::wstring> pieces;
+  if (separator.empty()) return pieces;
+  size_t pos = 0;
+  for (;;) {
+    size_t found = text.find(separator, pos);
+    if (found == std::wstring::npos) break;
+    pieces.push_back(text.substr(pos, found - pos));
+    pos = found + separator.size();
+  }
+  return pieces;
+}
+
+}  // namespace orvane

@@ -1,0 +1,38 @@
+// Value-level helpers over the platform: names of roots and types as the
+// program's text files write them, environment expansion, path pieces,
+// existence tests and string splitting. None of them throws or keeps state.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace orvane {
+
+// Exact, case-sensitive match of the four long root names; anything else gives
+// HKEY_LOCAL_MACHINE.
+HKEY RootKeyFromName(const std::wstring& name);
+// The long name of a predefined root; "" for any other handle.
+std::wstring RootKeyName(HKEY root);
+// "REG_SZ" 1, "REG_EXPAND_SZ" 2, "REG_DWORD" 4; any other name gives 1.
+DWORD ValueTypeFromName(const std::wstring& name);
+// The inverse; any other number gives "REG_SZ".
+std::wstring ValueTypeName(DWORD type);
+
+// Expands %NAME% references as into a 1024-character buffer. A result that
+// does not fit gives "" (so an overlong text is never judged as a path).
+std::wstring ExpandEnvironment(Platform& platform, const std::wstring& text);
+// The running program's folder, without a trailing backslash.
+std::wstring ProgramFolder(Platform& platform);
+// Everything after the last backslash; the whole text when there is none.
+std::wstring FileNameOfPath(const std::wstring& path);
+// True when a directory search on the argument finds at least one entry, so
+// wildcards work and an existing folder counts.
+bool FileExists(Platform& platform, const std::wstring& path_or_pattern);
+// The pieces before each occurrence of separator; the text after the last one
+// is dropped. An empty separator gives no pieces.
+std::vector<std::wstring> SplitString(const std::wstring& text,
+                                      const std::wstring& separator);
+
+}  // namespace orvane

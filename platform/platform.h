@@ -1,0 +1,155 @@
+// The one door to the operating system. Everything above platform/ reaches the
+// registry, the files, the environment and the shell only through a Platform
+// that it is handed (never a global), so tests can build one over a temporary
+// machine and a Win32 implementation can be added without touching the core.
+//
+// Text is std::wstring holding UTF-16 code units, one unit per element on every
+// host (see text.h). Paths are Windows paths ("C:\users\..."); only an
+// implementation turns them into host paths.
+//
+// Every operation may be called from any thread. Failures are return values:
+// registry primitives return Win32 error codes, file operations return false or
+// an invalid value and leave the reason in the per-thread LastError().
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/win32_types.h"
+
+namespace orvane {
+
+// A plain outcome with the text a user should read when it failed.
+struct Status {
+  bool ok = true;
+  std::wstring message;
+
+  static Status Ok() { return {}; }
+  static Status Error(std::wstring text) { return {false, std::move(text)}; }
+  explicit operator bool() const { return ok; }
+};
+
+// One entry of a directory search (WIN32_FIND_DATAW reduced to what we use).
+struct FindData {
+  std::wstring name;  // the entry's own name, no folder
+  DWORD attributes = 0;
+  uint64_t size = 0;
+  uint64_t last_write = 0;  // FILETIME: 100 ns ticks since 1601-01-01 UTC
+};
+
+// An open directory search; Next() gives the following entry, false at the end.
+class FileSearch {
+ public:
+  virtual ~FileSearch() = default;
+  virtual bool Next(FindData* entry) = 0;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // ---- Registry primitives (RegOpenKeyExW and friends). -------------------
+  // Handles are valid until CloseKey; the predefined roots need no opening and
+  // closing them is a no-op. Names compare case-insensitively. Link keys are
+  // followed when a path is opened but never listed by EnumKey, so a recursive
+  // walk cannot enter them.
+
+  // Opens root\sub_key ("" opens the root itself). access: KEY_READ,
+  // KEY_WRITE, optionally with KEY_WOW64_64KEY.
+  virtual LONG OpenKey(HKEY root, const std::wstring& sub_key, DWORD access,
+                       HKEY* result) = 0;
+  // Opens or creates root\sub_key, creating every missing key on the way.
+  virtual LONG CreateKey(HKEY root, const std::wstring& sub_key,
+                         HKEY* result) = 0;
+  virtual LONG CloseKey(HKEY key) = 0;
+  virtual LONG QueryInfoKey(HKEY key, DWORD* sub_keys, DWORD* values) = 0;
+  // Subkey name by index from 0; ERROR_NO_MORE_ITEMS past the end,
+  // ERROR_MORE_DATA when the name is longer than max_name characters.
+  virtual LONG EnumKey(HKEY key, DWORD index, std::wstring* name,
+                       DWORD max_name = 255) = 0;
+  // Value by index from 0 (name, type and data). ERROR_MORE_DATA when the name
+  // exceeds max_name characters or the data exceeds max_data bytes; then
+  // nothing is returned.
+  virtual LONG EnumValue(HKEY key, DWORD index, std::wstring* name, DWORD* type,
+                         std::string* data, DWORD max_name = 16383,
+                         DWORD max_data = 0xFFFFFFFFu) = 0;
+  // One value's type and data; "" names the default value. ERROR_MORE_DATA
+  // when the data exceeds max_data bytes (type is still set).
+  virtual LONG QueryValue(HKEY key, const std::wstring& name, DWORD* type,
+                          std::string* data, DWORD max_data = 0xFFFFFFFFu) = 0;
+  virtual LONG SetValue(HKEY key, const std::wstring& name, DWORD type,
+                        const std::string& data) = 0;
+  virtual LONG DeleteValue(HKEY key, const std::wstring& name) = 0;
+  // Deletes key\sub_key, which must have no subkeys (ERROR_ACCESS_DENIED
+  // otherwise, as Windows answers).
+  virtual LONG DeleteKey(HKEY key, const std::wstring& sub_key) = 0;
+
+  // Makes registry changes durable. Implementations that write through on
+  // every call return Ok; others save what changed, atomically.
+  virtual Status Flush() = 0;
+  // Ok when the machine may be changed now; otherwise the reason (for
+  // example another program holds the registry). Reads work either way.
+  virtual Status CheckWritable() = 0;
+
+  // ---- Files. -------------------------------------------------------------
+  // FindFirstFileW: pattern is a folder plus a last component that may hold
+  // Windows wildcards (* and ?, "*.*" matching every name). Returns null with
+  // LastError() set when nothing matches.
+  virtual std::unique_ptr<FileSearch> FindFirst(const std::wstring& pattern,
+                                                FindData* first) = 0;
+  // GetFileAttributesW: INVALID_FILE_ATTRIBUTES when the path does not exist.
+  // A link has FILE_ATTRIBUTE_REPARSE_POINT.
+  virtual DWORD GetFileAttributes(const std::wstring& path) = 0;
+  // Only FILE_ATTRIBUTE_READONLY has an effect on every host.
+  virtual bool SetFileAttributes(const std::wstring& path, DWORD attributes) = 0;
+  // Fails for folders and read-only files. A link is removed, never its target.
+  virtual bool DeleteFile(const std::wstring& path) = 0;
+  virtual bool CopyFile(const std::wstring& from, const std::wstring& to,
+                        bool fail_if_exists) = 0;
+  // MoveFileExW; replace_existing as MOVEFILE_REPLACE_EXISTING.
+  virtual bool MoveFile(const std::wstring& from, const std::wstring& to,
+                        bool replace_existing) = 0;
+  // The parent must exist; ERROR_ALREADY_EXISTS when the folder does.
+  virtual bool CreateDirectory(const std::wstring& path) = 0;
+  // Removes an empty folder (or a link to one, leaving its target alone).
+  virtual bool RemoveDirectory(const std::wstring& path) = 0;
+  // Whole-file read and atomic whole-file write (temporary file beside the
+  // target, flush, rename): a crash leaves the old or the new file, never half.
+  virtual bool ReadFile(const std::wstring& path, std::string* bytes) = 0;
+  virtual bool WriteFileAtomic(const std::wstring& path,
+                               const std::string& bytes) = 0;
+  // The path as the host's own file calls take it (for libraries such as
+  // SQLite that open files themselves); "" when it names nothing reachable.
+  virtual std::string NativePath(const std::wstring& path) = 0;
+
+  // ---- Environment, folders, profile files. --------------------------------
+  // GetTempPathW: the temporary folder with a trailing backslash.
+  virtual std::wstring TempPath() = 0;
+  // GetModuleFileNameW of the running program.
+  virtual std::wstring ModuleFileName() = 0;
+  // ExpandEnvironmentStringsW without a buffer limit: undefined variables and
+  // lone percent signs stay as they are.
+  virtual std::wstring ExpandEnvironmentStrings(const std::wstring& text) = 0;
+  // The variable's value, "" when undefined.
+  virtual std::wstring GetEnvironmentVariable(const std::wstring& name) = 0;
+  // SHGetFolderPathW for a CSIDL, "" for unknown or virtual folders.
+  virtual std::wstring SpecialFolder(int csidl) = 0;
+  // GetPrivateProfileStringW / WritePrivateProfileStringW on an ini file.
+  virtual std::wstring ReadProfileString(const std::wstring& file,
+                                         const std::wstring& section,
+                                         const std::wstring& key,
+                                         const std::wstring& fallback) = 0;
+  virtual bool WriteProfileString(const std::wstring& file,
+                                  const std::wstring& section,
+                                  const std::wstring& key,
+                                  const std::wstring& value) = 0;
+};
+
+// The reason the calling thread's last failed file operation failed (Win32
+// code), as GetLastError gives it.
+DWORD LastError();
+void SetLastError(DWORD code);
+
+}  // namespace orvane

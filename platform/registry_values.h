@@ -1,0 +1,35 @@
+// Value-level registry operations with fixed defaults. They never fail
+// loudly: a missing key or value, or a failed call, gives the stated default.
+// Safe from any thread.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace orvane {
+
+// The value's data as text whatever its type; data over 1024 bytes reads as
+// "" (the query buffer holds 512 characters).
+std::wstring ReadRegistryString(Platform& p, HKEY root, const std::wstring& sub_key,
+                                const std::wstring& value_name);
+// Four bytes under HKEY_LOCAL_MACHINE; 0xFFFFFFFF when missing or failed.
+DWORD ReadRegistryDword(Platform& p, const std::wstring& sub_key, const std::wstring& value_name);
+// Opens the key for writing, or creates it; stores REG_SZ with its NUL.
+bool WriteRegistryString(Platform& p, HKEY root, const std::wstring& sub_key,
+                         const std::wstring& value_name, const std::wstring& text);
+bool WriteRegistryDword(Platform& p, HKEY root, const std::wstring& sub_key,
+                        const std::wstring& value_name, DWORD value);
+// Deletes the value; when the open or the deletion fails, tries again in the
+// 64-bit view. True if either attempt deleted it.
+bool DeleteRegistryValue(Platform& p, HKEY root, const std::wstring& sub_key,
+                         const std::wstring& value_name);
+// "<b>[name]</b>, data\r\n" per readable value, in enumeration order.
+std::wstring ListRegistryValues(Platform& p, HKEY root, const std::wstring& sub_key);
+// "name\r\n" per subkey of HKEY_LOCAL_MACHINE\sub_key, in enumeration order.
+std::wstring ListRegistrySubkeys(Platform& p, const std::wstring& sub_key);
+
+// The text of string data: UTF-16 units up to the first NUL.
+std::wstring RegistryDataAsText(const std::string& data);
+
+}  // namespace orvane

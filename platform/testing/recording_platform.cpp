@@ -1,0 +1,102 @@
+#include "platform/testing/recording_platform.h"
+
+#include "platform/text.h"
+
+namespace orvane::testing {
+
+std::vector<std::wstring> RecordingPlatform::changes() const {
+  std::lock_guard lock(mutex_);
+  return changes_;
+}
+
+void RecordingPlatform::ClearChanges() {
+  std::lock_guard lock(mutex_);
+  changes_.clear();
+}
+
+void RecordingPlatform::Record(std::wstring what) {
+  std::lock_guard lock(mutex_);
+  changes_.push_back(std::move(what));
+}
+
+LONG RecordingPlatform::OpenKey(HKEY root, const std::wstring& sub_key, DWORD access, HKEY* result) {
+  if (!hidden_prefix_.empty() && !(access & KEY_WOW64_64KEY) && sub_key.size() >= hidden_prefix_.size() &&
+      EqualsNoCase(std::wstring_view(sub_key).substr(0, hidden_prefix_.size()), hidden_prefix_))
+    return ERROR_FILE_NOT_FOUND;
+  return inner_.OpenKey(root, sub_key, access, result);
+}
+
+LONG RecordingPlatform::CreateKey(HKEY root, const std::wstring& sub_key, HKEY* result) {
+  LONG rc = inner_.CreateKey(root, sub_key, result);
+  if (rc == ERROR_SUCCESS) Record(L"CreateKey " + sub_key);
+  return rc;
+}
+
+LONG RecordingPlatform::SetValue(HKEY key, const std::wstring& name, DWORD type, const std::string& data) {
+  LONG rc = inner_.SetValue(key, name, type, data);
+  if (rc == ERROR_SUCCESS) Record(L"SetValue " + name);
+  return rc;
+}
+
+LONG RecordingPlatform::DeleteValue(HKEY key, const std::wstring& name) {
+  LONG rc = inner_.DeleteValue(key, name);
+  if (rc == ERROR_SUCCESS) Record(L"DeleteValue " + name);
+  return rc;
+}
+
+LONG RecordingPlatform::DeleteKey(HKEY key, const std::wstring& sub_key) {
+  LONG rc = inner_.DeleteKey(key, sub_key);
+  if (rc == ERROR_SUCCESS) Record(L"DeleteKey " + sub_key);
+  return rc;
+}
+
+bool RecordingPlatform::SetFileAttributes(const std::wstring& path, DWORD attributes) {
+  bool ok = inner_.SetFileAttributes(path, attributes);
+  if (ok) Record(L"SetFileAttributes " + path);
+  return ok;
+}
+
+bool RecordingPlatform::DeleteFile(const std::wstring& path) {
+  bool ok = inner_.DeleteFile(path);
+  if (ok) Record(L"DeleteFile " + path);
+  return ok;
+}
+
+bool RecordingPlatform::CopyFile(const std::wstring& from, const std::wstring& to, bool fail_if_exists) {
+  bool ok = inner_.CopyFile(from, to, fail_if_exists);
+  if (ok) Record(L"CopyFile " + to);
+  return ok;
+}
+
+bool RecordingPlatform::MoveFile(const std::wstring& from, const std::wstring& to, bool replace_existing) {
+  bool ok = inner_.MoveFile(from, to, replace_existing);
+  if (ok) Record(L"MoveFile " + from + L" -> " + to);
+  return ok;
+}
+
+bool RecordingPlatform::CreateDirectory(const std::wstring& path) {
+  bool ok = inner_.CreateDirectory(path);
+  if (ok) Record(L"CreateDirectory " + path);
+  return ok;
+}
+
+bool RecordingPlatform::RemoveDirectory(const std::wstring& path) {
+  bool ok = inner_.RemoveDirectory(path);
+  if (ok) Record(L"RemoveDirectory " + path);
+  return ok;
+}
+
+bool RecordingPlatform::WriteFileAtomic(const std::wstring& path, const std::string& bytes) {
+  bool ok = inner_.WriteFileAtomic(path, bytes);
+  if (ok) Record(L"WriteFile " + path);
+  return ok;
+}
+
+bool RecordingPlatform::WriteProfileString(const std::wstring& file, const std::wstring& section,
+                                           const std::wstring& key, const std::wstring& value) {
+  bool ok = inner_.WriteProfileString(file, section, key, value);
+  if (ok) Record(L"WriteProfileString " + file);
+  return ok;
+}
+
+}  // namespace orvane::testing

@@ -1,0 +1,60 @@
+// A Wine prefix built from code in a temporary folder, for tests: hives with
+// the keys and values a test names, files, folders and links on drive C:.
+// The folder is removed when the object goes.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/wine/hive.h"
+#include "platform/wine/wine_platform.h"
+
+namespace orvane::testing {
+
+class TempPrefix {
+ public:
+  // The user's profile is C:\users\<user>.
+  explicit TempPrefix(std::string user = "tester");
+  ~TempPrefix();
+  TempPrefix(const TempPrefix&) = delete;
+  TempPrefix& operator=(const TempPrefix&) = delete;
+
+  const std::string& dir() const { return dir_; }
+  const std::string& user() const { return user_; }
+
+  // Registry contents, written to the hive files by Write() or Open().
+  // root is HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT or
+  // HKEY_USERS (then key starts with ".Default\").
+  TempPrefix& Key(HKEY root, const std::wstring& key);
+  TempPrefix& Value(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type,
+                    std::string data);
+  TempPrefix& String(HKEY root, const std::wstring& key, const std::wstring& name,
+                     const std::wstring& text, DWORD type = REG_SZ);
+  TempPrefix& Dword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD value);
+
+  // Files on the drives, by Windows path (parents are created).
+  TempPrefix& File(const std::wstring& path, const std::string& content = "");
+  TempPrefix& Folder(const std::wstring& path);
+  // A host symlink at path pointing at target (a host path).
+  TempPrefix& Link(const std::wstring& path, const std::string& host_target);
+
+  // The host path of a Windows path on C: (no case folding: as created).
+  std::string HostPath(const std::wstring& path) const;
+
+  // Writes the hive files as they stand now.
+  void Write();
+  // Writes the hives and opens a platform over the prefix.
+  std::unique_ptr<wine::WinePlatform> Open();
+
+ private:
+  wine::HiveKey* KeyOf(HKEY root, const std::wstring& key);
+
+  std::string dir_;
+  std::string user_;
+  wine::Hive system_, user_hive_, default_;
+};
+
+// Builds a UTF-16LE, NUL-terminated string value's data.
+std::string StringData(const std::wstring& text);
+
+}  // namespace orvane::testing

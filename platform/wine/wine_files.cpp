@@ -1,0 +1,424 @@
+// Files of a prefix. Windows paths resolve through dosdevices/<letter>: and
+// then component by component, case-insensitively. Links are reported as
+// reparse points; deleting one removes the link, never what it points at.
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "platform/text.h"
+#include "platform/wine/wine_platform.h"
+
+namespace orvane::wine {
+namespace {
+
+constexpr wchar_t kProgramFolder[] = L"C:\\Program Files\\Orvane";
+
+DWORD ErrnoToWin32(int e) {
+  switch (e) {
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EISDIR: return ERROR_ACCESS_DENIED;
+    case EEXIST: return ERROR_ALREADY_EXISTS;
+    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
+    case EROFS: return ERROR_WRITE_PROTECT;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case ENAMETOOLONG: return ERROR_INVALID_NAME;
+    default: return ERROR_GEN_FAILURE;
+  }
+}
+
+bool Fail(int e) {
+  SetLastError(ErrnoToWin32(e));
+  return false;
+}
+
+uint64_t ToFileTime(const struct timespec& ts) {
+  return kTicks1601To1970 + static_cast<uint64_t>(ts.tv_sec) * 10000000 + ts.tv_nsec / 100;
+}
+
+DWORD AttributesOf(const std::string& host, const std::string& name, struct stat* out) {
+  struct stat st;
+  if (lstat(host.c_str(), &st) != 0) return INVALID_FILE_ATTRIBUTES;
+  DWORD a = 0;
+  if (S_ISLNK(st.st_mode)) {
+    a |= FILE_ATTRIBUTE_REPARSE_POINT;
+    struct stat target;
+    if (stat(host.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) a |= FILE_ATTRIBUTE_DIRECTORY;
+  } else if (S_ISDIR(st.st_mode)) {
+    a |= FILE_ATTRIBUTE_DIRECTORY;
+  } else {
+    a |= FILE_ATTRIBUTE_ARCHIVE;
+    if (!(st.st_mode & S_IWUSR)) a |= FILE_ATTRIBUTE_READONLY;
+  }
+  if (!name.empty() && name[0] == '.' && name != "." && name != "..") a |= FILE_ATTRIBUTE_HIDDEN;
+  if (out) *out = st;
+  return a;
+}
+
+bool HasWildcards(const std::wstring& s) { return s.find_first_of(L"*?") != std::wstring::npos; }
+
+// Windows wildcard match, case-insensitive: "*" any run, "?" one character
+// (or none at the end of the name), "*.*" every name, a trailing "." matches
+// names without an extension.
+bool MatchMask(std::wstring_view mask, std::wstring_view name) {
+  if (mask == L"*.*" || mask == L"*") return true;
+  if (mask.size() >= 2 && mask.back() == L'.' && mask[mask.size() - 2] == L'*' &&
+      mask.find_first_of(L"*?") == mask.size() - 2) {
+    // "x*." : no dot in the name.
+    if (name.find(L'.') != std::wstring_view::npos) return false;
+    mask.remove_suffix(1);
+  }
+  size_t m = 0, n = 0, star = std::wstring_view::npos, mark = 0;
+  while (n < name.size()) {
+    if (m < mask.size() && (mask[m] == L'?' || FoldCase(mask[m]) == FoldCase(name[n]))) {
+      ++m;
+      ++n;
+    } else if (m < mask.size() && mask[m] == L'*') {
+      star = m++;
+      mark = n;
+    } else if (star != std::wstring_view::npos) {
+      m = star + 1;
+      n = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (m < mask.size() && (mask[m] == L'*' || mask[m] == L'?' || (mask[m] == L'.' && m + 1 == mask.size())))
+    ++m;
+  return m == mask.size();
+}
+
+class ListSearch : public FileSearch {
+ public:
+  explicit ListSearch(std::vector<FindData> entries) : entries_(std::move(entries)) {}
+  bool Next(FindData* entry) override {
+    if (next_ >= entries_.size()) {
+      SetLastError(ERROR_NO_MORE_ITEMS);
+      return false;
+    }
+    *entry = entries_[next_++];
+    return true;
+  }
+
+ private:
+  std::vector<FindData> entries_;
+  size_t next_ = 1;  // the first went out with FindFirst
+};
+
+bool CopyContents(const std::string& from, const std::string& to) {
+  int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return Fail(errno);
+  struct stat st;
+  fstat(in, &st);
+  std::string tmp = to + ".orvane-" + std::to_string(getpid()) + ".tmp";
+  int out = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777);
+  if (out < 0) {
+    int e = errno;
+    close(in);
+    return Fail(e);
+  }
+  char buf[1 << 16];
+  ssize_t n;
+  bool ok = true;
+  while ((n = read(in, buf, sizeof buf)) > 0) {
+    if (write(out, buf, static_cast<size_t>(n)) != n) {
+      ok = false;
+      break;
+    }
+  }
+  if (n < 0) ok = false;
+  int e = errno;
+  close(in);
+  if (fsync(out) != 0) ok = false;
+  struct timespec times[2] = {st.st_atim, st.st_mtim};
+  futimens(out, times);
+  if (close(out) != 0) ok = false;
+  if (!ok || rename(tmp.c_str(), to.c_str()) != 0) {
+    e = ok ? errno : e;
+    unlink(tmp.c_str());
+    return Fail(e ? e : EIO);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::pair<std::wstring, std::string>> WinePlatform::Drives() const {
+  std::vector<std::pair<std::wstring, std::string>> drives;
+  std::string dir = options_.prefix_dir + "/dosdevices";
+  DIR* d = opendir(dir.c_str());
+  if (!d) return drives;
+  while (struct dirent* e = readdir(d)) {
+    std::string n = e->d_name;
+    if (n.size() != 2 || n[1] != ':' || n[0] < 'a' || n[0] > 'z') continue;
+    char target[4096];
+    ssize_t len = readlink((dir + "/" + n).c_str(), target, sizeof target - 1);
+    std::string t = len > 0 ? std::string(target, static_cast<size_t>(len)) : dir + "/" + n;
+    drives.emplace_back(std::wstring(1, static_cast<wchar_t>(n[0] - 'a' + 'A')) + L":", t);
+  }
+  closedir(d);
+  std::sort(drives.begin(), drives.end());
+  return drives;
+}
+
+std::string WinePlatform::Resolve(const std::wstring& windows_path) const {
+  std::wstring path = windows_path;
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  if (path.rfind(L"\\\\?\\", 0) == 0) path = path.substr(4);
+  wchar_t letter = path.empty() ? 0 : FoldCase(path[0]);
+  if (path.size() < 2 || path[1] != L':' || letter < L'a' || letter > L'z' ||
+      (path.size() > 2 && path[2] != L'\\')) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return "";
+  }
+  std::string host = options_.prefix_dir + "/dosdevices/" + static_cast<char>(letter) + ":";
+  struct stat st;
+  if (stat(host.c_str(), &st) != 0) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return "";
+  }
+  // Lexical clean-up first, as Windows does: "." vanishes, ".." stops at the
+  // drive's root, so no path leaves its drive.
+  std::vector<std::wstring> parts;
+  size_t start = 3;
+  while (start <= path.size()) {
+    size_t end = path.find(L'\\', start);
+    if (end == std::wstring::npos) end = path.size();
+    std::wstring part = path.substr(start, end - start);
+    if (part == L"..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != L".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  for (const auto& part : parts) {
+    std::string exact = WideToUtf8(part);
+    if (exact.find('/') != std::string::npos || exact.find('\0') != std::string::npos) {
+      SetLastError(ERROR_INVALID_NAME);
+      return "";
+    }
+    std::string candidate = host + "/" + exact;
+    if (lstat(candidate.c_str(), &st) != 0) {
+      if (DIR* d = opendir(host.c_str())) {
+        while (struct dirent* e = readdir(d)) {
+          if (EqualsNoCase(Utf8ToWide(e->d_name), part)) {
+            candidate = host + "/" + e->d_name;
+            break;
+          }
+        }
+        closedir(d);
+      }
+    }
+    host = candidate;
+  }
+  return host;
+}
+
+std::string WinePlatform::ResolveForWrite(const std::wstring& path) {
+  if (!CheckWritable()) {
+    SetLastError(ERROR_WRITE_PROTECT);
+    return "";
+  }
+  std::string host = Resolve(path);
+  if (host.empty()) return host;
+  // The program counts as installed inside the machine; its folder appears
+  // when something is first written there.
+  std::wstring folder = kProgramFolder;
+  if (path.size() > folder.size() && EqualsNoCase(path.substr(0, folder.size()), folder) &&
+      path[folder.size()] == L'\\') {
+    std::string dir = Resolve(folder);
+    mkdir(dir.c_str(), 0755);
+  }
+  return host;
+}
+
+std::string WinePlatform::NativePath(const std::wstring& path) { return Resolve(path); }
+
+std::unique_ptr<FileSearch> WinePlatform::FindFirst(const std::wstring& pattern, FindData* first) {
+  std::wstring p = pattern;
+  std::replace(p.begin(), p.end(), L'/', L'\\');
+  size_t slash = p.rfind(L'\\');
+  std::wstring folder = slash == std::wstring::npos ? L"" : p.substr(0, slash);
+  std::wstring mask = slash == std::wstring::npos ? p : p.substr(slash + 1);
+  if (mask.empty()) {  // "C:\dir\" names no entry
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+  }
+  std::vector<FindData> found;
+  if (!HasWildcards(mask)) {
+    std::string host = Resolve(p);
+    if (host.empty()) return nullptr;
+    struct stat st;
+    std::string name = host.substr(host.rfind('/') + 1);
+    DWORD a = AttributesOf(host, name, &st);
+    if (a == INVALID_FILE_ATTRIBUTES || folder.empty()) {
+      SetLastError(ERROR_FILE_NOT_FOUND);
+      return nullptr;
+    }
+    found.push_back({Utf8ToWide(name), a, static_cast<uint64_t>(st.st_size), ToFileTime(st.st_mtim)});
+  } else {
+    std::string dir = Resolve(folder.size() == 2 ? folder + L"\\" : folder);
+    DIR* d = dir.empty() ? nullptr : opendir(dir.c_str());
+    if (!d) {
+      SetLastError(dir.empty() ? LastError() : ERROR_PATH_NOT_FOUND);
+      return nullptr;
+    }
+    bool at_root = folder.size() <= 3;
+    while (struct dirent* e = readdir(d)) {
+      std::string n = e->d_name;
+      if (at_root && (n == "." || n == "..")) continue;
+      std::wstring wide = Utf8ToWide(n);
+      if (!MatchMask(mask, wide)) continue;
+      struct stat st;
+      DWORD a = AttributesOf(dir + "/" + n, n, &st);
+      if (a == INVALID_FILE_ATTRIBUTES) continue;
+      found.push_back({wide, a, static_cast<uint64_t>(st.st_size), ToFileTime(st.st_mtim)});
+    }
+    closedir(d);
+    std::sort(found.begin(), found.end(), [](const FindData& a, const FindData& b) {
+      return CompareNoCase(a.name, b.name) < 0;
+    });
+  }
+  if (found.empty()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+  }
+  *first = found.front();
+  return std::make_unique<ListSearch>(std::move(found));
+}
+
+DWORD WinePlatform::GetFileAttributes(const std::wstring& path) {
+  std::string host = Resolve(path);
+  if (host.empty()) return INVALID_FILE_ATTRIBUTES;
+  DWORD a = AttributesOf(host, host.substr(host.rfind('/') + 1), nullptr);
+  if (a == INVALID_FILE_ATTRIBUTES) SetLastError(ERROR_FILE_NOT_FOUND);
+  return a;
+}
+
+bool WinePlatform::SetFileAttributes(const std::wstring& path, DWORD attributes) {
+  std::string host = ResolveForWrite(path);
+  struct stat st;
+  if (host.empty()) return false;
+  if (lstat(host.c_str(), &st) != 0) return Fail(errno);
+  if (S_ISLNK(st.st_mode)) return true;  // a link has no mode of its own
+  mode_t mode = st.st_mode & 07777;
+  mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~0222) : (mode | S_IWUSR);
+  return chmod(host.c_str(), mode) == 0 || Fail(errno);
+}
+
+bool WinePlatform::DeleteFile(const std::wstring& path) {
+  std::string host = ResolveForWrite(path);
+  if (host.empty()) return false;
+  struct stat st;
+  if (lstat(host.c_str(), &st) != 0) return Fail(errno);
+  if (S_ISDIR(st.st_mode)) return Fail(EACCES);
+  if (!S_ISLNK(st.st_mode) && !(st.st_mode & S_IWUSR)) return Fail(EACCES);
+  return unlink(host.c_str()) == 0 || Fail(errno);
+}
+
+bool WinePlatform::RemoveDirectory(const std::wstring& path) {
+  std::string host = ResolveForWrite(path);
+  if (host.empty()) return false;
+  struct stat st;
+  if (lstat(host.c_str(), &st) != 0) return Fail(errno);
+  if (S_ISLNK(st.st_mode)) return unlink(host.c_str()) == 0 || Fail(errno);
+  if (!S_ISDIR(st.st_mode)) return Fail(ENOTDIR);
+  return rmdir(host.c_str()) == 0 || Fail(errno);
+}
+
+bool WinePlatform::CreateDirectory(const std::wstring& path) {
+  std::string host = ResolveForWrite(path);
+  if (host.empty()) return false;
+  if (mkdir(host.c_str(), 0755) == 0) return true;
+  if (errno == ENOENT) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  return Fail(errno);
+}
+
+bool WinePlatform::CopyFile(const std::wstring& from, const std::wstring& to, bool fail_if_exists) {
+  std::string src = Resolve(from);
+  std::string dst = ResolveForWrite(to);
+  if (src.empty() || dst.empty()) return false;
+  struct stat st;
+  if (stat(src.c_str(), &st) != 0) return Fail(errno);
+  if (S_ISDIR(st.st_mode)) return Fail(EACCES);
+  if (lstat(dst.c_str(), &st) == 0) {
+    if (fail_if_exists) {
+      SetLastError(ERROR_FILE_EXISTS);
+      return false;
+    }
+    if (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR)) return Fail(EACCES);
+  }
+  return CopyContents(src, dst);
+}
+
+bool WinePlatform::MoveFile(const std::wstring& from, const std::wstring& to, bool replace_existing) {
+  std::string src = ResolveForWrite(from);
+  std::string dst = ResolveForWrite(to);
+  if (src.empty() || dst.empty()) return false;
+  struct stat st;
+  if (lstat(src.c_str(), &st) != 0) return Fail(errno);
+  if (lstat(dst.c_str(), &st) == 0 && !replace_existing) {
+    SetLastError(ERROR_ALREADY_EXISTS);
+    return false;
+  }
+  if (rename(src.c_str(), dst.c_str()) == 0) return true;
+  if (errno != EXDEV) return Fail(errno);
+  if (!CopyContents(src, dst)) return false;
+  return unlink(src.c_str()) == 0 || Fail(errno);
+}
+
+bool WinePlatform::ReadFile(const std::wstring& path, std::string* bytes) {
+  std::string host = Resolve(path);
+  if (host.empty()) return false;
+  int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Fail(errno);
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    close(fd);
+    return Fail(EACCES);
+  }
+  bytes->clear();
+  char buf[1 << 16];
+  ssize_t n;
+  while ((n = read(fd, buf, sizeof buf)) > 0) bytes->append(buf, static_cast<size_t>(n));
+  int e = errno;
+  close(fd);
+  return n == 0 || Fail(e);
+}
+
+bool WinePlatform::WriteFileAtomic(const std::wstring& path, const std::string& bytes) {
+  std::string host = ResolveForWrite(path);
+  if (host.empty()) return false;
+  struct stat st;
+  if (lstat(host.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR))) return Fail(EACCES);
+  std::string tmp = host + ".orvane-" + std::to_string(getpid()) + ".tmp";
+  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return Fail(errno == ENOENT ? ENOTDIR : errno);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  bool ok = done == bytes.size() && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  if (!ok || rename(tmp.c_str(), host.c_str()) != 0) {
+    int e = errno;
+    unlink(tmp.c_str());
+    return Fail(e ? e : EIO);
+  }
+  return true;
+}
+
+}  // namespace orvane::wine

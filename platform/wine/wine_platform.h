@@ -1,0 +1,96 @@
+// The Platform over a Wine prefix: its registry files and its drive folders,
+// read and written directly, with no Wine process needed.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/wine/registry_store.h"
+
+namespace orvane::wine {
+
+struct WineOptions {
+  std::string prefix_dir;  // host path of the prefix folder
+  // The login whose profile folder C:\users\<name> is used when the registry
+  // names none; empty means the host's login name.
+  std::string user_name;
+};
+
+// The prefix a program run should use: $WINEPREFIX (trailing slashes cut),
+// else $HOME/.wine.
+std::string DefaultPrefixDir();
+// Ok when prefix_dir looks like a prefix (it holds system.reg or drive_c).
+Status CheckPrefix(const std::string& prefix_dir);
+
+class WinePlatform : public Platform {
+ public:
+  explicit WinePlatform(WineOptions options);
+  ~WinePlatform() override;
+
+  const std::string& prefix_dir() const { return options_.prefix_dir; }
+  RegistryStore& store() { return store_; }
+  // One line per problem met while loading the hives ("file:line: what").
+  std::vector<std::wstring> LoadProblems() const { return store_.LoadProblems(); }
+
+  LONG OpenKey(HKEY root, const std::wstring& sub_key, DWORD access, HKEY* result) override;
+  LONG CreateKey(HKEY root, const std::wstring& sub_key, HKEY* result) override;
+  LONG CloseKey(HKEY key) override;
+  LONG QueryInfoKey(HKEY key, DWORD* sub_keys, DWORD* values) override;
+  LONG EnumKey(HKEY key, DWORD index, std::wstring* name, DWORD max_name) override;
+  LONG EnumValue(HKEY key, DWORD index, std::wstring* name, DWORD* type, std::string* data,
+                 DWORD max_name, DWORD max_data) override;
+  LONG QueryValue(HKEY key, const std::wstring& name, DWORD* type, std::string* data,
+                  DWORD max_data) override;
+  LONG SetValue(HKEY key, const std::wstring& name, DWORD type, const std::string& data) override;
+  LONG DeleteValue(HKEY key, const std::wstring& name) override;
+  LONG DeleteKey(HKEY key, const std::wstring& sub_key) override;
+  Status Flush() override;
+  Status CheckWritable() override;
+
+  std::unique_ptr<FileSearch> FindFirst(const std::wstring& pattern, FindData* first) override;
+  DWORD GetFileAttributes(const std::wstring& path) override;
+  bool SetFileAttributes(const std::wstring& path, DWORD attributes) override;
+  bool DeleteFile(const std::wstring& path) override;
+  bool CopyFile(const std::wstring& from, const std::wstring& to, bool fail_if_exists) override;
+  bool MoveFile(const std::wstring& from, const std::wstring& to, bool replace_existing) override;
+  bool CreateDirectory(const std::wstring& path) override;
+  bool RemoveDirectory(const std::wstring& path) override;
+  bool ReadFile(const std::wstring& path, std::string* bytes) override;
+  bool WriteFileAtomic(const std::wstring& path, const std::string& bytes) override;
+  std::string NativePath(const std::wstring& path) override;
+
+  std::wstring TempPath() override;
+  std::wstring ModuleFileName() override;
+  std::wstring ExpandEnvironmentStrings(const std::wstring& text) override;
+  std::wstring GetEnvironmentVariable(const std::wstring& name) override;
+  std::wstring SpecialFolder(int csidl) override;
+  std::wstring ReadProfileString(const std::wstring& file, const std::wstring& section,
+                                 const std::wstring& key, const std::wstring& fallback) override;
+  bool WriteProfileString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
+                          const std::wstring& value) override;
+
+  // Every variable, by upper-cased name, as (name, value).
+  std::map<std::wstring, std::pair<std::wstring, std::wstring>> Environment();
+  // The drives of the prefix as (letter "C:", host target).
+  std::vector<std::pair<std::wstring, std::string>> Drives() const;
+
+ private:
+  // The host path for a Windows path, resolved case-insensitively; "" (and
+  // LastError set) when the path is not on a drive of the prefix.
+  std::string Resolve(const std::wstring& path) const;
+  // As Resolve, for a path about to be written: refuses while the machine may
+  // not be changed, and creates the program's own folder on first use.
+  std::string ResolveForWrite(const std::wstring& path);
+  void InvalidateEnvironment();
+
+  WineOptions options_;
+  RegistryStore store_;
+  std::mutex env_mutex_;
+  bool env_ready_ = false;
+  std::map<std::wstring, std::pair<std::wstring, std::wstring>> env_;
+};
+
+}  // namespace orvane::wine
