@@ -335,7 +335,8 @@ LONG RegistryStore::SetValue(HKEY key, const std::wstring& name, DWORD type, con
   std::unique_lock lock(mutex_);
   Node node;
   if (LONG rc = NodeOf(key, &node); rc != ERROR_SUCCESS) return rc;
-  if (key > HKEY_USERS && !(handles_[key].access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+  if (auto h = handles_.find(key); h != handles_.end() && !(h->second.access & KEY_SET_VALUE))
+    return ERROR_ACCESS_DENIED;
   if (LONG rc = CheckChange(node.hive); rc != ERROR_SUCCESS) return rc;
   if (name.size() > 16383) return ERROR_INVALID_PARAMETER;
   node.key->SetValue(name, type, data);
@@ -347,7 +348,8 @@ LONG RegistryStore::DeleteValue(HKEY key, const std::wstring& name) {
   std::unique_lock lock(mutex_);
   Node node;
   if (LONG rc = NodeOf(key, &node); rc != ERROR_SUCCESS) return rc;
-  if (key > HKEY_USERS && !(handles_[key].access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+  if (auto h = handles_.find(key); h != handles_.end() && !(h->second.access & KEY_SET_VALUE))
+    return ERROR_ACCESS_DENIED;
   if (LONG rc = CheckChange(node.hive); rc != ERROR_SUCCESS) return rc;
   if (!node.key->DeleteValue(name)) return ERROR_FILE_NOT_FOUND;
   Touch(node.key, node.hive);

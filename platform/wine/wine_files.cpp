@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 
 #include "platform/text.h"
 #include "platform/wine/wine_platform.h"
@@ -179,11 +181,14 @@ std::string WinePlatform::Resolve(const std::wstring& windows_path) const {
     return "";
   }
   std::string host = options_.prefix_dir + "/dosdevices/" + static_cast<char>(letter) + ":";
-  struct stat st;
-  if (stat(host.c_str(), &st) != 0) {
+  char real[PATH_MAX];
+  if (!realpath(host.c_str(), real)) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return "";
   }
+  host = real;
+  if (host == "/") host.clear();  // Z: is the host's root
+  struct stat st;
   // Lexical clean-up first, as Windows does: "." vanishes, ".." stops at the
   // drive's root, so no path leaves its drive.
   std::vector<std::wstring> parts;

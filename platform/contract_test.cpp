@@ -1,0 +1,241 @@
+// The contract every Platform implementation keeps, run against each one.
+// Contents are made through the platform itself, so the same test works on
+// any implementation.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <set>
+
+#include "platform/file_finder.h"
+#include "platform/names.h"
+#include "platform/registry_values.h"
+#include "platform/testing/recording_platform.h"
+#include "platform/testing/temp_prefix.h"
+#include "platform/text.h"
+
+namespace orvane {
+namespace {
+
+// A fresh machine with a writable scratch folder.
+class Machine {
+ public:
+  virtual ~Machine() = default;
+  virtual Platform& platform() = 0;
+  virtual std::wstring scratch() = 0;
+  // Makes a link named path to an existing folder; false where unsupported.
+  virtual bool MakeFolderLink(const std::wstring& path, const std::wstring& target) = 0;
+};
+
+class WineMachine : public Machine {
+ public:
+  WineMachine() : platform_(prefix_.Open()) { platform_->CreateDirectory(L"C:\\contract"); }
+  Platform& platform() override { return *platform_; }
+  std::wstring scratch() override { return L"C:\\contract"; }
+  bool MakeFolderLink(const std::wstring& path, const std::wstring& target) override {
+    prefix_.Link(path, prefix_.HostPath(target));
+    return true;
+  }
+
+ private:
+  testing::TempPrefix prefix_;
+  std::unique_ptr<wine::WinePlatform> platform_;
+};
+
+struct Implementation {
+  const char* name;
+  std::function<std::unique_ptr<Machine>()> make;
+};
+
+class PlatformContract : public ::testing::TestWithParam<Implementation> {
+ protected:
+  void SetUp() override { machine_ = GetParam().make(); }
+  Platform& p() { return machine_->platform(); }
+  std::wstring dir() { return machine_->scratch(); }
+  void MakeFile(const std::wstring& path) { ASSERT_TRUE(p().WriteFileAtomic(path, "data")) << WideToUtf8(path); }
+  void MakeFolder(const std::wstring& path) { ASSERT_TRUE(p().CreateDirectory(path)) << WideToUtf8(path); }
+  std::unique_ptr<Machine> machine_;
+};
+
+constexpr wchar_t kKey[] = L"Software\\OrvaneContract";
+
+TEST_P(PlatformContract, StringAndDwordValuesWithTheirDefaults) {
+  EXPECT_EQ(ReadRegistryString(p(), HKEY_CURRENT_USER, kKey, L"missing"), L"");
+  EXPECT_EQ(ReadRegistryDword(p(), kKey, L"missing"), 0xFFFFFFFFu);
+  ASSERT_TRUE(WriteRegistryString(p(), HKEY_CURRENT_USER, kKey, L"", L"default text"));
+  ASSERT_TRUE(WriteRegistryString(p(), HKEY_CURRENT_USER, kKey, L"S", L"\x00e9t\x00e9"));
+  ASSERT_TRUE(WriteRegistryDword(p(), HKEY_LOCAL_MACHINE, kKey, L"D", 42));
+  EXPECT_EQ(ReadRegistryString(p(), HKEY_CURRENT_USER, kKey, L""), L"default text");
+  EXPECT_EQ(ReadRegistryString(p(), HKEY_CURRENT_USER, kKey, L"s"), L"\x00e9t\x00e9");
+  EXPECT_EQ(ReadRegistryDword(p(), kKey, L"D"), 42u);
+
+  // The string is stored with its terminating NUL, as REG_SZ.
+  HKEY key;
+  ASSERT_EQ(p().OpenKey(HKEY_CURRENT_USER, kKey, KEY_READ, &key), ERROR_SUCCESS);
+  DWORD type = 0;
+  std::string data;
+  ASSERT_EQ(p().QueryValue(key, L"S", &type, &data), ERROR_SUCCESS);
+  EXPECT_EQ(type, REG_SZ);
+  EXPECT_EQ(data.size(), 8u);
+  p().CloseKey(key);
+}
+
+TEST_P(PlatformContract, StringReadsFailPastTheirBuffer) {
+  ASSERT_TRUE(WriteRegistryString(p(), HKEY_CURRENT_USER, kKey, L"long", std::wstring(600, L'x')));
+  ASSERT_TRUE(WriteRegistryString(p(), HKEY_CURRENT_USER, kKey, L"fits", std::wstring(511, L'x')));
+  EXPECT_EQ(ReadRegistryString(p(), HKEY_CURRENT_USER, kKey, L"long"), L"");
+  EXPECT_EQ(ReadRegistryString(p(), HKEY_CURRENT_USER, kKey, L"fits").size(), 511u);
+  EXPECT_EQ(ListRegistryValues(p(), HKEY_CURRENT_USER, kKey), L"<b>[fits]</b>, " + std::wstring(511, L'x') + L"\r\n");
+}
+
+TEST_P(PlatformContract, DeleteTriesThe64BitViewSecond) {
+  ASSERT_TRUE(WriteRegistryString(p(), HKEY_LOCAL_MACHINE, L"Software\\Only64\\K", L"v", L"1"));
+  testing::RecordingPlatform recorder(p());
+  recorder.HideFrom32BitView(L"Software\\Only64");
+  EXPECT_TRUE(DeleteRegistryValue(recorder, HKEY_LOCAL_MACHINE, L"Software\\Only64\\K", L"v"));
+  EXPECT_EQ(recorder.changes(), std::vector<std::wstring>{L"DeleteValue v"});
+  EXPECT_FALSE(DeleteRegistryValue(recorder, HKEY_LOCAL_MACHINE, L"Software\\Only64\\K", L"v"));
+}
+
+TEST_P(PlatformContract, EnumerationCountsAndErrors) {
+  HKEY key;
+  ASSERT_EQ(p().CreateKey(HKEY_CURRENT_USER, std::wstring(kKey) + L"\\b\\deep", &key), ERROR_SUCCESS);
+  p().CloseKey(key);
+  ASSERT_EQ(p().CreateKey(HKEY_CURRENT_USER, std::wstring(kKey) + L"\\A", &key), ERROR_SUCCESS);
+  p().CloseKey(key);
+  ASSERT_EQ(p().OpenKey(HKEY_CURRENT_USER, kKey, KEY_READ, &key), ERROR_SUCCESS);
+  ASSERT_EQ(p().SetValue(key, L"v", REG_BINARY, "\x01\x02"), ERROR_ACCESS_DENIED);
+  p().CloseKey(key);
+  ASSERT_EQ(p().OpenKey(HKEY_CURRENT_USER, kKey, KEY_READ | KEY_WRITE, &key), ERROR_SUCCESS);
+  ASSERT_EQ(p().SetValue(key, L"v", REG_BINARY, "\x01\x02"), ERROR_SUCCESS);
+  DWORD subs = 0, values = 0;
+  ASSERT_EQ(p().QueryInfoKey(key, &subs, &values), ERROR_SUCCESS);
+  EXPECT_EQ(subs, 2u);
+  EXPECT_EQ(values, 1u);
+  std::wstring name;
+  EXPECT_EQ(p().EnumKey(key, 0, &name), ERROR_SUCCESS);
+  EXPECT_EQ(name, L"A");
+  EXPECT_EQ(p().EnumKey(key, 2, &name), ERROR_NO_MORE_ITEMS);
+  DWORD type;
+  std::string data;
+  EXPECT_EQ(p().QueryValue(key, L"v", &type, &data, 1), ERROR_MORE_DATA);
+  EXPECT_EQ(p().EnumValue(key, 0, &name, &type, &data), ERROR_SUCCESS);
+  EXPECT_EQ(type, REG_BINARY);
+  EXPECT_EQ(p().EnumValue(key, 1, &name, &type, &data), ERROR_NO_MORE_ITEMS);
+  EXPECT_EQ(p().DeleteKey(key, L"b"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(p().DeleteKey(key, L"b\\deep"), ERROR_SUCCESS);
+  EXPECT_EQ(p().DeleteKey(key, L"b"), ERROR_SUCCESS);
+  EXPECT_EQ(p().DeleteKey(key, L"b"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(p().DeleteValue(key, L"nope"), ERROR_FILE_NOT_FOUND);
+  p().CloseKey(key);
+  EXPECT_EQ(p().OpenKey(HKEY_CURRENT_USER, L"Software\\Missing\\Key", KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_P(PlatformContract, FileExistsTakesWildcardsAndFolders) {
+  MakeFile(dir() + L"\\Report.TXT");
+  EXPECT_TRUE(FileExists(p(), dir() + L"\\report.txt"));
+  EXPECT_TRUE(FileExists(p(), dir() + L"\\*.txt"));
+  EXPECT_TRUE(FileExists(p(), dir() + L"\\rep??t.*"));
+  EXPECT_TRUE(FileExists(p(), dir()));
+  EXPECT_FALSE(FileExists(p(), dir() + L"\\*.exe"));
+  EXPECT_FALSE(FileExists(p(), dir() + L"\\missing\\*.*"));
+  EXPECT_FALSE(FileExists(p(), L"Q:\\nothing"));
+}
+
+TEST_P(PlatformContract, FileOperationsFailAsWindowsDoes) {
+  std::wstring a = dir() + L"\\a.dat", b = dir() + L"\\b.dat";
+  MakeFile(a);
+  EXPECT_TRUE(p().CopyFile(a, b, true));
+  EXPECT_FALSE(p().CopyFile(a, b, true));
+  EXPECT_EQ(LastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+  EXPECT_TRUE(p().CopyFile(a, b, false));
+  EXPECT_FALSE(p().MoveFile(a, b, false));
+  EXPECT_TRUE(p().MoveFile(a, b, true));
+  EXPECT_EQ(p().GetFileAttributes(a), INVALID_FILE_ATTRIBUTES);
+
+  ASSERT_TRUE(p().SetFileAttributes(b, FILE_ATTRIBUTE_READONLY));
+  EXPECT_TRUE(p().GetFileAttributes(b) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_FALSE(p().DeleteFile(b));
+  ASSERT_TRUE(p().SetFileAttributes(b, FILE_ATTRIBUTE_NORMAL));
+  EXPECT_TRUE(p().DeleteFile(b));
+
+  MakeFolder(dir() + L"\\sub");
+  EXPECT_FALSE(p().CreateDirectory(dir() + L"\\sub"));
+  EXPECT_EQ(LastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  EXPECT_FALSE(p().CreateDirectory(dir() + L"\\no\\such"));
+  MakeFile(dir() + L"\\sub\\f");
+  EXPECT_FALSE(p().RemoveDirectory(dir() + L"\\sub"));
+  EXPECT_FALSE(p().DeleteFile(dir() + L"\\sub"));
+  EXPECT_TRUE(p().DeleteFile(dir() + L"\\sub\\f"));
+  EXPECT_TRUE(p().RemoveDirectory(dir() + L"\\sub"));
+}
+
+void Record(CFileFinder* finder, int code, void* user) {
+  auto* events = static_cast<std::vector<std::wstring>*>(user);
+  events->push_back(code == CFileFinder::kFolderStart ? L"2 " + finder->current_folder
+                                                      : L"0 " + finder->found.back());
+}
+
+TEST_P(PlatformContract, FinderVisitsSubfoldersFirstAndSkipsTheExcludedOne) {
+  MakeFolder(dir() + L"\\t");
+  MakeFolder(dir() + L"\\t\\keep");
+  MakeFolder(dir() + L"\\t\\Skip");
+  MakeFile(dir() + L"\\t\\top.tmp");
+  MakeFile(dir() + L"\\t\\keep\\k.tmp");
+  MakeFile(dir() + L"\\t\\Skip\\s.tmp");
+  CFileFinder finder(p());
+  std::vector<std::wstring> events;
+  finder.callback = Record;
+  finder.user = &events;
+  finder.excluded_folder = ToUpper(dir() + L"\\t\\skip");
+  EXPECT_EQ(FindFilesUnder(dir() + L"\\t", finder, L"*.*", true), 4u);
+  std::wstring t = dir() + L"\\t\\";
+  EXPECT_EQ(events, (std::vector<std::wstring>{L"2 " + t + L"keep\\", L"0 " + t + L"keep\\k.tmp", L"2 " + t,
+                                               L"0 " + t + L"keep\\", L"0 " + t + L"Skip\\", L"0 " + t + L"top.tmp"}));
+  // A second search appends to the same list; a missing folder only
+  // announces itself.
+  events.clear();
+  EXPECT_EQ(FindFilesUnder(dir() + L"\\t\\keep\\", finder, L"*.tmp", false), 5u);
+  EXPECT_EQ(finder.found.back(), t + L"keep\\k.tmp");
+  events.clear();
+  EXPECT_EQ(FindFilesUnder(dir() + L"\\gone", finder, L"*.*", true), 5u);
+  EXPECT_EQ(events, std::vector<std::wstring>{L"2 " + dir() + L"\\gone\\"});
+}
+
+TEST_P(PlatformContract, FinderStopsAndNeverEntersLinks) {
+  MakeFolder(dir() + L"\\real");
+  MakeFile(dir() + L"\\real\\inside.tmp");
+  MakeFolder(dir() + L"\\w");
+  if (!machine_->MakeFolderLink(dir() + L"\\w\\link", dir() + L"\\real")) GTEST_SKIP();
+  CFileFinder finder(p());
+  FindFilesUnder(dir() + L"\\w", finder, L"*.tmp", true);
+  EXPECT_TRUE(finder.found.empty());
+  EXPECT_TRUE(p().GetFileAttributes(dir() + L"\\w\\link") & FILE_ATTRIBUTE_REPARSE_POINT);
+  // Removing the link leaves its target alone.
+  EXPECT_TRUE(p().RemoveDirectory(dir() + L"\\w\\link"));
+  EXPECT_TRUE(FileExists(p(), dir() + L"\\real\\inside.tmp"));
+
+  for (int i = 0; i < 5; ++i) MakeFile(dir() + L"\\real\\f" + std::to_wstring(i));
+  CFileFinder stopper(p());
+  stopper.callback = [](CFileFinder* f, int code, void*) {
+    if (code == CFileFinder::kFileFound && f->found.size() == 2) f->stop = true;
+  };
+  EXPECT_EQ(FindFilesUnder(dir() + L"\\real", stopper, L"*.*", true), 2u);
+}
+
+TEST_P(PlatformContract, EnvironmentAndProgramFolder) {
+  EXPECT_EQ(ExpandEnvironment(p(), L"%SystemRoot%\\x.dll"), L"C:\\windows\\x.dll");
+  EXPECT_EQ(ExpandEnvironment(p(), L"%NoSuchVariable%\\a"), L"%NoSuchVariable%\\a");
+  EXPECT_EQ(ExpandEnvironment(p(), L"100% sure"), L"100% sure");
+  EXPECT_EQ(ExpandEnvironment(p(), L"%windir%" + std::wstring(1100, L'x')), L"");
+  EXPECT_EQ(ProgramFolder(p()) + L"\\" + FileNameOfPath(p().ModuleFileName()), p().ModuleFileName());
+  EXPECT_EQ(p().TempPath().back(), L'\\');
+  EXPECT_FALSE(p().SpecialFolder(CSIDL_APPDATA).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Implementations, PlatformContract,
+                         ::testing::Values(Implementation{"Wine", [] { return std::make_unique<WineMachine>(); }}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,207 @@
+#include "platform/wine/registry_store.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <csignal>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/registry_values.h"
+#include "platform/testing/temp_prefix.h"
+#include "platform/text.h"
+
+namespace orvane::wine {
+namespace {
+
+using testing::StringData;
+using testing::TempPrefix;
+
+std::string Slurp(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+// Holds the lock a wineserver holds for the prefix, as a stand-in server.
+class FakeWineserver {
+ public:
+  explicit FakeWineserver(const std::string& prefix) {
+    struct stat st;
+    stat(prefix.c_str(), &st);
+    char dir[256];
+    snprintf(dir, sizeof dir, "/tmp/.wine-%u/server-%llx-%llx", getuid(), (unsigned long long)st.st_dev,
+             (unsigned long long)st.st_ino);
+    dir_ = dir;
+    std::filesystem::create_directories(dir_);
+    pid_t child = fork();
+    if (child == 0) {  // fcntl locks are per process: the holder must be another one
+      int fd = open((dir_ + "/lock").c_str(), O_RDWR | O_CREAT, 0600);
+      struct flock fl = {};
+      fl.l_type = F_WRLCK;
+      fl.l_len = 1;
+      fcntl(fd, F_SETLKW, &fl);
+      pause();
+      _exit(0);
+    }
+    pid_ = child;
+    for (int i = 0; i < 200; ++i) {
+      int fd = open((dir_ + "/lock").c_str(), O_RDWR);
+      if (fd >= 0) {
+        struct flock fl = {};
+        fl.l_type = F_WRLCK;
+        fl.l_len = 1;
+        fcntl(fd, F_GETLK, &fl);
+        close(fd);
+        if (fl.l_type != F_UNLCK) break;
+      }
+      usleep(10000);
+    }
+  }
+  ~FakeWineserver() {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    std::filesystem::remove_all(dir_);
+  }
+
+ private:
+  std::string dir_;
+  pid_t pid_;
+};
+
+TEST(RegistryStoreTest, UntouchedPrefixSavesNothingAndEditsSaveOnlyTheirHive) {
+  TempPrefix prefix;
+  prefix.String(HKEY_CURRENT_USER, L"Software\\A", L"v", L"1");
+  auto p = prefix.Open();
+  std::string system_before = Slurp(prefix.dir() + "/system.reg");
+  std::string user_before = Slurp(prefix.dir() + "/user.reg");
+  ASSERT_TRUE(p->Flush());
+  EXPECT_EQ(Slurp(prefix.dir() + "/system.reg"), system_before);
+
+  EXPECT_TRUE(WriteRegistryString(*p, HKEY_CURRENT_USER, L"Software\\A", L"w", L"2"));
+  ASSERT_TRUE(p->Flush());
+  EXPECT_EQ(Slurp(prefix.dir() + "/system.reg"), system_before);
+  EXPECT_NE(Slurp(prefix.dir() + "/user.reg"), user_before);
+
+  WinePlatform again({prefix.dir(), prefix.user()});
+  EXPECT_EQ(ReadRegistryString(again, HKEY_CURRENT_USER, L"software\\a", L"W"), L"2");
+  EXPECT_EQ(ReadRegistryString(again, HKEY_USERS, L"S-1-5-21-0-0-0-1000\\Software\\A", L"v"), L"1");
+}
+
+TEST(RegistryStoreTest, RootsMapToTheirHives) {
+  TempPrefix prefix;
+  prefix.String(HKEY_CLASSES_ROOT, L".txt", L"", L"txtfile")
+      .String(HKEY_USERS, L".Default\\Control Panel", L"x", L"def");
+  auto p = prefix.Open();
+  EXPECT_EQ(ReadRegistryString(*p, HKEY_LOCAL_MACHINE, L"Software\\Classes\\.txt", L""), L"txtfile");
+  EXPECT_EQ(ReadRegistryString(*p, HKEY_CLASSES_ROOT, L".TXT", L""), L"txtfile");
+  EXPECT_EQ(ReadRegistryString(*p, HKEY_USERS, L".DEFAULT\\control panel", L"x"), L"def");
+  DWORD subs = 0;
+  ASSERT_EQ(p->QueryInfoKey(HKEY_USERS, &subs, nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(subs, 2u);
+  HKEY k;
+  EXPECT_EQ(p->CreateKey(HKEY_USERS, L"S-1-5-18\\X", &k), ERROR_ACCESS_DENIED);
+  // HKCR writes land in system.reg.
+  EXPECT_TRUE(WriteRegistryString(*p, HKEY_CLASSES_ROOT, L".new", L"", L"n"));
+  ASSERT_TRUE(p->Flush());
+  EXPECT_NE(Slurp(prefix.dir() + "/system.reg").find("[Software\\\\Classes\\\\.new]"), std::string::npos);
+}
+
+TEST(RegistryStoreTest, LinkKeysAreFollowedByPathButNeverListedOrDeletedThrough) {
+  TempPrefix prefix;
+  std::wstring target = L"\\Registry\\Machine\\System\\ControlSet001";
+  prefix.String(HKEY_LOCAL_MACHINE, L"System\\ControlSet001\\Control", L"v", L"real")
+      .Key(HKEY_LOCAL_MACHINE, L"System\\ControlSet001\\Control\\Leaf")
+      .Value(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet", L"SymbolicLinkValue", REG_LINK,
+             WideToUtf16le(target));
+  prefix.Write();
+  {  // mark the key as a link the way Wine writes it
+    std::string text = Slurp(prefix.dir() + "/system.reg");
+    size_t at = text.find("[System\\\\CurrentControlSet]");
+    at = text.find('\n', text.find("#time=", at)) + 1;
+    text.insert(at, "#link\n");
+    std::ofstream(prefix.dir() + "/system.reg", std::ios::binary) << text;
+  }
+  WinePlatform p({prefix.dir(), prefix.user()});
+  ASSERT_TRUE(p.LoadProblems().empty());
+  EXPECT_EQ(ReadRegistryString(p, HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control", L"v"), L"real");
+  EXPECT_EQ(ListRegistrySubkeys(p, L"System"), L"ControlSet001\r\n");
+  HKEY sys;
+  ASSERT_EQ(p.OpenKey(HKEY_LOCAL_MACHINE, L"System", KEY_READ, &sys), ERROR_SUCCESS);
+  EXPECT_EQ(p.DeleteKey(sys, L"CurrentControlSet\\Control\\Leaf"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(p.DeleteKey(sys, L"CurrentControlSet"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(p.DeleteKey(sys, L"ControlSet001\\Control\\Leaf"), ERROR_SUCCESS);
+  p.CloseKey(sys);
+}
+
+TEST(RegistryStoreTest, HandlesToDeletedKeysAndNonEmptyDeletes) {
+  TempPrefix prefix;
+  prefix.String(HKEY_CURRENT_USER, L"A\\B", L"v", L"1");
+  auto p = prefix.Open();
+  HKEY a, b;
+  ASSERT_EQ(p->OpenKey(HKEY_CURRENT_USER, L"A", KEY_WRITE, &a), ERROR_SUCCESS);
+  ASSERT_EQ(p->OpenKey(HKEY_CURRENT_USER, L"A\\B", KEY_READ, &b), ERROR_SUCCESS);
+  EXPECT_EQ(p->DeleteKey(HKEY_CURRENT_USER, L"A"), ERROR_ACCESS_DENIED);  // has a subkey
+  EXPECT_EQ(p->DeleteKey(a, L"B"), ERROR_SUCCESS);
+  DWORD n;
+  EXPECT_EQ(p->QueryInfoKey(b, &n, &n), ERROR_KEY_DELETED);
+  EXPECT_EQ(p->CloseKey(b), ERROR_SUCCESS);
+  EXPECT_EQ(p->CloseKey(b), ERROR_INVALID_HANDLE);
+  // A read-only handle cannot set values.
+  HKEY r;
+  ASSERT_EQ(p->OpenKey(HKEY_CURRENT_USER, L"A", KEY_READ, &r), ERROR_SUCCESS);
+  EXPECT_EQ(p->SetValue(r, L"x", REG_SZ, StringData(L"y")), ERROR_ACCESS_DENIED);
+}
+
+TEST(RegistryStoreTest, DamagedHiveIsReadButNeverWritten) {
+  TempPrefix prefix;
+  prefix.String(HKEY_CURRENT_USER, L"Software\\Kept", L"v", L"1");
+  prefix.Write();
+  std::string user = Slurp(prefix.dir() + "/user.reg");
+  std::string damaged = user + "\n[Software\\\\Cut] 1\n\"x\"=\"unterminated";
+  std::ofstream(prefix.dir() + "/user.reg", std::ios::binary) << damaged;
+
+  WinePlatform p({prefix.dir(), prefix.user()});
+  auto problems = p.LoadProblems();
+  ASSERT_FALSE(problems.empty());
+  EXPECT_NE(WideToUtf8(problems[0]).find("user.reg:"), std::string::npos);
+  EXPECT_EQ(ReadRegistryString(p, HKEY_CURRENT_USER, L"Software\\Kept", L"v"), L"1");
+  EXPECT_FALSE(WriteRegistryString(p, HKEY_CURRENT_USER, L"Software\\Kept", L"w", L"2"));
+  // Other hives still take changes.
+  EXPECT_TRUE(WriteRegistryString(p, HKEY_LOCAL_MACHINE, L"Software\\Orvane", L"w", L"2"));
+  EXPECT_TRUE(p.Flush());
+  EXPECT_EQ(Slurp(prefix.dir() + "/user.reg"), damaged);
+}
+
+TEST(RegistryStoreTest, RefusesEveryWriteWhileAWineserverRuns) {
+  TempPrefix prefix;
+  prefix.String(HKEY_CURRENT_USER, L"Software\\A", L"v", L"1");
+  auto p = prefix.Open();
+  ASSERT_TRUE(WriteRegistryString(*p, HKEY_CURRENT_USER, L"Software\\A", L"pending", L"x"));
+  std::string before = Slurp(prefix.dir() + "/user.reg");
+  {
+    FakeWineserver server(prefix.dir());
+    Status s = p->CheckWritable();
+    ASSERT_FALSE(s);
+    EXPECT_NE(WideToUtf8(s.message).find(prefix.dir()), std::string::npos);
+    EXPECT_FALSE(WriteRegistryString(*p, HKEY_CURRENT_USER, L"Software\\A", L"v", L"2"));
+    EXPECT_FALSE(DeleteRegistryValue(*p, HKEY_CURRENT_USER, L"Software\\A", L"v"));
+    EXPECT_FALSE(p->Flush());
+    EXPECT_FALSE(p->WriteFileAtomic(L"C:\\x.txt", "x"));
+    EXPECT_EQ(LastError(), static_cast<DWORD>(ERROR_WRITE_PROTECT));
+    EXPECT_EQ(ReadRegistryString(*p, HKEY_CURRENT_USER, L"Software\\A", L"v"), L"1");
+    EXPECT_EQ(Slurp(prefix.dir() + "/user.reg"), before);
+  }
+  // Nothing was lost: the change made before the server started still saves.
+  ASSERT_TRUE(p->Flush());
+  WinePlatform again({prefix.dir(), prefix.user()});
+  EXPECT_EQ(ReadRegistryString(again, HKEY_CURRENT_USER, L"Software\\A", L"pending"), L"x");
+}
+
+}  // namespace
+}  // namespace orvane::wine

@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/names.h"
+#include "platform/testing/temp_prefix.h"
+
+namespace orvane::wine {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempPrefix;
+
+TEST(WineFilesTest, PathsResolveCaseInsensitivelyAndStayOnTheirDrive) {
+  TempPrefix prefix;
+  prefix.File(L"C:\\Games\\Data\\Save.DAT", "s");
+  auto p = prefix.Open();
+  EXPECT_EQ(p->NativePath(L"c:\\GAMES\\data\\save.dat"), prefix.HostPath(L"C:\\Games\\Data\\Save.DAT"));
+  EXPECT_EQ(p->NativePath(L"C:/Games/./Data/../Data/Save.DAT"), prefix.HostPath(L"C:\\Games\\Data\\Save.DAT"));
+  // ".." stops at the drive's root, as on Windows.
+  EXPECT_EQ(p->NativePath(L"C:\\..\\..\\Games"), prefix.HostPath(L"C:\\Games"));
+  EXPECT_EQ(p->NativePath(L"relative\\path"), "");
+  EXPECT_EQ(p->NativePath(L"\\\\server\\share\\x"), "");
+  EXPECT_EQ(p->NativePath(L"Q:\\x"), "");
+  std::string bytes;
+  EXPECT_TRUE(p->ReadFile(L"C:\\games\\DATA\\save.dat", &bytes));
+  EXPECT_EQ(bytes, "s");
+}
+
+TEST(WineFilesTest, ProgramFolderAppearsOnFirstWrite) {
+  TempPrefix prefix;
+  auto p = prefix.Open();
+  EXPECT_EQ(ProgramFolder(*p), L"C:\\Program Files\\Orvane");
+  EXPECT_FALSE(fs::exists(prefix.HostPath(L"C:\\Program Files\\Orvane")));
+  EXPECT_TRUE(p->CreateDirectory(L"C:\\Program Files\\Orvane\\backup"));
+  EXPECT_TRUE(fs::is_directory(prefix.HostPath(L"C:\\Program Files\\Orvane\\backup")));
+}
+
+TEST(WineFilesTest, DeletingALinkNeverTouchesItsTarget) {
+  TempPrefix prefix;
+  std::string outside = prefix.dir() + "/outside.txt";
+  std::ofstream(outside) << "precious";
+  prefix.Link(L"C:\\users\\tester\\Desktop\\file-link.txt", outside);
+  auto p = prefix.Open();
+  DWORD a = p->GetFileAttributes(L"C:\\users\\tester\\Desktop\\file-link.txt");
+  EXPECT_TRUE(a & FILE_ATTRIBUTE_REPARSE_POINT);
+  EXPECT_TRUE(p->DeleteFile(L"C:\\users\\tester\\Desktop\\file-link.txt"));
+  EXPECT_TRUE(fs::exists(outside));
+}
+
+TEST(WineFilesTest, WildcardsFollowWindowsRules) {
+  TempPrefix prefix;
+  prefix.File(L"C:\\w\\noext").File(L"C:\\w\\a.txt").File(L"C:\\w\\b.TXT.bak").File(L"C:\\w\\.hidden");
+  auto p = prefix.Open();
+  auto names = [&](const std::wstring& mask) {
+    std::vector<std::wstring> out;
+    FindData d;
+    auto s = p->FindFirst(L"C:\\w\\" + mask, &d);
+    for (bool more = s != nullptr; more; more = s->Next(&d))
+      if (d.name != L"." && d.name != L"..") out.push_back(d.name);
+    return out;
+  };
+  using V = std::vector<std::wstring>;
+  EXPECT_EQ(names(L"*.*"), (V{L".hidden", L"a.txt", L"b.TXT.bak", L"noext"}));
+  EXPECT_EQ(names(L"*.txt"), (V{L"a.txt"}));
+  EXPECT_EQ(names(L"*."), (V{L"noext"}));
+  EXPECT_EQ(names(L"?.TXT"), (V{L"a.txt"}));
+  FindData d;
+  ASSERT_NE(p->FindFirst(L"C:\\w\\.hidden", &d), nullptr);
+  EXPECT_TRUE(d.attributes & FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_EQ(p->FindFirst(L"C:\\w\\", &d), nullptr);
+}
+
+}  // namespace
+}  // namespace orvane::wine
