@@ -1,0 +1,206 @@
+// Our store against real Wine: Wine writes, we read; we write, Wine reads.
+// Needs wine64 (the install script brings it); skips when it is absent.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/registry_values.h"
+#include "platform/text.h"
+#include "platform/wine/hive.h"
+#include "platform/wine/wine_platform.h"
+
+namespace orvane::wine {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string WineBinary() {
+  if (const char* w = std::getenv("ORVANE_WINE"); w && *w) return w;
+  for (const char* c : {"/usr/lib/wine/wine64", "/usr/bin/wine64", "/usr/bin/wine"})
+    if (access(c, X_OK) == 0) return c;
+  return "";
+}
+
+std::string ServerBinary() {
+  for (const char* c : {"/usr/lib/wine/wineserver64", "/usr/lib/wine/wineserver", "/usr/bin/wineserver"})
+    if (access(c, X_OK) == 0) return c;
+  return "";
+}
+
+std::string Quote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+class WineInterop : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    wine_ = WineBinary();
+    if (wine_.empty() || ServerBinary().empty()) return;
+    prefix_ = (fs::temp_directory_path() / ("orvane-wine-" + std::to_string(getpid()))).string();
+    fs::remove_all(prefix_);
+    Run("wineboot --init");
+    Wait();
+    pristine_ = prefix_ + ".pristine";
+    fs::remove_all(pristine_);
+    fs::create_directories(pristine_);
+    for (const char* f : {"system.reg", "user.reg", "userdef.reg"}) fs::copy_file(prefix_ + "/" + f, pristine_ + "/" + f);
+  }
+  static void TearDownTestSuite() {
+    if (prefix_.empty()) return;
+    Wait();
+    fs::remove_all(prefix_);
+    fs::remove_all(pristine_);
+  }
+  void SetUp() override {
+    if (wine_.empty() || ServerBinary().empty()) GTEST_SKIP() << "wine64 is not installed";
+    ASSERT_TRUE(fs::exists(prefix_ + "/system.reg")) << "wineboot did not create " << prefix_;
+  }
+
+  // Runs a Wine program in the prefix; returns its exit code and output.
+  static int Run(const std::string& args, std::string* output = nullptr) {
+    std::string cmd = "env WINEPREFIX=" + Quote(prefix_) + " WINEDEBUG=-all LC_ALL=C.UTF-8 WINEDLLOVERRIDES=mscoree,mshtml= " +
+                      Quote(wine_) + " " + args + " 2>/dev/null";
+    FILE* pipe = popen(cmd.c_str(), "r");
+    if (!pipe) return -1;
+    std::array<char, 4096> buf;
+    std::string out;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) out.append(buf.data(), n);
+    int status = pclose(pipe);
+    if (output) *output = out;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  // Waits for the wineserver to save and exit.
+  static void Wait() {
+    std::string cmd = "env WINEPREFIX=" + Quote(prefix_) + " " + Quote(ServerBinary()) + " -w";
+    [[maybe_unused]] int rc = std::system(cmd.c_str());
+  }
+
+  static std::string wine_, prefix_, pristine_;
+};
+std::string WineInterop::wine_, WineInterop::prefix_, WineInterop::pristine_;
+
+TEST_F(WineInterop, UntouchedHivesRoundTripByteForByte) {
+  for (const char* f : {"system.reg", "user.reg", "userdef.reg"}) {
+    std::string text = Slurp(pristine_ + "/" + f);
+    Hive hive = Hive::Parse(text);
+    EXPECT_TRUE(hive.complete()) << f;
+    EXPECT_EQ(hive.Serialize(), text) << f;
+  }
+}
+
+TEST_F(WineInterop, WhatWineWritesWeRead) {
+  const std::string key = "HKCU\\Software\\OrvaneInterop";
+  ASSERT_EQ(Run("reg add " + Quote(key) + " /v " + Quote("quo\"te\\name") + " /d " + Quote("C:\\path \"with\" quotes") + " /f"), 0);
+  ASSERT_EQ(Run("reg add " + Quote(key) + " /v unicode /d " + Quote("caf\xC3\xA9 \xE2\x82\xAC") + " /f"), 0);
+  ASSERT_EQ(Run("reg add " + Quote(key) + " /v empty /d \"\" /f"), 0);
+  ASSERT_EQ(Run("reg add " + Quote(key) + " /ve /d defaultdata /f"), 0);
+  ASSERT_EQ(Run("reg add " + Quote(key) + " /v expand /t REG_EXPAND_SZ /d " + Quote("%SystemRoot%\\x.dll") + " /f"), 0);
+  ASSERT_EQ(Run("reg add " + Quote(key) + " /v multi /t REG_MULTI_SZ /d " + Quote("one\\0two") + " /f"), 0);
+  ASSERT_EQ(Run("reg add " + Quote(key) + " /v bin /t REG_BINARY /d 0102ff /f"), 0);
+  ASSERT_EQ(Run("reg add " + Quote(key) + " /v dw /t REG_DWORD /d 42 /f"), 0);
+  ASSERT_EQ(Run("reg add " + Quote(key + "\\Sub Key") + " /f"), 0);
+  Wait();
+
+  WinePlatform p({prefix_, ""});
+  ASSERT_TRUE(p.LoadProblems().empty());
+  const std::wstring k = L"Software\\OrvaneInterop";
+  EXPECT_EQ(ReadRegistryString(p, HKEY_CURRENT_USER, k, L"quo\"te\\name"), L"C:\\path \"with\" quotes");
+  EXPECT_EQ(ReadRegistryString(p, HKEY_CURRENT_USER, k, L"unicode"), L"caf\x00e9 \x20ac");
+  EXPECT_EQ(ReadRegistryString(p, HKEY_CURRENT_USER, k, L"empty"), L"");
+  EXPECT_EQ(ReadRegistryString(p, HKEY_CURRENT_USER, k, L""), L"defaultdata");
+  HKEY h;
+  ASSERT_EQ(p.OpenKey(HKEY_CURRENT_USER, k, KEY_READ, &h), ERROR_SUCCESS);
+  DWORD type;
+  std::string data;
+  ASSERT_EQ(static_cast<Platform&>(p).QueryValue(h, L"expand", &type, &data), ERROR_SUCCESS);
+  EXPECT_EQ(type, REG_EXPAND_SZ);
+  ASSERT_EQ(static_cast<Platform&>(p).QueryValue(h, L"multi", &type, &data), ERROR_SUCCESS);
+  EXPECT_EQ(type, REG_MULTI_SZ);
+  EXPECT_EQ(Utf16leToWide(data), std::wstring(L"one\0two\0\0", 9));
+  ASSERT_EQ(static_cast<Platform&>(p).QueryValue(h, L"bin", &type, &data), ERROR_SUCCESS);
+  EXPECT_EQ(type, REG_BINARY);
+  EXPECT_EQ(data, "\x01\x02\xff");
+  ASSERT_EQ(static_cast<Platform&>(p).QueryValue(h, L"empty", &type, &data), ERROR_SUCCESS);
+  EXPECT_EQ(data, std::string(2, '\0'));
+  DWORD subs = 0;
+  ASSERT_EQ(p.QueryInfoKey(h, &subs, nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(subs, 1u);
+  p.CloseKey(h);
+  HKEY cu;
+  ASSERT_EQ(p.OpenKey(HKEY_CURRENT_USER, k, KEY_READ, &cu), ERROR_SUCCESS);
+  ASSERT_EQ(static_cast<Platform&>(p).QueryValue(cu, L"dw", &type, &data), ERROR_SUCCESS);
+  EXPECT_EQ(type, REG_DWORD);
+  EXPECT_EQ(data, std::string("\x2a\0\0\0", 4));
+  p.CloseKey(cu);
+}
+
+TEST_F(WineInterop, WhatWeWriteWineReads) {
+  {
+    WinePlatform p({prefix_, ""});
+    ASSERT_TRUE(p.CheckWritable());
+    const std::wstring k = L"Software\\OrvaneOurs";
+    ASSERT_TRUE(WriteRegistryString(p, HKEY_LOCAL_MACHINE, k, L"name \"q\"", L"C:\\dir\\file.exe"));
+    ASSERT_TRUE(WriteRegistryDword(p, HKEY_LOCAL_MACHINE, k, L"count", 7));
+    ASSERT_TRUE(WriteRegistryString(p, HKEY_LOCAL_MACHINE, k, L"gone", L"x"));
+    ASSERT_TRUE(WriteRegistryString(p, HKEY_LOCAL_MACHINE, k + L"\\Child", L"v", L"1"));
+    ASSERT_TRUE(WriteRegistryString(p, HKEY_LOCAL_MACHINE, k + L"\\Doomed", L"v", L"1"));
+    ASSERT_TRUE(DeleteRegistryValue(p, HKEY_LOCAL_MACHINE, k, L"gone"));
+    HKEY h;
+    ASSERT_EQ(p.OpenKey(HKEY_LOCAL_MACHINE, k, KEY_WRITE, &h), ERROR_SUCCESS);
+    ASSERT_EQ(p.DeleteKey(h, L"Doomed"), ERROR_SUCCESS);
+    p.CloseKey(h);
+    ASSERT_TRUE(p.Flush());
+  }
+  std::string out;
+  ASSERT_EQ(Run("reg query 'HKLM\\Software\\OrvaneOurs'", &out), 0) << "Wine failed to start on our hive";
+  EXPECT_NE(out.find("name \"q\"    REG_SZ    C:\\dir\\file.exe"), std::string::npos) << out;
+  EXPECT_NE(out.find("count    REG_DWORD    0x7"), std::string::npos) << out;
+  EXPECT_EQ(out.find("gone"), std::string::npos) << out;
+  EXPECT_NE(out.find("OrvaneOurs\\Child"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Doomed"), std::string::npos) << out;
+  Wait();
+  // Wine saved its own view back; our store still reads it completely.
+  WinePlatform again({prefix_, ""});
+  EXPECT_TRUE(again.LoadProblems().empty());
+  EXPECT_EQ(ReadRegistryString(again, HKEY_LOCAL_MACHINE, L"Software\\OrvaneOurs\\Child", L"v"), L"1");
+}
+
+TEST_F(WineInterop, NoWritesWhileTheServerRuns) {
+  // A persistent server stands in for a running Wine program.
+  std::string cmd = "env WINEPREFIX=" + Quote(prefix_) + " " + Quote(ServerBinary()) + " -p";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  for (int i = 0; i < 100; ++i) {
+    WinePlatform probe({prefix_, ""});
+    if (!probe.CheckWritable()) break;
+    usleep(20000);
+  }
+  {
+    WinePlatform p({prefix_, ""});
+    Status s = p.CheckWritable();
+    EXPECT_FALSE(s);
+    EXPECT_FALSE(WriteRegistryString(p, HKEY_CURRENT_USER, L"Software\\Blocked", L"v", L"1"));
+  }
+  std::string kill = "env WINEPREFIX=" + Quote(prefix_) + " " + Quote(ServerBinary()) + " -k";
+  [[maybe_unused]] int rc = std::system(kill.c_str());
+  Wait();
+  EXPECT_EQ(Slurp(prefix_ + "/user.reg").find("Blocked"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvane::wine
