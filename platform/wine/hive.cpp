@@ -271,8 +271,7 @@ void AppendPath(std::string* out, const HiveKey& key, const HiveKey& base) {
 
 void AppendKey(std::string* out, const HiveKey& key, const HiveKey& base) {
   // Keys that hold only subkeys are implied by them, as Wine writes it.
-  if (!key.values.empty() || key.subkeys.empty() || key.has_class || key.is_link ||
-      !key.extra_lines.empty()) {
+  if (!key.values.empty() || key.subkeys.empty() || key.extras || key.is_link) {
     out->append("\n[");
     AppendPath(out, key, base);
     out->append("] ");
@@ -282,13 +281,13 @@ void AppendKey(std::string* out, const HiveKey& key, const HiveKey& base) {
     AppendHexNumber(out, key.modified >> 32, 1);
     AppendHexNumber(out, key.modified & 0xFFFFFFFFu, 8);
     out->push_back('\n');
-    if (key.has_class) {
+    if (key.extras && key.extras->has_class) {
       out->append("#class=\"");
-      AppendEscaped(out, key.class_name, "\"\"");
+      AppendEscaped(out, key.extras->class_name, "\"\"");
       out->append("\"\n");
     }
     if (key.is_link) out->append("#link\n");
-    for (const auto& line : key.extra_lines) {
+    for (const auto& line : key.extras ? key.extras->lines : std::vector<std::string>()) {
       out->append(line);
       out->push_back('\n');
     }
@@ -297,17 +296,16 @@ void AppendKey(std::string* out, const HiveKey& key, const HiveKey& base) {
   for (const auto& sub : key.subkeys) AppendKey(out, *sub, base);
 }
 
-// Splits a decoded key path on backslashes.
-std::vector<std::wstring_view> Components(std::wstring_view path) {
-  std::vector<std::wstring_view> parts;
+// Splits a decoded key path on backslashes into parts (reused storage).
+void Components(std::wstring_view path, std::vector<std::wstring_view>* parts) {
+  parts->clear();
   size_t start = 0;
   while (start <= path.size()) {
     size_t end = path.find(L'\\', start);
     if (end == std::wstring_view::npos) end = path.size();
-    if (end > start) parts.push_back(path.substr(start, end - start));
+    if (end > start) parts->push_back(path.substr(start, end - start));
     start = end + 1;
   }
-  return parts;
 }
 
 }  // namespace
@@ -413,7 +411,8 @@ Hive Hive::Parse(std::string_view text) {
   HiveKey* current = nullptr;
   bool in_preamble = true;
   // The path of the previous key, to skip lookups for sorted input.
-  std::vector<std::pair<std::wstring, HiveKey*>> last_path;
+  std::vector<HiveKey*> last_path;
+  std::vector<std::wstring_view> parts;
   std::wstring path;
 
   while (reader.Next(&line, &number)) {
@@ -448,18 +447,18 @@ Hive Hive::Parse(std::string_view text) {
           continue;
         }
       }
-      auto parts = Components(path);
+      Components(path, &parts);
       HiveKey* key = h.root_.get();
       size_t depth = 0;
       while (depth < parts.size() && depth < last_path.size() &&
-             EqualsNoCase(last_path[depth].first, parts[depth])) {
-        key = last_path[depth].second;
+             EqualsNoCase(last_path[depth]->name, parts[depth])) {
+        key = last_path[depth];
         ++depth;
       }
       last_path.resize(depth);
       for (; depth < parts.size(); ++depth) {
         key = key->AddSubkey(parts[depth]);
-        last_path.emplace_back(std::wstring(parts[depth]), key);
+        last_path.push_back(key);
       }
       key->modified = seconds * 10000000 + kTicks1601To1970;
       current = key;
@@ -520,19 +519,19 @@ Hive Hive::Parse(std::string_view text) {
         if (line.size() < 8 || line[7] != '"' || !ReadEscaped(line, &pos, '"', &cls)) {
           problem("malformed #class");
         } else {
-          current->has_class = true;
-          current->class_name = std::move(cls);
+          current->MutableExtras().has_class = true;
+          current->MutableExtras().class_name = std::move(cls);
         }
       } else if (line == "#link") {
         current->is_link = true;
         if (current->parent) current->parent->has_link_subkeys = true;
       } else {
-        current->extra_lines.emplace_back(line);
+        current->MutableExtras().lines.emplace_back(line);
       }
       continue;
     }
     if (line[0] == ';') {
-      if (current) current->extra_lines.emplace_back(line);
+      if (current) current->MutableExtras().lines.emplace_back(line);
       continue;
     }
     problem("unrecognised line");

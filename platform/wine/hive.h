@@ -29,10 +29,19 @@ struct HiveKey {
   uint64_t modified = 0;  // FILETIME
   bool is_link = false;
   bool has_link_subkeys = false;
-  bool has_class = false;
-  std::wstring class_name;
-  // Comment and unknown option lines found in this key's section, verbatim.
-  std::vector<std::string> extra_lines;
+  // What few keys carry, kept out of line: a million keys each paying for
+  // an empty class and line list would cost a tenth of a large hive's memory.
+  struct Extras {
+    bool has_class = false;
+    std::wstring class_name;
+    // Comment and unknown option lines found in this key's section, verbatim.
+    std::vector<std::string> lines;
+  };
+  std::unique_ptr<Extras> extras;
+  Extras& MutableExtras() {
+    if (!extras) extras = std::make_unique<Extras>();
+    return *extras;
+  }
 
   // Null when absent. Names compare case-insensitively.
   HiveKey* FindSubkey(std::wstring_view name) const;

@@ -22,12 +22,24 @@ constexpr wchar_t kDefaultSid[] = L"S-1-5-21-0-0-0-1000";
 constexpr int kMaxLinkDepth = 16;
 
 bool ReadWholeFile(const std::string& path, std::string* out, bool* exists) {
-  std::ifstream f(path, std::ios::binary);
-  *exists = static_cast<bool>(f);
-  if (!f) return false;
-  std::ostringstream ss;
-  ss << f.rdbuf();
-  *out = std::move(ss).str();
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  *exists = fd >= 0;
+  if (fd < 0) return false;
+  struct stat st;
+  size_t expected = fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
+  // One buffer, read in place: a second copy of a large hive would double
+  // the peak memory of a load.
+  size_t used = 0;
+  // One spare byte lets the read that meets the end return 0 without growing.
+  out->resize(expected + 1 < (1u << 16) ? (1u << 16) : expected + 1);
+  for (;;) {
+    if (used == out->size()) out->resize(out->size() * 2);
+    ssize_t n = read(fd, out->data() + used, out->size() - used);
+    if (n <= 0) break;
+    used += static_cast<size_t>(n);
+  }
+  out->resize(used);
+  close(fd);
   return true;
 }
 
