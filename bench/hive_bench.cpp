@@ -28,8 +28,8 @@ const std::string& BigPrefix() {
     for (int a = 0; a < 1000; ++a) {
       for (int b = 0; b < 1000; ++b) {
         snprintf(line, sizeof line,
-                 "\n[Software\\\\Generated\\\\Vendor%04d\\\\Product%04d] 1718000000\n#time=1dabafd4a7c4000\n"
-                 "\"InstallPath\"=\"C:\\\\Program Files\\\\V%04d\\\\p%04d.exe\"\n",
+                 "\n[Software\\\\Gen\\\\V%04d\\\\P%04d] 1718000000\n#time=1dabafd4a7c4000\n"
+                 "\"Path\"=\"C:\\\\Apps\\\\V%04d\\\\p%04d.exe\"\n",
                  a, b, a, b);
         f << line;
       }

@@ -147,8 +147,7 @@ std::wstring Utf16leToWide(std::string_view b, bool* complete) {
   return out;
 }
 
-wchar_t FoldCase(wchar_t u) {
-  if (u < 0x80) return (u >= L'A' && u <= L'Z') ? u + 32 : u;
+wchar_t FoldCaseSlow(wchar_t u) {
   if (IsHigh(u) || IsLow(u) || u > 0xFFFF) return u;
   wint_t lower = towlower_l(static_cast<wint_t>(u), UnicodeLocale());
   return lower <= 0xFFFF ? static_cast<wchar_t>(lower) : u;

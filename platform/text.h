@@ -22,7 +22,12 @@ std::string WideToUtf16le(std::wstring_view wide);
 std::wstring Utf16leToWide(std::string_view bytes, bool* complete = nullptr);
 
 // Case folding per UTF-16 unit, the way registry and file names compare.
-wchar_t FoldCase(wchar_t unit);
+// ASCII is folded inline: names are mostly ASCII and compared very often.
+wchar_t FoldCaseSlow(wchar_t unit);
+inline wchar_t FoldCase(wchar_t unit) {
+  if (unit < 0x80) return (unit >= L'A' && unit <= L'Z') ? unit + 32 : unit;
+  return FoldCaseSlow(unit);
+}
 wchar_t UpperCase(wchar_t unit);
 std::wstring ToLower(std::wstring_view text);
 std::wstring ToUpper(std::wstring_view text);

@@ -22,19 +22,24 @@ auto LowerBoundByName(T& items, std::wstring_view name) {
   });
 }
 
+}  // namespace
+
 // Splits the file into lines, joining the backslash continuations of hex
-// data. Each logical line keeps the number of its first physical line.
+// data. Each logical line keeps the number of its first physical line. Reads
+// either a whole text or, to keep large hives out of memory, chunks from a
+// source; a line stays valid until the next call.
 class LineReader {
  public:
-  explicit LineReader(std::string_view text) : text_(text) {}
+  explicit LineReader(std::string_view text) : text_(text), eof_(true) {}
+  explicit LineReader(const Hive::Source& source) : source_(&source) {}
 
   bool Next(std::string_view* line, size_t* number) {
-    if (pos_ >= text_.size()) return false;
+    if (!Fill()) return false;
     *number = ++line_;
     std::string_view raw = Physical();
     if (!raw.empty() && raw.back() == '\\' && IsValueLine(raw)) {
       joined_.assign(raw.substr(0, raw.size() - 1));
-      while (pos_ < text_.size()) {
+      while (Fill()) {
         ++line_;
         std::string_view more = Physical();
         size_t skip = more.find_first_not_of(" \t");
@@ -53,23 +58,49 @@ class LineReader {
     return true;
   }
 
+  size_t lines() const { return line_; }
+  bool ended_with_newline() const { return last_char_ == '\n' || last_char_ == 0; }
+
  private:
   static bool IsValueLine(std::string_view l) { return !l.empty() && (l[0] == '"' || l[0] == '@'); }
+
+  // True when something is left; in chunk mode makes sure a whole line is.
+  bool Fill() {
+    while (!eof_ && text_.find('\n', pos_) == std::string_view::npos) {
+      buffer_.erase(0, pos_);
+      pos_ = 0;
+      size_t used = buffer_.size();
+      buffer_.resize(used + kChunk);
+      size_t n = (*source_)(buffer_.data() + used, kChunk);
+      buffer_.resize(used + n);
+      if (n == 0) eof_ = true;
+      text_ = buffer_;
+    }
+    return pos_ < text_.size();
+  }
 
   std::string_view Physical() {
     size_t end = text_.find('\n', pos_);
     if (end == std::string_view::npos) end = text_.size();
     std::string_view l = text_.substr(pos_, end - pos_);
+    last_char_ = end < text_.size() ? '\n' : (l.empty() ? last_char_ : l.back());
     pos_ = end + 1;
     if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
     return l;
   }
 
+  static constexpr size_t kChunk = 1 << 20;
+  const Hive::Source* source_ = nullptr;
+  std::string buffer_;
   std::string_view text_;
+  bool eof_ = false;
   size_t pos_ = 0;
   size_t line_ = 0;
+  char last_char_ = 0;
   std::string joined_;
 };
+
+namespace {
 
 bool ParseHexNumber(std::string_view s, uint64_t* out, size_t max_digits) {
   if (s.empty() || s.size() > max_digits) return false;
@@ -377,6 +408,14 @@ void HiveKey::SetValue(std::wstring_view n, DWORD type, std::string data) {
   values.insert(it, HiveValue{std::wstring(n), type, std::move(data)});
 }
 
+void HiveKey::SetValue(std::wstring&& n, DWORD type, std::string data) {
+  if (values.empty() || CompareNoCase(values.back().name, n) < 0) {
+    values.push_back(HiveValue{std::move(n), type, std::move(data)});
+    return;
+  }
+  SetValue(std::wstring_view(n), type, std::move(data));
+}
+
 bool HiveKey::DeleteValue(std::wstring_view n) {
   auto it = LowerBoundByName(values, n);
   if (it == values.end() || CompareNoCase(it->name, n) != 0) return false;
@@ -397,8 +436,17 @@ Hive Hive::Empty(const std::string& root_path, const std::string& arch) {
 }
 
 Hive Hive::Parse(std::string_view text) {
-  Hive h;
   LineReader reader(text);
+  return ParseLines(reader);
+}
+
+Hive Hive::Parse(const Source& source) {
+  LineReader reader(source);
+  return ParseLines(reader);
+}
+
+Hive Hive::ParseLines(LineReader& reader) {
+  Hive h;
   std::string_view line;
   size_t number = 0;
   auto problem = [&](std::string what) { h.problems_.push_back({number, std::move(what)}); };
@@ -502,7 +550,7 @@ Hive Hive::Parse(std::string_view text) {
         problem(why);
         continue;
       }
-      current->SetValue(name, type, std::move(data));
+      current->SetValue(std::move(name), type, std::move(data));
       continue;
     }
     if (line[0] == '#') {
@@ -536,10 +584,10 @@ Hive Hive::Parse(std::string_view text) {
     }
     problem("unrecognised line");
   }
-  if (!text.empty() && text.back() != '\n') {
+  if (!reader.ended_with_newline()) {
     // Wine always ends its files with a newline: a missing one means the
     // file was cut off, even when the last line happens to parse.
-    number = std::count(text.begin(), text.end(), '\n') + 1;
+    number = reader.lines();
     problem("the file ends in the middle of a line (truncated?)");
   }
   return h;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -51,6 +52,7 @@ struct HiveKey {
   std::unique_ptr<HiveKey> RemoveSubkey(std::wstring_view name);
   const HiveValue* FindValue(std::wstring_view name) const;
   void SetValue(std::wstring_view name, DWORD type, std::string data);
+  void SetValue(std::wstring&& name, DWORD type, std::string data);
   bool DeleteValue(std::wstring_view name);
 };
 
@@ -59,6 +61,8 @@ struct HiveProblem {
   std::string what;
 };
 
+class LineReader;
+
 class Hive {
  public:
   Hive();
@@ -66,6 +70,10 @@ class Hive {
   // Parses a whole file. Never fails: what cannot be read is listed in
   // problems() and skipped; a bad first line leaves the hive empty.
   static Hive Parse(std::string_view text);
+  // The same over a file read in chunks: source fills up to n bytes at buf
+  // and returns how many it gave, 0 at the end.
+  using Source = std::function<size_t(char* buf, size_t n)>;
+  static Hive Parse(const Source& source);
   // A new, empty file whose header names root_path (e.g.
   // "REGISTRY\\User\\.Default") and arch ("win64").
   static Hive Empty(const std::string& root_path, const std::string& arch);
@@ -82,6 +90,8 @@ class Hive {
   const std::wstring& relative_to() const { return relative_to_; }
 
  private:
+  static Hive ParseLines(LineReader& reader);
+
   std::unique_ptr<HiveKey> root_;
   std::vector<std::string> preamble_;  // lines between the first and the first key
   std::vector<HiveProblem> problems_;

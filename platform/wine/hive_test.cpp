@@ -19,15 +19,15 @@ TEST(HiveTest, WritesEveryDataFormAsWineDoes) {
   Hive h = Hive::Empty("REGISTRY\\\\Machine", "win64");
   HiveKey* k = h.root().AddSubkey(L"Software")->AddSubkey(L"Test");
   k->modified = kTicks1601To1970 + 1718000000ull * 10000000;
-  k->SetValue(L"", REG_SZ, Sz(L"default"));
-  k->SetValue(L"quote\"back\\", REG_SZ, Sz(L"a\"b\\c"));
-  k->SetValue(L"expand", REG_EXPAND_SZ, Sz(L"%SystemRoot%\\x.dll"));
-  k->SetValue(L"multi", REG_MULTI_SZ, WideToUtf16le(std::wstring(L"a\0b\0\0", 5)));
-  k->SetValue(L"dw", REG_DWORD, std::string("\x2a\0\0\0", 4));
-  k->SetValue(L"bin", REG_BINARY, std::string("\x01\x02\xff", 3));
-  k->SetValue(L"none", REG_NONE, "");
-  k->SetValue(L"unterminated", REG_SZ, std::string("a\0", 2));
-  k->SetValue(L"uni", REG_SZ, Sz(L"\x00e9" L"1\x20ac\t\x01" L"7"));
+  k->SetValue(std::wstring_view(L""), REG_SZ, Sz(L"default"));
+  k->SetValue(std::wstring_view(L"quote\"back\\"), REG_SZ, Sz(L"a\"b\\c"));
+  k->SetValue(std::wstring_view(L"expand"), REG_EXPAND_SZ, Sz(L"%SystemRoot%\\x.dll"));
+  k->SetValue(std::wstring_view(L"multi"), REG_MULTI_SZ, WideToUtf16le(std::wstring(L"a\0b\0\0", 5)));
+  k->SetValue(std::wstring_view(L"dw"), REG_DWORD, std::string("\x2a\0\0\0", 4));
+  k->SetValue(std::wstring_view(L"bin"), REG_BINARY, std::string("\x01\x02\xff", 3));
+  k->SetValue(std::wstring_view(L"none"), REG_NONE, "");
+  k->SetValue(std::wstring_view(L"unterminated"), REG_SZ, std::string("a\0", 2));
+  k->SetValue(std::wstring_view(L"uni"), REG_SZ, Sz(L"\x00e9" L"1\x20ac\t\x01" L"7"));
   std::string out = h.Serialize();
   EXPECT_EQ(out, std::string(kHeader) +
                      "\n[Software\\\\Test] 1718000000\n#time=1dabafd4a7c4000\n"
@@ -53,7 +53,7 @@ TEST(HiveTest, LongBinaryWrapsAndReadsBack) {
   Hive h = Hive::Empty("REGISTRY\\\\Machine", "win64");
   std::string data;
   for (int i = 0; i < 100; ++i) data.push_back(static_cast<char>(i));
-  h.root().AddSubkey(L"K")->SetValue(L"SymbolicLinkValue", 6, data);
+  h.root().AddSubkey(L"K")->SetValue(std::wstring_view(L"SymbolicLinkValue"), 6, data);
   std::string out = h.Serialize();
   EXPECT_NE(out.find("\"SymbolicLinkValue\"=hex(6):00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,\\\n  11,"),
             std::string::npos);

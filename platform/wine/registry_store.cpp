@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fstream>
@@ -21,24 +22,20 @@ constexpr const char* kRootPaths[3] = {"REGISTRY\\\\Machine", "REGISTRY\\\\User\
 constexpr wchar_t kDefaultSid[] = L"S-1-5-21-0-0-0-1000";
 constexpr int kMaxLinkDepth = 16;
 
-bool ReadWholeFile(const std::string& path, std::string* out, bool* exists) {
+// Parses the hive at path in chunks, so a large file is never held whole
+// beside the tree built from it. False when the file cannot be opened.
+bool LoadHive(const std::string& path, Hive* hive, bool* exists) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   *exists = fd >= 0;
   if (fd < 0) return false;
-  struct stat st;
-  size_t expected = fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
-  // One buffer, read in place: a second copy of a large hive would double
-  // the peak memory of a load.
-  size_t used = 0;
-  // One spare byte lets the read that meets the end return 0 without growing.
-  out->resize(expected + 1 < (1u << 16) ? (1u << 16) : expected + 1);
-  for (;;) {
-    if (used == out->size()) out->resize(out->size() * 2);
-    ssize_t n = read(fd, out->data() + used, out->size() - used);
-    if (n <= 0) break;
-    used += static_cast<size_t>(n);
-  }
-  out->resize(used);
+  Hive::Source source = [fd](char* buf, size_t n) -> size_t {
+    for (;;) {
+      ssize_t got = read(fd, buf, n);
+      if (got >= 0) return static_cast<size_t>(got);
+      if (errno != EINTR) return 0;
+    }
+  };
+  *hive = Hive::Parse(source);
   close(fd);
   return true;
 }
@@ -93,11 +90,7 @@ RegistryStore::RegistryStore(const std::string& prefix_dir, std::function<Status
     HiveFile& f = hives_[i];
     f.file_name = kFileNames[i];
     f.host_path = prefix_dir + "/" + kFileNames[i];
-    std::string text;
-    if (ReadWholeFile(f.host_path, &text, &f.exists))
-      f.hive = Hive::Parse(text);
-    else
-      f.hive = Hive::Empty(kRootPaths[i], "win64");
+    if (!LoadHive(f.host_path, &f.hive, &f.exists)) f.hive = Hive::Empty(kRootPaths[i], "win64");
   }
   // The user's SID is the last component of user.reg's header path.
   const std::wstring& rel = hives_[kUser].hive.relative_to();
