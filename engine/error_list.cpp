@@ -1,0 +1,163 @@
+#include "engine/error_list.h"
+
+#include <utility>
+
+#include "platform/names.h"
+#include "platform/text.h"
+
+namespace orvane {
+namespace {
+
+bool IsAbsoluteFolder(const std::wstring& folder) {
+  if (folder.size() >= 2 && folder[0] == L'\\' && folder[1] == L'\\')
+    return true;
+  return folder.size() > 3 && folder[1] == L':' && folder[2] == L'\\';
+}
+
+// Bytes of ";;\r\n" in UTF-16LE.
+constexpr char kRecordEndBytes[] = {';', 0, ';', 0, '\r', 0, '\n', 0};
+constexpr size_t kRecordEndSize = sizeof(kRecordEndBytes);
+
+// The byte offset just past the next ";;\r\n" at an even offset at or after
+// from; npos when there is none.
+size_t SkipPastRecordEnd(std::string_view bytes, size_t from) {
+  std::string_view end(kRecordEndBytes, kRecordEndSize);
+  for (size_t pos = bytes.find(end, from); pos != std::string_view::npos;
+       pos = bytes.find(end, pos + 1)) {
+    if (pos % 2 == 0) return pos + kRecordEndSize;
+  }
+  return std::string_view::npos;
+}
+
+int AppendRecordsOfText(const std::wstring& text, CErrorListEx* list) {
+  int added = 0;
+  for (const std::wstring& piece : SplitString(text, kRecordEnd)) {
+    if (auto record = ParseErrorLine(piece)) {
+      list->Add(*record);
+      ++added;
+    }
+  }
+  return added;
+}
+
+}  // namespace
+
+void RemoveFolderOfRecord(Platform& platform, const CError& record) {
+  if (record.errorType != ErrorType::File) return;
+  size_t slash = record.filePath.rfind(L'\\');
+  if (slash == std::wstring::npos || slash == 0) return;
+  std::wstring folder = record.filePath.substr(0, slash);
+  if (!IsAbsoluteFolder(folder)) return;
+  platform.RemoveDirectory(folder);
+}
+
+CErrorListEx::CErrorListEx(CErrorListEx&& other) noexcept
+    : platform_(other.platform_), records_(std::move(other.records_)) {
+  other.records_.clear();
+}
+
+CErrorListEx& CErrorListEx::operator=(const CErrorListEx& other) {
+  if (this == &other) return *this;
+  RemoveAll();
+  platform_ = other.platform_;
+  records_ = other.records_;
+  return *this;
+}
+
+CErrorListEx& CErrorListEx::operator=(CErrorListEx&& other) noexcept {
+  if (this == &other) return *this;
+  RemoveAll();
+  platform_ = other.platform_;
+  records_ = std::move(other.records_);
+  other.records_.clear();
+  return *this;
+}
+
+CErrorListEx::~CErrorListEx() { RemoveAll(); }
+
+void CErrorListEx::CleanUp(const CError& record) const {
+  if (platform_ != nullptr) RemoveFolderOfRecord(*platform_, record);
+}
+
+void CErrorListEx::RemoveAll() {
+  for (const CError& record : records_) CleanUp(record);
+  records_.clear();
+}
+
+void CErrorListEx::RemoveAt(int index) {
+  CleanUp(records_[index]);
+  records_.erase(records_.begin() + index);
+}
+
+int CErrorListEx::Add(const CError& record) {
+  records_.push_back(record);
+  return static_cast<int>(records_.size()) - 1;
+}
+
+CErrorListEx CErrorListEx::ErrorsOfSection(const CErrorListEx& source,
+                                           int32_t section) {
+  CErrorListEx result(source.platform_);
+  for (const CError& record : source.records_) {
+    if (record.section == section) result.Add(record);
+  }
+  return result;
+}
+
+bool SectionCounters::AddFound(int32_t section) {
+  SectionCounter* counter = Find(section);
+  if (counter == nullptr) return false;
+  ++counter->found;
+  return true;
+}
+
+bool SectionCounters::AddRepaired(int32_t section) {
+  SectionCounter* counter = Find(section);
+  if (counter == nullptr) return false;
+  ++counter->repaired;
+  return true;
+}
+
+bool SectionCounters::AddIgnored(int32_t section) {
+  SectionCounter* counter = Find(section);
+  if (counter == nullptr) return false;
+  ++counter->ignored;
+  return true;
+}
+
+int AppendErrorRecords(std::string_view bytes, CErrorListEx* list) {
+  int added = 0;
+  // The codec stops at the first invalid sequence. Stopping there would lose
+  // every later record, so the records decoded so far are kept, the one that
+  // holds the fault (the text after the last complete record) is dropped, and
+  // decoding resumes after that record's end.
+  size_t offset = 0;
+  while (offset < bytes.size()) {
+    std::string_view rest = bytes.substr(offset);
+    bool complete = false;
+    std::wstring text = Utf16leToWide(rest, &complete);
+    added += AppendRecordsOfText(text, list);
+    size_t stop = offset + text.size() * 2;
+    // A trailing odd byte also leaves the codec incomplete; nothing follows.
+    if (complete || rest.size() - text.size() * 2 < 2) break;
+    size_t next = SkipPastRecordEnd(bytes, stop);
+    if (next == std::string_view::npos) break;
+    offset = next;
+  }
+  return added;
+}
+
+std::string EncodeErrorRecords(const CErrorListEx& list) {
+  std::wstring text;
+  for (const CError& record : list) text += FormatErrorLine(record);
+  return WideToUtf16le(text);
+}
+
+bool ReadErrorFile(Platform& platform, const std::wstring& path,
+                   CErrorListEx* list) {
+  std::string bytes;
+  if (!platform.ReadFile(path, &bytes)) return false;
+  AppendErrorRecords(bytes, list);
+  return true;
+}
+
+}  // namespace orvane

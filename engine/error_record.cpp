@@ -1,0 +1,97 @@
+#include "engine/error_record.h"
+
+#include <limits>
+#include <vector>
+
+#include "platform/names.h"
+
+namespace orvane {
+namespace {
+
+constexpr size_t kRecordFields = 11;
+constexpr wchar_t kValueNamePrefix[] = L"ValueName=";
+constexpr wchar_t kValueDataPrefix[] = L"ValueData=";
+
+std::wstring RemoveAll(std::wstring text, const std::wstring& what) {
+  for (size_t pos = text.find(what); pos != std::wstring::npos;
+       pos = text.find(what, pos)) {
+    text.erase(pos, what.size());
+  }
+  return text;
+}
+
+std::wstring Decimal(int64_t value) {
+  std::wstring text;
+  bool negative = value < 0;
+  uint64_t magnitude =
+      negative ? static_cast<uint64_t>(-value) : static_cast<uint64_t>(value);
+  do {
+    text.insert(text.begin(), static_cast<wchar_t>(L'0' + magnitude % 10));
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (negative) text.insert(text.begin(), L'-');
+  return text;
+}
+
+}  // namespace
+
+int32_t ParseDecimal(const std::wstring& text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == L'-' || text[i] == L'+')) {
+    negative = text[i] == L'-';
+    ++i;
+  }
+  // Accumulate past 32 bits but stop growing once clamping is certain.
+  int64_t value = 0;
+  constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+    if (value <= kLimit) value = value * 10 + (text[i] - L'0');
+  }
+  if (negative) value = -value;
+  if (value > std::numeric_limits<int32_t>::max())
+    return std::numeric_limits<int32_t>::max();
+  if (value < std::numeric_limits<int32_t>::min())
+    return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(value);
+}
+
+std::wstring FormatErrorLine(const CError& record) {
+  const std::wstring sep = kFieldSeparator;
+  std::wstring line;
+  line += Decimal(record.errorType) + sep;
+  line += Decimal(record.section) + sep;
+  line += record.filePath + sep;
+  line += record.reason + sep;
+  line += record.typeText + sep;
+  line += record.item.rootName + sep;
+  line += ValueTypeName(record.item.valueType) + sep;
+  line += Decimal(record.item.tag) + sep;
+  line += record.item.subKey + sep;
+  line += kValueNamePrefix + record.item.valueName + sep;
+  line += kValueDataPrefix + record.item.valueData + sep;
+  line += kRecordEnd;
+  return line;
+}
+
+std::optional<CError> ParseErrorLine(const std::wstring& line) {
+  std::vector<std::wstring> fields = SplitString(line, kFieldSeparator);
+  if (fields.size() < kRecordFields) return std::nullopt;
+  CError record;
+  record.errorType = ParseDecimal(fields[0]);
+  record.section = ParseDecimal(fields[1]);
+  record.filePath = fields[2];
+  record.reason = fields[3];
+  record.typeText = fields[4];
+  record.item.rootName = fields[5];
+  record.item.rootKey = RootKeyFromName(fields[5]);
+  record.item.valueType = ValueTypeFromName(fields[6]);
+  record.item.tag = ParseDecimal(fields[7]);
+  record.item.subKey = fields[8];
+  record.item.valueName = RemoveAll(fields[9], kValueNamePrefix);
+  record.item.valueData = RemoveAll(fields[10], kValueDataPrefix);
+  return record;
+}
+
+}  // namespace orvane

@@ -1,0 +1,37 @@
+#include "engine/sections.h"
+
+#include <gtest/gtest.h>
+
+namespace orvane {
+namespace {
+
+TEST(SectionsTest, NamesAndLabelsDifferWhereTheWindowsDiffer) {
+  EXPECT_EQ(SectionName(0), L"ActiveX / OLE");
+  EXPECT_EQ(SectionName(12), L"MRU Clean");
+  EXPECT_EQ(SectionProgressLabel(12), L"MRU");
+  EXPECT_EQ(SectionName(13), L"Windows Temporary Clean");
+  EXPECT_EQ(SectionMainLabel(13), L"Windows Temporary folder");
+  EXPECT_EQ(SectionName(21), L"Autocomplete");
+  EXPECT_EQ(SectionMainLabel(21), L"Auto complete list");
+}
+
+TEST(SectionsTest, IdsOutsideTheTableGiveEmptyTexts) {
+  for (int id : {-1, 22, 1000}) {
+    EXPECT_EQ(SectionName(id), L"");
+    EXPECT_EQ(SectionMainLabel(id), L"");
+    EXPECT_EQ(SectionProgressLabel(id), L"");
+    EXPECT_EQ(SectionDescription(id), L"");
+  }
+}
+
+TEST(SectionsTest, OnlyRegistrySectionsHaveDescriptions) {
+  for (int id = 0; id < kSectionCount; ++id) {
+    EXPECT_FALSE(SectionName(id).empty()) << id;
+    EXPECT_EQ(SectionDescription(id).empty(), !IsRegistrySection(id)) << id;
+  }
+  EXPECT_EQ(SectionDescription(12),
+            L"MRU Clean: Will clean all the most recently used list.");
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,148 @@
+#include "scanners/path.h"
+
+#include <algorithm>
+
+#include "platform/names.h"
+#include "platform/text.h"
+
+namespace orvane {
+namespace {
+
+// Buffer sizes of the path splitter, terminators included.
+constexpr size_t kPathBuffer = 260;
+constexpr size_t kPartBuffer = 256;
+
+// Compared against the last four characters only. Shortcuts (".lnk") are
+// deliberately absent: a shortcut named in a registry value is not judged.
+constexpr const wchar_t* kJudgedExtensions[] = {
+    L".exe", L".dll", L".txt", L".ttf", L".chm",
+    L".wav", L".jpg", L".bmp", L".xml",
+};
+constexpr size_t kExtensionTail = 4;
+
+void ReplaceAll(std::wstring* text, const std::wstring& from,
+                const std::wstring& to) {
+  for (size_t pos = text->find(from); pos != std::wstring::npos;
+       pos = text->find(from, pos + to.size())) {
+    text->replace(pos, from.size(), to);
+  }
+}
+
+bool Contains(const std::wstring& text, const wchar_t* what) {
+  return text.find(what) != std::wstring::npos;
+}
+
+// Removes one pair of enclosing double quotes (a lone quote counts as both).
+std::wstring Unquote(std::wstring text) {
+  if (!text.empty() && text.front() == L'"' && text.back() == L'"') {
+    text.pop_back();
+    if (!text.empty()) text.erase(text.begin());
+  }
+  return text;
+}
+
+// "\SystemRoot\..." is the kernel's name for the Windows folder; a status query
+// on it as written would find nothing, and an existing file would be judged
+// missing. Only a leading prefix means that folder.
+std::wstring ResolveSystemRoot(Platform& platform, const std::wstring& text) {
+  const std::wstring prefix = L"\\systemroot";
+  if (text.size() < prefix.size() ||
+      ToLower(text.substr(0, prefix.size())) != prefix) {
+    return text;
+  }
+  std::wstring root = ExpandEnvironment(platform, L"%SystemRoot%");
+  if (root.empty() || root == L"%SystemRoot%") return text;
+  return root + text.substr(prefix.size());
+}
+
+}  // namespace
+
+CPath::CPath(const std::wstring& text) : source_(text) {
+  if (text.size() >= kPathBuffer) return;
+  std::wstring path = Unquote(text);
+  if (path.empty()) return;
+
+  std::wstring drive;
+  size_t rest = 0;
+  if (path.size() >= 2 && path[1] == L':') {
+    drive = path.substr(0, 2);
+    rest = 2;
+  }
+  size_t last_slash = path.find_last_of(L"\\/");
+  size_t title_start = rest;
+  if (last_slash != std::wstring::npos && last_slash >= rest)
+    title_start = last_slash + 1;
+  std::wstring directory = path.substr(rest, title_start - rest);
+  size_t dot = path.rfind(L'.');
+  size_t title_end = path.size();
+  if (dot != std::wstring::npos && dot >= title_start) title_end = dot;
+  std::wstring title = path.substr(title_start, title_end - title_start);
+  std::wstring extension = path.substr(title_end);
+  if (directory.size() >= kPartBuffer || title.size() >= kPartBuffer ||
+      extension.size() >= kPartBuffer) {
+    return;
+  }
+
+  std::replace(directory.begin(), directory.end(), L'/', L'\\');
+  drive_ = drive;
+  directory_ = directory;
+  file_title_ = title;
+  relative_ = !directory_.empty() && directory_.front() != L'\\';
+  if (!file_title_.empty()) {
+    size_t first = extension.find_first_not_of(L'.');
+    extension_ = first == std::wstring::npos ? L"" : extension.substr(first);
+  }
+}
+
+std::wstring CPath::GetFullPath() {
+  full_path_ = drive_ + directory_ + file_title_;
+  if (!extension_.empty()) full_path_ += L"." + extension_;
+  return full_path_;
+}
+
+bool HasDriveColon(Platform& platform, std::wstring text) {
+  text = ToLower(text);
+  ReplaceAll(&text, L"\\systemroot", L"%systemroot%");
+  text = ExpandEnvironment(platform, text);
+  return !text.empty() && Contains(text, L":");
+}
+
+bool IsSingleFileText(std::wstring text) {
+  if (text.find_first_of(L",;{}") != std::wstring::npos) return false;
+  return std::count(text.begin(), text.end(), L'.') == 1;
+}
+
+bool IsInstallerCommand(std::wstring text) {
+  return Contains(text, L"msiexec.exe") || Contains(text, L"rundll32");
+}
+
+bool HasJudgedExtension(std::wstring text) {
+  text = ToLower(text);
+  for (const wchar_t* extension : kJudgedExtensions) {
+    if (text.starts_with(extension)) return true;
+  }
+  return false;
+}
+
+bool TargetExists(Platform& platform, std::wstring text) {
+  std::wstring tail = text.size() > kExtensionTail
+                          ? text.substr(text.size() - kExtensionTail)
+                          : text;
+  if (!HasJudgedExtension(tail)) return true;
+  return platform.GetFileAttributes(text) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsInvalidPathValue(Platform& platform, std::wstring text) {
+  text = ExpandEnvironment(platform, text);
+  if (!HasDriveColon(platform, text)) return false;
+  if (!IsSingleFileText(text)) return false;
+  if (IsInstallerCommand(text)) return false;
+  return !TargetExists(platform, ResolveSystemRoot(platform, text));
+}
+
+bool IsInvalidMruValue(Platform& platform, std::wstring text) {
+  text = ExpandEnvironment(platform, text);
+  return !IsInstallerCommand(text);
+}
+
+}  // namespace orvane
