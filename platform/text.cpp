@@ -181,6 +181,19 @@ int CompareNoCase(std::wstring_view a, std::wstring_view b) {
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
+int CompareNoCase(std::u16string_view a, std::wstring_view b) {
+  size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    wchar_t x = FoldCase(static_cast<wchar_t>(a[i])), y = FoldCase(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool EqualsNoCase(std::u16string_view a, std::wstring_view b) {
+  return a.size() == b.size() && CompareNoCase(a, b) == 0;
+}
+
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
   return a.size() == b.size() && CompareNoCase(a, b) == 0;
 }

@@ -34,5 +34,8 @@ std::wstring ToUpper(std::wstring_view text);
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
 // <0, 0, >0 comparing folded units.
 int CompareNoCase(std::wstring_view a, std::wstring_view b);
+// The same for names kept compactly as UTF-16 (the registry store's).
+bool EqualsNoCase(std::u16string_view a, std::wstring_view b);
+int CompareNoCase(std::u16string_view a, std::wstring_view b);
 
 }  // namespace orvane

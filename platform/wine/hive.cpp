@@ -364,14 +364,14 @@ HiveKey* HiveKey::AddSubkey(std::wstring_view n, bool* created) {
       auto it = LowerBoundByName(subkeys, n);
       if (CompareNoCase((*it)->name, n) == 0) return it->get();
       auto key = std::make_unique<HiveKey>();
-      key->name.assign(n);
+      key->name.assign(n.begin(), n.end());
       key->parent = this;
       if (created) *created = true;
       return subkeys.insert(it, std::move(key))->get();
     }
   }
   auto key = std::make_unique<HiveKey>();
-  key->name.assign(n);
+  key->name.assign(n.begin(), n.end());
   key->parent = this;
   if (created) *created = true;
   subkeys.push_back(std::move(key));
@@ -396,7 +396,7 @@ const HiveValue* HiveKey::FindValue(std::wstring_view n) const {
 
 void HiveKey::SetValue(std::wstring_view n, DWORD type, std::string data) {
   if (values.empty() || CompareNoCase(values.back().name, n) < 0) {
-    values.push_back(HiveValue{std::wstring(n), type, std::move(data)});
+    values.push_back(HiveValue{HiveName(n.begin(), n.end()), type, std::move(data)});
     return;
   }
   auto it = LowerBoundByName(values, n);
@@ -405,15 +405,7 @@ void HiveKey::SetValue(std::wstring_view n, DWORD type, std::string data) {
     it->data = std::move(data);
     return;
   }
-  values.insert(it, HiveValue{std::wstring(n), type, std::move(data)});
-}
-
-void HiveKey::SetValue(std::wstring&& n, DWORD type, std::string data) {
-  if (values.empty() || CompareNoCase(values.back().name, n) < 0) {
-    values.push_back(HiveValue{std::move(n), type, std::move(data)});
-    return;
-  }
-  SetValue(std::wstring_view(n), type, std::move(data));
+  values.insert(it, HiveValue{HiveName(n.begin(), n.end()), type, std::move(data)});
 }
 
 bool HiveKey::DeleteValue(std::wstring_view n) {
@@ -550,7 +542,7 @@ Hive Hive::ParseLines(LineReader& reader) {
         problem(why);
         continue;
       }
-      current->SetValue(std::move(name), type, std::move(data));
+      current->SetValue(std::wstring_view(name), type, std::move(data));
       continue;
     }
     if (line[0] == '#') {

@@ -15,14 +15,19 @@
 
 namespace orvane::wine {
 
+// Names are kept as UTF-16 rather than wchar_t: a large hive holds millions
+// of them, and most fit the string's inline buffer this way.
+using HiveName = std::u16string;
+inline std::wstring WideName(const HiveName& name) { return std::wstring(name.begin(), name.end()); }
+
 struct HiveValue {
-  std::wstring name;  // "" is the default value
+  HiveName name;  // "" is the default value
   DWORD type = 0;
   std::string data;  // raw bytes, as RegQueryValueEx gives them
 };
 
 struct HiveKey {
-  std::wstring name;
+  HiveName name;
   HiveKey* parent = nullptr;
   // Both kept sorted by case-folded name, which is also Wine's order.
   std::vector<std::unique_ptr<HiveKey>> subkeys;
@@ -52,7 +57,6 @@ struct HiveKey {
   std::unique_ptr<HiveKey> RemoveSubkey(std::wstring_view name);
   const HiveValue* FindValue(std::wstring_view name) const;
   void SetValue(std::wstring_view name, DWORD type, std::string data);
-  void SetValue(std::wstring&& name, DWORD type, std::string data);
   bool DeleteValue(std::wstring_view name);
 };
 

@@ -94,6 +94,10 @@ size_t AppendEscaped(std::string* out, std::wstring_view s, const char delimiter
   return out->size() - start;
 }
 
+size_t AppendEscaped(std::string* out, std::u16string_view units, const char delimiters[2]) {
+  return AppendEscaped(out, std::wstring(units.begin(), units.end()), delimiters, false);
+}
+
 bool ReadEscaped(std::string_view text, size_t* pos, char terminator, std::wstring* out) {
   size_t i = *pos;
   while (i < text.size()) {

@@ -16,6 +16,8 @@ namespace orvane::wine {
 // of characters appended.
 size_t AppendEscaped(std::string* out, std::wstring_view units,
                      const char delimiters[2], bool skip_final_nul = false);
+size_t AppendEscaped(std::string* out, std::u16string_view units,
+                     const char delimiters[2]);
 
 // Reads escaped text from text[*pos] up to the unescaped terminator and leaves
 // *pos just past it. False when the terminator never comes.

@@ -81,10 +81,10 @@ TEST(HiveTest, UnsortedInputIsSortedAndDuplicatesMerge) {
   Hive h = Hive::Parse(text);
   ASSERT_TRUE(h.complete());
   ASSERT_EQ(h.root().subkeys.size(), 2u);
-  EXPECT_EQ(h.root().subkeys[0]->name, L"a");
+  EXPECT_EQ(h.root().subkeys[0]->name, u"a");
   const HiveKey* b = h.root().subkeys[1].get();
   ASSERT_EQ(b->values.size(), 2u);
-  EXPECT_EQ(b->values[0].name, L"a");
+  EXPECT_EQ(b->values[0].name, u"a");
   EXPECT_EQ(b->FindValue(L"x")->data, Sz(L"2"));
 }
 

@@ -299,10 +299,10 @@ LONG RegistryStore::EnumKey(HKEY key, DWORD index, std::wstring* name, DWORD max
   } else if (node.key->has_link_subkeys) {
     auto visible = VisibleSubkeys(*node.key);
     if (index >= visible.size()) return ERROR_NO_MORE_ITEMS;
-    found = visible[index]->name;
+    found = WideName(visible[index]->name);
   } else {
     if (index >= node.key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
-    found = node.key->subkeys[index]->name;
+    found = WideName(node.key->subkeys[index]->name);
   }
   if (found.size() > max_name) return ERROR_MORE_DATA;
   *name = std::move(found);
@@ -317,7 +317,7 @@ LONG RegistryStore::EnumValue(HKEY key, DWORD index, std::wstring* name, DWORD* 
   if (!node.key || index >= node.key->values.size()) return ERROR_NO_MORE_ITEMS;
   const HiveValue& v = node.key->values[index];
   if (v.name.size() > max_name || v.data.size() > max_data) return ERROR_MORE_DATA;
-  if (name) *name = v.name;
+  if (name) *name = WideName(v.name);
   if (type) *type = v.type;
   if (data) *data = v.data;
   return ERROR_SUCCESS;
