@@ -220,18 +220,6 @@ void AppendHexByte(std::string* out, unsigned char b) {
   out->push_back(kDigits[b & 0xF]);
 }
 
-void AppendHexNumber(std::string* out, uint64_t v, int width) {
-  static const char kDigits[] = "0123456789abcdef";
-  char buf[20];
-  int n = 0;
-  do {
-    buf[n++] = kDigits[v & 0xF];
-    v >>= 4;
-  } while (v);
-  while (n < width) buf[n++] = '0';
-  while (n) out->push_back(buf[--n]);
-}
-
 bool IsTerminatedString(const HiveValue& v) {
   size_t n = v.data.size();
   return n >= 2 && n % 2 == 0 && v.data[n - 1] == '\0' && v.data[n - 2] == '\0';

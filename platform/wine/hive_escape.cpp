@@ -10,18 +10,6 @@ unsigned HexValue(unsigned c) {
   return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
 }
 
-void AppendHex(std::string* out, unsigned v, int min_digits) {
-  static const char kDigits[] = "0123456789abcdef";
-  char buf[8];
-  int n = 0;
-  do {
-    buf[n++] = kDigits[v & 0xF];
-    v >>= 4;
-  } while (v);
-  while (n < min_digits) buf[n++] = '0';
-  while (n) out->push_back(buf[--n]);
-}
-
 void AppendOctal(std::string* out, unsigned v, int min_digits) {
   char buf[8];
   int n = 0;
@@ -64,6 +52,18 @@ void ReadUtf8(std::string_view text, size_t* pos, std::wstring* out) {
 
 }  // namespace
 
+void AppendHexNumber(std::string* out, uint64_t v, int min_digits) {
+  static const char kDigits[] = "0123456789abcdef";
+  char buf[20];
+  int n = 0;
+  do {
+    buf[n++] = kDigits[v & 0xF];
+    v >>= 4;
+  } while (v);
+  while (n < min_digits) buf[n++] = '0';
+  while (n) out->push_back(buf[--n]);
+}
+
 size_t AppendEscaped(std::string* out, std::wstring_view s, const char delimiters[2],
                      bool skip_final_nul) {
   static const char kEscapes[33] = ".......abtnvfr.............e....";
@@ -74,7 +74,7 @@ size_t AppendEscaped(std::string* out, std::wstring_view s, const char delimiter
     unsigned next = has_next ? static_cast<uint16_t>(s[i + 1]) : 0;
     if (c > 127) {
       out->append("\\x");
-      AppendHex(out, c, has_next && next < 128 && IsHexDigit(next) ? 4 : 1);
+      AppendHexNumber(out, c, has_next && next < 128 && IsHexDigit(next) ? 4 : 1);
       continue;
     }
     if (c < 32) {

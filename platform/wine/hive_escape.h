@@ -4,6 +4,7 @@
 // Readers also accept raw UTF-8.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,9 @@ size_t AppendEscaped(std::string* out, std::wstring_view units,
                      const char delimiters[2], bool skip_final_nul = false);
 size_t AppendEscaped(std::string* out, std::u16string_view units,
                      const char delimiters[2]);
+
+// Lower-case hex of v, at least min_digits digits.
+void AppendHexNumber(std::string* out, uint64_t v, int min_digits);
 
 // Reads escaped text from text[*pos] up to the unescaped terminator and leaves
 // *pos just past it. False when the terminator never comes.
