@@ -1,0 +1,35 @@
+// The repair log: the registry items that repairs of mark-only records set
+// aside, kept in "%APPDATA%\Orvane\log.dat" between runs so that scans do not
+// report them again. UTF-16LE records "root::type::subkey::ValueName=name::;;\r\n".
+#pragma once
+
+#include <string>
+
+#include "engine/error_list.h"
+#include "platform/platform.h"
+
+namespace orvane {
+
+// "%APPDATA%\Orvane" expanded, and the log file in it.
+std::wstring RepairLogFolder(Platform& platform);
+std::wstring RepairLogPath(Platform& platform);
+
+// Empties list, then fills it from the log when the file exists (creating the
+// folder when it is missing). Pieces with fewer than four fields are skipped.
+// False when an existing log could not be read completely; list then holds
+// what could be read.
+bool LoadRepairLog(Platform& platform, CRegistryItemListEx* list);
+
+// Replaces the log with the whole list, atomically: a crash or a full disk
+// leaves the previous log, never half of one. False when it could not be
+// written (the user is not told; the next repair tries again).
+bool SaveRepairLog(Platform& platform, const CRegistryItemListEx& list);
+
+// True when list holds an item with the same root key and exactly (case
+// included) the same subkey and value name.
+bool IsRepaired(const CRegistryItemListEx& list, const CRegistryItem& item);
+
+// One record of the log, ";;\r\n" included.
+std::wstring FormatRepairLogLine(const CRegistryItem& item);
+
+}  // namespace orvane
