@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <set>
 
 #include "platform/file_finder.h"
@@ -46,6 +47,9 @@ struct Implementation {
   const char* name;
   std::function<std::unique_ptr<Machine>()> make;
 };
+
+// Names the implementation in test output instead of dumping its bytes.
+void PrintTo(const Implementation& implementation, std::ostream* os) { *os << implementation.name; }
 
 class PlatformContract : public ::testing::TestWithParam<Implementation> {
  protected:
