@@ -12,13 +12,6 @@ constexpr size_t kRecordFields = 11;
 constexpr wchar_t kValueNamePrefix[] = L"ValueName=";
 constexpr wchar_t kValueDataPrefix[] = L"ValueData=";
 
-std::wstring RemoveAll(std::wstring text, const std::wstring& what) {
-  for (size_t pos = text.find(what); pos != std::wstring::npos;
-       pos = text.find(what, pos)) {
-    text.erase(pos, what.size());
-  }
-  return text;
-}
 
 std::wstring Decimal(int64_t value) {
   std::wstring text;
@@ -89,8 +82,8 @@ std::optional<CError> ParseErrorLine(const std::wstring& line) {
   record.item.valueType = ValueTypeFromName(fields[6]);
   record.item.tag = ParseDecimal(fields[7]);
   record.item.subKey = fields[8];
-  record.item.valueName = RemoveAll(fields[9], kValueNamePrefix);
-  record.item.valueData = RemoveAll(fields[10], kValueDataPrefix);
+  record.item.valueName = EraseAll(fields[9], kValueNamePrefix);
+  record.item.valueData = EraseAll(fields[10], kValueDataPrefix);
   return record;
 }
 

@@ -90,4 +90,11 @@ std::vector<std::wstring> SplitString(const std::wstring& text,
   return pieces;
 }
 
+std::wstring EraseAll(std::wstring text, const std::wstring& what) {
+  if (what.empty()) return text;
+  for (size_t pos = text.find(what); pos != std::wstring::npos; pos = text.find(what, pos))
+    text.erase(pos, what.size());
+  return text;
+}
+
 }  // namespace orvane

@@ -34,5 +34,7 @@ bool FileExists(Platform& platform, const std::wstring& path_or_pattern);
 // is dropped. An empty separator gives no pieces.
 std::vector<std::wstring> SplitString(const std::wstring& text,
                                       const std::wstring& separator);
+// text with every occurrence of what removed (the record readers' prefixes).
+std::wstring EraseAll(std::wstring text, const std::wstring& what);
 
 }  // namespace orvane

@@ -9,10 +9,6 @@ namespace {
 constexpr wchar_t kValueNamePrefix[] = L"ValueName=";
 constexpr size_t kFields = 4;
 
-std::wstring RemoveAll(std::wstring text, const std::wstring& what) {
-  for (size_t pos = text.find(what); pos != std::wstring::npos; pos = text.find(what, pos)) text.erase(pos, what.size());
-  return text;
-}
 
 void EnsureFolder(Platform& platform) {
   std::wstring folder = RepairLogFolder(platform);
@@ -47,7 +43,7 @@ bool LoadRepairLog(Platform& platform, CRegistryItemListEx* list) {
     item.rootKey = RootKeyFromName(fields[0]);
     item.valueType = ValueTypeFromName(fields[1]);
     item.subKey = fields[2];
-    item.valueName = RemoveAll(fields[3], kValueNamePrefix);
+    item.valueName = EraseAll(fields[3], kValueNamePrefix);
     list->Add(item);
   }
   return complete;

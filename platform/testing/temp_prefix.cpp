@@ -12,6 +12,11 @@
 namespace orvane::testing {
 namespace fs = std::filesystem;
 
+std::string ReadHostFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
 std::string StringData(const std::wstring& text) {
   std::string data = WideToUtf16le(text);
   data.append(2, '\0');

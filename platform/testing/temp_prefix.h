@@ -54,6 +54,9 @@ class TempPrefix {
   wine::Hive system_, user_hive_, default_;
 };
 
+// The bytes of a host file, "" when it cannot be read.
+std::string ReadHostFile(const std::string& path);
+
 // Builds a UTF-16LE, NUL-terminated string value's data.
 std::string StringData(const std::wstring& text);
 

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "platform/registry_values.h"
+#include "platform/testing/temp_prefix.h"
 #include "platform/text.h"
 #include "platform/wine/hive.h"
 #include "platform/wine/wine_platform.h"
@@ -39,12 +40,6 @@ std::string Quote(const std::string& s) {
   return out + "'";
 }
 
-std::string Slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
 
 class WineInterop : public ::testing::Test {
  protected:
@@ -97,7 +92,7 @@ std::string WineInterop::wine_, WineInterop::prefix_, WineInterop::pristine_;
 
 TEST_F(WineInterop, UntouchedHivesRoundTripByteForByte) {
   for (const char* f : {"system.reg", "user.reg", "userdef.reg"}) {
-    std::string text = Slurp(pristine_ + "/" + f);
+    std::string text = testing::ReadHostFile(pristine_ + "/" + f);
     Hive hive = Hive::Parse(text);
     EXPECT_TRUE(hive.complete()) << f;
     EXPECT_EQ(hive.Serialize(), text) << f;
@@ -199,7 +194,7 @@ TEST_F(WineInterop, NoWritesWhileTheServerRuns) {
   std::string kill = "env WINEPREFIX=" + Quote(prefix_) + " " + Quote(ServerBinary()) + " -k";
   [[maybe_unused]] int rc = std::system(kill.c_str());
   Wait();
-  EXPECT_EQ(Slurp(prefix_ + "/user.reg").find("Blocked"), std::string::npos);
+  EXPECT_EQ(testing::ReadHostFile(prefix_ + "/user.reg").find("Blocked"), std::string::npos);
 }
 
 }  // namespace

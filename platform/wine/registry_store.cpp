@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "platform/text.h"
+#include "platform/wine/host_files.h"
 
 namespace orvane::wine {
 namespace {
@@ -52,36 +53,6 @@ std::vector<std::wstring> Split(const std::wstring& path) {
   return parts;
 }
 
-// Writes bytes to a temporary file beside path, flushes it and renames it
-// over path. A symlinked hive is replaced at its target, as Wine does.
-Status AtomicWrite(const std::string& path, const std::string& bytes) {
-  std::string target = path;
-  char resolved[PATH_MAX];
-  if (realpath(path.c_str(), resolved)) target = resolved;
-  std::string tmp = target + ".orvane-" + std::to_string(getpid()) + ".tmp";
-  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return Status::Error(L"cannot create " + Utf8ToWide(tmp));
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n <= 0) {
-      close(fd);
-      unlink(tmp.c_str());
-      return Status::Error(L"cannot write " + Utf8ToWide(tmp));
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (fsync(fd) != 0 || close(fd) != 0) {
-    unlink(tmp.c_str());
-    return Status::Error(L"cannot flush " + Utf8ToWide(tmp));
-  }
-  if (rename(tmp.c_str(), target.c_str()) != 0) {
-    unlink(tmp.c_str());
-    return Status::Error(L"cannot replace " + Utf8ToWide(target));
-  }
-  return Status::Ok();
-}
-
 }  // namespace
 
 RegistryStore::RegistryStore(const std::string& prefix_dir, std::function<Status()> write_guard)
@@ -117,7 +88,8 @@ Status RegistryStore::Save() {
     if (!f.dirty) continue;
     if (!f.hive.complete())
       return Status::Error(L"not saving " + Utf8ToWide(f.host_path) + L": it could not be read completely");
-    if (Status s = AtomicWrite(f.host_path, f.hive.Serialize()); !s) return s;
+    if (WriteHostFileAtomic(f.host_path, f.hive.Serialize(), /*follow_link=*/true) != 0)
+      return Status::Error(L"cannot save " + Utf8ToWide(f.host_path));
     f.dirty = false;
     f.exists = true;
   }
@@ -208,10 +180,7 @@ LONG RegistryStore::Walk(Node node, const std::wstring& sub_key, bool create, No
       }
     }
     if (next->is_link) {
-      bool crossed = node.crossed_link;
       if (LONG rc = FollowLink(*next, &node, depth); rc != ERROR_SUCCESS) return rc;
-      node.crossed_link = true;
-      (void)crossed;
       continue;
     }
     node.key = next;

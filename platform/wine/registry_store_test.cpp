@@ -21,12 +21,6 @@ namespace {
 using testing::StringData;
 using testing::TempPrefix;
 
-std::string Slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
 
 // Holds the lock a wineserver holds for the prefix, as a stand-in server.
 class FakeWineserver {
@@ -78,15 +72,15 @@ TEST(RegistryStoreTest, UntouchedPrefixSavesNothingAndEditsSaveOnlyTheirHive) {
   TempPrefix prefix;
   prefix.String(HKEY_CURRENT_USER, L"Software\\A", L"v", L"1");
   auto p = prefix.Open();
-  std::string system_before = Slurp(prefix.dir() + "/system.reg");
-  std::string user_before = Slurp(prefix.dir() + "/user.reg");
+  std::string system_before = testing::ReadHostFile(prefix.dir() + "/system.reg");
+  std::string user_before = testing::ReadHostFile(prefix.dir() + "/user.reg");
   ASSERT_TRUE(p->Flush());
-  EXPECT_EQ(Slurp(prefix.dir() + "/system.reg"), system_before);
+  EXPECT_EQ(testing::ReadHostFile(prefix.dir() + "/system.reg"), system_before);
 
   EXPECT_TRUE(WriteRegistryString(*p, HKEY_CURRENT_USER, L"Software\\A", L"w", L"2"));
   ASSERT_TRUE(p->Flush());
-  EXPECT_EQ(Slurp(prefix.dir() + "/system.reg"), system_before);
-  EXPECT_NE(Slurp(prefix.dir() + "/user.reg"), user_before);
+  EXPECT_EQ(testing::ReadHostFile(prefix.dir() + "/system.reg"), system_before);
+  EXPECT_NE(testing::ReadHostFile(prefix.dir() + "/user.reg"), user_before);
 
   WinePlatform again({prefix.dir(), prefix.user()});
   EXPECT_EQ(ReadRegistryString(again, HKEY_CURRENT_USER, L"software\\a", L"W"), L"2");
@@ -109,7 +103,7 @@ TEST(RegistryStoreTest, RootsMapToTheirHives) {
   // HKCR writes land in system.reg.
   EXPECT_TRUE(WriteRegistryString(*p, HKEY_CLASSES_ROOT, L".new", L"", L"n"));
   ASSERT_TRUE(p->Flush());
-  EXPECT_NE(Slurp(prefix.dir() + "/system.reg").find("[Software\\\\Classes\\\\.new]"), std::string::npos);
+  EXPECT_NE(testing::ReadHostFile(prefix.dir() + "/system.reg").find("[Software\\\\Classes\\\\.new]"), std::string::npos);
 }
 
 TEST(RegistryStoreTest, LinkKeysAreFollowedByPathButNeverListedOrDeletedThrough) {
@@ -121,7 +115,7 @@ TEST(RegistryStoreTest, LinkKeysAreFollowedByPathButNeverListedOrDeletedThrough)
              WideToUtf16le(target));
   prefix.Write();
   {  // mark the key as a link the way Wine writes it
-    std::string text = Slurp(prefix.dir() + "/system.reg");
+    std::string text = testing::ReadHostFile(prefix.dir() + "/system.reg");
     size_t at = text.find("[System\\\\CurrentControlSet]");
     at = text.find('\n', text.find("#time=", at)) + 1;
     text.insert(at, "#link\n");
@@ -162,7 +156,7 @@ TEST(RegistryStoreTest, DamagedHiveIsReadButNeverWritten) {
   TempPrefix prefix;
   prefix.String(HKEY_CURRENT_USER, L"Software\\Kept", L"v", L"1");
   prefix.Write();
-  std::string user = Slurp(prefix.dir() + "/user.reg");
+  std::string user = testing::ReadHostFile(prefix.dir() + "/user.reg");
   std::string damaged = user + "\n[Software\\\\Cut] 1\n\"x\"=\"unterminated";
   std::ofstream(prefix.dir() + "/user.reg", std::ios::binary) << damaged;
 
@@ -175,7 +169,7 @@ TEST(RegistryStoreTest, DamagedHiveIsReadButNeverWritten) {
   // Other hives still take changes.
   EXPECT_TRUE(WriteRegistryString(p, HKEY_LOCAL_MACHINE, L"Software\\Orvane", L"w", L"2"));
   EXPECT_TRUE(p.Flush());
-  EXPECT_EQ(Slurp(prefix.dir() + "/user.reg"), damaged);
+  EXPECT_EQ(testing::ReadHostFile(prefix.dir() + "/user.reg"), damaged);
 }
 
 TEST(RegistryStoreTest, RefusesEveryWriteWhileAWineserverRuns) {
@@ -183,7 +177,7 @@ TEST(RegistryStoreTest, RefusesEveryWriteWhileAWineserverRuns) {
   prefix.String(HKEY_CURRENT_USER, L"Software\\A", L"v", L"1");
   auto p = prefix.Open();
   ASSERT_TRUE(WriteRegistryString(*p, HKEY_CURRENT_USER, L"Software\\A", L"pending", L"x"));
-  std::string before = Slurp(prefix.dir() + "/user.reg");
+  std::string before = testing::ReadHostFile(prefix.dir() + "/user.reg");
   {
     FakeWineserver server(prefix.dir());
     Status s = p->CheckWritable();
@@ -195,7 +189,7 @@ TEST(RegistryStoreTest, RefusesEveryWriteWhileAWineserverRuns) {
     EXPECT_FALSE(p->WriteFileAtomic(L"C:\\x.txt", "x"));
     EXPECT_EQ(LastError(), static_cast<DWORD>(ERROR_WRITE_PROTECT));
     EXPECT_EQ(ReadRegistryString(*p, HKEY_CURRENT_USER, L"Software\\A", L"v"), L"1");
-    EXPECT_EQ(Slurp(prefix.dir() + "/user.reg"), before);
+    EXPECT_EQ(testing::ReadHostFile(prefix.dir() + "/user.reg"), before);
   }
   // Nothing was lost: the change made before the server started still saves.
   ASSERT_TRUE(p->Flush());

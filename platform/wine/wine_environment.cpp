@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "platform/registry_values.h"
 #include "platform/text.h"
 #include "platform/wine/wine_platform.h"
 
@@ -54,9 +55,7 @@ std::wstring ReadString(Platform& p, HKEY root, const std::wstring& key, const s
   p.CloseKey(h);
   if (rc != ERROR_SUCCESS || (t != REG_SZ && t != REG_EXPAND_SZ)) return L"";
   if (type) *type = t;
-  std::wstring s = Utf16leToWide(data);
-  while (!s.empty() && s.back() == 0) s.pop_back();
-  return s;
+  return RegistryDataAsText(data);
 }
 
 // Applies every string value of root\key, expanding REG_EXPAND_SZ values.
@@ -70,8 +69,7 @@ void ApplyKey(Platform& p, EnvMap* env, HKEY root, const std::wstring& key) {
     LONG rc = p.EnumValue(h, i, &name, &type, &data);
     if (rc == ERROR_NO_MORE_ITEMS) break;
     if (rc != ERROR_SUCCESS || name.empty() || (type != REG_SZ && type != REG_EXPAND_SZ)) continue;
-    std::wstring value = Utf16leToWide(data);
-    while (!value.empty() && value.back() == 0) value.pop_back();
+    std::wstring value = RegistryDataAsText(data);
     Set(env, name, type == REG_EXPAND_SZ ? Expand(*env, value) : value);
   }
   p.CloseKey(h);

@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include "platform/text.h"
+#include "platform/wine/host_files.h"
 #include "platform/wine/wine_platform.h"
 
 namespace orvane::wine {
@@ -407,22 +408,8 @@ bool WinePlatform::WriteFileAtomic(const std::wstring& path, const std::string& 
   if (host.empty()) return false;
   struct stat st;
   if (lstat(host.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR))) return Fail(EACCES);
-  std::string tmp = host + ".orvane-" + std::to_string(getpid()) + ".tmp";
-  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return Fail(errno == ENOENT ? ENOTDIR : errno);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  bool ok = done == bytes.size() && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  if (!ok || rename(tmp.c_str(), host.c_str()) != 0) {
-    int e = errno;
-    unlink(tmp.c_str());
-    return Fail(e ? e : EIO);
-  }
+  int error = WriteHostFileAtomic(host, bytes, /*follow_link=*/false);
+  if (error) return Fail(error == ENOENT ? ENOTDIR : error);
   return true;
 }
 
