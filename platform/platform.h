@@ -39,6 +39,20 @@ struct FindData {
   uint64_t last_write = 0;  // FILETIME: 100 ns ticks since 1601-01-01 UTC
 };
 
+// An item of the recycle bin as the shell's details view shows it.
+struct RecycleBinItem {
+  std::wstring name;    // column 0: the item's own name
+  std::wstring folder;  // column 1: the folder it was deleted from
+};
+
+// An entry of Internet Explorer's URL cache (WinINet's cache entry info,
+// reduced to what the cleaners use).
+struct UrlCacheEntry {
+  std::wstring source_url;  // the URL the entry was stored under
+  std::wstring local_file;  // the cached copy, a Windows path; may be ""
+  DWORD entry_type = 0;     // NORMAL_CACHE_ENTRY, COOKIE_CACHE_ENTRY, ...
+};
+
 // An open directory search; Next() gives the following entry, false at the end.
 class FileSearch {
  public:
@@ -145,6 +159,46 @@ class Platform {
                                   const std::wstring& section,
                                   const std::wstring& key,
                                   const std::wstring& value) = 0;
+
+  // ---- Shell services. -----------------------------------------------------
+  // A platform without a shell keeps these defaults: nothing can be listed,
+  // checked or emptied, and each call says so by failing.
+
+  // The recycle bin's items, for every drive. False (items untouched) when the
+  // bin cannot be opened.
+  virtual bool ListRecycleBin(std::vector<RecycleBinItem>* items) {
+    (void)items;
+    return false;
+  }
+  // SHEmptyRecycleBin for all drives, without asking. True when the bin holds
+  // nothing afterwards.
+  virtual bool EmptyRecycleBin() { return false; }
+  // Loads the shell link file at path and resolves it without a window,
+  // without updating the link and without searching for a moved target.
+  // True exactly when it loads and its target exists.
+  virtual bool ShortcutResolves(const std::wstring& path) {
+    (void)path;
+    return false;
+  }
+  // False when this platform cannot check shell links at all (then no
+  // shortcut may be judged broken).
+  virtual bool CanCheckShortcuts() { return false; }
+
+  // ---- Internet Explorer's URL cache and history store. ----------------------
+  // Every entry of the URL cache, in the cache's order. False when the cache
+  // cannot be read (entries untouched).
+  virtual bool ListUrlCache(std::vector<UrlCacheEntry>* entries) {
+    (void)entries;
+    return false;
+  }
+  // DeleteUrlCacheEntryW: removes the entry stored under source_url and its
+  // cached copy. False when there is no such entry or it could not go.
+  virtual bool DeleteUrlCacheEntry(const std::wstring& source_url) {
+    (void)source_url;
+    return false;
+  }
+  // IUrlHistoryStg2::ClearHistory. False when there is no history store.
+  virtual bool ClearUrlHistory() { return false; }
 };
 
 // The reason the calling thread's last failed file operation failed (Win32

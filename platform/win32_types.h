@@ -99,6 +99,11 @@ inline constexpr int CSIDL_SYSTEM = 0x0025;
 inline constexpr int CSIDL_PROGRAM_FILES = 0x0026;
 inline constexpr int CSIDL_PROFILE = 0x0028;
 
+// URL cache entry types (WinINet).
+inline constexpr DWORD NORMAL_CACHE_ENTRY = 0x00000001;
+inline constexpr DWORD COOKIE_CACHE_ENTRY = 0x00100000;
+inline constexpr DWORD URLHISTORY_CACHE_ENTRY = 0x00200000;
+
 // Longest path the Windows ANSI/wide path calls take without the \\?\ prefix.
 inline constexpr int MAX_PATH = 260;
 

@@ -99,4 +99,22 @@ bool RecordingPlatform::WriteProfileString(const std::wstring& file, const std::
   return ok;
 }
 
+bool RecordingPlatform::EmptyRecycleBin() {
+  bool ok = inner_.EmptyRecycleBin();
+  if (ok) Record(L"EmptyRecycleBin");
+  return ok;
+}
+
+bool RecordingPlatform::DeleteUrlCacheEntry(const std::wstring& source_url) {
+  bool ok = inner_.DeleteUrlCacheEntry(source_url);
+  if (ok) Record(L"DeleteUrlCacheEntry " + source_url);
+  return ok;
+}
+
+bool RecordingPlatform::ClearUrlHistory() {
+  bool ok = inner_.ClearUrlHistory();
+  if (ok) Record(L"ClearUrlHistory");
+  return ok;
+}
+
 }  // namespace orvane::testing

@@ -75,6 +75,14 @@ class RecordingPlatform : public Platform {
   bool WriteProfileString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                           const std::wstring& value) override;
 
+  bool ListRecycleBin(std::vector<RecycleBinItem>* items) override { return inner_.ListRecycleBin(items); }
+  bool EmptyRecycleBin() override;
+  bool ShortcutResolves(const std::wstring& path) override { return inner_.ShortcutResolves(path); }
+  bool CanCheckShortcuts() override { return inner_.CanCheckShortcuts(); }
+  bool ListUrlCache(std::vector<UrlCacheEntry>* entries) override { return inner_.ListUrlCache(entries); }
+  bool DeleteUrlCacheEntry(const std::wstring& source_url) override;
+  bool ClearUrlHistory() override;
+
  private:
   void Record(std::wstring what);
 

@@ -72,6 +72,17 @@ class WinePlatform : public Platform {
   bool WriteProfileString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                           const std::wstring& value) override;
 
+  // Recycle bin: the host user's freedesktop Trash (wine_shell.cpp).
+  bool ListRecycleBin(std::vector<RecycleBinItem>* items) override;
+  bool EmptyRecycleBin() override;
+  // Shell links read with liblnk (wine_shell.cpp).
+  bool ShortcutResolves(const std::wstring& path) override;
+  bool CanCheckShortcuts() override { return true; }
+  // The URL cache and history store kept inside the prefix (wine_url_cache.cpp).
+  bool ListUrlCache(std::vector<UrlCacheEntry>* entries) override;
+  bool DeleteUrlCacheEntry(const std::wstring& source_url) override;
+  bool ClearUrlHistory() override;
+
   // Every variable, by upper-cased name, as (name, value).
   std::map<std::wstring, std::pair<std::wstring, std::wstring>> Environment();
   // The drives of the prefix as (letter "C:", host target).

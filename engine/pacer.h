@@ -1,0 +1,43 @@
+// The pauses that set the pace of scans and repairs. They are behaviour (a
+// section lasts at least two seconds, a repaired record one), but they go
+// through a Pacer so that tests can check them without waiting and
+// `--pace none` can skip them.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+namespace orvane {
+
+class Pacer {
+ public:
+  virtual ~Pacer() = default;
+  // Waits milliseconds (or records that it would). Any thread may call.
+  virtual void Pause(uint32_t milliseconds) = 0;
+};
+
+// Sleeps for real.
+class SleepPacer : public Pacer {
+ public:
+  void Pause(uint32_t milliseconds) override;
+};
+
+// Returns at once.
+class NoPacer : public Pacer {
+ public:
+  void Pause(uint32_t) override {}
+};
+
+// Returns at once and keeps every requested pause, in order.
+class RecordingPacer : public Pacer {
+ public:
+  void Pause(uint32_t milliseconds) override;
+  std::vector<uint32_t> pauses() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<uint32_t> pauses_;
+};
+
+}  // namespace orvane

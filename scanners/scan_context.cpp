@@ -1,0 +1,122 @@
+#include "scanners/scan_context.h"
+
+#include <ctime>
+#include <random>
+
+#include "repair/repair_log.h"
+#include "scanners/junk_scanners.h"
+
+namespace orvane {
+namespace {
+
+// Shared by every context, as the progress pause counts all reports of the
+// process, not of one scan.
+std::atomic<uint32_t> g_progress_calls{0};
+
+bool ShowsTextAlone(int32_t section) {
+  return section == 11 || section == 13 || section == 14 || section == 15;
+}
+
+}  // namespace
+
+ScanContext::ScanContext(const ScanEnvironment& env) : finder(env.platform), env_(env) {
+  finder.callback = &OnFinderEvent;
+  finder.user = this;
+}
+
+void ScanContext::BeginSection(const std::wstring& root_name, HKEY root_key, int32_t section, int32_t ordinal,
+                               bool mark_only) {
+  root_name_ = root_name;
+  root_key_ = root_key;
+  section_ = section;
+  ordinal_ = ordinal;
+  mark_only_ = mark_only;
+  PostWhileRunning(kMsgSectionBegins, section_, ordinal_);
+}
+
+void ScanContext::EndSection() {
+  env_.pacer.Pause(2000);
+  std::minstd_rand random(static_cast<uint32_t>(std::time(nullptr)));
+  env_.pacer.Pause(100 + 100 * (random() % 20));
+  PostWhileRunning(kMsgSectionEnds, section_, ordinal_);
+}
+
+void ScanContext::ReportProgress(const std::wstring& text) {
+  if (!IsRunning()) return;
+  std::wstring line = ShowsTextAlone(section_) ? text : root_name_ + L"\\" + text;
+  if (g_progress_calls.fetch_add(1) + 1 >= 100) {
+    g_progress_calls.store(0);
+    env_.pacer.Pause(400);
+  }
+  env_.target.Post(Message{kMsgProgressText, 0, 0, std::move(line)});
+}
+
+void ScanContext::AnnounceSection(int32_t section, int32_t ordinal) {
+  section_ = section;
+  ordinal_ = ordinal;
+  PostWhileRunning(kMsgSectionBegins, section_, ordinal_);
+}
+
+void ScanContext::PostWhileRunning(uint32_t code, int64_t wparam, int64_t lparam) {
+  if (IsRunning()) env_.target.Post(Message{code, wparam, lparam, {}});
+}
+
+void ScanContext::AddRegistryError(const std::wstring& reason, const std::wstring& type_text,
+                                   const CRegistryItem& item, const std::wstring& file_path,
+                                   int32_t error_type) {
+  if (!IsRunning()) return;
+  if (env_.repaired && IsRepaired(*env_.repaired, item)) return;
+  CError record;
+  record.errorType = error_type;
+  record.filePath = file_path;
+  record.reason = reason;
+  record.typeText = type_text;
+  record.item = item;
+  Record(std::move(record));
+}
+
+void ScanContext::AddShortcutError(const std::wstring& path) {
+  if (!IsRunning()) return;
+  CError record;
+  record.errorType = ErrorType::File;
+  record.filePath = path;
+  record.reason = L"The target file for this shortcut file does not exist.";
+  record.typeText = L"Missing Shortcut.";
+  Record(std::move(record));
+}
+
+void ScanContext::AddJunkFileError(const std::wstring& path) {
+  if (running.load() != 1) return;
+  CError record;
+  record.errorType = ErrorType::File;
+  record.filePath = path;
+  record.reason = L"The target file junk clean found.";
+  record.typeText = L"Temp Clean";
+  Record(std::move(record));
+}
+
+void ScanContext::AddTargetError(const std::wstring& target, const std::wstring& type_text) {
+  if (running.load() != 1) return;
+  CError record;
+  record.errorType = section_ == 16 ? ErrorType::RecycleBin : ErrorType::File;
+  record.filePath = target;
+  record.reason = L"The target file for " + target + L" file";
+  record.typeText = type_text;
+  Record(std::move(record));
+}
+
+void ScanContext::ReportJunkItem(const std::wstring& prefix, const std::wstring& target,
+                                 const std::wstring& type_text) {
+  ReportProgress(prefix + L"\\" + target);
+  AddTargetError(target, type_text);
+}
+
+void ScanContext::Record(CError record) {
+  record.section = section_;
+  record.markOnly = mark_only_;
+  env_.counters.AddFound(section_);
+  env_.errors.Add(record);
+  env_.target.Post(Message{kMsgErrorAdded, section_, ordinal_, {}});
+}
+
+}  // namespace orvane

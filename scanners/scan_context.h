@@ -1,0 +1,98 @@
+// The scan worker's reporting object. Every scanner reports through one
+// context: what it is looking at (progress), where a section begins and ends,
+// and each finding, which becomes a CError in the engine's error list,
+// counted in its section and announced with a message.
+//
+// A context belongs to one scan thread. Only `running` (and the finder's
+// stop flag) may be written from another thread, to stop the scan; scanners
+// read it before every entry, and nothing is recorded or posted while it is
+// clear.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "engine/error_list.h"
+#include "engine/messages.h"
+#include "engine/pacer.h"
+#include "platform/file_finder.h"
+#include "platform/platform.h"
+
+namespace orvane {
+
+// What a context needs from the scan that owns it. Every reference must
+// outlive the context; repaired may be null (nothing is skipped then).
+struct ScanEnvironment {
+  Platform& platform;
+  CErrorListEx& errors;
+  SectionCounters& counters;
+  MessageTarget& target;
+  Pacer& pacer;
+  const CRegistryItemListEx* repaired = nullptr;
+};
+
+class ScanContext {
+ public:
+  explicit ScanContext(const ScanEnvironment& env);
+  ScanContext(const ScanContext&) = delete;
+  ScanContext& operator=(const ScanContext&) = delete;
+
+  // Stores the five values; while running, posts the section-begins message.
+  void BeginSection(const std::wstring& root_name, HKEY root_key, int32_t section, int32_t ordinal,
+                    bool mark_only);
+  // Pauses 2 s, then 100 to 2000 ms more (seeded from the clock); then,
+  // while running, posts the section-ends message.
+  void EndSection();
+  // While running: posts "<root name>\<text>" (the text alone in sections 11,
+  // 13, 14 and 15). Every hundredth call across all contexts pauses 400 ms.
+  void ReportProgress(const std::wstring& text);
+
+  // A finding in the registry. Nothing happens when not running or when the
+  // item is in the repaired-items list.
+  void AddRegistryError(const std::wstring& reason, const std::wstring& type_text, const CRegistryItem& item,
+                        const std::wstring& file_path, int32_t error_type);
+  // The file-error forms. AddShortcutError records while running is set;
+  // AddJunkFileError and AddTargetError only while it is exactly 1.
+  void AddShortcutError(const std::wstring& path);
+  void AddJunkFileError(const std::wstring& path);
+  void AddTargetError(const std::wstring& target, const std::wstring& type_text);
+  // Progress "<prefix>\<target>", then AddTargetError(target, type_text).
+  void ReportJunkItem(const std::wstring& prefix, const std::wstring& target, const std::wstring& type_text);
+
+  // For the scanners that announce their own section: sets section and
+  // ordinal (root and mark only stay) and, while running, posts the
+  // section-begins message.
+  void AnnounceSection(int32_t section, int32_t ordinal);
+  // Posts a message while running (scanners with their own messages).
+  void PostWhileRunning(uint32_t code, int64_t wparam, int64_t lparam);
+
+  bool IsRunning() const { return running.load(std::memory_order_relaxed) != 0; }
+
+  Platform& platform() { return env_.platform; }
+  Pacer& pacer() { return env_.pacer; }
+  int32_t section() const { return section_; }
+  int32_t ordinal() const { return ordinal_; }
+  bool mark_only() const { return mark_only_; }
+  const std::wstring& root_name() const { return root_name_; }
+  HKEY root_key() const { return root_key_; }
+
+  // 1 while the scan runs; another thread clears it to stop the scan.
+  std::atomic<uint8_t> running{0};
+  // The junk scanners' finder; its callback and user value are set to this
+  // context's file-event handler when the context is made.
+  CFileFinder finder;
+
+ private:
+  // Counts, appends and announces a record whose fields are all filled.
+  void Record(CError record);
+
+  ScanEnvironment env_;
+  int32_t section_ = 0;
+  bool mark_only_ = false;
+  std::wstring root_name_;
+  HKEY root_key_ = 0;
+  int32_t ordinal_ = 0;
+};
+
+}  // namespace orvane
