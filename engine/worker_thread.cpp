@@ -1,0 +1,15 @@
+#include "engine/worker_thread.h"
+
+namespace orvane {
+
+CWinThread::~CWinThread() { Join(); }
+
+void CWinThread::Start() {
+  thread_ = std::thread([this] { exit_code_.store(Run()); });
+}
+
+void CWinThread::Join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+}  // namespace orvane
