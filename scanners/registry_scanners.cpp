@@ -1,0 +1,176 @@
+#include "scanners/registry_scanners.h"
+
+#include "platform/registry_values.h"
+#include "scanners/path.h"
+
+namespace orvane {
+namespace {
+
+constexpr DWORD kMaxName = 255;        // a 256-character name buffer
+constexpr size_t kMaxDataBytes = 1024;  // the value read's buffer
+constexpr int kMaxTreeDepth = 50;
+// Windows refuses keys nested deeper than this; a hive read from a file may
+// hold anything, and the empty-key search must not recurse without end.
+constexpr int kMaxEmptyKeyDepth = 512;
+
+enum class Filter { kStrings, kAny, kDword };
+enum class PathFrom { kData, kName };
+enum class Check { kInvalidPath, kRecentList };
+
+// An open key that closes itself.
+class OpenedKey {
+ public:
+  OpenedKey(Platform& platform, HKEY root, const std::wstring& path) : platform_(platform) {
+    ok_ = platform_.OpenKey(root, path, KEY_READ, &key_) == ERROR_SUCCESS;
+  }
+  ~OpenedKey() {
+    if (ok_) platform_.CloseKey(key_);
+  }
+  OpenedKey(const OpenedKey&) = delete;
+  OpenedKey& operator=(const OpenedKey&) = delete;
+  bool ok() const { return ok_; }
+  HKEY get() const { return key_; }
+
+ private:
+  Platform& platform_;
+  HKEY key_ = 0;
+  bool ok_ = false;
+};
+
+bool PassesFilter(Filter filter, DWORD type) {
+  switch (filter) {
+    case Filter::kStrings:
+      return type == REG_SZ || type == REG_EXPAND_SZ;
+    case Filter::kDword:
+      return type == REG_DWORD;
+    case Filter::kAny:
+      return true;
+  }
+  return false;
+}
+
+// The value's data as a record keeps it. String data is read as text up to
+// its first NUL, within a 1024-byte buffer whose last character stays NUL.
+// A REG_DWORD is kept as its decimal number, so that a restore can write the
+// same number back (its raw bytes read as characters could not be).
+std::wstring DataText(DWORD type, const std::string& data) {
+  if (type == REG_DWORD && data.size() == 4) {
+    uint32_t number = static_cast<uint8_t>(data[0]) | static_cast<uint8_t>(data[1]) << 8 |
+                      static_cast<uint8_t>(data[2]) << 16 |
+                      static_cast<uint32_t>(static_cast<uint8_t>(data[3])) << 24;
+    return std::to_wstring(number);
+  }
+  std::wstring text = RegistryDataAsText(data);
+  if (text.size() >= kMaxDataBytes / 2) text.resize(kMaxDataBytes / 2 - 1);
+  return text;
+}
+
+void ReportInvalidPath(ScanContext& context, const std::wstring& location, const std::wstring& path,
+                       const CRegistryItem& item) {
+  context.AddRegistryError(L"The value in " + location + L"  contains an invalid path " + path,
+                           L"The file is missing or invalid.", item, path, ErrorType::RegistryValue);
+}
+
+// The value walk shared by the four value scanners.
+void ExamineValues(ScanContext& context, HKEY root, const std::wstring& key_path, Filter filter,
+                   PathFrom path_from, Check check) {
+  Platform& platform = context.platform();
+  OpenedKey key(platform, root, key_path);
+  if (!key.ok()) return;
+  DWORD sub_keys = 0, values = 0;
+  if (platform.QueryInfoKey(key.get(), &sub_keys, &values) != ERROR_SUCCESS) return;
+
+  std::wstring name;
+  std::string data;
+  for (DWORD index = 0; index < values && context.IsRunning(); ++index) {
+    DWORD type = 0;
+    if (platform.EnumValue(key.get(), index, &name, &type, &data, kMaxName) != ERROR_SUCCESS) continue;
+    context.ReportProgress(key_path + L"\\" + name);
+    if (!PassesFilter(filter, type)) continue;
+    // Data larger than the read buffer cannot be read, and is skipped.
+    if (data.size() > kMaxDataBytes) continue;
+
+    CRegistryItem item;
+    item.valueType = type;
+    item.rootKey = context.root_key();
+    item.rootName = context.root_name();
+    item.subKey = key_path;
+    item.valueName = name;
+    item.valueData = DataText(type, data);
+
+    const std::wstring& path = path_from == PathFrom::kName ? item.valueName : item.valueData;
+    bool invalid = check == Check::kRecentList ? IsInvalidMruValue(platform, path)
+                                               : IsInvalidPathValue(platform, path);
+    if (invalid) {
+      ReportInvalidPath(context, context.root_name() + L"\\" + key_path + L"\\" + name, path, item);
+    }
+  }
+}
+
+// The subkey walk of the two tree scanners; a plain walk examines nothing.
+void WalkTree(ScanContext& context, HKEY root, const std::wstring& key_path, int depth, bool examine) {
+  if (examine) CheckValuePaths(context, root, key_path);
+  if (depth > kMaxTreeDepth) return;
+  Platform& platform = context.platform();
+  OpenedKey key(platform, root, key_path);
+  if (!key.ok()) return;
+  DWORD sub_keys = 0, values = 0;
+  if (platform.QueryInfoKey(key.get(), &sub_keys, &values) != ERROR_SUCCESS) return;
+  std::wstring name;
+  for (DWORD index = 0; index < sub_keys && context.running.load() == 1; ++index) {
+    if (platform.EnumKey(key.get(), index, &name, kMaxName) != ERROR_SUCCESS) continue;
+    WalkTree(context, root, key_path + L"\\" + name, depth + 1, examine);
+  }
+}
+
+}  // namespace
+
+void CheckValuePaths(ScanContext& context, HKEY root, const std::wstring& key) {
+  ExamineValues(context, root, key, Filter::kStrings, PathFrom::kData, Check::kInvalidPath);
+}
+
+void CheckValueNamePaths(ScanContext& context, const std::wstring& key) {
+  ExamineValues(context, HKEY_CURRENT_USER, key, Filter::kAny, PathFrom::kName, Check::kInvalidPath);
+}
+
+void CheckSharedDllNames(ScanContext& context, const std::wstring& key) {
+  ExamineValues(context, HKEY_LOCAL_MACHINE, key, Filter::kDword, PathFrom::kName, Check::kInvalidPath);
+}
+
+void CheckRecentLists(ScanContext& context, const std::wstring& key) {
+  ExamineValues(context, HKEY_CURRENT_USER, key, Filter::kAny, PathFrom::kData, Check::kRecentList);
+}
+
+void ScanKeyTree(ScanContext& context, HKEY root, const std::wstring& key, int depth) {
+  WalkTree(context, root, key, depth, /*examine=*/true);
+}
+
+void WalkKeyTree(ScanContext& context, HKEY root, const std::wstring& key, int depth) {
+  WalkTree(context, root, key, depth, /*examine=*/false);
+}
+
+void FindEmptyKeys(ScanContext& context, HKEY root, const std::wstring& key_path, int depth) {
+  if (depth > kMaxEmptyKeyDepth) return;
+  Platform& platform = context.platform();
+  OpenedKey key(platform, root, key_path);
+  if (!key.ok()) return;
+  DWORD sub_keys = 0, values = 0;
+  if (platform.QueryInfoKey(key.get(), &sub_keys, &values) != ERROR_SUCCESS) return;
+  if (sub_keys != 0 || values != 0) {
+    std::wstring name;
+    for (DWORD index = 0; context.IsRunning() && index < sub_keys; ++index) {
+      if (platform.EnumKey(key.get(), index, &name, kMaxName) != ERROR_SUCCESS) continue;
+      FindEmptyKeys(context, root, key_path + L"\\" + name, depth + 1);
+    }
+  } else if (depth > 2) {
+    CRegistryItem item;
+    item.rootKey = context.root_key();
+    item.rootName = context.root_name();
+    item.subKey = key_path;
+    item.tag = context.ordinal();
+    context.AddRegistryError(L"The key " + key_path + L" is a empty registry key", L"Empty Registry Key.",
+                             item, key_path, ErrorType::RegistryKey);
+  }
+}
+
+}  // namespace orvane
