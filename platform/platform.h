@@ -113,6 +113,14 @@ class Platform {
   // LastError() set when nothing matches.
   virtual std::unique_ptr<FileSearch> FindFirst(const std::wstring& pattern,
                                                 FindData* first) = 0;
+  // FindFirstFileExW with FindExInfoBasic, for walks that only need names:
+  // as FindFirst, but only the name and the FILE_ATTRIBUTE_DIRECTORY and
+  // FILE_ATTRIBUTE_REPARSE_POINT attributes are certain; other attributes,
+  // size and time may be 0. Hosts where that is cheaper override it.
+  virtual std::unique_ptr<FileSearch> FindFirstBasic(const std::wstring& pattern,
+                                                     FindData* first) {
+    return FindFirst(pattern, first);
+  }
   // GetFileAttributesW: INVALID_FILE_ATTRIBUTES when the path does not exist.
   // A link has FILE_ATTRIBUTE_REPARSE_POINT.
   virtual DWORD GetFileAttributes(const std::wstring& path) = 0;

@@ -7,8 +7,8 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
-  libsqlite3-dev sqlite3 liblnk-dev
-  qt6-base-dev qt6-svg-dev libgl-dev
+  libsqlite3-dev sqlite3 liblnk-dev libbfio-dev
+  qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core fonts-liberation2 imagemagick librsvg2-bin
   wine64 time
 )
 

@@ -48,6 +48,9 @@ class RecordingPlatform : public Platform {
   std::unique_ptr<FileSearch> FindFirst(const std::wstring& pattern, FindData* first) override {
     return inner_.FindFirst(pattern, first);
   }
+  std::unique_ptr<FileSearch> FindFirstBasic(const std::wstring& pattern, FindData* first) override {
+    return inner_.FindFirstBasic(pattern, first);
+  }
   DWORD GetFileAttributes(const std::wstring& path) override { return inner_.GetFileAttributes(path); }
   bool SetFileAttributes(const std::wstring& path, DWORD attributes) override;
   bool DeleteFile(const std::wstring& path) override;

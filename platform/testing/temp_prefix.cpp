@@ -23,14 +23,19 @@ std::string StringData(const std::wstring& text) {
   return data;
 }
 
-TempPrefix::TempPrefix(std::string user)
+TempPrefix::TempPrefix(std::string user, std::string keep_in)
     : user_(std::move(user)),
+      keep_(!keep_in.empty()),
       system_(wine::Hive::Empty("REGISTRY\\\\Machine", "win64")),
       user_hive_(wine::Hive::Empty("REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000", "win64")),
       default_(wine::Hive::Empty("REGISTRY\\\\User\\\\.Default", "win64")) {
-  std::string tmpl = (fs::temp_directory_path() / "orvane-prefix-XXXXXX").string();
-  char* made = mkdtemp(tmpl.data());
-  dir_ = made ? made : tmpl;
+  if (keep_) {
+    dir_ = keep_in;
+  } else {
+    std::string tmpl = (fs::temp_directory_path() / "orvane-prefix-XXXXXX").string();
+    char* made = mkdtemp(tmpl.data());
+    dir_ = made ? made : tmpl;
+  }
   fs::create_directories(dir_ + "/dosdevices");
   fs::create_directories(dir_ + "/drive_c/windows/system32");
   fs::create_directories(dir_ + "/drive_c/Program Files");
@@ -51,6 +56,7 @@ TempPrefix::TempPrefix(std::string user)
 }
 
 TempPrefix::~TempPrefix() {
+  if (keep_) return;
   std::error_code ec;
   // Files a test made read-only must not keep the folder alive.
   for (auto it = fs::recursive_directory_iterator(dir_, ec); !ec && it != fs::recursive_directory_iterator();
@@ -149,7 +155,8 @@ void TempPrefix::Write() {
 
 std::unique_ptr<wine::WinePlatform> TempPrefix::Open() {
   Write();
-  return std::make_unique<wine::WinePlatform>(wine::WineOptions{dir_, user_});
+  // A Trash of its own, so no test ever lists or empties the real one.
+  return std::make_unique<wine::WinePlatform>(wine::WineOptions{dir_, user_, dir_ + "/Trash"});
 }
 
 }  // namespace orvane::testing

@@ -13,8 +13,9 @@ namespace orvane::testing {
 
 class TempPrefix {
  public:
-  // The user's profile is C:\users\<user>.
-  explicit TempPrefix(std::string user = "tester");
+  // The user's profile is C:\users\<user>. With a folder given, the prefix
+  // is made there (the folder must not exist yet) and kept afterwards.
+  explicit TempPrefix(std::string user = "tester", std::string keep_in = "");
   ~TempPrefix();
   TempPrefix(const TempPrefix&) = delete;
   TempPrefix& operator=(const TempPrefix&) = delete;
@@ -51,6 +52,7 @@ class TempPrefix {
 
   std::string dir_;
   std::string user_;
+  bool keep_ = false;
   wine::Hive system_, user_hive_, default_;
 };
 

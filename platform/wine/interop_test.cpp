@@ -1,17 +1,15 @@
 // Our store against real Wine: Wine writes, we read; we write, Wine reads.
 // Needs wine64 (the install script brings it); skips when it is absent.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "platform/registry_values.h"
 #include "platform/testing/temp_prefix.h"
+#include "platform/testing/wine_peer.h"
 #include "platform/text.h"
 #include "platform/wine/hive.h"
 #include "platform/wine/wine_platform.h"
@@ -21,74 +19,37 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string WineBinary() {
-  if (const char* w = std::getenv("ORVANE_WINE"); w && *w) return w;
-  for (const char* c : {"/usr/lib/wine/wine64", "/usr/bin/wine64", "/usr/bin/wine"})
-    if (access(c, X_OK) == 0) return c;
-  return "";
-}
-
-std::string ServerBinary() {
-  for (const char* c : {"/usr/lib/wine/wineserver64", "/usr/lib/wine/wineserver", "/usr/bin/wineserver"})
-    if (access(c, X_OK) == 0) return c;
-  return "";
-}
-
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-
 class WineInterop : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    wine_ = WineBinary();
-    if (wine_.empty() || ServerBinary().empty()) return;
-    prefix_ = (fs::temp_directory_path() / ("orvane-wine-" + std::to_string(getpid()))).string();
-    fs::remove_all(prefix_);
-    Run("wineboot --init");
-    Wait();
+    if (!testing::WinePeer::Available()) return;
+    peer_ = new testing::WinePeer();
+    prefix_ = peer_->dir();
     pristine_ = prefix_ + ".pristine";
     fs::remove_all(pristine_);
     fs::create_directories(pristine_);
     for (const char* f : {"system.reg", "user.reg", "userdef.reg"}) fs::copy_file(prefix_ + "/" + f, pristine_ + "/" + f);
   }
   static void TearDownTestSuite() {
-    if (prefix_.empty()) return;
-    Wait();
-    fs::remove_all(prefix_);
+    if (!peer_) return;
+    delete peer_;
+    peer_ = nullptr;
     fs::remove_all(pristine_);
   }
   void SetUp() override {
-    if (wine_.empty() || ServerBinary().empty()) GTEST_SKIP() << "wine64 is not installed";
-    ASSERT_TRUE(fs::exists(prefix_ + "/system.reg")) << "wineboot did not create " << prefix_;
+    if (!peer_) GTEST_SKIP() << "wine64 is not installed";
+    ASSERT_TRUE(peer_->ready()) << "wineboot did not create " << prefix_;
   }
 
-  // Runs a Wine program in the prefix; returns its exit code and output.
-  static int Run(const std::string& args, std::string* output = nullptr) {
-    std::string cmd = "env WINEPREFIX=" + Quote(prefix_) + " WINEDEBUG=-all LC_ALL=C.UTF-8 WINEDLLOVERRIDES=mscoree,mshtml= " +
-                      Quote(wine_) + " " + args + " 2>/dev/null";
-    FILE* pipe = popen(cmd.c_str(), "r");
-    if (!pipe) return -1;
-    std::array<char, 4096> buf;
-    std::string out;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) out.append(buf.data(), n);
-    int status = pclose(pipe);
-    if (output) *output = out;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  // Waits for the wineserver to save and exit.
-  static void Wait() {
-    std::string cmd = "env WINEPREFIX=" + Quote(prefix_) + " " + Quote(ServerBinary()) + " -w";
-    [[maybe_unused]] int rc = std::system(cmd.c_str());
-  }
+  static int Run(const std::string& args, std::string* output = nullptr) { return peer_->Run(args, output); }
+  static void Wait() { peer_->Wait(); }
+  static std::string Quote(const std::string& s) { return testing::WinePeer::Quote(s); }
 
-  static std::string wine_, prefix_, pristine_;
+  static testing::WinePeer* peer_;
+  static std::string prefix_, pristine_;
 };
-std::string WineInterop::wine_, WineInterop::prefix_, WineInterop::pristine_;
+testing::WinePeer* WineInterop::peer_ = nullptr;
+std::string WineInterop::prefix_, WineInterop::pristine_;
 
 TEST_F(WineInterop, UntouchedHivesRoundTripByteForByte) {
   for (const char* f : {"system.reg", "user.reg", "userdef.reg"}) {
@@ -178,8 +139,7 @@ TEST_F(WineInterop, WhatWeWriteWineReads) {
 
 TEST_F(WineInterop, NoWritesWhileTheServerRuns) {
   // A persistent server stands in for a running Wine program.
-  std::string cmd = "env WINEPREFIX=" + Quote(prefix_) + " " + Quote(ServerBinary()) + " -p";
-  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  ASSERT_EQ(peer_->StartServer(), 0);
   for (int i = 0; i < 100; ++i) {
     WinePlatform probe({prefix_, ""});
     if (!probe.CheckWritable()) break;
@@ -191,8 +151,7 @@ TEST_F(WineInterop, NoWritesWhileTheServerRuns) {
     EXPECT_FALSE(s);
     EXPECT_FALSE(WriteRegistryString(p, HKEY_CURRENT_USER, L"Software\\Blocked", L"v", L"1"));
   }
-  std::string kill = "env WINEPREFIX=" + Quote(prefix_) + " " + Quote(ServerBinary()) + " -k";
-  [[maybe_unused]] int rc = std::system(kill.c_str());
+  peer_->KillServer();
   Wait();
   EXPECT_EQ(testing::ReadHostFile(prefix_ + "/user.reg").find("Blocked"), std::string::npos);
 }

@@ -169,9 +169,13 @@ bool IsEntry(const std::wstring& line, std::wstring* key, std::wstring* value) {
 }  // namespace
 
 std::map<std::wstring, std::pair<std::wstring, std::wstring>> WinePlatform::Environment() {
+  return *EnvironmentSnapshot();
+}
+
+std::shared_ptr<const EnvMap> WinePlatform::EnvironmentSnapshot() {
   {
     std::lock_guard lock(env_mutex_);
-    if (env_ready_) return env_;
+    if (env_) return env_;
   }
   EnvMap env;
   Set(&env, L"SystemRoot", L"C:\\windows");
@@ -224,20 +228,21 @@ std::map<std::wstring, std::pair<std::wstring, std::wstring>> WinePlatform::Envi
   // Wine's volatile environment and the profile list win over both.
   for (const auto& [k, v] : computed) env[k] = v;
 
+  auto snapshot = std::make_shared<const EnvMap>(std::move(env));
   std::lock_guard lock(env_mutex_);
-  env_ = env;
-  env_ready_ = true;
-  return env_;
+  env_ = snapshot;
+  return snapshot;
 }
 
 std::wstring WinePlatform::ExpandEnvironmentStrings(const std::wstring& text) {
-  return Expand(Environment(), text);
+  if (text.find(L'%') == std::wstring::npos) return text;
+  return Expand(*EnvironmentSnapshot(), text);
 }
 
 std::wstring WinePlatform::GetEnvironmentVariable(const std::wstring& name) {
-  auto env = Environment();
-  auto it = env.find(ToUpper(name));
-  return it == env.end() ? L"" : it->second.second;
+  auto env = EnvironmentSnapshot();
+  auto it = env->find(ToUpper(name));
+  return it == env->end() ? L"" : it->second.second;
 }
 
 std::wstring WinePlatform::SpecialFolder(int csidl) {

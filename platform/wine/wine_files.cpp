@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/text.h"
 #include "platform/wine/host_files.h"
@@ -46,14 +47,16 @@ uint64_t ToFileTime(const struct timespec& ts) {
   return kTicks1601To1970 + static_cast<uint64_t>(ts.tv_sec) * 10000000 + ts.tv_nsec / 100;
 }
 
-DWORD AttributesOf(const std::string& host, const std::string& name, struct stat* out) {
-  struct stat st;
-  if (lstat(host.c_str(), &st) != 0) return INVALID_FILE_ATTRIBUTES;
+// Attributes of dir_fd/path (dir_fd AT_FDCWD for a full path). Listing a
+// folder looks each entry up relative to the open folder: a full path would
+// be walked again from the root for every entry.
+// Attributes from an entry's own (not followed) status.
+DWORD AttributesFromStatus(const struct stat& st, int dir_fd, const char* path, const std::string& name) {
   DWORD a = 0;
   if (S_ISLNK(st.st_mode)) {
     a |= FILE_ATTRIBUTE_REPARSE_POINT;
     struct stat target;
-    if (stat(host.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) a |= FILE_ATTRIBUTE_DIRECTORY;
+    if (fstatat(dir_fd, path, &target, 0) == 0 && S_ISDIR(target.st_mode)) a |= FILE_ATTRIBUTE_DIRECTORY;
   } else if (S_ISDIR(st.st_mode)) {
     a |= FILE_ATTRIBUTE_DIRECTORY;
   } else {
@@ -61,8 +64,18 @@ DWORD AttributesOf(const std::string& host, const std::string& name, struct stat
     if (!(st.st_mode & S_IWUSR)) a |= FILE_ATTRIBUTE_READONLY;
   }
   if (!name.empty() && name[0] == '.' && name != "." && name != "..") a |= FILE_ATTRIBUTE_HIDDEN;
-  if (out) *out = st;
   return a;
+}
+
+DWORD AttributesAt(int dir_fd, const char* path, const std::string& name, struct stat* out) {
+  struct stat st;
+  if (fstatat(dir_fd, path, &st, AT_SYMLINK_NOFOLLOW) != 0) return INVALID_FILE_ATTRIBUTES;
+  if (out) *out = st;
+  return AttributesFromStatus(st, dir_fd, path, name);
+}
+
+DWORD AttributesOf(const std::string& host, const std::string& name, struct stat* out) {
+  return AttributesAt(AT_FDCWD, host.c_str(), name, out);
 }
 
 bool HasWildcards(const std::wstring& s) { return s.find_first_of(L"*?") != std::wstring::npos; }
@@ -106,7 +119,7 @@ class ListSearch : public FileSearch {
       SetLastError(ERROR_NO_MORE_ITEMS);
       return false;
     }
-    *entry = entries_[next_++];
+    *entry = std::move(entries_[next_++]);
     return true;
   }
 
@@ -114,6 +127,58 @@ class ListSearch : public FileSearch {
   std::vector<FindData> entries_;
   size_t next_ = 1;  // the first went out with FindFirst
 };
+
+// The entries of an open folder matching mask, sorted as Windows lists them
+// (case-insensitively), and closes the folder. basic takes each entry's kind
+// from the listing and looks up only links and entries of unknown kind: a
+// look-up per entry costs more than reading the folder.
+void ListFolder(DIR* d, bool at_root, const std::wstring& mask, bool basic, std::vector<FindData>* found) {
+  const bool every_name = mask == L"*.*" || mask == L"*";
+  found->reserve(64);
+  while (struct dirent* e = readdir(d)) {
+    const char* n = e->d_name;
+    if (at_root && (std::strcmp(n, ".") == 0 || std::strcmp(n, "..") == 0)) continue;
+    // Names are mostly ASCII, which needs no decoding.
+    size_t length = std::strlen(n);
+    bool ascii = std::all_of(n, n + length, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    std::wstring wide = ascii ? std::wstring(n, n + length) : Utf8ToWide(n);
+    if (!every_name && !MatchMask(mask, wide)) continue;
+    FindData data;
+    if (basic && (e->d_type == DT_DIR || e->d_type == DT_REG)) {
+      data.attributes = e->d_type == DT_DIR ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+      if (n[0] == '.' && std::strcmp(n, ".") != 0 && std::strcmp(n, "..") != 0)
+        data.attributes |= FILE_ATTRIBUTE_HIDDEN;
+    } else {
+      struct stat st;
+      data.attributes = AttributesAt(dirfd(d), n, n, &st);
+      if (data.attributes == INVALID_FILE_ATTRIBUTES) continue;
+      data.size = static_cast<uint64_t>(st.st_size);
+      data.last_write = ToFileTime(st.st_mtim);
+    }
+    data.name = std::move(wide);
+    found->push_back(std::move(data));
+  }
+  closedir(d);
+  // Sorting compares each name many times: fold every name once, into one
+  // buffer, and sort positions by the folded text.
+  std::wstring folded;
+  std::vector<std::pair<size_t, size_t>> keys;  // start and length in folded
+  keys.reserve(found->size());
+  for (const FindData& f : *found) {
+    keys.emplace_back(folded.size(), f.name.size());
+    for (wchar_t c : f.name) folded.push_back(FoldCase(c));
+  }
+  std::vector<uint32_t> order(found->size());
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  const std::wstring_view all(folded);
+  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+    return all.substr(keys[a].first, keys[a].second) < all.substr(keys[b].first, keys[b].second);
+  });
+  std::vector<FindData> sorted;
+  sorted.reserve(found->size());
+  for (uint32_t i : order) sorted.push_back(std::move((*found)[i]));
+  *found = std::move(sorted);
+}
 
 bool CopyContents(const std::string& from, const std::string& to) {
   int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
@@ -171,7 +236,20 @@ std::vector<std::pair<std::wstring, std::string>> WinePlatform::Drives() const {
   return drives;
 }
 
-std::string WinePlatform::Resolve(const std::wstring& windows_path) const {
+std::string WinePlatform::DriveRoot(char letter) const {
+  std::lock_guard lock(drive_mutex_);
+  auto cached = drive_roots_.find(letter);
+  if (cached != drive_roots_.end()) return cached->second;
+  std::string link = options_.prefix_dir + "/dosdevices/" + letter + ":";
+  char real[PATH_MAX];
+  std::string root = realpath(link.c_str(), real) ? std::string(real) : std::string("?");
+  if (root == "/") root.clear();  // Z: is the host's root
+  // A drive that is missing now is looked up again next time.
+  if (root != "?") drive_roots_[letter] = root;
+  return root;
+}
+
+std::string WinePlatform::Resolve(const std::wstring& windows_path, struct stat* found) const {
   std::wstring path = windows_path;
   std::replace(path.begin(), path.end(), L'/', L'\\');
   if (path.rfind(L"\\\\?\\", 0) == 0) path = path.substr(4);
@@ -181,14 +259,11 @@ std::string WinePlatform::Resolve(const std::wstring& windows_path) const {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return "";
   }
-  std::string host = options_.prefix_dir + "/dosdevices/" + static_cast<char>(letter) + ":";
-  char real[PATH_MAX];
-  if (!realpath(host.c_str(), real)) {
+  std::string host = DriveRoot(static_cast<char>(letter));
+  if (host == "?") {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return "";
   }
-  host = real;
-  if (host == "/") host.clear();  // Z: is the host's root
   struct stat st;
   // Lexical clean-up first, as Windows does: "." vanishes, ".." stops at the
   // drive's root, so no path leaves its drive.
@@ -205,6 +280,20 @@ std::string WinePlatform::Resolve(const std::wstring& windows_path) const {
     }
     start = end + 1;
   }
+  // Most paths are spelled as the files are: one look-up of the whole path
+  // settles those, and only a miss walks the components case-insensitively.
+  std::string whole = host;
+  bool clean = true;
+  for (const auto& part : parts) {
+    std::string exact = WideToUtf8(part);
+    if (exact.find('/') != std::string::npos || exact.find('\0') != std::string::npos) clean = false;
+    whole += "/" + exact;
+  }
+  if (clean && !parts.empty() && lstat(whole.c_str(), &st) == 0) {
+    if (found) *found = st;
+    return whole;
+  }
+  if (found) found->st_mode = 0;
   for (const auto& part : parts) {
     std::string exact = WideToUtf8(part);
     if (exact.find('/') != std::string::npos || exact.find('\0') != std::string::npos) {
@@ -248,7 +337,7 @@ std::string WinePlatform::ResolveForWrite(const std::wstring& path) {
 
 std::string WinePlatform::NativePath(const std::wstring& path) { return Resolve(path); }
 
-std::unique_ptr<FileSearch> WinePlatform::FindFirst(const std::wstring& pattern, FindData* first) {
+std::unique_ptr<FileSearch> WinePlatform::Find(const std::wstring& pattern, FindData* first, bool basic) {
   std::wstring p = pattern;
   std::replace(p.begin(), p.end(), L'/', L'\\');
   size_t slash = p.rfind(L'\\');
@@ -277,34 +366,32 @@ std::unique_ptr<FileSearch> WinePlatform::FindFirst(const std::wstring& pattern,
       SetLastError(dir.empty() ? LastError() : ERROR_PATH_NOT_FOUND);
       return nullptr;
     }
-    bool at_root = folder.size() <= 3;
-    while (struct dirent* e = readdir(d)) {
-      std::string n = e->d_name;
-      if (at_root && (n == "." || n == "..")) continue;
-      std::wstring wide = Utf8ToWide(n);
-      if (!MatchMask(mask, wide)) continue;
-      struct stat st;
-      DWORD a = AttributesOf(dir + "/" + n, n, &st);
-      if (a == INVALID_FILE_ATTRIBUTES) continue;
-      found.push_back({wide, a, static_cast<uint64_t>(st.st_size), ToFileTime(st.st_mtim)});
-    }
-    closedir(d);
-    std::sort(found.begin(), found.end(), [](const FindData& a, const FindData& b) {
-      return CompareNoCase(a.name, b.name) < 0;
-    });
+    ListFolder(d, folder.size() <= 3, mask, basic, &found);
   }
   if (found.empty()) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return nullptr;
   }
-  *first = found.front();
+  *first = std::move(found.front());  // the search hands out from the second on
   return std::make_unique<ListSearch>(std::move(found));
 }
 
+std::unique_ptr<FileSearch> WinePlatform::FindFirst(const std::wstring& pattern, FindData* first) {
+  return Find(pattern, first, false);
+}
+
+std::unique_ptr<FileSearch> WinePlatform::FindFirstBasic(const std::wstring& pattern, FindData* first) {
+  return Find(pattern, first, true);
+}
+
 DWORD WinePlatform::GetFileAttributes(const std::wstring& path) {
-  std::string host = Resolve(path);
+  struct stat st;
+  std::string host = Resolve(path, &st);
   if (host.empty()) return INVALID_FILE_ATTRIBUTES;
-  DWORD a = AttributesOf(host, host.substr(host.rfind('/') + 1), nullptr);
+  std::string name = host.substr(host.rfind('/') + 1);
+  // The look-up that found the path already has its status.
+  DWORD a = st.st_mode != 0 ? AttributesFromStatus(st, AT_FDCWD, host.c_str(), name)
+                            : AttributesOf(host, name, nullptr);
   if (a == INVALID_FILE_ATTRIBUTES) SetLastError(ERROR_FILE_NOT_FOUND);
   return a;
 }

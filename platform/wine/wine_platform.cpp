@@ -86,7 +86,7 @@ Status WinePlatform::CheckWritable() { return store_.CheckWritable(); }
 
 void WinePlatform::InvalidateEnvironment() {
   std::lock_guard lock(env_mutex_);
-  env_ready_ = false;
+  env_.reset();
 }
 
 std::wstring WinePlatform::ModuleFileName() { return L"C:\\Program Files\\Orvane\\Orvane.exe"; }

@@ -2,6 +2,8 @@
 // read and written directly, with no Wine process needed.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <map>
 #include <memory>
 #include <mutex>
@@ -13,10 +15,18 @@
 namespace orvane::wine {
 
 struct WineOptions {
+  // A constructor rather than aggregate braces, so callers name only what
+  // they change.
+  WineOptions(std::string prefix, std::string user = "", std::string trash = "")
+      : prefix_dir(std::move(prefix)), user_name(std::move(user)), trash_dir(std::move(trash)) {}
+
   std::string prefix_dir;  // host path of the prefix folder
   // The login whose profile folder C:\users\<name> is used when the registry
   // names none; empty means the host's login name.
   std::string user_name;
+  // Host folder of the freedesktop Trash that serves as the recycle bin;
+  // empty means the host user's own (DefaultTrashDir in trash.h).
+  std::string trash_dir;
 };
 
 // The prefix a program run should use: $WINEPREFIX (trailing slashes cut),
@@ -51,6 +61,9 @@ class WinePlatform : public Platform {
   Status CheckWritable() override;
 
   std::unique_ptr<FileSearch> FindFirst(const std::wstring& pattern, FindData* first) override;
+  // Kinds come from the directory listing itself; only links and entries of
+  // unknown kind are looked up one by one.
+  std::unique_ptr<FileSearch> FindFirstBasic(const std::wstring& pattern, FindData* first) override;
   DWORD GetFileAttributes(const std::wstring& path) override;
   bool SetFileAttributes(const std::wstring& path, DWORD attributes) override;
   bool DeleteFile(const std::wstring& path) override;
@@ -91,17 +104,29 @@ class WinePlatform : public Platform {
  private:
   // The host path for a Windows path, resolved case-insensitively; "" (and
   // LastError set) when the path is not on a drive of the prefix.
-  std::string Resolve(const std::wstring& path) const;
+  // found (optional) receives the path's own status when the look-up saw
+  // it, else st_mode 0.
+  std::string Resolve(const std::wstring& path, struct stat* found = nullptr) const;
+  // The host folder a drive letter ("c") stands for, "" for the host's root,
+  // "?" when the prefix has no such drive. Kept once found: drive links
+  // change only when the prefix is reconfigured.
+  std::string DriveRoot(char letter) const;
   // As Resolve, for a path about to be written: refuses while the machine may
   // not be changed, and creates the program's own folder on first use.
   std::string ResolveForWrite(const std::wstring& path);
   void InvalidateEnvironment();
+  std::shared_ptr<const std::map<std::wstring, std::pair<std::wstring, std::wstring>>> EnvironmentSnapshot();
+  // FindFirst and FindFirstBasic (basic: kinds from the listing alone).
+  std::unique_ptr<FileSearch> Find(const std::wstring& pattern, FindData* first, bool basic);
 
   WineOptions options_;
   RegistryStore store_;
+  mutable std::mutex drive_mutex_;
+  mutable std::map<char, std::string> drive_roots_;
   std::mutex env_mutex_;
-  bool env_ready_ = false;
-  std::map<std::wstring, std::pair<std::wstring, std::wstring>> env_;
+  // Built on first use and dropped when the registry changes; readers keep
+  // the snapshot they took, so no expansion copies the map.
+  std::shared_ptr<const std::map<std::wstring, std::pair<std::wstring, std::wstring>>> env_;
 };
 
 }  // namespace orvane::wine

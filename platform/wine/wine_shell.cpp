@@ -1,11 +1,76 @@
-// Shell services of the Wine platform: the recycle bin and shell links.
-// Placeholder bodies until the Trash and liblnk readers land.
+// Shell services of the Wine platform. The recycle bin is the host user's
+// Trash, where Wine's own shell puts deleted files; shell links are read with
+// liblnk and their targets looked up inside the prefix.
+#include <limits.h>
+#include <stdlib.h>
+
+#include <algorithm>
+
+#include "platform/text.h"
+#include "platform/wine/shell_link.h"
+#include "platform/wine/trash.h"
 #include "platform/wine/wine_platform.h"
 
 namespace orvane::wine {
+namespace {
 
-bool WinePlatform::ListRecycleBin(std::vector<RecycleBinItem>*) { return false; }
-bool WinePlatform::EmptyRecycleBin() { return false; }
-bool WinePlatform::ShortcutResolves(const std::wstring&) { return false; }
+std::string RealPath(const std::string& path) {
+  char real[PATH_MAX];
+  return realpath(path.c_str(), real) ? std::string(real) : std::string();
+}
+
+}  // namespace
+
+bool WinePlatform::ListRecycleBin(std::vector<RecycleBinItem>* items) {
+  std::string trash = options_.trash_dir.empty() ? DefaultTrashDir() : options_.trash_dir;
+  std::vector<TrashItem> found;
+  if (!ListTrash(trash, &found)) return false;
+
+  // A drive is known by its dosdevices link (the form Wine writes into the
+  // Trash) and by where that link leads.
+  std::vector<std::pair<std::wstring, std::string>> roots;
+  for (const auto& [letter, target] : Drives()) {
+    std::string link =
+        options_.prefix_dir + "/dosdevices/" + static_cast<char>(FoldCase(letter[0])) + ":";
+    roots.emplace_back(letter, link);
+    if (std::string real = RealPath(link); !real.empty()) roots.emplace_back(letter, real);
+  }
+
+  std::vector<RecycleBinItem> listed;
+  for (const auto& item : found) {
+    std::string path = item.original_path;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    size_t slash = path.rfind('/');
+    std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+    std::wstring shown = WindowsPathOfHost(folder, roots);
+    // A folder reached through other links shows under the drive that holds
+    // it, when one does.
+    if (shown.rfind(L"Z:", 0) == 0)
+      if (std::string real = RealPath(folder); !real.empty() && real != folder)
+        shown = WindowsPathOfHost(real, roots);
+    listed.push_back({Utf8ToWide(path.substr(slash + 1)), shown});
+  }
+  *items = std::move(listed);
+  return true;
+}
+
+bool WinePlatform::EmptyRecycleBin() {
+  return EmptyTrash(options_.trash_dir.empty() ? DefaultTrashDir() : options_.trash_dir);
+}
+
+bool WinePlatform::ShortcutResolves(const std::wstring& path) {
+  std::string host = Resolve(path);
+  ShellLinkTargets targets;
+  if (host.empty() || !ReadShellLink(host, &targets)) return false;
+  std::wstring folder = path;
+  std::replace(folder.begin(), folder.end(), L'/', L'\\');
+  folder = folder.substr(0, std::min(folder.size(), folder.rfind(L'\\')));
+  return LinkTargetResolves(
+      targets, folder,
+      [this](const std::wstring& target) {
+        return GetFileAttributes(target) != INVALID_FILE_ATTRIBUTES;
+      },
+      [this](const std::wstring& text) { return ExpandEnvironmentStrings(text); });
+}
 
 }  // namespace orvane::wine
