@@ -1,7 +1,144 @@
 #include "scanners/junk_scanners.h"
 
-namespace orvane {
+#include "platform/names.h"
+#include "platform/text.h"
+#include "scanners/path.h"
 
-void OnFinderEvent(CFileFinder*, int, void*) {}
+namespace orvane {
+namespace {
+
+constexpr int kShortcutSection = 11;
+constexpr int kWindowsTempSection = 13;
+constexpr int kTempFilesSection = 15;
+constexpr int kRecycleBinSection = 16;
+constexpr int kInternetCacheFolder = 32;  // CSIDL_INTERNET_CACHE
+
+// The program's own backup folder holds copies of what repairs removed; its
+// shortcuts and logs are ours, not junk.
+void PrepareFinder(ScanContext& context) {
+  context.finder.tag = context.section();
+  context.finder.excluded_folder = ToUpper(ProgramFolder(context.platform()) + L"\\backup");
+}
+
+std::wstring WithTrailingBackslash(std::wstring folder) {
+  if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+  return folder;
+}
+
+// A temporary folder that names nothing, or a whole drive, would turn every
+// file of the drive into "junk"; such a setting is not cleaned.
+bool IsCleanableFolder(const std::wstring& folder) {
+  if (folder.empty() || folder == L"\\") return false;
+  return !(folder.size() <= 3 && folder.size() >= 2 && folder[1] == L':');
+}
+
+// False only when the path cannot have the extension TMP or LOG: it must
+// end in ".tmp" or ".log" in any case (a closing quote may still be
+// stripped by the splitter).
+bool MayBeJunkName(const std::wstring& path) {
+  if (path.back() == L'"') return true;
+  if (path.size() < 4 || path[path.size() - 4] != L'.') return false;
+  std::wstring tail = ToUpper(std::wstring_view(path).substr(path.size() - 3));
+  return tail == L"TMP" || tail == L"LOG";
+}
+
+}  // namespace
+
+void ScanShortcuts(ScanContext& context, const std::wstring& root) {
+  std::wstring folder = root;
+  if (folder == L"%USERPROFILE%") folder = ExpandEnvironment(context.platform(), folder);
+  PrepareFinder(context);
+  FindFilesUnder(folder, context.finder, L"*.lnk", true);
+}
+
+void ScanWindowsLogs(ScanContext& context, const std::wstring& root) {
+  std::wstring folder = root;
+  if (folder == L"%USERPROFILE%" || folder == L"%WinDir%")
+    folder = ExpandEnvironment(context.platform(), folder);
+  PrepareFinder(context);
+  FindFilesUnder(folder, context.finder, L"*.*", true);
+}
+
+void OnFinderEvent(CFileFinder* finder, int code, void* user) {
+  auto& context = *static_cast<ScanContext*>(user);
+  if (code == CFileFinder::kFolderStart) {
+    context.ReportProgress(finder->current_folder);
+    return;
+  }
+  if (code != CFileFinder::kFileFound || finder->found.empty()) return;
+  const std::wstring& entry = finder->found.back();
+  // Folders come with a trailing backslash: a folder named "x.lnk" is no
+  // shortcut, and reporting it would only end in a failed deletion.
+  if (entry.empty() || entry.back() == L'\\') return;
+  // Most entries of a log search are neither; the path is only split for
+  // names that can end in one of the two extensions.
+  if (finder->tag != kShortcutSection && !MayBeJunkName(entry)) return;
+  CPath path(entry);
+  std::wstring full = path.GetFullPath();
+  if (full.empty()) return;  // too long to name a file reliably
+  if (finder->tag == kShortcutSection) {
+    Platform& platform = context.platform();
+    // Only a check that could actually be made may call a shortcut broken.
+    if (platform.CanCheckShortcuts() && !platform.ShortcutResolves(full))
+      context.AddShortcutError(full);
+    return;
+  }
+  std::wstring extension = ToUpper(path.GetExtension());
+  if (extension == L"TMP" || extension == L"LOG") context.AddJunkFileError(full);
+}
+
+void ScanWindowsTemp(ScanContext& context, int32_t ordinal) {
+  context.AnnounceSection(kWindowsTempSection, ordinal);
+  std::wstring windows = ExpandEnvironment(context.platform(), L"%WinDir%");
+  if (windows.empty() || windows == L"%WinDir%") return;
+  ScanJunkFolder(context, WithTrailingBackslash(windows) + L"Temp\\", L"*.*", true);
+}
+
+void ScanTempFiles(ScanContext& context, int32_t ordinal) {
+  context.AnnounceSection(kTempFilesSection, ordinal);
+  Platform& platform = context.platform();
+  std::wstring temp = platform.TempPath();
+  if (temp.size() > 519) temp.clear();  // GetTempPathW's buffer holds 520 characters
+  if (IsCleanableFolder(temp)) ScanJunkFolder(context, WithTrailingBackslash(temp), L"*.*", false);
+  std::wstring cache = platform.SpecialFolder(kInternetCacheFolder);
+  if (IsCleanableFolder(cache))
+    ScanJunkFolder(context, WithTrailingBackslash(cache), L"*.*", false);
+}
+
+void ScanJunkFolder(ScanContext& context, const std::wstring& folder, const std::wstring& mask,
+                    bool windows_temp) {
+  const std::wstring description = windows_temp ? L"Windows Temporary Clean" : L"Temp Clean";
+  Platform& platform = context.platform();
+  FindData entry;
+  auto search = platform.FindFirst(folder + mask, &entry);
+  for (bool more = search != nullptr; more; more = search->Next(&entry)) {
+    // "." and ".." name this folder and its parent, which are not ours to
+    // change.
+    if (entry.name == L"." || entry.name == L"..") continue;
+    std::wstring full = folder + entry.name;
+    DWORD attributes = platform.GetFileAttributes(full);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+      platform.SetFileAttributes(full, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      // A link to a folder is listed like a folder but never entered: it
+      // may lead anywhere on the host.
+      if (!(entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        ScanJunkFolder(context, full + L"\\", mask, windows_temp);
+      context.ReportJunkItem(description, full + L"\\", description);
+    } else {
+      context.ReportJunkItem(description, full, description);
+    }
+  }
+}
+
+void ScanRecycleBin(ScanContext& context, int32_t ordinal) {
+  context.AnnounceSection(kRecycleBinSection, ordinal);
+  std::vector<RecycleBinItem> items;
+  if (!context.platform().ListRecycleBin(&items)) return;
+  for (const RecycleBinItem& item : items) {
+    if (!context.IsRunning()) break;
+    context.ReportJunkItem(item.folder, item.name, L"Recycle Clean");
+  }
+}
 
 }  // namespace orvane

@@ -13,7 +13,8 @@
 namespace orvane {
 
 // Shortcut files (*.lnk) under root ("%USERPROFILE%" is expanded) whose
-// target cannot be resolved.
+// target cannot be resolved; nothing is judged when the platform cannot
+// check links. The program's backup folder is not searched.
 void ScanShortcuts(ScanContext& context, const std::wstring& root);
 // Every file and folder of %WinDir%\Temp (section 13, announced here).
 void ScanWindowsTemp(ScanContext& context, int32_t ordinal);
@@ -21,12 +22,15 @@ void ScanWindowsTemp(ScanContext& context, int32_t ordinal);
 // expanded).
 void ScanWindowsLogs(ScanContext& context, const std::wstring& root);
 // Every file and folder of the user's temporary folder and of the internet
-// cache folder (section 15, announced here).
+// cache folder (section 15, announced here). A folder setting that is empty
+// or a whole drive is skipped.
 void ScanTempFiles(ScanContext& context, int32_t ordinal);
 // Every item of the recycle bin (section 16, announced here).
 void ScanRecycleBin(ScanContext& context, int32_t ordinal);
 // Every entry of folder (ending in "\") matching mask, recursively, children
-// before their folder; read-only attributes are cleared on the way.
+// before their folder; read-only attributes are cleared on the way. A link
+// to a folder is reported like a folder but never entered. Records stop
+// when running is cleared; the walk itself goes to its end.
 void ScanJunkFolder(ScanContext& context, const std::wstring& folder, const std::wstring& mask,
                     bool windows_temp);
 // The finder's callback for sections 11 and 14; user is the ScanContext.

@@ -71,20 +71,17 @@ void ReportInvalidPath(ScanContext& context, const std::wstring& location, const
                            L"The file is missing or invalid.", item, path, ErrorType::RegistryValue);
 }
 
-// The value walk shared by the four value scanners.
-void ExamineValues(ScanContext& context, HKEY root, const std::wstring& key_path, Filter filter,
-                   PathFrom path_from, Check check) {
+// The value walk shared by the four value scanners, over an open key whose
+// path below the root is key_path.
+void ExamineOpenKey(ScanContext& context, HKEY key, const std::wstring& key_path, DWORD values, Filter filter,
+                    PathFrom path_from, Check check) {
   Platform& platform = context.platform();
-  OpenedKey key(platform, root, key_path);
-  if (!key.ok()) return;
-  DWORD sub_keys = 0, values = 0;
-  if (platform.QueryInfoKey(key.get(), &sub_keys, &values) != ERROR_SUCCESS) return;
 
   std::wstring name;
   std::string data;
   for (DWORD index = 0; index < values && context.IsRunning(); ++index) {
     DWORD type = 0;
-    if (platform.EnumValue(key.get(), index, &name, &type, &data, kMaxName) != ERROR_SUCCESS) continue;
+    if (platform.EnumValue(key, index, &name, &type, &data, kMaxName) != ERROR_SUCCESS) continue;
     context.ReportProgress(key_path + L"\\" + name);
     if (!PassesFilter(filter, type)) continue;
     // Data larger than the read buffer cannot be read, and is skipped.
@@ -107,19 +104,32 @@ void ExamineValues(ScanContext& context, HKEY root, const std::wstring& key_path
   }
 }
 
+void ExamineValues(ScanContext& context, HKEY root, const std::wstring& key_path, Filter filter,
+                   PathFrom path_from, Check check) {
+  OpenedKey key(context.platform(), root, key_path);
+  if (!key.ok()) return;
+  DWORD sub_keys = 0, values = 0;
+  if (context.platform().QueryInfoKey(key.get(), &sub_keys, &values) != ERROR_SUCCESS) return;
+  ExamineOpenKey(context, key.get(), key_path, values, filter, path_from, check);
+}
+
 // The subkey walk of the two tree scanners; a plain walk examines nothing.
-void WalkTree(ScanContext& context, HKEY root, const std::wstring& key_path, int depth, bool examine) {
-  if (examine) CheckValuePaths(context, root, key_path);
-  if (depth > kMaxTreeDepth) return;
+// Each key is opened once, below its parent's open key (parent\relative),
+// rather than twice from the root: the result is the same, and deep trees
+// cost no more per key than shallow ones.
+void WalkTree(ScanContext& context, HKEY parent, const std::wstring& relative, const std::wstring& key_path,
+              int depth, bool examine) {
   Platform& platform = context.platform();
-  OpenedKey key(platform, root, key_path);
+  OpenedKey key(platform, parent, relative);
   if (!key.ok()) return;
   DWORD sub_keys = 0, values = 0;
   if (platform.QueryInfoKey(key.get(), &sub_keys, &values) != ERROR_SUCCESS) return;
+  if (examine) ExamineOpenKey(context, key.get(), key_path, values, Filter::kStrings, PathFrom::kData, Check::kInvalidPath);
+  if (depth > kMaxTreeDepth) return;
   std::wstring name;
   for (DWORD index = 0; index < sub_keys && context.running.load() == 1; ++index) {
     if (platform.EnumKey(key.get(), index, &name, kMaxName) != ERROR_SUCCESS) continue;
-    WalkTree(context, root, key_path + L"\\" + name, depth + 1, examine);
+    WalkTree(context, key.get(), name, key_path + L"\\" + name, depth + 1, examine);
   }
 }
 
@@ -142,11 +152,11 @@ void CheckRecentLists(ScanContext& context, const std::wstring& key) {
 }
 
 void ScanKeyTree(ScanContext& context, HKEY root, const std::wstring& key, int depth) {
-  WalkTree(context, root, key, depth, /*examine=*/true);
+  WalkTree(context, root, key, key, depth, /*examine=*/true);
 }
 
 void WalkKeyTree(ScanContext& context, HKEY root, const std::wstring& key, int depth) {
-  WalkTree(context, root, key, depth, /*examine=*/false);
+  WalkTree(context, root, key, key, depth, /*examine=*/false);
 }
 
 void FindEmptyKeys(ScanContext& context, HKEY root, const std::wstring& key_path, int depth) {

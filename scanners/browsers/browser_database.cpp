@@ -1,0 +1,121 @@
+#include "scanners/browsers/browser_database.h"
+
+#include <string_view>
+
+#include "platform/text.h"
+
+namespace orvane {
+namespace {
+
+// Owns a connection; closes it on every path out.
+class Connection {
+ public:
+  ~Connection() {
+    if (db_) sqlite3_close(db_);
+  }
+  // Opens an existing file read-write (read-only when the file is); never
+  // creates one. A read-write connection also removes the -wal and -shm
+  // files it needed when it closes, so a listing leaves no files behind.
+  bool Open(const std::string& host_path) {
+    if (host_path.empty()) return false;
+    int rc = sqlite3_open_v2(host_path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+      sqlite3_close(db_);
+      db_ = nullptr;
+      return false;
+    }
+    sqlite3_busy_timeout(db_, 0);
+    sqlite3_extended_result_codes(db_, 1);
+    // A history join looks up a URL page per visit; with SQLite's default
+    // 2 MB cache most lookups become reads from the file. 16 MB keeps the
+    // hot pages in memory (bounded; no memory mapping, which a browser
+    // shrinking the file could turn into a crash).
+    Exec("PRAGMA cache_size = -16384");
+    return true;
+  }
+  sqlite3* get() const { return db_; }
+  bool Exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+bool Exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+bool Exists(Platform& platform, const std::wstring& path) {
+  DWORD attributes = platform.GetFileAttributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+std::wstring DatabaseRow::Text(int column) const {
+  if (column < 0 || column >= sqlite3_column_count(statement_)) return L"";
+  const unsigned char* text = sqlite3_column_text(statement_, column);
+  if (!text) return L"";
+  int size = sqlite3_column_bytes(statement_, column);
+  return Utf8ToWide(std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(size)));
+}
+
+bool ListDatabase(Platform& platform, const std::wstring& path, const std::vector<ListQuery>& queries,
+                  std::vector<std::wstring>* items) {
+  if (!Exists(platform, path)) return false;
+  Connection db;
+  if (!db.Open(platform.NativePath(path))) return false;
+  items->clear();
+  for (const auto& query : queries) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db.get(), query.sql, -1, &statement, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(statement);
+      continue;
+    }
+    DatabaseRow row(statement);
+    while (sqlite3_step(statement) == SQLITE_ROW) items->push_back(query.format(row));
+    sqlite3_finalize(statement);
+  }
+  return true;
+}
+
+CleanOutcome CleanDatabase(Platform& platform, const std::wstring& path, const std::vector<const char*>& deletes) {
+  if (!Exists(platform, path)) return CleanOutcome::kAbsent;
+  // The platform refuses writes while the machine is in use (a running
+  // wineserver); SQLite writes past it, so ask first.
+  if (!platform.CheckWritable()) return CleanOutcome::kLeftInPlace;
+  Connection db;
+  if (!db.Open(platform.NativePath(path)))
+    return Exists(platform, path) ? CleanOutcome::kLeftInPlace : CleanOutcome::kAbsent;
+  // Deleted rows are overwritten, not only unlinked, so they are gone from
+  // the file even when the closing VACUUM cannot run.
+  Exec(db.get(), "PRAGMA secure_delete = ON");
+  if (!Exec(db.get(), "BEGIN IMMEDIATE")) return CleanOutcome::kLeftInPlace;
+  bool ok = true;
+  bool any_ran = false;
+  for (const char* sql : deletes) {
+    sqlite3_stmt* statement = nullptr;
+    int rc = sqlite3_prepare_v2(db.get(), sql, -1, &statement, nullptr);
+    if (rc != SQLITE_OK) {
+      sqlite3_finalize(statement);
+      // A table this browser version does not have is not a failure; a
+      // locked, corrupt or unreadable file is.
+      if ((rc & 0xff) == SQLITE_ERROR) continue;
+      ok = false;
+      break;
+    }
+    any_ran = true;
+    rc = sqlite3_step(statement);
+    sqlite3_finalize(statement);
+    if (rc != SQLITE_DONE) {
+      ok = false;
+      break;
+    }
+  }
+  if (ok && !Exec(db.get(), "COMMIT")) ok = false;
+  if (!ok) {
+    Exec(db.get(), "ROLLBACK");
+    return CleanOutcome::kLeftInPlace;
+  }
+  if (any_ran) Exec(db.get(), "VACUUM");
+  return CleanOutcome::kCleaned;
+}
+
+}  // namespace orvane

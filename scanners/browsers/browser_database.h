@@ -1,0 +1,62 @@
+// Reading and cleaning the browsers' SQLite databases.
+//
+// Only existing files are opened (read-write, never created), so a profile
+// that lacks a database keeps lacking it. Every connection has a busy
+// timeout of 0: a database the running browser holds is reported at once and
+// never waits. A clean runs all of its DELETE statements in one transaction
+// and compacts the file only after that transaction committed, so a locked,
+// damaged or read-only database is left exactly as it was.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace orvane {
+
+// The row a listing query is reading.
+class DatabaseRow {
+ public:
+  explicit DatabaseRow(sqlite3_stmt* statement) : statement_(statement) {}
+  // Column i as text (SQLite's UTF-8, decoded); "" for NULL and for a column
+  // beyond the statement's.
+  std::wstring Text(int column) const;
+
+ private:
+  sqlite3_stmt* statement_;
+};
+
+// Turns one row into an item text.
+using RowFormatter = std::wstring (*)(const DatabaseRow& row);
+
+struct ListQuery {
+  const char* sql;
+  RowFormatter format;
+};
+
+// Opens the database at path when the file exists. On success clears *items,
+// then runs each query in order, appending one text per row; a query that
+// cannot be prepared (a missing table) adds nothing and the next one still
+// runs. False, with *items untouched, when the file is missing or cannot be
+// opened.
+bool ListDatabase(Platform& platform, const std::wstring& path, const std::vector<ListQuery>& queries,
+                  std::vector<std::wstring>* items);
+
+enum class CleanOutcome {
+  kAbsent,       // no such database file: nothing to clean
+  kCleaned,      // every statement whose table exists ran and committed
+  kLeftInPlace,  // locked, damaged, read-only or not writable now: unchanged
+};
+
+// Runs the DELETE statements, in order, in one immediate transaction on the
+// existing database at path. A statement whose table (or column) does not
+// exist is skipped; any other failure rolls everything back. After a commit
+// that ran at least one statement the file is compacted (VACUUM); freed
+// pages are overwritten in any case, so the rows do not linger in the file
+// even when the compaction cannot run.
+CleanOutcome CleanDatabase(Platform& platform, const std::wstring& path, const std::vector<const char*>& deletes);
+
+}  // namespace orvane

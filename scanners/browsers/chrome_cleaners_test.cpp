@@ -1,0 +1,166 @@
+// The Chrome cleaners over a Default profile with Chrome's tables.
+#include "scanners/browsers/chrome_cleaners.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/testing/recording_platform.h"
+#include "scanners/browsers/browser_fixtures.h"
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::BrowserTest;
+using testing::CountRows;
+using testing::kChromeCookiesSchema;
+using testing::kChromeHistorySchema;
+using testing::kChromeProfile;
+using testing::kChromeWebDataSchema;
+using testing::QueryRows;
+
+const std::wstring kHistory = std::wstring(kChromeProfile) + L"\\History";
+const std::wstring kCookies = std::wstring(kChromeProfile) + L"\\Cookies";
+const std::wstring kWebData = std::wstring(kChromeProfile) + L"\\Web Data";
+
+const char kHistoryRows[] =
+    "INSERT INTO urls (id, url, title, visit_count, typed_count, last_visit_time) VALUES"
+    " (1, 'https://often.example/', 'Often', 3, 1, 13300000000000000),"
+    " (2, 'https://bookmarked.example/', 'Never visited', 0, 0, 0),"
+    " (3, 'https://once.example/', 'Once', 1, 0, 13300000005000000);"
+    "INSERT INTO visits (url, visit_time, from_visit, transition, segment_id) VALUES"
+    " (1, 13300000000000000, 0, 805306369, 1), (1, 13300000001000000, 1, 805306368, 1),"
+    " (1, 13300000002000000, 2, 805306368, 1), (3, 13300000005000000, 0, 805306376, 2);"
+    "INSERT INTO visit_source VALUES (4, 1);"
+    "INSERT INTO segments (id, name, url_id) VALUES (1, 'http://often.example/', 1), (2, 'http://once.example/', 3);"
+    "INSERT INTO segment_usage (segment_id, time_slot, visit_count) VALUES (1, 13299955200000000, 3);";
+
+class ChromeCleanersTest : public BrowserTest {};
+
+TEST_F(ChromeCleanersTest, HistoryGivesOneItemPerVisitAndKeepsUrlsNeverVisited) {
+  MakeDatabase(kHistory, kChromeHistorySchema, kHistoryRows);
+  Platform& p = Open();
+  chrome_history history(p);
+  history.List(1);
+  EXPECT_EQ(history.item_list(), (std::vector<std::wstring>{L"https://often.example/", L"https://often.example/",
+                                                            L"https://often.example/", L"https://once.example/"}));
+  EXPECT_TRUE(history.Clean());
+  for (const char* table : {"visits", "visit_source", "segments", "segment_usage"})
+    EXPECT_EQ(CountRows(Host(kHistory), table), 0) << table;
+  EXPECT_EQ(QueryRows(Host(kHistory), "SELECT url FROM urls"), std::vector<std::string>{"https://bookmarked.example/"});
+  EXPECT_TRUE(fs::exists(Host(kHistory))) << "the History database itself is never deleted as a file";
+}
+
+TEST_F(ChromeCleanersTest, CookiesAndSegmentsTexts) {
+  MakeDatabase(kCookies, kChromeCookiesSchema,
+               "INSERT INTO cookies VALUES (13300000000000000, '.shop.example', '', 'cart', '3 items', x'', '/basket',"
+               " 13400000000000000, 1, 1, 13300000000000000, 1, 1, 1, 0, 2, 443, 13300000000000000);");
+  MakeDatabase(kHistory, kChromeHistorySchema, kHistoryRows);
+  Platform& p = Open();
+  chrome_cookies cookies(p);
+  cookies.List(1);
+  EXPECT_EQ(cookies.item_list(),
+            std::vector<std::wstring>{L"hostkey - .shop.example path - /basket name - cart value - 3 items"});
+  chrome_typedurl typed(p);
+  typed.List(1);
+  EXPECT_EQ(typed.item_list(), (std::vector<std::wstring>{L"id- 1 url - http://often.example/ name - 1 ",
+                                                          L"id- 2 url - http://once.example/ name - 3 "}));
+  EXPECT_TRUE(cookies.Clean());
+  EXPECT_TRUE(typed.Clean());
+  EXPECT_EQ(CountRows(Host(kCookies), "cookies"), 0);
+  EXPECT_EQ(CountRows(Host(kHistory), "segments"), 0);
+  EXPECT_EQ(CountRows(Host(kHistory), "visits"), 4) << "typed URLs leave the history alone";
+}
+
+const char kWebDataRows[] =
+    "INSERT INTO autofill (name, value, value_lower, pair_id) VALUES ('email', 'me@example.org', 'me@example.org', 1);"
+    "INSERT INTO autofill_dates VALUES (1, 1700000000);"
+    "INSERT INTO autofill_profiles (guid, company_name) VALUES ('p1', 'Acme');"
+    "INSERT INTO autofill_profile_names VALUES ('p1', 'Ada', '', 'Lovelace');"
+    "INSERT INTO autofill_profile_emails VALUES ('p1', 'ada@example.org');"
+    "INSERT INTO autofill_profile_phones VALUES ('p1', 0, '+44 20 7946 0000');"
+    "INSERT INTO keywords VALUES (1, 'Search', 's', '', 'https://search.example/?q={searchTerms}');";
+
+TEST_F(ChromeCleanersTest, AutocompleteReadsAllSevenTablesInOrder) {
+  MakeDatabase(
+      kWebData, kChromeWebDataSchema,
+      std::string(kWebDataRows) + "INSERT INTO credit_cards (guid, name_on_card) VALUES ('c1', 'A LOVELACE');");
+  Platform& p = Open();
+  chrome_autocomplete autocomplete(p);
+  autocomplete.List(1);
+  EXPECT_EQ(autocomplete.item_list(),
+            (std::vector<std::wstring>{L"auto fill value name - email, value -me@example.org",
+                                       L"name on credit card - A LOVELACE", L"date created - 1700000000",
+                                       L"profile company name - Acme", L"profile first names - Ada",
+                                       L"profile email - ada@example.org", L"profile phone - +44 20 7946 0000"}));
+  EXPECT_TRUE(autocomplete.Clean());
+  for (const char* table : {"autofill", "credit_cards", "autofill_dates", "autofill_profiles", "autofill_profile_names",
+                            "autofill_profile_emails", "autofill_profile_phones"})
+    EXPECT_EQ(CountRows(Host(kWebData), table), 0) << table;
+  EXPECT_EQ(CountRows(Host(kWebData), "keywords"), 1) << "other tables stay as they were";
+}
+
+TEST_F(ChromeCleanersTest, AutocompleteWithoutCreditCardsStillHandlesTheOtherTables) {
+  MakeDatabase(kWebData, kChromeWebDataSchema, std::string(kWebDataRows) + "DROP TABLE credit_cards;");
+  Platform& p = Open();
+  chrome_autocomplete autocomplete(p);
+  autocomplete.List(1);
+  EXPECT_EQ(autocomplete.item_list().size(), 6u);
+  EXPECT_TRUE(autocomplete.Clean());
+  for (const char* table : {"autofill", "autofill_dates", "autofill_profiles", "autofill_profile_names",
+                            "autofill_profile_emails", "autofill_profile_phones"})
+    EXPECT_EQ(CountRows(Host(kWebData), table), 0) << table;
+}
+
+TEST_F(ChromeCleanersTest, CacheFilesAreListedOnce) {
+  const std::wstring cache = std::wstring(kChromeProfile) + L"\\Cache\\";
+  prefix.File(cache + L"data_0").File(cache + L"f_000001");
+  Platform& p = Open();
+  chrome_cache c(p);
+  ASSERT_EQ(c.second_folder(), c.profile_folder());
+  c.List(1);
+  // The second folder is the first one again; walking it twice would list
+  // (and count) every file twice.
+  const std::wstring listed = L"C:\\users\\tester\\AppData\\Local\\google\\chrome\\User Data\\Default\\\\Cache\\";
+  EXPECT_EQ(c.found_items(), (std::vector<std::wstring>{listed + L"data_0", listed + L"f_000001"}));
+  EXPECT_TRUE(c.Clean());
+  EXPECT_TRUE(fs::is_empty(Host(cache)));
+}
+
+TEST_F(ChromeCleanersTest, WithoutChromeNothingIsListedCreatedOrChanged) {
+  Platform& p = Open();
+  testing::RecordingPlatform recording(p);
+  std::vector<std::unique_ptr<BrowserCleaner>> cleaners;
+  cleaners.push_back(std::make_unique<chrome_cache>(recording));
+  cleaners.push_back(std::make_unique<chrome_history>(recording));
+  cleaners.push_back(std::make_unique<chrome_cookies>(recording));
+  cleaners.push_back(std::make_unique<chrome_typedurl>(recording));
+  cleaners.push_back(std::make_unique<chrome_autocomplete>(recording));
+  for (auto& cleaner : cleaners) {
+    cleaner->List(1);
+    EXPECT_TRUE(cleaner->found_items().empty());
+    EXPECT_TRUE(cleaner->item_list().empty());
+    EXPECT_TRUE(cleaner->Clean());
+  }
+  EXPECT_TRUE(recording.changes().empty());
+  EXPECT_FALSE(fs::exists(prefix.HostPath(L"C:\\users\\tester\\AppData\\Local\\google")));
+}
+
+TEST_F(ChromeCleanersTest, TheLegacyStepListsHistoryButDeletesOnlyHistoryDat) {
+  MakeDatabase(kHistory, kChromeHistorySchema, kHistoryRows);
+  prefix.File(std::wstring(kChromeProfile) + L"\\History.dat", "legacy");
+  Platform& p = Open();
+  chrome_cookies cookies(p);
+  cookies.List(1);
+  ASSERT_EQ(cookies.found_items().size(), 1u);
+  EXPECT_EQ(cookies.found_items()[0],
+            L"C:\\users\\tester\\AppData\\Local\\google\\chrome\\User Data\\Default\\\\History");
+  EXPECT_TRUE(cookies.item_list().empty());
+  EXPECT_TRUE(cookies.Clean());
+  EXPECT_FALSE(fs::exists(Host(std::wstring(kChromeProfile) + L"\\History.dat")));
+  EXPECT_EQ(CountRows(Host(kHistory), "visits"), 4);
+}
+
+}  // namespace
+}  // namespace orvane

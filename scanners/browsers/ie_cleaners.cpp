@@ -1,0 +1,65 @@
+#include "scanners/browsers/ie_cleaners.h"
+
+namespace orvane {
+namespace {
+
+constexpr DWORD kCookieOrHistory = COOKIE_CACHE_ENTRY | URLHISTORY_CACHE_ENTRY;
+
+}  // namespace
+
+ie_base::ie_base(Platform& platform, DWORD mask, std::wstring display_name, std::wstring description,
+                 std::wstring browser_name, std::wstring process_name)
+    : BrowserCleaner(platform, std::move(display_name), std::move(description), std::move(browser_name),
+                     std::move(process_name)),
+      mask_(mask) {}
+
+bool ie_base::Qualifies(DWORD entry_type) const {
+  if ((mask_ & entry_type) == 0) return false;
+  return (mask_ & kCookieOrHistory) != 0 || (mask_ == NORMAL_CACHE_ENTRY && (entry_type & kCookieOrHistory) == 0);
+}
+
+void ie_base::List(int) {
+  std::vector<UrlCacheEntry> entries;
+  if (!platform_.ListUrlCache(&entries)) return;
+  for (const auto& entry : entries)
+    if (Qualifies(entry.entry_type)) found_items_.push_back(entry.source_url);
+}
+
+bool ie_base::Clean() {
+  std::vector<UrlCacheEntry> entries;
+  if (!platform_.ListUrlCache(&entries)) return false;
+  bool failed = false;
+  for (const auto& entry : entries)
+    if (!DeleteEntry(entry)) failed = true;
+  if (!failed) return true;
+  // A URL listed twice is gone after its first deletion, and the second one
+  // fails: what counts is whether anything of ours is still there.
+  if (!platform_.ListUrlCache(&entries)) return false;
+  for (const auto& entry : entries)
+    if (Qualifies(entry.entry_type)) return false;
+  return true;
+}
+
+bool ie_base::DeleteEntry(const UrlCacheEntry& entry) {
+  if (!Qualifies(entry.entry_type)) return true;
+  return platform_.DeleteUrlCacheEntry(entry.source_url);
+}
+
+ie_cache::ie_cache(Platform& platform)
+    : ie_base(platform, NORMAL_CACHE_ENTRY, L"Internet Explorer Cache", L"Clears the Internet Explorer browser cache",
+              L"Internet Explorer", L"iexplore.exe") {}
+
+ie_history::ie_history(Platform& platform)
+    : ie_base(platform, URLHISTORY_CACHE_ENTRY, L"Internet Explorer History",
+              L"Removes Internet Explorer history records", L"", L"") {}
+
+bool ie_history::Clean() {
+  bool entries_gone = ie_base::Clean();
+  return platform_.ClearUrlHistory() && entries_gone;
+}
+
+ie_cookies::ie_cookies(Platform& platform)
+    : ie_base(platform, COOKIE_CACHE_ENTRY, L"Internet Explorer Cookies", L"Removes Internet Explorer cookie files",
+              L"", L"") {}
+
+}  // namespace orvane

@@ -1,0 +1,53 @@
+#include "scanners/browsers/profile_cleaner.h"
+
+namespace orvane {
+
+ProfileDataCleaner::ProfileDataCleaner(Platform& platform, std::wstring display_name, std::wstring description,
+                                       std::wstring browser_name, std::wstring process_name,
+                                       std::wstring profile_folder, bool profile_found, std::wstring legacy_list_name)
+    : BrowserCleaner(platform, std::move(display_name), std::move(description), std::move(browser_name),
+                     std::move(process_name)),
+      profile_folder_(std::move(profile_folder)),
+      profile_found_(profile_found),
+      legacy_list_name_(std::move(legacy_list_name)) {}
+
+void ProfileDataCleaner::CopyItemsTo(std::vector<std::wstring>* out) {
+  BrowserCleaner::CopyItemsTo(out);
+  item_list_ = found_items_;
+}
+
+void ProfileDataCleaner::ListLegacyHistoryFile() {
+  found_items_.clear();
+  if (!profile_found_) return;
+  CollectOptions options;  // this folder only, files only, no system files
+  CollectFiles(platform_, profile_folder_ + L"\\", {legacy_list_name_}, options, &found_items_, false);
+}
+
+void ProfileDataCleaner::DeleteLegacyHistoryFile() {
+  if (!profile_found_) return;
+  std::wstring path = profile_folder_ + L"\\History.dat";
+  DWORD attributes = platform_.GetFileAttributes(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) platform_.DeleteFile(path);
+}
+
+void ProfileDataCleaner::ListProfileDatabase(const wchar_t* file, const std::vector<ListQuery>& queries) {
+  ListLegacyHistoryFile();
+  if (!profile_found_) return;
+  ListDatabase(platform_, profile_folder_ + file, queries, &item_list_);
+}
+
+bool ProfileDataCleaner::CleanProfileDatabase(const wchar_t* file, const std::vector<const char*>& deletes) {
+  DeleteLegacyHistoryFile();
+  if (!profile_found_) return true;
+  return CleanDatabase(platform_, profile_folder_ + file, deletes) != CleanOutcome::kLeftInPlace;
+}
+
+void ProfileDataCleaner::CollectCache(const std::wstring& folder, bool remove, uint32_t* failed) {
+  CollectOptions options;
+  options.recurse = true;
+  CollectResult result =
+      CollectFiles(platform_, folder + L"\\Cache\\", {L"*.*"}, options, remove ? nullptr : &found_items_, remove);
+  if (failed) *failed += result.failed;
+}
+
+}  // namespace orvane

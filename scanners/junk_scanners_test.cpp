@@ -1,0 +1,303 @@
+#include "scanners/junk_scanners.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "platform/testing/recording_platform.h"
+#include "platform/testing/shortcut_writer.h"
+#include "platform/testing/temp_prefix.h"
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ShortcutBytes;
+
+// The machine as the scanners see it, with two knobs: where the program is
+// installed, and whether shell links can be checked at all.
+class TestPlatform : public testing::RecordingPlatform {
+ public:
+  using RecordingPlatform::RecordingPlatform;
+  std::wstring ModuleFileName() override {
+    return module_.empty() ? RecordingPlatform::ModuleFileName() : module_;
+  }
+  bool CanCheckShortcuts() override { return can_check_ && RecordingPlatform::CanCheckShortcuts(); }
+  std::wstring module_;
+  bool can_check_ = true;
+};
+
+// Keeps every message and, when asked, stops the scan after a number of
+// records, as the engine would from the interface thread.
+class StoppingTarget : public MessageTarget {
+ public:
+  void Post(Message m) override {
+    if (m.code == kMsgErrorAdded && ++records_ == stop_after_ && context_) {
+      context_->running = 0;
+      context_->finder.stop = true;
+    }
+    messages.push_back(std::move(m));
+  }
+  std::vector<std::wstring> Texts() const {
+    std::vector<std::wstring> out;
+    for (const auto& m : messages)
+      if (m.code == kMsgProgressText) out.push_back(m.text);
+    return out;
+  }
+  std::vector<Message> messages;
+  ScanContext* context_ = nullptr;
+  int stop_after_ = -1;
+  int records_ = 0;
+};
+
+class JunkScanTest : public ::testing::Test {
+ protected:
+  void Open() {
+    wine_ = prefix_.Open();
+    platform_ = std::make_unique<TestPlatform>(*wine_);
+    context_ = std::make_unique<ScanContext>(
+        ScanEnvironment{*platform_, errors_, counters_, target_, pacer_});
+    target_.context_ = context_.get();
+    context_->running = 1;
+  }
+  std::vector<std::wstring> Paths() const {
+    std::vector<std::wstring> out;
+    for (const CError& e : errors_) out.push_back(e.filePath);
+    return out;
+  }
+  void Shortcut(const std::wstring& path, const std::string& target) {
+    prefix_.File(path, ShortcutBytes({target, L"", L"", false}));
+  }
+  // A folder outside the prefix's drives, reachable only through a link.
+  std::string Outside() {
+    std::string dir = prefix_.dir() + "/outside";
+    fs::create_directories(dir);
+    return dir;
+  }
+
+  testing::TempPrefix prefix_;
+  std::unique_ptr<wine::WinePlatform> wine_;
+  std::unique_ptr<TestPlatform> platform_;
+  CErrorListEx errors_;
+  SectionCounters counters_;
+  StoppingTarget target_;
+  RecordingPacer pacer_;
+  std::unique_ptr<ScanContext> context_;
+};
+
+using V = std::vector<std::wstring>;
+
+TEST_F(JunkScanTest, BrokenShortcutsAnywhereInTheProfileButNotInTheBackupFolder) {
+  const std::wstring home = L"C:\\users\\tester";
+  prefix_.File(L"C:\\apps\\tool.exe", "MZ");
+  Shortcut(home + L"\\Desktop\\Tool.lnk", "C:\\apps\\tool.exe");
+  Shortcut(home + L"\\Desktop\\Games\\Old\\Gone.lnk", "C:\\apps\\gone.exe");
+  prefix_.File(home + L"\\Desktop\\notes.lnk", "not a link at all")
+      .File(home + L"\\Desktop\\readme.txt", "text")
+      .Folder(home + L"\\Desktop\\Folder.lnk");
+  // The program lives in the profile here, so its backup folder is searched
+  // over; neither it nor anything under it may be examined.
+  Shortcut(home + L"\\Orvane\\backup\\Old.lnk", "C:\\apps\\gone.exe");
+  Shortcut(home + L"\\Orvane\\backup\\set1\\Older.lnk", "C:\\apps\\gone.exe");
+  Shortcut(home + L"\\Orvane\\Stray.lnk", "C:\\apps\\gone.exe");
+  // A link to a folder outside is never followed.
+  std::string outside = Outside();
+  std::ofstream(outside + "/Outside.lnk") << ShortcutBytes({"C:\\apps\\gone.exe", L"", L"", false});
+  prefix_.Link(home + L"\\Documents", outside);
+  Open();
+  platform_->module_ = home + L"\\Orvane\\Orvane.exe";
+  context_->BeginSection(L"HKEY_CURRENT_USER", HKEY_CURRENT_USER, 11, 4, false);
+
+  ScanShortcuts(*context_, L"%USERPROFILE%");
+
+  EXPECT_EQ(Paths(), (V{home + L"\\Desktop\\Games\\Old\\Gone.lnk", home + L"\\Desktop\\notes.lnk",
+                        home + L"\\Orvane\\Stray.lnk"}));
+  const CError& e = errors_[0];
+  EXPECT_EQ(e.errorType, ErrorType::File);
+  EXPECT_EQ(e.section, 11);
+  EXPECT_EQ(e.reason, L"The target file for this shortcut file does not exist.");
+  EXPECT_EQ(e.typeText, L"Missing Shortcut.");
+  EXPECT_EQ(e.item, CRegistryItem{});
+  EXPECT_EQ(counters_[11].found, 3);
+  EXPECT_EQ(context_->finder.excluded_folder, L"C:\\USERS\\TESTER\\ORVANE\\BACKUP");
+  // Progress names each folder as it is entered, without the root name.
+  V texts = target_.Texts();
+  EXPECT_NE(std::find(texts.begin(), texts.end(), home + L"\\Desktop\\Games\\Old\\"), texts.end());
+  for (const auto& t : texts) EXPECT_EQ(t.find(L"\\backup"), std::wstring::npos) << t;
+  EXPECT_TRUE(platform_->changes().empty());
+}
+
+TEST_F(JunkScanTest, NoShortcutIsJudgedWhenLinksCannotBeChecked) {
+  Shortcut(L"C:\\users\\tester\\Desktop\\Gone.lnk", "C:\\apps\\gone.exe");
+  Open();
+  platform_->can_check_ = false;
+  context_->BeginSection(L"HKEY_CURRENT_USER", HKEY_CURRENT_USER, 11, 0, false);
+  ScanShortcuts(*context_, L"%USERPROFILE%");
+  EXPECT_EQ(errors_.GetCount(), 0);
+}
+
+TEST_F(JunkScanTest, LogAndTemporaryFilesUnderTheWindowsFolder) {
+  prefix_.File(L"C:\\windows\\setup.LOG")
+      .File(L"C:\\windows\\x.log.old")
+      .File(L"C:\\windows\\logfile")
+      .File(L"C:\\windows\\system32\\Cache\\a.tmp")
+      .File(L"C:\\windows\\system32\\b.TmP")
+      .Folder(L"C:\\windows\\folder.log");
+  std::string outside = Outside();
+  std::ofstream(outside + "/host.log") << "host";
+  prefix_.Link(L"C:\\windows\\hostlogs", outside)
+      .Link(L"C:\\windows\\linked.log", outside + "/host.log");
+  Open();
+  context_->BeginSection(L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE, 14, 2, false);
+
+  ScanWindowsLogs(*context_, L"%WinDir%");
+
+  // Subfolders are finished before a folder's own files.
+  EXPECT_EQ(Paths(), (V{L"C:\\windows\\system32\\Cache\\a.tmp", L"C:\\windows\\system32\\b.TmP",
+                        L"C:\\windows\\linked.log", L"C:\\windows\\setup.LOG"}));
+  EXPECT_EQ(errors_[0].reason, L"The target file junk clean found.");
+  EXPECT_EQ(errors_[0].typeText, L"Temp Clean");
+  EXPECT_EQ(errors_[0].section, 14);
+  EXPECT_TRUE(platform_->changes().empty());
+  // Two searches with one finder keep both results in its list.
+  size_t before = context_->finder.found.size();
+  ScanWindowsLogs(*context_, L"C:\\windows\\system32");
+  EXPECT_EQ(context_->finder.found.size(), before + 3);
+}
+
+TEST_F(JunkScanTest, StoppingEndsTheSearchAtItsNextEntry) {
+  for (int i = 0; i < 5; ++i) prefix_.File(L"C:\\windows\\logs\\f" + std::to_wstring(i) + L".log");
+  prefix_.File(L"C:\\windows\\late.log");
+  Open();
+  target_.stop_after_ = 2;
+  context_->BeginSection(L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE, 14, 0, false);
+  ScanWindowsLogs(*context_, L"%WinDir%");
+  EXPECT_EQ(Paths(), (V{L"C:\\windows\\logs\\f0.log", L"C:\\windows\\logs\\f1.log"}));
+  EXPECT_EQ(context_->finder.found.size(), 2u);
+}
+
+TEST_F(JunkScanTest, WindowsTempListsEveryEntryChildrenFirstAndClearsReadOnly) {
+  prefix_.File(L"C:\\windows\\Temp\\locked.tmp", "x")
+      .File(L"C:\\windows\\Temp\\sub\\inner.dat")
+      .Folder(L"C:\\windows\\Temp\\sub\\empty");
+  std::string outside = Outside();
+  std::ofstream(outside + "/precious.txt") << "keep";
+  prefix_.Link(L"C:\\windows\\Temp\\hostlink", outside);
+  fs::permissions(prefix_.HostPath(L"C:\\windows\\Temp\\locked.tmp"), fs::perms::owner_read);
+  Open();
+  ScanWindowsTemp(*context_, 13);
+
+  const std::wstring t = L"C:\\windows\\Temp\\";
+  EXPECT_EQ(Paths(), (V{t + L"hostlink\\", t + L"locked.tmp", t + L"sub\\empty\\",
+                        t + L"sub\\inner.dat", t + L"sub\\"}));
+  for (const CError& e : errors_) {
+    EXPECT_EQ(e.errorType, ErrorType::File);
+    EXPECT_EQ(e.section, 13);
+    EXPECT_EQ(e.typeText, L"Windows Temporary Clean");
+    EXPECT_EQ(e.reason, L"The target file for " + e.filePath + L" file");
+  }
+  ASSERT_FALSE(target_.messages.empty());
+  EXPECT_EQ(target_.messages.front(), (Message{kMsgSectionBegins, 13, 13, L""}));
+  EXPECT_EQ(target_.Texts().front(), L"Windows Temporary Clean\\" + t + L"hostlink\\");
+  // The read-only file was made deletable during the scan, and nothing else changed.
+  EXPECT_NE(fs::status(prefix_.HostPath(t + L"locked.tmp")).permissions() & fs::perms::owner_write,
+            fs::perms::none);
+  EXPECT_EQ(platform_->changes().size(), 1u);
+  EXPECT_TRUE(fs::exists(outside + "/precious.txt"));
+}
+
+TEST_F(JunkScanTest, TempFilesCoverTheUserTempAndTheInternetCache) {
+  const std::wstring temp = L"C:\\users\\tester\\Temp\\";
+  const std::wstring cache = L"C:\\users\\tester\\AppData\\Local\\Microsoft\\Windows\\INetCache\\";
+  prefix_.Folder(temp + L"empty").File(temp + L"~x.tmp").File(cache + L"IE\\page.htm");
+  Open();
+  ScanTempFiles(*context_, 15);
+  EXPECT_EQ(Paths(),
+            (V{temp + L"empty\\", temp + L"~x.tmp", cache + L"IE\\page.htm", cache + L"IE\\"}));
+  EXPECT_EQ(errors_[0].typeText, L"Temp Clean");
+  EXPECT_EQ(errors_[0].section, 15);
+  EXPECT_EQ(counters_[15].found, 4);
+}
+
+TEST_F(JunkScanTest, ATemporaryFolderSetToAWholeDriveIsNotCleaned) {
+  // Every file of C: would otherwise be listed for deletion.
+  prefix_.String(HKEY_CURRENT_USER, L"Environment", L"TEMP", L"C:\\")
+      .String(HKEY_CURRENT_USER, L"Environment", L"TMP", L"C:\\")
+      .File(L"C:\\important.doc");
+  Open();
+  ASSERT_EQ(platform_->TempPath(), L"C:\\");
+  ScanTempFiles(*context_, 15);
+  EXPECT_EQ(errors_.GetCount(), 0);
+}
+
+TEST_F(JunkScanTest, AfterAStopTheTempWalkAddsNothingMore) {
+  const std::wstring temp = L"C:\\users\\tester\\Temp\\";
+  prefix_.File(temp + L"a.tmp").File(temp + L"b.tmp").File(temp + L"c.tmp");
+  Open();
+  target_.stop_after_ = 1;
+  ScanTempFiles(*context_, 15);
+  EXPECT_EQ(Paths(), (V{temp + L"a.tmp"}));
+}
+
+class RecycleBinTest : public JunkScanTest {
+ protected:
+  void TrashItem(const std::string& stored, const std::string& original) {
+    std::string trash = prefix_.dir() + "/Trash";
+    fs::create_directories(trash + "/files");
+    fs::create_directories(trash + "/info");
+    std::ofstream(trash + "/files/" + stored) << "data";
+    std::ofstream(trash + "/info/" + stored + ".trashinfo")
+        << "[Trash Info]\nPath=" << original << "\nDeletionDate=2026-01-02T03:04:05\n";
+  }
+  void ThreeItems() {
+    TrashItem("a.txt", prefix_.dir() + "/dosdevices/c:/users/tester/a.txt");
+    TrashItem("b%.doc", prefix_.dir() + "/drive_c/windows/b%25.doc");
+    TrashItem("c.jpg", "/home/someone/c.jpg");
+  }
+};
+
+TEST_F(RecycleBinTest, EveryItemBecomesARecordOfTypeThree) {
+  ThreeItems();
+  Open();
+  ScanRecycleBin(*context_, 16);
+  EXPECT_EQ(Paths(), (V{L"a.txt", L"b%.doc", L"c.jpg"}));
+  for (const CError& e : errors_) {
+    EXPECT_EQ(e.errorType, ErrorType::RecycleBin);
+    EXPECT_EQ(e.section, 16);
+    EXPECT_EQ(e.typeText, L"Recycle Clean");
+    EXPECT_EQ(e.reason, L"The target file for " + e.filePath + L" file");
+  }
+  // Progress shows where each item was deleted from (after the root name,
+  // which this section keeps from the previous one: empty here).
+  EXPECT_EQ(target_.Texts(), (V{L"\\C:\\users\\tester\\a.txt", L"\\C:\\windows\\b%.doc",
+                                L"\\Z:\\home\\someone\\c.jpg"}));
+  EXPECT_TRUE(platform_->changes().empty());
+  // The repair of any one of them empties the whole bin.
+  EXPECT_TRUE(platform_->EmptyRecycleBin());
+  std::vector<RecycleBinItem> left;
+  ASSERT_TRUE(platform_->ListRecycleBin(&left));
+  EXPECT_TRUE(left.empty());
+}
+
+TEST_F(RecycleBinTest, StoppingBetweenItemsEndsTheSection) {
+  ThreeItems();
+  Open();
+  target_.stop_after_ = 1;
+  ScanRecycleBin(*context_, 16);
+  EXPECT_EQ(Paths(), (V{L"a.txt"}));
+}
+
+TEST_F(RecycleBinTest, AnUnreadableBinEndsTheSectionWithoutRecords) {
+  std::string trash = prefix_.dir() + "/Trash";
+  fs::create_directories(trash);
+  fs::create_directory_symlink(Outside(), trash + "/files");
+  Open();
+  ScanRecycleBin(*context_, 16);
+  EXPECT_EQ(errors_.GetCount(), 0);
+  EXPECT_EQ(target_.messages.size(), 1u);  // only the section's start
+}
+
+}  // namespace
+}  // namespace orvane
