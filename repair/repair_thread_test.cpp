@@ -1,0 +1,483 @@
+#include "repair/repair_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+
+#include "platform/names.h"
+#include "platform/testing/recording_platform.h"
+#include "platform/testing/temp_prefix.h"
+#include "platform/text.h"
+#include "repair/repair_log.h"
+
+namespace orvane {
+namespace {
+
+using State = RecordOutcome::State;
+using Records = std::vector<std::vector<std::wstring>>;
+
+const LocalDateTime kMoment{2026, 12, 8, 14, 30, 5};
+const std::wstring kKey = L"Software\\Broken";
+const std::wstring kDesktop = L"C:\\users\\tester\\Desktop";
+
+// Records what changes, and lets a test make the shell or the file copies
+// fail. The recycle bin is never passed on: a test has no business with it.
+class TestPlatform : public testing::RecordingPlatform {
+ public:
+  using RecordingPlatform::RecordingPlatform;
+  bool EmptyRecycleBin() override {
+    ++emptied;
+    return bin_empties;
+  }
+  bool CopyFile(const std::wstring& from, const std::wstring& to, bool fail_if_exists) override {
+    if (copies_fail) return false;
+    return RecordingPlatform::CopyFile(from, to, fail_if_exists);
+  }
+  bool CreateDirectory(const std::wstring& path) override {
+    if (!refused_folder.empty() && EqualsNoCase(path, refused_folder)) return false;
+    return RecordingPlatform::CreateDirectory(path);
+  }
+  int emptied = 0;
+  bool bin_empties = true;
+  bool copies_fail = false;
+  std::wstring refused_folder;
+};
+
+class Recorder : public MessageTarget {
+ public:
+  void Post(Message message) override {
+    std::function<void(const Message&)> hook;
+    {
+      std::lock_guard lock(mutex_);
+      messages_.push_back(message);
+      hook = on_post;
+    }
+    if (hook) hook(message);
+  }
+  std::vector<Message> messages() const {
+    std::lock_guard lock(mutex_);
+    return messages_;
+  }
+  std::vector<uint32_t> codes() const {
+    std::vector<uint32_t> out;
+    for (const Message& m : messages()) out.push_back(m.code);
+    return out;
+  }
+  std::function<void(const Message&)> on_post;
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<Message> messages_;
+};
+
+CError Value(int32_t section, const std::wstring& name, bool mark_only = false) {
+  CError e;
+  e.errorType = ErrorType::RegistryValue;
+  e.section = section;
+  e.markOnly = mark_only;
+  e.item.rootName = L"HKEY_CURRENT_USER";
+  e.item.rootKey = HKEY_CURRENT_USER;
+  e.item.valueType = REG_SZ;
+  e.item.subKey = kKey;
+  e.item.valueName = name;
+  e.item.valueData = L"C:\\missing\\" + name + L".exe";
+  return e;
+}
+
+CError Key(int32_t section, const std::wstring& sub_key, bool mark_only = false) {
+  CError e;
+  e.errorType = ErrorType::RegistryKey;
+  e.section = section;
+  e.markOnly = mark_only;
+  e.item.rootName = L"HKEY_CURRENT_USER";
+  e.item.rootKey = HKEY_CURRENT_USER;
+  e.item.subKey = sub_key;
+  return e;
+}
+
+CError File(int32_t section, const std::wstring& path, int32_t type = ErrorType::File) {
+  CError e;
+  e.errorType = type;
+  e.section = section;
+  e.filePath = path;
+  e.reason = L"reason of " + path;
+  return e;
+}
+
+bool HasValue(Platform& p, HKEY root, const std::wstring& key, const std::wstring& name) {
+  HKEY k;
+  if (p.OpenKey(root, key, KEY_READ, &k) != ERROR_SUCCESS) return false;
+  DWORD type;
+  std::string data;
+  bool found = p.QueryValue(k, name, &type, &data, 0xFFFFFFFFu) == ERROR_SUCCESS;
+  p.CloseKey(k);
+  return found;
+}
+
+bool HasKey(Platform& p, HKEY root, const std::wstring& key) {
+  HKEY k;
+  if (p.OpenKey(root, key, KEY_READ, &k) != ERROR_SUCCESS) return false;
+  p.CloseKey(k);
+  return true;
+}
+
+bool Exists(Platform& p, const std::wstring& path) {
+  return p.GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+class RepairThreadTest : public ::testing::Test {
+ protected:
+  // Opens the prefix as the test built it; call after adding to prefix.
+  void Open() {
+    wine_ = prefix.Open();
+    platform = std::make_unique<TestPlatform>(*wine_);
+    errors = CErrorListEx(platform.get());
+  }
+
+  std::unique_ptr<CRepairErrorsThread> Make(std::vector<std::wstring> flags = {L"0", L"0", L"0"}) {
+    RepairEnvironment env{*platform, errors, counters, repaired, target, pacer};
+    auto worker = std::make_unique<CRepairErrorsThread>(env, errors.GetCount(), std::move(flags));
+    worker->set_clock([] { return kMoment; });
+    worker->set_browser_cleaner(
+        [this](Platform&, int32_t section, const std::vector<std::wstring>& selection) {
+          cleaned.emplace_back(section, selection);
+          return BrowserCleanResult{};
+        });
+    return worker;
+  }
+
+  std::unique_ptr<CRepairErrorsThread> Repair(std::vector<std::wstring> flags = {L"0", L"0",
+                                                                                 L"0"}) {
+    auto worker = Make(std::move(flags));
+    worker->Start();
+    worker->Join();
+    return worker;
+  }
+
+  Records SetRecords(const std::wstring& data_file) {
+    Records records;
+    EXPECT_TRUE(ReadBackupRecords(*platform, data_file, &records)) << WideToUtf8(data_file);
+    return records;
+  }
+
+  std::vector<std::wstring> RegistryChanges() {
+    std::vector<std::wstring> out;
+    for (const std::wstring& c : platform->changes())
+      if (c.starts_with(L"SetValue") || c.starts_with(L"DeleteValue") ||
+          c.starts_with(L"DeleteKey") || c.starts_with(L"CreateKey"))
+        out.push_back(c);
+    return out;
+  }
+
+  testing::TempPrefix prefix;
+  std::unique_ptr<wine::WinePlatform> wine_;
+  std::unique_ptr<TestPlatform> platform;
+  CErrorListEx errors;
+  SectionCounters counters;
+  CRegistryItemListEx repaired;
+  Recorder target;
+  RecordingPacer pacer;
+  std::vector<std::pair<int32_t, std::vector<std::wstring>>> cleaned;
+};
+
+TEST_F(RepairThreadTest, EmptyRepairStartsEndsAndSavesTheLogWithoutBackups) {
+  Open();
+  auto worker = Repair();
+  EXPECT_EQ(target.messages(),
+            (std::vector<Message>{{kMsgRepairStarted, 0, 0, L""}, {kMsgRepairEnded, 0, 0, L""}}));
+  EXPECT_EQ(pacer.pauses(), std::vector<uint32_t>{1000});
+  EXPECT_TRUE(Exists(*platform, RepairLogPath(*platform)));
+  EXPECT_FALSE(Exists(*platform, L"C:\\Program Files\\Orvane\\backup"));
+  EXPECT_TRUE(worker->backup_sets().empty());
+  EXPECT_TRUE(worker->status().ok);
+  EXPECT_FALSE(worker->running.load());
+  EXPECT_EQ(worker->exit_code(), 1);
+}
+
+TEST_F(RepairThreadTest, CancelDuringTheThirdOfTenFinishesThatRecordOnly) {
+  for (int i = 0; i < 10; ++i)
+    prefix.String(HKEY_CURRENT_USER, kKey, L"V" + std::to_wstring(i), L"x");
+  Open();
+  for (int i = 0; i < 10; ++i) errors.Add(Value(4, L"V" + std::to_wstring(i)));
+  auto worker = Make();
+  int begun = 0;
+  target.on_post = [&](const Message& m) {
+    if (m.code == kMsgRecordBegins && ++begun == 3) worker->running = false;
+  };
+  worker->Start();
+  worker->Join();
+
+  std::vector<Message> messages = target.messages();
+  ASSERT_EQ(messages.size(), 1u + 3 * 2 + 1);
+  EXPECT_EQ(messages[0], (Message{kMsgRepairStarted, 10, 0, L""}));
+  EXPECT_EQ(messages[1],
+            (Message{kMsgRecordBegins, 0, 0, L"HKEY_CURRENT_USER\\Software\\Broken\\V0"}));
+  EXPECT_EQ(messages[6], (Message{kMsgRecordProcessed, 3, 0, L""}));
+  EXPECT_EQ(messages[7].code, kMsgRepairEnded);
+  EXPECT_EQ(pacer.pauses(), (std::vector<uint32_t>{1000, 1000, 1000, 1000}));
+
+  for (int i = 0; i < 10; ++i)
+    EXPECT_EQ(HasValue(*platform, HKEY_CURRENT_USER, kKey, L"V" + std::to_wstring(i)), i >= 3) << i;
+  ASSERT_EQ(worker->outcomes().size(), 10u);
+  EXPECT_EQ(worker->outcomes()[2].state, State::kRepaired);
+  EXPECT_EQ(worker->outcomes()[3].state, State::kNotReached);
+  EXPECT_EQ(counters[4].repaired, 3);
+  ASSERT_EQ(worker->backup_sets().size(), 1u);
+  EXPECT_EQ(SetRecords(worker->backup_sets()[0].data_file).size(), 3u);
+}
+
+TEST_F(RepairThreadTest, RegistryRecordsAreDeletedSavedAndBackedUpInOrder) {
+  prefix.String(HKEY_CURRENT_USER, kKey, L"A", L"a").String(HKEY_CURRENT_USER, kKey, L"B", L"b");
+  prefix.Key(HKEY_CURRENT_USER, L"Software\\Empty\\One");
+  prefix.String(HKEY_CURRENT_USER, L"Software\\Empty\\Filled", L"new", L"since the scan");
+  prefix.String(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer\\TypedURLs", L"url1",
+                L"https://a/");
+  Open();
+  errors.Add(Value(4, L"A"));
+  errors.Add(Value(4, L"Gone"));  // removed by someone else since the scan
+  errors.Add(Key(7, L"Software\\Empty\\One"));
+  errors.Add(Key(7, L"Software\\Empty\\Filled"));
+  errors.Add(Value(9, L"B"));
+  errors.Add(
+      Key(20, L"Software\\Microsoft\\Internet Explorer\\TypedURLs"));  // goes with its values
+  auto worker = Repair();
+
+  const auto& o = worker->outcomes();
+  EXPECT_EQ(o[0].state, State::kRepaired);
+  EXPECT_EQ(o[1].state, State::kRepaired);
+  EXPECT_EQ(o[2].state, State::kRepaired);
+  EXPECT_EQ(o[3].state, State::kNotRepaired);  // it would come back empty
+  EXPECT_EQ(o[4].state, State::kRepaired);
+  EXPECT_EQ(o[5].state, State::kRepaired);
+  EXPECT_EQ(counters[4].repaired, 2);
+  EXPECT_EQ(counters[7].repaired, 1);
+  EXPECT_EQ(counters[9].repaired, 1);
+
+  // Saved to the hives: a fresh look at the prefix sees the deletions.
+  wine::WinePlatform fresh(wine::WineOptions{prefix.dir(), prefix.user(), prefix.dir() + "/Trash"});
+  EXPECT_FALSE(HasValue(fresh, HKEY_CURRENT_USER, kKey, L"A"));
+  EXPECT_FALSE(HasValue(fresh, HKEY_CURRENT_USER, kKey, L"B"));
+  EXPECT_FALSE(HasKey(fresh, HKEY_CURRENT_USER, L"Software\\Empty\\One"));
+  EXPECT_TRUE(HasValue(fresh, HKEY_CURRENT_USER, L"Software\\Empty\\Filled", L"new"));
+  EXPECT_FALSE(
+      HasKey(fresh, HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer\\TypedURLs"));
+
+  ASSERT_EQ(worker->backup_sets().size(), 2u);
+  EXPECT_EQ(worker->backup_sets()[0].data_file,
+            L"C:\\Program Files\\Orvane\\backup\\20261208_1430_Registry.dat");
+  Records records = SetRecords(worker->backup_sets()[0].data_file);
+  ASSERT_EQ(records.size(), 5u);
+  EXPECT_EQ(records[0], (std::vector<std::wstring>{L"1", L"HKEY_CURRENT_USER", L"REG_SZ", kKey,
+                                                   L"ValueName=A", L"C:\\missing\\A.exe"}));
+  EXPECT_EQ(records[2][0], L"2");
+  EXPECT_EQ(records[4][4], L"ValueName=B");
+}
+
+TEST_F(RepairThreadTest, MarkOnlyRecordsChangeNoRegistryAndAreRemembered) {
+  prefix.String(HKEY_CURRENT_USER, kKey, L"Marked", L"x");
+  prefix.Key(HKEY_CURRENT_USER, L"Software\\Classes\\CLSID\\{x}");
+  Open();
+  errors.Add(Value(5, L"Marked", /*mark_only=*/true));
+  errors.Add(Key(0, L"Software\\Classes\\CLSID\\{x}", /*mark_only=*/true));
+  auto worker = Repair();
+
+  EXPECT_TRUE(RegistryChanges().empty());
+  EXPECT_TRUE(HasValue(*platform, HKEY_CURRENT_USER, kKey, L"Marked"));
+  ASSERT_EQ(repaired.GetCount(), 2);
+  EXPECT_EQ(repaired[0], errors[0].item);
+  EXPECT_EQ(counters[5].repaired, 1);
+  EXPECT_EQ(counters[0].repaired, 1);
+  EXPECT_EQ(SetRecords(worker->backup_sets()[0].data_file).size(), 2u);
+
+  CRegistryItemListEx logged;
+  ASSERT_TRUE(LoadRepairLog(*platform, &logged));
+  ASSERT_EQ(logged.GetCount(), 2);
+  EXPECT_EQ(logged[0].valueName, L"Marked");
+}
+
+TEST_F(RepairThreadTest, RecycleBinRecordsEmptyTheBinWithoutCopies) {
+  Open();
+  errors.Add(File(16, L"C:\\users\\tester\\Documents\\old.txt", ErrorType::RecycleBin));
+  errors.Add(File(16, L"C:\\users\\tester\\Documents\\older.txt", ErrorType::RecycleBin));
+  auto worker = Make();
+  // The first record empties the bin; the second finds the shell failing.
+  target.on_post = [&](const Message& m) {
+    if (m.code == kMsgRecordProcessed && m.wparam == 1) platform->bin_empties = false;
+  };
+  worker->Start();
+  worker->Join();
+
+  EXPECT_EQ(platform->emptied, 2);
+  EXPECT_EQ(worker->outcomes()[0].state, State::kRepaired);
+  EXPECT_EQ(worker->outcomes()[1].state, State::kNotRepaired);
+  EXPECT_EQ(counters[16].repaired, 1);
+  ASSERT_EQ(worker->backup_sets().size(), 1u);
+  const BackupSet& set = worker->backup_sets()[0];
+  EXPECT_EQ(FileNameOfPath(set.data_file), L"20261208_1430_Junk.dat");
+  Records records = SetRecords(set.data_file);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0],
+            (std::vector<std::wstring>{L"3", L"C:\\users\\tester\\Documents\\old.txt", L"",
+                                       L"reason of C:\\users\\tester\\Documents\\old.txt"}));
+  FindData entry;
+  auto search = platform->FindFirst(set.copies_folder + L"\\*", &entry);
+  while (search && (entry.name == L"." || entry.name == L"..")) {
+    if (!search->Next(&entry)) search.reset();
+  }
+  EXPECT_EQ(search, nullptr) << "a copy was made: " << WideToUtf8(entry.name);
+}
+
+TEST_F(RepairThreadTest, TempFileRemovalTakesTheFoldersItEmptied) {
+  prefix.File(L"C:\\T\\keep.txt", "keep").File(L"C:\\T\\a\\b\\f.tmp", "junk");
+  std::filesystem::create_directories(prefix.dir() + "/outside");
+  prefix.File(L"C:\\L2\\inner.tmp", "");
+  std::string outside = prefix.dir() + "/outside";
+  prefix.Link(L"C:\\L2\\linked", outside);
+  { std::ofstream(outside + "/g.tmp") << "junk"; }
+  Open();
+  errors.Add(File(15, L"C:\\T\\a\\b\\f.tmp"));
+  errors.Add(File(15, L"C:\\L2\\linked\\g.tmp"));
+  auto worker = Repair();
+
+  EXPECT_FALSE(Exists(*platform, L"C:\\T\\a\\b\\f.tmp"));
+  EXPECT_FALSE(Exists(*platform, L"C:\\T\\a\\b"));
+  EXPECT_FALSE(Exists(*platform, L"C:\\T\\a"));
+  EXPECT_TRUE(Exists(*platform, L"C:\\T\\keep.txt"));
+  const BackupSet& set = worker->backup_sets()[0];
+  EXPECT_EQ(testing::ReadHostFile(platform->NativePath(set.copies_folder + L"\\OrvaneBK1.bpc")),
+            "junk");
+  // Nothing is removed at or beneath a link, even when it points at an
+  // emptied folder.
+  EXPECT_TRUE(std::filesystem::is_symlink(prefix.dir() + "/drive_c/L2/linked"));
+  EXPECT_TRUE(std::filesystem::is_directory(outside));
+}
+
+TEST_F(RepairThreadTest, BrowserSelectionReachesTheCleanersForEveryPrivacyRecord) {
+  Open();
+  errors.Add(File(18, L"https://example.org/"));
+  errors.Add(File(4, L"C:\\x"));
+  errors.Add(File(18, L"https://example.net/"));
+  errors.Add(File(21, L"form field"));
+  auto worker = Make({L"0", L"1", L"0"});
+  int calls = 0;
+  worker->set_browser_cleaner(
+      [&](Platform&, int32_t section, const std::vector<std::wstring>& selection) {
+        cleaned.emplace_back(section, selection);
+        if (++calls == 2) throw std::runtime_error("cleaner failed");
+        return BrowserCleanResult{calls == 3 ? std::vector<std::wstring>{L"Firefox"}
+                                             : std::vector<std::wstring>{}};
+      });
+  worker->Start();
+  worker->Join();
+
+  std::vector<std::wstring> selection{L"0", L"1", L"0"};
+  ASSERT_EQ(cleaned.size(), 3u);
+  EXPECT_EQ(cleaned[0], std::make_pair(18, selection));
+  EXPECT_EQ(cleaned[1], std::make_pair(18, selection));
+  EXPECT_EQ(cleaned[2], std::make_pair(21, selection));
+  // A cleaner that throws costs its record nothing.
+  EXPECT_EQ(worker->outcomes()[2].state, State::kRepaired);
+  EXPECT_EQ(worker->outcomes()[3].browsers_left_in_place, std::vector<std::wstring>{L"Firefox"});
+  EXPECT_EQ(worker->browsers_left_in_place(), std::vector<std::wstring>{L"Firefox"});
+  EXPECT_EQ(counters[18].repaired, 2);
+
+  ASSERT_EQ(worker->backup_sets().size(), 2u);
+  EXPECT_EQ(FileNameOfPath(worker->backup_sets()[0].data_file), L"20261208_1430_Internet.dat");
+  Records internet = SetRecords(worker->backup_sets()[0].data_file);
+  ASSERT_EQ(internet.size(), 3u);
+  EXPECT_EQ(internet[0][2], L"");  // browser data gets no copy
+}
+
+TEST_F(RepairThreadTest, CopyNumbersRunAcrossCategories) {
+  prefix.File(kDesktop + L"\\a.lnk", "A").File(kDesktop + L"\\b.lnk", "B");
+  prefix.File(L"C:\\users\\tester\\Temp\\x.tmp", "X");
+  Open();
+  errors.Add(File(11, kDesktop + L"\\a.lnk"));
+  errors.Add(File(11, kDesktop + L"\\b.lnk"));
+  errors.Add(File(13, L"C:\\users\\tester\\Temp\\x.tmp"));
+  errors.Add(File(11, kDesktop + L"\\c.lnk"));  // gone since the scan
+  auto worker = Repair();
+
+  ASSERT_EQ(worker->backup_sets().size(), 2u);
+  const BackupSet& shortcuts = worker->backup_sets()[0];
+  const BackupSet& junk = worker->backup_sets()[1];
+  EXPECT_EQ(FileNameOfPath(shortcuts.data_file), L"20261208_1430_Shortcut.dat");
+  EXPECT_EQ(worker->copies_folder(), junk.copies_folder);
+
+  Records s = SetRecords(shortcuts.data_file);
+  Records j = SetRecords(junk.data_file);
+  ASSERT_EQ(s.size(), 3u);
+  ASSERT_EQ(j.size(), 1u);
+  EXPECT_EQ(s[0][2], shortcuts.copies_folder + L"\\OrvaneBK1.bpc");
+  EXPECT_EQ(s[1][2], shortcuts.copies_folder + L"\\OrvaneBK2.bpc");
+  EXPECT_EQ(j[0][2], junk.copies_folder + L"\\OrvaneBK3.bpc");
+  EXPECT_EQ(s[2][2], shortcuts.copies_folder + L"\\OrvaneBK4.bpc");
+  EXPECT_EQ(testing::ReadHostFile(platform->NativePath(s[1][2])), "B");
+  EXPECT_EQ(testing::ReadHostFile(platform->NativePath(j[0][2])), "X");
+  EXPECT_FALSE(Exists(*platform, s[2][2]));
+  EXPECT_FALSE(Exists(*platform, kDesktop + L"\\a.lnk"));
+  EXPECT_FALSE(Exists(*platform, L"C:\\users\\tester\\Temp\\x.tmp"));
+  EXPECT_EQ(worker->outcomes()[3].state, State::kRepaired);
+  EXPECT_EQ(counters[11].repaired, 3);
+}
+
+TEST_F(RepairThreadTest, FilesWithoutACopyStay) {
+  prefix.File(kDesktop + L"\\a.lnk", "A").File(L"C:\\data\\report.doc", "precious");
+  Open();
+  platform->copies_fail = true;
+  errors.Add(File(11, kDesktop + L"\\a.lnk"));
+  errors.Add(File(4, L"C:\\data\\report.doc"));  // a file record where no copies are kept
+  auto worker = Repair();
+
+  EXPECT_TRUE(Exists(*platform, kDesktop + L"\\a.lnk"));
+  EXPECT_TRUE(Exists(*platform, L"C:\\data\\report.doc"));
+  for (const std::wstring& c : platform->changes())
+    EXPECT_FALSE(c.starts_with(L"DeleteFile")) << WideToUtf8(c);
+  EXPECT_EQ(worker->outcomes()[0].state, State::kNotRepaired);
+  EXPECT_EQ(worker->outcomes()[1].state, State::kNotRepaired);
+  EXPECT_FALSE(worker->outcomes()[0].detail.empty());
+  EXPECT_EQ(counters[11].repaired, 0);
+  EXPECT_EQ(counters[4].repaired, 0);
+}
+
+TEST_F(RepairThreadTest, NothingChangesWhenNoBackupCanBeWritten) {
+  prefix.String(HKEY_CURRENT_USER, kKey, L"A", L"a");
+  Open();
+  platform->refused_folder = L"C:\\Program Files\\Orvane\\backup";
+  errors.Add(Value(4, L"A"));
+  errors.Add(Value(4, L"A"));
+  auto worker = Repair();
+
+  EXPECT_TRUE(HasValue(*platform, HKEY_CURRENT_USER, kKey, L"A"));
+  EXPECT_TRUE(RegistryChanges().empty());
+  EXPECT_EQ(worker->outcomes()[1].state, State::kNotRepaired);
+  EXPECT_EQ(counters[4].repaired, 0);
+  EXPECT_FALSE(worker->status().ok);
+  // The windows still see every record go by.
+  EXPECT_EQ(target.codes(),
+            (std::vector<uint32_t>{kMsgRepairStarted, kMsgRecordBegins, kMsgRecordProcessed,
+                                   kMsgRecordBegins, kMsgRecordProcessed, kMsgRepairEnded}));
+}
+
+TEST_F(RepairThreadTest, TwoRepairsInOneMinuteKeepBothBackups) {
+  prefix.String(HKEY_CURRENT_USER, kKey, L"A", L"a").String(HKEY_CURRENT_USER, kKey, L"B", L"b");
+  Open();
+  errors.Add(Value(4, L"A"));
+  auto first = Repair();
+  errors.RemoveAll();
+  errors.Add(Value(4, L"B"));
+  auto second = Repair();
+
+  std::wstring first_file = first->backup_sets()[0].data_file;
+  std::wstring second_file = second->backup_sets()[0].data_file;
+  EXPECT_NE(first_file, second_file);
+  EXPECT_EQ(SetRecords(first_file)[0][4], L"ValueName=A");
+  EXPECT_EQ(SetRecords(second_file)[0][4], L"ValueName=B");
+  EXPECT_EQ(ListBackupFiles(*platform), (std::vector<std::wstring>{first_file, second_file}));
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,73 @@
+// Putting a backup set back, and deleting sets. Runs on the thread that owns
+// the restore (the window's or the command line's); never while a repair
+// writes sets.
+//
+// A restore brings back what the set recorded and tells what it could not:
+// an item that now exists with other content is overwritten (the set's
+// version is what the user asked for) and listed as replaced, never
+// silently.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace orvane {
+
+struct RestoreReport {
+  bool read = true;      // the data file could be read
+  bool complete = true;  // every record was handled (no short record stopped it)
+  int restored = 0;      // items now as the set recorded them
+  // One line per item that could not be brought back, and why.
+  std::vector<std::wstring> failed;
+  // Items that existed with other content and were overwritten.
+  std::vector<std::wstring> replaced;
+  // File records whose copy is not in the set: the repair made none (the
+  // file was already gone, or it could not be copied and so was kept).
+  std::vector<std::wstring> skipped;
+  // Set by RestoreBackupSet: the set was deleted after a clean restore.
+  bool set_deleted = false;
+
+  // Read, complete and nothing failed.
+  bool ok() const { return read && complete && failed.empty(); }
+};
+
+// Copies each file record's copy back to its file path (creating missing
+// folders), in file order, replacing an existing file. A record with fewer
+// than three fields stops the restore there (complete = false). Records
+// without a copy path (recycle-bin and browser records) have nothing to
+// bring back and are passed over; records whose copy is missing are listed
+// as skipped.
+RestoreReport RestoreFileBackup(Platform& platform, const std::wstring& data_file);
+
+// Writes each registry record back with its recorded type (REG_SZ,
+// REG_EXPAND_SZ, or REG_DWORD from its decimal text) and re-creates key
+// records as empty keys, in file order. A record with fewer than six fields
+// stops the restore there. A record whose root name is unknown, or whose
+// DWORD text is not a 32-bit number, is not written (listed as failed). An
+// existing value of a type the set cannot express (binary, multi-string,
+// ...) is left as it is and listed as failed rather than turned into text.
+// Then the registry is saved; when that worked and every record was handled,
+// the repair log is deleted so mark-only items are reported again.
+RestoreReport RestoreRegistryBackup(Platform& platform, const std::wstring& data_file);
+
+// Deletes the set: its copies folder (the data file path without ".dat")
+// with everything in it, then the data file. Links inside are removed, never
+// followed. Refuses a path that is not a ".dat" file of the backup folder.
+// Fails, naming what stayed, when anything could not be removed.
+Status DeleteBackupSet(Platform& platform, const std::wstring& data_file);
+
+// The restore command for one set: by its display name, "Junk Cleaner" and
+// "ShortCut Cleaner" sets restore files, "Internet Cleaner" sets restore
+// nothing, others the registry. The set is deleted afterwards only when the
+// restore was ok, so a partial restore can be looked at or retried.
+RestoreReport RestoreBackupSet(Platform& platform, const std::wstring& data_file);
+
+// A REG_DWORD's recorded text: optional blanks, then decimal digits with an
+// optional sign, within 0..4294967295 or -2147483648..-1 (two's complement).
+// nullopt for anything else.
+std::optional<DWORD> ParseDwordText(const std::wstring& text);
+
+}  // namespace orvane
