@@ -1,0 +1,125 @@
+// A registry scan (sections 0 to 10 and 12, pacing off) over a generated
+// machine of a million keys: class registrations, uninstall entries,
+// application paths, sound events, snap-ins and a large vendor tree, with a
+// few per cent of broken entries among them.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "engine/registry_scan_thread.h"
+#include "platform/testing/temp_prefix.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace orvane;
+
+constexpr int kClasses = 200000;
+constexpr int kUninstall = 200000;
+constexpr int kAppPaths = 100000;
+constexpr int kSounds = 100000;   // two keys each
+constexpr int kSnapIns = 50000;
+constexpr int kVendor = 350000;
+
+struct Machine {
+  std::string dir;
+  long keys = 0;
+};
+
+const Machine& BigMachine() {
+  static Machine m = [] {
+    Machine made;
+    made.dir = (fs::temp_directory_path() / ("orvane-scan-bench-" + std::to_string(getpid()))).string();
+    {
+      testing::TempPrefix base("bench", made.dir);
+      base.File(L"C:\\windows\\notepad.exe", "MZ").File(L"C:\\windows\\media\\ding.wav", "RIFF");
+      base.Write();
+    }
+    std::ofstream sys(made.dir + "/system.reg", std::ios::binary | std::ios::app);
+    char line[512];
+    auto key = [&](const char* fmt, int i) {
+      snprintf(line, sizeof line, fmt, i);
+      sys << "\n[" << line << "] 1718000000\n";
+      ++made.keys;
+    };
+    for (int i = 0; i < kClasses; ++i) {
+      key("Software\\\\Classes\\\\CLSID\\\\{%08X-0000-4000-8000-000000000000}", i);
+      if (i % 2 == 0) {
+        snprintf(line, sizeof line, "\"AppID\"=\"{%08X-AAAA-4000-8000-000000000000}\"\n", i % 1000);
+        sys << line;
+      }
+      if (i % 10 == 0) {
+        key("Software\\\\Classes\\\\CLSID\\\\{%08X-0000-4000-8000-000000000000}\\\\TypeLib", i);
+        sys << "@=\"{00000000-BBBB-4000-8000-000000000000}\"\n";
+      }
+    }
+    for (int i = 0; i < 1000; i += 2) key("Software\\\\Classes\\\\AppID\\\\{%08X-AAAA-4000-8000-000000000000}", i);
+    for (int i = 0; i < kUninstall; ++i) {
+      key("Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\App%06d", i);
+      snprintf(line, sizeof line, "\"DisplayName\"=\"Application %d\"\n\"DisplayIcon\"=\"%s\"\n\"Version\"=dword:00000001\n", i,
+               i % 50 == 0 ? "C:\\\\Program Files\\\\Gone\\\\app.exe" : "C:\\\\windows\\\\notepad.exe");
+      sys << line;
+    }
+    for (int i = 0; i < kAppPaths; ++i) {
+      key("Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\app%06d.exe", i);
+      sys << (i % 50 == 0 ? "@=\"C:\\\\Program Files\\\\Gone\\\\x.exe\"\n" : "@=\"C:\\\\windows\\\\notepad.exe\"\n");
+    }
+    for (int i = 0; i < kSnapIns; ++i) {
+      key("Software\\\\Microsoft\\\\MMC\\\\SnapIns\\\\{%08X-5555-4000-8000-000000000000}", i);
+      sys << "\"NameString\"=\"Snap-in\"\n";
+    }
+    for (int i = 0; i < kVendor; ++i) {
+      key("Software\\\\Microsoft\\\\Vendor\\\\P%06d", i);
+      sys << "\"Setting\"=\"value\"\n";
+    }
+    sys.close();
+    std::ofstream user(made.dir + "/user.reg", std::ios::binary | std::ios::app);
+    for (int i = 0; i < kSounds; ++i) {
+      snprintf(line, sizeof line, "\n[AppEvents\\\\Schemes\\\\Apps\\\\App%06d] 1718000000\n", i);
+      user << line;
+      snprintf(line, sizeof line,
+               "\n[AppEvents\\\\Schemes\\\\Apps\\\\App%06d\\\\.Current] 1718000000\n@=\"%s\"\n", i,
+               i % 50 == 0 ? "C:\\\\windows\\\\media\\\\gone.wav" : "C:\\\\windows\\\\media\\\\ding.wav");
+      user << line;
+      made.keys += 2;
+    }
+    return made;
+  }();
+  return m;
+}
+
+void BM_RegistryScan(benchmark::State& state) {
+  const Machine& m = BigMachine();
+  wine::WinePlatform platform({m.dir, "bench"});
+  NoPacer pacer;
+  NullTarget target;
+  std::array<bool, kSectionCount> sections{};
+  for (int id : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12}) sections[id] = true;
+  size_t found = 0;
+  for (auto _ : state) {
+    CErrorListEx errors;
+    SectionCounters counters;
+    CRegistryScanThread scan(sections, ScanEnvironment{platform, errors, counters, target, pacer, nullptr});
+    scan.context.running = 1;
+    scan.Run();
+    found = errors.GetCount();
+  }
+  state.counters["keys"] = static_cast<double>(m.keys);
+  state.counters["found"] = static_cast<double>(found);
+  state.counters["keys/s"] = benchmark::Counter(static_cast<double>(m.keys) * state.iterations(),
+                                                benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_RegistryScan)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  fs::remove_all(BigMachine().dir);
+  return 0;
+}

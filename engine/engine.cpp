@@ -1,0 +1,205 @@
+#include "engine/engine.h"
+
+#include "platform/names.h"
+#include "platform/registry_values.h"
+#include "platform/text.h"
+#include "repair/repair_log.h"
+#include "scanners/path.h"
+
+#ifndef ORVANE_PRODUCT_VERSION
+#define ORVANE_PRODUCT_VERSION ""
+#endif
+#ifndef ORVANE_RELEASE_DATE
+#define ORVANE_RELEASE_DATE ""
+#endif
+
+namespace orvane {
+namespace {
+
+const wchar_t kSettingsKey[] = L"Software\\Orvane";
+const wchar_t kNoVersion[] = L"<no version info found>";
+const wchar_t* const kMonths[] = {L"JAN", L"FEB", L"MAR", L"APR", L"MAY", L"JUN",
+                                  L"JUL", L"AUG", L"SEP", L"OCT", L"NOV", L"DEC"};
+
+std::wstring BuildString(const char* text) {
+  std::wstring wide = Utf8ToWide(text);
+  return wide.empty() ? kNoVersion : wide;
+}
+
+std::wstring Sum(const SectionCounters& counters, int32_t SectionCounter::*field) {
+  int64_t total = 0;
+  for (const SectionCounter& c : counters.entries()) total += c.*field;
+  return std::to_wstring(total);
+}
+
+std::wstring One(const SectionCounters& counters, int id, int32_t SectionCounter::*field) {
+  const SectionCounter* c = counters.Find(id);
+  return std::to_wstring(c ? c->*field : 0);
+}
+
+std::wstring DataFolder(Platform& platform) { return ExpandEnvironment(platform, L"%APPDATA%\\Orvane"); }
+
+void EnsureFolder(Platform& platform, const std::wstring& folder) {
+  if (!FileExists(platform, folder)) platform.CreateDirectory(folder);
+}
+
+}  // namespace
+
+CSarvelEngine::CSarvelEngine(Platform& platform, EngineOptions options)
+    : platform_(platform),
+      options_(std::move(options)),
+      errors_(&platform),
+      finder_(platform) {
+  if (options_.pacer) {
+    pacer_ = options_.pacer;
+  } else {
+    own_pacer_ = std::make_unique<SleepPacer>();
+    pacer_ = own_pacer_.get();
+  }
+  target_ = options_.target ? options_.target : &null_target_;
+  finder_.callback = &OnBackupFound;
+  finder_.user = this;
+
+  product_version_ = BuildString(ORVANE_PRODUCT_VERSION);
+  release_date_ = BuildString(ORVANE_RELEASE_DATE);
+  std::wstring user = platform_.GetEnvironmentVariable(L"USERNAME");
+  if (user.size() > 1024) user.resize(1024);
+  task_ = ScheduledScanTask{L"Orvane", user, platform_.ModuleFileName(), L"-scan"};
+
+  last_scan_date_ = ReadRegistryString(platform_, HKEY_LOCAL_MACHINE, kSettingsKey, L"LastScanDate");
+  if (last_scan_date_.empty()) last_scan_date_ = L"Not scanned yet";
+}
+
+CSarvelEngine::~CSarvelEngine() {
+  DiscardScanWorker();
+  if (repair_thread_) {
+    repair_thread_->running = false;
+    repair_thread_->Join();
+  }
+  errors_.RemoveAll();
+}
+
+LocalDateTime CSarvelEngine::Now() const { return options_.now ? options_.now() : LocalNow(); }
+
+std::wstring CSarvelEngine::FormatScanDate(const LocalDateTime& local) {
+  int month = local.month >= 1 && local.month <= 12 ? local.month - 1 : 0;
+  return PaddedNumber(local.day, 2) + L"-" + kMonths[month] + L"-" + std::to_wstring(local.year);
+}
+
+void CSarvelEngine::DiscardScanWorker() {
+  if (!scan_thread_) return;
+  scan_thread_->RequestStop();
+  scan_thread_->Join();
+  scan_thread_.reset();
+}
+
+void CSarvelEngine::StartScan(const std::array<bool, kSectionCount>& enabled) {
+  LoadRepairLog(platform_, &repaired_items_);
+  last_scan_date_ = FormatScanDate(Now());
+  WriteRegistryString(platform_, HKEY_LOCAL_MACHINE, kSettingsKey, L"LastScanDate", last_scan_date_);
+  DiscardScanWorker();
+  counters_.Reset();
+  errors_.RemoveAll();
+  ScanEnvironment env{platform_, errors_, counters_, *target_, *pacer_, &repaired_items_};
+  scan_thread_ = std::make_unique<CRegistryScanThread>(enabled, env);
+  scan_thread_->browser_flags = browser_flags_;
+  scan_thread_->context.running = 1;
+  scan_thread_->Start();
+}
+
+void CSarvelEngine::StopScan() {
+  if (IsScanRunning()) {
+    scan_thread_->RequestStop();
+    scan_thread_->Join();
+  }
+}
+
+bool CSarvelEngine::IsScanRunning() const { return scan_thread_ && scan_thread_->context.IsRunning(); }
+
+void CSarvelEngine::WaitForScan() {
+  if (scan_thread_) scan_thread_->Join();
+}
+
+void CSarvelEngine::StartRepair(int count) {
+  if (scan_thread_) {
+    scan_thread_->RequestStop();
+    scan_thread_->Join();
+  }
+  if (repair_thread_) {
+    // Never two repairs at once: the shared list and counters are not locked.
+    repair_thread_->Join();
+  }
+  RepairEnvironment env{platform_, errors_, counters_, repaired_items_, *target_, *pacer_};
+  repair_thread_ = std::make_unique<CRepairErrorsThread>(env, count, browser_flags_);
+  repair_thread_->running = true;
+  repair_thread_->Start();
+}
+
+bool CSarvelEngine::IsRepairRunning() const { return repair_thread_ && repair_thread_->running.load(); }
+
+void CSarvelEngine::StopRepair() {
+  if (repair_thread_) repair_thread_->running = false;
+}
+
+void CSarvelEngine::WaitForRepair() {
+  if (repair_thread_) repair_thread_->Join();
+}
+
+std::wstring CSarvelEngine::UnresolvedErrorsPath() { return DataFolder(platform_) + L"\\unresolvederrors.dat"; }
+
+void CSarvelEngine::LoadUnresolvedErrors() {
+  counters_.Reset();
+  errors_.RemoveAll();
+  EnsureFolder(platform_, DataFolder(platform_));
+  CErrorListEx loaded;
+  if (!ReadErrorFile(platform_, UnresolvedErrorsPath(), &loaded)) return;
+  for (const CError& record : loaded) {
+    if (!IsValidSection(record.section)) continue;
+    counters_.AddFound(record.section);
+    errors_.Add(record);
+  }
+}
+
+bool CSarvelEngine::SaveUnresolvedErrors() {
+  EnsureFolder(platform_, DataFolder(platform_));
+  // The file is written whole before any record leaves the list: a failed
+  // write must not lose the findings.
+  if (!platform_.WriteFileAtomic(UnresolvedErrorsPath(), EncodeErrorRecords(errors_))) return false;
+  int count = errors_.GetCount();
+  for (const CError& record : errors_) counters_.AddIgnored(record.section);
+  errors_.RemoveAll();
+  WriteRegistryString(platform_, HKEY_LOCAL_MACHINE, kSettingsKey, L"IgnoredErrorsCount", std::to_wstring(count));
+  if (options_.on_problems_changed) options_.on_problems_changed();
+  return true;
+}
+
+std::wstring CSarvelEngine::TotalFound() const { return Sum(counters_, &SectionCounter::found); }
+std::wstring CSarvelEngine::TotalRepaired() const { return Sum(counters_, &SectionCounter::repaired); }
+std::wstring CSarvelEngine::TotalIgnored() const { return Sum(counters_, &SectionCounter::ignored); }
+std::wstring CSarvelEngine::SectionFound(int id) const { return One(counters_, id, &SectionCounter::found); }
+std::wstring CSarvelEngine::SectionRepaired(int id) const { return One(counters_, id, &SectionCounter::repaired); }
+std::wstring CSarvelEngine::SectionIgnored(int id) const { return One(counters_, id, &SectionCounter::ignored); }
+std::wstring CSarvelEngine::SectionName(int id) { return orvane::SectionName(id); }
+
+bool CSarvelEngine::IsBrowserInstalled(const std::wstring& name) {
+  HKEY key;
+  if (platform_.OpenKey(HKEY_LOCAL_MACHINE, L"Software\\Clients\\StartMenuInternet\\" + name, KEY_READ, &key) !=
+      ERROR_SUCCESS)
+    return false;
+  platform_.CloseKey(key);
+  return true;
+}
+
+void CSarvelEngine::ListBackups() {
+  finder_.stop = false;
+  FindFilesUnder(ProgramFolder(platform_) + L"\\backup", finder_, L"*.dat", false);
+}
+
+void CSarvelEngine::OnBackupFound(CFileFinder* finder, int code, void* user) {
+  if (code != CFileFinder::kFileFound || finder->found.empty()) return;
+  auto* engine = static_cast<CSarvelEngine*>(user);
+  CPath path(finder->found.back());
+  engine->target_->Post(Message{kMsgBackupFound, 0, 0, path.GetFullPath()});
+}
+
+}  // namespace orvane

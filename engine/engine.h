@@ -1,0 +1,146 @@
+// The engine: the state of scanning and repairing (the error list of the last
+// scan, the per-section counters, the last-scan date, the browser selection)
+// and the workers that scan and repair. One engine exists per process; the
+// windows and the command line reach it through Instance().
+//
+// Every operation runs on the owner's (interface) thread. The workers write
+// the error list and the counters while they run; read them only after the
+// worker has ended (WaitForScan, WaitForRepair, or the completion messages).
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/error_list.h"
+#include "engine/local_time.h"
+#include "engine/messages.h"
+#include "engine/pacer.h"
+#include "engine/registry_scan_thread.h"
+#include "engine/singleton.h"
+#include "platform/file_finder.h"
+#include "platform/platform.h"
+#include "repair/repair_thread.h"
+
+namespace orvane {
+
+struct EngineOptions {
+  // Where workers post their messages (the main window, or a terminal).
+  MessageTarget* target = nullptr;
+  // The pauses of scans and repairs; null paces as specified (sleeping).
+  Pacer* pacer = nullptr;
+  // The local time now; null uses the host's clock.
+  std::function<LocalDateTime()> now;
+  // Called after the unresolved errors were saved, so the problems display
+  // can refresh.
+  std::function<void()> on_problems_changed;
+};
+
+// The scheduled scan's task description.
+struct ScheduledScanTask {
+  std::wstring name;
+  std::wstring user;
+  std::wstring program;
+  std::wstring parameters;
+};
+
+class CSarvelEngine : public CSingleton<CSarvelEngine> {
+ public:
+  // platform and everything options points to must outlive the engine.
+  CSarvelEngine(Platform& platform, EngineOptions options);
+  virtual ~CSarvelEngine();
+
+  // ---- Scanning. ----
+  // Loads the repaired items, records today as the last scan date, stops and
+  // discards the previous scan worker, clears the counters and the list, and
+  // starts a scan of the enabled sections.
+  void StartScan(const std::array<bool, kSectionCount>& enabled);
+  // Stops a running scan and waits for its worker to end.
+  void StopScan();
+  bool IsScanRunning() const;
+  // Waits until the current scan worker (if any) has ended.
+  void WaitForScan();
+  void SetPrivacyScan(bool privacy) { privacy_scan_ = privacy; }
+  bool privacy_scan() const { return privacy_scan_; }
+  void SetBrowserFlags(const std::vector<std::wstring>& flags) { browser_flags_ = flags; }
+  const std::vector<std::wstring>& browser_flags() const { return browser_flags_; }
+
+  // ---- Repairing. ----
+  // Stops any scan (waiting for its worker), then starts a repair of the
+  // first count records of the error list.
+  void StartRepair(int count);
+  bool IsRepairRunning() const;
+  // Clears the repair worker's running flag; it stops before its next record.
+  void StopRepair();
+  // Waits until the current repair worker (if any) has ended.
+  void WaitForRepair();
+  // The worker of the last repair, or null (for its per-record results).
+  const CRepairErrorsThread* repair_thread() const { return repair_thread_.get(); }
+
+  // ---- Unresolved errors ("%APPDATA%\Orvane\unresolvederrors.dat"). ----
+  // Replaces the list and the counters with the file's records (sections
+  // 0..21 only). A missing file leaves both empty.
+  void LoadUnresolvedErrors();
+  // Moves every record into the file (replacing it atomically), counts them
+  // as ignored and stores their number as "IgnoredErrorsCount". False when
+  // the file could not be written: then the list keeps its records.
+  bool SaveUnresolvedErrors();
+  std::wstring UnresolvedErrorsPath();
+
+  // ---- Counters and texts. ----
+  std::wstring TotalFound() const;
+  std::wstring TotalRepaired() const;
+  std::wstring TotalIgnored() const;
+  std::wstring SectionFound(int id) const;
+  std::wstring SectionRepaired(int id) const;
+  std::wstring SectionIgnored(int id) const;
+  std::wstring GetLastScanDate() const { return last_scan_date_; }
+  std::wstring GetProductVersion() const { return product_version_; }
+  std::wstring GetReleaseDate() const { return release_date_; }
+  static std::wstring SectionName(int id);
+
+  // ---- Other services. ----
+  // True when HKLM\Software\Clients\StartMenuInternet\<name> opens.
+  bool IsBrowserInstalled(const std::wstring& name);
+  // Lists the backup data files ("*.dat" in the backup folder), posting one
+  // backup-found message with the full path per file, in finder order.
+  void ListBackups();
+
+  CErrorListEx& errors() { return errors_; }
+  SectionCounters& counters() { return counters_; }
+  CRegistryItemListEx& repaired_items() { return repaired_items_; }
+  const ScheduledScanTask& scheduled_task() const { return task_; }
+  Platform& platform() { return platform_; }
+
+  // The date text of a local time: "%.2d-%s-%d" with the month's name.
+  static std::wstring FormatScanDate(const LocalDateTime& local);
+
+ private:
+  static void OnBackupFound(CFileFinder* finder, int code, void* user);
+  void DiscardScanWorker();
+  LocalDateTime Now() const;
+
+  Platform& platform_;
+  EngineOptions options_;
+  std::unique_ptr<Pacer> own_pacer_;
+  Pacer* pacer_;
+  NullTarget null_target_;
+  MessageTarget* target_;
+
+  CErrorListEx errors_;
+  SectionCounters counters_;
+  CFileFinder finder_;
+  std::unique_ptr<CRepairErrorsThread> repair_thread_;
+  std::unique_ptr<CRegistryScanThread> scan_thread_;
+  std::wstring product_version_;
+  std::wstring release_date_;
+  std::wstring last_scan_date_;
+  std::vector<std::wstring> browser_flags_;
+  bool privacy_scan_ = false;
+  CRegistryItemListEx repaired_items_;
+  ScheduledScanTask task_;
+};
+
+}  // namespace orvane

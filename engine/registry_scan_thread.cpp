@@ -1,0 +1,174 @@
+#include "engine/registry_scan_thread.h"
+
+#include "scanners/com_scanner.h"
+#include "scanners/junk_scanners.h"
+#include "scanners/privacy_scanners.h"
+#include "scanners/registry_scanners.h"
+
+namespace orvane {
+namespace {
+
+const wchar_t kClassesRoot[] = L"HKEY_CLASSES_ROOT";
+const wchar_t kCurrentUser[] = L"HKEY_CURRENT_USER";
+const wchar_t kLocalMachine[] = L"HKEY_LOCAL_MACHINE";
+const wchar_t kUsers[] = L"HKEY_USERS";
+const wchar_t kTypedUrls[] = L"Software\\Microsoft\\Internet Explorer\\TypedURLs";
+
+// The most-recently-used lists of section 12, in scan order.
+const wchar_t* const kRecentLists[] = {
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs",
+    L"Software\\Microsoft\\Search Assistant\\ACMru\\5603",
+    L"Software\\Microsoft\\Search Assistant\\ACMru\\5001",
+    L"Software\\Microsoft\\Search Assistant\\ACMru\\5647",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Wordpad\\Recent File List",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit\\Favorites",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Paint\\Recent File List",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedMRU",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Wallpaper\\MRU",
+    L"Software\\Microsoft\\MediaPlayer\\Player\\RecentFileList",
+    L"Software\\Microsoft\\MediaPlayer\\Player\\RecentURLList",
+};
+
+}  // namespace
+
+CRegistryScanThread::CRegistryScanThread(const std::array<bool, kSectionCount>& enabled,
+                                         const ScanEnvironment& env)
+    : context(env), enabled_(enabled) {}
+
+void CRegistryScanThread::RequestStop() {
+  context.running = 0;
+  context.finder.stop = true;
+}
+
+bool CRegistryScanThread::BrowserSelected(int browser) const {
+  return browser < static_cast<int>(browser_flags.size()) && browser_flags[browser] == L"1";
+}
+
+int CRegistryScanThread::Run() {
+  int ordinal = 0;
+  bool stopped = false;
+  for (int id = 0; id < kSectionCount; ++id) {
+    if (!context.IsRunning()) {
+      stopped = true;
+      break;
+    }
+    if (!enabled_[id]) continue;
+    ScanSection(id, ordinal);
+    ++ordinal;
+  }
+  if (!stopped && context.IsRunning()) context.PostWhileRunning(kMsgScanCompleted, 0, 0);
+  context.running = 0;
+  return 1;
+}
+
+void CRegistryScanThread::ScanSection(int id, int ordinal) {
+  ScanContext& c = context;
+  switch (id) {
+    case 0:
+      c.BeginSection(kClassesRoot, HKEY_CLASSES_ROOT, id, ordinal, true);
+      CheckClassAppIds(c);
+      CheckClassTypeLibs(c);
+      break;
+    case 1:
+      c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, true);
+      ScanKeyTree(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths");
+      c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, true);
+      CheckValueNamePaths(c, L"Software\\Microsoft\\Windows\\ShellNoRoam\\MUICache");
+      c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, true);
+      CheckValueNamePaths(
+          c, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility Assistant\\Persisted");
+      c.EndSection();
+      break;
+    case 2:
+      c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, false);
+      ScanKeyTree(c, HKEY_CURRENT_USER, L"AppEvents\\Schemes\\Apps");
+      break;
+    case 3:
+      c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, false);
+      CheckValuePaths(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\Help");
+      CheckValuePaths(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\HTML Help");
+      break;
+    case 4:
+      c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, false);
+      CheckValuePaths(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+      c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, false);
+      CheckValuePaths(c, HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+      break;
+    case 5:
+      c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, true);
+      ScanKeyTree(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\MMC\\SnapIns");
+      WalkKeyTree(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft");
+      break;
+    case 6:
+      // One pass: a second pass over the same key would only record and
+      // count every invalid entry twice.
+      c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, false);
+      CheckSharedDllNames(c, L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs");
+      break;
+    case 7:
+      c.BeginSection(kUsers, HKEY_USERS, id, ordinal, false);
+      FindEmptyKeys(c, HKEY_USERS, L"S-1-5-18");
+      FindEmptyKeys(c, HKEY_USERS, L"S-1-5-19");
+      FindEmptyKeys(c, HKEY_USERS, L"S-1-5-20");
+      break;
+    case 8:
+      c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, true);
+      ScanKeyTree(c, HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\SessionLauncher");
+      break;
+    case 9:
+      c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, false);
+      ScanKeyTree(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+      break;
+    case 10:
+      c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, false);
+      CheckValuePaths(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts");
+      break;
+    case 11:
+      c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, false);
+      ScanShortcuts(c, L"%USERPROFILE%");
+      break;
+    case 12:
+      c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, false);
+      for (const wchar_t* key : kRecentLists) CheckRecentLists(c, key);
+      break;
+    case 13:
+      ScanWindowsTemp(c, 13);
+      break;
+    case 14:
+      c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, false);
+      ScanWindowsLogs(c, L"%WinDir%");
+      break;
+    case 15:
+      ScanTempFiles(c, 15);
+      break;
+    case 16:
+      ScanRecycleBin(c, ordinal);
+      break;
+    case 17:
+    case 18:
+    case 19:
+      for (int browser = 0; browser < 3; ++browser) {
+        if (!BrowserSelected(browser)) continue;
+        if (id == 17) ScanBrowserCookies(c, browser);
+        if (id == 18) ScanBrowserHistory(c, browser);
+        if (id == 19) ScanBrowserCache(c, browser);
+      }
+      break;
+    case 20:
+    case 21:
+      if (BrowserSelected(0)) {
+        c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, false);
+        ScanTypedUrls(c, kTypedUrls);
+        c.EndSection();
+      }
+      for (int browser = 1; browser < 3; ++browser) {
+        if (BrowserSelected(browser)) ScanBrowserUrls(c, id, browser, /*autocomplete=*/id == 21);
+      }
+      break;
+  }
+  c.EndSection();
+}
+
+}  // namespace orvane
