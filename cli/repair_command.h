@@ -1,0 +1,28 @@
+// "orvane-cli repair" and "orvane-cli backups": repairing the unresolved
+// errors (all, or chosen sections) with a backup of everything removed, and
+// listing, restoring and deleting the backup sets.
+#pragma once
+
+#include <set>
+#include <string>
+
+#include "cli/scan_command.h"
+
+namespace orvane::cli {
+
+struct RepairRequest {
+  std::set<int> sections;          // only these; empty means every section
+  std::set<int> excluded_sections;
+};
+
+// Repairs the unresolved errors the request selects, showing each record,
+// then the found, repaired and ignored counts per section. What was not
+// repaired (not selected, or failed) stays in the unresolved errors.
+// 0 when none remain, 1 when some do, 2 when the machine cannot be changed.
+int RunRepair(CSarvelEngine& engine, MessageQueue& queue, const RepairRequest& request, const Output& output);
+
+// action "list", "restore" or "delete"; number counts from 1 in the list's
+// order (oldest first). 0 on success, 2 on a usage or machine error.
+int RunBackups(Platform& platform, const std::string& action, int number, const Output& output);
+
+}  // namespace orvane::cli

@@ -1,0 +1,206 @@
+#include "cli/scan_command.h"
+
+#include <atomic>
+#include <csignal>
+#include <map>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "engine/sections.h"
+#include "platform/text.h"
+
+namespace orvane::cli {
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+void OnInterrupt(int) { g_interrupted = true; }
+
+// "3", "0-12": adds the ids to sections; false for anything else.
+bool AddRange(const std::string& word, std::array<bool, kSectionCount>* sections) {
+  size_t dash = word.find('-');
+  std::string first = word.substr(0, dash);
+  std::string last = dash == std::string::npos ? first : word.substr(dash + 1);
+  auto number = [](const std::string& t, int* n) {
+    if (t.empty() || t.size() > 2 || t.find_first_not_of("0123456789") != std::string::npos) return false;
+    *n = std::stoi(t);
+    return IsValidSection(*n);
+  };
+  int a, b;
+  if (!number(first, &a) || !number(last, &b) || a > b) return false;
+  for (int id = a; id <= b; ++id) (*sections)[id] = true;
+  return true;
+}
+
+std::string Cut(const std::wstring& text, size_t width) {
+  std::string line = WideToUtf8(text);
+  if (line.size() > width) line = "..." + line.substr(line.size() - (width - 3));
+  return line;
+}
+
+}  // namespace
+
+Status ParseScanRequest(const std::string& sections, bool privacy, const std::string& browsers,
+                        ScanRequest* request) {
+  request->privacy = privacy;
+  std::string list = sections.empty() ? (privacy ? "13-21" : "0-12") : sections;
+  std::stringstream words(list);
+  std::string word;
+  while (std::getline(words, word, ',')) {
+    if (!AddRange(word, &request->sections))
+      return Status::Error(L"--sections takes ids from 0 to 21, as a list such as 4,10 or 0-12; not \"" +
+                           Utf8ToWide(word) + L"\"");
+  }
+  if (!browsers.empty()) {
+    request->browser_flags = {L"0", L"0", L"0"};
+    std::stringstream names(browsers);
+    while (std::getline(names, word, ',')) {
+      if (word == "ie") request->browser_flags[0] = L"1";
+      else if (word == "firefox") request->browser_flags[1] = L"1";
+      else if (word == "chrome") request->browser_flags[2] = L"1";
+      else return Status::Error(L"--browsers takes ie, firefox and chrome; not \"" + Utf8ToWide(word) + L"\"");
+    }
+  }
+  return Status::Ok();
+}
+
+void CatchInterrupt() { std::signal(SIGINT, OnInterrupt); }
+
+void PumpMessages(MessageQueue& queue, const std::function<bool()>& running, const std::function<void()>& stop,
+                  const std::function<void(const Message&)>& handle) {
+  bool stop_sent = false;
+  for (;;) {
+    if (g_interrupted && !stop_sent) {
+      stop_sent = true;
+      stop();
+    }
+    bool alive = running();
+    if (auto m = queue.Take(std::chrono::milliseconds(50))) {
+      handle(*m);
+      continue;
+    }
+    if (!alive) break;
+  }
+  for (const Message& m : queue.Drain()) handle(m);
+}
+
+int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& request, const Output& output,
+            const std::wstring& machine_text) {
+  std::ostream& out = output.out;
+  if (!output.json) out << "Scanning " << WideToUtf8(machine_text) << "\n";
+  engine.SetBrowserFlags(request.browser_flags);
+  engine.SetPrivacyScan(request.privacy);
+  engine.StartScan(request.sections);
+
+  std::map<int, int> found;  // counted from the messages, not the worker's data
+  int current = -1;
+  bool completed = false;
+  bool live_line = false;
+  auto end_live = [&] {
+    if (live_line) out << "\r\033[K";
+    live_line = false;
+  };
+  auto finish_section = [&] {
+    if (current < 0 || output.json) return;
+    end_live();
+    out << "  " << WideToUtf8(SectionName(current)) << ": " << found[current] << " found\n";
+    out.flush();
+  };
+  PumpMessages(
+      queue, [&] { return engine.IsScanRunning(); }, [&] { engine.StopScan(); },
+      [&](const Message& m) {
+        switch (m.code) {
+          case kMsgSectionBegins:
+            if (m.wparam != current) {
+              finish_section();
+              current = static_cast<int>(m.wparam);
+            }
+            break;
+          case kMsgErrorAdded:
+            ++found[static_cast<int>(m.wparam)];
+            break;
+          case kMsgProgressText:
+            if (output.live && !output.json) {
+              out << "\r\033[K    " << Cut(m.text, 90);
+              out.flush();
+              live_line = true;
+            }
+            break;
+          case kMsgScanCompleted:
+            completed = true;
+            break;
+        }
+      });
+  engine.WaitForScan();
+  finish_section();
+  end_live();
+
+  int total = engine.errors().GetCount();
+  bool saved = engine.SaveUnresolvedErrors();
+  if (output.json) {
+    nlohmann::json sections = nlohmann::json::array();
+    for (int id = 0; id < kSectionCount; ++id) {
+      if (!request.sections[id]) continue;
+      sections.push_back({{"id", id}, {"name", WideToUtf8(SectionName(id))}, {"found", found[id]}});
+    }
+    out << nlohmann::json{{"machine", WideToUtf8(machine_text)},
+                          {"completed", completed},
+                          {"found", total},
+                          {"sections", sections},
+                          {"unresolved_errors", saved ? WideToUtf8(engine.UnresolvedErrorsPath()) : ""}}
+                   .dump(2)
+        << "\n";
+  } else {
+    out << (completed ? "Scan completed: " : "Scan stopped: ") << total << " found.\n";
+    if (total > 0 && saved)
+      out << "Kept as unresolved errors in " << WideToUtf8(engine.UnresolvedErrorsPath())
+          << "\n'orvane-cli results' lists them; 'orvane-cli repair' repairs them with a backup.\n";
+  }
+  if (!saved) {
+    output.err << "orvane-cli: the findings could not be saved to " << WideToUtf8(engine.UnresolvedErrorsPath())
+               << ": " << WideToUtf8(engine.platform().CheckWritable().message) << "\n";
+    return 2;
+  }
+  return total > 0 ? 1 : 0;
+}
+
+int RunResults(CSarvelEngine& engine, const Output& output) {
+  engine.LoadUnresolvedErrors();
+  const CErrorListEx& errors = engine.errors();
+  if (output.json) {
+    nlohmann::json records = nlohmann::json::array();
+    for (const CError& e : errors) {
+      records.push_back({{"section", e.section},
+                         {"section_name", WideToUtf8(SectionName(e.section))},
+                         {"type", WideToUtf8(e.typeText)},
+                         {"reason", WideToUtf8(e.reason)},
+                         {"file", WideToUtf8(e.filePath)},
+                         {"error_type", e.errorType},
+                         {"root", WideToUtf8(e.item.rootName)},
+                         {"key", WideToUtf8(e.item.subKey)},
+                         {"value", WideToUtf8(e.item.valueName)},
+                         {"data", WideToUtf8(e.item.valueData)}});
+    }
+    output.out << nlohmann::json{{"count", errors.GetCount()}, {"records", records}}.dump(2) << "\n";
+  } else if (errors.IsEmpty()) {
+    output.out << "No unresolved errors.\n";
+  } else {
+    for (int id = 0; id < kSectionCount; ++id) {
+      int count = 0;
+      for (const CError& e : errors) count += e.section == id;
+      if (count == 0) continue;
+      output.out << WideToUtf8(SectionName(id)) << " (" << count << ")\n";
+      for (const CError& e : errors) {
+        if (e.section != id) continue;
+        output.out << "  " << WideToUtf8(e.typeText) << "  " << WideToUtf8(e.reason) << "\n";
+        if (!e.filePath.empty() && e.reason.find(e.filePath) == std::wstring::npos)
+          output.out << "      " << WideToUtf8(e.filePath) << "\n";
+      }
+    }
+    output.out << errors.GetCount() << " unresolved errors.\n";
+  }
+  return errors.IsEmpty() ? 0 : 1;
+}
+
+}  // namespace orvane::cli

@@ -1,0 +1,54 @@
+// "orvane-cli scan" and "orvane-cli results": a scan of the machine with a
+// per-section progress display, whose findings are kept as the unresolved
+// errors (as closing the results without repairing does), and the listing of
+// those unresolved errors.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/messages.h"
+
+namespace orvane::cli {
+
+struct ScanRequest {
+  std::array<bool, kSectionCount> sections{};
+  std::vector<std::wstring> browser_flags{L"1", L"1", L"1"};
+  bool privacy = false;
+};
+
+// Builds the request from the command line's words: sections "0-12" by
+// default, "13-21" with privacy, or an explicit list ("4,10", "0-5,12");
+// browsers "ie,firefox,chrome" in any subset. Ok, or what is wrong.
+Status ParseScanRequest(const std::string& sections, bool privacy, const std::string& browsers,
+                        ScanRequest* request);
+
+// Where the terminal output goes and how.
+struct Output {
+  std::ostream& out;
+  std::ostream& err;
+  bool json = false;
+  bool live = false;  // a terminal: show the current item on one line
+};
+
+// Runs the scan, shows its progress, saves the findings as the unresolved
+// errors. 0 when nothing was found, 1 when findings remain, 2 when they could
+// not be saved.
+int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& request, const Output& output,
+            const std::wstring& machine_text);
+// Lists the unresolved errors by section. 0 when there are none, 1 otherwise.
+int RunResults(CSarvelEngine& engine, const Output& output);
+
+// Hands every message of queue to handle until running() turns false and
+// the queue is empty. When the user asks to stop (Ctrl+C), stop() is called
+// once and the pump goes on until the worker has ended.
+void PumpMessages(MessageQueue& queue, const std::function<bool()>& running, const std::function<void()>& stop,
+                  const std::function<void(const Message&)>& handle);
+// Installs the Ctrl+C handler that PumpMessages polls.
+void CatchInterrupt();
+
+}  // namespace orvane::cli
