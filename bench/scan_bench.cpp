@@ -1,7 +1,8 @@
 // A registry scan (sections 0 to 10 and 12, pacing off) over a generated
-// machine of a million keys: class registrations, uninstall entries,
-// application paths, sound events, snap-ins and a large vendor tree, with a
-// few per cent of broken entries among them.
+// machine of a million keys shaped like a large real one: most keys are
+// class registrations and vendor settings; tens of thousands of uninstall
+// entries, application paths and sound events each name a file of their own
+// (one in fifty of them missing).
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -17,12 +18,19 @@ namespace {
 namespace fs = std::filesystem;
 using namespace orvane;
 
-constexpr int kClasses = 200000;
-constexpr int kUninstall = 200000;
-constexpr int kAppPaths = 100000;
-constexpr int kSounds = 100000;   // two keys each
+constexpr int kClasses = 300000;
+constexpr int kUninstall = 20000;
+constexpr int kAppPaths = 20000;
+constexpr int kSounds = 20000;  // two keys each
 constexpr int kSnapIns = 50000;
-constexpr int kVendor = 350000;
+constexpr int kVendor = 570000;
+
+// The file entry i names; every fiftieth is missing.
+std::string FileOf(const char* kind, int i) {
+  char path[128];
+  snprintf(path, sizeof path, "C:\\\\Program Files\\\\%s%06d\\\\%s.exe", kind, i, kind);
+  return path;
+}
 
 struct Machine {
   std::string dir;
@@ -35,8 +43,20 @@ const Machine& BigMachine() {
     made.dir = (fs::temp_directory_path() / ("orvane-scan-bench-" + std::to_string(getpid()))).string();
     {
       testing::TempPrefix base("bench", made.dir);
-      base.File(L"C:\\windows\\notepad.exe", "MZ").File(L"C:\\windows\\media\\ding.wav", "RIFF");
       base.Write();
+    }
+    for (const char* kind : {"App", "Tool"}) {
+      for (int i = 0; i < kUninstall; ++i) {
+        if (i % 50 == 0) continue;
+        std::string folder = made.dir + "/drive_c/Program Files/" + kind + std::to_string(1000000 + i).substr(1);
+        fs::create_directories(folder);
+        std::ofstream(folder + "/" + kind + ".exe") << "MZ";
+      }
+    }
+    for (int i = 0; i < kSounds; ++i) {
+      if (i % 50 == 0) continue;
+      fs::create_directories(made.dir + "/drive_c/windows/media");
+      std::ofstream(made.dir + "/drive_c/windows/media/s" + std::to_string(i) + ".wav") << "RIFF";
     }
     std::ofstream sys(made.dir + "/system.reg", std::ios::binary | std::ios::app);
     char line[512];
@@ -60,12 +80,12 @@ const Machine& BigMachine() {
     for (int i = 0; i < kUninstall; ++i) {
       key("Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\App%06d", i);
       snprintf(line, sizeof line, "\"DisplayName\"=\"Application %d\"\n\"DisplayIcon\"=\"%s\"\n\"Version\"=dword:00000001\n", i,
-               i % 50 == 0 ? "C:\\\\Program Files\\\\Gone\\\\app.exe" : "C:\\\\windows\\\\notepad.exe");
+               FileOf("App", i).c_str());
       sys << line;
     }
     for (int i = 0; i < kAppPaths; ++i) {
       key("Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\app%06d.exe", i);
-      sys << (i % 50 == 0 ? "@=\"C:\\\\Program Files\\\\Gone\\\\x.exe\"\n" : "@=\"C:\\\\windows\\\\notepad.exe\"\n");
+      sys << "@=\"" << FileOf("Tool", i) << "\"\n";
     }
     for (int i = 0; i < kSnapIns; ++i) {
       key("Software\\\\Microsoft\\\\MMC\\\\SnapIns\\\\{%08X-5555-4000-8000-000000000000}", i);
@@ -81,8 +101,8 @@ const Machine& BigMachine() {
       snprintf(line, sizeof line, "\n[AppEvents\\\\Schemes\\\\Apps\\\\App%06d] 1718000000\n", i);
       user << line;
       snprintf(line, sizeof line,
-               "\n[AppEvents\\\\Schemes\\\\Apps\\\\App%06d\\\\.Current] 1718000000\n@=\"%s\"\n", i,
-               i % 50 == 0 ? "C:\\\\windows\\\\media\\\\gone.wav" : "C:\\\\windows\\\\media\\\\ding.wav");
+               "\n[AppEvents\\\\Schemes\\\\Apps\\\\App%06d\\\\.Current] 1718000000\n@=\"C:\\\\windows\\\\media\\\\s%d.wav\"\n",
+               i, i);
       user << line;
       made.keys += 2;
     }

@@ -124,20 +124,27 @@ bool HasJudgedExtension(std::wstring text) {
   return false;
 }
 
-bool TargetExists(Platform& platform, std::wstring text) {
+bool PathExistenceCache::Exists(Platform& platform, const std::wstring& path) {
+  auto [it, added] = known_.try_emplace(path, false);
+  if (added) it->second = platform.GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
+  return it->second;
+}
+
+bool TargetExists(Platform& platform, std::wstring text, PathExistenceCache* cache) {
   std::wstring tail = text.size() > kExtensionTail
                           ? text.substr(text.size() - kExtensionTail)
                           : text;
   if (!HasJudgedExtension(tail)) return true;
+  if (cache) return cache->Exists(platform, text);
   return platform.GetFileAttributes(text) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool IsInvalidPathValue(Platform& platform, std::wstring text) {
+bool IsInvalidPathValue(Platform& platform, std::wstring text, PathExistenceCache* cache) {
   text = ExpandEnvironment(platform, text);
   if (!HasDriveColon(platform, text)) return false;
   if (!IsSingleFileText(text)) return false;
   if (IsInstallerCommand(text)) return false;
-  return !TargetExists(platform, ResolveSystemRoot(platform, text));
+  return !TargetExists(platform, ResolveSystemRoot(platform, text), cache);
 }
 
 bool IsInvalidMruValue(Platform& platform, std::wstring text) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/platform.h"
@@ -57,6 +58,18 @@ class CPath {
   std::wstring full_path_;
 };
 
+// Remembers which paths exist, for the length of one scan: the same few
+// files are named by thousands of values, and each look-up costs a trip to
+// the file system. Not thread-safe; one scan thread uses it.
+class PathExistenceCache {
+ public:
+  // GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES, asked once per text.
+  bool Exists(Platform& platform, const std::wstring& path);
+
+ private:
+  std::unordered_map<std::wstring, bool> known_;
+};
+
 // Shape tests. Each takes its text by value and never changes the caller's.
 
 // True when the text, lower-cased with "\systemroot" turned into
@@ -72,14 +85,15 @@ bool IsInstallerCommand(std::wstring text);
 bool HasJudgedExtension(std::wstring text);
 // True unless the text's last four characters are a judged extension and no
 // file or folder exists at the whole text.
-bool TargetExists(Platform& platform, std::wstring text);
+// cache (may be null) answers repeated look-ups.
+bool TargetExists(Platform& platform, std::wstring text, PathExistenceCache* cache = nullptr);
 
 // The decision that turns a registry value into an "invalid path" error:
 // after expansion, true only when the text has a drive colon, names a single
 // file, is no installer command, and its target with a judged extension is
 // missing. A leading "\SystemRoot" is resolved to the Windows folder for the
 // existence test. Overlong expansions are never judged.
-bool IsInvalidPathValue(Platform& platform, std::wstring text);
+bool IsInvalidPathValue(Platform& platform, std::wstring text, PathExistenceCache* cache = nullptr);
 // The MRU lists' shorter rule: after expansion, invalid exactly when the
 // text is no installer command.
 bool IsInvalidMruValue(Platform& platform, std::wstring text);

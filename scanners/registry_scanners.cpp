@@ -87,20 +87,20 @@ void ExamineOpenKey(ScanContext& context, HKEY key, const std::wstring& key_path
     // Data larger than the read buffer cannot be read, and is skipped.
     if (data.size() > kMaxDataBytes) continue;
 
+    std::wstring text = DataText(type, data);
+    const std::wstring& path = path_from == PathFrom::kName ? name : text;
+    bool invalid = check == Check::kRecentList ? IsInvalidMruValue(platform, path)
+                                               : IsInvalidPathValue(platform, path, &context.existing_paths);
+    if (!invalid) continue;
     CRegistryItem item;
     item.valueType = type;
     item.rootKey = context.root_key();
     item.rootName = context.root_name();
     item.subKey = key_path;
     item.valueName = name;
-    item.valueData = DataText(type, data);
-
-    const std::wstring& path = path_from == PathFrom::kName ? item.valueName : item.valueData;
-    bool invalid = check == Check::kRecentList ? IsInvalidMruValue(platform, path)
-                                               : IsInvalidPathValue(platform, path);
-    if (invalid) {
-      ReportInvalidPath(context, context.root_name() + L"\\" + key_path + L"\\" + name, path, item);
-    }
+    item.valueData = std::move(text);
+    ReportInvalidPath(context, context.root_name() + L"\\" + key_path + L"\\" + name,
+                      path_from == PathFrom::kName ? item.valueName : item.valueData, item);
   }
 }
 

@@ -18,6 +18,7 @@
 #include "engine/pacer.h"
 #include "platform/file_finder.h"
 #include "platform/platform.h"
+#include "scanners/path.h"
 
 namespace orvane {
 
@@ -82,6 +83,8 @@ class ScanContext {
   // The junk scanners' finder; its callback and user value are set to this
   // context's file-event handler when the context is made.
   CFileFinder finder;
+  // Which files exist, as far as this scan has looked.
+  PathExistenceCache existing_paths;
 
  private:
   // Counts, appends and announces a record whose fields are all filled.

@@ -249,6 +249,39 @@ std::string WinePlatform::DriveRoot(char letter) const {
   return root;
 }
 
+std::string WinePlatform::FindNoCase(const std::string& dir, const std::wstring& name) const {
+  struct stat st;
+  if (stat(dir.c_str(), &st) != 0) return "";
+  std::wstring key;
+  key.reserve(name.size());
+  for (wchar_t c : name) key.push_back(FoldCase(c));
+  std::lock_guard lock(listing_mutex_);
+  // Folders of a real machine are few and small; what is kept must not grow
+  // without end across a long run.
+  if (listings_.size() >= kMaxListings && !listings_.count(dir)) listings_.clear();
+  FolderListing& listing = listings_[dir];
+  bool current = listing.read && listing.inode == st.st_ino && listing.mtime.tv_sec == st.st_mtim.tv_sec &&
+                 listing.mtime.tv_nsec == st.st_mtim.tv_nsec && listing.ctime.tv_sec == st.st_ctim.tv_sec &&
+                 listing.ctime.tv_nsec == st.st_ctim.tv_nsec;
+  if (!current) {
+    listing = FolderListing{};
+    listing.inode = st.st_ino;
+    listing.mtime = st.st_mtim;
+    listing.ctime = st.st_ctim;
+    if (DIR* d = opendir(dir.c_str())) {
+      while (struct dirent* e = readdir(d)) {
+        std::wstring folded = Utf8ToWide(e->d_name);
+        for (wchar_t& c : folded) c = FoldCase(c);
+        listing.names.try_emplace(std::move(folded), e->d_name);
+      }
+      closedir(d);
+    }
+    listing.read = true;
+  }
+  auto it = listing.names.find(key);
+  return it == listing.names.end() ? "" : it->second;
+}
+
 std::string WinePlatform::Resolve(const std::wstring& windows_path, struct stat* found) const {
   std::wstring path = windows_path;
   std::replace(path.begin(), path.end(), L'/', L'\\');
@@ -302,15 +335,8 @@ std::string WinePlatform::Resolve(const std::wstring& windows_path, struct stat*
     }
     std::string candidate = host + "/" + exact;
     if (lstat(candidate.c_str(), &st) != 0) {
-      if (DIR* d = opendir(host.c_str())) {
-        while (struct dirent* e = readdir(d)) {
-          if (EqualsNoCase(Utf8ToWide(e->d_name), part)) {
-            candidate = host + "/" + e->d_name;
-            break;
-          }
-        }
-        closedir(d);
-      }
+      std::string actual = FindNoCase(host, part);
+      if (!actual.empty()) candidate = host + "/" + actual;
     }
     host = candidate;
   }

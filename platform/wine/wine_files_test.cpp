@@ -72,5 +72,21 @@ TEST(WineFilesTest, WildcardsFollowWindowsRules) {
   EXPECT_EQ(p->FindFirst(L"C:\\w\\", &d), nullptr);
 }
 
+TEST(WineFilesTest, CaseInsensitiveLookUpsFollowFolderChanges) {
+  TempPrefix prefix;
+  prefix.File(L"C:\\Big\\Keep.txt");
+  auto p = prefix.Open();
+  // A miss reads the folder; files made or removed afterwards (by us or by
+  // anyone else) must be seen by the next look-up.
+  EXPECT_EQ(p->GetFileAttributes(L"C:\\BIG\\LATER.TXT"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(p->GetFileAttributes(L"C:\\big\\KEEP.TXT"), INVALID_FILE_ATTRIBUTES);
+  std::ofstream(prefix.HostPath(L"C:\\Big") + "/Later.txt") << "x";
+  EXPECT_NE(p->GetFileAttributes(L"C:\\BIG\\LATER.TXT"), INVALID_FILE_ATTRIBUTES);
+  fs::remove(prefix.HostPath(L"C:\\Big") + "/Keep.txt");
+  EXPECT_EQ(p->GetFileAttributes(L"C:\\big\\KEEP.TXT"), INVALID_FILE_ATTRIBUTES);
+  ASSERT_TRUE(p->WriteFileAtomic(L"C:\\BIG\\new.TXT", "y"));
+  EXPECT_EQ(testing::ReadHostFile(prefix.HostPath(L"C:\\Big") + "/new.TXT"), "y");
+}
+
 }  // namespace
 }  // namespace orvane::wine

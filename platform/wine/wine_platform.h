@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 
 #include "platform/platform.h"
 #include "platform/wine/registry_store.h"
@@ -111,6 +112,11 @@ class WinePlatform : public Platform {
   // "?" when the prefix has no such drive. Kept once found: drive links
   // change only when the prefix is reconfigured.
   std::string DriveRoot(char letter) const;
+  // The actual name in host folder dir of the entry whose name equals name
+  // case-insensitively; "" when there is none. Folder listings are kept
+  // while the folder is unchanged (same inode, mtime and ctime), so a
+  // large folder is not read again for every look-up.
+  std::string FindNoCase(const std::string& dir, const std::wstring& name) const;
   // As Resolve, for a path about to be written: refuses while the machine may
   // not be changed, and creates the program's own folder on first use.
   std::string ResolveForWrite(const std::wstring& path);
@@ -121,6 +127,16 @@ class WinePlatform : public Platform {
 
   WineOptions options_;
   RegistryStore store_;
+  struct FolderListing {
+    bool read = false;
+    ino_t inode = 0;
+    struct timespec mtime {};
+    struct timespec ctime {};
+    std::unordered_map<std::wstring, std::string> names;  // folded name -> actual
+  };
+  static constexpr size_t kMaxListings = 256;
+  mutable std::mutex listing_mutex_;
+  mutable std::unordered_map<std::string, FolderListing> listings_;
   mutable std::mutex drive_mutex_;
   mutable std::map<char, std::string> drive_roots_;
   std::mutex env_mutex_;
