@@ -165,7 +165,23 @@ bool DeleteTree(Platform& platform, const std::wstring& folder) {
   return platform.RemoveDirectory(folder) && ok;
 }
 
+// Reads the set's records when the machine may be changed now; otherwise
+// says in report why nothing can be restored.
+bool ReadSetForRestore(Platform& platform, const std::wstring& data_file,
+                       std::vector<std::vector<std::wstring>>* records, RestoreReport* report) {
+  if (!ReadBackupRecords(platform, data_file, records)) {
+    report->read = false;
+    return false;
+  }
+  if (Status writable = platform.CheckWritable(); !writable) {
+    report->failed.push_back(writable.message);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
+
 
 std::optional<DWORD> ParseDwordText(const std::wstring& text) {
   size_t begin = text.find_first_not_of(L" \t");
@@ -191,14 +207,7 @@ std::optional<DWORD> ParseDwordText(const std::wstring& text) {
 RestoreReport RestoreFileBackup(Platform& platform, const std::wstring& data_file) {
   RestoreReport report;
   std::vector<std::vector<std::wstring>> records;
-  if (!ReadBackupRecords(platform, data_file, &records)) {
-    report.read = false;
-    return report;
-  }
-  if (Status writable = platform.CheckWritable(); !writable) {
-    report.failed.push_back(writable.message);
-    return report;
-  }
+  if (!ReadSetForRestore(platform, data_file, &records, &report)) return report;
   for (const std::vector<std::wstring>& fields : records) {
     if (fields.size() < kFileFields) {
       report.complete = false;
@@ -231,14 +240,7 @@ RestoreReport RestoreFileBackup(Platform& platform, const std::wstring& data_fil
 RestoreReport RestoreRegistryBackup(Platform& platform, const std::wstring& data_file) {
   RestoreReport report;
   std::vector<std::vector<std::wstring>> records;
-  if (!ReadBackupRecords(platform, data_file, &records)) {
-    report.read = false;
-    return report;
-  }
-  if (Status writable = platform.CheckWritable(); !writable) {
-    report.failed.push_back(writable.message);
-    return report;
-  }
+  if (!ReadSetForRestore(platform, data_file, &records, &report)) return report;
   for (const std::vector<std::wstring>& f : records) {
     if (f.size() < kRegistryFields) {
       report.complete = false;
