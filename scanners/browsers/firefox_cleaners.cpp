@@ -78,6 +78,16 @@ void firefox_typedurl::List(int) {
   ListProfileDatabase(kPlaces, {{"SELECT url, title FROM moz_places where typed >= 1", &FieldText}});
 }
 
-bool firefox_typedurl::Clean() { return CleanProfileDatabase(kPlaces, {"DELETE FROM moz_places where typed >= 1"}); }
+// Deleting every typed place outright would take bookmarked pages with them
+// (their bookmarks would point at nothing) and leave their visits pointing
+// at removed places. Bookmarked places stay and only lose their typed mark;
+// the others go with their visits. All in the one transaction of the clean.
+bool firefox_typedurl::Clean() {
+  return CleanProfileDatabase(
+      kPlaces, {"DELETE FROM moz_historyvisits WHERE place_id IN (SELECT id FROM moz_places WHERE typed >= 1 AND id NOT IN "
+                "(SELECT fk FROM moz_bookmarks WHERE fk NOT NULL))",
+                "DELETE FROM moz_places where typed >= 1 AND id NOT IN (SELECT fk FROM moz_bookmarks WHERE fk NOT NULL)",
+                "UPDATE moz_places SET typed = 0 WHERE typed >= 1"});
+}
 
 }  // namespace orvane

@@ -80,6 +80,22 @@ TEST_F(FirefoxCleanersTest, TypedUrlsAreThePlacesTypedAtLeastOnce) {
   EXPECT_TRUE(typed.Clean());
   EXPECT_EQ(QueryRows(Host(kPlaces), "SELECT url FROM moz_places"),
             std::vector<std::string>{"https://mail.example/inbox"});
+  // Their visits went with them; the untyped page keeps its own.
+  EXPECT_EQ(QueryRows(Host(kPlaces), "SELECT place_id FROM moz_historyvisits"), std::vector<std::string>{"2"});
+}
+
+TEST_F(FirefoxCleanersTest, ABookmarkedTypedPageKeepsItsBookmark) {
+  MakeDatabase(kPlaces, kFirefoxPlacesSchema,
+               std::string(kPlacesRows) + "INSERT INTO moz_bookmarks (type, fk, parent, title) VALUES (1, 1, 0, 'News');");
+  Platform& p = Open();
+  firefox_typedurl typed(p);
+  EXPECT_TRUE(typed.Clean());
+  EXPECT_EQ(QueryRows(Host(kPlaces), "SELECT url, typed FROM moz_places ORDER BY id"),
+            (std::vector<std::string>{"https://news.example/|0", "https://mail.example/inbox|0"}));
+  EXPECT_EQ(QueryRows(Host(kPlaces), "SELECT COUNT(*) FROM moz_bookmarks b JOIN moz_places p ON p.id = b.fk"),
+            std::vector<std::string>{"1"});
+  typed.List(1);
+  EXPECT_TRUE(typed.item_list().empty());
 }
 
 TEST_F(FirefoxCleanersTest, CookiesAndFormHistory) {
