@@ -154,6 +154,17 @@ void CRepairErrorsThread::ProcessRecord(const CError& record, SetState& set, int
                              &copied);
   }
 
+  // The record's line goes into the set before anything is removed, so a
+  // crash or a full disk in between can never leave a removal without its
+  // backup line.
+  if (!AppendBackupRecord(env_.platform, set.files.data_file, record, copy_path)) {
+    set.usable = false;
+    set.problem = L"the backup file " + set.files.data_file + L" could not be written";
+    AddProblem(L"The backup file " + set.files.data_file + L" could not be written.");
+    *outcome = NotRepaired(L"no backup could be written: " + set.problem);
+    return;
+  }
+
   std::vector<std::wstring> left;
   if (IsBrowserSection(record.section)) {
     try {
@@ -174,15 +185,6 @@ void CRepairErrorsThread::ProcessRecord(const CError& record, SetState& set, int
   }
   outcome->browsers_left_in_place = std::move(left);
   if (outcome->state == RecordOutcome::State::kRepaired) env_.counters.AddRepaired(record.section);
-
-  if (!AppendBackupRecord(env_.platform, set.files.data_file, record, copy_path)) {
-    set.usable = false;
-    set.problem = L"the backup file " + set.files.data_file + L" could not be written";
-    AddProblem(L"The backup file " + set.files.data_file + L" could not be written.");
-    if (outcome->state == RecordOutcome::State::kRepaired && !outcome->detail.empty())
-      outcome->detail += L"; ";
-    if (outcome->state == RecordOutcome::State::kRepaired) outcome->detail += set.problem;
-  }
 }
 
 RecordOutcome CRepairErrorsThread::RepairRecord(const CError& record) {

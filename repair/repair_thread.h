@@ -1,6 +1,6 @@
 // The repair worker: repairs every record of the engine's error list in list
-// order, writing each into a backup set (a file's copy before its deletion,
-// the record's line after the repair), counting it, and posting its
+// order, writing each into a backup set (a file's copy and the record's line
+// before anything is removed), counting it, and posting its
 // progress. One second's pause follows each record (through the pacer); at
 // the end the registry and the repair log are saved.
 //
