@@ -40,7 +40,17 @@ class TestPlatform : public testing::RecordingPlatform {
     if (!refused_folder.empty() && EqualsNoCase(path, refused_folder)) return false;
     return RecordingPlatform::CreateDirectory(path);
   }
+  // Backup data files ("*.dat") can be made but not extended.
+  std::string NativePath(const std::wstring& path) override {
+    if (appends_fail && path.ends_with(L".dat")) return "";
+    return RecordingPlatform::NativePath(path);
+  }
+  bool ReadFile(const std::wstring& path, std::string* bytes) override {
+    if (appends_fail && path.ends_with(L".dat")) return false;
+    return RecordingPlatform::ReadFile(path, bytes);
+  }
   int emptied = 0;
+  bool appends_fail = false;
   bool bin_empties = true;
   bool copies_fail = false;
   std::wstring refused_folder;
@@ -460,6 +470,22 @@ TEST_F(RepairThreadTest, NothingChangesWhenNoBackupCanBeWritten) {
   EXPECT_EQ(target.codes(),
             (std::vector<uint32_t>{kMsgRepairStarted, kMsgRecordBegins, kMsgRecordProcessed,
                                    kMsgRecordBegins, kMsgRecordProcessed, kMsgRepairEnded}));
+}
+
+TEST_F(RepairThreadTest, ARecordWhoseBackupLineCannotBeWrittenIsLeftAlone) {
+  prefix.String(HKEY_CURRENT_USER, kKey, L"A", L"a").File(L"C:\\windows\\Temp\\x.tmp", "junk");
+  Open();
+  platform->appends_fail = true;
+  errors.Add(Value(4, L"A"));
+  errors.Add(File(13, L"C:\\windows\\Temp\\x.tmp"));
+  auto worker = Repair();
+  // Nothing is removed whose line could not go into its set first.
+  EXPECT_TRUE(HasValue(*platform, HKEY_CURRENT_USER, kKey, L"A"));
+  EXPECT_TRUE(Exists(*platform, L"C:\\windows\\Temp\\x.tmp"));
+  EXPECT_EQ(worker->outcomes()[0].state, State::kNotRepaired);
+  EXPECT_EQ(worker->outcomes()[1].state, State::kNotRepaired);
+  EXPECT_EQ(counters[4].repaired + counters[13].repaired, 0);
+  EXPECT_FALSE(worker->status().ok);
 }
 
 TEST_F(RepairThreadTest, TwoRepairsInOneMinuteKeepBothBackups) {
