@@ -182,12 +182,7 @@ std::wstring CSarvelEngine::SectionIgnored(int id) const { return One(counters_,
 std::wstring CSarvelEngine::SectionName(int id) { return orvane::SectionName(id); }
 
 bool CSarvelEngine::IsBrowserInstalled(const std::wstring& name) {
-  HKEY key;
-  if (platform_.OpenKey(HKEY_LOCAL_MACHINE, L"Software\\Clients\\StartMenuInternet\\" + name, KEY_READ, &key) !=
-      ERROR_SUCCESS)
-    return false;
-  platform_.CloseKey(key);
-  return true;
+  return KeyExists(platform_, HKEY_LOCAL_MACHINE, L"Software\\Clients\\StartMenuInternet\\" + name);
 }
 
 void CSarvelEngine::ListBackups() {

@@ -97,4 +97,15 @@ std::wstring EraseAll(std::wstring text, const std::wstring& what) {
   return text;
 }
 
+bool PathExists(Platform& platform, const std::wstring& path) {
+  return platform.GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool KeyExists(Platform& platform, HKEY root, const std::wstring& sub_key) {
+  HKEY key;
+  if (platform.OpenKey(root, sub_key, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  platform.CloseKey(key);
+  return true;
+}
+
 }  // namespace orvane

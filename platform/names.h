@@ -30,6 +30,10 @@ std::wstring FileNameOfPath(const std::wstring& path);
 // True when a directory search on the argument finds at least one entry, so
 // wildcards work and an existing folder counts.
 bool FileExists(Platform& platform, const std::wstring& path_or_pattern);
+// True when path names an existing file, folder or link (no wildcards).
+bool PathExists(Platform& platform, const std::wstring& path);
+// True when root\sub_key opens for reading.
+bool KeyExists(Platform& platform, HKEY root, const std::wstring& sub_key);
 // The pieces before each occurrence of separator; the text after the last one
 // is dropped. An empty separator gives no pieces.
 std::vector<std::wstring> SplitString(const std::wstring& text,

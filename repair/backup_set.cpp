@@ -17,10 +17,6 @@ constexpr wchar_t kValueNamePrefix[] = L"ValueName=";
 // read properly never loops for long.
 constexpr int kMaxSuffix = 9999;
 
-bool Exists(Platform& platform, const std::wstring& path) {
-  return platform.GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
-}
-
 bool IsFolder(Platform& platform, const std::wstring& path) {
   DWORD attributes = platform.GetFileAttributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -86,7 +82,7 @@ std::wstring BackupStamp(const LocalDateTime& now) {
 Status CreateBackupSet(Platform& platform, const std::wstring& word, const LocalDateTime& now,
                        BackupSet* set) {
   std::wstring folder = BackupFolder(platform);
-  if (!Exists(platform, folder)) platform.CreateDirectory(folder);
+  if (!PathExists(platform, folder)) platform.CreateDirectory(folder);
   if (!IsFolder(platform, folder))
     return Status::Error(L"The backup folder " + folder + L" could not be created.");
 
@@ -94,7 +90,7 @@ Status CreateBackupSet(Platform& platform, const std::wstring& word, const Local
   for (int n = 1; n <= kMaxSuffix; ++n) {
     std::wstring copies = n == 1 ? base : base + L"_" + std::to_wstring(n);
     std::wstring data = copies + kDataSuffix;
-    if (Exists(platform, data) || Exists(platform, copies)) continue;
+    if (PathExists(platform, data) || PathExists(platform, copies)) continue;
     if (!platform.WriteFileAtomic(data, ""))
       return Status::Error(L"The backup file " + data + L" could not be created.");
     if (!platform.CreateDirectory(copies)) {

@@ -21,10 +21,6 @@ bool IsAbsoluteDrivePath(const std::wstring& path) {
          ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
 }
 
-bool Exists(Platform& platform, const std::wstring& path) {
-  return platform.GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
-}
-
 bool ValueExists(Platform& platform, const CRegistryItem& item, DWORD view) {
   HKEY key;
   if (platform.OpenKey(item.rootKey, item.subKey, KEY_READ | view, &key) != ERROR_SUCCESS)
@@ -174,7 +170,7 @@ void CRepairErrorsThread::ProcessRecord(const CError& record, SetState& set, int
     }
   }
 
-  if (record.errorType == ErrorType::File && !copied && Exists(env_.platform, record.filePath) &&
+  if (record.errorType == ErrorType::File && !copied && PathExists(env_.platform, record.filePath) &&
       (NeedsBackupCopy(record) || !IsBrowserSection(record.section))) {
     // Browser data is not kept by design; any other file goes only with its copy.
     *outcome = NotRepaired(NeedsBackupCopy(record)
@@ -192,7 +188,7 @@ RecordOutcome CRepairErrorsThread::RepairRecord(const CError& record) {
   const CRegistryItem& item = record.item;
   switch (record.errorType) {
     case ErrorType::File: {
-      if (Exists(platform, record.filePath) && !platform.DeleteFile(record.filePath)) {
+      if (PathExists(platform, record.filePath) && !platform.DeleteFile(record.filePath)) {
         return NotRepaired(L"the file could not be deleted (error " + std::to_wstring(LastError()) +
                            L")");
       }

@@ -14,10 +14,6 @@ constexpr wchar_t kValueNamePrefix[] = L"ValueName=";
 constexpr size_t kFileFields = 3;
 constexpr size_t kRegistryFields = 6;
 
-bool Exists(Platform& platform, const std::wstring& path) {
-  return platform.GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
-}
-
 bool IsDriveOnly(const std::wstring& path) { return path.size() == 2 && path[1] == L':'; }
 
 // Creates every missing folder above the file, from the top down.
@@ -55,13 +51,6 @@ bool QueryExisting(Platform& platform, HKEY root, const std::wstring& sub_key,
   LONG rc = platform.QueryValue(key, name, type, data, 0xFFFFFFFFu);
   platform.CloseKey(key);
   return rc == ERROR_SUCCESS;
-}
-
-bool KeyExists(Platform& platform, HKEY root, const std::wstring& sub_key) {
-  HKEY key;
-  if (platform.OpenKey(root, sub_key, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  platform.CloseKey(key);
-  return true;
 }
 
 bool SameValue(DWORD type, const std::string& data, DWORD existing_type,
@@ -217,11 +206,11 @@ RestoreReport RestoreFileBackup(Platform& platform, const std::wstring& data_fil
     const std::wstring& copy = fields[2];
     CreateParentFolders(platform, path);
     if (copy.empty()) continue;
-    if (!Exists(platform, copy)) {
+    if (!PathExists(platform, copy)) {
       report.skipped.push_back(path);
       continue;
     }
-    bool existed = Exists(platform, path);
+    bool existed = PathExists(platform, path);
     if (existed && SameBytes(platform, copy, path)) {
       ++report.restored;
       continue;
@@ -270,7 +259,7 @@ RestoreReport RestoreRegistryBackup(Platform& platform, const std::wstring& data
   // Forget the items set aside by marking, so that scans report them again.
   if (report.complete) {
     std::wstring log = RepairLogPath(platform);
-    if (Exists(platform, log) && !platform.DeleteFile(log))
+    if (PathExists(platform, log) && !platform.DeleteFile(log))
       report.failed.push_back(log + L": the repair log could not be deleted");
   }
   return report;
@@ -286,7 +275,7 @@ Status DeleteBackupSet(Platform& platform, const std::wstring& data_file) {
   }
   std::wstring copies = data_file.substr(0, data_file.size() - 4);
   bool copies_gone = DeleteTree(platform, copies);
-  bool data_gone = !Exists(platform, data_file) || platform.DeleteFile(data_file);
+  bool data_gone = !PathExists(platform, data_file) || platform.DeleteFile(data_file);
   if (copies_gone && data_gone) return Status::Ok();
   std::wstring left = !copies_gone ? copies : data_file;
   if (!copies_gone && !data_gone) left += L" and " + data_file;

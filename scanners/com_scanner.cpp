@@ -1,5 +1,6 @@
 #include "scanners/com_scanner.h"
 
+#include "platform/names.h"
 #include "platform/registry_values.h"
 
 namespace orvane {
@@ -12,13 +13,6 @@ std::wstring FillReason(const std::wstring& key, const std::wstring& target) {
   reason.replace(reason.find(L"%s"), 2, key);
   reason.replace(reason.find(L"%s"), 2, target);
   return reason;
-}
-
-bool KeyOpens(Platform& platform, HKEY root, const std::wstring& path) {
-  HKEY key = 0;
-  if (platform.OpenKey(root, path, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  platform.CloseKey(key);
-  return true;
 }
 
 // Walks the class keys below CLSID, calling check(platform, CLSID key, G)
@@ -59,7 +53,7 @@ CRegistryItem ItemOf(const ScanContext& context, const std::wstring& sub_key,
 void CheckClassAppIds(ScanContext& context) {
   ForEachClass(context, [&](Platform& platform, HKEY classes, const std::wstring& id) {
     std::wstring app_id = ReadRegistryString(platform, classes, id, L"AppID");
-    if (app_id.empty() || KeyOpens(platform, HKEY_CLASSES_ROOT, L"AppID\\" + app_id)) return;
+    if (app_id.empty() || KeyExists(platform, HKEY_CLASSES_ROOT, L"AppID\\" + app_id)) return;
     context.AddRegistryError(
         FillReason(L"HKEY_CLASSES_ROOT\\CLSID\\" + id, app_id), L"Missing AppID or CLSID.",
         ItemOf(context, L"CLSID\\" + id, L"AppID", app_id), L"", ErrorType::RegistryValue);
@@ -69,12 +63,12 @@ void CheckClassAppIds(ScanContext& context) {
 void CheckClassTypeLibs(ScanContext& context) {
   ForEachClass(context, [&](Platform& platform, HKEY classes, const std::wstring& id) {
     const std::wstring type_lib_key = id + L"\\TypeLib";
-    if (!KeyOpens(platform, classes, type_lib_key)) return;
+    if (!KeyExists(platform, classes, type_lib_key)) return;
     // An empty default value is looked up as it stands: "TypeLib\" names the
     // type-library key itself, so such a class reports only when no library
     // is registered at all.
     std::wstring library = ReadRegistryString(platform, classes, type_lib_key, L"");
-    if (KeyOpens(platform, HKEY_CLASSES_ROOT, L"TypeLib\\" + library)) return;
+    if (KeyExists(platform, HKEY_CLASSES_ROOT, L"TypeLib\\" + library)) return;
     context.AddRegistryError(
         FillReason(L"HKEY_CLASSES_ROOT\\CLSID\\" + type_lib_key, L"TypeLib\\" + library),
         L"Missing Typelib or CLSID.", ItemOf(context, L"CLSID\\" + type_lib_key, L"", library), L"",

@@ -126,7 +126,7 @@ bool HasJudgedExtension(std::wstring text) {
 
 bool PathExistenceCache::Exists(Platform& platform, const std::wstring& path) {
   auto [it, added] = known_.try_emplace(path, false);
-  if (added) it->second = platform.GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
+  if (added) it->second = PathExists(platform, path);
   return it->second;
 }
 
@@ -136,7 +136,7 @@ bool TargetExists(Platform& platform, std::wstring text, PathExistenceCache* cac
                           : text;
   if (!HasJudgedExtension(tail)) return true;
   if (cache) return cache->Exists(platform, text);
-  return platform.GetFileAttributes(text) != INVALID_FILE_ATTRIBUTES;
+  return PathExists(platform, text);
 }
 
 bool IsInvalidPathValue(Platform& platform, std::wstring text, PathExistenceCache* cache) {
