@@ -127,6 +127,9 @@ class FakePlatform : public Platform {
     return false;
   }
   bool CreateDirectory(const std::wstring&) override { return false; }
+  bool CreateNewFile(const std::wstring&) override { return false; }
+  bool AppendToFile(const std::wstring&, const std::string&) override { return false; }
+  bool InsideMachine(const std::wstring&) override { return true; }
   bool WriteFileAtomic(const std::wstring&, const std::string&) override {
     return false;
   }

@@ -3,6 +3,7 @@
 // any implementation.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -26,6 +27,12 @@ class Machine {
   virtual std::wstring scratch() = 0;
   // Makes a link named path to an existing folder; false where unsupported.
   virtual bool MakeFolderLink(const std::wstring& path, const std::wstring& target) = 0;
+  // Ways out of the machine, for the boundary contract: a folder outside it
+  // holding the file "precious" ("keep"), reached once through a drive and
+  // once through a link inside the machine; the link's own path; and the
+  // file's bytes as they now stand. False where a machine has no outside.
+  virtual bool MakeOutside(std::wstring* through_drive, std::wstring* through_link, std::wstring* link) = 0;
+  virtual std::string OutsideFile(const std::string& name) = 0;
 };
 
 class WineMachine : public Machine {
@@ -36,6 +43,17 @@ class WineMachine : public Machine {
   bool MakeFolderLink(const std::wstring& path, const std::wstring& target) override {
     prefix_.Link(path, prefix_.HostPath(target));
     return true;
+  }
+  bool MakeOutside(std::wstring* through_drive, std::wstring* through_link, std::wstring* link) override {
+    std::ofstream(prefix_.OutsideDir() + "/precious") << "keep";
+    *through_drive = prefix_.ZPath(prefix_.OutsideDir());
+    *link = scratch() + L"\\out";
+    prefix_.Link(*link, prefix_.OutsideDir());
+    *through_link = *link;
+    return true;
+  }
+  std::string OutsideFile(const std::string& name) override {
+    return testing::ReadHostFile(prefix_.OutsideDir() + "/" + name);
   }
 
  private:
@@ -225,6 +243,75 @@ TEST_P(PlatformContract, FinderStopsAndNeverEntersLinks) {
     if (code == CFileFinder::kFileFound && f->found.size() == 2) f->stop = true;
   };
   EXPECT_EQ(FindFilesUnder(dir() + L"\\real", stopper, L"*.*", true), 2u);
+}
+
+TEST_P(PlatformContract, ChangesNeverLeaveTheMachine) {
+  std::wstring drive_way, link_way, link;
+  if (!machine_->MakeOutside(&drive_way, &link_way, &link)) GTEST_SKIP() << "no outside";
+  MakeFile(dir() + L"\\inside.txt");
+  for (const std::wstring& outside : {drive_way, link_way}) {
+    SCOPED_TRACE(WideToUtf8(outside));
+    const std::wstring precious = outside + L"\\precious";
+    EXPECT_FALSE(p().InsideMachine(precious));
+    // Reads may go anywhere.
+    std::string bytes;
+    EXPECT_TRUE(p().ReadFile(precious, &bytes));
+    EXPECT_EQ(bytes, "keep");
+    auto refused = [](bool result) { return !result && LastError() == ERROR_ACCESS_DENIED; };
+    EXPECT_TRUE(refused(p().WriteFileAtomic(precious, "lost")));
+    EXPECT_TRUE(refused(p().AppendToFile(precious, "lost")));
+    EXPECT_TRUE(refused(p().CreateNewFile(outside + L"\\new")));
+    EXPECT_TRUE(refused(p().CopyFile(dir() + L"\\inside.txt", precious, false)));
+    EXPECT_TRUE(refused(p().MoveFile(dir() + L"\\inside.txt", outside + L"\\moved", false)));
+    EXPECT_TRUE(refused(p().MoveFile(precious, dir() + L"\\taken", false)));
+    EXPECT_TRUE(refused(p().SetFileAttributes(precious, FILE_ATTRIBUTE_READONLY)));
+    EXPECT_TRUE(refused(p().DeleteFile(precious)));
+    EXPECT_TRUE(refused(p().CreateDirectory(outside + L"\\made")));
+    // (The link itself is inside: removing it is allowed, see below.)
+    if (outside == drive_way) {
+      EXPECT_TRUE(refused(p().RemoveDirectory(outside)));
+    }
+    // A path that climbs back out after the link is no way round it.
+    EXPECT_TRUE(refused(p().DeleteFile(outside + L"\\sub\\..\\precious")));
+  }
+  EXPECT_EQ(machine_->OutsideFile("precious"), "keep");
+  EXPECT_EQ(machine_->OutsideFile("new"), "");
+  EXPECT_TRUE(p().GetFileAttributes(dir() + L"\\inside.txt") != INVALID_FILE_ATTRIBUTES);
+  // The link itself lies inside: removing it removes only the link.
+  EXPECT_TRUE(p().InsideMachine(link));
+  EXPECT_TRUE(p().RemoveDirectory(link));
+  EXPECT_EQ(machine_->OutsideFile("precious"), "keep");
+}
+
+TEST_P(PlatformContract, NewFilesAreExclusiveAndAppendsDurable) {
+  const std::wstring file = dir() + L"\\set.dat";
+  EXPECT_FALSE(p().AppendToFile(file, "x"));  // no file to extend
+  ASSERT_TRUE(p().CreateNewFile(file));
+  EXPECT_FALSE(p().CreateNewFile(file));
+  EXPECT_EQ(LastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+  ASSERT_TRUE(p().AppendToFile(file, "one;"));
+  ASSERT_TRUE(p().AppendToFile(file, "two;"));
+  std::string bytes;
+  ASSERT_TRUE(p().ReadFile(file, &bytes));
+  EXPECT_EQ(bytes, "one;two;");
+  // Never created over something that is there, folder or file.
+  MakeFolder(dir() + L"\\taken");
+  EXPECT_FALSE(p().CreateNewFile(dir() + L"\\taken"));
+}
+
+TEST_P(PlatformContract, LinksAreCopiedAsLinks) {
+  MakeFolder(dir() + L"\\target");
+  MakeFile(dir() + L"\\target\\f.txt");
+  if (!machine_->MakeFolderLink(dir() + L"\\link", dir() + L"\\target")) GTEST_SKIP() << "no links";
+  ASSERT_TRUE(p().CopyFile(dir() + L"\\link", dir() + L"\\copy", true));
+  DWORD attributes = p().GetFileAttributes(dir() + L"\\copy");
+  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_TRUE(p().GetFileAttributes(dir() + L"\\copy\\f.txt") != INVALID_FILE_ATTRIBUTES);
+  // Removing the copy leaves what both point at.
+  EXPECT_TRUE(p().RemoveDirectory(dir() + L"\\copy"));
+  EXPECT_TRUE(p().GetFileAttributes(dir() + L"\\target\\f.txt") != INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_P(PlatformContract, EnvironmentAndProgramFolder) {

@@ -128,11 +128,21 @@ class Platform {
   virtual bool SetFileAttributes(const std::wstring& path, DWORD attributes) = 0;
   // Fails for folders and read-only files. A link is removed, never its target.
   virtual bool DeleteFile(const std::wstring& path) = 0;
+  // A link is copied as a link (its target text unchanged), never as the
+  // contents it points at, so a backup copy puts back what was there.
   virtual bool CopyFile(const std::wstring& from, const std::wstring& to,
                         bool fail_if_exists) = 0;
   // MoveFileExW; replace_existing as MOVEFILE_REPLACE_EXISTING.
   virtual bool MoveFile(const std::wstring& from, const std::wstring& to,
                         bool replace_existing) = 0;
+  // Creates an empty file that must not exist yet (CREATE_NEW):
+  // ERROR_FILE_EXISTS when anything is at path, so two writers never share
+  // or replace each other's file.
+  virtual bool CreateNewFile(const std::wstring& path) = 0;
+  // Appends bytes to the end of an existing file and flushes them to the
+  // disk before returning true; false (file as it was, or cut back to its
+  // old end) when the file is missing or the write failed.
+  virtual bool AppendToFile(const std::wstring& path, const std::string& bytes) = 0;
   // The parent must exist; ERROR_ALREADY_EXISTS when the folder does.
   virtual bool CreateDirectory(const std::wstring& path) = 0;
   // Removes an empty folder (or a link to one, leaving its target alone).
@@ -145,6 +155,13 @@ class Platform {
   // The path as the host's own file calls take it (for libraries such as
   // SQLite that open files themselves); "" when it names nothing reachable.
   virtual std::string NativePath(const std::wstring& path) = 0;
+
+  // True when a change at path would land inside the machine. Every
+  // operation above that writes, deletes, moves, copies to or removes a
+  // folder fails with ERROR_ACCESS_DENIED for a path where this is false,
+  // whatever drive letter or link leads there; reads may go anywhere.
+  // Scanners use it to leave out what no repair could change.
+  virtual bool InsideMachine(const std::wstring& path) = 0;
 
   // ---- Environment, folders, profile files. --------------------------------
   // GetTempPathW: the temporary folder with a trailing backslash.

@@ -56,6 +56,18 @@ bool RecordingPlatform::SetFileAttributes(const std::wstring& path, DWORD attrib
   return ok;
 }
 
+bool RecordingPlatform::CreateNewFile(const std::wstring& path) {
+  bool ok = inner_.CreateNewFile(path);
+  if (ok) Record(L"CreateNewFile " + path);
+  return ok;
+}
+
+bool RecordingPlatform::AppendToFile(const std::wstring& path, const std::string& bytes) {
+  bool ok = inner_.AppendToFile(path, bytes);
+  if (ok) Record(L"AppendToFile " + path);
+  return ok;
+}
+
 bool RecordingPlatform::DeleteFile(const std::wstring& path) {
   bool ok = inner_.DeleteFile(path);
   if (ok) Record(L"DeleteFile " + path);

@@ -56,11 +56,14 @@ class RecordingPlatform : public Platform {
   bool DeleteFile(const std::wstring& path) override;
   bool CopyFile(const std::wstring& from, const std::wstring& to, bool fail_if_exists) override;
   bool MoveFile(const std::wstring& from, const std::wstring& to, bool replace_existing) override;
+  bool CreateNewFile(const std::wstring& path) override;
+  bool AppendToFile(const std::wstring& path, const std::string& bytes) override;
   bool CreateDirectory(const std::wstring& path) override;
   bool RemoveDirectory(const std::wstring& path) override;
   bool ReadFile(const std::wstring& path, std::string* bytes) override { return inner_.ReadFile(path, bytes); }
   bool WriteFileAtomic(const std::wstring& path, const std::string& bytes) override;
   std::string NativePath(const std::wstring& path) override { return inner_.NativePath(path); }
+  bool InsideMachine(const std::wstring& path) override { return inner_.InsideMachine(path); }
 
   std::wstring TempPath() override { return inner_.TempPath(); }
   std::wstring ModuleFileName() override { return inner_.ModuleFileName(); }

@@ -64,6 +64,25 @@ TempPrefix::~TempPrefix() {
     if (!it->is_symlink()) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
   }
   fs::remove_all(dir_, ec);
+  if (!outside_.empty()) fs::remove_all(outside_, ec);
+}
+
+const std::string& TempPrefix::OutsideDir() {
+  if (outside_.empty()) {
+    std::string tmpl = (fs::temp_directory_path() / "orvane-outside-XXXXXX").string();
+    char* made = mkdtemp(tmpl.data());
+    outside_ = made ? made : tmpl;
+  }
+  return outside_;
+}
+
+std::wstring TempPrefix::ZPath(const std::string& host_path) {
+  std::error_code ec;
+  if (!fs::is_symlink(dir_ + "/dosdevices/z:", ec)) fs::create_directory_symlink("/", dir_ + "/dosdevices/z:", ec);
+  std::wstring path = L"Z:" + Utf8ToWide(host_path);
+  for (auto& c : path)
+    if (c == L'/') c = L'\\';
+  return path;
 }
 
 wine::HiveKey* TempPrefix::KeyOf(HKEY root, const std::wstring& key) {

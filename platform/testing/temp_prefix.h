@@ -42,6 +42,13 @@ class TempPrefix {
   // The host path of a Windows path on C: (no case folding: as created).
   std::string HostPath(const std::wstring& path) const;
 
+  // A host folder outside the prefix (made on first use, removed with the
+  // prefix) and the drive Z: that Wine maps to the host's root, so tests can
+  // check that nothing out there is changed.
+  const std::string& OutsideDir();
+  // The Windows path of a host path through Z: (adds the Z: drive).
+  std::wstring ZPath(const std::string& host_path);
+
   // Writes the hive files as they stand now.
   void Write();
   // Writes the hives and opens a platform over the prefix.
@@ -51,6 +58,7 @@ class TempPrefix {
   wine::HiveKey* KeyOf(HKEY root, const std::wstring& key);
 
   std::string dir_;
+  std::string outside_;
   std::string user_;
   bool keep_ = false;
   wine::Hive system_, user_hive_, default_;

@@ -335,6 +335,25 @@ uint64_t FileTimeNow() {
   return kTicks1601To1970 + static_cast<uint64_t>(ticks);
 }
 
+HiveKey::~HiveKey() {
+  // Children are detached onto a list of our own and freed there, each
+  // handing its own children on before it goes: the stack never grows with
+  // the tree's depth.
+  std::vector<std::unique_ptr<HiveKey>> pending = std::move(subkeys);
+  while (!pending.empty()) {
+    std::unique_ptr<HiveKey> key = std::move(pending.back());
+    pending.pop_back();
+    for (auto& child : key->subkeys) pending.push_back(std::move(child));
+    key->subkeys.clear();
+  }
+}
+
+size_t KeyDepth(const HiveKey& key) {
+  size_t depth = 0;
+  for (const HiveKey* k = key.parent; k; k = k->parent) ++depth;
+  return depth;
+}
+
 HiveKey* HiveKey::FindSubkey(std::wstring_view n) const {
   auto& items = const_cast<std::vector<std::unique_ptr<HiveKey>>&>(subkeys);
   auto it = LowerBoundByName(items, n);
@@ -434,6 +453,7 @@ Hive Hive::ParseLines(LineReader& reader) {
   if (!reader.Next(&line, &number) || line != kMagic) {
     number = 1;
     problem("the first line is not \"WINE REGISTRY Version 2\"");
+    h.readable_ = false;
     return h;
   }
   HiveKey* current = nullptr;
@@ -476,6 +496,11 @@ Hive Hive::ParseLines(LineReader& reader) {
         }
       }
       Components(path, &parts);
+      if (parts.size() > kMaxKeyDepth) {
+        problem("key nested deeper than " + std::to_string(kMaxKeyDepth) + " levels");
+        current = nullptr;
+        continue;
+      }
       HiveKey* key = h.root_.get();
       size_t depth = 0;
       while (depth < parts.size() && depth < last_path.size() &&

@@ -26,7 +26,18 @@ struct HiveValue {
   std::string data;  // raw bytes, as RegQueryValueEx gives them
 };
 
+// Windows allows keys 512 levels deep. Deeper keys are refused when read
+// and when created, so nothing that walks a tree can be driven arbitrarily
+// deep by a file.
+inline constexpr size_t kMaxKeyDepth = 512;
+
 struct HiveKey {
+  HiveKey() = default;
+  // Frees the subtree without recursion.
+  ~HiveKey();
+  HiveKey(const HiveKey&) = delete;
+  HiveKey& operator=(const HiveKey&) = delete;
+
   HiveName name;
   HiveKey* parent = nullptr;
   // Both kept sorted by case-folded name, which is also Wine's order.
@@ -60,6 +71,9 @@ struct HiveKey {
   bool DeleteValue(std::wstring_view name);
 };
 
+// The number of keys from the root down to key (the root is 0).
+size_t KeyDepth(const HiveKey& key);
+
 struct HiveProblem {
   size_t line = 0;  // 1-based
   std::string what;
@@ -89,6 +103,8 @@ class Hive {
   const HiveKey& root() const { return *root_; }
   const std::vector<HiveProblem>& problems() const { return problems_; }
   bool complete() const { return problems_.empty(); }
+  // False when the file was not a registry file at all (wrong first line).
+  bool readable() const { return readable_; }
   // The "All keys relative to" path of the header, unescaped, e.g.
   // "REGISTRY\User\S-1-5-21-0-0-0-1000"; "" when absent.
   const std::wstring& relative_to() const { return relative_to_; }
@@ -100,6 +116,7 @@ class Hive {
   std::vector<std::string> preamble_;  // lines between the first and the first key
   std::vector<HiveProblem> problems_;
   std::wstring relative_to_;
+  bool readable_ = true;
 };
 
 // FILETIME now, and the conversion Wine uses for the bracket seconds.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "platform/text.h"
 
 namespace orvane::wine {
@@ -125,6 +127,42 @@ TEST(HiveTest, TruncatedHexContinuationIsReported) {
   EXPECT_TRUE(h.complete()) << "a dangling continuation at the end still reads 01,02";
   Hive cut = Hive::Parse(std::string(kHeader) + "\n[A] 1\n\"v\"=hex:01,0");
   EXPECT_FALSE(cut.complete());
+}
+
+TEST(HiveTest, KeysDeeperThanWindowsAllowsAreRefusedWithTheirLine) {
+  // A file a hundred thousand levels deep: each path is read once, the deep
+  // ones are refused, and nothing walks the depth of the file.
+  std::string path = "K";
+  std::string text = std::string(kHeader) + "\n[Shallow] 1\n\"v\"=\"1\"\n";
+  for (int depth = 2; depth <= 100000; ++depth) {
+    path += "\\\\K";
+    if (depth == 512 || depth == 513 || depth == 100000) text += "\n[" + path + "] 1\n";
+  }
+  Hive h = Hive::Parse(text);
+  ASSERT_EQ(h.problems().size(), 2u);
+  EXPECT_EQ(h.problems()[0].line, 11u);  // the 513-level key
+  EXPECT_NE(h.problems()[0].what.find("512"), std::string::npos);
+  EXPECT_FALSE(h.complete());
+  EXPECT_TRUE(h.readable());
+  const HiveKey* k = &h.root();
+  size_t depth = 0;
+  while (!k->subkeys.empty() && k->FindSubkey(L"K")) {
+    k = k->FindSubkey(L"K");
+    ++depth;
+  }
+  EXPECT_EQ(depth, 512u);
+  EXPECT_EQ(KeyDepth(*k), 512u);
+  EXPECT_NE(h.root().FindSubkey(L"Shallow"), nullptr);
+  EXPECT_FALSE(Hive::Parse("WINE REGISTRY Version 3\n").readable());
+}
+
+TEST(HiveTest, AVeryDeepTreeIsFreedWithoutRecursion) {
+  // Built by hand, past any limit, to show the destructor's stack stays flat.
+  auto root = std::make_unique<HiveKey>();
+  HiveKey* k = root.get();
+  for (int i = 0; i < 300000; ++i) k = k->AddSubkey(L"d");
+  root.reset();
+  SUCCEED();
 }
 
 }  // namespace

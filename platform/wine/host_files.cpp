@@ -1,19 +1,50 @@
 #include "platform/wine/host_files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <string_view>
 
 namespace orvane::wine {
+
+std::string TemporaryPathFor(const std::string& path) {
+  return path + ".orvane-" + std::to_string(getpid()) + ".tmp";
+}
+
+void RemoveStaleTemporaries(const std::string& path) {
+  size_t slash = path.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  std::string stem = path.substr(slash == std::string::npos ? 0 : slash + 1) + ".orvane-";
+  DIR* d = opendir(dir.c_str());
+  if (!d) return;
+  while (struct dirent* e = readdir(d)) {
+    std::string_view name(e->d_name);
+    if (name.size() <= stem.size() + 4 || name.substr(0, stem.size()) != stem ||
+        name.substr(name.size() - 4) != ".tmp")
+      continue;
+    std::string_view digits = name.substr(stem.size(), name.size() - stem.size() - 4);
+    if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos)
+      continue;
+    pid_t pid = static_cast<pid_t>(std::stol(std::string(digits)));
+    if (pid == getpid() || pid <= 0) continue;
+    if (kill(pid, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
+    unlinkat(dirfd(d), e->d_name, 0);
+  }
+  closedir(d);
+}
 
 int WriteHostFileAtomic(const std::string& path, const std::string& bytes, bool follow_link) {
   std::string target = path;
   char resolved[PATH_MAX];
   if (follow_link && realpath(path.c_str(), resolved)) target = resolved;
-  std::string tmp = target + ".orvane-" + std::to_string(getpid()) + ".tmp";
+  RemoveStaleTemporaries(target);
+  std::string tmp = TemporaryPathFor(target);
   int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return errno;
   size_t done = 0;

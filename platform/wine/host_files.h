@@ -11,6 +11,14 @@ namespace orvane::wine {
 // follow_link a symlinked path is replaced at its target (as Wine saves its
 // hives); without, a link at path is replaced by the file. Returns 0 or the
 // errno of the step that failed; the temporary file never stays behind.
+// Temporary files of processes that died are removed first.
 int WriteHostFileAtomic(const std::string& path, const std::string& bytes, bool follow_link);
+
+// The temporary file this process writes beside path: "<path>.orvane-<pid>.tmp".
+std::string TemporaryPathFor(const std::string& path);
+
+// Removes the temporary files that processes no longer running left beside
+// path (a save killed half-way); those of live processes stay.
+void RemoveStaleTemporaries(const std::string& path);
 
 }  // namespace orvane::wine

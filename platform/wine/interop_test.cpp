@@ -156,5 +156,24 @@ TEST_F(WineInterop, NoWritesWhileTheServerRuns) {
   EXPECT_EQ(testing::ReadHostFile(prefix_ + "/user.reg").find("Blocked"), std::string::npos);
 }
 
+TEST_F(WineInterop, AValueWineAddsWhileWeHoldChangesIsNeverLost) {
+  ASSERT_EQ(Run("reg add 'HKCU\\Software\\OrvaneRace' /v old /d 1 /f"), 0);
+  Wait();
+  WinePlatform p({prefix_, ""});
+  // A repair in the middle of its work: a deletion not yet saved.
+  ASSERT_TRUE(DeleteRegistryValue(p, HKEY_CURRENT_USER, L"Software\\OrvaneRace", L"old"));
+  // Meanwhile someone runs reg.exe in the prefix; its server saves on exit.
+  ASSERT_EQ(Run("reg add 'HKCU\\Software\\OrvaneRace' /v theirs /d 2 /f"), 0);
+  Wait();
+  Status saved = p.Flush();
+  EXPECT_FALSE(saved);
+  EXPECT_NE(WideToUtf8(saved.message).find("changed by another program"), std::string::npos);
+  std::string out;
+  ASSERT_EQ(Run("reg query 'HKCU\\Software\\OrvaneRace'", &out), 0);
+  EXPECT_NE(out.find("theirs"), std::string::npos) << out;
+  EXPECT_NE(out.find("old"), std::string::npos) << out;
+  Wait();
+}
+
 }  // namespace
 }  // namespace orvane::wine

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -17,6 +18,12 @@
 namespace orvane::wine {
 namespace {
 
+FileStamp StampOf(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return {};
+  return {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
 constexpr const char* kFileNames[3] = {"system.reg", "user.reg", "userdef.reg"};
 constexpr const char* kRootPaths[3] = {"REGISTRY\\\\Machine", "REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000",
                                        "REGISTRY\\\\User\\\\.Default"};
@@ -25,10 +32,18 @@ constexpr int kMaxLinkDepth = 16;
 
 // Parses the hive at path in chunks, so a large file is never held whole
 // beside the tree built from it. False when the file cannot be opened.
-bool LoadHive(const std::string& path, Hive* hive, bool* exists) {
+bool LoadHive(const std::string& path, Hive* hive, bool* exists, FileStamp* stamp, std::string* open_error) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  *exists = fd >= 0;
-  if (fd < 0) return false;
+  *exists = fd >= 0 || errno != ENOENT;
+  if (fd < 0) {
+    if (*exists) *open_error = std::strerror(errno);
+    *stamp = StampOf(path);
+    return false;
+  }
+  // Taken from the open file, so a save by someone else after this point
+  // always shows as a change.
+  struct stat st;
+  if (fstat(fd, &st) == 0) *stamp = {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
   Hive::Source source = [fd](char* buf, size_t n) -> size_t {
     for (;;) {
       ssize_t got = read(fd, buf, n);
@@ -61,12 +76,42 @@ RegistryStore::RegistryStore(const std::string& prefix_dir, std::function<Status
     HiveFile& f = hives_[i];
     f.file_name = kFileNames[i];
     f.host_path = prefix_dir + "/" + kFileNames[i];
-    if (!LoadHive(f.host_path, &f.hive, &f.exists)) f.hive = Hive::Empty(kRootPaths[i], "win64");
+    if (!LoadHive(f.host_path, &f.hive, &f.exists, &f.stamp, &f.open_error))
+      f.hive = Hive::Empty(kRootPaths[i], "win64");
   }
   // The user's SID is the last component of user.reg's header path.
   const std::wstring& rel = hives_[kUser].hive.relative_to();
   size_t slash = rel.rfind(L'\\');
   if (slash != std::wstring::npos && rel.compare(slash + 1, 2, L"S-") == 0) user_sid_ = rel.substr(slash + 1);
+}
+
+Status RegistryStore::CheckReadable() const {
+  std::shared_lock lock(mutex_);
+  for (const auto& f : hives_) {
+    if (!f.open_error.empty())
+      return Status::Error(Utf8ToWide(f.host_path) + L": cannot be opened: " + Utf8ToWide(f.open_error));
+    if (!f.hive.readable()) {
+      const HiveProblem& p = f.hive.problems().front();
+      return Status::Error(Utf8ToWide(f.host_path + ":" + std::to_string(p.line) + ": " + p.what) +
+                           L"; the registry cannot be read");
+    }
+  }
+  return Status::Ok();
+}
+
+Status RegistryStore::CheckUnchanged(const HiveFile& f) const {
+  if (StampOf(f.host_path) == f.stamp) return Status::Ok();
+  return Status::Error(Utf8ToWide(f.host_path) +
+                       L" was changed by another program since Orvane read it; nothing is written over it. "
+                       L"Run the scan again.");
+}
+
+Status RegistryStore::CheckWritable() const {
+  if (Status s = guard_(); !s) return s;
+  std::shared_lock lock(mutex_);
+  for (const auto& f : hives_)
+    if (Status s = CheckUnchanged(f); !s) return s;
+  return Status::Ok();
 }
 
 std::vector<std::wstring> RegistryStore::LoadProblems() const {
@@ -84,14 +129,24 @@ Status RegistryStore::Save() {
   for (const auto& f : hives_) any |= f.dirty;
   if (!any) return Status::Ok();
   if (Status s = guard_(); !s) return s;
+  // Every hive is checked before any is written, so a refused save leaves
+  // all of them as they were.
   for (auto& f : hives_) {
     if (!f.dirty) continue;
     if (!f.hive.complete())
-      return Status::Error(L"not saving " + Utf8ToWide(f.host_path) + L": it could not be read completely");
-    if (WriteHostFileAtomic(f.host_path, f.hive.Serialize(), /*follow_link=*/true) != 0)
-      return Status::Error(L"cannot save " + Utf8ToWide(f.host_path));
+      return Status::Error(L"not saving " + Utf8ToWide(f.host_path) + L": it could not be read completely (" +
+                           Utf8ToWide(std::to_string(f.hive.problems().front().line) + ": " +
+                                      f.hive.problems().front().what) +
+                           L")");
+    if (Status s = CheckUnchanged(f); !s) return s;
+  }
+  for (auto& f : hives_) {
+    if (!f.dirty) continue;
+    if (int error = WriteHostFileAtomic(f.host_path, f.hive.Serialize(), /*follow_link=*/true); error != 0)
+      return Status::Error(L"cannot save " + Utf8ToWide(f.host_path) + L": " + Utf8ToWide(std::strerror(error)));
     f.dirty = false;
     f.exists = true;
+    f.stamp = StampOf(f.host_path);
   }
   return Status::Ok();
 }
@@ -171,6 +226,7 @@ LONG RegistryStore::Walk(Node node, const std::wstring& sub_key, bool create, No
     HiveKey* next = node.key->FindSubkey(part);
     if (!next) {
       if (!create) return ERROR_FILE_NOT_FOUND;
+      if (KeyDepth(*node.key) >= kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
       if (LONG rc = CheckChange(node.hive); rc != ERROR_SUCCESS) return rc;
       bool created = false;
       next = node.key->AddSubkey(part, &created);
@@ -193,6 +249,7 @@ LONG RegistryStore::CheckChange(int hive) const {
   if (hive == kNoHive) return ERROR_ACCESS_DENIED;
   if (!guard_()) return ERROR_WRITE_PROTECT;
   if (!hives_[hive].hive.complete()) return ERROR_CANTWRITE;
+  if (!CheckUnchanged(hives_[hive])) return ERROR_WRITE_PROTECT;
   return ERROR_SUCCESS;
 }
 

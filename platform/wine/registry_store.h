@@ -8,6 +8,9 @@
 // written: changes to it are refused, so nothing is lost that we did not see.
 #pragma once
 
+#include <sys/types.h>
+
+#include <ctime>
 #include <functional>
 #include <map>
 #include <memory>
@@ -20,6 +23,18 @@
 
 namespace orvane::wine {
 
+// What identifies one version of a file: a save by anyone (Wine renames a
+// new file over it) changes the inode, the size or the time.
+struct FileStamp {
+  bool present = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  time_t seconds = 0;
+  long nanoseconds = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
 class RegistryStore {
  public:
   struct HiveFile {
@@ -28,6 +43,8 @@ class RegistryStore {
     Hive hive;
     bool exists = false;
     bool dirty = false;
+    FileStamp stamp;         // the file as it was read (or last saved by us)
+    std::string open_error;  // why an existing file could not be opened
   };
 
   // Loads the three hives of prefix_dir (missing files count as empty).
@@ -38,10 +55,17 @@ class RegistryStore {
   // Problems found while loading, one line per problem naming file and line.
   std::vector<std::wstring> LoadProblems() const;
   const std::wstring& user_sid() const { return user_sid_; }
-  // Saves every changed hive; reports the first failure.
+  // Saves every changed hive; reports the first failure. Refuses, writing
+  // nothing, when a changed hive could not be read completely or its file
+  // was changed by someone else since it was read (no lost update).
   Status Save();
-  // The reason changes are refused right now (write guard), Ok otherwise.
-  Status CheckWritable() const { return guard_(); }
+  // The reason changes are refused right now (the write guard, or a hive
+  // file changed by someone else since it was read), Ok otherwise.
+  Status CheckWritable() const;
+  // Ok unless a hive file exists but could not be read at all; then
+  // "file:line: what".
+  Status CheckReadable() const;
+
 
   LONG OpenKey(HKEY root, const std::wstring& sub_key, DWORD access, HKEY* result);
   LONG CreateKey(HKEY root, const std::wstring& sub_key, HKEY* result);
@@ -73,6 +97,7 @@ class RegistryStore {
   LONG Walk(Node node, const std::wstring& sub_key, bool create, Node* out, int depth = 0);
   LONG FollowLink(const HiveKey& link, Node* out, int depth);
   LONG CheckChange(int hive) const;
+  Status CheckUnchanged(const HiveFile& f) const;
   void Touch(HiveKey* key, int hive);
   HKEY NewHandle(Node node, DWORD access);
   std::vector<const HiveKey*> VisibleSubkeys(const HiveKey& key) const;

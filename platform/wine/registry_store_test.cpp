@@ -197,5 +197,92 @@ TEST(RegistryStoreTest, RefusesEveryWriteWhileAWineserverRuns) {
   EXPECT_EQ(ReadRegistryString(again, HKEY_CURRENT_USER, L"Software\\A", L"pending"), L"x");
 }
 
+TEST(RegistryStoreTest, AHiveChangedBySomeoneElseSinceItWasReadIsNeverSavedOver) {
+  TempPrefix prefix;
+  prefix.String(HKEY_CURRENT_USER, L"Software\\A", L"v", L"1");
+  auto p = prefix.Open();
+  ASSERT_TRUE(WriteRegistryString(*p, HKEY_CURRENT_USER, L"Software\\A", L"mine", L"x"));
+  // Another tool (Wine, another program) saves the hive meanwhile.
+  {
+    WinePlatform other(WineOptions(prefix.dir(), prefix.user()));
+    other.store();  // loaded now, before our save
+  }
+  std::string theirs = testing::ReadHostFile(prefix.dir() + "/user.reg") + "\n[Software\\\\Theirs] 1\n";
+  std::ofstream(prefix.dir() + "/user.reg.new", std::ios::binary) << theirs;
+  std::filesystem::rename(prefix.dir() + "/user.reg.new", prefix.dir() + "/user.reg");
+
+  Status saved = p->Flush();
+  ASSERT_FALSE(saved);
+  EXPECT_NE(WideToUtf8(saved.message).find("user.reg was changed by another program"), std::string::npos);
+  EXPECT_EQ(testing::ReadHostFile(prefix.dir() + "/user.reg"), theirs);
+  EXPECT_FALSE(p->CheckWritable());
+  EXPECT_FALSE(WriteRegistryString(*p, HKEY_CURRENT_USER, L"Software\\A", L"more", L"y"));
+  // The other hives were not touched by the refused save either.
+  EXPECT_FALSE(std::filesystem::exists(prefix.dir() + "/userdef.reg.orvane-" + std::to_string(getpid()) + ".tmp"));
+}
+
+TEST(RegistryStoreTest, ASecondWriterWaitsThenIsRefusedByName) {
+  TempPrefix prefix;
+  prefix.String(HKEY_CURRENT_USER, L"Software\\A", L"v", L"1");
+  auto first = prefix.Open();
+  ASSERT_TRUE(WriteRegistryString(*first, HKEY_CURRENT_USER, L"Software\\A", L"w", L"1"));
+  WineOptions options(prefix.dir(), prefix.user());
+  options.lock_wait = std::chrono::milliseconds(100);
+  WinePlatform second(options);
+  Status refused = second.CheckWritable();
+  ASSERT_FALSE(refused);
+  EXPECT_NE(WideToUtf8(refused.message).find("pid " + std::to_string(getpid())), std::string::npos);
+  EXPECT_FALSE(WriteRegistryString(second, HKEY_CURRENT_USER, L"Software\\A", L"w", L"2"));
+  EXPECT_FALSE(second.WriteFileAtomic(L"C:\\x.txt", "x"));
+  // Reads go on, and the first writer finishes undisturbed.
+  EXPECT_EQ(ReadRegistryString(second, HKEY_CURRENT_USER, L"Software\\A", L"v"), L"1");
+  ASSERT_TRUE(first->Flush());
+  first.reset();  // the lock goes with its holder
+  WinePlatform third(options);
+  EXPECT_TRUE(WriteRegistryString(third, HKEY_CURRENT_USER, L"Software\\A", L"w", L"3"));
+  EXPECT_TRUE(third.Flush());
+}
+
+TEST(RegistryStoreTest, SavesRemoveTheTemporaryFilesOfDeadProcesses) {
+  TempPrefix prefix;
+  prefix.String(HKEY_CURRENT_USER, L"Software\\A", L"v", L"1");
+  auto p = prefix.Open();
+  pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);  // its pid now names no process
+  std::string dead = prefix.dir() + "/user.reg.orvane-" + std::to_string(child) + ".tmp";
+  std::string alive = prefix.dir() + "/user.reg.orvane-1.tmp";  // init never ends
+  std::string other = prefix.dir() + "/user.reg.keep.tmp";
+  for (const auto& f : {dead, alive, other}) std::ofstream(f) << "half a hive";
+  ASSERT_TRUE(WriteRegistryString(*p, HKEY_CURRENT_USER, L"Software\\A", L"w", L"2"));
+  ASSERT_TRUE(p->Flush());
+  EXPECT_FALSE(std::filesystem::exists(dead));
+  EXPECT_TRUE(std::filesystem::exists(alive));
+  EXPECT_TRUE(std::filesystem::exists(other));
+}
+
+TEST(RegistryStoreTest, AHiveThatCannotBeReadAtAllIsNamedWithItsLine) {
+  TempPrefix prefix;
+  prefix.Write();
+  EXPECT_TRUE(WinePlatform(WineOptions(prefix.dir(), prefix.user())).CheckReadable());
+  std::ofstream(prefix.dir() + "/user.reg", std::ios::binary) << "REGEDIT4\n[HKEY_CURRENT_USER\\A]\n";
+  WinePlatform p(WineOptions(prefix.dir(), prefix.user()));
+  Status s = p.CheckReadable();
+  ASSERT_FALSE(s);
+  EXPECT_NE(WideToUtf8(s.message).find("user.reg:1: the first line"), std::string::npos);
+  EXPECT_FALSE(WriteRegistryString(p, HKEY_CURRENT_USER, L"Software\\A", L"v", L"1"));
+}
+
+TEST(RegistryStoreTest, KeysAreNeverCreatedDeeperThanWindowsAllows) {
+  TempPrefix prefix;
+  auto p = prefix.Open();
+  std::wstring path = L"Software";
+  for (int i = 1; i < 512; ++i) path += L"\\K";
+  HKEY key;
+  ASSERT_EQ(p->CreateKey(HKEY_CURRENT_USER, path, &key), ERROR_SUCCESS);
+  p->CloseKey(key);
+  EXPECT_EQ(p->CreateKey(HKEY_CURRENT_USER, path + L"\\Deeper", &key), ERROR_INVALID_PARAMETER);
+}
+
 }  // namespace
 }  // namespace orvane::wine

@@ -98,19 +98,6 @@ bool RemoveTree(int parent, const std::string& name) {
   return unlinkat(parent, name.c_str(), AT_REMOVEDIR) == 0 && ok;
 }
 
-// Empties parent/name (a real folder; a missing one counts as empty).
-bool EmptyFolder(int parent, const char* name) {
-  int fd = OpenSubfolder(parent, name);
-  if (fd < 0) return errno == ENOENT;
-  std::vector<std::string> children;
-  bool ok = EntryNames(fd, &children);
-  for (const auto& child : children) ok = RemoveTree(fd, child) && ok;
-  children.clear();
-  ok = EntryNames(fd, &children) && children.empty() && ok;
-  close(fd);
-  return ok;
-}
-
 }  // namespace
 
 std::string DefaultTrashDir() {
@@ -223,17 +210,28 @@ bool ListTrash(const std::string& trash_dir, std::vector<TrashItem>* items) {
   return true;
 }
 
-bool EmptyTrash(const std::string& trash_dir) {
+bool RemoveTrashItems(const std::string& trash_dir, const std::vector<std::string>& stored_names) {
   if (trash_dir.empty()) return false;
   int trash = open(trash_dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (trash < 0) return errno == ENOENT;
-  // Items first, so a failure never leaves an item without its info file.
-  bool ok = EmptyFolder(trash, "files");
-  ok = EmptyFolder(trash, "info") && ok;
-  // The size cache describes items that are gone now.
+  int files = OpenSubfolder(trash, "files");
+  int info = OpenSubfolder(trash, "info");
+  bool ok = files >= 0 && info >= 0;
+  for (const std::string& name : stored_names) {
+    if (!ok) break;
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) continue;
+    // The item first, so a failure never leaves an item without its info.
+    if (!RemoveTree(files, name)) {
+      ok = false;
+      continue;
+    }
+    if (unlinkat(info, (name + ".trashinfo").c_str(), 0) != 0 && errno != ENOENT) ok = false;
+  }
   struct stat st;
   if (fstatat(trash, "directorysizes", &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode))
     unlinkat(trash, "directorysizes", 0);
+  if (files >= 0) close(files);
+  if (info >= 0) close(info);
   close(trash);
   return ok;
 }

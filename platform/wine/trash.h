@@ -43,9 +43,10 @@ struct TrashItem {
 // or files/ is not a real folder.
 bool ListTrash(const std::string& trash_dir, std::vector<TrashItem>* items);
 
-// Removes everything inside files/ and info/ (and the folder-size cache),
-// never descending through a link. True when both hold nothing afterwards.
-bool EmptyTrash(const std::string& trash_dir);
+// Removes the named items (files/NAME with everything below it, then
+// info/NAME.trashinfo), never descending through a link. True when each of
+// them is gone.
+bool RemoveTrashItems(const std::string& trash_dir, const std::vector<std::string>& stored_names);
 
 // A host path in the form Windows shows it. drive_roots pairs a drive
 // ("C:") with a host folder it maps to; a drive may appear more than once.

@@ -79,7 +79,7 @@ TEST(TrashTest, AMissingTrashIsEmptyButAnUnreadableOneFails) {
   std::vector<TrashItem> items{{"stale", "/x"}};
   EXPECT_TRUE(ListTrash(prefix.dir() + "/no-such-trash", &items));
   EXPECT_TRUE(items.empty());
-  EXPECT_TRUE(EmptyTrash(prefix.dir() + "/no-such-trash"));
+  EXPECT_TRUE(RemoveTrashItems(prefix.dir() + "/no-such-trash", {"stale"}));
 
   // files/ as a link to somewhere else is not listed through.
   std::string trash = prefix.dir() + "/Trash";
@@ -91,11 +91,11 @@ TEST(TrashTest, AMissingTrashIsEmptyButAnUnreadableOneFails) {
   items = {{"stale", "/x"}};
   EXPECT_FALSE(ListTrash(trash, &items));
   EXPECT_EQ(items.size(), 1u);  // untouched
-  EmptyTrash(trash);
+  EXPECT_FALSE(RemoveTrashItems(trash, {"precious"}));
   EXPECT_TRUE(fs::exists(prefix.dir() + "/elsewhere/precious"));
 }
 
-TEST(TrashTest, EmptyingRemovesLinksButNeverWhatTheyPointAt) {
+TEST(TrashTest, RemovingItemsTakesLinksButNeverWhatTheyPointAt) {
   TempPrefix prefix;
   std::string trash = prefix.dir() + "/Trash";
   std::string outside = prefix.dir() + "/outside";
@@ -110,14 +110,17 @@ TEST(TrashTest, EmptyingRemovesLinksButNeverWhatTheyPointAt) {
   // A read-only folder inside an item still goes.
   fs::permissions(trash + "/files/tree/inner", fs::perms::owner_read | fs::perms::owner_exec);
 
-  EXPECT_TRUE(EmptyTrash(trash));
-  EXPECT_TRUE(fs::is_empty(trash + "/files"));
-  EXPECT_TRUE(fs::is_empty(trash + "/info"));
+  Trash(trash, "other.txt", Info("/home/u/other.txt"));
+
+  EXPECT_TRUE(RemoveTrashItems(trash, {"a.txt", "tree", "dirlink", "filelink", "../escape"}));
+  EXPECT_FALSE(fs::exists(trash + "/files/tree"));
+  EXPECT_FALSE(fs::exists(trash + "/files/dirlink"));
   EXPECT_FALSE(fs::exists(trash + "/directorysizes"));
   EXPECT_TRUE(fs::exists(outside + "/keep.txt"));
   std::vector<TrashItem> items;
   ASSERT_TRUE(ListTrash(trash, &items));
-  EXPECT_TRUE(items.empty());
+  ASSERT_EQ(items.size(), 1u);  // only what was named went
+  EXPECT_EQ(items[0].stored_name, "other.txt");
 }
 
 TEST(TrashTest, HostPathsShowUnderTheDriveThatHoldsThem) {
@@ -159,17 +162,21 @@ TEST(TrashTest, ThePlatformShowsItemsAsTheRecycleBinDoes) {
   auto platform = prefix.Open();
   std::vector<RecycleBinItem> items;
   ASSERT_TRUE(platform->ListRecycleBin(&items));
-  ASSERT_EQ(items.size(), 3u);
+  // The host's own photo shares the Trash but is no part of the machine.
+  ASSERT_EQ(items.size(), 2u);
   EXPECT_EQ(items[0].name, L"old.txt");
   EXPECT_EQ(items[0].folder, L"C:\\windows");
-  EXPECT_EQ(items[1].name, L"photo.jpg");
-  EXPECT_EQ(items[1].folder, L"Z:\\home\\someone\\Pictures");
-  EXPECT_EQ(items[2].name, L"report.doc");
-  EXPECT_EQ(items[2].folder, L"C:\\users\\tester\\My Docs");
+  EXPECT_EQ(items[1].name, L"report.doc");
+  EXPECT_EQ(items[1].folder, L"C:\\users\\tester\\My Docs");
 
   EXPECT_TRUE(platform->EmptyRecycleBin());
   ASSERT_TRUE(platform->ListRecycleBin(&items));
   EXPECT_TRUE(items.empty());
+  std::vector<TrashItem> left;
+  ASSERT_TRUE(ListTrash(trash, &left));
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(left[0].stored_name, "photo.jpg");
+  EXPECT_TRUE(fs::exists(trash + "/files/photo.jpg"));
 }
 
 }  // namespace

@@ -180,12 +180,32 @@ void ListFolder(DIR* d, bool at_root, const std::wstring& mask, bool basic, std:
   *found = std::move(sorted);
 }
 
+// Puts a link with from's target text at to, through a temporary link and a
+// rename, so an existing entry at to is replaced in one step.
+bool CopyLink(const std::string& from, const std::string& to) {
+  char target[PATH_MAX];
+  ssize_t length = readlink(from.c_str(), target, sizeof target - 1);
+  if (length < 0) return Fail(errno);
+  target[length] = '\0';
+  RemoveStaleTemporaries(to);
+  std::string tmp = TemporaryPathFor(to);
+  unlink(tmp.c_str());
+  if (symlink(target, tmp.c_str()) != 0) return Fail(errno);
+  if (rename(tmp.c_str(), to.c_str()) != 0) {
+    int e = errno;
+    unlink(tmp.c_str());
+    return Fail(e);
+  }
+  return true;
+}
+
 bool CopyContents(const std::string& from, const std::string& to) {
+  RemoveStaleTemporaries(to);
   int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return Fail(errno);
   struct stat st;
   fstat(in, &st);
-  std::string tmp = to + ".orvane-" + std::to_string(getpid()) + ".tmp";
+  std::string tmp = TemporaryPathFor(to);
   int out = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777);
   if (out < 0) {
     int e = errno;
@@ -343,6 +363,26 @@ std::string WinePlatform::Resolve(const std::wstring& windows_path, struct stat*
   return host;
 }
 
+bool WinePlatform::InsideRoot(const std::string& host) const {
+  if (machine_root_.empty() || host.empty()) return false;
+  // The folder that holds the entry, or the nearest one above it that exists
+  // (a folder about to be created), with every link resolved.
+  std::string folder = host.substr(0, host.rfind('/'));
+  char real[PATH_MAX];
+  while (!realpath(folder.empty() ? "/" : folder.c_str(), real)) {
+    if (errno != ENOENT && errno != ENOTDIR) return false;
+    size_t slash = folder.rfind('/');
+    if (slash == std::string::npos) return false;
+    folder.resize(slash);
+  }
+  std::string_view folder_real(real);
+  return folder_real == machine_root_ ||
+         (folder_real.size() > machine_root_.size() && folder_real.substr(0, machine_root_.size()) == machine_root_ &&
+          folder_real[machine_root_.size()] == '/');
+}
+
+bool WinePlatform::InsideMachine(const std::wstring& path) { return InsideRoot(Resolve(path)); }
+
 std::string WinePlatform::ResolveForWrite(const std::wstring& path) {
   if (!CheckWritable()) {
     SetLastError(ERROR_WRITE_PROTECT);
@@ -350,6 +390,13 @@ std::string WinePlatform::ResolveForWrite(const std::wstring& path) {
   }
   std::string host = Resolve(path);
   if (host.empty()) return host;
+  // The machine ends at the prefix: a drive such as Z: (the host's root), a
+  // linked profile folder or a path from a record may lead out of it, and
+  // nothing out there is ours to change.
+  if (!InsideRoot(host)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return "";
+  }
   // The program counts as installed inside the machine; its folder appears
   // when something is first written there.
   std::wstring folder = kProgramFolder;
@@ -469,16 +516,61 @@ bool WinePlatform::CopyFile(const std::wstring& from, const std::wstring& to, bo
   std::string dst = ResolveForWrite(to);
   if (src.empty() || dst.empty()) return false;
   struct stat st;
-  if (stat(src.c_str(), &st) != 0) return Fail(errno);
+  if (lstat(src.c_str(), &st) != 0) return Fail(errno);
+  bool link = S_ISLNK(st.st_mode);
   if (S_ISDIR(st.st_mode)) return Fail(EACCES);
   if (lstat(dst.c_str(), &st) == 0) {
     if (fail_if_exists) {
       SetLastError(ERROR_FILE_EXISTS);
       return false;
     }
-    if (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR)) return Fail(EACCES);
+    if (S_ISDIR(st.st_mode) || (!S_ISLNK(st.st_mode) && !(st.st_mode & S_IWUSR))) return Fail(EACCES);
   }
-  return CopyContents(src, dst);
+  return link ? CopyLink(src, dst) : CopyContents(src, dst);
+}
+
+bool WinePlatform::CreateNewFile(const std::wstring& path) {
+  std::string host = ResolveForWrite(path);
+  if (host.empty()) return false;
+  int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    if (errno == EEXIST) {
+      SetLastError(ERROR_FILE_EXISTS);
+      return false;
+    }
+    return Fail(errno == ENOENT ? ENOTDIR : errno);
+  }
+  close(fd);
+  return true;
+}
+
+bool WinePlatform::AppendToFile(const std::wstring& path, const std::string& bytes) {
+  std::string host = ResolveForWrite(path);
+  if (host.empty()) return false;
+  // Never through a link: the file must be the one the path names.
+  int fd = open(host.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return Fail(errno == ELOOP ? EACCES : errno);
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return Fail(EACCES);
+  }
+  size_t done = 0;
+  int error = 0;
+  while (done < bytes.size()) {
+    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = n < 0 ? errno : EIO;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (!error && fsync(fd) != 0) error = errno;
+  // A line half written would join the next one: cut it off again.
+  if (error && ftruncate(fd, st.st_size) == 0) fsync(fd);
+  close(fd);
+  return error == 0 || Fail(error);
 }
 
 bool WinePlatform::MoveFile(const std::wstring& from, const std::wstring& to, bool replace_existing) {

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdlib>
 
 #include "platform/text.h"
@@ -32,15 +33,28 @@ Status CheckPrefix(const std::string& dir) {
   return Status::Ok();
 }
 
+namespace {
+
+std::string RealPath(const std::string& path) {
+  char real[PATH_MAX];
+  return realpath(path.c_str(), real) ? std::string(real) : std::string();
+}
+
+}  // namespace
+
 WinePlatform::WinePlatform(WineOptions options)
     : options_(std::move(options)),
-      store_(options_.prefix_dir, [dir = options_.prefix_dir]() -> Status {
+      machine_root_(RealPath(options_.prefix_dir)),
+      lock_(options_.prefix_dir, options_.lock_wait),
+      store_(options_.prefix_dir, [this]() -> Status {
+        const std::string& dir = options_.prefix_dir;
         int pid = RunningWineserver(dir);
-        if (pid == 0) return Status::Ok();
-        return Status::Error(L"a wineserver" + (pid > 0 ? L" (pid " + std::to_wstring(pid) + L")" : L"") +
-                             L" is running for the prefix " + Utf8ToWide(dir) +
-                             L"; it would overwrite any change, so nothing is written. Close the "
-                             L"Wine programs (or run \"wineserver -k\") and try again.");
+        if (pid != 0)
+          return Status::Error(L"a wineserver" + (pid > 0 ? L" (pid " + std::to_wstring(pid) + L")" : L"") +
+                               L" is running for the prefix " + Utf8ToWide(dir) +
+                               L"; it would overwrite any change, so nothing is written. Close the "
+                               L"Wine programs (or run \"wineserver -k\") and try again.");
+        return lock_.Acquire();
       }) {}
 
 WinePlatform::~WinePlatform() = default;

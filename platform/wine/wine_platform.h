@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -11,7 +12,9 @@
 #include <unordered_map>
 
 #include "platform/platform.h"
+#include "platform/wine/prefix_lock.h"
 #include "platform/wine/registry_store.h"
+#include "platform/wine/trash.h"
 
 namespace orvane::wine {
 
@@ -28,6 +31,9 @@ struct WineOptions {
   // Host folder of the freedesktop Trash that serves as the recycle bin;
   // empty means the host user's own (DefaultTrashDir in trash.h).
   std::string trash_dir;
+  // How long the first change waits for another Orvane process that is
+  // changing the same prefix before it is refused (see prefix_lock.h).
+  std::chrono::milliseconds lock_wait{3000};
 };
 
 // The prefix a program run should use: $WINEPREFIX (trailing slashes cut),
@@ -45,6 +51,9 @@ class WinePlatform : public Platform {
   RegistryStore& store() { return store_; }
   // One line per problem met while loading the hives ("file:line: what").
   std::vector<std::wstring> LoadProblems() const { return store_.LoadProblems(); }
+  // Ok unless a hive file exists but could not be read at all (wrong first
+  // line, no permission); then "file:line: what".
+  Status CheckReadable() const { return store_.CheckReadable(); }
 
   LONG OpenKey(HKEY root, const std::wstring& sub_key, DWORD access, HKEY* result) override;
   LONG CreateKey(HKEY root, const std::wstring& sub_key, HKEY* result) override;
@@ -70,11 +79,15 @@ class WinePlatform : public Platform {
   bool DeleteFile(const std::wstring& path) override;
   bool CopyFile(const std::wstring& from, const std::wstring& to, bool fail_if_exists) override;
   bool MoveFile(const std::wstring& from, const std::wstring& to, bool replace_existing) override;
+  bool CreateNewFile(const std::wstring& path) override;
+  bool AppendToFile(const std::wstring& path, const std::string& bytes) override;
   bool CreateDirectory(const std::wstring& path) override;
   bool RemoveDirectory(const std::wstring& path) override;
   bool ReadFile(const std::wstring& path, std::string* bytes) override;
   bool WriteFileAtomic(const std::wstring& path, const std::string& bytes) override;
   std::string NativePath(const std::wstring& path) override;
+  // Inside the prefix folder's real path (see InsideRoot).
+  bool InsideMachine(const std::wstring& path) override;
 
   std::wstring TempPath() override;
   std::wstring ModuleFileName() override;
@@ -86,7 +99,9 @@ class WinePlatform : public Platform {
   bool WriteProfileString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                           const std::wstring& value) override;
 
-  // Recycle bin: the host user's freedesktop Trash (wine_shell.cpp).
+  // Recycle bin: the items of the host user's freedesktop Trash that were
+  // deleted from inside the prefix (wine_shell.cpp); the host's own items
+  // are neither listed nor removed.
   bool ListRecycleBin(std::vector<RecycleBinItem>* items) override;
   bool EmptyRecycleBin() override;
   // Shell links read with liblnk (wine_shell.cpp).
@@ -118,14 +133,26 @@ class WinePlatform : public Platform {
   // large folder is not read again for every look-up.
   std::string FindNoCase(const std::string& dir, const std::wstring& name) const;
   // As Resolve, for a path about to be written: refuses while the machine may
-  // not be changed, and creates the program's own folder on first use.
+  // not be changed or when the path leads out of the prefix (ERROR_ACCESS_DENIED),
+  // and creates the program's own folder on first use.
   std::string ResolveForWrite(const std::wstring& path);
+  // True when changing the entry at host would change nothing outside the
+  // prefix: the folder holding it (after every link) lies in the prefix's
+  // real folder. The entry itself may be a link; changing it changes only
+  // the link.
+  bool InsideRoot(const std::string& host) const;
   void InvalidateEnvironment();
+  std::string TrashDir() const;
+  // The Trash items whose original path lies inside the prefix.
+  bool MachineTrash(std::vector<TrashItem>* items);
   std::shared_ptr<const std::map<std::wstring, std::pair<std::wstring, std::wstring>>> EnvironmentSnapshot();
   // FindFirst and FindFirstBasic (basic: kinds from the listing alone).
   std::unique_ptr<FileSearch> Find(const std::wstring& pattern, FindData* first, bool basic);
 
   WineOptions options_;
+  // The real path of the prefix folder (links resolved); "" when it has none.
+  std::string machine_root_;
+  PrefixLock lock_;
   RegistryStore store_;
   struct FolderListing {
     bool read = false;

@@ -21,10 +21,27 @@ std::string RealPath(const std::string& path) {
 
 }  // namespace
 
-bool WinePlatform::ListRecycleBin(std::vector<RecycleBinItem>* items) {
-  std::string trash = options_.trash_dir.empty() ? DefaultTrashDir() : options_.trash_dir;
+// The host user's Trash is shared by every program of the host; the
+// machine's recycle bin is the part of it that came from inside the prefix.
+bool WinePlatform::MachineTrash(std::vector<TrashItem>* items) {
   std::vector<TrashItem> found;
-  if (!ListTrash(trash, &found)) return false;
+  if (!ListTrash(TrashDir(), &found)) return false;
+  items->clear();
+  for (auto& item : found) {
+    std::string path = item.original_path;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    if (InsideRoot(path)) items->push_back(std::move(item));
+  }
+  return true;
+}
+
+std::string WinePlatform::TrashDir() const {
+  return options_.trash_dir.empty() ? DefaultTrashDir() : options_.trash_dir;
+}
+
+bool WinePlatform::ListRecycleBin(std::vector<RecycleBinItem>* items) {
+  std::vector<TrashItem> found;
+  if (!MachineTrash(&found)) return false;
 
   // A drive is known by its dosdevices link (the form Wine writes into the
   // Trash) and by where that link leads.
@@ -55,7 +72,12 @@ bool WinePlatform::ListRecycleBin(std::vector<RecycleBinItem>* items) {
 }
 
 bool WinePlatform::EmptyRecycleBin() {
-  return EmptyTrash(options_.trash_dir.empty() ? DefaultTrashDir() : options_.trash_dir);
+  if (!CheckWritable()) return false;
+  std::vector<TrashItem> items;
+  if (!MachineTrash(&items)) return false;
+  std::vector<std::string> names;
+  for (const TrashItem& item : items) names.push_back(item.stored_name);
+  return RemoveTrashItems(TrashDir(), names);
 }
 
 bool WinePlatform::ShortcutResolves(const std::wstring& path) {
