@@ -1,8 +1,6 @@
 #include "repair/backup_set.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <tuple>
 
 #include "platform/names.h"
@@ -27,17 +25,45 @@ bool EndsWithNoCase(const std::wstring& text, std::wstring_view end) {
          EqualsNoCase(std::wstring_view(text).substr(text.size() - end.size()), end);
 }
 
-// Appends through the host's own file calls: rewriting the whole file for
-// every record would make a long repair quadratic.
-bool AppendNative(const std::string& host_path, const std::string& bytes) {
-  std::filesystem::path path(std::u8string(host_path.begin(), host_path.end()));
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return false;
-  std::ofstream out(path, std::ios::binary | std::ios::app);
-  if (!out) return false;
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.flush();
-  return static_cast<bool>(out);
+// A string value the text form keeps unchanged: well-formed UTF-16 ending
+// in its one NUL, and nothing that would split or end the line.
+bool TextFormKeeps(const RecordedValue& value, std::wstring* text) {
+  if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) return false;
+  const std::string& d = value.data;
+  if (d.size() < 2 || d.size() % 2 != 0 || d[d.size() - 1] != 0 || d[d.size() - 2] != 0) return false;
+  bool complete = false;
+  *text = Utf16leToWide(std::string_view(d).substr(0, d.size() - 2), &complete);
+  if (!complete || text->find(L'\0') != std::wstring::npos) return false;
+  return text->find(L"::") == std::wstring::npos && text->find(L";;") == std::wstring::npos &&
+         text->find_first_of(L"\r\n") == std::wstring::npos && (text->empty() || text->back() != L':');
+}
+
+// "hex(<type>)" and the bytes, or the text forms older sets also hold.
+std::pair<std::wstring, std::wstring> ValueFields(const RecordedValue& value) {
+  std::wstring text;
+  if (TextFormKeeps(value, &text)) return {ValueTypeName(value.type), text};
+  if (value.type == REG_DWORD && value.data.size() == 4) {
+    uint32_t n = 0;
+    for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(value.data[i]);
+    return {L"REG_DWORD", std::to_wstring(n)};
+  }
+  static constexpr wchar_t kDigits[] = L"0123456789abcdef";
+  std::wstring bytes;
+  for (unsigned char c : value.data) {
+    if (!bytes.empty()) bytes.push_back(L',');
+    bytes.push_back(kDigits[c >> 4]);
+    bytes.push_back(kDigits[c & 15]);
+  }
+  std::wstring type;
+  for (DWORD t = value.type; type.empty() || t != 0; t >>= 4) type.insert(type.begin(), kDigits[t & 15]);
+  return {L"hex(" + type + L")", bytes};
+}
+
+int HexDigit(wchar_t c) {
+  if (c >= L'0' && c <= L'9') return c - L'0';
+  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+  return -1;
 }
 
 // Sort key of a data file name "<stamp>_<word>[_<n>].dat": sets of one minute
@@ -91,11 +117,17 @@ Status CreateBackupSet(Platform& platform, const std::wstring& word, const Local
     std::wstring copies = n == 1 ? base : base + L"_" + std::to_wstring(n);
     std::wstring data = copies + kDataSuffix;
     if (PathExists(platform, data) || PathExists(platform, copies)) continue;
-    if (!platform.WriteFileAtomic(data, ""))
-      return Status::Error(L"The backup file " + data + L" could not be created.");
+    // Each name is claimed by creating it where nothing is: whoever loses
+    // a race moves on to the next suffix and never touches the winner's.
     if (!platform.CreateDirectory(copies)) {
-      platform.DeleteFile(data);
+      if (PathExists(platform, copies)) continue;
       return Status::Error(L"The backup folder " + copies + L" could not be created.");
+    }
+    if (!platform.CreateNewFile(data)) {
+      DWORD error = LastError();
+      platform.RemoveDirectory(copies);  // ours, and still empty
+      if (error == ERROR_FILE_EXISTS || PathExists(platform, data)) continue;
+      return Status::Error(L"The backup file " + data + L" could not be created.");
     }
     *set = {data, copies};
     return Status::Ok();
@@ -111,15 +143,19 @@ std::wstring CopyToBackup(Platform& platform, const std::wstring& file,
   return copy;
 }
 
-std::wstring FormatBackupRecord(const CError& record, const std::wstring& copy_path) {
+std::wstring FormatBackupRecord(const CError& record, const std::wstring& copy_path,
+                                const std::optional<RecordedValue>& value) {
   const std::wstring sep = kFieldSeparator;
   std::wstring type = std::to_wstring(record.errorType);
   switch (record.errorType) {
     case ErrorType::RegistryValue:
-    case ErrorType::RegistryKey:
-      return type + sep + record.item.rootName + sep + ValueTypeName(record.item.valueType) + sep +
-             record.item.subKey + sep + kValueNamePrefix + record.item.valueName + sep +
-             record.item.valueData + sep + kRecordEnd;
+    case ErrorType::RegistryKey: {
+      auto [type_name, data] = value && record.errorType == ErrorType::RegistryValue
+                                   ? ValueFields(*value)
+                                   : std::pair{ValueTypeName(record.item.valueType), record.item.valueData};
+      return type + sep + record.item.rootName + sep + type_name + sep + record.item.subKey + sep +
+             kValueNamePrefix + record.item.valueName + sep + data + sep + kRecordEnd;
+    }
     case ErrorType::File:
     case ErrorType::RecycleBin:
       return type + sep + record.filePath + sep + copy_path + sep + record.reason + sep +
@@ -130,17 +166,79 @@ std::wstring FormatBackupRecord(const CError& record, const std::wstring& copy_p
 }
 
 bool AppendBackupRecord(Platform& platform, const std::wstring& data_file, const CError& record,
-                        const std::wstring& copy_path) {
-  std::wstring line = FormatBackupRecord(record, copy_path);
+                        const std::wstring& copy_path, const std::optional<RecordedValue>& value) {
+  std::wstring line = FormatBackupRecord(record, copy_path, value);
   if (line.empty()) return true;
-  std::string bytes = WideToUtf16le(line);
-  if (!platform.CheckWritable()) return false;
-  std::string host = platform.NativePath(data_file);
-  if (!host.empty()) return AppendNative(host, bytes);
-  // A platform without host paths: read, extend, and replace atomically.
-  std::string existing;
-  if (!platform.ReadFile(data_file, &existing)) return false;
-  return platform.WriteFileAtomic(data_file, existing + bytes);
+  return platform.AppendToFile(data_file, WideToUtf16le(line));
+}
+
+bool DecodeBackupValue(const std::wstring& type_field, const std::wstring& data_field, RecordedValue* value,
+                       std::wstring* why) {
+  if (type_field.starts_with(L"hex(") && type_field.ends_with(L")")) {
+    std::wstring digits = type_field.substr(4, type_field.size() - 5);
+    uint64_t type = 0;
+    if (digits.empty() || digits.size() > 8) {
+      *why = L"the recorded type \"" + type_field + L"\" is not a registry type";
+      return false;
+    }
+    for (wchar_t c : digits) {
+      int d = HexDigit(c);
+      if (d < 0) {
+        *why = L"the recorded type \"" + type_field + L"\" is not a registry type";
+        return false;
+      }
+      type = type * 16 + static_cast<uint64_t>(d);
+    }
+    std::string bytes;
+    for (size_t i = 0; i < data_field.size(); i += 3) {
+      int high = HexDigit(data_field[i]);
+      int low = i + 1 < data_field.size() ? HexDigit(data_field[i + 1]) : -1;
+      if (high < 0 || low < 0 || (i + 2 < data_field.size() && data_field[i + 2] != L',')) {
+        *why = L"the recorded data is not a list of hex bytes";
+        return false;
+      }
+      bytes.push_back(static_cast<char>(high * 16 + low));
+    }
+    *value = {static_cast<DWORD>(type), std::move(bytes)};
+    return true;
+  }
+  DWORD type = ValueTypeFromName(type_field);
+  if (type == REG_DWORD) {
+    std::optional<DWORD> number = ParseDwordText(data_field);
+    if (!number) {
+      *why = L"the recorded data \"" + data_field + L"\" is not a DWORD number";
+      return false;
+    }
+    std::string bytes(4, '\0');
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((*number >> (8 * i)) & 0xFF);
+    *value = {REG_DWORD, std::move(bytes)};
+    return true;
+  }
+  std::string bytes = WideToUtf16le(data_field);
+  bytes.append(2, '\0');
+  *value = {type, std::move(bytes)};
+  return true;
+}
+
+std::optional<DWORD> ParseDwordText(const std::wstring& text) {
+  size_t begin = text.find_first_not_of(L" \t");
+  size_t end = text.find_last_not_of(L" \t");
+  if (begin == std::wstring::npos) return std::nullopt;
+  std::wstring number = text.substr(begin, end - begin + 1);
+  bool negative = number[0] == L'-';
+  if (number[0] == L'-' || number[0] == L'+') number.erase(0, 1);
+  if (number.empty() || number.size() > 10) return std::nullopt;
+  uint64_t value = 0;
+  for (wchar_t c : number) {
+    if (c < L'0' || c > L'9') return std::nullopt;
+    value = value * 10 + static_cast<uint64_t>(c - L'0');
+  }
+  if (negative) {
+    if (value > 0x80000000ull) return std::nullopt;
+    return static_cast<DWORD>(0x100000000ull - value);
+  }
+  if (value > 0xFFFFFFFFull) return std::nullopt;
+  return static_cast<DWORD>(value);
 }
 
 std::vector<std::vector<std::wstring>> ParseBackupRecords(std::string_view bytes) {

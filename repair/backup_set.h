@@ -11,10 +11,11 @@
 // still read.
 //
 // Only the repair thread writes sets and only the restore reads and deletes
-// them; nothing here locks.
+// them; the prefix's writer lock keeps other processes out.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,10 +46,12 @@ struct BackupSet {
 };
 
 // Creates the backup folder when missing, then a new set for the category
-// word stamped with now: an empty data file and its copies folder. Names
-// already taken get the next free "_<n>" suffix, so no earlier set is ever
-// truncated. Fails (set untouched) when the folder, the data file or the
-// copies folder cannot be made; the message names what failed.
+// word stamped with now: its copies folder and an empty data file, each
+// created only where nothing exists yet. Names already taken (by an earlier
+// run, or by another process at the same moment) get the next free "_<n>"
+// suffix, so no other set is ever truncated, replaced or deleted. Fails (set
+// untouched) when the folder, the data file or the copies folder cannot be
+// made; the message names what failed.
 Status CreateBackupSet(Platform& platform, const std::wstring& word, const LocalDateTime& now,
                        BackupSet* set);
 
@@ -58,17 +61,45 @@ Status CreateBackupSet(Platform& platform, const std::wstring& word, const Local
 std::wstring CopyToBackup(Platform& platform, const std::wstring& file,
                           const std::wstring& copies_folder, int number, bool* copied = nullptr);
 
+// A registry value exactly as it was before the repair removed it.
+struct RecordedValue {
+  DWORD type = REG_SZ;
+  std::string data;  // raw bytes, as the registry gives them
+};
+
 // The record's line in a data file, ";;\r\n" included: the registry form for
 // types 1 and 2 ("type::root::value type::subkey::ValueName=name::data::"),
 // the file form for types 0 and 3 ("type::file::copy path::reason::"), ""
 // for any other type.
-std::wstring FormatBackupRecord(const CError& record, const std::wstring& copy_path);
+//
+// With value given, a value record keeps it exactly: a string the line can
+// hold as text is written as "REG_SZ"/"REG_EXPAND_SZ" and its text, a
+// four-byte REG_DWORD as "REG_DWORD" and its decimal number (the forms
+// older sets hold), and anything else (binary, multi-string, QWORD, a
+// string with "::" in it, ...) as "hex(<type in hex>)" and its bytes as
+// two-digit hex numbers joined by ",". Without value the record's own text
+// is written, as the scan recorded it.
+std::wstring FormatBackupRecord(const CError& record, const std::wstring& copy_path,
+                                const std::optional<RecordedValue>& value = std::nullopt);
 
-// Appends the record's line to the end of an existing data file. True when
-// the line is on disk (or there was nothing to write); false when the file
-// is missing or the write failed.
+// Appends the record's line to the end of an existing data file and flushes
+// it to the disk. True when the line is on disk (or there was nothing to
+// write); false when the file is missing or the write failed.
 bool AppendBackupRecord(Platform& platform, const std::wstring& data_file, const CError& record,
-                        const std::wstring& copy_path);
+                        const std::wstring& copy_path,
+                        const std::optional<RecordedValue>& value = std::nullopt);
+
+// The value a registry record's type and data fields describe: the exact
+// "hex(N)" form, or the text forms (REG_DWORD from its decimal number, any
+// other name as a string of that type; unknown names give REG_SZ). False,
+// with why set, when the fields cannot be read.
+bool DecodeBackupValue(const std::wstring& type_field, const std::wstring& data_field, RecordedValue* value,
+                       std::wstring* why);
+
+// A REG_DWORD's recorded text: optional blanks, then decimal digits with an
+// optional sign, within 0..4294967295 or -2147483648..-1 (two's complement).
+// nullopt for anything else.
+std::optional<DWORD> ParseDwordText(const std::wstring& text);
 
 // The records of a data file's bytes, each as its field texts in order.
 // Text after the last ";;\r\n" is dropped, and so is text from a broken

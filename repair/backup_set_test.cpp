@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/names.h"
+#include "platform/testing/recording_platform.h"
 #include "platform/testing/temp_prefix.h"
 #include "platform/text.h"
 
@@ -79,6 +80,55 @@ TEST(BackupSetTest, RecordLines) {
   EXPECT_EQ(FormatBackupRecord(FileRecord(7, 11, L"C:\\a.lnk"), L""), L"");
 }
 
+TEST(BackupSetTest, ExactValuesKeepEveryTypeAndByteAndReadBack) {
+  auto line = [](DWORD type, std::string data) {
+    return FormatBackupRecord(ValueRecord(type, L"scan text"), L"", RecordedValue{type, std::move(data)});
+  };
+  // Forms older sets already hold stay as they were.
+  EXPECT_EQ(line(REG_SZ, WideToUtf16le(std::wstring(L"C:\\a.exe\0", 9))),
+            L"1::HKEY_LOCAL_MACHINE::REG_SZ::S::ValueName=V::C:\\a.exe::;;\r\n");
+  EXPECT_EQ(line(REG_DWORD, std::string("\xff\xff\xff\xff", 4)),
+            L"1::HKEY_LOCAL_MACHINE::REG_DWORD::S::ValueName=V::4294967295::;;\r\n");
+  // Everything else as its type and bytes.
+  EXPECT_EQ(line(REG_BINARY, std::string("\x00\x14\xff", 3)),
+            L"1::HKEY_LOCAL_MACHINE::hex(3)::S::ValueName=V::00,14,ff::;;\r\n");
+  EXPECT_EQ(line(11, ""), L"1::HKEY_LOCAL_MACHINE::hex(b)::S::ValueName=V::::;;\r\n");
+  EXPECT_EQ(line(0x20000, "\x01"), L"1::HKEY_LOCAL_MACHINE::hex(20000)::S::ValueName=V::01::;;\r\n");
+
+  const std::vector<RecordedValue> values = {
+      {REG_SZ, WideToUtf16le(std::wstring(L"caf\x00e9\0", 5))},
+      {REG_EXPAND_SZ, WideToUtf16le(std::wstring(L"%windir%\0", 9))},
+      {REG_SZ, WideToUtf16le(std::wstring(L"a::b;;\r\nc:\0", 11))},  // would split the line
+      {REG_SZ, "\x61"},                                              // odd length
+      {REG_SZ, WideToUtf16le(std::wstring(L"no terminator"))},
+      {REG_MULTI_SZ, WideToUtf16le(std::wstring(L"one\0two\0\0", 9))},
+      {REG_BINARY, std::string("a\0b\0\0\0", 6)},
+      {REG_DWORD, std::string("\x2a\0\0\0", 4)},
+      {REG_DWORD, std::string("\x2a\0", 2)},  // a DWORD of the wrong size stays as it is
+      {11, std::string(8, '\x7f')},
+      {REG_NONE, ""}};
+  for (const RecordedValue& v : values) {
+    std::wstring text = FormatBackupRecord(ValueRecord(v.type, L""), L"", v);
+    auto records = ParseBackupRecords(WideToUtf16le(text));
+    ASSERT_EQ(records.size(), 1u) << WideToUtf8(text);
+    ASSERT_EQ(records[0].size(), 6u) << WideToUtf8(text);
+    RecordedValue back;
+    std::wstring why;
+    ASSERT_TRUE(DecodeBackupValue(records[0][2], records[0][5], &back, &why)) << WideToUtf8(text);
+    EXPECT_EQ(back.type, v.type) << WideToUtf8(text);
+    EXPECT_EQ(back.data, v.data) << WideToUtf8(text);
+  }
+
+  RecordedValue back;
+  std::wstring why;
+  for (auto [type, data] : std::vector<std::pair<std::wstring, std::wstring>>{
+           {L"hex(3)", L"0"}, {L"hex(3)", L"zz"}, {L"hex(3)", L"01;02"}, {L"hex()", L""},
+           {L"hex(123456789)", L""}, {L"REG_DWORD", L"x"}}) {
+    EXPECT_FALSE(DecodeBackupValue(type, data, &back, &why)) << WideToUtf8(type + L" " + data);
+    EXPECT_FALSE(why.empty());
+  }
+}
+
 TEST(BackupSetTest, ParsingKeepsFieldCountsAndDropsUnfinishedText) {
   std::wstring text =
       L"1::HKEY_LOCAL_MACHINE::REG_SZ::S::ValueName=::::;;\r\n"
@@ -125,6 +175,37 @@ TEST(BackupSetTest, SetsOfOneMinuteNeverShareNamesOrTruncateEachOther) {
   BackupSet fourth;
   ASSERT_TRUE(CreateBackupSet(*p, L"Registry", kMoment, &fourth));
   EXPECT_EQ(fourth.data_file, L"C:\\Program Files\\Orvane\\backup\\20131105_1742_Registry_4.dat");
+}
+
+// A platform on which another writer claims a name between our look and our
+// creation, as a second process could.
+class RacingPlatform : public testing::RecordingPlatform {
+ public:
+  using RecordingPlatform::RecordingPlatform;
+  bool CreateNewFile(const std::wstring& path) override {
+    if (!raced_ && path.ends_with(L"_Registry.dat")) {
+      raced_ = true;
+      RecordingPlatform::CreateNewFile(path);  // the other run's file
+      RecordingPlatform::AppendToFile(path, "theirs");
+    }
+    return RecordingPlatform::CreateNewFile(path);
+  }
+  bool raced_ = false;
+};
+
+TEST(BackupSetTest, ALostRaceForANameMovesOnAndLeavesTheWinnerAlone) {
+  testing::TempPrefix prefix;
+  auto wine = prefix.Open();
+  RacingPlatform p(*wine);
+  BackupSet set;
+  ASSERT_TRUE(CreateBackupSet(p, L"Registry", kMoment, &set));
+  EXPECT_EQ(set.data_file, L"C:\\Program Files\\Orvane\\backup\\20131105_1742_Registry_2.dat");
+  std::string theirs;
+  ASSERT_TRUE(p.ReadFile(L"C:\\Program Files\\Orvane\\backup\\20131105_1742_Registry.dat", &theirs));
+  EXPECT_EQ(theirs, "theirs");
+  // The folder claimed for the lost name was ours and empty: it went again.
+  EXPECT_EQ(p.GetFileAttributes(L"C:\\Program Files\\Orvane\\backup\\20131105_1742_Registry"),
+            INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(BackupSetTest, AppendedRecordsReadBackInOrder) {

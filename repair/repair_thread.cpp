@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 #include "platform/names.h"
 #include "platform/registry_values.h"
@@ -15,6 +16,7 @@ constexpr uint32_t kRecordPauseMs = 1000;
 constexpr uint32_t kEndPauseMs = 1000;
 
 bool IsBrowserSection(int32_t section) { return section >= 17 && section <= 21; }
+bool IsJunkSection(int32_t section) { return section >= 13 && section <= 15; }
 
 bool IsAbsoluteDrivePath(const std::wstring& path) {
   return path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&
@@ -30,6 +32,20 @@ bool ValueExists(Platform& platform, const CRegistryItem& item, DWORD view) {
   LONG rc = platform.QueryValue(key, item.valueName, &type, &data, 0);
   platform.CloseKey(key);
   return rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA;
+}
+
+// The value as the registry holds it now, in either view; nullopt when it is
+// gone (the record's own text is then all there is to keep).
+std::optional<RecordedValue> CurrentValue(Platform& platform, const CRegistryItem& item) {
+  for (DWORD view : {DWORD{0}, DWORD{KEY_WOW64_64KEY}}) {
+    HKEY key;
+    if (platform.OpenKey(item.rootKey, item.subKey, KEY_READ | view, &key) != ERROR_SUCCESS) continue;
+    RecordedValue value;
+    LONG rc = platform.QueryValue(key, item.valueName, &value.type, &value.data, 0xFFFFFFFFu);
+    platform.CloseKey(key);
+    if (rc == ERROR_SUCCESS) return value;
+  }
+  return std::nullopt;
 }
 
 RecordOutcome Repaired(std::wstring detail = L"") {
@@ -142,6 +158,11 @@ void CRepairErrorsThread::ProcessRecord(const CError& record, SetState& set, int
     *outcome = NotRepaired(L"no backup could be written: " + set.problem);
     return;
   }
+  if (IsBrowserSection(record.section) && record.errorType == ErrorType::File &&
+      std::none_of(browser_flags_.begin(), browser_flags_.end(), [](const std::wstring& f) { return f == L"1"; })) {
+    *outcome = NotRepaired(L"the browsers its scan looked at are not known, so nothing was cleaned; scan again");
+    return;
+  }
   std::wstring copy_path;
   bool copied = false;
   if (NeedsBackupCopy(record)) {
@@ -153,7 +174,9 @@ void CRepairErrorsThread::ProcessRecord(const CError& record, SetState& set, int
   // The record's line goes into the set before anything is removed, so a
   // crash or a full disk in between can never leave a removal without its
   // backup line.
-  if (!AppendBackupRecord(env_.platform, set.files.data_file, record, copy_path)) {
+  std::optional<RecordedValue> value;
+  if (record.errorType == ErrorType::RegistryValue) value = CurrentValue(env_.platform, record.item);
+  if (!AppendBackupRecord(env_.platform, set.files.data_file, record, copy_path, value)) {
     set.usable = false;
     set.problem = L"the backup file " + set.files.data_file + L" could not be written";
     AddProblem(L"The backup file " + set.files.data_file + L" could not be written.");
@@ -162,11 +185,14 @@ void CRepairErrorsThread::ProcessRecord(const CError& record, SetState& set, int
   }
 
   std::vector<std::wstring> left;
+  bool clean_failed = false;
   if (IsBrowserSection(record.section)) {
     try {
       left = cleaner_(env_.platform, record.section, browser_flags_).left_in_place;
     } catch (...) {
-      // A cleaner that throws is skipped; the record's own repair still runs.
+      // A cleaner that throws is skipped; the record's own repair still
+      // runs, but its data cannot be known to be gone.
+      clean_failed = true;
     }
   }
 
@@ -179,6 +205,13 @@ void CRepairErrorsThread::ProcessRecord(const CError& record, SetState& set, int
   } else {
     *outcome = RepairRecord(record);
   }
+  if (clean_failed && outcome->state == RecordOutcome::State::kRepaired)
+    *outcome = NotRepaired(L"the browser data could not be cleaned");
+  if (!left.empty() && outcome->state == RecordOutcome::State::kRepaired) {
+    std::wstring names;
+    for (const std::wstring& name : left) names += (names.empty() ? L"" : L", ") + name;
+    *outcome = NotRepaired(L"the data of " + names + L" was left in place (is the browser running?)");
+  }
   outcome->browsers_left_in_place = std::move(left);
   if (outcome->state == RecordOutcome::State::kRepaired) env_.counters.AddRepaired(record.section);
 }
@@ -188,6 +221,13 @@ RecordOutcome CRepairErrorsThread::RepairRecord(const CError& record) {
   const CRegistryItem& item = record.item;
   switch (record.errorType) {
     case ErrorType::File: {
+      // Junk may be read-only; its copy is already in the backup set.
+      if (IsJunkSection(record.section)) {
+        DWORD attributes = platform.GetFileAttributes(record.filePath);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+            !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+          platform.SetFileAttributes(record.filePath, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+      }
       if (PathExists(platform, record.filePath) && !platform.DeleteFile(record.filePath)) {
         return NotRepaired(L"the file could not be deleted (error " + std::to_wstring(LastError()) +
                            L")");
@@ -241,40 +281,36 @@ void CRepairErrorsThread::RemoveEmptiedFolders(const std::wstring& file_path) {
   // A relative path would resolve against whatever the current folder is.
   if (!IsAbsoluteDrivePath(file_path)) return;
   Platform& platform = env_.platform;
-  // The folders being cleaned must stay even when they end up empty:
-  // programs expect their temporary folder to exist.
-  std::vector<std::wstring> kept;
-  std::wstring temp = platform.TempPath();
-  while (temp.size() > 3 && temp.back() == L'\\') temp.pop_back();
-  kept.push_back(temp);
-  for (const wchar_t* name :
-       {L"%SystemRoot%\\Temp", L"%USERPROFILE%", L"%APPDATA%", L"%LOCALAPPDATA%"})
-    kept.push_back(ExpandEnvironment(platform, name));
-  auto is_kept = [&](const std::wstring& folder) {
-    return std::any_of(kept.begin(), kept.end(),
-                       [&](const std::wstring& k) { return EqualsNoCase(k, folder); });
+  // The folders being cleaned, the profile's folders and everything above
+  // them stay even when they end up empty: programs expect them to exist.
+  // They are compared as the files they are, so no other spelling of a
+  // path (case, short forms, a link) slips past.
+  std::vector<std::string> kept;
+  for (const std::wstring& folder :
+       {platform.TempPath(), ExpandEnvironment(platform, L"%SystemRoot%\\Temp"),
+        ExpandEnvironment(platform, L"%USERPROFILE%"), ExpandEnvironment(platform, L"%APPDATA%"),
+        ExpandEnvironment(platform, L"%LOCALAPPDATA%"), ExpandEnvironment(platform, L"%ProgramData%"),
+        ExpandEnvironment(platform, L"%SystemRoot%")}) {
+    std::string host = platform.NativePath(folder);
+    while (host.size() > 1 && host.back() == '/') host.pop_back();
+    if (!host.empty()) kept.push_back(host);
+  }
+  auto is_kept = [&](const std::string& host) {
+    return std::any_of(kept.begin(), kept.end(), [&](const std::string& k) {
+      return k == host || (k.size() > host.size() && k.compare(0, host.size(), host) == 0 && k[host.size()] == '/');
+    });
   };
-  std::wstring current = file_path;
-  for (;;) {
-    bool removed = false;
-    std::wstring prefix;
-    for (const std::wstring& component : SplitString(current, L"\\")) {
-      prefix = prefix.empty() ? component : prefix + L"\\" + component;
-      if (prefix.size() <= 2) continue;  // the drive itself
-      DWORD attributes = platform.GetFileAttributes(prefix);
-      if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        continue;
-      // Removing at or beneath a link would act on what it points to (on a
-      // prefix, often the host's own folders).
-      if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return;
-      if (is_kept(prefix)) continue;
-      if (platform.RemoveDirectory(prefix)) {
-        current = prefix;
-        removed = true;
-        break;
-      }
-    }
-    if (!removed) return;
+  // From the deleted file's folder upwards, each folder that is now empty
+  // because of it; the first one that stays ends the walk.
+  std::wstring folder = file_path.substr(0, file_path.rfind(L'\\'));
+  while (folder.size() > 3) {
+    DWORD attributes = platform.GetFileAttributes(folder);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+      return;
+    std::string host = platform.NativePath(folder);
+    if (host.empty() || is_kept(host) || !platform.RemoveDirectory(folder)) return;
+    folder.resize(folder.rfind(L'\\'));
   }
 }
 

@@ -41,13 +41,9 @@ class TestPlatform : public testing::RecordingPlatform {
     return RecordingPlatform::CreateDirectory(path);
   }
   // Backup data files ("*.dat") can be made but not extended.
-  std::string NativePath(const std::wstring& path) override {
-    if (appends_fail && path.ends_with(L".dat")) return "";
-    return RecordingPlatform::NativePath(path);
-  }
-  bool ReadFile(const std::wstring& path, std::string* bytes) override {
+  bool AppendToFile(const std::wstring& path, const std::string& bytes) override {
     if (appends_fail && path.ends_with(L".dat")) return false;
-    return RecordingPlatform::ReadFile(path, bytes);
+    return RecordingPlatform::AppendToFile(path, bytes);
   }
   int emptied = 0;
   bool appends_fail = false;
@@ -144,7 +140,7 @@ class RepairThreadTest : public ::testing::Test {
   void Open() {
     wine_ = prefix.Open();
     platform = std::make_unique<TestPlatform>(*wine_);
-    errors = CErrorListEx(platform.get());
+    errors = CErrorListEx();
   }
 
   std::unique_ptr<CRepairErrorsThread> Make(std::vector<std::wstring> flags = {L"0", L"0", L"0"}) {
@@ -280,8 +276,11 @@ TEST_F(RepairThreadTest, RegistryRecordsAreDeletedSavedAndBackedUpInOrder) {
             L"C:\\Program Files\\Orvane\\backup\\20261208_1430_Registry.dat");
   Records records = SetRecords(worker->backup_sets()[0].data_file);
   ASSERT_EQ(records.size(), 5u);
+  // The line keeps the value as the registry held it, not the scan's text.
   EXPECT_EQ(records[0], (std::vector<std::wstring>{L"1", L"HKEY_CURRENT_USER", L"REG_SZ", kKey,
-                                                   L"ValueName=A", L"C:\\missing\\A.exe"}));
+                                                   L"ValueName=A", L"a"}));
+  // A value already gone keeps the scan's text: it is all there is.
+  EXPECT_EQ(records[1][5], L"C:\\missing\\Gone.exe");
   EXPECT_EQ(records[2][0], L"2");
   EXPECT_EQ(records[4][4], L"ValueName=B");
 }
@@ -365,6 +364,41 @@ TEST_F(RepairThreadTest, TempFileRemovalTakesTheFoldersItEmptied) {
   EXPECT_TRUE(std::filesystem::is_directory(outside));
 }
 
+TEST_F(RepairThreadTest, PrivacyRecordsOfAnUnknownBrowserSelectionAreLeftAndSaySo) {
+  prefix.String(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer\\TypedURLs", L"url1", L"https://a/");
+  Open();
+  errors.Add(File(19, L"C:\\users\\tester\\cache\\x"));
+  errors.Add(Key(20, L"Software\\Microsoft\\Internet Explorer\\TypedURLs"));  // removed by itself
+  auto worker = Repair();  // the selection {"0","0","0"}: no browser known
+  ASSERT_EQ(cleaned.size(), 1u);  // only for the registry record, which needs no browser
+  EXPECT_EQ(cleaned[0].first, 20);
+  EXPECT_EQ(worker->outcomes()[0].state, State::kNotRepaired);
+  EXPECT_NE(worker->outcomes()[0].detail.find(L"not known"), std::wstring::npos);
+  EXPECT_EQ(worker->outcomes()[1].state, State::kRepaired);
+  EXPECT_EQ(counters[19].repaired, 0);
+}
+
+TEST_F(RepairThreadTest, EmptiedFoldersGoButNeverTheTemporaryOrProfileFolders) {
+  prefix.File(L"C:\\windows\\temp\\only.tmp", "junk");
+  prefix.File(L"C:\\users\\tester\\Temp\\only.tmp", "junk");
+  prefix.File(L"C:\\users\\tester\\Temp\\deep\\er\\x.tmp", "junk");
+  prefix.File(L"C:\\users\\tester\\AppData\\Local\\Temp\\y.tmp", "junk");
+  Open();
+  errors.Add(File(14, L"C:\\windows\\temp\\only.tmp"));
+  // Spelled otherwise than the environment spells the folder.
+  errors.Add(File(15, L"c:\\USERS\\Tester\\temp\\only.tmp"));
+  errors.Add(File(15, L"C:\\users\\tester\\Temp\\deep\\er\\x.tmp"));
+  errors.Add(File(15, L"C:\\users\\tester\\AppData\\Local\\Temp\\y.tmp"));
+  auto worker = Repair();
+  for (const auto& o : worker->outcomes()) EXPECT_EQ(o.state, State::kRepaired) << WideToUtf8(o.detail);
+  EXPECT_TRUE(Exists(*platform, L"C:\\windows\\temp"));
+  EXPECT_TRUE(Exists(*platform, L"C:\\users\\tester\\Temp"));
+  EXPECT_FALSE(Exists(*platform, L"C:\\users\\tester\\Temp\\deep"));
+  // Emptied, but a folder of the profile (Local) and its parents stay.
+  EXPECT_FALSE(Exists(*platform, L"C:\\users\\tester\\AppData\\Local\\Temp"));
+  EXPECT_TRUE(Exists(*platform, L"C:\\users\\tester\\AppData\\Local"));
+}
+
 TEST_F(RepairThreadTest, BrowserSelectionReachesTheCleanersForEveryPrivacyRecord) {
   Open();
   errors.Add(File(18, L"https://example.org/"));
@@ -388,11 +422,16 @@ TEST_F(RepairThreadTest, BrowserSelectionReachesTheCleanersForEveryPrivacyRecord
   EXPECT_EQ(cleaned[0], std::make_pair(18, selection));
   EXPECT_EQ(cleaned[1], std::make_pair(18, selection));
   EXPECT_EQ(cleaned[2], std::make_pair(21, selection));
-  // A cleaner that throws costs its record nothing.
-  EXPECT_EQ(worker->outcomes()[2].state, State::kRepaired);
+  // A record counts as repaired only when its data is gone: not after a
+  // cleaner that threw, nor when a browser's data had to stay.
+  EXPECT_EQ(worker->outcomes()[0].state, State::kRepaired);
+  EXPECT_EQ(worker->outcomes()[2].state, State::kNotRepaired);
+  EXPECT_EQ(worker->outcomes()[3].state, State::kNotRepaired);
+  EXPECT_NE(worker->outcomes()[3].detail.find(L"Firefox was left in place"), std::wstring::npos);
   EXPECT_EQ(worker->outcomes()[3].browsers_left_in_place, std::vector<std::wstring>{L"Firefox"});
   EXPECT_EQ(worker->browsers_left_in_place(), std::vector<std::wstring>{L"Firefox"});
-  EXPECT_EQ(counters[18].repaired, 2);
+  EXPECT_EQ(counters[18].repaired, 1);
+  EXPECT_EQ(counters[21].repaired, 0);
 
   ASSERT_EQ(worker->backup_sets().size(), 2u);
   EXPECT_EQ(FileNameOfPath(worker->backup_sets()[0].data_file), L"20261208_1430_Internet.dat");

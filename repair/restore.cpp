@@ -1,5 +1,8 @@
 #include "repair/restore.h"
 
+#include <algorithm>
+#include <cwctype>
+
 #include "engine/error_record.h"
 #include "platform/names.h"
 #include "platform/registry_values.h"
@@ -16,6 +19,20 @@ constexpr size_t kRegistryFields = 6;
 
 bool IsDriveOnly(const std::wstring& path) { return path.size() == 2 && path[1] == L':'; }
 
+bool IsAbsoluteDrivePath(const std::wstring& path) {
+  return path.size() > 3 && path[1] == L':' && path[2] == L'\\' && std::iswalpha(path[0]) &&
+         path.find(L'/') == std::wstring::npos;
+}
+
+// True for "<copies>\<name>" with a plain file name (no folder, no "..").
+bool IsCopyOfSet(const std::wstring& copy, const std::wstring& copies) {
+  if (copy.size() <= copies.size() + 1 || !EqualsNoCase(copy.substr(0, copies.size()), copies) ||
+      copy[copies.size()] != L'\\')
+    return false;
+  std::wstring name = copy.substr(copies.size() + 1);
+  return name != L"." && name != L".." && name.find_first_of(L"\\/:") == std::wstring::npos;
+}
+
 // Creates every missing folder above the file, from the top down.
 void CreateParentFolders(Platform& platform, const std::wstring& file) {
   std::wstring prefix;
@@ -31,18 +48,6 @@ bool SameBytes(Platform& platform, const std::wstring& a, const std::wstring& b)
   return platform.ReadFile(a, &first) && platform.ReadFile(b, &second) && first == second;
 }
 
-std::string StringBytes(const std::wstring& text) {
-  std::string data = WideToUtf16le(text);
-  data.append(2, '\0');
-  return data;
-}
-
-std::string DwordBytes(DWORD value) {
-  std::string data(4, '\0');
-  for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-  return data;
-}
-
 // The value as it stands: false when the key or the value is missing.
 bool QueryExisting(Platform& platform, HKEY root, const std::wstring& sub_key,
                    const std::wstring& name, DWORD* type, std::string* data) {
@@ -53,41 +58,34 @@ bool QueryExisting(Platform& platform, HKEY root, const std::wstring& sub_key,
   return rc == ERROR_SUCCESS;
 }
 
-bool SameValue(DWORD type, const std::string& data, DWORD existing_type,
-               const std::string& existing) {
-  if (type != existing_type) return false;
-  if (type == REG_DWORD) return existing.size() >= 4 && existing.compare(0, 4, data) == 0;
-  return RegistryDataAsText(existing) == RegistryDataAsText(data);
+bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
+
+bool SameValue(const RecordedValue& value, DWORD existing_type, const std::string& existing) {
+  if (value.type != existing_type) return false;
+  if (value.type == REG_DWORD) return existing.size() >= 4 && existing.compare(0, 4, value.data) == 0;
+  // A string stored without its terminating NUL is the same string.
+  if (IsText(value.type)) return RegistryDataAsText(existing) == RegistryDataAsText(value.data);
+  return existing == value.data;
 }
 
-bool Expressible(DWORD type) {
-  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_DWORD;
-}
-
-void RestoreValue(Platform& platform, HKEY root, const std::wstring& sub_key,
-                  const std::wstring& name, DWORD type, const std::wstring& text,
-                  const std::wstring& shown, RestoreReport* report) {
-  std::string data;
-  if (type == REG_DWORD) {
-    std::optional<DWORD> number = ParseDwordText(text);
-    if (!number) {
-      report->failed.push_back(shown + L": the recorded data \"" + text +
-                               L"\" is not a DWORD number");
-      return;
-    }
-    data = DwordBytes(*number);
-  } else {
-    data = StringBytes(text);
+void RestoreValue(Platform& platform, HKEY root, const std::wstring& sub_key, const std::wstring& name,
+                  const std::wstring& type_field, const std::wstring& data_field, const std::wstring& shown,
+                  RestoreReport* report) {
+  RecordedValue value;
+  std::wstring why;
+  if (!DecodeBackupValue(type_field, data_field, &value, &why)) {
+    report->failed.push_back(shown + L": " + why);
+    return;
   }
-
+  bool exact = type_field.starts_with(L"hex(");
   DWORD existing_type = 0;
   std::string existing;
   bool exists = QueryExisting(platform, root, sub_key, name, &existing_type, &existing);
-  if (exists && SameValue(type, data, existing_type, existing)) {
+  if (exists && SameValue(value, existing_type, existing)) {
     ++report->restored;
     return;
   }
-  if (exists && !Expressible(existing_type)) {
+  if (exists && !exact && !IsText(existing_type) && existing_type != REG_DWORD) {
     report->failed.push_back(shown + L": kept the existing value of type " +
                              std::to_wstring(existing_type) + L", which the backup cannot hold");
     return;
@@ -96,7 +94,7 @@ void RestoreValue(Platform& platform, HKEY root, const std::wstring& sub_key,
   LONG rc = platform.OpenKey(root, sub_key, KEY_WRITE, &key);
   if (rc != ERROR_SUCCESS) rc = platform.CreateKey(root, sub_key, &key);
   if (rc == ERROR_SUCCESS) {
-    rc = platform.SetValue(key, name, type, data);
+    rc = platform.SetValue(key, name, value.type, value.data);
     platform.CloseKey(key);
   }
   if (rc != ERROR_SUCCESS) {
@@ -172,31 +170,11 @@ bool ReadSetForRestore(Platform& platform, const std::wstring& data_file,
 }  // namespace
 
 
-std::optional<DWORD> ParseDwordText(const std::wstring& text) {
-  size_t begin = text.find_first_not_of(L" \t");
-  size_t end = text.find_last_not_of(L" \t");
-  if (begin == std::wstring::npos) return std::nullopt;
-  std::wstring number = text.substr(begin, end - begin + 1);
-  bool negative = number[0] == L'-';
-  if (number[0] == L'-' || number[0] == L'+') number.erase(0, 1);
-  if (number.empty() || number.size() > 10) return std::nullopt;
-  uint64_t value = 0;
-  for (wchar_t c : number) {
-    if (c < L'0' || c > L'9') return std::nullopt;
-    value = value * 10 + static_cast<uint64_t>(c - L'0');
-  }
-  if (negative) {
-    if (value > 0x80000000ull) return std::nullopt;
-    return static_cast<DWORD>(0x100000000ull - value);
-  }
-  if (value > 0xFFFFFFFFull) return std::nullopt;
-  return static_cast<DWORD>(value);
-}
-
 RestoreReport RestoreFileBackup(Platform& platform, const std::wstring& data_file) {
   RestoreReport report;
   std::vector<std::vector<std::wstring>> records;
   if (!ReadSetForRestore(platform, data_file, &records, &report)) return report;
+  const std::wstring copies = data_file.substr(0, data_file.size() - std::min<size_t>(4, data_file.size()));
   for (const std::vector<std::wstring>& fields : records) {
     if (fields.size() < kFileFields) {
       report.complete = false;
@@ -204,8 +182,18 @@ RestoreReport RestoreFileBackup(Platform& platform, const std::wstring& data_fil
     }
     const std::wstring& path = fields[1];
     const std::wstring& copy = fields[2];
-    CreateParentFolders(platform, path);
     if (copy.empty()) continue;
+    // The set is outside input: copies come only from its own folder, and
+    // go only to files inside the machine.
+    if (!IsCopyOfSet(copy, copies)) {
+      report.failed.push_back(path + L": refused, the record names a copy outside its backup set (" + copy + L")");
+      continue;
+    }
+    if (!IsAbsoluteDrivePath(path) || !platform.InsideMachine(path)) {
+      report.failed.push_back(path + L": refused, the path lies outside the machine");
+      continue;
+    }
+    CreateParentFolders(platform, path);
     if (!PathExists(platform, copy)) {
       report.skipped.push_back(path);
       continue;
@@ -247,7 +235,7 @@ RestoreReport RestoreRegistryBackup(Platform& platform, const std::wstring& data
       continue;
     }
     if (type == ErrorType::RegistryValue)
-      RestoreValue(platform, root, f[3], name, ValueTypeFromName(f[2]), f[5], shown, &report);
+      RestoreValue(platform, root, f[3], name, f[2], f[5], shown, &report);
     else
       RestoreKey(platform, root, f[3], shown, &report);
   }

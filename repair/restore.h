@@ -8,7 +8,6 @@
 // silently.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,20 +34,23 @@ struct RestoreReport {
 };
 
 // Copies each file record's copy back to its file path (creating missing
-// folders), in file order, replacing an existing file. A record with fewer
-// than three fields stops the restore there (complete = false). Records
-// without a copy path (recycle-bin and browser records) have nothing to
-// bring back and are passed over; records whose copy is missing are listed
-// as skipped.
+// folders), in file order, replacing an existing file; a link comes back as
+// the link it was. A record with fewer than three fields stops the restore
+// there (complete = false). Records without a copy path (recycle-bin and
+// browser records) have nothing to bring back and are passed over; records
+// whose copy is missing are listed as skipped. A set is outside input: a
+// record whose copy is not a file of the set's own copies folder, or whose
+// path is not a file inside the machine, is refused and listed as failed.
 RestoreReport RestoreFileBackup(Platform& platform, const std::wstring& data_file);
 
-// Writes each registry record back with its recorded type (REG_SZ,
-// REG_EXPAND_SZ, or REG_DWORD from its decimal text) and re-creates key
-// records as empty keys, in file order. A record with fewer than six fields
-// stops the restore there. A record whose root name is unknown, or whose
-// DWORD text is not a 32-bit number, is not written (listed as failed). An
-// existing value of a type the set cannot express (binary, multi-string,
-// ...) is left as it is and listed as failed rather than turned into text.
+// Writes each registry record back with its recorded type and bytes (see
+// DecodeBackupValue) and re-creates key records as empty keys, in file
+// order. A record with fewer than six fields stops the restore there. A
+// record whose root name is unknown, or whose data cannot be decoded, is
+// not written (listed as failed). Where a text-form record (as older sets
+// hold for every value) meets an existing value of a type text cannot
+// express (binary, multi-string, ...), that value is kept and the record
+// listed as failed rather than turned into text.
 // Then the registry is saved; when that worked and every record was handled,
 // the repair log is deleted so mark-only items are reported again.
 RestoreReport RestoreRegistryBackup(Platform& platform, const std::wstring& data_file);
@@ -64,10 +66,5 @@ Status DeleteBackupSet(Platform& platform, const std::wstring& data_file);
 // nothing, others the registry. The set is deleted afterwards only when the
 // restore was ok, so a partial restore can be looked at or retried.
 RestoreReport RestoreBackupSet(Platform& platform, const std::wstring& data_file);
-
-// A REG_DWORD's recorded text: optional blanks, then decimal digits with an
-// optional sign, within 0..4294967295 or -2147483648..-1 (two's complement).
-// nullopt for anything else.
-std::optional<DWORD> ParseDwordText(const std::wstring& text);
 
 }  // namespace orvane

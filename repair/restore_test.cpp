@@ -171,7 +171,7 @@ TEST(RestoreTest, FilesComeBackIntoRecreatedFolders) {
   EXPECT_TRUE(report.failed.empty());
   EXPECT_EQ(report.restored, 2);
   EXPECT_EQ(testing::ReadHostFile(p->NativePath(L"C:\\A\\B\\f.lnk")), "link");
-  EXPECT_TRUE(Exists(*p, L"C:\\Bin\\Sub"));  // folders, but no file, for a record without a copy
+  EXPECT_FALSE(Exists(*p, L"C:\\Bin"));  // a record without a copy puts nothing back
   EXPECT_FALSE(Exists(*p, L"C:\\Bin\\Sub\\x.txt"));
   EXPECT_EQ(report.skipped, std::vector<std::wstring>{L"C:\\never\\made.lnk"});
   EXPECT_EQ(report.replaced, std::vector<std::wstring>{L"C:\\kept\\now.txt"});
@@ -263,6 +263,15 @@ TEST(RestoreTest, RepairThenRestoreGivesBackTheMachine) {
   prefix.Key(HKEY_CURRENT_USER, L"Software\\Empty\\Leaf\\Node");
   prefix.File(L"C:\\users\\tester\\Desktop\\old.lnk", std::string("L\0\0\0", 4));
   prefix.File(L"C:\\users\\tester\\Temp\\sub\\x.tmp", "temp");
+  // Values of the types a text line cannot hold, and a string it would split.
+  const std::wstring recent = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs";
+  prefix.Value(HKEY_CURRENT_USER, recent, L"0", REG_BINARY, std::string("a\0b\0\0\0\x14\x00\xff", 9));
+  prefix.Value(HKEY_CURRENT_USER, recent, L"MRUListEx", REG_MULTI_SZ,
+               WideToUtf16le(std::wstring(L"one\0two\0\0", 9)));
+  prefix.Value(HKEY_CURRENT_USER, recent, L"Big", 11 /* REG_QWORD */, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8));
+  prefix.String(HKEY_CURRENT_USER, recent, L"Colons", L"a::b;;\r\nc:");
+  prefix.File(L"C:\\users\\tester\\Links\\target.txt", "target");
+  prefix.Link(L"C:\\users\\tester\\Desktop\\linked.lnk", prefix.HostPath(L"C:\\users\\tester\\Links\\target.txt"));
   auto wine = prefix.Open();
   auto snapshot = [&](Platform& p) {
     return std::make_tuple(
@@ -270,7 +279,11 @@ TEST(RestoreTest, RepairThenRestoreGivesBackTheMachine) {
         ValueOf(p, HKEY_LOCAL_MACHINE, L"Software\\App", L"Level"),
         Exists(p, L"C:\\users\\tester\\Desktop\\old.lnk"),
         testing::ReadHostFile(p.NativePath(L"C:\\users\\tester\\Desktop\\old.lnk")),
-        testing::ReadHostFile(p.NativePath(L"C:\\users\\tester\\Temp\\sub\\x.tmp")));
+        testing::ReadHostFile(p.NativePath(L"C:\\users\\tester\\Temp\\sub\\x.tmp")),
+        ValueOf(p, HKEY_CURRENT_USER, recent, L"0"), ValueOf(p, HKEY_CURRENT_USER, recent, L"MRUListEx"),
+        ValueOf(p, HKEY_CURRENT_USER, recent, L"Big"), ValueOf(p, HKEY_CURRENT_USER, recent, L"Colons"),
+        p.GetFileAttributes(L"C:\\users\\tester\\Desktop\\linked.lnk"),
+        std::filesystem::is_symlink(p.NativePath(L"C:\\users\\tester\\Desktop\\linked.lnk")));
   };
   auto before = snapshot(*wine);
 
@@ -287,6 +300,12 @@ TEST(RestoreTest, RepairThenRestoreGivesBackTheMachine) {
   value(HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", run, L"Expand", REG_EXPAND_SZ,
         L"%ProgramFiles%\\gone.exe");
   value(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"Software\\App", L"Level", REG_DWORD, L"42");
+  // The scan's texts for these are lossy (cut at the first NUL); the backup
+  // must not be.
+  value(HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", recent, L"0", REG_BINARY, L"a");
+  value(HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", recent, L"MRUListEx", REG_MULTI_SZ, L"one");
+  value(HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", recent, L"Big", 11, L"");
+  value(HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", recent, L"Colons", REG_SZ, L"a");
   CError key;
   key.errorType = ErrorType::RegistryKey;
   key.section = 7;
@@ -297,6 +316,10 @@ TEST(RestoreTest, RepairThenRestoreGivesBackTheMachine) {
   shortcut.section = 11;
   shortcut.filePath = L"C:\\users\\tester\\Desktop\\old.lnk";
   errors.Add(shortcut);
+  CError linked;
+  linked.section = 11;
+  linked.filePath = L"C:\\users\\tester\\Desktop\\linked.lnk";
+  errors.Add(linked);
   CError temp;
   temp.section = 15;
   temp.filePath = L"C:\\users\\tester\\Temp\\sub\\x.tmp";
@@ -316,6 +339,9 @@ TEST(RestoreTest, RepairThenRestoreGivesBackTheMachine) {
   auto after_repair = snapshot(*Fresh(prefix));
   EXPECT_NE(after_repair, before);
   EXPECT_FALSE(Exists(*wine, L"C:\\users\\tester\\Temp\\sub"));
+  EXPECT_EQ(ValueOf(*wine, HKEY_CURRENT_USER, recent, L"0").first, 0xFFFFFFFFu);
+  EXPECT_FALSE(Exists(*wine, L"C:\\users\\tester\\Desktop\\linked.lnk"));
+  EXPECT_TRUE(Exists(*wine, L"C:\\users\\tester\\Links\\target.txt"));  // only the link went
   EXPECT_TRUE(
       Exists(*wine, L"C:\\users\\tester\\Temp"));  // emptied, but the temporary folder stays
   HKEY probe;
@@ -334,6 +360,62 @@ TEST(RestoreTest, RepairThenRestoreGivesBackTheMachine) {
             ERROR_SUCCESS);
   fresh->CloseKey(probe);
   EXPECT_TRUE(ListBackupFiles(*wine).empty());
+}
+
+TEST(RestoreTest, ASetIsOutsideInputAndNeverWritesOutOfTheMachine) {
+  testing::TempPrefix prefix;
+  std::string outside = prefix.OutsideDir();
+  std::ofstream(outside + "/hosts") << "host's own";
+  std::ofstream(outside + "/secret") << "host secret";
+  std::wstring z_hosts = prefix.ZPath(outside + "/hosts");
+  std::wstring z_secret = prefix.ZPath(outside + "/secret");
+  auto p = prefix.Open();
+  BackupSet set;
+  ASSERT_TRUE(CreateBackupSet(*p, L"Junk", kMoment, &set));
+  std::wstring copy = set.copies_folder + L"\\OrvaneBK1.bpc";
+  ASSERT_TRUE(p->WriteFileAtomic(copy, "from the set"));
+  ASSERT_TRUE(p->WriteFileAtomic(
+      set.data_file,
+      WideToUtf16le(L"0::" + z_hosts + L"::" + copy + L"::r::;;\r\n"                   // a host file
+                    L"0::" + prefix.ZPath(outside + "/made/x") + L"::" + copy + L"::r::;;\r\n"  // host folders
+                    L"0::C:\\users\\tester\\stolen.txt::" + z_secret + L"::r::;;\r\n"      // a host file in
+                    L"0::C:\\users\\tester\\up.txt::" + set.copies_folder + L"\\..\\..\\x::r::;;\r\n"
+                    L"0::C:\\users\\tester\\good.txt::" + copy + L"::r::;;\r\n")));
+  RestoreReport report = RestoreFileBackup(*p, set.data_file);
+  EXPECT_FALSE(report.ok());
+  ASSERT_EQ(report.failed.size(), 4u);
+  for (const std::wstring& line : report.failed) EXPECT_NE(line.find(L"refused"), std::wstring::npos);
+  EXPECT_EQ(report.restored, 1);
+  EXPECT_EQ(testing::ReadHostFile(outside + "/hosts"), "host's own");
+  EXPECT_FALSE(std::filesystem::exists(outside + "/made"));
+  EXPECT_FALSE(Exists(*p, L"C:\\users\\tester\\stolen.txt"));
+  EXPECT_FALSE(Exists(*p, L"C:\\users\\tester\\up.txt"));
+  EXPECT_EQ(testing::ReadHostFile(p->NativePath(L"C:\\users\\tester\\good.txt")), "from the set");
+  // A refused restore keeps its set for a look.
+  EXPECT_FALSE(RestoreBackupSet(*p, set.data_file).set_deleted);
+  EXPECT_TRUE(Exists(*p, set.data_file));
+}
+
+TEST(RestoreTest, DeletingASetNeverFollowsALinkedBackupFolder) {
+  testing::TempPrefix prefix;
+  std::string outside = prefix.OutsideDir();
+  std::filesystem::create_directories(outside + "/20131105_1742_Registry/deep");
+  std::ofstream(outside + "/20131105_1742_Registry/deep/precious") << "keep";
+  std::ofstream(outside + "/20131105_1742_Registry.dat") << "keep";
+  prefix.Folder(L"C:\\Program Files\\Orvane");
+  prefix.Link(L"C:\\Program Files\\Orvane\\backup", outside);
+  auto p = prefix.Open();
+  std::vector<std::wstring> sets = ListBackupFiles(*p);
+  ASSERT_EQ(sets.size(), 1u);
+  Status deleted = DeleteBackupSet(*p, sets[0]);
+  EXPECT_FALSE(deleted);
+  EXPECT_NE(deleted.message.find(L"remains"), std::wstring::npos);
+  EXPECT_EQ(testing::ReadHostFile(outside + "/20131105_1742_Registry/deep/precious"), "keep");
+  EXPECT_EQ(testing::ReadHostFile(outside + "/20131105_1742_Registry.dat"), "keep");
+  // Nor does a repair put a new set there.
+  BackupSet set;
+  EXPECT_FALSE(CreateBackupSet(*p, L"Registry", LocalDateTime{2013, 11, 5, 17, 43, 0}, &set));
+  EXPECT_FALSE(std::filesystem::exists(outside + "/20131105_1743_Registry.dat"));
 }
 
 }  // namespace
