@@ -127,6 +127,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   orvane::wine::WinePlatform platform{orvane::wine::WineOptions(prefix, "", trash)};
+  // A registry that cannot be read at all would scan as a clean machine.
+  if (orvane::Status s = platform.CheckReadable(); !s) {
+    std::cerr << "orvane-cli: " << orvane::WideToUtf8(s.message) << "\n";
+    return 2;
+  }
   for (const std::wstring& problem : platform.LoadProblems())
     std::cerr << "orvane-cli: warning: " << orvane::WideToUtf8(problem) << "\n";
   if (*info) return orvane::cli::RunInfo(platform, json, std::cout);

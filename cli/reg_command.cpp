@@ -9,6 +9,21 @@ namespace {
 
 constexpr char kNotFound[] = "ERROR: The system was unable to find the specified registry key or value.\n";
 
+// Why a change was refused, in words the user can act on.
+std::string Refusal(LONG rc) {
+  switch (rc) {
+    case ERROR_CANTWRITE:
+      return "ERROR: The registry file that holds this key could not be read completely (see the warnings "
+             "above), so it is never written.\n";
+    case ERROR_WRITE_PROTECT:
+      return "ERROR: The machine may not be changed now (another program holds or changed its registry).\n";
+    case ERROR_INVALID_PARAMETER:
+      return "ERROR: The key is too deep or a name is too long.\n";
+    default:
+      return "ERROR: Access is denied.\n";
+  }
+}
+
 struct RootAlias {
   const wchar_t* short_name;
   const wchar_t* long_name;
@@ -378,8 +393,8 @@ int RunReg(Platform& p, const std::vector<std::string>& raw, std::ostream& out, 
       return 1;
     }
     HKEY key;
-    if (p.CreateKey(root, sub, &key) != ERROR_SUCCESS) {
-      err << "ERROR: Access is denied.\n";
+    if (LONG rc = p.CreateKey(root, sub, &key); rc != ERROR_SUCCESS) {
+      err << Refusal(rc);
       return 1;
     }
     LONG rc = ERROR_SUCCESS;
@@ -395,7 +410,7 @@ int RunReg(Platform& p, const std::vector<std::string>& raw, std::ostream& out, 
     }
     p.CloseKey(key);
     if (rc != ERROR_SUCCESS) {
-      err << "ERROR: Access is denied.\n";
+      err << Refusal(rc);
       return 1;
     }
     return Finish(p, out, err);
@@ -428,7 +443,7 @@ int RunReg(Platform& p, const std::vector<std::string>& raw, std::ostream& out, 
     }
     p.CloseKey(key);
     if (rc != ERROR_SUCCESS) {
-      err << (rc == ERROR_FILE_NOT_FOUND ? kNotFound : "ERROR: Access is denied.\n");
+      err << (rc == ERROR_FILE_NOT_FOUND ? kNotFound : Refusal(rc));
       return 1;
     }
     return Finish(p, out, err);
@@ -448,7 +463,7 @@ int RunReg(Platform& p, const std::vector<std::string>& raw, std::ostream& out, 
   LONG rc = DeleteTree(p, parent, leaf);
   p.CloseKey(parent);
   if (rc != ERROR_SUCCESS) {
-    err << (rc == ERROR_FILE_NOT_FOUND ? kNotFound : "ERROR: Access is denied.\n");
+    err << (rc == ERROR_FILE_NOT_FOUND ? kNotFound : Refusal(rc));
     return 1;
   }
   return Finish(p, out, err);

@@ -137,6 +137,7 @@ int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& reque
   end_live();
 
   int total = engine.errors().GetCount();
+  std::vector<std::wstring> notes = engine.ScanNotes();
   bool saved = engine.SaveUnresolvedErrors();
   if (output.json) {
     nlohmann::json sections = nlohmann::json::array();
@@ -148,10 +149,16 @@ int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& reque
                           {"completed", completed},
                           {"found", total},
                           {"sections", sections},
+                          {"left_in_place", [&] {
+                             nlohmann::json list = nlohmann::json::array();
+                             for (const std::wstring& n : notes) list.push_back(WideToUtf8(n));
+                             return list;
+                           }()},
                           {"unresolved_errors", saved ? WideToUtf8(engine.UnresolvedErrorsPath()) : ""}}
                    .dump(2)
         << "\n";
   } else {
+    for (const std::wstring& note : notes) out << "Not scanned: " << WideToUtf8(note) << "\n";
     out << (completed ? "Scan completed: " : "Scan stopped: ") << total << " found.\n";
     if (total > 0 && saved)
       out << "Kept as unresolved errors in " << WideToUtf8(engine.UnresolvedErrorsPath())
@@ -162,7 +169,8 @@ int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& reque
                << ": " << WideToUtf8(engine.platform().CheckWritable().message) << "\n";
     return 2;
   }
-  return total > 0 ? 1 : 0;
+  // Something left unread is not a clean machine either.
+  return total > 0 || !notes.empty() ? 1 : 0;
 }
 
 int RunResults(CSarvelEngine& engine, const Output& output) {

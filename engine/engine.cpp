@@ -48,7 +48,6 @@ void EnsureFolder(Platform& platform, const std::wstring& folder) {
 CSarvelEngine::CSarvelEngine(Platform& platform, EngineOptions options)
     : platform_(platform),
       options_(std::move(options)),
-      errors_(&platform),
       finder_(platform) {
   if (options_.pacer) {
     pacer_ = options_.pacer;
@@ -145,12 +144,28 @@ void CSarvelEngine::WaitForRepair() {
   if (repair_thread_) repair_thread_->Join();
 }
 
+std::vector<std::wstring> CSarvelEngine::ScanNotes() const {
+  return scan_thread_ ? scan_thread_->context.notes() : std::vector<std::wstring>{};
+}
+
 std::wstring CSarvelEngine::UnresolvedErrorsPath() { return DataFolder(platform_) + L"\\unresolvederrors.dat"; }
+std::wstring CSarvelEngine::UnresolvedBrowsersPath() {
+  return DataFolder(platform_) + L"\\unresolvedbrowsers.dat";
+}
 
 void CSarvelEngine::LoadUnresolvedErrors() {
   counters_.Reset();
   errors_.RemoveAll();
   EnsureFolder(platform_, DataFolder(platform_));
+  // The browsers that scan looked at come back with its records, so that a
+  // repair in a later run cleans what was found (and only that).
+  browser_flags_ = {L"0", L"0", L"0"};
+  std::string selection;
+  if (platform_.ReadFile(UnresolvedBrowsersPath(), &selection)) {
+    std::vector<std::wstring> fields = SplitString(Utf16leToWide(selection), kFieldSeparator);
+    for (size_t i = 0; i < fields.size() && i < browser_flags_.size(); ++i)
+      browser_flags_[i] = fields[i] == L"1" ? L"1" : L"0";
+  }
   CErrorListEx loaded;
   if (!ReadErrorFile(platform_, UnresolvedErrorsPath(), &loaded)) return;
   for (const CError& record : loaded) {
@@ -164,7 +179,11 @@ bool CSarvelEngine::SaveUnresolvedErrors() {
   EnsureFolder(platform_, DataFolder(platform_));
   // The file is written whole before any record leaves the list: a failed
   // write must not lose the findings.
-  if (!platform_.WriteFileAtomic(UnresolvedErrorsPath(), EncodeErrorRecords(errors_))) return false;
+  std::wstring selection;
+  for (const std::wstring& flag : browser_flags_) selection += flag + kFieldSeparator;
+  if (!platform_.WriteFileAtomic(UnresolvedBrowsersPath(), WideToUtf16le(selection + kRecordEnd)) ||
+      !platform_.WriteFileAtomic(UnresolvedErrorsPath(), EncodeErrorRecords(errors_)))
+    return false;
   int count = errors_.GetCount();
   for (const CError& record : errors_) counters_.AddIgnored(record.section);
   errors_.RemoveAll();

@@ -62,6 +62,9 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   bool IsScanRunning() const;
   // Waits until the current scan worker (if any) has ended.
   void WaitForScan();
+  // What the last scan could not look at (see ScanContext::AddNote); read
+  // after the scan has ended.
+  std::vector<std::wstring> ScanNotes() const;
   void SetPrivacyScan(bool privacy) { privacy_scan_ = privacy; }
   bool privacy_scan() const { return privacy_scan_; }
   void SetBrowserFlags(const std::vector<std::wstring>& flags) { browser_flags_ = flags; }
@@ -80,14 +83,21 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   const CRepairErrorsThread* repair_thread() const { return repair_thread_.get(); }
 
   // ---- Unresolved errors ("%APPDATA%\Orvane\unresolvederrors.dat"). ----
+  // The browser selection of the scan that found them is kept beside them
+  // ("unresolvedbrowsers.dat", "1::0::1::;;\r\n" in UTF-16LE), so that a
+  // repair in a later run cleans the browsers that scan looked at.
+  //
   // Replaces the list and the counters with the file's records (sections
-  // 0..21 only). A missing file leaves both empty.
+  // 0..21 only), and the browser selection with the kept one (none selected
+  // when there is none). A missing file leaves both empty.
   void LoadUnresolvedErrors();
-  // Moves every record into the file (replacing it atomically), counts them
-  // as ignored and stores their number as "IgnoredErrorsCount". False when
-  // the file could not be written: then the list keeps its records.
+  // Moves every record into the file (replacing it atomically) with the
+  // browser selection, counts them as ignored and stores their number as
+  // "IgnoredErrorsCount". False when the files could not be written: then
+  // the list keeps its records.
   bool SaveUnresolvedErrors();
   std::wstring UnresolvedErrorsPath();
+  std::wstring UnresolvedBrowsersPath();
 
   // ---- Counters and texts. ----
   std::wstring TotalFound() const;

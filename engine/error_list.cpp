@@ -8,12 +8,6 @@
 namespace orvane {
 namespace {
 
-bool IsAbsoluteFolder(const std::wstring& folder) {
-  if (folder.size() >= 2 && folder[0] == L'\\' && folder[1] == L'\\')
-    return true;
-  return folder.size() > 3 && folder[1] == L':' && folder[2] == L'\\';
-}
-
 // Bytes of ";;\r\n" in UTF-16LE.
 constexpr char kRecordEndBytes[] = {';', 0, ';', 0, '\r', 0, '\n', 0};
 constexpr size_t kRecordEndSize = sizeof(kRecordEndBytes);
@@ -42,53 +36,6 @@ int AppendRecordsOfText(const std::wstring& text, CErrorListEx* list) {
 
 }  // namespace
 
-void RemoveFolderOfRecord(Platform& platform, const CError& record) {
-  if (record.errorType != ErrorType::File) return;
-  size_t slash = record.filePath.rfind(L'\\');
-  if (slash == std::wstring::npos || slash == 0) return;
-  std::wstring folder = record.filePath.substr(0, slash);
-  if (!IsAbsoluteFolder(folder)) return;
-  platform.RemoveDirectory(folder);
-}
-
-CErrorListEx::CErrorListEx(CErrorListEx&& other) noexcept
-    : platform_(other.platform_), records_(std::move(other.records_)) {
-  other.records_.clear();
-}
-
-CErrorListEx& CErrorListEx::operator=(const CErrorListEx& other) {
-  if (this == &other) return *this;
-  RemoveAll();
-  platform_ = other.platform_;
-  records_ = other.records_;
-  return *this;
-}
-
-CErrorListEx& CErrorListEx::operator=(CErrorListEx&& other) noexcept {
-  if (this == &other) return *this;
-  RemoveAll();
-  platform_ = other.platform_;
-  records_ = std::move(other.records_);
-  other.records_.clear();
-  return *this;
-}
-
-CErrorListEx::~CErrorListEx() { RemoveAll(); }
-
-void CErrorListEx::CleanUp(const CError& record) const {
-  if (platform_ != nullptr) RemoveFolderOfRecord(*platform_, record);
-}
-
-void CErrorListEx::RemoveAll() {
-  for (const CError& record : records_) CleanUp(record);
-  records_.clear();
-}
-
-void CErrorListEx::RemoveAt(int index) {
-  CleanUp(records_[index]);
-  records_.erase(records_.begin() + index);
-}
-
 int CErrorListEx::Add(const CError& record) {
   records_.push_back(record);
   return static_cast<int>(records_.size()) - 1;
@@ -96,7 +43,7 @@ int CErrorListEx::Add(const CError& record) {
 
 CErrorListEx CErrorListEx::ErrorsOfSection(const CErrorListEx& source,
                                            int32_t section) {
-  CErrorListEx result(source.platform_);
+  CErrorListEx result;
   for (const CError& record : source.records_) {
     if (record.section == section) result.Add(record);
   }

@@ -1,15 +1,9 @@
 // The lists that hold a scan's results and the repaired-items list, the
 // per-section counters, and the file form of a list of records.
 //
-// Folder clean-up. After junk files are deleted, the folders they leave empty
-// should go when the results are dropped. Records are plain values, so the
-// clean-up belongs to the list: a CErrorListEx built with a Platform* tries,
-// for every element it destroys (RemoveAt, RemoveAll, assignment over it, its
-// own destruction), to remove the folder holding the record's file (see
-// RemoveFolderOfRecord). A list built without a platform, and records made
-// outside any list, clean up nothing. Copies of a list share its platform, so
-// each copy's elements make their own attempt; the removal only ever succeeds
-// for an empty folder, so repeated attempts are harmless.
+// Records are plain values and so are the lists: dropping a record or a
+// whole list never touches the disk. (Folders left empty by a repair are
+// removed by the repair itself, see repair_thread.h.)
 //
 // None of these types locks; one thread at a time may use a list.
 #pragma once
@@ -26,33 +20,12 @@
 
 namespace orvane {
 
-// Tries to remove the folder that holds record.filePath; the result is
-// ignored, and only an empty folder can go. Only records of type File take
-// part (the other types name registry paths or paths that were never ours to
-// remove), and only an absolute folder ("X:\..." or "\\server\...") is tried:
-// a relative one would resolve against whatever the current directory is, and
-// a bare "X:" names the drive's current directory.
-void RemoveFolderOfRecord(Platform& platform, const CError& record);
-
 // The error list: records by value, in insertion order, indexes from 0.
 class CErrorListEx {
  public:
-  // A list without a platform does no folder clean-up.
-  CErrorListEx() = default;
-  // platform (may be null) must outlive the list and its copies.
-  explicit CErrorListEx(Platform* platform) : platform_(platform) {}
-  CErrorListEx(const CErrorListEx& other) = default;
-  // The source is left empty, so its elements are cleaned up only once.
-  CErrorListEx(CErrorListEx&& other) noexcept;
-  // The elements replaced are cleaned up; the platform is taken from other.
-  CErrorListEx& operator=(const CErrorListEx& other);
-  CErrorListEx& operator=(CErrorListEx&& other) noexcept;
-  ~CErrorListEx();
-
-  // Destroys every element (with clean-up) and leaves the list empty.
-  void RemoveAll();
-  // Destroys one element (with clean-up); index must be in 0..count-1.
-  void RemoveAt(int index);
+  void RemoveAll() { records_.clear(); }
+  // index must be in 0..count-1.
+  void RemoveAt(int index) { records_.erase(records_.begin() + index); }
   // Appends a copy of record; returns its index.
   int Add(const CError& record);
 
@@ -68,17 +41,12 @@ class CErrorListEx {
   auto begin() const { return records_.begin(); }
   auto end() const { return records_.end(); }
 
-  Platform* platform() const { return platform_; }
-
-  // A new list (with the source's platform) of copies of the source's records
-  // whose section equals section, in source order; empty when there are none.
+  // A new list of copies of the source's records whose section equals
+  // section, in source order; empty when there are none.
   static CErrorListEx ErrorsOfSection(const CErrorListEx& source,
                                       int32_t section);
 
  private:
-  void CleanUp(const CError& record) const;
-
-  Platform* platform_ = nullptr;
   std::vector<CError> records_;
 };
 

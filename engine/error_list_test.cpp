@@ -51,66 +51,6 @@ TEST(ErrorListTest, ErrorsOfSectionCopiesMatchingRecordsInOrder) {
   EXPECT_EQ(list.GetCount(), 3);
 }
 
-TEST(ErrorListCleanUpTest, ClearingRemovesOnlyFoldersJunkFilesLeftEmpty) {
-  FakePlatform platform;
-  platform.AddPath(L"C:\\Temp");
-  platform.AddPath(L"C:\\Temp\\x");  // a.tmp already deleted
-  platform.AddPath(L"C:\\Temp\\y");
-  platform.AddPath(L"C:\\Temp\\y\\keep.tmp");  // still holds something
-  {
-    CErrorListEx list(&platform);
-    list.Add(FileRecord(15, L"C:\\Temp\\x\\a.tmp"));
-    list.Add(FileRecord(15, L"C:\\Temp\\y\\b.tmp"));
-    list.Add(FileRecord(15, L"a.tmp"));  // no folder
-    list.RemoveAll();
-    EXPECT_TRUE(list.IsEmpty());
-  }
-  EXPECT_EQ(platform.removed_directories(),
-            std::vector<std::wstring>{L"C:\\Temp\\x"});
-  EXPECT_TRUE(platform.HasPath(L"C:\\Temp\\y"));
-  EXPECT_TRUE(platform.HasPath(L"C:\\Temp"));
-}
-
-TEST(ErrorListCleanUpTest, EveryWayOfDroppingAnElementCleansUp) {
-  FakePlatform platform;
-  for (const wchar_t* folder : {L"C:\\a", L"C:\\b", L"C:\\c", L"C:\\d"})
-    platform.AddPath(folder);
-  {
-    CErrorListEx list(&platform);
-    list.Add(FileRecord(13, L"C:\\a\\f"));
-    list.Add(FileRecord(13, L"C:\\b\\f"));
-    list.RemoveAt(0);
-    EXPECT_FALSE(platform.HasPath(L"C:\\a"));
-    EXPECT_TRUE(platform.HasPath(L"C:\\b"));
-
-    CErrorListEx other(&platform);
-    other.Add(FileRecord(13, L"C:\\c\\f"));
-    list = other;  // replaces b's record
-    EXPECT_FALSE(platform.HasPath(L"C:\\b"));
-
-    CErrorListEx moved(std::move(other));
-    moved.Add(FileRecord(13, L"C:\\d\\f"));
-  }  // list, moved (and the emptied other) are destroyed here
-  EXPECT_FALSE(platform.HasPath(L"C:\\c"));
-  EXPECT_FALSE(platform.HasPath(L"C:\\d"));
-}
-
-TEST(ErrorListCleanUpTest, OnlyAbsoluteFoldersOfFileRecordsAreTried) {
-  FakePlatform platform;
-  CError registry = FileRecord(1, L"C:\\Program Files\\App\\app.exe");
-  registry.errorType = ErrorType::RegistryValue;
-  {
-    CErrorListEx list(&platform);
-    list.Add(registry);
-    list.Add(FileRecord(15, L"C:\\a.tmp"));         // the drive "C:"
-    list.Add(FileRecord(15, L"%TEMP%\\x\\a.tmp"));  // relative
-    list.Add(FileRecord(15, L"\\a.tmp"));           // backslash first
-    list.Add(FileRecord(15, L"\\\\server\\share\\a.tmp"));
-  }
-  EXPECT_EQ(platform.remove_attempts(),
-            std::vector<std::wstring>{L"\\\\server\\share"});
-}
-
 TEST(RecordFileTest, ReadsEveryCompleteRecordAndDropsAnUnfinishedLast) {
   CErrorListEx list;
   std::wstring unfinished = kLineA.substr(0, kLineA.size() - 4);

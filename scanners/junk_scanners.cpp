@@ -116,9 +116,8 @@ void ScanJunkFolder(ScanContext& context, const std::wstring& folder, const std:
     // change.
     if (entry.name == L"." || entry.name == L"..") continue;
     std::wstring full = folder + entry.name;
-    DWORD attributes = platform.GetFileAttributes(full);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-      platform.SetFileAttributes(full, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    // A read-only file is made writable by the repair, when it is deleted:
+    // a scan changes nothing.
     if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
       // A link to a folder is listed like a folder but never entered: it
       // may lead anywhere on the host.

@@ -39,6 +39,8 @@ void ScanBrowserSection(ScanContext& context, int32_t section, int32_t browser) 
   // The database kinds fill their item list while listing; the others list
   // found items only.
   if (browser == kInternetExplorer || section == kCacheSection) cleaner->FillItemList();
+  for (const std::wstring& problem : cleaner->unread())
+    context.AddNote(BrowserDisplayName(browser) + L": " + problem + L"; it was left in place");
   const std::wstring type_text = TypeTextOf(section);
   for (const auto& item : cleaner->item_list()) {
     if (!context.IsRunning()) break;
@@ -101,6 +103,8 @@ void ScanBrowserUrls(ScanContext& context, int32_t section, int32_t browser, boo
   std::unique_ptr<BrowserCleaner> cleaner =
       MakeBrowserCleaner(context.platform(), autocomplete ? kAutocompleteSection : kTypedUrlSection, browser);
   cleaner->List(1);
+  for (const std::wstring& problem : cleaner->unread())
+    context.AddNote(BrowserDisplayName(browser) + L": " + problem + L"; it was left in place");
   const std::wstring type_text = autocomplete ? L"Autocomplete" : L"Typed url";
   for (const auto& item : cleaner->item_list()) {
     if (!context.IsRunning()) break;

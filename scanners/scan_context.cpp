@@ -112,6 +112,12 @@ void ScanContext::ReportJunkItem(const std::wstring& prefix, const std::wstring&
 }
 
 void ScanContext::Record(CError record) {
+  // A file no repair may change (one reached through a drive or a link that
+  // leads out of the machine) is no finding of ours.
+  const std::wstring& path = record.filePath;
+  if (record.errorType == ErrorType::File && path.size() > 2 && path[1] == L':' &&
+      !env_.platform.InsideMachine(path))
+    return;
   record.section = section_;
   record.markOnly = mark_only_;
   env_.counters.AddFound(section_);

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/error_list.h"
 #include "engine/messages.h"
@@ -68,6 +69,12 @@ class ScanContext {
   // Posts a message while running (scanners with their own messages).
   void PostWhileRunning(uint32_t code, int64_t wparam, int64_t lparam);
 
+  // Something the scan could not look at (a locked browser database): said
+  // to the user after the scan, never counted as a finding.
+  void AddNote(const std::wstring& text) { notes_.push_back(text); }
+  // Read only after the scan has ended.
+  const std::vector<std::wstring>& notes() const { return notes_; }
+
   bool IsRunning() const { return running.load(std::memory_order_relaxed) != 0; }
 
   Platform& platform() { return env_.platform; }
@@ -96,6 +103,7 @@ class ScanContext {
   std::wstring root_name_;
   HKEY root_key_ = 0;
   int32_t ordinal_ = 0;
+  std::vector<std::wstring> notes_;
 };
 
 }  // namespace orvane

@@ -41,6 +41,9 @@ class BrowserCleaner {
   const std::wstring& description() const { return description_; }
   const std::wstring& browser_name() const { return browser_name_; }
   const std::wstring& process_name() const { return process_name_; }
+  // What the last listing could not read (a locked or damaged database),
+  // one sentence each; its data was left in place and is not in the list.
+  const std::vector<std::wstring>& unread() const { return unread_; }
 
  protected:
   BrowserCleaner(Platform& platform, std::wstring display_name, std::wstring description, std::wstring browser_name,
@@ -53,6 +56,7 @@ class BrowserCleaner {
   std::vector<std::wstring> item_list_;
   std::wstring browser_name_;
   std::wstring process_name_;
+  std::vector<std::wstring> unread_;
 };
 
 // Options of CollectFiles.

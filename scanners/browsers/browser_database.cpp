@@ -58,19 +58,31 @@ std::wstring DatabaseRow::Text(int column) const {
 }
 
 bool ListDatabase(Platform& platform, const std::wstring& path, const std::vector<ListQuery>& queries,
-                  std::vector<std::wstring>* items) {
-  if (!Exists(platform, path)) return false;
+                  std::vector<std::wstring>* items, std::wstring* problem) {
+  // A profile kept outside the machine (a Z: path) can never be cleaned, so
+  // nothing of it is listed either.
+  if (!Exists(platform, path) || !platform.InsideMachine(path)) return false;
+  auto fault = [&](const std::wstring& why) {
+    if (problem && problem->empty()) *problem = path + L" could not be read (" + why + L")";
+  };
   Connection db;
-  if (!db.Open(platform.NativePath(path))) return false;
+  if (!db.Open(platform.NativePath(path))) {
+    fault(L"it cannot be opened");
+    return false;
+  }
   items->clear();
   for (const auto& query : queries) {
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db.get(), query.sql, -1, &statement, nullptr) != SQLITE_OK) {
+    int rc = sqlite3_prepare_v2(db.get(), query.sql, -1, &statement, nullptr);
+    if (rc != SQLITE_OK) {
       sqlite3_finalize(statement);
+      // A table this browser version does not have is no fault.
+      if ((rc & 0xff) != SQLITE_ERROR) fault(Utf8ToWide(sqlite3_errmsg(db.get())));
       continue;
     }
     DatabaseRow row(statement);
-    while (sqlite3_step(statement) == SQLITE_ROW) items->push_back(query.format(row));
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) items->push_back(query.format(row));
+    if (rc != SQLITE_DONE) fault(Utf8ToWide(sqlite3_errmsg(db.get())));
     sqlite3_finalize(statement);
   }
   return true;
@@ -80,7 +92,7 @@ CleanOutcome CleanDatabase(Platform& platform, const std::wstring& path, const s
   if (!Exists(platform, path)) return CleanOutcome::kAbsent;
   // The platform refuses writes while the machine is in use (a running
   // wineserver); SQLite writes past it, so ask first.
-  if (!platform.CheckWritable()) return CleanOutcome::kLeftInPlace;
+  if (!platform.CheckWritable() || !platform.InsideMachine(path)) return CleanOutcome::kLeftInPlace;
   Connection db;
   if (!db.Open(platform.NativePath(path)))
     return Exists(platform, path) ? CleanOutcome::kLeftInPlace : CleanOutcome::kAbsent;

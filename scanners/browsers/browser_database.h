@@ -41,9 +41,11 @@ struct ListQuery {
 // then runs each query in order, appending one text per row; a query that
 // cannot be prepared (a missing table) adds nothing and the next one still
 // runs. False, with *items untouched, when the file is missing or cannot be
-// opened.
+// opened. When the file exists but could not be read whole (locked by the
+// running browser, damaged), *problem (if given) says why; the rows read
+// before the fault are kept.
 bool ListDatabase(Platform& platform, const std::wstring& path, const std::vector<ListQuery>& queries,
-                  std::vector<std::wstring>* items);
+                  std::vector<std::wstring>* items, std::wstring* problem = nullptr);
 
 enum class CleanOutcome {
   kAbsent,       // no such database file: nothing to clean

@@ -33,7 +33,9 @@ void ProfileDataCleaner::DeleteLegacyHistoryFile() {
 void ProfileDataCleaner::ListProfileDatabase(const wchar_t* file, const std::vector<ListQuery>& queries) {
   ListLegacyHistoryFile();
   if (!profile_found_) return;
-  ListDatabase(platform_, profile_folder_ + file, queries, &item_list_);
+  std::wstring problem;
+  ListDatabase(platform_, profile_folder_ + file, queries, &item_list_, &problem);
+  if (!problem.empty()) unread_.push_back(problem);
 }
 
 bool ProfileDataCleaner::CleanProfileDatabase(const wchar_t* file, const std::vector<const char*>& deletes) {
