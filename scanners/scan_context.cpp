@@ -115,9 +115,16 @@ void ScanContext::Record(CError record) {
   // A file no repair may change (one reached through a drive or a link that
   // leads out of the machine) is no finding of ours.
   const std::wstring& path = record.filePath;
-  if (record.errorType == ErrorType::File && path.size() > 2 && path[1] == L':' &&
-      !env_.platform.InsideMachine(path))
-    return;
+  if (record.errorType == ErrorType::File && path.size() > 2 && path[1] == L':') {
+    // The answer depends only on the folder, and findings come folder by
+    // folder.
+    std::wstring_view folder(path.data(), path.find_last_of(L'\\') == std::wstring::npos ? 0 : path.find_last_of(L'\\'));
+    if (folder != checked_folder_) {
+      checked_folder_ = folder;
+      checked_inside_ = env_.platform.InsideMachine(path);
+    }
+    if (!checked_inside_) return;
+  }
   record.section = section_;
   record.markOnly = mark_only_;
   env_.counters.AddFound(section_);

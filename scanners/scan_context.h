@@ -104,6 +104,9 @@ class ScanContext {
   HKEY root_key_ = 0;
   int32_t ordinal_ = 0;
   std::vector<std::wstring> notes_;
+  // The folder of the last file finding, and whether it lies in the machine.
+  std::wstring checked_folder_{L"\x01"};
+  bool checked_inside_ = false;
 };
 
 }  // namespace orvane
