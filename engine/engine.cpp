@@ -5,6 +5,7 @@
 #include "platform/text.h"
 #include "repair/repair_log.h"
 #include "scanners/path.h"
+#include "scanners/privacy_scanners.h"
 
 #ifndef ORVANE_PRODUCT_VERSION
 #define ORVANE_PRODUCT_VERSION ""
@@ -130,6 +131,9 @@ void CSarvelEngine::StartRepair(int count) {
   }
   RepairEnvironment env{platform_, errors_, counters_, repaired_items_, *target_, *pacer_};
   repair_thread_ = std::make_unique<CRepairErrorsThread>(env, count, browser_flags_);
+  repair_thread_->set_browser_cleaner([](Platform& platform, int32_t section, const std::vector<std::wstring>& selection) {
+    return CleanBrowserData(platform, section, selection).left_in_place;
+  });
   repair_thread_->running = true;
   repair_thread_->Start();
 }

@@ -50,6 +50,13 @@ CErrorListEx CErrorListEx::ErrorsOfSection(const CErrorListEx& source,
   return result;
 }
 
+bool IsRepaired(const CRegistryItemListEx& list, const CRegistryItem& item) {
+  for (const CRegistryItem& listed : list)
+    if (listed.rootKey == item.rootKey && listed.subKey == item.subKey && listed.valueName == item.valueName)
+      return true;
+  return false;
+}
+
 bool SectionCounters::AddFound(int32_t section) {
   SectionCounter* counter = Find(section);
   if (counter == nullptr) return false;

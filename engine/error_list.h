@@ -76,6 +76,10 @@ class CRegistryItemListEx {
   std::vector<CRegistryItem> items_;
 };
 
+// True when list (the repaired-items list) holds an item with the same root
+// key and exactly (case included) the same subkey and value name.
+bool IsRepaired(const CRegistryItemListEx& list, const CRegistryItem& item);
+
 struct SectionCounter {
   int32_t found = 0;     // errors recorded in the section
   int32_t repaired = 0;  // errors of the section repaired

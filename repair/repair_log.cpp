@@ -56,11 +56,4 @@ bool SaveRepairLog(Platform& platform, const CRegistryItemListEx& list) {
   return platform.WriteFileAtomic(RepairLogPath(platform), WideToUtf16le(text));
 }
 
-bool IsRepaired(const CRegistryItemListEx& list, const CRegistryItem& item) {
-  for (const CRegistryItem& listed : list)
-    if (listed.rootKey == item.rootKey && listed.subKey == item.subKey && listed.valueName == item.valueName)
-      return true;
-  return false;
-}
-
 }  // namespace orvane

@@ -25,9 +25,6 @@ bool LoadRepairLog(Platform& platform, CRegistryItemListEx* list);
 // written (the user is not told; the next repair tries again).
 bool SaveRepairLog(Platform& platform, const CRegistryItemListEx& list);
 
-// True when list holds an item with the same root key and exactly (case
-// included) the same subkey and value name.
-bool IsRepaired(const CRegistryItemListEx& list, const CRegistryItem& item);
 
 // One record of the log, ";;\r\n" included.
 std::wstring FormatRepairLogLine(const CRegistryItem& item);

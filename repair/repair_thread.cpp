@@ -63,7 +63,6 @@ CRepairErrorsThread::CRepairErrorsThread(const RepairEnvironment& env, int count
     : env_(env),
       count_(count),
       browser_flags_(std::move(browser_flags)),
-      cleaner_(CleanBrowserData),
       clock_(LocalNow) {}
 
 CRepairErrorsThread::~CRepairErrorsThread() { Join(); }
@@ -158,10 +157,15 @@ void CRepairErrorsThread::ProcessRecord(const CError& record, SetState& set, int
     *outcome = NotRepaired(L"no backup could be written: " + set.problem);
     return;
   }
-  if (IsBrowserSection(record.section) && record.errorType == ErrorType::File &&
-      std::none_of(browser_flags_.begin(), browser_flags_.end(), [](const std::wstring& f) { return f == L"1"; })) {
-    *outcome = NotRepaired(L"the browsers its scan looked at are not known, so nothing was cleaned; scan again");
-    return;
+  if (IsBrowserSection(record.section) && record.errorType == ErrorType::File) {
+    if (std::none_of(browser_flags_.begin(), browser_flags_.end(), [](const std::wstring& f) { return f == L"1"; })) {
+      *outcome = NotRepaired(L"the browsers its scan looked at are not known, so nothing was cleaned; scan again");
+      return;
+    }
+    if (!cleaner_) {
+      *outcome = NotRepaired(L"browser data cannot be cleaned here");
+      return;
+    }
   }
   std::wstring copy_path;
   bool copied = false;
@@ -186,9 +190,9 @@ void CRepairErrorsThread::ProcessRecord(const CError& record, SetState& set, int
 
   std::vector<std::wstring> left;
   bool clean_failed = false;
-  if (IsBrowserSection(record.section)) {
+  if (IsBrowserSection(record.section) && cleaner_) {
     try {
-      left = cleaner_(env_.platform, record.section, browser_flags_).left_in_place;
+      left = cleaner_(env_.platform, record.section, browser_flags_);
     } catch (...) {
       // A cleaner that throws is skipped; the record's own repair still
       // runs, but its data cannot be known to be gone.

@@ -29,7 +29,6 @@
 #include "engine/worker_thread.h"
 #include "platform/platform.h"
 #include "repair/backup_set.h"
-#include "scanners/privacy_scanners.h"
 
 namespace orvane {
 
@@ -58,10 +57,15 @@ struct RecordOutcome {
   std::vector<std::wstring> browsers_left_in_place;
 };
 
+// The browser cleaning of a privacy record (sections 17 to 21): cleans the
+// section's data of every browser the selection names ("1"/"0" for Internet
+// Explorer, Firefox, Chrome) and returns the display names of the browsers
+// whose data had to stay. The scanners provide it; the engine hands it in.
+using BrowserCleaning =
+    std::function<std::vector<std::wstring>(Platform&, int32_t section, const std::vector<std::wstring>& selection)>;
+
 class CRepairErrorsThread : public CWinThread {
  public:
-  using BrowserCleaner =
-      std::function<BrowserCleanResult(Platform&, int32_t, const std::vector<std::wstring>&)>;
   using Clock = std::function<LocalDateTime()>;
 
   // count: the error list's count when the repair was asked for.
@@ -76,9 +80,10 @@ class CRepairErrorsThread : public CWinThread {
   // pause, then the repair ends as usual. The worker clears it at its end.
   std::atomic<bool> running{true};
 
-  // Replace the browser cleaning (CleanBrowserData) and the clock that stamps
-  // backup sets; before Start only.
-  void set_browser_cleaner(BrowserCleaner cleaner) { cleaner_ = std::move(cleaner); }
+  // The browser cleaning (without one, privacy records of files are left
+  // alone and say so) and the clock that stamps backup sets; before Start
+  // only.
+  void set_browser_cleaner(BrowserCleaning cleaner) { cleaner_ = std::move(cleaner); }
   void set_clock(Clock clock) { clock_ = std::move(clock); }
 
   // ---- Results: read only after Join. ----
@@ -117,7 +122,7 @@ class CRepairErrorsThread : public CWinThread {
   RepairEnvironment env_;
   int count_;
   std::vector<std::wstring> browser_flags_;
-  BrowserCleaner cleaner_;
+  BrowserCleaning cleaner_;
   Clock clock_;
 
   std::vector<RecordOutcome> outcomes_;

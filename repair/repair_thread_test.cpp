@@ -150,7 +150,7 @@ class RepairThreadTest : public ::testing::Test {
     worker->set_browser_cleaner(
         [this](Platform&, int32_t section, const std::vector<std::wstring>& selection) {
           cleaned.emplace_back(section, selection);
-          return BrowserCleanResult{};
+          return std::vector<std::wstring>{};
         });
     return worker;
   }
@@ -411,8 +411,7 @@ TEST_F(RepairThreadTest, BrowserSelectionReachesTheCleanersForEveryPrivacyRecord
       [&](Platform&, int32_t section, const std::vector<std::wstring>& selection) {
         cleaned.emplace_back(section, selection);
         if (++calls == 2) throw std::runtime_error("cleaner failed");
-        return BrowserCleanResult{calls == 3 ? std::vector<std::wstring>{L"Firefox"}
-                                             : std::vector<std::wstring>{}};
+        return calls == 3 ? std::vector<std::wstring>{L"Firefox"} : std::vector<std::wstring>{};
       });
   worker->Start();
   worker->Join();

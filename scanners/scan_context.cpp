@@ -3,7 +3,6 @@
 #include <ctime>
 #include <random>
 
-#include "repair/repair_log.h"
 #include "scanners/junk_scanners.h"
 
 namespace orvane {
