@@ -1,7 +1,5 @@
 #include "cli/repair_command.h"
 
-#include <algorithm>
-
 #include <nlohmann/json.hpp>
 
 #include "platform/text.h"
@@ -10,11 +8,6 @@
 
 namespace orvane::cli {
 namespace {
-
-bool Selected(const RepairRequest& request, int section) {
-  if (request.excluded_sections.count(section)) return false;
-  return request.sections.empty() || request.sections.count(section) != 0;
-}
 
 nlohmann::json Lines(const std::vector<std::wstring>& lines) {
   nlohmann::json list = nlohmann::json::array();
@@ -26,49 +19,23 @@ nlohmann::json Lines(const std::vector<std::wstring>& lines) {
 
 int RunRepair(CSarvelEngine& engine, MessageQueue& queue, const RepairRequest& request, const Output& output) {
   std::ostream& out = output.out;
-  if (Status writable = engine.platform().CheckWritable(); !writable) {
-    output.err << "orvane-cli: " << WideToUtf8(writable.message) << "\n";
+  if (Status started = engine.StartRepairOfUnresolved({request.sections, request.excluded_sections}); !started) {
+    output.err << "orvane-cli: " << WideToUtf8(started.message) << "\n";
     return 2;
   }
-  engine.LoadUnresolvedErrors();
-  CErrorListEx& errors = engine.errors();
-  // The worker repairs the first count records: put the chosen ones first,
-  // keeping the order within each group. Records move inside the list, so
-  // none is dropped (which would clean up after it).
-  auto chosen_end = std::stable_partition(errors.begin(), errors.end(),
-                                          [&](const CError& e) { return Selected(request, e.section); });
-  int count = static_cast<int>(chosen_end - errors.begin());
+  PumpEvents(queue, [&] { engine.StopRepair(); }, [&](const WorkerEvent& event) {
+    if (output.json) return;
+    if (const auto* started = std::get_if<RepairStarted>(&event)) out << "Repairing " << started->count << " records\n";
+    if (const auto* record = std::get_if<RecordBegins>(&event)) out << "  " << WideToUtf8(record->text) << "\n" << std::flush;
+  });
+  RepairSummary summary = engine.FinishRepair();
 
-  engine.StartRepair(count);
-  PumpMessages(
-      queue, [&] { return engine.IsRepairRunning(); }, [&] { engine.StopRepair(); },
-      [&](const Message& m) {
-        if (output.json) return;
-        if (m.code == kMsgRepairStarted) out << "Repairing " << m.wparam << " records\n";
-        if (m.code == kMsgRecordBegins) out << "  " << WideToUtf8(m.text) << "\n" << std::flush;
-      });
-  engine.WaitForRepair();
-  const CRepairErrorsThread& worker = *engine.repair_thread();
-
-  // Drop what was repaired; keep everything else as unresolved.
   nlohmann::json failures = nlohmann::json::array();
-  const std::vector<RecordOutcome>& outcomes = worker.outcomes();
-  for (int i = static_cast<int>(outcomes.size()) - 1; i >= 0; --i) {
-    const RecordOutcome& o = outcomes[i];
-    if (o.state == RecordOutcome::State::kRepaired) {
-      errors.RemoveAt(i);
-    } else if (o.state == RecordOutcome::State::kNotRepaired) {
-      failures.push_back({{"record", WideToUtf8(CRepairErrorsThread::DisplayText(errors[i]))},
-                          {"why", WideToUtf8(o.detail)}});
-    }
-  }
-  bool saved = engine.SaveUnresolvedErrors();
-  int remaining = 0;
-  for (int id = 0; id < kSectionCount; ++id) remaining += engine.counters()[id].ignored;
-
+  for (const RepairFailure& f : summary.not_repaired)
+    failures.push_back({{"record", WideToUtf8(f.record)}, {"why", WideToUtf8(f.why)}});
   nlohmann::json sections = nlohmann::json::array();
   for (int id = 0; id < kSectionCount; ++id) {
-    const SectionCounter& c = engine.counters()[id];
+    const SectionCounter& c = summary.sections[id];
     if (c.found == 0) continue;
     sections.push_back({{"id", id},
                         {"name", WideToUtf8(SectionName(id))},
@@ -76,41 +43,40 @@ int RunRepair(CSarvelEngine& engine, MessageQueue& queue, const RepairRequest& r
                         {"repaired", c.repaired},
                         {"ignored", c.ignored}});
   }
-  std::vector<std::wstring> sets;
-  for (const BackupSet& s : worker.backup_sets()) sets.push_back(s.data_file);
   if (output.json) {
-    out << nlohmann::json{{"repaired", std::stoi(engine.TotalRepaired())},
-                          {"remaining", remaining},
+    out << nlohmann::json{{"repaired", summary.repaired},
+                          {"remaining", summary.remaining},
                           {"sections", sections},
                           {"not_repaired", failures},
-                          {"browsers_left_in_place", Lines(worker.browsers_left_in_place())},
-                          {"backup_sets", Lines(sets)},
-                          {"problem", WideToUtf8(worker.status().message)}}
+                          {"browsers_left_in_place", Lines(summary.browsers_left_in_place)},
+                          {"backup_sets", Lines(summary.backup_sets)},
+                          {"problem", WideToUtf8(summary.problem.message)}}
                    .dump(2)
         << "\n";
   } else {
-    for (const auto& f : failures)
-      out << "Not repaired: " << f["record"].get<std::string>() << ": " << f["why"].get<std::string>() << "\n";
-    for (const std::wstring& browser : worker.browsers_left_in_place())
+    for (const RepairFailure& f : summary.not_repaired)
+      out << "Not repaired: " << WideToUtf8(f.record) << ": " << WideToUtf8(f.why) << "\n";
+    for (const std::wstring& browser : summary.browsers_left_in_place)
       out << "The data of " << WideToUtf8(browser) << " was left in place (is it running?)\n";
     out << "\nSection                              found  repaired  ignored\n";
-    for (const auto& s : sections) {
-      std::string name = s["name"].get<std::string>();
+    for (int id = 0; id < kSectionCount; ++id) {
+      const SectionCounter& c = summary.sections[id];
+      if (c.found == 0) continue;
+      std::string name = WideToUtf8(SectionName(id));
       name.resize(36, ' ');
       char row[96];
-      snprintf(row, sizeof row, "%s %5d %9d %8d\n", name.c_str(), s["found"].get<int>(), s["repaired"].get<int>(),
-               s["ignored"].get<int>());
+      snprintf(row, sizeof row, "%s %5d %9d %8d\n", name.c_str(), c.found, c.repaired, c.ignored);
       out << row;
     }
-    for (const std::wstring& set : sets) out << "Backup: " << WideToUtf8(set) << "\n";
+    for (const std::wstring& set : summary.backup_sets) out << "Backup: " << WideToUtf8(set) << "\n";
   }
-  if (!worker.status()) output.err << "orvane-cli: " << WideToUtf8(worker.status().message) << "\n";
-  if (!saved) {
+  if (!summary.problem) output.err << "orvane-cli: " << WideToUtf8(summary.problem.message) << "\n";
+  if (!summary.kept) {
     output.err << "orvane-cli: the records not repaired could not be kept in "
                << WideToUtf8(engine.UnresolvedErrorsPath()) << "\n";
     return 2;
   }
-  return remaining > 0 ? 1 : 0;
+  return summary.remaining > 0 ? 1 : 0;
 }
 
 int RunBackups(Platform& platform, const std::string& action, int number, const Output& output) {

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <csignal>
-#include <map>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -67,22 +66,34 @@ Status ParseScanRequest(const std::string& sections, bool privacy, const std::st
 
 void CatchInterrupt() { std::signal(SIGINT, OnInterrupt); }
 
-void PumpMessages(MessageQueue& queue, const std::function<bool()>& running, const std::function<void()>& stop,
-                  const std::function<void(const Message&)>& handle) {
+void PumpEvents(MessageQueue& queue, const std::function<void()>& stop,
+                const std::function<void(const WorkerEvent&)>& handle) {
   bool stop_sent = false;
   for (;;) {
     if (g_interrupted && !stop_sent) {
       stop_sent = true;
       stop();
     }
-    bool alive = running();
-    if (auto m = queue.Take(std::chrono::milliseconds(50))) {
-      handle(*m);
-      continue;
-    }
-    if (!alive) break;
+    // The wait is short only so that Ctrl+C is noticed promptly.
+    std::optional<Message> message = queue.Take(std::chrono::milliseconds(50));
+    if (!message) continue;
+    WorkerEvent event = Decode(std::move(*message));
+    handle(event);
+    if (IsEndEvent(event)) return;
   }
-  for (const Message& m : queue.Drain()) handle(m);
+}
+
+nlohmann::json RecordJson(const CError& e) {
+  return {{"section", e.section},
+          {"section_name", WideToUtf8(SectionName(e.section))},
+          {"type", WideToUtf8(e.typeText)},
+          {"reason", WideToUtf8(e.reason)},
+          {"file", WideToUtf8(e.filePath)},
+          {"error_type", e.errorType},
+          {"root", WideToUtf8(e.item.rootName)},
+          {"key", WideToUtf8(e.item.subKey)},
+          {"value", WideToUtf8(e.item.valueName)},
+          {"data", WideToUtf8(e.item.valueData)}};
 }
 
 int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& request, const Output& output,
@@ -93,74 +104,62 @@ int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& reque
   engine.SetPrivacyScan(request.privacy);
   engine.StartScan(request.sections);
 
-  std::map<int, int> found;  // counted from the messages, not the worker's data
   int current = -1;
-  bool completed = false;
   bool live_line = false;
   auto end_live = [&] {
     if (live_line) out << "\r\033[K";
     live_line = false;
   };
+  std::array<int32_t, kSectionCount> found{};  // as the events tell it, for the live display
   auto finish_section = [&] {
     if (current < 0 || output.json) return;
     end_live();
     out << "  " << WideToUtf8(SectionName(current)) << ": " << found[current] << " found\n";
     out.flush();
   };
-  PumpMessages(
-      queue, [&] { return engine.IsScanRunning(); }, [&] { engine.StopScan(); },
-      [&](const Message& m) {
-        switch (m.code) {
-          case kMsgSectionBegins:
-            if (m.wparam != current) {
-              finish_section();
-              current = static_cast<int>(m.wparam);
-            }
-            break;
-          case kMsgErrorAdded:
-            ++found[static_cast<int>(m.wparam)];
-            break;
-          case kMsgProgressText:
-            if (output.live && !output.json) {
-              out << "\r\033[K    " << Cut(m.text, 90);
-              out.flush();
-              live_line = true;
-            }
-            break;
-          case kMsgScanCompleted:
-            completed = true;
-            break;
-        }
-      });
+  PumpEvents(queue, [&] { engine.StopScan(); }, [&](const WorkerEvent& event) {
+    if (const auto* begins = std::get_if<SectionBegins>(&event); begins && begins->section != current) {
+      finish_section();
+      current = begins->section;
+    } else if (const auto* added = std::get_if<ErrorAdded>(&event)) {
+      if (IsValidSection(added->section)) ++found[added->section];
+    } else if (const auto* text = std::get_if<ProgressText>(&event); text && output.live && !output.json) {
+      out << "\r\033[K    " << Cut(text->text, 90);
+      out.flush();
+      live_line = true;
+    }
+  });
   engine.WaitForScan();
+  ScanSummary summary = engine.LastScanSummary();
+  found = summary.found;
   finish_section();
   end_live();
 
-  int total = engine.errors().GetCount();
-  std::vector<std::wstring> notes = engine.ScanNotes();
+  nlohmann::json findings = nlohmann::json::array();
+  if (output.json)
+    for (const CError& e : engine.errors()) findings.push_back(RecordJson(e));
   bool saved = engine.SaveUnresolvedErrors();
   if (output.json) {
     nlohmann::json sections = nlohmann::json::array();
     for (int id = 0; id < kSectionCount; ++id) {
       if (!request.sections[id]) continue;
-      sections.push_back({{"id", id}, {"name", WideToUtf8(SectionName(id))}, {"found", found[id]}});
+      sections.push_back({{"id", id}, {"name", WideToUtf8(SectionName(id))}, {"found", summary.found[id]}});
     }
+    nlohmann::json notes = nlohmann::json::array();
+    for (const std::wstring& n : summary.notes) notes.push_back(WideToUtf8(n));
     out << nlohmann::json{{"machine", WideToUtf8(machine_text)},
-                          {"completed", completed},
-                          {"found", total},
+                          {"completed", summary.completed},
+                          {"found", summary.total},
                           {"sections", sections},
-                          {"left_in_place", [&] {
-                             nlohmann::json list = nlohmann::json::array();
-                             for (const std::wstring& n : notes) list.push_back(WideToUtf8(n));
-                             return list;
-                           }()},
+                          {"left_in_place", notes},
+                          {"findings", findings},
                           {"unresolved_errors", saved ? WideToUtf8(engine.UnresolvedErrorsPath()) : ""}}
                    .dump(2)
         << "\n";
   } else {
-    for (const std::wstring& note : notes) out << "Not scanned: " << WideToUtf8(note) << "\n";
-    out << (completed ? "Scan completed: " : "Scan stopped: ") << total << " found.\n";
-    if (total > 0 && saved)
+    for (const std::wstring& note : summary.notes) out << "Not scanned: " << WideToUtf8(note) << "\n";
+    out << (summary.completed ? "Scan completed: " : "Scan stopped: ") << summary.total << " found.\n";
+    if (summary.total > 0 && saved)
       out << "Kept as unresolved errors in " << WideToUtf8(engine.UnresolvedErrorsPath())
           << "\n'orvane-cli results' lists them; 'orvane-cli repair' repairs them with a backup.\n";
   }
@@ -170,7 +169,7 @@ int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& reque
     return 2;
   }
   // Something left unread is not a clean machine either.
-  return total > 0 || !notes.empty() ? 1 : 0;
+  return summary.total > 0 || !summary.notes.empty() ? 1 : 0;
 }
 
 int RunResults(CSarvelEngine& engine, const Output& output) {
@@ -178,18 +177,7 @@ int RunResults(CSarvelEngine& engine, const Output& output) {
   const CErrorListEx& errors = engine.errors();
   if (output.json) {
     nlohmann::json records = nlohmann::json::array();
-    for (const CError& e : errors) {
-      records.push_back({{"section", e.section},
-                         {"section_name", WideToUtf8(SectionName(e.section))},
-                         {"type", WideToUtf8(e.typeText)},
-                         {"reason", WideToUtf8(e.reason)},
-                         {"file", WideToUtf8(e.filePath)},
-                         {"error_type", e.errorType},
-                         {"root", WideToUtf8(e.item.rootName)},
-                         {"key", WideToUtf8(e.item.subKey)},
-                         {"value", WideToUtf8(e.item.valueName)},
-                         {"data", WideToUtf8(e.item.valueData)}});
-    }
+    for (const CError& e : errors) records.push_back(RecordJson(e));
     output.out << nlohmann::json{{"count", errors.GetCount()}, {"records", records}}.dump(2) << "\n";
   } else if (errors.IsEmpty()) {
     output.out << "No unresolved errors.\n";

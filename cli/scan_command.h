@@ -10,7 +10,10 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "engine/engine.h"
+#include "engine/events.h"
 #include "engine/messages.h"
 
 namespace orvane::cli {
@@ -36,19 +39,23 @@ struct Output {
 };
 
 // Runs the scan, shows its progress, saves the findings as the unresolved
-// errors. 0 when nothing was found, 1 when findings remain, 2 when they could
+// errors (with --json they are printed too). 0 when nothing was found, 1
+// when findings remain or something could not be read, 2 when they could
 // not be saved.
 int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& request, const Output& output,
             const std::wstring& machine_text);
 // Lists the unresolved errors by section. 0 when there are none, 1 otherwise.
 int RunResults(CSarvelEngine& engine, const Output& output);
 
-// Hands every message of queue to handle until running() turns false and
-// the queue is empty. When the user asks to stop (Ctrl+C), stop() is called
-// once and the pump goes on until the worker has ended.
-void PumpMessages(MessageQueue& queue, const std::function<bool()>& running, const std::function<void()>& stop,
-                  const std::function<void(const Message&)>& handle);
-// Installs the Ctrl+C handler that PumpMessages polls.
+// One record as the --json outputs give it.
+nlohmann::json RecordJson(const CError& record);
+
+// Hands every worker event of queue to handle until the worker's end event
+// (which is handed on too). When the user asks to stop (Ctrl+C), stop() is
+// called once and the pump goes on until that end event.
+void PumpEvents(MessageQueue& queue, const std::function<void()>& stop,
+                const std::function<void(const WorkerEvent&)>& handle);
+// Installs the Ctrl+C handler that PumpEvents polls.
 void CatchInterrupt();
 
 }  // namespace orvane::cli

@@ -1,5 +1,7 @@
 #include "engine/engine.h"
 
+#include <algorithm>
+
 #include "platform/names.h"
 #include "platform/registry_values.h"
 #include "platform/text.h"
@@ -73,7 +75,7 @@ CSarvelEngine::CSarvelEngine(Platform& platform, EngineOptions options)
 CSarvelEngine::~CSarvelEngine() {
   DiscardScanWorker();
   if (repair_thread_) {
-    repair_thread_->running = false;
+    repair_thread_->RequestStop();
     repair_thread_->Join();
   }
   errors_.RemoveAll();
@@ -114,7 +116,19 @@ void CSarvelEngine::StopScan() {
   }
 }
 
-bool CSarvelEngine::IsScanRunning() const { return scan_thread_ && scan_thread_->context.IsRunning(); }
+bool CSarvelEngine::IsScanRunning() const { return scan_thread_ && scan_thread_->IsRunning(); }
+
+ScanSummary CSarvelEngine::LastScanSummary() const {
+  ScanSummary summary;
+  if (!scan_thread_) return summary;
+  summary.completed = scan_thread_->completed();
+  for (int id = 0; id < kSectionCount; ++id) {
+    summary.found[id] = counters_[id].found;
+    summary.total += counters_[id].found;
+  }
+  summary.notes = scan_thread_->context.notes();
+  return summary;
+}
 
 void CSarvelEngine::WaitForScan() {
   if (scan_thread_) scan_thread_->Join();
@@ -134,22 +148,54 @@ void CSarvelEngine::StartRepair(int count) {
   repair_thread_->set_browser_cleaner([](Platform& platform, int32_t section, const std::vector<std::wstring>& selection) {
     return CleanBrowserData(platform, section, selection).left_in_place;
   });
-  repair_thread_->running = true;
   repair_thread_->Start();
 }
 
-bool CSarvelEngine::IsRepairRunning() const { return repair_thread_ && repair_thread_->running.load(); }
+bool CSarvelEngine::IsRepairRunning() const { return repair_thread_ && repair_thread_->IsRunning(); }
 
 void CSarvelEngine::StopRepair() {
-  if (repair_thread_) repair_thread_->running = false;
+  if (repair_thread_) repair_thread_->RequestStop();
 }
 
 void CSarvelEngine::WaitForRepair() {
   if (repair_thread_) repair_thread_->Join();
 }
 
-std::vector<std::wstring> CSarvelEngine::ScanNotes() const {
-  return scan_thread_ ? scan_thread_->context.notes() : std::vector<std::wstring>{};
+Status CSarvelEngine::StartRepairOfUnresolved(const RepairSelection& selection) {
+  if (Status writable = platform_.CheckWritable(); !writable) return writable;
+  LoadUnresolvedErrors();
+  // The worker repairs the first count records: the chosen ones go first,
+  // each group keeping its order.
+  auto chosen_end = std::stable_partition(errors_.begin(), errors_.end(),
+                                          [&](const CError& e) { return selection.Takes(e.section); });
+  StartRepair(static_cast<int>(chosen_end - errors_.begin()));
+  return Status::Ok();
+}
+
+RepairSummary CSarvelEngine::FinishRepair() {
+  RepairSummary summary;
+  WaitForRepair();
+  if (!repair_thread_) return summary;
+  const CRepairErrorsThread& worker = *repair_thread_;
+  const std::vector<RecordOutcome>& outcomes = worker.outcomes();
+  for (int i = static_cast<int>(outcomes.size()) - 1; i >= 0; --i) {
+    if (outcomes[i].state == RecordOutcome::State::kRepaired) {
+      errors_.RemoveAt(i);
+    } else if (outcomes[i].state == RecordOutcome::State::kNotRepaired) {
+      summary.not_repaired.insert(summary.not_repaired.begin(),
+                                  {CRepairErrorsThread::DisplayText(errors_[i]), outcomes[i].detail});
+    }
+  }
+  summary.kept = SaveUnresolvedErrors();
+  for (int id = 0; id < kSectionCount; ++id) {
+    summary.sections[id] = counters_[id];
+    summary.repaired += counters_[id].repaired;
+    summary.remaining += counters_[id].ignored;
+  }
+  summary.browsers_left_in_place = worker.browsers_left_in_place();
+  for (const BackupSet& set : worker.backup_sets()) summary.backup_sets.push_back(set.data_file);
+  summary.problem = worker.status();
+  return summary;
 }
 
 std::wstring CSarvelEngine::UnresolvedErrorsPath() { return DataFolder(platform_) + L"\\unresolvederrors.dat"; }

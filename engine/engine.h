@@ -11,6 +11,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,47 @@ struct EngineOptions {
   std::function<void()> on_problems_changed;
 };
 
+// What the last scan found, for a front end to show.
+struct ScanSummary {
+  bool completed = false;  // every enabled section was scanned (not stopped)
+  std::array<int32_t, kSectionCount> found{};  // findings per section id
+  int32_t total = 0;
+  // What the scan could not look at (a locked browser database), in words.
+  std::vector<std::wstring> notes;
+};
+
+// Which sections of the unresolved errors a repair takes: only those in
+// `only` (every section when it is empty), never those in `except`.
+struct RepairSelection {
+  std::set<int32_t> only;
+  std::set<int32_t> except;
+  bool Takes(int32_t section) const {
+    return !except.count(section) && (only.empty() || only.count(section));
+  }
+};
+
+// A record the repair left in place, and why.
+struct RepairFailure {
+  std::wstring record;  // as the progress window shows it
+  std::wstring why;
+};
+
+// What a repair did, per section and as a whole.
+struct RepairSummary {
+  std::array<SectionCounter, kSectionCount> sections{};  // found, repaired, ignored
+  int32_t repaired = 0;
+  int32_t remaining = 0;  // records kept as unresolved errors
+  std::vector<RepairFailure> not_repaired;
+  std::vector<std::wstring> browsers_left_in_place;
+  std::vector<std::wstring> backup_sets;  // data files made by this run
+  // Ok, or why the run as a whole fell short (machine not writable, the
+  // registry or the repair log not saved).
+  Status problem;
+  // False when the records not repaired could not be kept in the file of
+  // unresolved errors (they are then still in the list).
+  bool kept = true;
+};
+
 // The scheduled scan's task description.
 struct ScheduledScanTask {
   std::wstring name;
@@ -62,15 +104,23 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   bool IsScanRunning() const;
   // Waits until the current scan worker (if any) has ended.
   void WaitForScan();
-  // What the last scan could not look at (see ScanContext::AddNote); read
-  // after the scan has ended.
-  std::vector<std::wstring> ScanNotes() const;
   void SetPrivacyScan(bool privacy) { privacy_scan_ = privacy; }
   bool privacy_scan() const { return privacy_scan_; }
   void SetBrowserFlags(const std::vector<std::wstring>& flags) { browser_flags_ = flags; }
   const std::vector<std::wstring>& browser_flags() const { return browser_flags_; }
 
+  // What the last scan found; call after it has ended (WaitForScan).
+  ScanSummary LastScanSummary() const;
+
   // ---- Repairing. ----
+  // The repair of the unresolved errors as a user asks for it: loads them,
+  // puts the selected sections' records first and starts a repair of
+  // those. Refuses, starting nothing, when the machine may not be changed
+  // now (the reason is returned).
+  Status StartRepairOfUnresolved(const RepairSelection& selection);
+  // After that repair has ended (WaitForRepair): drops the records it
+  // repaired, keeps every other one as unresolved errors, and sums up.
+  RepairSummary FinishRepair();
   // Stops any scan (waiting for its worker), then starts a repair of the
   // first count records of the error list.
   void StartRepair(int count);

@@ -1,6 +1,15 @@
 #include "engine/messages.h"
 
+#include "platform/text.h"
+
 namespace orvane {
+
+std::string DescribeMessage(const Message& m) {
+  std::string text = "WM_APP+" + std::to_string(m.code - WM_APP) + "(" + std::to_string(m.wparam) + ", " +
+                     std::to_string(m.lparam) + ")";
+  if (!m.text.empty()) text += " \"" + WideToUtf8(m.text) + "\"";
+  return text;
+}
 
 void MessageQueue::Post(Message message) {
   {

@@ -9,6 +9,7 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ inline constexpr uint32_t kMsgProgressText = WM_APP + 269;      // text
 inline constexpr uint32_t kMsgScanCompleted = WM_APP + 271;     // 0, 0
 inline constexpr uint32_t kMsgSectionBegins = WM_APP + 272;     // section, ordinal
 inline constexpr uint32_t kMsgSectionEnds = WM_APP + 273;       // section, ordinal
+inline constexpr uint32_t kMsgScanEnded = WM_APP + 274;         // the scan worker's last, also when stopped
 inline constexpr uint32_t kMsgRepairStarted = WM_APP + 275;     // count
 inline constexpr uint32_t kMsgRecordProcessed = WM_APP + 276;   // count so far
 inline constexpr uint32_t kMsgRecordBegins = WM_APP + 277;      // text
@@ -45,6 +47,11 @@ struct Message {
 
   bool operator==(const Message&) const = default;
 };
+
+// For test output: "WM_APP+268(4, 0)" and the text, if any.
+std::string DescribeMessage(const Message& message);
+// GoogleTest prints messages with this.
+inline void PrintTo(const Message& message, std::ostream* os) { *os << DescribeMessage(message); }
 
 // Where workers post. Implementations must return promptly from any thread
 // and never wait for the receiving thread.

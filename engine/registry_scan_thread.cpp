@@ -1,5 +1,7 @@
 #include "engine/registry_scan_thread.h"
 
+#include "engine/events.h"
+
 #include "scanners/com_scanner.h"
 #include "scanners/junk_scanners.h"
 #include "scanners/privacy_scanners.h"
@@ -38,6 +40,7 @@ CRegistryScanThread::CRegistryScanThread(const std::array<bool, kSectionCount>& 
     : context(env), enabled_(enabled) {}
 
 void CRegistryScanThread::RequestStop() {
+  CWinThread::RequestStop();
   context.running = 0;
   context.finder.stop = true;
 }
@@ -58,8 +61,12 @@ int CRegistryScanThread::Run() {
     ScanSection(id, ordinal);
     ++ordinal;
   }
-  if (!stopped && context.IsRunning()) context.PostWhileRunning(kMsgScanCompleted, 0, 0);
+  if (!stopped && context.IsRunning()) {
+    completed_.store(true);
+    context.PostWhileRunning(kMsgScanCompleted, 0, 0);
+  }
   context.running = 0;
+  context.Post(Encode(ScanEnded{}));
   return 1;
 }
 

@@ -23,18 +23,23 @@ class CRegistryScanThread : public CWinThread {
   std::vector<std::wstring> browser_flags;
   ScanContext context;
 
-  // The section loop. Returns 1; posts completion only when never stopped.
-  // Public so a caller may also run a scan on its own thread.
+  // The section loop. Returns 1; posts completion only when never stopped,
+  // and the end event always. Public so a caller may also run a scan on its
+  // own thread.
   int Run() override;
 
-  // Clears the running flag and stops a file search in progress. Any thread.
-  void RequestStop();
+  // Also clears the scanners' running flag and stops a file search in
+  // progress. Any thread.
+  void RequestStop() override;
+  // True once the scan visited every enabled section without a stop.
+  bool completed() const { return completed_.load(); }
 
  private:
   void ScanSection(int id, int ordinal);
   bool BrowserSelected(int browser) const;
 
   std::array<bool, kSectionCount> enabled_;
+  std::atomic<bool> completed_{false};
 };
 
 }  // namespace orvane

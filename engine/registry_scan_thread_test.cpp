@@ -48,10 +48,10 @@ class ScanThreadTest : public ::testing::Test {
   RecordingPacer pacer_;
 };
 
-TEST_F(ScanThreadTest, NoSectionPostsOnlyCompletion) {
+TEST_F(ScanThreadTest, NoSectionPostsOnlyCompletionAndTheEnd) {
   auto scan = Make({});
   EXPECT_EQ(scan->Run(), 1);
-  EXPECT_EQ(messages_.Drain(), (std::vector<Message>{{kMsgScanCompleted, 0, 0, {}}}));
+  EXPECT_EQ(messages_.Drain(), (std::vector<Message>{{kMsgScanCompleted, 0, 0, {}}, {kMsgScanEnded, 0, 0, {}}}));
   EXPECT_TRUE(pacer_.pauses().empty());
   EXPECT_FALSE(scan->context.IsRunning());
 }
@@ -72,6 +72,7 @@ TEST_F(ScanThreadTest, SectionsFourAndTenInOrder) {
                               {kMsgErrorAdded, 10, 1, {}},
                               {kMsgSectionEnds, 10, 1, {}},
                               {kMsgScanCompleted, 0, 0, {}},
+      {kMsgScanEnded, 0, 0, {}},
                           }));
   ASSERT_EQ(errors_.GetCount(), 3);
   EXPECT_EQ(errors_[1].item.rootName, L"HKEY_CURRENT_USER");
@@ -113,9 +114,12 @@ TEST_F(ScanThreadTest, StopDuringSectionNineKeepsEarlierRecords) {
   auto scan = Make({4, 9, 10}, &target);
   target.thread = scan.get();
   scan->Run();
-  // The begin message itself is the last one: no error, end or completion.
-  EXPECT_EQ(target.after_stop_, 1);
-  EXPECT_EQ(target.posted.back(), (Message{kMsgSectionBegins, 9, 1, {}}));
+  // After the begin message only the worker's end: no error, section end
+  // or completion.
+  EXPECT_EQ(target.after_stop_, 2);
+  EXPECT_EQ(target.posted[target.posted.size() - 2], (Message{kMsgSectionBegins, 9, 1, {}}));
+  EXPECT_EQ(target.posted.back(), (Message{kMsgScanEnded, 0, 0, {}}));
+  EXPECT_FALSE(scan->completed());
   ASSERT_EQ(errors_.GetCount(), 1);
   EXPECT_EQ(errors_[0].section, 4);
   EXPECT_FALSE(scan->context.IsRunning());

@@ -5,7 +5,11 @@ namespace orvane {
 CWinThread::~CWinThread() { Join(); }
 
 void CWinThread::Start() {
-  thread_ = std::thread([this] { exit_code_.store(Run()); });
+  running_.store(true);
+  thread_ = std::thread([this] {
+    exit_code_.store(Run());
+    running_.store(false);
+  });
 }
 
 void CWinThread::Join() {

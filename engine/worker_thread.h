@@ -1,6 +1,7 @@
-// A worker thread of our own, in the shape the engine drives: set running,
-// Start, later clear running and Join. The object outlives its thread: the
-// engine keeps an ended worker until the next start replaces it.
+// A worker thread of our own, in the shape the engine drives: Start, perhaps
+// RequestStop, Join. Every worker ends with an end event (also when stopped)
+// and checks the one stop flag between items. The object outlives its
+// thread: the engine keeps an ended worker until the next start replaces it.
 #pragma once
 
 #include <atomic>
@@ -24,6 +25,12 @@ class CWinThread {
   void Join();
   // Run()'s result once it has returned (0 before).
   int exit_code() const { return exit_code_.load(); }
+  // True from Start until Run() has returned. Any thread.
+  bool IsRunning() const { return running_.load(); }
+  // Asks the worker to stop: it finishes the item in hand and ends as
+  // usual, with its end event. Any thread; never waits.
+  virtual void RequestStop() { stop_requested_.store(true); }
+  bool stop_requested() const { return stop_requested_.load(); }
 
  protected:
   // The thread's work; its result becomes the exit code.
@@ -32,6 +39,8 @@ class CWinThread {
  private:
   std::thread thread_;
   std::atomic<int> exit_code_{0};
+  std::atomic<bool> running_{false};
+  std::atomic<bool> stop_requested_{false};
 };
 
 }  // namespace orvane

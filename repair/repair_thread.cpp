@@ -103,7 +103,7 @@ int CRepairErrorsThread::Run() {
   int processed = 0;
   int copy_number = 0;
   while (writable.ok && processed < count_ && processed < static_cast<int>(records.size()) &&
-         running.load()) {
+         !stop_requested()) {
     const CError& record = records[processed];
     SetState& set = sets[BackupCategoryOf(record.section)];
     if (!set.attempted) {
@@ -125,7 +125,6 @@ int CRepairErrorsThread::Run() {
     env_.target.Post(Message{kMsgRecordProcessed, processed, 0, {}});
     env_.pacer.Pause(kRecordPauseMs);
   }
-  running.store(false);
 
   if (writable.ok) {
     Status saved = env_.platform.Flush();

@@ -76,10 +76,6 @@ class CRepairErrorsThread : public CWinThread {
   // until then.
   ~CRepairErrorsThread() override;
 
-  // Cleared by the owner to cancel: the record in hand finishes, with its
-  // pause, then the repair ends as usual. The worker clears it at its end.
-  std::atomic<bool> running{true};
-
   // The browser cleaning (without one, privacy records of files are left
   // alone and say so) and the clock that stamps backup sets; before Start
   // only.

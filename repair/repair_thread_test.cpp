@@ -199,7 +199,7 @@ TEST_F(RepairThreadTest, EmptyRepairStartsEndsAndSavesTheLogWithoutBackups) {
   EXPECT_FALSE(Exists(*platform, L"C:\\Program Files\\Orvane\\backup"));
   EXPECT_TRUE(worker->backup_sets().empty());
   EXPECT_TRUE(worker->status().ok);
-  EXPECT_FALSE(worker->running.load());
+  EXPECT_FALSE(worker->IsRunning());
   EXPECT_EQ(worker->exit_code(), 1);
 }
 
@@ -211,7 +211,7 @@ TEST_F(RepairThreadTest, CancelDuringTheThirdOfTenFinishesThatRecordOnly) {
   auto worker = Make();
   int begun = 0;
   target.on_post = [&](const Message& m) {
-    if (m.code == kMsgRecordBegins && ++begun == 3) worker->running = false;
+    if (m.code == kMsgRecordBegins && ++begun == 3) worker->RequestStop();
   };
   worker->Start();
   worker->Join();

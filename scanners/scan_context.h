@@ -68,6 +68,8 @@ class ScanContext {
   void AnnounceSection(int32_t section, int32_t ordinal);
   // Posts a message while running (scanners with their own messages).
   void PostWhileRunning(uint32_t code, int64_t wparam, int64_t lparam);
+  // Posts a message whether or not the scan runs (the worker's end event).
+  void Post(Message message) { env_.target.Post(std::move(message)); }
 
   // Something the scan could not look at (a locked browser database): said
   // to the user after the scan, never counted as a finding.
