@@ -60,6 +60,13 @@ int RunCliAt(const std::string& home, const std::string& args, std::string* outp
 TEST(MachinesCommandTest, TheProgramListsThePrefixesOfTheHomeFolder) {
   std::string home = (fs::temp_directory_path() / "orvane-home-XXXXXX").string();
   ASSERT_TRUE(mkdtemp(home.data()));
+  struct Cleanup {
+    std::string dir;
+    ~Cleanup() {
+      std::error_code ec;
+      fs::remove_all(dir, ec);
+    }
+  } cleanup{home};
   std::string out;
   ASSERT_EQ(RunCliAt(home, "machines", &out), 0) << out;
   EXPECT_EQ(out.rfind("No Wine prefix found; looked in ~/.wine, ~/.steam/steam,", 0), 0u) << out;
@@ -73,7 +80,6 @@ TEST(MachinesCommandTest, TheProgramListsThePrefixesOfTheHomeFolder) {
   EXPECT_EQ(list, nlohmann::json::parse(R"([{"kind":"default","name":".wine","path":")" + home +
                                         R"(/.wine"},{"kind":"Steam","name":"440","path":")" + home +
                                         R"(/.local/share/Steam/steamapps/compatdata/440/pfx"}])"));
-  fs::remove_all(home);
 }
 
 }  // namespace
