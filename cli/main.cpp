@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "cli/info_command.h"
+#include "cli/machines_command.h"
 #include "cli/reg_command.h"
 #include "cli/repair_command.h"
 #include "cli/report_command.h"
@@ -61,6 +62,10 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"spec", "none"}));
   bool json = false;
 
+  // machines: the Wine prefixes found in the usual places; needs no machine.
+  auto* machines = app.add_subcommand("machines", "List the Wine prefixes found in the usual places");
+  machines->add_flag("--json", json, "Print JSON");
+
   auto* info = app.add_subcommand("info", "Show the machine: registry roots, drives, folders, variables");
   info->add_flag("--json", json, "Print JSON");
   auto* reg = app.add_subcommand("reg", "reg.exe over the machine's registry: query|add|delete KEY ...");
@@ -103,6 +108,8 @@ int main(int argc, char** argv) {
     int rc = app.exit(e);
     return rc == 0 ? 0 : 2;
   }
+  if (*machines)
+    return orvane::cli::RunMachines(orvane::wine::FindPrefixes(orvane::wine::HostSearchPlaces()), json, std::cout);
   if (*backups && action != "list" && number == 0) {
     std::cerr << "orvane-cli: backups " << action << " needs the set's number (see 'orvane-cli backups list')\n";
     return 2;
