@@ -73,12 +73,12 @@ int CRegistryScanThread::Run() {
 void CRegistryScanThread::ScanSection(int id, int ordinal) {
   ScanContext& c = context;
   switch (id) {
-    case 0:
+    case section::kActiveX:
       c.BeginSection(kClassesRoot, HKEY_CLASSES_ROOT, id, ordinal, true);
       CheckClassAppIds(c);
       CheckClassTypeLibs(c);
       break;
-    case 1:
+    case section::kApplicationPaths:
       c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, true);
       ScanKeyTree(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths");
       c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, true);
@@ -88,90 +88,90 @@ void CRegistryScanThread::ScanSection(int id, int ordinal) {
           c, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility Assistant\\Persisted");
       c.EndSection();
       break;
-    case 2:
+    case section::kSoundFiles:
       c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, false);
       ScanKeyTree(c, HKEY_CURRENT_USER, L"AppEvents\\Schemes\\Apps");
       break;
-    case 3:
+    case section::kHelpFiles:
       c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, false);
       CheckValuePaths(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\Help");
       CheckValuePaths(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\HTML Help");
       break;
-    case 4:
+    case section::kStartup:
       c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, false);
       CheckValuePaths(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run");
       c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, false);
       CheckValuePaths(c, HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run");
       break;
-    case 5:
+    case section::kSoftwareSettings:
       c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, true);
       ScanKeyTree(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\MMC\\SnapIns");
       WalkKeyTree(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft");
       break;
-    case 6:
+    case section::kSharedDlls:
       // One pass: a second pass over the same key would only record and
       // count every invalid entry twice.
       c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, false);
       CheckSharedDllNames(c, L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs");
       break;
-    case 7:
+    case section::kEmptyKeys:
       c.BeginSection(kUsers, HKEY_USERS, id, ordinal, false);
       FindEmptyKeys(c, HKEY_USERS, L"S-1-5-18");
       FindEmptyKeys(c, HKEY_USERS, L"S-1-5-19");
       FindEmptyKeys(c, HKEY_USERS, L"S-1-5-20");
       break;
-    case 8:
+    case section::kDrivers:
       c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, true);
       ScanKeyTree(c, HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\SessionLauncher");
       break;
-    case 9:
+    case section::kUninstall:
       c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, false);
       ScanKeyTree(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
       break;
-    case 10:
+    case section::kFonts:
       c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, false);
       CheckValuePaths(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts");
       break;
-    case 11:
+    case section::kShortcuts:
       c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, false);
       ScanShortcuts(c, L"%USERPROFILE%");
       break;
-    case 12:
+    case section::kRecentLists:
       c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, false);
       for (const wchar_t* key : kRecentLists) CheckRecentLists(c, key);
       break;
-    case 13:
+    case section::kWindowsTemp:
       ScanWindowsTemp(c, 13);
       break;
-    case 14:
+    case section::kLogFiles:
       c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, false);
       ScanWindowsLogs(c, L"%WinDir%");
       break;
-    case 15:
-      ScanTempFiles(c, 15);
+    case section::kTempFiles:
+      ScanTempFiles(c, section::kTempFiles);
       break;
-    case 16:
+    case section::kRecycleBin:
       ScanRecycleBin(c, ordinal);
       break;
-    case 17:
-    case 18:
-    case 19:
+    case section::kCookies:
+    case section::kHistory:
+    case section::kCache:
       for (int browser = 0; browser < 3; ++browser) {
         if (!BrowserSelected(browser)) continue;
-        if (id == 17) ScanBrowserCookies(c, browser);
-        if (id == 18) ScanBrowserHistory(c, browser);
-        if (id == 19) ScanBrowserCache(c, browser);
+        if (id == section::kCookies) ScanBrowserCookies(c, browser);
+        if (id == section::kHistory) ScanBrowserHistory(c, browser);
+        if (id == section::kCache) ScanBrowserCache(c, browser);
       }
       break;
-    case 20:
-    case 21:
+    case section::kTypedUrls:
+    case section::kAutocomplete:
       if (BrowserSelected(0)) {
         c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, false);
         ScanTypedUrls(c, kTypedUrls);
         c.EndSection();
       }
       for (int browser = 1; browser < 3; ++browser) {
-        if (BrowserSelected(browser)) ScanBrowserUrls(c, id, browser, /*autocomplete=*/id == 21);
+        if (BrowserSelected(browser)) ScanBrowserUrls(c, id, browser, /*autocomplete=*/id == section::kAutocomplete);
       }
       break;
   }

@@ -91,4 +91,14 @@ std::wstring SectionDescription(int32_t id) {
   return IsValidSection(id) ? kSections[id].description : L"";
 }
 
+BrowserSelection BrowserSelection::FromFlags(const std::vector<std::wstring>& flags) {
+  auto on = [&](size_t i) { return i < flags.size() && flags[i] == L"1"; };
+  return {on(0), on(1), on(2)};
+}
+
+std::vector<std::wstring> BrowserSelection::ToFlags() const {
+  auto flag = [](bool on) { return std::wstring(on ? L"1" : L"0"); };
+  return {flag(internet_explorer), flag(firefox), flag(chrome)};
+}
+
 }  // namespace orvane

@@ -35,3 +35,27 @@ TEST(SectionsTest, OnlyRegistrySectionsHaveDescriptions) {
 
 }  // namespace
 }  // namespace orvane
+
+namespace orvane {
+namespace {
+
+TEST(BrowserSelectionTest, ConvertsFromAndToTheThreeTexts) {
+  BrowserSelection s = BrowserSelection::FromFlags({L"0", L"1", L"1"});
+  EXPECT_FALSE(s.internet_explorer);
+  EXPECT_TRUE(s.firefox && s.chrome);
+  EXPECT_EQ(s.ToFlags(), (std::vector<std::wstring>{L"0", L"1", L"1"}));
+  // Anything but "1", and missing elements, count as not selected.
+  EXPECT_FALSE(BrowserSelection::FromFlags({L"true", L"", L"01"}).any());
+  EXPECT_EQ(BrowserSelection::FromFlags({L"1"}), (BrowserSelection{true, false, false}));
+  EXPECT_FALSE(BrowserSelection::FromFlags({}).any());
+}
+
+TEST(SectionKindsTest, JunkAndBrowserSectionsByName) {
+  EXPECT_TRUE(IsJunkSection(section::kWindowsTemp) && IsJunkSection(section::kRecycleBin));
+  EXPECT_FALSE(IsJunkSection(section::kShortcuts) || IsJunkSection(section::kCookies));
+  EXPECT_TRUE(IsBrowserSection(section::kCookies) && IsBrowserSection(section::kAutocomplete));
+  EXPECT_FALSE(IsBrowserSection(section::kRecycleBin) || IsBrowserSection(kSectionCount));
+}
+
+}  // namespace
+}  // namespace orvane

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "engine/sections.h"
 #include "platform/names.h"
 #include "platform/text.h"
 
@@ -86,16 +87,15 @@ std::tuple<std::wstring, long, std::wstring> ListingKey(const std::wstring& path
 
 }  // namespace
 
-std::wstring BackupCategoryOf(int32_t section) {
-  if (section >= 13 && section <= 16) return L"Junk";
-  if (section >= 17 && section <= 21) return L"Internet";
-  if (section == 11) return L"Shortcut";
+std::wstring BackupCategoryOf(int32_t id) {
+  if (IsJunkSection(id)) return L"Junk";
+  if (IsBrowserSection(id)) return L"Internet";
+  if (id == section::kShortcuts) return L"Shortcut";
   return L"Registry";
 }
 
 bool NeedsBackupCopy(const CError& record) {
-  return record.errorType == ErrorType::File &&
-         (record.section == 11 || (record.section >= 13 && record.section <= 16));
+  return record.errorType == ErrorType::File && (record.section == section::kShortcuts || IsJunkSection(record.section));
 }
 
 std::wstring BackupFolder(Platform& platform) { return ProgramFolder(platform) + L"\\backup"; }

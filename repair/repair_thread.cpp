@@ -15,8 +15,8 @@ namespace {
 constexpr uint32_t kRecordPauseMs = 1000;
 constexpr uint32_t kEndPauseMs = 1000;
 
-bool IsBrowserSection(int32_t section) { return section >= 17 && section <= 21; }
-bool IsJunkSection(int32_t section) { return section >= 13 && section <= 15; }
+// The junk whose files the repair deletes (the recycle bin is emptied as a whole).
+bool IsJunkFileSection(int32_t id) { return IsJunkSection(id) && id != section::kRecycleBin; }
 
 bool IsAbsoluteDrivePath(const std::wstring& path) {
   return path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&
@@ -157,7 +157,7 @@ void CRepairErrorsThread::ProcessRecord(const CError& record, SetState& set, int
     return;
   }
   if (IsBrowserSection(record.section) && record.errorType == ErrorType::File) {
-    if (std::none_of(browser_flags_.begin(), browser_flags_.end(), [](const std::wstring& f) { return f == L"1"; })) {
+    if (!BrowserSelection::FromFlags(browser_flags_).any()) {
       *outcome = NotRepaired(L"the browsers its scan looked at are not known, so nothing was cleaned; scan again");
       return;
     }
@@ -225,7 +225,7 @@ RecordOutcome CRepairErrorsThread::RepairRecord(const CError& record) {
   switch (record.errorType) {
     case ErrorType::File: {
       // Junk may be read-only; its copy is already in the backup set.
-      if (IsJunkSection(record.section)) {
+      if (IsJunkFileSection(record.section)) {
         DWORD attributes = platform.GetFileAttributes(record.filePath);
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
             !(attributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -235,7 +235,7 @@ RecordOutcome CRepairErrorsThread::RepairRecord(const CError& record) {
         return NotRepaired(L"the file could not be deleted (error " + std::to_wstring(LastError()) +
                            L")");
       }
-      if (record.section == 15) RemoveEmptiedFolders(record.filePath);
+      if (record.section == section::kTempFiles) RemoveEmptiedFolders(record.filePath);
       return Repaired();
     }
     case ErrorType::RegistryValue: {

@@ -7,10 +7,10 @@
 namespace orvane {
 namespace {
 
-constexpr int kShortcutSection = 11;
-constexpr int kWindowsTempSection = 13;
-constexpr int kTempFilesSection = 15;
-constexpr int kRecycleBinSection = 16;
+constexpr int kShortcutSection = section::kShortcuts;
+constexpr int kWindowsTempSection = section::kWindowsTemp;
+constexpr int kTempFilesSection = section::kTempFiles;
+constexpr int kRecycleBinSection = section::kRecycleBin;
 constexpr int kInternetCacheFolder = 32;  // CSIDL_INTERNET_CACHE
 
 // The program's own backup folder holds copies of what repairs removed; its

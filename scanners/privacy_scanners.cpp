@@ -8,11 +8,11 @@
 namespace orvane {
 namespace {
 
-constexpr int32_t kCookieSection = 17;
-constexpr int32_t kHistorySection = 18;
-constexpr int32_t kCacheSection = 19;
-constexpr int32_t kTypedUrlSection = 20;
-constexpr int32_t kAutocompleteSection = 21;
+constexpr int32_t kCookieSection = section::kCookies;
+constexpr int32_t kHistorySection = section::kHistory;
+constexpr int32_t kCacheSection = section::kCache;
+constexpr int32_t kTypedUrlSection = section::kTypedUrls;
+constexpr int32_t kAutocompleteSection = section::kAutocomplete;
 
 // Registry values are read into a buffer of this many bytes.
 constexpr size_t kValueBufferBytes = 1024;

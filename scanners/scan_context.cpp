@@ -13,7 +13,8 @@ namespace {
 std::atomic<uint32_t> g_progress_calls{0};
 
 bool ShowsTextAlone(int32_t section) {
-  return section == 11 || section == 13 || section == 14 || section == 15;
+  return section == section::kShortcuts || section == section::kWindowsTemp || section == section::kLogFiles ||
+         section == section::kTempFiles;
 }
 
 }  // namespace
@@ -97,7 +98,7 @@ void ScanContext::AddJunkFileError(const std::wstring& path) {
 void ScanContext::AddTargetError(const std::wstring& target, const std::wstring& type_text) {
   if (running.load() != 1) return;
   CError record;
-  record.errorType = section_ == 16 ? ErrorType::RecycleBin : ErrorType::File;
+  record.errorType = section_ == section::kRecycleBin ? ErrorType::RecycleBin : ErrorType::File;
   record.filePath = target;
   record.reason = L"The target file for " + target + L" file";
   record.typeText = type_text;
