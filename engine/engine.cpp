@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/program_paths.h"
 #include "platform/names.h"
 #include "platform/registry_values.h"
 #include "platform/text.h"
@@ -40,7 +41,6 @@ std::wstring One(const SectionCounters& counters, int id, int32_t SectionCounter
   return std::to_wstring(c ? c->*field : 0);
 }
 
-std::wstring DataFolder(Platform& platform) { return ExpandEnvironment(platform, L"%APPDATA%\\Orvane"); }
 
 void EnsureFolder(Platform& platform, const std::wstring& folder) {
   if (!FileExists(platform, folder)) platform.CreateDirectory(folder);
@@ -198,10 +198,8 @@ RepairSummary CSarvelEngine::FinishRepair() {
   return summary;
 }
 
-std::wstring CSarvelEngine::UnresolvedErrorsPath() { return DataFolder(platform_) + L"\\unresolvederrors.dat"; }
-std::wstring CSarvelEngine::UnresolvedBrowsersPath() {
-  return DataFolder(platform_) + L"\\unresolvedbrowsers.dat";
-}
+std::wstring CSarvelEngine::UnresolvedErrorsPath() { return UnresolvedErrorsFile(platform_); }
+std::wstring CSarvelEngine::UnresolvedBrowsersPath() { return UnresolvedBrowsersFile(platform_); }
 
 void CSarvelEngine::LoadUnresolvedErrors() {
   counters_.Reset();
@@ -256,7 +254,7 @@ bool CSarvelEngine::IsBrowserInstalled(const std::wstring& name) {
 
 void CSarvelEngine::ListBackups() {
   finder_.stop = false;
-  FindFilesUnder(ProgramFolder(platform_) + L"\\backup", finder_, L"*.dat", false);
+  FindFilesUnder(BackupFolder(platform_), finder_, L"*.dat", false);
 }
 
 void CSarvelEngine::OnBackupFound(CFileFinder* finder, int code, void* user) {

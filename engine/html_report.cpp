@@ -117,10 +117,6 @@ std::wstring HtmlEscape(std::wstring_view text) {
   return out;
 }
 
-std::wstring ReportsFolder(Platform& platform) {
-  std::wstring base = platform.SpecialFolder(kCommonAppData);
-  return base.empty() ? base : base + L"\\Orvane";
-}
 
 std::wstring BuildScanReport(const CErrorListEx& errors, const ReportProduct& product,
                              const LocalDateTime& now) {
@@ -159,7 +155,7 @@ ReportResult WriteScanReport(Platform& platform, const CErrorListEx& errors,
     return result;
   }
   std::wstring file =
-      base + L"\\Orvane\\orv_" + VersionForName(product.version) + L"_" + NameStamp(now) + L".html";
+      ReportsFolder(platform) + L"\\orv_" + VersionForName(product.version) + L"_" + NameStamp(now) + L".html";
   if (!platform.WriteFileAtomic(file, WideToUtf8(BuildScanReport(errors, product, now)))) {
     result.error = L"The report " + file + L" could not be written (error " +
                    std::to_wstring(LastError()) + L").";

@@ -13,6 +13,7 @@
 
 #include "engine/error_list.h"
 #include "engine/local_time.h"
+#include "engine/program_paths.h"
 #include "platform/platform.h"
 
 namespace orvane {
@@ -30,8 +31,6 @@ struct ReportProduct {
   std::wstring release_date;
 };
 
-// "<common application data>\Orvane"; "" when that folder is unknown.
-std::wstring ReportsFolder(Platform& platform);
 
 // The page for the records, as the moment now. Never fails.
 std::wstring BuildScanReport(const CErrorListEx& errors, const ReportProduct& product,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "engine/program_paths.h"
 #include "engine/sections.h"
 #include "platform/names.h"
 #include "platform/text.h"
@@ -98,7 +99,6 @@ bool NeedsBackupCopy(const CError& record) {
   return record.errorType == ErrorType::File && (record.section == section::kShortcuts || IsJunkSection(record.section));
 }
 
-std::wstring BackupFolder(Platform& platform) { return ProgramFolder(platform) + L"\\backup"; }
 
 std::wstring BackupStamp(const LocalDateTime& now) {
   return PaddedNumber(now.year, 4) + PaddedNumber(now.month, 2) + PaddedNumber(now.day, 2) + L"_" +

@@ -22,6 +22,7 @@
 
 #include "engine/error_record.h"
 #include "engine/local_time.h"
+#include "engine/program_paths.h"
 #include "platform/platform.h"
 
 namespace orvane {
@@ -34,8 +35,6 @@ std::wstring BackupCategoryOf(int32_t section);
 // type File in sections 11 and 13 to 16.
 bool NeedsBackupCopy(const CError& record);
 
-// ProgramFolder + "\backup".
-std::wstring BackupFolder(Platform& platform);
 
 // "%Y%m%d_%H%M" of the moment, for example "20131105_1742".
 std::wstring BackupStamp(const LocalDateTime& now);

@@ -1,5 +1,7 @@
 #include "repair/repair_log.h"
 
+#include "engine/program_paths.h"
+
 #include "platform/names.h"
 #include "platform/text.h"
 
@@ -11,15 +13,15 @@ constexpr size_t kFields = 4;
 
 
 void EnsureFolder(Platform& platform) {
-  std::wstring folder = RepairLogFolder(platform);
+  std::wstring folder = DataFolder(platform);
   if (!FileExists(platform, folder)) platform.CreateDirectory(folder);
 }
 
 }  // namespace
 
-std::wstring RepairLogFolder(Platform& platform) { return ExpandEnvironment(platform, L"%APPDATA%\\Orvane"); }
 
-std::wstring RepairLogPath(Platform& platform) { return RepairLogFolder(platform) + L"\\log.dat"; }
+
+std::wstring RepairLogPath(Platform& platform) { return RepairLogFile(platform); }
 
 std::wstring FormatRepairLogLine(const CRegistryItem& item) {
   return item.rootName + kFieldSeparator + ValueTypeName(item.valueType) + kFieldSeparator + item.subKey + kFieldSeparator +

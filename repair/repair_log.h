@@ -6,12 +6,12 @@
 #include <string>
 
 #include "engine/error_list.h"
+#include "engine/program_paths.h"
 #include "platform/platform.h"
 
 namespace orvane {
 
-// "%APPDATA%\Orvane" expanded, and the log file in it.
-std::wstring RepairLogFolder(Platform& platform);
+// The log file (RepairLogFile of program_paths.h).
 std::wstring RepairLogPath(Platform& platform);
 
 // Empties list, then fills it from the log when the file exists (creating the

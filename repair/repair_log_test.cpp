@@ -53,7 +53,7 @@ TEST(RepairLogTest, MissingOrDamagedLogs) {
   list.Add(Item(L"HKEY_USERS", REG_SZ, L"x", L"y"));
   ASSERT_TRUE(LoadRepairLog(*p, &list));  // no file: an empty list, and the folder now exists
   EXPECT_TRUE(list.IsEmpty());
-  EXPECT_NE(p->GetFileAttributes(RepairLogFolder(*p)), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(p->GetFileAttributes(DataFolder(*p)), INVALID_FILE_ATTRIBUTES);
 
   // Short pieces are skipped; a last record without its end is dropped.
   std::wstring text = L"too::short;;\r\nHKEY_USERS::REG_SZ::K::ValueName=N::;;\r\nHKEY_USERS::REG_SZ::L::Val";

@@ -1,5 +1,7 @@
 #include "scanners/junk_scanners.h"
 
+#include "engine/program_paths.h"
+
 #include "platform/names.h"
 #include "platform/text.h"
 #include "scanners/path.h"
@@ -17,7 +19,7 @@ constexpr int kInternetCacheFolder = 32;  // CSIDL_INTERNET_CACHE
 // shortcuts and logs are ours, not junk.
 void PrepareFinder(ScanContext& context) {
   context.finder.tag = context.section();
-  context.finder.excluded_folder = ToUpper(ProgramFolder(context.platform()) + L"\\backup");
+  context.finder.excluded_folder = ToUpper(BackupFolder(context.platform()));
 }
 
 std::wstring WithTrailingBackslash(std::wstring folder) {
