@@ -14,6 +14,7 @@
 
 #include "cli/repair_command.h"
 #include "cli/scan_command.h"
+#include "platform/registry_values.h"
 #include "platform/testing/shortcut_writer.h"
 #include "platform/testing/temp_prefix.h"
 #include "platform/text.h"
@@ -168,6 +169,24 @@ TEST_F(SafetyTest, AScanWritesNothingButItsOwnResultFiles) {
   // A link in the temporary folder is junk like any other entry: it goes
   // (backed up as a link), and what it points at stays.
   EXPECT_EQ(testing::ReadHostFile(outside + "/host.txt"), "host");
+}
+
+TEST_F(SafetyTest, AFindingTheFileOfFindingsCannotHoldIsToldAndLeftAlone) {
+  const std::wstring run_mru = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU";
+  prefix_.String(HKEY_CURRENT_USER, run_mru, L"a", L"ghostpad\\1")
+      .String(HKEY_CURRENT_USER, run_mru, L"b", L"cmd /c echo a::b\\1");
+  Open();
+  nlohmann::json result;
+  EXPECT_EQ(Scan("12", false, "", &result), 1);
+  EXPECT_EQ(result["found"], 1);
+  ASSERT_EQ(result["left_in_place"].size(), 1u);
+  EXPECT_NE(result["left_in_place"][0].get<std::string>().find("RunMRU\\b"), std::string::npos)
+      << result["left_in_place"][0];
+  NewRun();
+  EXPECT_EQ(Repair(&result), 0) << result.dump(2);
+  EXPECT_EQ(result["repaired"], 1);
+  EXPECT_EQ(ReadRegistryString(*platform_, HKEY_CURRENT_USER, run_mru, L"a"), L"");
+  EXPECT_EQ(ReadRegistryString(*platform_, HKEY_CURRENT_USER, run_mru, L"b"), L"cmd /c echo a::b\\1");
 }
 
 class PrivacyRepairTest : public SafetyTest {

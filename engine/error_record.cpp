@@ -87,4 +87,14 @@ std::optional<CError> ParseErrorLine(const std::wstring& line) {
   return record;
 }
 
+bool SurvivesErrorLine(const CError& record) {
+  std::wstring line = FormatErrorLine(record);
+  if (line.find(kRecordEnd) != line.size() - std::wstring(kRecordEnd).size()) return false;
+  std::optional<CError> back = ParseErrorLine(line.substr(0, line.size() - std::wstring(kRecordEnd).size()));
+  return back && back->errorType == record.errorType && back->section == record.section &&
+         back->filePath == record.filePath && back->reason == record.reason && back->typeText == record.typeText &&
+         back->item.rootName == record.item.rootName && back->item.subKey == record.item.subKey &&
+         back->item.valueName == record.item.valueName && back->item.valueData == record.item.valueData;
+}
+
 }  // namespace orvane

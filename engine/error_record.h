@@ -68,6 +68,12 @@ std::wstring FormatErrorLine(const CError& record);
 // for an unknown one) and markOnly is false.
 std::optional<CError> ParseErrorLine(const std::wstring& line);
 
+// True when the record's line reads back as the same record (its texts hold
+// no "::", no ";;\r\n", nothing that the line cannot carry). A record that
+// does not survive must not be kept in a file: read back, it would name
+// another item.
+bool SurvivesErrorLine(const CError& record);
+
 // A decimal number as the line's writer produced it: optional blanks, an
 // optional sign, leading digits; no digits gives 0, values beyond 32 bits are
 // clamped.

@@ -45,6 +45,20 @@ TEST(ErrorLineTest, ExampleRecordHasTheExactLineAndReadsBackEqual) {
   EXPECT_EQ(read->item.rootKey, HKEY_LOCAL_MACHINE);
 }
 
+TEST(ErrorLineTest, OnlyRecordsThatReadBackAsThemselvesSurvive) {
+  EXPECT_TRUE(SurvivesErrorLine(ExampleRecord()));
+  auto with = [](auto change) {
+    CError r = ExampleRecord();
+    change(r);
+    return SurvivesErrorLine(r);
+  };
+  EXPECT_TRUE(with([](CError& r) { r.item.valueData = L"C:\\dir\\a b.exe /x:1"; }));
+  EXPECT_FALSE(with([](CError& r) { r.item.valueData = L"cmd /c echo a::b\\1"; }));
+  EXPECT_FALSE(with([](CError& r) { r.item.valueData = L"ends in a colon:"; }));
+  EXPECT_FALSE(with([](CError& r) { r.reason = L"two;;\r\nlines"; }));
+  EXPECT_FALSE(with([](CError& r) { r.item.valueName = L"x::y"; }));
+}
+
 TEST(ErrorLineTest, ValuesThatTheFormatCannotNameComeBackAsDefaults) {
   CError record = ExampleRecord();
   record.item.valueType = REG_BINARY;

@@ -127,6 +127,16 @@ void ScanContext::Record(CError record) {
   }
   record.section = section_;
   record.markOnly = mark_only_;
+  // Findings live on in a file whose lines have no escaping: one whose text
+  // would come back as another item must not reach a repair.
+  if (!SurvivesErrorLine(record)) {
+    AddNote(L"A finding in " + SectionName(section_) + L" was left out and left in place: its text (" +
+            (record.item.subKey.empty() ? record.filePath
+                                        : record.item.rootName + L"\\" + record.item.subKey + L"\\" +
+                                              record.item.valueName) +
+            L") holds \"::\" or a line end, which the file of findings cannot keep");
+    return;
+  }
   env_.counters.AddFound(section_);
   env_.errors.Add(record);
   env_.target.Post(Message{kMsgErrorAdded, section_, ordinal_, {}});
