@@ -39,12 +39,13 @@ void RemoveStaleTemporaries(const std::string& path) {
   closedir(d);
 }
 
-int WriteHostFileAtomic(const std::string& path, const std::string& bytes, bool follow_link) {
+int WriteHostFileAtomic(const std::string& path, const std::string& bytes, bool follow_link,
+                        const std::string& given_tmp) {
   std::string target = path;
   char resolved[PATH_MAX];
   if (follow_link && realpath(path.c_str(), resolved)) target = resolved;
   RemoveStaleTemporaries(target);
-  std::string tmp = TemporaryPathFor(target);
+  std::string tmp = given_tmp.empty() ? TemporaryPathFor(target) : given_tmp;
   int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return errno;
   size_t done = 0;

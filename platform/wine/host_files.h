@@ -11,8 +11,10 @@ namespace orvane::wine {
 // follow_link a symlinked path is replaced at its target (as Wine saves its
 // hives); without, a link at path is replaced by the file. Returns 0 or the
 // errno of the step that failed; the temporary file never stays behind.
-// Temporary files of processes that died are removed first.
-int WriteHostFileAtomic(const std::string& path, const std::string& bytes, bool follow_link);
+// Temporary files of processes that died are removed first. tmp, when
+// given, is the temporary file to use (on the target's file system).
+int WriteHostFileAtomic(const std::string& path, const std::string& bytes, bool follow_link,
+                        const std::string& tmp = "");
 
 // The temporary file this process writes beside path: "<path>.orvane-<pid>.tmp".
 std::string TemporaryPathFor(const std::string& path);

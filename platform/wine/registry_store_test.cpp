@@ -261,6 +261,31 @@ TEST(RegistryStoreTest, SavesRemoveTheTemporaryFilesOfDeadProcesses) {
   EXPECT_TRUE(std::filesystem::exists(other));
 }
 
+TEST(RegistryStoreTest, TheFirstChangeOfARunClearsWhatKilledRunsLeft) {
+  TempPrefix prefix;
+  prefix.Write();
+  pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  const std::string dead = std::to_string(child);
+  std::filesystem::create_directories(prefix.dir() + "/.orvane-tmp");
+  std::ofstream(prefix.dir() + "/.orvane-tmp/" + dead + "-3.tmp") << "half a restored file";
+  std::ofstream(prefix.dir() + "/.orvane-tmp/1-1.tmp") << "init's, alive";
+  std::ofstream(prefix.dir() + "/system.reg.orvane-" + dead + ".tmp") << "half a hive";
+  WinePlatform p(WineOptions(prefix.dir(), prefix.user()));
+  EXPECT_TRUE(std::filesystem::exists(prefix.dir() + "/.orvane-tmp/" + dead + "-3.tmp"));  // reads clear nothing
+  ASSERT_TRUE(p.CheckWritable());
+  EXPECT_FALSE(std::filesystem::exists(prefix.dir() + "/.orvane-tmp/" + dead + "-3.tmp"));
+  EXPECT_FALSE(std::filesystem::exists(prefix.dir() + "/system.reg.orvane-" + dead + ".tmp"));
+  EXPECT_TRUE(std::filesystem::exists(prefix.dir() + "/.orvane-tmp/1-1.tmp"));
+  // Files are written through that folder and leave nothing there.
+  ASSERT_TRUE(p.WriteFileAtomic(L"C:\\users\\tester\\a.txt", "a"));
+  ASSERT_TRUE(p.CopyFile(L"C:\\users\\tester\\a.txt", L"C:\\users\\tester\\b.txt", true));
+  size_t left = 0;
+  for (const auto& e : std::filesystem::directory_iterator(prefix.dir() + "/.orvane-tmp")) left += e.exists();
+  EXPECT_EQ(left, 1u);
+}
+
 TEST(RegistryStoreTest, AHiveThatCannotBeReadAtAllIsNamedWithItsLine) {
   TempPrefix prefix;
   prefix.Write();

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -182,13 +183,11 @@ void ListFolder(DIR* d, bool at_root, const std::wstring& mask, bool basic, std:
 
 // Puts a link with from's target text at to, through a temporary link and a
 // rename, so an existing entry at to is replaced in one step.
-bool CopyLink(const std::string& from, const std::string& to) {
+bool CopyLink(const std::string& from, const std::string& to, const std::string& tmp) {
   char target[PATH_MAX];
   ssize_t length = readlink(from.c_str(), target, sizeof target - 1);
   if (length < 0) return Fail(errno);
   target[length] = '\0';
-  RemoveStaleTemporaries(to);
-  std::string tmp = TemporaryPathFor(to);
   unlink(tmp.c_str());
   if (symlink(target, tmp.c_str()) != 0) return Fail(errno);
   if (rename(tmp.c_str(), to.c_str()) != 0) {
@@ -199,13 +198,11 @@ bool CopyLink(const std::string& from, const std::string& to) {
   return true;
 }
 
-bool CopyContents(const std::string& from, const std::string& to) {
-  RemoveStaleTemporaries(to);
+bool CopyContents(const std::string& from, const std::string& to, const std::string& tmp) {
   int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return Fail(errno);
   struct stat st;
   fstat(in, &st);
-  std::string tmp = TemporaryPathFor(to);
   int out = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777);
   if (out < 0) {
     int e = errno;
@@ -381,6 +378,41 @@ bool WinePlatform::InsideRoot(const std::string& host) const {
           folder_real[machine_root_.size()] == '/');
 }
 
+std::string WinePlatform::TemporaryFor(const std::string& target) {
+  // Beside the target when the prefix's own folder for them lies on another
+  // file system (a rename cannot cross one).
+  std::string folder = target.substr(0, target.rfind('/'));
+  struct stat at_target, at_temp;
+  if (stat(folder.c_str(), &at_target) != 0) return TemporaryPathFor(target);
+  if (stat(temporaries_.c_str(), &at_temp) != 0) {
+    mkdir(temporaries_.c_str(), 0700);
+    if (stat(temporaries_.c_str(), &at_temp) != 0) return TemporaryPathFor(target);
+  }
+  if (at_temp.st_dev != at_target.st_dev) return TemporaryPathFor(target);
+  return temporaries_ + "/" + std::to_string(getpid()) + "-" + std::to_string(++temporary_count_) + ".tmp";
+}
+
+void WinePlatform::RemoveStaleTemporaryFiles() {
+  for (const char* hive : {"system.reg", "user.reg", "userdef.reg"}) {
+    std::string path = options_.prefix_dir + "/" + hive;
+    char real[PATH_MAX];
+    RemoveStaleTemporaries(realpath(path.c_str(), real) ? std::string(real) : path);
+  }
+  DIR* d = opendir(temporaries_.c_str());
+  if (!d) return;
+  while (struct dirent* e = readdir(d)) {
+    std::string name = e->d_name;
+    size_t dash = name.find('-');
+    if (dash == std::string::npos || dash == 0 || dash > 9 ||
+        name.find_first_not_of("0123456789") != dash)
+      continue;
+    pid_t pid = static_cast<pid_t>(std::stol(name.substr(0, dash)));
+    if (pid == getpid() || kill(pid, 0) == 0 || errno != ESRCH) continue;
+    unlinkat(dirfd(d), e->d_name, 0);
+  }
+  closedir(d);
+}
+
 bool WinePlatform::InsideMachine(const std::wstring& path) { return InsideRoot(Resolve(path)); }
 
 std::string WinePlatform::ResolveForWrite(const std::wstring& path) {
@@ -526,7 +558,8 @@ bool WinePlatform::CopyFile(const std::wstring& from, const std::wstring& to, bo
     }
     if (S_ISDIR(st.st_mode) || (!S_ISLNK(st.st_mode) && !(st.st_mode & S_IWUSR))) return Fail(EACCES);
   }
-  return link ? CopyLink(src, dst) : CopyContents(src, dst);
+  std::string tmp = TemporaryFor(dst);
+  return link ? CopyLink(src, dst, tmp) : CopyContents(src, dst, tmp);
 }
 
 bool WinePlatform::CreateNewFile(const std::wstring& path) {
@@ -585,7 +618,7 @@ bool WinePlatform::MoveFile(const std::wstring& from, const std::wstring& to, bo
   }
   if (rename(src.c_str(), dst.c_str()) == 0) return true;
   if (errno != EXDEV) return Fail(errno);
-  if (!CopyContents(src, dst)) return false;
+  if (!CopyContents(src, dst, TemporaryFor(dst))) return false;
   return unlink(src.c_str()) == 0 || Fail(errno);
 }
 
@@ -613,7 +646,7 @@ bool WinePlatform::WriteFileAtomic(const std::wstring& path, const std::string& 
   if (host.empty()) return false;
   struct stat st;
   if (lstat(host.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR))) return Fail(EACCES);
-  int error = WriteHostFileAtomic(host, bytes, /*follow_link=*/false);
+  int error = WriteHostFileAtomic(host, bytes, /*follow_link=*/false, TemporaryFor(host));
   if (error) return Fail(error == ENOENT ? ENOTDIR : error);
   return true;
 }

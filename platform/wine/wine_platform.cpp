@@ -45,6 +45,7 @@ std::string RealPath(const std::string& path) {
 WinePlatform::WinePlatform(WineOptions options)
     : options_(std::move(options)),
       machine_root_(RealPath(options_.prefix_dir)),
+      temporaries_(options_.prefix_dir + "/.orvane-tmp"),
       lock_(options_.prefix_dir, options_.lock_wait),
       store_(options_.prefix_dir, [this]() -> Status {
         const std::string& dir = options_.prefix_dir;
@@ -54,7 +55,11 @@ WinePlatform::WinePlatform(WineOptions options)
                                L" is running for the prefix " + Utf8ToWide(dir) +
                                L"; it would overwrite any change, so nothing is written. Close the "
                                L"Wine programs (or run \"wineserver -k\") and try again.");
-        return lock_.Acquire();
+        bool first = !lock_.held();
+        Status locked = lock_.Acquire();
+        // Whatever an earlier run was killed in the middle of writing.
+        if (locked && first) RemoveStaleTemporaryFiles();
+        return locked;
       }) {}
 
 WinePlatform::~WinePlatform() = default;

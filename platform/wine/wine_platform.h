@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -142,6 +143,13 @@ class WinePlatform : public Platform {
   // the link.
   bool InsideRoot(const std::string& host) const;
   void InvalidateEnvironment();
+  // Where a file about to replace target is written first: the prefix's
+  // folder of temporaries ("<prefix>/.orvane-tmp/<pid>-<n>.tmp"), so that
+  // what a killed run leaves there is found and removed by the next one.
+  std::string TemporaryFor(const std::string& target);
+  // Removes the temporaries of processes that no longer run. Called once the
+  // writer lock is held.
+  void RemoveStaleTemporaryFiles();
   std::string TrashDir() const;
   // The Trash items whose original path lies inside the prefix.
   bool MachineTrash(std::vector<TrashItem>* items);
@@ -152,6 +160,8 @@ class WinePlatform : public Platform {
   WineOptions options_;
   // The real path of the prefix folder (links resolved); "" when it has none.
   std::string machine_root_;
+  std::string temporaries_;
+  std::atomic<uint64_t> temporary_count_{0};
   PrefixLock lock_;
   RegistryStore store_;
   struct FolderListing {
