@@ -46,6 +46,12 @@ const SettingInfo* FindSetting(const std::wstring& name) {
   return nullptr;
 }
 
+Status NoSuchSetting(const std::wstring& name) {
+  std::wstring names;
+  for (const SettingInfo& s : KnownSettings()) names += (names.empty() ? L"" : L", ") + std::wstring(s.name);
+  return Status::Error(L"There is no setting \"" + name + L"\"; the settings are " + names + L".");
+}
+
 }  // namespace
 
 const std::vector<SettingInfo>& KnownSettings() {
@@ -155,22 +161,17 @@ Status SettingsStore::WriteDefaultSettings(DefaultsForm form) {
   return first_failure;
 }
 
-bool SettingsStore::ReadKnownSetting(const std::wstring& name, std::wstring* canonical, std::wstring* value) {
+Status SettingsStore::ReadKnownSetting(const std::wstring& name, std::wstring* canonical, std::wstring* value) {
   const SettingInfo* info = FindSetting(name);
-  if (!info) return false;
+  if (!info) return NoSuchSetting(name);
   *canonical = info->name;
   *value = ReadSetting(info->name);
-  return true;
+  return Status::Ok();
 }
 
 Status SettingsStore::ChangeSetting(const std::wstring& name, const std::wstring& text) {
   const SettingInfo* info = FindSetting(name);
-  if (!info) {
-    std::wstring names;
-    for (const SettingInfo& s : KnownSettings())
-      if (s.writable) names += (names.empty() ? L"" : L", ") + std::wstring(s.name);
-    return Status::Error(L"There is no setting \"" + name + L"\"; the settings are " + names + L".");
-  }
+  if (!info) return NoSuchSetting(name);
   if (!info->writable) return Status::Error(std::wstring(info->name) + L" is kept by the program and cannot be set.");
   std::wstring value = text;
   if (info->boolean) {

@@ -93,8 +93,8 @@ class SettingsStore {
   Status WriteDefaultSettings(DefaultsForm form);
 
   // The command line's way in: the value of a known setting by name (any
-  // case); false for an unknown name.
-  bool ReadKnownSetting(const std::wstring& name, std::wstring* canonical, std::wstring* value);
+  // case) and its name as stored; an unknown name fails, naming the others.
+  Status ReadKnownSetting(const std::wstring& name, std::wstring* canonical, std::wstring* value);
   // Changes a writable setting by name, checking the value ("true" or
   // "false"); "StartWithWindows" goes through SetStartWithWindows so the
   // Run value stays in step.

@@ -170,22 +170,6 @@ TEST_F(PeerTest, SystemdAcceptsTheDailyUnitsAndRunsThemEveryDay) {
   EXPECT_EQ(days.size(), 7u);
 }
 
-TEST_F(PeerTest, TheServiceRunsTheProgramWithTheScanAndThePrefixAsTheyAre) {
-  ASSERT_TRUE(platform_->SaveScheduledTask(Task(1, 6, 5, 0), nullptr));
-  std::string exec = UnitValue(ReadHostFile(config_ + "/systemd/user/orvane-scan.service"), "ExecStart");
-  // systemd-analyze checked the program's path above (it must exist and be
-  // executable); the arguments are checked here by their quoting: "$$" and
-  // "%%" for systemd's own expansions, backslash escapes in double quotes.
-  std::string prefix = fs::canonical(prefix_->dir()).string();
-  std::string expected_prefix;
-  for (char c : prefix) {
-    if (c == '"' || c == '\\') expected_prefix += '\\';
-    if (c == '$' || c == '%') expected_prefix += c;
-    expected_prefix += c;
-  }
-  EXPECT_EQ(exec, "\"" + program_dir_ + "%/orvane\" \"-scan\" \"--prefix\" \"" + expected_prefix + "\"");
-}
-
 TEST_F(PeerTest, TheDesktopStartsTheProgramForThePrefixAsItIs) {
   if (!Have("gio")) GTEST_SKIP() << "gio is not installed (Debian package libglib2.0-bin)";
   // GLib looks for the program before it reads "%%" as "%", so it cannot
