@@ -12,6 +12,7 @@
 #include "cli/report_command.h"
 #include "cli/sample_machine.h"
 #include "cli/scan_command.h"
+#include "cli/settings_command.h"
 #include "engine/engine.h"
 #include "platform/text.h"
 #include "platform/wine/wine_platform.h"
@@ -102,6 +103,18 @@ int main(int argc, char** argv) {
   auto* report = app.add_subcommand("report", "Write the HTML report of the unresolved errors");
   report->add_flag("--json", json, "Print JSON");
 
+  // ---- The settings store: settings and the scheduled scan. ----
+  auto* settings = app.add_subcommand("settings", "Show or change the settings: [NAME [VALUE]]");
+  std::vector<std::string> setting_words;
+  settings->add_option("words", setting_words, "A setting's NAME, and a VALUE to write");
+  settings->add_flag("--json", json, "Print JSON");
+  auto* schedule = app.add_subcommand("schedule", "Show or set the scheduled scan: none | daily HH:MM | weekly HH:MM DAYS");
+  std::vector<std::string> schedule_words;
+  schedule->add_option("when", schedule_words, "none, daily HH:MM, or weekly HH:MM DAYS (such as mon,fri)");
+  schedule->add_flag("--json", json, "Print JSON");
+  orvane::cli::ScheduleRequest schedule_request;
+  // ----
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -114,6 +127,12 @@ int main(int argc, char** argv) {
     std::cerr << "orvane-cli: backups " << action << " needs the set's number (see 'orvane-cli backups list')\n";
     return 2;
   }
+  if (*schedule) {
+    if (orvane::Status s = orvane::cli::ParseScheduleRequest(schedule_words, &schedule_request); !s) {
+      std::cerr << "orvane-cli: " << orvane::WideToUtf8(s.message) << "\n";
+      return 2;
+    }
+  }
   orvane::cli::ScanRequest request;
   if (*scan) {
     if (orvane::Status s = orvane::cli::ParseScanRequest(sections, privacy, browsers, &request); !s) {
@@ -124,7 +143,7 @@ int main(int argc, char** argv) {
 
   std::string prefix, trash;
   std::wstring machine_text;
-  if (*info || *reg) {
+  if (*info || *reg || *settings || *schedule) {
     prefix = prefix_option.empty() ? orvane::wine::DefaultPrefixDir() : prefix_option;
     if (orvane::Status s = orvane::wine::CheckPrefix(prefix); !s) {
       std::cerr << "orvane-cli: " << orvane::WideToUtf8(s.message) << "\n";
@@ -145,6 +164,12 @@ int main(int argc, char** argv) {
   if (*reg) {
     int rc = orvane::cli::RunReg(platform, reg->remaining(), std::cout, std::cerr);
     return rc == 0 ? 0 : 2;
+  }
+  if (*settings || *schedule) {
+    orvane::SettingsStore store(platform);
+    orvane::cli::Output plain{std::cout, std::cerr, json, false};
+    return *settings ? orvane::cli::RunSettings(store, setting_words, plain)
+                     : orvane::cli::RunSchedule(store, schedule_request, plain);
   }
 
   orvane::cli::Output output{std::cout, std::cerr, json, isatty(STDOUT_FILENO) != 0};

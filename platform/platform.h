@@ -53,6 +53,21 @@ struct UrlCacheEntry {
   DWORD entry_type = 0;     // NORMAL_CACHE_ENTRY, COOKIE_CACHE_ENTRY, ...
 };
 
+// A task of the platform's task scheduler (Task Scheduler 1.0's work item
+// with its first trigger), reduced to what the program sets and reads.
+struct ScheduledTask {
+  std::wstring name;
+  std::wstring application;  // the program it starts
+  std::wstring parameters;
+  std::wstring account;  // the user it runs for (no password)
+  DWORD flags = 0;       // TASK_FLAG_*
+  // The trigger: 1 daily, 2 weekly (TASK_TIME_TRIGGER_*); 0 none.
+  int trigger_kind = 0;
+  int hour = 0;
+  int minute = 0;
+  int day_mask = 0;  // weekly: Sunday 0x01, Monday 0x02, ... Saturday 0x40
+};
+
 // An open directory search; Next() gives the following entry, false at the end.
 class FileSearch {
  public:
@@ -224,6 +239,34 @@ class Platform {
   }
   // IUrlHistoryStg2::ClearHistory. False when there is no history store.
   virtual bool ClearUrlHistory() { return false; }
+
+  // ---- Session start and the task scheduler. -------------------------------
+  // A platform without them keeps these defaults, which fail and say so.
+
+  // Makes the desktop session start the running program (on), or no longer
+  // (off; Ok when it was not set up). Nothing changes when it fails.
+  virtual Status SetSessionStart(bool on) {
+    (void)on;
+    return Status::Error(L"This platform cannot start the program with the session.");
+  }
+  // Stores the trigger of the task task.name: kind 1 or 2 sets it (weekly
+  // needs at least one day; hour 0-23, minute 0-59), any other kind leaves
+  // the task without trigger. A missing task is created first with task's
+  // application, parameters, account and flags; an existing one keeps its
+  // own. Ok when stored; *notice (may be null) gets "" or one line the user
+  // should read. On failure the task is as it was.
+  virtual Status SaveScheduledTask(const ScheduledTask& task, std::wstring* notice) {
+    (void)task;
+    if (notice) notice->clear();
+    return Status::Error(L"This platform has no task scheduler.");
+  }
+  // The task called name with its first trigger (trigger_kind 0 when it has
+  // none). False when there is no such task or it cannot be read.
+  virtual bool LoadScheduledTask(const std::wstring& name, ScheduledTask* task) {
+    (void)name;
+    (void)task;
+    return false;
+  }
 };
 
 // The reason the calling thread's last failed file operation failed (Win32

@@ -10,6 +10,7 @@ packages=(
   libsqlite3-dev sqlite3 liblnk-dev libbfio-dev
   qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core fonts-liberation2 imagemagick librsvg2-bin
   wine64 time
+  systemd libglib2.0-bin
 )
 
 missing=()

@@ -129,4 +129,16 @@ bool RecordingPlatform::ClearUrlHistory() {
   return ok;
 }
 
+Status RecordingPlatform::SetSessionStart(bool on) {
+  Status s = inner_.SetSessionStart(on);
+  if (s) Record(on ? L"SetSessionStart on" : L"SetSessionStart off");
+  return s;
+}
+
+Status RecordingPlatform::SaveScheduledTask(const ScheduledTask& task, std::wstring* notice) {
+  Status s = inner_.SaveScheduledTask(task, notice);
+  if (s) Record(L"SaveScheduledTask " + task.name);
+  return s;
+}
+
 }  // namespace orvane::testing

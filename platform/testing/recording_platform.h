@@ -88,6 +88,12 @@ class RecordingPlatform : public Platform {
   bool ListUrlCache(std::vector<UrlCacheEntry>* entries) override { return inner_.ListUrlCache(entries); }
   bool DeleteUrlCacheEntry(const std::wstring& source_url) override;
   bool ClearUrlHistory() override;
+  // Recorded as "SetSessionStart on|off" and "SaveScheduledTask <name>".
+  Status SetSessionStart(bool on) override;
+  Status SaveScheduledTask(const ScheduledTask& task, std::wstring* notice) override;
+  bool LoadScheduledTask(const std::wstring& name, ScheduledTask* task) override {
+    return inner_.LoadScheduledTask(name, task);
+  }
 
  private:
   void Record(std::wstring what);

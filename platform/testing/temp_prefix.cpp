@@ -65,6 +65,7 @@ TempPrefix::~TempPrefix() {
   }
   fs::remove_all(dir_, ec);
   if (!outside_.empty()) fs::remove_all(outside_, ec);
+  if (!host_.empty()) fs::remove_all(host_, ec);
 }
 
 const std::string& TempPrefix::OutsideDir() {
@@ -172,10 +173,32 @@ void TempPrefix::Write() {
   std::ofstream(dir_ + "/userdef.reg", std::ios::binary) << default_.Serialize();
 }
 
+const std::string& TempPrefix::HostDir() {
+  if (host_.empty()) {
+    host_ = dir_ + ".host";
+    fs::create_directories(host_ + "/config");
+    fs::create_directories(host_ + "/bin");
+    std::ofstream(host_ + "/bin/orvane") << "#!/bin/sh\nexit 0\n";
+    fs::permissions(host_ + "/bin/orvane", fs::perms::owner_all, fs::perm_options::add);
+  }
+  return host_;
+}
+
+wine::WineOptions TempPrefix::Options() {
+  // A Trash of its own, so no test ever lists or empties the real one.
+  wine::WineOptions options{dir_, user_, dir_ + "/Trash"};
+  options.config_dir = HostDir() + "/config";
+  options.program = HostDir() + "/bin/orvane";
+  options.systemctl = [](const std::vector<std::string>&, std::string* output) {
+    *output = "Failed to connect to bus: No medium found";
+    return 1;
+  };
+  return options;
+}
+
 std::unique_ptr<wine::WinePlatform> TempPrefix::Open() {
   Write();
-  // A Trash of its own, so no test ever lists or empties the real one.
-  return std::make_unique<wine::WinePlatform>(wine::WineOptions{dir_, user_, dir_ + "/Trash"});
+  return std::make_unique<wine::WinePlatform>(Options());
 }
 
 }  // namespace orvane::testing

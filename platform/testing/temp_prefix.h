@@ -53,12 +53,21 @@ class TempPrefix {
   void Write();
   // Writes the hives and opens a platform over the prefix.
   std::unique_ptr<wine::WinePlatform> Open();
+  // The options Open() uses: besides the prefix and user, a Trash, a
+  // configuration folder and a host program of the prefix's own (in a
+  // folder beside it, see HostDir), and a systemctl that finds no user
+  // manager, so no test touches the real user's desktop or services.
+  wine::WineOptions Options();
+  // That folder beside the prefix: config/ and bin/orvane (a script that
+  // does nothing). Made on first use, removed with the prefix.
+  const std::string& HostDir();
 
  private:
   wine::HiveKey* KeyOf(HKEY root, const std::wstring& key);
 
   std::string dir_;
   std::string outside_;
+  std::string host_;
   std::string user_;
   bool keep_ = false;
   wine::Hive system_, user_hive_, default_;

@@ -6,11 +6,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/wine/prefix_lock.h"
@@ -35,6 +37,19 @@ struct WineOptions {
   // How long the first change waits for another Orvane process that is
   // changing the same prefix before it is refused (see prefix_lock.h).
   std::chrono::milliseconds lock_wait{3000};
+
+  // ---- Session start and the scheduled scan (wine_autostart.cpp,
+  // wine_scheduler.cpp). They live on the host, in the user's own folders.
+  // The user's configuration folder; empty means $XDG_CONFIG_HOME when it
+  // is absolute, else $HOME/.config.
+  std::string config_dir;
+  // The host program that stands for the machine's Orvane.exe (see
+  // ModuleFileName): what the autostart entry and the scheduled scan run,
+  // with --prefix. Empty means "orvane" beside the running executable.
+  std::string program;
+  // Runs "systemctl --user" with args; gives its exit status (-1 when it
+  // could not run) and its output. Empty runs the real systemctl.
+  std::function<int(const std::vector<std::string>& args, std::string* output)> systemctl;
 };
 
 // The prefix a program run should use: $WINEPREFIX (trailing slashes cut),
@@ -112,6 +127,21 @@ class WinePlatform : public Platform {
   bool ListUrlCache(std::vector<UrlCacheEntry>* entries) override;
   bool DeleteUrlCacheEntry(const std::wstring& source_url) override;
   bool ClearUrlHistory() override;
+  // Session start: an XDG autostart entry, "orvane.desktop" in the
+  // configuration folder's autostart/, that runs the host program for this
+  // prefix (wine_autostart.cpp). Turning it on also puts a small stand-in
+  // file at ModuleFileName() in the machine, so the Run value that names it
+  // points at a file that exists, as on Windows.
+  Status SetSessionStart(bool on) override;
+  // The scheduled scan as systemd user units in the configuration folder's
+  // systemd/user/: the task is orvane-scan.service (its ExecStart runs the
+  // host program with the parameters and --prefix), its trigger is
+  // orvane-scan.timer (OnCalendar), which is removed for "no trigger".
+  // Only the task "Orvane" for this program (application = ModuleFileName())
+  // is kept; one per user, so saving replaces another prefix's task and
+  // says so, and loading ignores it (wine_scheduler.cpp).
+  Status SaveScheduledTask(const ScheduledTask& task, std::wstring* notice) override;
+  bool LoadScheduledTask(const std::wstring& name, ScheduledTask* task) override;
 
   // Every variable, by upper-cased name, as (name, value).
   std::map<std::wstring, std::pair<std::wstring, std::wstring>> Environment();
@@ -150,6 +180,12 @@ class WinePlatform : public Platform {
   // Removes the temporaries of processes that no longer run. Called once the
   // writer lock is held.
   void RemoveStaleTemporaryFiles();
+  // The configuration folder and the host program, as the options give them
+  // or by their defaults; the prefix as the host programs should name it.
+  std::string ConfigDir() const;
+  std::string HostProgram() const;
+  std::string PrefixForPrograms() const;
+  int RunSystemctl(const std::vector<std::string>& args, std::string* output);
   std::string TrashDir() const;
   // The Trash items whose original path lies inside the prefix.
   bool MachineTrash(std::vector<TrashItem>* items);

@@ -1,0 +1,40 @@
+// "orvane-cli settings [NAME [VALUE]]" and "orvane-cli schedule [none |
+// daily HH:MM | weekly HH:MM DAYS]": the settings store of the machine, shown
+// and changed from a terminal. The store does the work; these only read the
+// words and print the results.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/scan_command.h"
+#include "engine/settings_store.h"
+
+namespace orvane::cli {
+
+// No word: every setting as "Name = value"; NAME: its value; NAME VALUE:
+// writes it. 0 on success, 2 for an unknown name, a bad value or a write the
+// machine refused (with the reason on the error stream).
+int RunSettings(SettingsStore& store, const std::vector<std::string>& words, const Output& output);
+
+struct ScheduleRequest {
+  bool show = true;  // no words: show what is stored
+  int kind = kScheduleNone;
+  int hour = 0;
+  int minute = 0;
+  int day_mask = 0;
+};
+
+// "H:MM" or "HH:MM", 00:00 to 23:59.
+Status ParseScheduleTime(const std::string& text, int* hour, int* minute);
+// Day names separated by commas, "mon,fri" or "monday,Friday", to day bits.
+Status ParseScheduleDays(const std::string& text, int* day_mask);
+// The words after "schedule": none, "none", "daily HH:MM" or "weekly HH:MM
+// DAYS". Ok, or what is wrong.
+Status ParseScheduleRequest(const std::vector<std::string>& words, ScheduleRequest* request);
+
+// Shows the stored schedule, or stores the requested one and shows it with
+// the scheduler's notice. 0 on success, 2 when it could not be stored.
+int RunSchedule(SettingsStore& store, const ScheduleRequest& request, const Output& output);
+
+}  // namespace orvane::cli

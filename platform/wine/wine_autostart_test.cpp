@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/testing/temp_prefix.h"
+#include "platform/wine/wine_platform.h"
+#include "platform/wine/wine_services.h"
+
+namespace orvane::wine {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadHostFile;
+using testing::TempPrefix;
+
+const std::wstring kModule = L"C:\\Program Files\\Orvane\\Orvane.exe";
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = getenv(name)) old_ = old;
+    had_ = getenv(name) != nullptr;
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
+  }
+  ~ScopedEnv() {
+    if (had_)
+      setenv(name_.c_str(), old_.c_str(), 1);
+    else
+      unsetenv(name_.c_str());
+  }
+
+ private:
+  std::string name_, old_;
+  bool had_ = false;
+};
+
+TEST(DesktopExecQuotingTest, ReservedCharactersAreEscapedForTheQuoteAndTheStringRules) {
+  std::string q;
+  ASSERT_TRUE(QuoteDesktopExecArgument("/home/u/.wine", &q));
+  EXPECT_EQ(q, "\"/home/u/.wine\"");
+  // \ is escaped for the quoting (\\) and each of those again for the string (\\\\).
+  ASSERT_TRUE(QuoteDesktopExecArgument("a b\"c`d$e\\f%g", &q));
+  EXPECT_EQ(q, R"("a b\\"c\\`d\\$e\\\\f%%g")");
+  EXPECT_FALSE(QuoteDesktopExecArgument("two\nlines", &q));
+  EXPECT_FALSE(QuoteDesktopExecArgument(std::string("tab\there"), &q));
+}
+
+class AutostartTest : public ::testing::Test {
+ protected:
+  std::string Entry() { return prefix_.HostDir() + "/config/autostart/orvane.desktop"; }
+  TempPrefix prefix_;
+};
+
+TEST_F(AutostartTest, OnWritesAnEntryThatRunsTheProgramForThisPrefixOffRemovesIt) {
+  auto p = prefix_.Open();
+  ASSERT_TRUE(p->SetSessionStart(true));
+  std::string entry = ReadHostFile(Entry());
+  EXPECT_EQ(entry.rfind("[Desktop Entry]\n", 0), 0u) << entry;
+  EXPECT_NE(entry.find("\nType=Application\n"), std::string::npos);
+  EXPECT_NE(entry.find("\nExec=\"" + prefix_.HostDir() + "/bin/orvane\" --prefix \"" +
+                       fs::canonical(prefix_.dir()).string() + "\"\n"),
+            std::string::npos)
+      << entry;
+  // The Run value's file now exists in the machine, as the program's would.
+  EXPECT_NE(p->GetFileAttributes(kModule), INVALID_FILE_ATTRIBUTES);
+  // No temporary file stays beside the entry.
+  EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(Entry()).parent_path()), fs::directory_iterator()), 1);
+
+  ASSERT_TRUE(p->SetSessionStart(false));
+  EXPECT_FALSE(fs::exists(Entry()));
+  EXPECT_TRUE(p->SetSessionStart(false));
+}
+
+TEST_F(AutostartTest, AProgramFileAlreadyInTheMachineIsLeftAlone) {
+  prefix_.File(kModule, "MZ the real one");
+  auto p = prefix_.Open();
+  ASSERT_TRUE(p->SetSessionStart(true));
+  EXPECT_EQ(ReadHostFile(prefix_.HostPath(kModule)), "MZ the real one");
+}
+
+TEST_F(AutostartTest, AMissingProgramIsToldAndNothingIsWritten) {
+  WineOptions options = prefix_.Options();
+  options.program = prefix_.HostDir() + "/bin/not-there";
+  prefix_.Write();
+  WinePlatform p(options);
+  Status s = p.SetSessionStart(true);
+  ASSERT_FALSE(s);
+  EXPECT_NE(s.message.find(L"not-there"), std::wstring::npos);
+  EXPECT_FALSE(fs::exists(Entry()));
+  EXPECT_EQ(p.GetFileAttributes(kModule), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(AutostartTest, TheConfigurationFolderIsXdgConfigHomeWhenAbsoluteElseHomeConfig) {
+  WineOptions options = prefix_.Options();
+  options.config_dir.clear();
+  prefix_.Write();
+  WinePlatform p(options);
+  std::string home = prefix_.HostDir() + "/home";
+  ScopedEnv set_home("HOME", home.c_str());
+  {
+    ScopedEnv xdg("XDG_CONFIG_HOME", (prefix_.HostDir() + "/xdg").c_str());
+    ASSERT_TRUE(p.SetSessionStart(true));
+    EXPECT_TRUE(fs::exists(prefix_.HostDir() + "/xdg/autostart/orvane.desktop"));
+  }
+  {
+    ScopedEnv relative("XDG_CONFIG_HOME", "relative/xdg");
+    ASSERT_TRUE(p.SetSessionStart(true));
+    EXPECT_TRUE(fs::exists(home + "/.config/autostart/orvane.desktop"));
+    ASSERT_TRUE(p.SetSessionStart(false));
+    EXPECT_FALSE(fs::exists(home + "/.config/autostart/orvane.desktop"));
+  }
+}
+
+}  // namespace
+}  // namespace orvane::wine
