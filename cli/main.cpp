@@ -56,6 +56,9 @@ bool ChooseMachine(const std::string& asked, bool json, std::string* prefix, std
 int main(int argc, char** argv) {
   CLI::App app{"Orvane: registry and junk-file cleaner for a Windows machine (here: a Wine prefix)."};
   app.require_subcommand(1);
+  // The global options are also taken after the command's name, as people
+  // type them ("orvane-cli scan --pace none"); subcommands inherit this.
+  app.fallthrough();
   std::string prefix_option;
   app.add_option("--prefix", prefix_option, "Wine prefix to work on (default: $WINEPREFIX, else ~/.wine)");
   std::string pace = "spec";
@@ -72,6 +75,7 @@ int main(int argc, char** argv) {
   auto* reg = app.add_subcommand("reg", "reg.exe over the machine's registry: query|add|delete KEY ...");
   reg->allow_extras();
   reg->prefix_command();
+  reg->fallthrough(false);  // everything after "reg" is reg.exe's
 
   auto* scan = app.add_subcommand("scan", "Scan the machine; the findings are kept as unresolved errors");
   std::string sections, browsers;

@@ -256,6 +256,20 @@ int RunCli(const std::string& args, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+TEST(CliOptionsTest, GlobalOptionsAreTakenAfterTheCommandToo) {
+  testing::TempPrefix prefix;
+  prefix.String(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Gone", L"C:\\gone.exe");
+  prefix.Write();
+  std::string out;
+  EXPECT_EQ(RunCli("scan --sections 4 --pace none --prefix " + prefix.dir() + " --json", &out), 1) << out;
+  EXPECT_NE(out.find("\"findings\""), std::string::npos) << out;
+  EXPECT_NE(out.find("gone.exe"), std::string::npos) << out;
+  // reg keeps everything after its name for itself.
+  EXPECT_EQ(RunCli("--prefix " + prefix.dir() + " reg query 'HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run'", &out), 0)
+      << out;
+  EXPECT_NE(out.find("Gone"), std::string::npos) << out;
+}
+
 TEST(CliMachineErrorTest, ARegistryThatCannotBeReadIsAMachineErrorNotACleanScan) {
   testing::TempPrefix prefix;
   prefix.Write();
