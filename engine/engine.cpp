@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/program_paths.h"
+#include "engine/settings_store.h"
 #include "platform/names.h"
 #include "platform/registry_values.h"
 #include "platform/text.h"
@@ -248,9 +249,7 @@ std::wstring CSarvelEngine::SectionRepaired(int id) const { return One(counters_
 std::wstring CSarvelEngine::SectionIgnored(int id) const { return One(counters_, id, &SectionCounter::ignored); }
 std::wstring CSarvelEngine::SectionName(int id) { return orvane::SectionName(id); }
 
-bool CSarvelEngine::IsBrowserInstalled(const std::wstring& name) {
-  return KeyExists(platform_, HKEY_LOCAL_MACHINE, L"Software\\Clients\\StartMenuInternet\\" + name);
-}
+bool CSarvelEngine::IsBrowserInstalled(const std::wstring& name) { return orvane::IsBrowserInstalled(platform_, name); }
 
 void CSarvelEngine::ListBackups() {
   finder_.stop = false;
