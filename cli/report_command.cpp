@@ -2,19 +2,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "engine/html_report.h"
-#include "platform/names.h"
 #include "platform/text.h"
 
 namespace orvane::cli {
 
 int RunReport(CSarvelEngine& engine, const Output& output) {
-  engine.LoadUnresolvedErrors();
   Platform& platform = engine.platform();
-  std::wstring folder = ReportsFolder(platform);
-  if (!folder.empty() && !FileExists(platform, folder)) platform.CreateDirectory(folder);
-  ReportResult result = WriteScanReport(platform, engine.errors(),
-                                        ReportProduct{engine.GetProductVersion(), engine.GetReleaseDate()});
+  ReportResult result = engine.WriteReport();
   if (!result.ok) {
     output.err << "orvane-cli: the report could not be written: " << WideToUtf8(result.error) << "\n";
     return 2;

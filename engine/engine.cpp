@@ -249,6 +249,13 @@ std::wstring CSarvelEngine::SectionRepaired(int id) const { return One(counters_
 std::wstring CSarvelEngine::SectionIgnored(int id) const { return One(counters_, id, &SectionCounter::ignored); }
 std::wstring CSarvelEngine::SectionName(int id) { return orvane::SectionName(id); }
 
+ReportResult CSarvelEngine::WriteReport() {
+  LoadUnresolvedErrors();
+  std::wstring folder = ReportsFolder(platform_);
+  if (!folder.empty()) EnsureFolder(platform_, folder);
+  return WriteScanReport(platform_, errors_, ReportProduct{product_version_, release_date_}, Now());
+}
+
 bool CSarvelEngine::IsBrowserInstalled(const std::wstring& name) { return orvane::IsBrowserInstalled(platform_, name); }
 
 void CSarvelEngine::ListBackups() {

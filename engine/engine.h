@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/error_list.h"
+#include "engine/html_report.h"
 #include "engine/local_time.h"
 #include "engine/messages.h"
 #include "engine/pacer.h"
@@ -160,6 +161,12 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   std::wstring GetProductVersion() const { return product_version_; }
   std::wstring GetReleaseDate() const { return release_date_; }
   static std::wstring SectionName(int id);
+
+  // ---- Report. ----
+  // Writes the HTML report of the unresolved errors (loaded from their file)
+  // into the reports folder, made when missing; the result names the file
+  // or says why it could not be written.
+  ReportResult WriteReport();
 
   // ---- Other services. ----
   // True when HKLM\Software\Clients\StartMenuInternet\<name> opens.
