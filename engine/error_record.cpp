@@ -88,6 +88,17 @@ std::optional<CError> ParseErrorLine(const std::wstring& line) {
 }
 
 bool SurvivesErrorLine(const CError& record) {
+  // Nearly every record holds none of what can break a line: only those
+  // that do are written and read back to be sure.
+  auto plain = [](const std::wstring& text) {
+    return text.find(L"::") == std::wstring::npos && text.find(L";;") == std::wstring::npos &&
+           text.find_first_of(L"\r\n") == std::wstring::npos && (text.empty() || text.back() != L':');
+  };
+  if (plain(record.filePath) && plain(record.reason) && plain(record.typeText) && plain(record.item.rootName) &&
+      plain(record.item.subKey) && plain(record.item.valueName) && plain(record.item.valueData) &&
+      record.item.valueName.find(L"ValueName=") == std::wstring::npos &&
+      record.item.valueData.find(L"ValueData=") == std::wstring::npos)
+    return true;
   std::wstring line = FormatErrorLine(record);
   if (line.find(kRecordEnd) != line.size() - std::wstring(kRecordEnd).size()) return false;
   std::optional<CError> back = ParseErrorLine(line.substr(0, line.size() - std::wstring(kRecordEnd).size()));
