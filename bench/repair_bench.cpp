@@ -8,9 +8,9 @@
 #include <chrono>
 #include <memory>
 
-#include "engine/error_list.h"
-#include "engine/messages.h"
-#include "engine/pacer.h"
+#include "model/error_list.h"
+#include "model/messages.h"
+#include "model/pacer.h"
 #include "platform/testing/temp_prefix.h"
 #include "repair/backup_set.h"
 #include "repair/repair_thread.h"

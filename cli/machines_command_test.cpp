@@ -1,4 +1,5 @@
 #include "cli/machines_command.h"
+#include "cli/testing_run_cli.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -47,14 +48,7 @@ TEST(MachinesCommandTest, NothingFoundSaysWhereItLooked) {
 
 // The program itself, over a fake home folder, as a user runs it.
 int RunCliAt(const std::string& home, const std::string& args, std::string* output) {
-  std::string command = "env -u WINEPREFIX HOME='" + home + "' " + ORVANE_CLI + " " + args + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return -1;
-  char buf[4096];
-  output->clear();
-  while (size_t n = fread(buf, 1, sizeof buf, pipe)) output->append(buf, n);
-  int status = pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return RunCli(args, output, "env -u WINEPREFIX HOME='" + home + "' ");
 }
 
 TEST(MachinesCommandTest, TheProgramListsThePrefixesOfTheHomeFolder) {

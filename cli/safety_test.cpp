@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "cli/repair_command.h"
+#include "cli/testing_run_cli.h"
 #include "cli/scan_command.h"
 #include "platform/registry_values.h"
 #include "platform/testing/shortcut_writer.h"
@@ -244,17 +245,6 @@ TEST_F(PrivacyRepairTest, ALockedDatabaseIsToldAndLeftInPlace) {
   EXPECT_EQ(testing::CountRows(cookies_, "moz_cookies"), 2);
 }
 
-// The program as a user starts it, for what only main() decides.
-int RunCli(const std::string& args, std::string* output) {
-  std::string command = std::string(ORVANE_CLI) + " " + args + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return -1;
-  char buf[4096];
-  output->clear();
-  while (size_t n = fread(buf, 1, sizeof buf, pipe)) output->append(buf, n);
-  int status = pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 TEST(CliOptionsTest, GlobalOptionsAreTakenAfterTheCommandToo) {
   testing::TempPrefix prefix;

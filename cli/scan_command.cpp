@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "engine/sections.h"
+#include "model/sections.h"
 #include "platform/text.h"
 
 namespace orvane::cli {

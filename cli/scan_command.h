@@ -13,8 +13,8 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/engine.h"
-#include "engine/events.h"
-#include "engine/messages.h"
+#include "model/events.h"
+#include "model/messages.h"
 
 namespace orvane::cli {
 

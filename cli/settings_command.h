@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/scan_command.h"
-#include "engine/settings_store.h"
+#include "model/settings_store.h"
 
 namespace orvane::cli {
 

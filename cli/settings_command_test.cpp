@@ -1,4 +1,5 @@
 #include "cli/settings_command.h"
+#include "cli/testing_run_cli.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -129,16 +130,6 @@ TEST_F(SettingsCommandTest, SetsAndShowsTheScheduledScan) {
   EXPECT_EQ(out_.str(), "Scheduled scan: none (the task is kept without a trigger).\n");
 }
 
-// The program itself, as a user runs it.
-int RunCli(const std::string& args, std::string* output) {
-  FILE* pipe = popen((std::string(ORVANE_CLI) + " " + args + " 2>&1").c_str(), "r");
-  if (!pipe) return -1;
-  char buf[4096];
-  output->clear();
-  while (size_t n = fread(buf, 1, sizeof buf, pipe)) output->append(buf, n);
-  int status = pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 TEST(SettingsCliTest, TheProgramWritesAndReadsASettingAndRefusesABadSchedule) {
   testing::TempPrefix prefix;

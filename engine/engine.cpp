@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "engine/program_paths.h"
-#include "engine/settings_store.h"
+#include "model/program_paths.h"
+#include "model/settings_store.h"
 #include "platform/names.h"
 #include "platform/registry_values.h"
 #include "platform/text.h"

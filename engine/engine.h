@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/error_list.h"
+#include "model/error_list.h"
 #include "engine/html_report.h"
-#include "engine/local_time.h"
-#include "engine/messages.h"
-#include "engine/pacer.h"
+#include "model/local_time.h"
+#include "model/messages.h"
+#include "model/pacer.h"
 #include "engine/registry_scan_thread.h"
 #include "engine/singleton.h"
 #include "platform/file_finder.h"

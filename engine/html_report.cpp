@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "engine/sections.h"
+#include "model/sections.h"
 #include "platform/text.h"
 
 namespace orvane {

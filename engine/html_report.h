@@ -11,9 +11,9 @@
 
 #include <string>
 
-#include "engine/error_list.h"
-#include "engine/local_time.h"
-#include "engine/program_paths.h"
+#include "model/error_list.h"
+#include "model/local_time.h"
+#include "model/program_paths.h"
 #include "platform/platform.h"
 
 namespace orvane {

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "engine/testing_fake_platform.h"
+#include "model/testing_fake_platform.h"
 #include "platform/testing/temp_prefix.h"
 #include "platform/text.h"
 

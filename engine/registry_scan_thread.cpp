@@ -1,6 +1,6 @@
 #include "engine/registry_scan_thread.h"
 
-#include "engine/events.h"
+#include "model/events.h"
 
 #include "scanners/com_scanner.h"
 #include "scanners/junk_scanners.h"

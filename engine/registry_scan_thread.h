@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/sections.h"
-#include "engine/worker_thread.h"
+#include "model/sections.h"
+#include "model/worker_thread.h"
 #include "scanners/scan_context.h"
 
 namespace orvane {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "engine/error_record.h"
+#include "model/error_record.h"
 #include "platform/names.h"
 #include "platform/text.h"
 #include "repair/backup_set.h"

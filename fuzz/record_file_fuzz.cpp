@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "engine/error_list.h"
+#include "model/error_list.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view bytes(reinterpret_cast<const char*>(data), size);

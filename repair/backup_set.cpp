@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <tuple>
 
-#include "engine/program_paths.h"
-#include "engine/sections.h"
+#include "model/program_paths.h"
+#include "model/sections.h"
 #include "platform/names.h"
 #include "platform/text.h"
 

@@ -20,9 +20,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/error_record.h"
-#include "engine/local_time.h"
-#include "engine/program_paths.h"
+#include "model/error_record.h"
+#include "model/local_time.h"
+#include "model/program_paths.h"
 #include "platform/platform.h"
 
 namespace orvane {

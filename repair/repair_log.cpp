@@ -1,6 +1,6 @@
 #include "repair/repair_log.h"
 
-#include "engine/program_paths.h"
+#include "model/program_paths.h"
 
 #include "platform/names.h"
 #include "platform/text.h"

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "engine/error_list.h"
-#include "engine/program_paths.h"
+#include "model/error_list.h"
+#include "model/program_paths.h"
 #include "platform/platform.h"
 
 namespace orvane {

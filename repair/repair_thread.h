@@ -22,11 +22,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/error_list.h"
-#include "engine/local_time.h"
-#include "engine/messages.h"
-#include "engine/pacer.h"
-#include "engine/worker_thread.h"
+#include "model/error_list.h"
+#include "model/local_time.h"
+#include "model/messages.h"
+#include "model/pacer.h"
+#include "model/worker_thread.h"
 #include "platform/platform.h"
 #include "repair/backup_set.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cwctype>
 
-#include "engine/error_record.h"
+#include "model/error_record.h"
 #include "platform/names.h"
 #include "platform/registry_values.h"
 #include "platform/text.h"

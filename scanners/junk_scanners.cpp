@@ -1,6 +1,6 @@
 #include "scanners/junk_scanners.h"
 
-#include "engine/program_paths.h"
+#include "model/program_paths.h"
 
 #include "platform/names.h"
 #include "platform/text.h"

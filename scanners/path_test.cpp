@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/testing_fake_platform.h"
+#include "model/testing_fake_platform.h"
 
 namespace orvane {
 namespace {

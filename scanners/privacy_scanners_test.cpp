@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "engine/pacer.h"
+#include "model/pacer.h"
 #include "platform/testing/recording_platform.h"
 #include "platform/testing/url_cache_fixture.h"
 #include "scanners/browsers/browser_fixtures.h"

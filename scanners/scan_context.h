@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/error_list.h"
-#include "engine/messages.h"
-#include "engine/pacer.h"
+#include "model/error_list.h"
+#include "model/messages.h"
+#include "model/pacer.h"
 #include "platform/file_finder.h"
 #include "platform/platform.h"
 #include "scanners/path.h"

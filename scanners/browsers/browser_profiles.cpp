@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
-#include "engine/error_record.h"
+#include "model/error_record.h"
 
 namespace orvane {
 namespace {

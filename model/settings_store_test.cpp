@@ -1,4 +1,4 @@
-#include "engine/settings_store.h"
+#include "model/settings_store.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

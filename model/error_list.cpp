@@ -1,4 +1,4 @@
-#include "engine/error_list.h"
+#include "model/error_list.h"
 
 #include <utility>
 

@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/error_record.h"
-#include "engine/sections.h"
+#include "model/error_record.h"
+#include "model/sections.h"
 #include "platform/platform.h"
 
 namespace orvane {

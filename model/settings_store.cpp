@@ -1,4 +1,4 @@
-#include "engine/settings_store.h"
+#include "model/settings_store.h"
 
 #include "platform/names.h"
 #include "platform/registry_values.h"

@@ -1,4 +1,4 @@
-#include "engine/sections.h"
+#include "model/sections.h"
 
 namespace orvane {
 namespace {

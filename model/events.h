@@ -7,7 +7,7 @@
 #include <string>
 #include <variant>
 
-#include "engine/messages.h"
+#include "model/messages.h"
 
 namespace orvane {
 

@@ -1,4 +1,4 @@
-#include "engine/worker_thread.h"
+#include "model/worker_thread.h"
 
 namespace orvane {
 

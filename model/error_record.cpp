@@ -1,4 +1,4 @@
-#include "engine/error_record.h"
+#include "model/error_record.h"
 
 #include <limits>
 #include <vector>

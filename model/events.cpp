@@ -1,4 +1,4 @@
-#include "engine/events.h"
+#include "model/events.h"
 
 #include <type_traits>
 

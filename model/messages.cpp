@@ -1,4 +1,4 @@
-#include "engine/messages.h"
+#include "model/messages.h"
 
 #include "platform/text.h"
 

@@ -1,4 +1,4 @@
-#include "engine/pacer.h"
+#include "model/pacer.h"
 
 #include <chrono>
 #include <thread>

@@ -1,4 +1,4 @@
-#include "engine/program_paths.h"
+#include "model/program_paths.h"
 
 #include "platform/names.h"
 

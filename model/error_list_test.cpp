@@ -1,8 +1,8 @@
-#include "engine/error_list.h"
+#include "model/error_list.h"
 
 #include <gtest/gtest.h>
 
-#include "engine/testing_fake_platform.h"
+#include "model/testing_fake_platform.h"
 #include "platform/text.h"
 
 namespace orvane {

@@ -1,4 +1,4 @@
-#include "engine/local_time.h"
+#include "model/local_time.h"
 
 #include <ctime>
 #include <mutex>
