@@ -1,0 +1,71 @@
+#include "app/single_instance.h"
+
+#include <QElapsedTimer>
+#include <QLocalSocket>
+#include <QThread>
+
+namespace orvane::app {
+namespace {
+
+constexpr char kActivate[] = "activate\n";
+constexpr int kHandOverMs = 2000;
+
+}  // namespace
+
+SingleInstance::SingleInstance(const QString& name, const QString& lock_dir, QObject* parent)
+    : QObject(parent),
+      server_name_(QString::fromStdString(wine::PerUserName(name.toStdString()))),
+      lock_(name.toStdString(), lock_dir.toStdString()) {
+  if (!lock_dir.isEmpty()) server_name_ = lock_dir + "/" + server_name_ + ".socket";
+}
+
+bool SingleInstance::Claim() {
+  if (server_) return true;
+  if (!lock_.TryAcquire()) {
+    if (!SendActivate(kHandOverMs))
+      qWarning("orvane: another instance runs but did not answer on %s", qPrintable(server_name_));
+    return false;
+  }
+  // The lock is ours, so a socket left behind belongs to a program that
+  // died: it goes before we listen.
+  QLocalServer::removeServer(server_name_);
+  server_ = std::make_unique<QLocalServer>();
+  server_->setSocketOptions(QLocalServer::UserAccessOption);
+  if (!server_->listen(server_name_)) {
+    // Still the only instance (the lock says so); it just cannot be asked
+    // to come to the front.
+    qWarning("orvane: cannot listen on %s: %s", qPrintable(server_name_), qPrintable(server_->errorString()));
+    return true;
+  }
+  connect(server_.get(), &QLocalServer::newConnection, this, [this] {
+    while (QLocalSocket* client = server_->nextPendingConnection()) {
+      connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+      connect(client, &QLocalSocket::readyRead, this, [this, client] {
+        while (client->canReadLine())
+          if (client->readLine() == kActivate) emit activateRequested();
+      });
+    }
+  });
+  return true;
+}
+
+bool SingleInstance::SendActivate(int timeout_ms) {
+  // The running instance may have taken the lock a moment ago and not yet
+  // listen: try again until the time is up.
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < timeout_ms) {
+    QLocalSocket socket;
+    socket.connectToServer(server_name_);
+    if (socket.waitForConnected(200)) {
+      socket.write(kActivate);
+      bool sent = socket.waitForBytesWritten(500);
+      socket.disconnectFromServer();
+      return sent;
+    }
+    QThread::msleep(50);
+  }
+  return false;
+}
+
+}  // namespace orvane::app
