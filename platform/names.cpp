@@ -108,4 +108,9 @@ bool KeyExists(Platform& platform, HKEY root, const std::wstring& sub_key) {
   return true;
 }
 
+bool IsAbsoluteDrivePath(const std::wstring& path) {
+  return path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&
+         ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
+}
+
 }  // namespace orvane

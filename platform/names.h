@@ -25,6 +25,9 @@ std::wstring ValueTypeName(DWORD type);
 std::wstring ExpandEnvironment(Platform& platform, const std::wstring& text);
 // The running program's folder, without a trailing backslash.
 std::wstring ProgramFolder(Platform& platform);
+// True for "X:\..." (a letter, a colon, a backslash): a path that does not
+// depend on any current folder.
+bool IsAbsoluteDrivePath(const std::wstring& path);
 // Everything after the last backslash; the whole text when there is none.
 std::wstring FileNameOfPath(const std::wstring& path);
 // True when a directory search on the argument finds at least one entry, so

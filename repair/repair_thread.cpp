@@ -18,11 +18,6 @@ constexpr uint32_t kEndPauseMs = 1000;
 // The junk whose files the repair deletes (the recycle bin is emptied as a whole).
 bool IsJunkFileSection(int32_t id) { return IsJunkSection(id) && id != section::kRecycleBin; }
 
-bool IsAbsoluteDrivePath(const std::wstring& path) {
-  return path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&
-         ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
-}
-
 bool ValueExists(Platform& platform, const CRegistryItem& item, DWORD view) {
   HKEY key;
   if (platform.OpenKey(item.rootKey, item.subKey, KEY_READ | view, &key) != ERROR_SUCCESS)

@@ -1,7 +1,6 @@
 #include "repair/restore.h"
 
 #include <algorithm>
-#include <cwctype>
 
 #include "model/error_record.h"
 #include "platform/names.h"
@@ -18,11 +17,6 @@ constexpr size_t kFileFields = 3;
 constexpr size_t kRegistryFields = 6;
 
 bool IsDriveOnly(const std::wstring& path) { return path.size() == 2 && path[1] == L':'; }
-
-bool IsAbsoluteDrivePath(const std::wstring& path) {
-  return path.size() > 3 && path[1] == L':' && path[2] == L'\\' && std::iswalpha(path[0]) &&
-         path.find(L'/') == std::wstring::npos;
-}
 
 // True for "<copies>\<name>" with a plain file name (no folder, no "..").
 bool IsCopyOfSet(const std::wstring& copy, const std::wstring& copies) {

@@ -1,5 +1,7 @@
 #include "scanners/scan_context.h"
 
+#include "platform/names.h"
+
 #include <ctime>
 #include <random>
 
@@ -115,7 +117,7 @@ void ScanContext::Record(CError record) {
   // A file no repair may change (one reached through a drive or a link that
   // leads out of the machine) is no finding of ours.
   const std::wstring& path = record.filePath;
-  if (record.errorType == ErrorType::File && path.size() > 2 && path[1] == L':') {
+  if (record.errorType == ErrorType::File && IsAbsoluteDrivePath(path)) {
     // The answer depends only on the folder, and findings come folder by
     // folder.
     std::wstring_view folder(path.data(), path.find_last_of(L'\\') == std::wstring::npos ? 0 : path.find_last_of(L'\\'));

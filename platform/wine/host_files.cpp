@@ -13,6 +13,11 @@
 
 namespace orvane::wine {
 
+std::string RealPath(const std::string& path) {
+  char real[PATH_MAX];
+  return realpath(path.c_str(), real) ? std::string(real) : std::string();
+}
+
 std::string TemporaryPathFor(const std::string& path) {
   return path + ".orvane-" + std::to_string(getpid()) + ".tmp";
 }
@@ -21,8 +26,14 @@ void RemoveStaleTemporaries(const std::string& path) {
   size_t slash = path.rfind('/');
   std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
   std::string stem = path.substr(slash == std::string::npos ? 0 : slash + 1) + ".orvane-";
-  DIR* d = opendir(dir.c_str());
-  if (!d) return;
+  // Never through a link: the folder itself must be a real one.
+  int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return;
+  DIR* d = fdopendir(fd);
+  if (!d) {
+    close(fd);
+    return;
+  }
   while (struct dirent* e = readdir(d)) {
     std::string_view name(e->d_name);
     if (name.size() <= stem.size() + 4 || name.substr(0, stem.size()) != stem ||
@@ -44,7 +55,6 @@ int WriteHostFileAtomic(const std::string& path, const std::string& bytes, bool 
   std::string target = path;
   char resolved[PATH_MAX];
   if (follow_link && realpath(path.c_str(), resolved)) target = resolved;
-  RemoveStaleTemporaries(target);
   std::string tmp = given_tmp.empty() ? TemporaryPathFor(target) : given_tmp;
   int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return errno;

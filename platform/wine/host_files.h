@@ -11,8 +11,11 @@ namespace orvane::wine {
 // follow_link a symlinked path is replaced at its target (as Wine saves its
 // hives); without, a link at path is replaced by the file. Returns 0 or the
 // errno of the step that failed; the temporary file never stays behind.
-// Temporary files of processes that died are removed first. tmp, when
-// given, is the temporary file to use (on the target's file system).
+// The path with every link resolved; "" when it does not exist.
+std::string RealPath(const std::string& path);
+
+// tmp, when given, is the temporary file to use (on the target's file
+// system). Nothing else is removed.
 int WriteHostFileAtomic(const std::string& path, const std::string& bytes, bool follow_link,
                         const std::string& tmp = "");
 
@@ -20,7 +23,9 @@ int WriteHostFileAtomic(const std::string& path, const std::string& bytes, bool 
 std::string TemporaryPathFor(const std::string& path);
 
 // Removes the temporary files that processes no longer running left beside
-// path (a save killed half-way); those of live processes stay.
+// path (a save killed half-way); those of live processes stay. Nothing is
+// removed when path's folder is itself a link. The caller decides that the
+// folder is one it may change (see WinePlatform::RemoveStaleTemporaryFiles).
 void RemoveStaleTemporaries(const std::string& path);
 
 }  // namespace orvane::wine

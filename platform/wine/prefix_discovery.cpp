@@ -1,4 +1,5 @@
 #include "platform/wine/prefix_discovery.h"
+#include "platform/wine/host_files.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -56,10 +57,6 @@ bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::string RealPath(const std::string& path) {
-  char real[PATH_MAX];
-  return realpath(path.c_str(), real) ? std::string(real) : std::string();
-}
 
 // Numbered names (Steam app ids) in numeric order first, then the others by
 // their bytes: a strict order, so every run lists the same way.

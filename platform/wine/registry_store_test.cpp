@@ -286,6 +286,32 @@ TEST(RegistryStoreTest, TheFirstChangeOfARunClearsWhatKilledRunsLeft) {
   EXPECT_EQ(left, 1u);
 }
 
+TEST(RegistryStoreTest, LeftoversAreClearedOnlyInsideThePrefixAndNeverThroughALink) {
+  TempPrefix prefix;
+  prefix.Write();
+  pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  const std::string dead = std::to_string(child);
+  const std::string outside = prefix.OutsideDir();
+  // user.reg kept elsewhere (a link, as some setups do), with a leftover of
+  // another program's beside it; and the temporaries' folder a link too.
+  std::filesystem::rename(prefix.dir() + "/user.reg", outside + "/user.reg");
+  std::filesystem::create_symlink(outside + "/user.reg", prefix.dir() + "/user.reg");
+  std::ofstream(outside + "/user.reg.orvane-" + dead + ".tmp") << "not ours to remove";
+  std::filesystem::create_directories(outside + "/tmpdir");
+  std::ofstream(outside + "/tmpdir/" + dead + "-1.tmp") << "not ours either";
+  std::filesystem::create_directory_symlink(outside + "/tmpdir", prefix.dir() + "/.orvane-tmp");
+  WinePlatform p(WineOptions(prefix.dir(), prefix.user()));
+  ASSERT_TRUE(p.CheckWritable());
+  ASSERT_TRUE(p.WriteFileAtomic(L"C:\\users\\tester\\a.txt", "a"));
+  EXPECT_TRUE(std::filesystem::exists(outside + "/user.reg.orvane-" + dead + ".tmp"));
+  EXPECT_TRUE(std::filesystem::exists(outside + "/tmpdir/" + dead + "-1.tmp"));
+  size_t in_outside = 0;
+  for (const auto& e : std::filesystem::directory_iterator(outside + "/tmpdir")) in_outside += e.exists();
+  EXPECT_EQ(in_outside, 1u);  // and nothing was written there
+}
+
 TEST(RegistryStoreTest, AHiveThatCannotBeReadAtAllIsNamedWithItsLine) {
   TempPrefix prefix;
   prefix.Write();

@@ -384,22 +384,30 @@ std::string WinePlatform::TemporaryFor(const std::string& target) {
   std::string folder = target.substr(0, target.rfind('/'));
   struct stat at_target, at_temp;
   if (stat(folder.c_str(), &at_target) != 0) return TemporaryPathFor(target);
-  if (stat(temporaries_.c_str(), &at_temp) != 0) {
+  if (lstat(temporaries_.c_str(), &at_temp) != 0) {
     mkdir(temporaries_.c_str(), 0700);
-    if (stat(temporaries_.c_str(), &at_temp) != 0) return TemporaryPathFor(target);
+    if (lstat(temporaries_.c_str(), &at_temp) != 0) return TemporaryPathFor(target);
   }
-  if (at_temp.st_dev != at_target.st_dev) return TemporaryPathFor(target);
+  // Never through a link: a folder of that name that leads elsewhere is not used.
+  if (!S_ISDIR(at_temp.st_mode) || at_temp.st_dev != at_target.st_dev) return TemporaryPathFor(target);
   return temporaries_ + "/" + std::to_string(getpid()) + "-" + std::to_string(++temporary_count_) + ".tmp";
 }
 
 void WinePlatform::RemoveStaleTemporaryFiles() {
+  // Like every change, these deletions stay inside the prefix: a hive that is
+  // a link to a file elsewhere has its leftovers there, which are not ours.
   for (const char* hive : {"system.reg", "user.reg", "userdef.reg"}) {
-    std::string path = options_.prefix_dir + "/" + hive;
-    char real[PATH_MAX];
-    RemoveStaleTemporaries(realpath(path.c_str(), real) ? std::string(real) : path);
+    std::string target = RealPath(options_.prefix_dir + "/" + hive);
+    if (!target.empty() && InsideRoot(target)) RemoveStaleTemporaries(target);
   }
-  DIR* d = opendir(temporaries_.c_str());
-  if (!d) return;
+  if (!InsideRoot(temporaries_ + "/x")) return;
+  int fd = open(temporaries_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return;
+  DIR* d = fdopendir(fd);
+  if (!d) {
+    close(fd);
+    return;
+  }
   while (struct dirent* e = readdir(d)) {
     std::string name = e->d_name;
     size_t dash = name.find('-');

@@ -1,4 +1,5 @@
 #include "platform/wine/wine_platform.h"
+#include "platform/wine/host_files.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,15 +33,6 @@ Status CheckPrefix(const std::string& dir) {
     return Status::Error(Utf8ToWide(dir) + L" is not a Wine prefix: it holds neither system.reg nor drive_c");
   return Status::Ok();
 }
-
-namespace {
-
-std::string RealPath(const std::string& path) {
-  char real[PATH_MAX];
-  return realpath(path.c_str(), real) ? std::string(real) : std::string();
-}
-
-}  // namespace
 
 WinePlatform::WinePlatform(WineOptions options)
     : options_(std::move(options)),

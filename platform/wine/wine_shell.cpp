@@ -7,20 +7,12 @@
 #include <algorithm>
 
 #include "platform/text.h"
+#include "platform/wine/host_files.h"
 #include "platform/wine/shell_link.h"
 #include "platform/wine/trash.h"
 #include "platform/wine/wine_platform.h"
 
 namespace orvane::wine {
-namespace {
-
-std::string RealPath(const std::string& path) {
-  char real[PATH_MAX];
-  return realpath(path.c_str(), real) ? std::string(real) : std::string();
-}
-
-}  // namespace
-
 // The host user's Trash is shared by every program of the host; the
 // machine's recycle bin is the part of it that came from inside the prefix.
 bool WinePlatform::MachineTrash(std::vector<TrashItem>* items) {
