@@ -92,6 +92,7 @@ TEST_F(EngineTest, ANewScanReplacesTheOldOnesResults) {
 class ShortPacer : public Pacer {
  public:
   void Pause(uint32_t) override { std::this_thread::sleep_for(std::chrono::milliseconds(20)); }
+  uint32_t Delay(uint32_t) override { return 20; }
 };
 
 TEST_F(EngineTest, StopScanEndsARunningScan) {

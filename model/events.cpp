@@ -19,6 +19,13 @@ WorkerEvent Decode(Message m) {
     case kMsgRecordProcessed: return RecordProcessed{static_cast<int32_t>(m.wparam)};
     case kMsgRepairEnded: return RepairEnded{};
     case kMsgBackupFound: return BackupFound{std::move(m.text)};
+    case kMsgNewVersion: return NewVersion{};
+    case kMsgNoNewVersion: return NoNewVersion{};
+    case kMsgVersionInPlace: return VersionInPlace{};
+    case kMsgDownloadFailed: return DownloadFailed{};
+    case kMsgDownloadStarts: return DownloadStarts{m.wparam};
+    case kMsgDownloadComplete: return DownloadComplete{};
+    case kMsgDownloadReceived: return DownloadReceived{m.wparam};
     default: return std::monostate{};
   }
 }
@@ -38,6 +45,13 @@ Message Encode(const WorkerEvent& event) {
         if constexpr (std::is_same_v<E, RecordProcessed>) return {kMsgRecordProcessed, e.count, 0, {}};
         if constexpr (std::is_same_v<E, RepairEnded>) return {kMsgRepairEnded, 0, 0, {}};
         if constexpr (std::is_same_v<E, BackupFound>) return {kMsgBackupFound, 0, 0, e.path};
+        if constexpr (std::is_same_v<E, NewVersion>) return {kMsgNewVersion, 0, 0, {}};
+        if constexpr (std::is_same_v<E, NoNewVersion>) return {kMsgNoNewVersion, 0, 0, {}};
+        if constexpr (std::is_same_v<E, VersionInPlace>) return {kMsgVersionInPlace, 0, 0, {}};
+        if constexpr (std::is_same_v<E, DownloadFailed>) return {kMsgDownloadFailed, 0, 0, {}};
+        if constexpr (std::is_same_v<E, DownloadStarts>) return {kMsgDownloadStarts, e.size, 0, {}};
+        if constexpr (std::is_same_v<E, DownloadComplete>) return {kMsgDownloadComplete, 0, 0, {}};
+        if constexpr (std::is_same_v<E, DownloadReceived>) return {kMsgDownloadReceived, e.total, 0, {}};
         return {};
       },
       event);

@@ -41,10 +41,22 @@ struct RepairEnded {};  // the repair worker's last message, also after a stop
 struct BackupFound {
   std::wstring path;  // a backup set's data file
 };
+struct NewVersion {};      // the update check found a newer version
+struct NoNewVersion {};    // the update check found none
+struct VersionInPlace {};  // the download put the new version in place
+struct DownloadFailed {};
+struct DownloadStarts {
+  int64_t size = 0;  // announced, in bytes
+};
+struct DownloadReceived {
+  int64_t total = 0;  // bytes received so far
+};
+struct DownloadComplete {};
 
 using WorkerEvent = std::variant<std::monostate, ErrorAdded, ProgressText, ScanCompleted, SectionBegins,
                                  SectionEnds, ScanEnded, RepairStarted, RecordBegins, RecordProcessed,
-                                 RepairEnded, BackupFound>;
+                                 RepairEnded, BackupFound, NewVersion, NoNewVersion, VersionInPlace,
+                                 DownloadFailed, DownloadStarts, DownloadReceived, DownloadComplete>;
 
 // The event a message carries; std::monostate for a code that is not a
 // worker event (the text moves out of the message).

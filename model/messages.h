@@ -33,9 +33,9 @@ inline constexpr uint32_t kMsgNewVersion = WM_APP + 283;
 inline constexpr uint32_t kMsgNoNewVersion = WM_APP + 284;
 inline constexpr uint32_t kMsgVersionInPlace = WM_APP + 285;
 inline constexpr uint32_t kMsgDownloadFailed = WM_APP + 286;
-inline constexpr uint32_t kMsgDownloadProgress1 = WM_APP + 287;
-inline constexpr uint32_t kMsgDownloadProgress2 = WM_APP + 288;
-inline constexpr uint32_t kMsgDownloadProgress3 = WM_APP + 289;
+inline constexpr uint32_t kMsgDownloadStarts = WM_APP + 287;    // announced size in bytes
+inline constexpr uint32_t kMsgDownloadComplete = WM_APP + 288;
+inline constexpr uint32_t kMsgDownloadReceived = WM_APP + 289;  // bytes received so far
 
 // One posted message. Where the Windows form carries a newly allocated string
 // in wParam, the text travels here, owned by the message and moved with it.
