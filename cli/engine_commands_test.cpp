@@ -6,7 +6,7 @@
 
 #include "cli/repair_command.h"
 #include "cli/report_command.h"
-#include "cli/sample_machine.h"
+#include "platform/wine/machine_choice.h"
 #include "cli/scan_command.h"
 #include "platform/registry_values.h"
 #include "platform/testing/temp_prefix.h"
@@ -135,10 +135,10 @@ TEST_F(EngineCommandsTest, ReportOfTheUnresolvedErrors) {
 TEST(SampleMachineTest, IsMadeOnceWithFaultsAndItsOwnRecycleBin) {
   std::string dir = (fs::temp_directory_path() / ("orvane-sample-" + std::to_string(getpid()))).string();
   fs::remove_all(dir);
-  ASSERT_TRUE(EnsureSampleMachine(dir));
-  ASSERT_TRUE(EnsureSampleMachine(dir));  // kept, not made again
+  ASSERT_TRUE(wine::EnsureSampleMachine(dir));
+  ASSERT_TRUE(wine::EnsureSampleMachine(dir));  // kept, not made again
   EXPECT_FALSE(fs::exists(dir + ".building"));
-  wine::WinePlatform platform(wine::WineOptions(dir, "", SampleTrashDir(dir)));
+  wine::WinePlatform platform(wine::WineOptions(dir, "", wine::SampleTrashDir(dir)));
   std::vector<RecycleBinItem> items;
   ASSERT_TRUE(platform.ListRecycleBin(&items));
   EXPECT_EQ(items.size(), 3u);

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "platform/registry_values.h"
+#include "platform/testing/fake_wineserver.h"
 #include "platform/testing/temp_prefix.h"
 #include "platform/text.h"
 
@@ -19,54 +20,9 @@ namespace orvane::wine {
 namespace {
 
 using testing::StringData;
+using testing::FakeWineserver;
 using testing::TempPrefix;
 
-
-// Holds the lock a wineserver holds for the prefix, as a stand-in server.
-class FakeWineserver {
- public:
-  explicit FakeWineserver(const std::string& prefix) {
-    struct stat st;
-    stat(prefix.c_str(), &st);
-    char dir[256];
-    snprintf(dir, sizeof dir, "/tmp/.wine-%u/server-%llx-%llx", getuid(), (unsigned long long)st.st_dev,
-             (unsigned long long)st.st_ino);
-    dir_ = dir;
-    std::filesystem::create_directories(dir_);
-    pid_t child = fork();
-    if (child == 0) {  // fcntl locks are per process: the holder must be another one
-      int fd = open((dir_ + "/lock").c_str(), O_RDWR | O_CREAT, 0600);
-      struct flock fl = {};
-      fl.l_type = F_WRLCK;
-      fl.l_len = 1;
-      fcntl(fd, F_SETLKW, &fl);
-      pause();
-      _exit(0);
-    }
-    pid_ = child;
-    for (int i = 0; i < 200; ++i) {
-      int fd = open((dir_ + "/lock").c_str(), O_RDWR);
-      if (fd >= 0) {
-        struct flock fl = {};
-        fl.l_type = F_WRLCK;
-        fl.l_len = 1;
-        fcntl(fd, F_GETLK, &fl);
-        close(fd);
-        if (fl.l_type != F_UNLCK) break;
-      }
-      usleep(10000);
-    }
-  }
-  ~FakeWineserver() {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    std::filesystem::remove_all(dir_);
-  }
-
- private:
-  std::string dir_;
-  pid_t pid_;
-};
 
 TEST(RegistryStoreTest, UntouchedPrefixSavesNothingAndEditsSaveOnlyTheirHive) {
   TempPrefix prefix;

@@ -1,4 +1,4 @@
-#include "cli/sample_machine.h"
+#include "platform/wine/machine_choice.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -9,7 +9,7 @@
 #include "platform/text.h"
 #include "platform/wine/wine_platform.h"
 
-namespace orvane::cli {
+namespace orvane::wine {
 namespace fs = std::filesystem;
 
 std::string SamplePrefixDir() {
@@ -27,7 +27,7 @@ std::string SamplePrefixDir() {
 std::string SampleTrashDir(const std::string& dir) { return dir + "/Trash"; }
 
 Status EnsureSampleMachine(const std::string& dir) {
-  if (wine::CheckPrefix(dir)) return Status::Ok();
+  if (CheckPrefix(dir)) return Status::Ok();
   std::error_code ec;
   fs::create_directories(fs::path(dir).parent_path(), ec);
   if (fs::exists(dir, ec))
@@ -101,4 +101,28 @@ Status EnsureSampleMachine(const std::string& dir) {
   return Status::Ok();
 }
 
-}  // namespace orvane::cli
+Status ChooseMachine(const std::string& asked, MachineChoice* choice) {
+  *choice = MachineChoice{};
+  if (!asked.empty()) {
+    if (Status s = CheckPrefix(asked); !s) return s;
+    choice->prefix = asked;
+    choice->description = Utf8ToWide("the Wine prefix " + asked);
+    return Status::Ok();
+  }
+  std::string fallback = DefaultPrefixDir();
+  if (CheckPrefix(fallback)) {
+    choice->prefix = fallback;
+    choice->description = Utf8ToWide("the Wine prefix " + fallback);
+    return Status::Ok();
+  }
+  choice->looked_for = fallback;
+  choice->prefix = SamplePrefixDir();
+  if (Status s = EnsureSampleMachine(choice->prefix); !s)
+    return Status::Error(Utf8ToWide("no Wine prefix at " + fallback + ", and ") + s.message);
+  choice->trash = SampleTrashDir(choice->prefix);
+  choice->sample = true;
+  choice->description = Utf8ToWide("the sample machine " + choice->prefix);
+  return Status::Ok();
+}
+
+}  // namespace orvane::wine
