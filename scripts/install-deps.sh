@@ -11,6 +11,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core fonts-liberation2 imagemagick librsvg2-bin
   wine64 time xvfb xdotool
   systemd libglib2.0-bin
+  dpkg-dev file desktop-file-utils
 )
 
 missing=()
