@@ -10,6 +10,7 @@
 
 #include "bench/big_machine.h"
 #include "engine/engine.h"
+#include "platform/wine/wine_platform.h"
 #include "ui/event_bridge.h"
 #include "ui/scan_progress_dialog.h"
 #include "ui/testing_messenger.h"
@@ -59,7 +60,7 @@ void BM_ScanUnderProgressWindow(benchmark::State& state) {
     // The worker's last message, still on its way.
     QCoreApplication::processEvents();
   }
-  if (result != QDialog::Accepted || messenger.said.size() != state.iterations()) {
+  if (result != QDialog::Accepted || static_cast<int64_t>(messenger.said.size()) != state.iterations()) {
     state.SkipWithError("the window did not end with the completion");
   }
   Report(state, engine);

@@ -4,6 +4,7 @@
 
 #include "bench/big_machine.h"
 #include "engine/registry_scan_thread.h"
+#include "platform/wine/wine_platform.h"
 
 namespace {
 
