@@ -4,17 +4,22 @@
 // waits for the interface thread.
 //
 // Progress texts may come far faster than a screen can show them (a scan of
-// a million keys posts a million): while one is still waiting to be handed
-// on, a newer one replaces it instead of queueing another. Every other event
-// is handed on, and a waiting text always goes out before the event posted
-// after it.
+// a million keys posts a million): a text posted right after another one
+// that is still waiting replaces it instead of queueing another. Every other
+// event is handed on, and a waiting text always goes out before the event
+// posted after it.
+//
+// Handing on costs both threads (an event for Qt's queue, a wake-up of the
+// interface thread), so what arrives is handed on in batches: at most one
+// batch per kDrainIntervalMs, the first one after a quiet spell at once.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 
-#include <cstdint>
+#include <deque>
 #include <mutex>
-#include <optional>
 
 #include "model/events.h"
 #include "model/messages.h"
@@ -25,6 +30,8 @@ class EventBridge : public QObject, public MessageTarget {
   Q_OBJECT
 
  public:
+  static constexpr int kDrainIntervalMs = 20;
+
   // Lives on the thread that creates it (the interface thread); events are
   // delivered there.
   explicit EventBridge(QObject* parent = nullptr);
@@ -37,16 +44,21 @@ class EventBridge : public QObject, public MessageTarget {
   void eventArrived(const orvane::WorkerEvent& event);
 
  private:
-  // Queues delivery of the waiting progress text; mutex_ held.
-  void QueuePendingText();
-  void Deliver(WorkerEvent event);
+  // Hands on what waits, oldest first. A receiver may run a nested event
+  // loop (a message box) that drains again: that drain goes on with the
+  // events in hand before it takes newer ones, so nothing overtakes.
+  // Bridge's thread.
+  void Drain();
 
   std::mutex mutex_;
-  // The newest progress text not yet handed on, if one waits, and the
-  // number of the delivery queued for it.
-  std::optional<WorkerEvent> pending_text_;
-  uint64_t pending_generation_ = 0;
-  uint64_t generation_ = 0;
+  std::deque<WorkerEvent> waiting_;
+  // A drain is queued or its timer runs; posts add to the batch it takes.
+  bool drain_due_ = false;
+
+  // Bridge's thread only: the batch being handed on, and the pace.
+  std::deque<WorkerEvent> in_hand_;
+  QElapsedTimer since_drain_;
+  QTimer drain_timer_;
 };
 
 }  // namespace orvane::ui

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -80,6 +81,37 @@ TEST(EventBridgeTest, AWaitingTextGoesOutBeforeTheEventPostedAfterIt) {
   EXPECT_TRUE(std::holds_alternative<ErrorAdded>(got[1]));
   EXPECT_EQ(std::get<ProgressText>(got[2]).text, L"two");
   EXPECT_TRUE(std::holds_alternative<RepairEnded>(got[3]));
+}
+
+TEST(EventBridgeTest, AReceiverThatRunsANestedLoopStillSeesEveryEventInOrder) {
+  EventBridge bridge;
+  std::vector<int32_t> got;
+  bool ended = false;
+  QObject::connect(&bridge, &EventBridge::eventArrived, [&](const WorkerEvent& e) {
+    if (const auto* added = std::get_if<ErrorAdded>(&e)) {
+      got.push_back(added->ordinal);
+      // As a message box would: events keep being handed on meanwhile.
+      if (added->ordinal % 1000 == 0) {
+        QElapsedTimer shown;
+        shown.start();
+        while (shown.elapsed() < 3 * EventBridge::kDrainIntervalMs) QCoreApplication::processEvents();
+      }
+    }
+    ended |= IsEndEvent(e);
+  });
+  std::thread worker([&] {
+    for (int i = 0; i < 5000; ++i) {
+      bridge.Post(Encode(ErrorAdded{1, i}));
+      if (i % 500 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    bridge.Post(Encode(ScanEnded{}));
+  });
+  QElapsedTimer timer;
+  timer.start();
+  while (!ended && timer.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  worker.join();
+  ASSERT_EQ(got.size(), 5000u);
+  for (int i = 0; i < 5000; ++i) ASSERT_EQ(got[i], i);
 }
 
 }  // namespace
