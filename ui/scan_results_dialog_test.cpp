@@ -355,6 +355,48 @@ TEST_F(ResultsWindowTest, BigListsDrawOnlyTheirVisibleRowsAndScroll) {
   EXPECT_EQ(WheelScrollPixels(-120, -1, 60, 250), 250);  // a screen per notch
 }
 
+TEST_F(ResultsWindowTest, TheDetailsIconTakesTheHandAndClicksBelowTheRowsDoNothing) {
+  Add(2, 1, L"sound");
+  CScanResultsDialog window(*engine_, messenger_, Actions());
+  window.BuildResults();
+  window.show();
+  CScanResultContainer* list = window.list();
+  QTest::mouseMove(list->viewport(), CScanResultContainer::DetailsIconRect(0).center());
+  EXPECT_TRUE(list->sections()[0].hover);
+  EXPECT_EQ(list->viewport()->cursor().shape(), Qt::PointingHandCursor);
+  QTest::mouseMove(list->viewport(), QPoint(100, 20));
+  EXPECT_FALSE(list->sections()[0].hover);
+  EXPECT_EQ(list->viewport()->cursor().shape(), Qt::ArrowCursor);
+
+  // Where the second row's check box would be.
+  ClickList(list, CScanResultContainer::CheckBoxRect(1).center());
+  EXPECT_TRUE(list->sections()[0].checked);
+  EXPECT_EQ(list->last_clicked(), -1);
+}
+
+TEST_F(ResultsWindowTest, WhenTheFileCannotBeWrittenTheUserIsToldAndTheRecordsStay) {
+  Add(2, 2, L"sound");
+  Add(7, 1, L"empty");
+  platform_->CreateDirectory(L"C:\\users\\tester\\AppData\\Roaming\\Orvane");
+  platform_->CreateDirectory(engine_->UnresolvedErrorsPath());
+  ResultsActions actions = Actions();
+  actions.run_repair_progress = [] {};  // no repair ran
+  CScanResultsDialog window(*engine_, messenger_, actions);
+  window.BuildResults();
+  window.list()->ToggleRow(0);
+  window.OnRepairProblems();
+  ASSERT_EQ(messenger_.said.size(), 1u);
+  EXPECT_TRUE(messenger_.said[0].text.startsWith(QStringLiteral("The errors that were not repaired could not be saved")));
+  EXPECT_EQ(Names(engine_->errors()), (std::vector<std::wstring>{L"sound0", L"sound1", L"empty0"}));
+
+  // Closing another window over the same list: told again, nothing dropped.
+  CScanResultsDialog again(*engine_, messenger_, Actions());
+  QTimer::singleShot(0, &again, [&] { again.close(); });
+  again.Run();
+  EXPECT_EQ(messenger_.said.size(), 2u);
+  EXPECT_EQ(engine_->errors().GetCount(), 3);
+}
+
 TEST_F(ResultsWindowTest, DetailTextIsTheReasonForRegistryRecordsElseThePathWithBreaks) {
   CError value = Finding(2, L"v");
   value.filePath = L"C:\\x";
