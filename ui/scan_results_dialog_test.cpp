@@ -20,6 +20,11 @@
 #include "ui/skin/bitmap_button.h"
 #include "ui/testing_messenger.h"
 
+// Failures show the texts, not their bytes.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+QT_END_NAMESPACE
+
 namespace orvane::ui {
 namespace {
 
