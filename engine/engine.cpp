@@ -146,6 +146,7 @@ void CSarvelEngine::StartRepair(int count) {
   }
   RepairEnvironment env{platform_, errors_, counters_, repaired_items_, *target_, *pacer_};
   repair_thread_ = std::make_unique<CRepairErrorsThread>(env, count, browser_flags_);
+  ++repair_runs_;
   repair_thread_->set_browser_cleaner([](Platform& platform, int32_t section, const std::vector<std::wstring>& selection) {
     return CleanBrowserData(platform, section, selection).left_in_place;
   });
@@ -224,21 +225,94 @@ void CSarvelEngine::LoadUnresolvedErrors() {
   }
 }
 
-bool CSarvelEngine::SaveUnresolvedErrors() {
+bool CSarvelEngine::WriteUnresolvedFiles(const CErrorListEx& records) {
   EnsureFolder(platform_, DataFolder(platform_));
-  // The file is written whole before any record leaves the list: a failed
-  // write must not lose the findings.
   std::wstring selection;
   for (const std::wstring& flag : browser_flags_) selection += flag + kFieldSeparator;
-  if (!platform_.WriteFileAtomic(UnresolvedBrowsersPath(), WideToUtf16le(selection + kRecordEnd)) ||
-      !platform_.WriteFileAtomic(UnresolvedErrorsPath(), EncodeErrorRecords(errors_)))
-    return false;
+  return platform_.WriteFileAtomic(UnresolvedBrowsersPath(), WideToUtf16le(selection + kRecordEnd)) &&
+         platform_.WriteFileAtomic(UnresolvedErrorsPath(), EncodeErrorRecords(records));
+}
+
+void CSarvelEngine::StoreIgnoredCount(int count) {
+  WriteRegistryString(platform_, HKEY_LOCAL_MACHINE, kSettingsKey, L"IgnoredErrorsCount", std::to_wstring(count));
+  if (options_.on_problems_changed) options_.on_problems_changed();
+}
+
+bool CSarvelEngine::SaveUnresolvedErrors() {
+  // The file is written whole before any record leaves the list: a failed
+  // write must not lose the findings.
+  if (!WriteUnresolvedFiles(errors_)) return false;
   int count = errors_.GetCount();
   for (const CError& record : errors_) counters_.AddIgnored(record.section);
   errors_.RemoveAll();
-  WriteRegistryString(platform_, HKEY_LOCAL_MACHINE, kSettingsKey, L"IgnoredErrorsCount", std::to_wstring(count));
-  if (options_.on_problems_changed) options_.on_problems_changed();
+  StoreIgnoredCount(count);
   return true;
+}
+
+SetAsideErrors CSarvelEngine::SetAsideUnselected(const std::vector<bool>& keep) {
+  SetAsideErrors aside;
+  aside.repair_run = repair_runs_;
+  CErrorListEx kept;
+  int position = 0;
+  for (const CError& record : errors_) {
+    if (position < static_cast<int>(keep.size()) && !keep[position]) {
+      aside.records.Add(record);
+      aside.positions.push_back(position);
+      counters_.AddIgnored(record.section);
+    } else {
+      kept.Add(record);
+    }
+    ++position;
+  }
+  errors_ = std::move(kept);
+  aside.written = WriteUnresolvedFiles(aside.records);
+  StoreIgnoredCount(aside.records.GetCount());
+  return aside;
+}
+
+UnresolvedKept CSarvelEngine::KeepUnrepairedErrors(const SetAsideErrors& set_aside) {
+  WaitForRepair();
+  // The worker's outcomes speak of the list as it stood when it started;
+  // they count only when that start came after the set-aside.
+  const std::vector<RecordOutcome>* outcomes = nullptr;
+  if (repair_thread_ && repair_runs_ > set_aside.repair_run &&
+      static_cast<int>(repair_thread_->outcomes().size()) == errors_.GetCount())
+    outcomes = &repair_thread_->outcomes();
+
+  CErrorListEx file;
+  std::vector<int32_t> newly_ignored;
+  const int aside_count = set_aside.records.GetCount();
+  const int list_count = errors_.GetCount();
+  int aside = 0;
+  int listed = 0;
+  for (int position = 0; aside < aside_count || listed < list_count; ++position) {
+    bool take_aside = aside < aside_count &&
+                      (listed >= list_count || aside >= static_cast<int>(set_aside.positions.size()) ||
+                       set_aside.positions[aside] <= position);
+    if (take_aside) {
+      file.Add(set_aside.records[aside++]);
+      continue;
+    }
+    const CError& record = errors_[listed];
+    bool repaired = outcomes && (*outcomes)[listed].state == RecordOutcome::State::kRepaired;
+    if (!repaired) {
+      file.Add(record);
+      newly_ignored.push_back(record.section);
+    }
+    ++listed;
+  }
+
+  UnresolvedKept kept;
+  kept.count = file.GetCount();
+  if (!WriteUnresolvedFiles(file)) {
+    errors_ = std::move(file);
+    return kept;
+  }
+  kept.written = true;
+  for (int32_t section : newly_ignored) counters_.AddIgnored(section);
+  errors_.RemoveAll();
+  StoreIgnoredCount(kept.count);
+  return kept;
 }
 
 std::wstring CSarvelEngine::TotalFound() const { return Sum(counters_, &SectionCounter::found); }
@@ -251,6 +325,10 @@ std::wstring CSarvelEngine::SectionName(int id) { return orvane::SectionName(id)
 
 ReportResult CSarvelEngine::WriteReport() {
   LoadUnresolvedErrors();
+  return WriteReportOfList();
+}
+
+ReportResult CSarvelEngine::WriteReportOfList() {
   std::wstring folder = ReportsFolder(platform_);
   if (!folder.empty()) EnsureFolder(platform_, folder);
   return WriteScanReport(platform_, errors_, ReportProduct{product_version_, release_date_}, Now());

@@ -81,6 +81,22 @@ struct RepairSummary {
   bool kept = true;
 };
 
+// What the results window took out of the list before a repair, so that
+// KeepUnrepairedErrors can put the file of unresolved errors back together in
+// the list's order.
+struct SetAsideErrors {
+  CErrorListEx records;        // in list order
+  std::vector<int> positions;  // each record's former list position, ascending
+  bool written = false;        // the file of unresolved errors holds them
+  uint64_t repair_run = 0;     // repairs started before the records were set aside
+};
+
+// Where the records left over by a repair went.
+struct UnresolvedKept {
+  bool written = false;  // the file (and "IgnoredErrorsCount") holds them
+  int count = 0;         // records in the file; in the list when not written
+};
+
 // The scheduled scan's task description.
 struct ScheduledScanTask {
   std::wstring name;
@@ -130,6 +146,25 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   void StopRepair();
   // Waits until the current repair worker (if any) has ended.
   void WaitForRepair();
+  // ---- Repair from the results window. ----
+  // Takes out of the list every record whose flag in keep is false (one
+  // flag per record in list order; records beyond the flags are kept),
+  // counts each as ignored, makes them the whole file of unresolved errors
+  // (replaced atomically, with the browser selection), stores their number
+  // as "IgnoredErrorsCount" and refreshes the problems display. The records
+  // leave the list even when the file cannot be written, since the user
+  // asked that they not be repaired; `written` then is false.
+  SetAsideErrors SetAsideUnselected(const std::vector<bool>& keep);
+  // After the repair of what SetAsideUnselected left has ended (waits for
+  // it): drops the records it repaired; every other record (failed, or not
+  // reached after an abort) joins the set-aside ones in the file, in their
+  // former list order, and counts as ignored; "IgnoredErrorsCount" becomes
+  // the file's record count, the list ends empty and the display refreshes.
+  // Without a repair started since the set-aside, no record counts as
+  // repaired. On a failed write nothing is stored and the list holds every
+  // record of the would-be file, so that nothing is lost.
+  UnresolvedKept KeepUnrepairedErrors(const SetAsideErrors& set_aside);
+
   // The worker of the last repair, or null (for its per-record results).
   const CRepairErrorsThread* repair_thread() const { return repair_thread_.get(); }
 
@@ -163,10 +198,13 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   static std::wstring SectionName(int id);
 
   // ---- Report. ----
-  // Writes the HTML report of the unresolved errors (loaded from their file)
-  // into the reports folder, made when missing; the result names the file
-  // or says why it could not be written.
+  // Writes the HTML report of the unresolved errors (loaded from their file,
+  // replacing the list) into the reports folder, made when missing; the
+  // result names the file or says why it could not be written.
   ReportResult WriteReport();
+  // The same for the list as it stands, which is left alone: the results
+  // window reports what it shows, and its entries point into the list.
+  ReportResult WriteReportOfList();
 
   // ---- Other services. ----
   // True when HKLM\Software\Clients\StartMenuInternet\<name> opens.
@@ -187,6 +225,9 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
  private:
   static void OnBackupFound(CFileFinder* finder, int code, void* user);
   void DiscardScanWorker();
+  // Writes the two files of unresolved errors, each atomically.
+  bool WriteUnresolvedFiles(const CErrorListEx& records);
+  void StoreIgnoredCount(int count);
   LocalDateTime Now() const;
 
   Platform& platform_;
@@ -200,6 +241,7 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   SectionCounters counters_;
   CFileFinder finder_;
   std::unique_ptr<CRepairErrorsThread> repair_thread_;
+  uint64_t repair_runs_ = 0;  // repairs started, so old outcomes are not taken for new
   std::unique_ptr<CRegistryScanThread> scan_thread_;
   std::wstring product_version_;
   std::wstring release_date_;

@@ -176,5 +176,109 @@ TEST_F(EngineTest, BrowsersAndBackupListing) {
                                           L"C:\\Program Files\\Orvane\\backup\\20261208_1000_Junk.dat"}));
 }
 
+std::vector<std::wstring> FilesOf(const CErrorListEx& list) {
+  std::vector<std::wstring> out;
+  for (const CError& e : list) out.push_back(e.filePath);
+  return out;
+}
+
+class ResultsRepairTest : public EngineTest {
+ protected:
+  // Six records in three sections; the user leaves out b and e.
+  SetAsideErrors SetAsideBAndE() {
+    CSarvelEngine& engine = Engine();
+    for (auto [section, file] : {std::pair{2, L"a"}, {2, L"b"}, {7, L"c"}, {7, L"d"}, {9, L"e"}, {9, L"f"}}) {
+      engine.errors().Add(Record(section, file));
+      engine.counters().AddFound(section);
+    }
+    return engine.SetAsideUnselected({true, false, true, true, false, true});
+  }
+  std::vector<std::wstring> FileRecords() {
+    CErrorListEx read;
+    ReadErrorFile(*platform_, Engine().UnresolvedErrorsPath(), &read);
+    return FilesOf(read);
+  }
+  std::wstring StoredCount() {
+    return ReadRegistryString(*platform_, HKEY_LOCAL_MACHINE, L"Software\\Orvane", L"IgnoredErrorsCount");
+  }
+};
+
+TEST_F(ResultsRepairTest, WhatTheRepairDidNotReachJoinsTheSetAsideRecordsInListOrder) {
+  SetAsideErrors aside = SetAsideBAndE();
+  CSarvelEngine& engine = Engine();
+  EXPECT_TRUE(aside.written);
+  EXPECT_EQ(FilesOf(aside.records), (std::vector<std::wstring>{L"b", L"e"}));
+  EXPECT_EQ(FileRecords(), (std::vector<std::wstring>{L"b", L"e"}));
+  EXPECT_EQ(StoredCount(), L"2");
+  EXPECT_EQ(FilesOf(engine.errors()), (std::vector<std::wstring>{L"a", L"c", L"d", L"f"}));
+  EXPECT_EQ(engine.SectionIgnored(2), L"1");
+  EXPECT_EQ(engine.SectionIgnored(9), L"1");
+  EXPECT_EQ(refreshed_, 1);
+
+  // A repair that ends after two records (as an abort does): c is
+  // repaired, d and f never reached.
+  engine.StartRepair(2);
+  UnresolvedKept kept = engine.KeepUnrepairedErrors(aside);
+  EXPECT_TRUE(kept.written);
+  EXPECT_EQ(kept.count, 4);
+  EXPECT_EQ(FileRecords(), (std::vector<std::wstring>{L"b", L"d", L"e", L"f"}));
+  EXPECT_EQ(StoredCount(), L"4");
+  EXPECT_TRUE(engine.errors().IsEmpty());
+  EXPECT_EQ(engine.SectionRepaired(2), L"1");
+  EXPECT_EQ(engine.SectionRepaired(7), L"1");
+  EXPECT_EQ(engine.SectionIgnored(7), L"1");
+  EXPECT_EQ(engine.SectionIgnored(9), L"2");
+  EXPECT_EQ(refreshed_, 2);
+}
+
+TEST_F(ResultsRepairTest, AnEarlierRepairsOutcomesAreNotTakenForANewOne) {
+  CSarvelEngine& engine = Engine();
+  engine.errors().Add(Record(4, L"old"));
+  engine.StartRepair(1);
+  engine.WaitForRepair();
+  engine.errors().RemoveAll();
+  // Same list size as the old repair's, but no repair follows the set-aside.
+  SetAsideErrors aside = SetAsideBAndE();
+  engine.errors().RemoveAt(3);
+  engine.errors().RemoveAt(2);
+  engine.errors().RemoveAt(1);
+  UnresolvedKept kept = engine.KeepUnrepairedErrors(aside);
+  EXPECT_TRUE(kept.written);
+  EXPECT_EQ(FileRecords(), (std::vector<std::wstring>{L"a", L"b", L"e"}));
+  EXPECT_EQ(StoredCount(), L"3");
+}
+
+TEST_F(ResultsRepairTest, AFileThatCannotBeWrittenLosesNothing) {
+  CSarvelEngine& engine = Engine();
+  platform_->CreateDirectory(L"C:\\users\\tester\\AppData\\Roaming\\Orvane");
+  platform_->CreateDirectory(engine.UnresolvedErrorsPath());
+  SetAsideErrors aside = SetAsideBAndE();
+  EXPECT_FALSE(aside.written);
+  // The user's choice still holds: b and e are not repaired.
+  EXPECT_EQ(FilesOf(engine.errors()), (std::vector<std::wstring>{L"a", L"c", L"d", L"f"}));
+  EXPECT_EQ(StoredCount(), L"2");
+
+  engine.StartRepair(1);
+  UnresolvedKept kept = engine.KeepUnrepairedErrors(aside);
+  EXPECT_FALSE(kept.written);
+  EXPECT_EQ(kept.count, 5);
+  EXPECT_EQ(FilesOf(engine.errors()), (std::vector<std::wstring>{L"b", L"c", L"d", L"e", L"f"}));
+  EXPECT_EQ(StoredCount(), L"2");
+}
+
+TEST_F(EngineTest, TheReportOfTheListLeavesTheListAlone) {
+  CSarvelEngine& engine = Engine();
+  engine.errors().Add(Record(2, L"in file"));
+  ASSERT_TRUE(engine.SaveUnresolvedErrors());
+  engine.errors().Add(Record(7, L"shown now"));
+  ReportResult report = engine.WriteReportOfList();
+  ASSERT_TRUE(report.ok) << std::string(report.error.begin(), report.error.end());
+  EXPECT_EQ(FilesOf(engine.errors()), (std::vector<std::wstring>{L"shown now"}));
+  std::string page;
+  ASSERT_TRUE(platform_->ReadFile(report.file_name, &page));
+  EXPECT_NE(page.find("Empty Registry Keys"), std::string::npos);
+  EXPECT_EQ(page.find("Sound Files"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace orvane

@@ -1,0 +1,74 @@
+// `CRowList`: the base of the two results lists. Rows of one height are
+// drawn by the subclass, only those that meet the visible area, so a list
+// of a million rows costs no more to show than one of ten; there is no
+// widget per row. Scrolling follows the list controls of the skin: 60-pixel
+// lines, pages of the visible height, and the wheel in steps of lines.
+// Interface thread only.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QRect>
+
+class QPainter;
+
+namespace orvane::ui {
+
+// The pixels one wheel movement scrolls (negative: upwards, for a positive
+// delta): max(1, (|delta| / 120) * lines / 3) steps of `step` pixels, or
+// one page when lines is negative (a screen per notch).
+int WheelScrollPixels(int delta, int lines, int step, int page);
+
+class CRowList : public QAbstractScrollArea {
+  Q_OBJECT
+
+ public:
+  static constexpr int kLineStep = 60;
+
+  CRowList(int row_height, QColor background, QWidget* parent = nullptr);
+
+  int row_height() const { return row_height_; }
+  int row_count() const { return row_count_; }
+  int scroll_height() const { return row_height_ * row_count_; }
+  int visible_height() const;
+  // The top of the visible area within the rows.
+  int scroll_position() const;
+  // Moves the visible area to y, clamped to 0 and scroll height - visible.
+  void ScrollTo(int y);
+
+  // The row under a point of the list's visible area, or -1 when the point
+  // lies below the last row (or above the first).
+  int RowAt(QPoint at) const;
+  // The row's place in the visible area (it may lie outside it).
+  QRect RowRect(int row) const;
+  void UpdateRow(int row);
+
+  // The wheel-scroll-lines setting; the platform's unless replaced (tests).
+  void set_wheel_lines(int lines) { wheel_lines_ = lines; }
+  int wheel_lines() const;
+
+  // How many rows the last paint drew.
+  int rows_painted() const { return rows_painted_; }
+
+ protected:
+  // Sets the number of rows and the scroll range; keeps the position when
+  // it still fits.
+  void SetRowCount(int rows);
+  // Paints row `row` whose top is at `top` in the visible area.
+  virtual void PaintRow(QPainter& painter, int row, int top) = 0;
+
+  void paintEvent(QPaintEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void UpdateScrollRange();
+
+  int row_height_;
+  int row_count_ = 0;
+  QColor background_;
+  int wheel_lines_ = 0;  // 0: the platform's
+  int rows_painted_ = 0;
+};
+
+}  // namespace orvane::ui

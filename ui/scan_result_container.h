@@ -1,0 +1,93 @@
+// `CScanResultContainer`: the results window's summary list, one 35-pixel
+// row per run of records of one section, with the row's check box, the
+// section name, the count, the details icon and the severity bar. It owns
+// the entries that say which records are selected for the repair.
+// Interface thread only.
+#pragma once
+
+#include <QImage>
+#include <vector>
+
+#include "engine/singleton.h"
+#include "model/error_list.h"
+#include "ui/row_list.h"
+
+namespace orvane::ui {
+
+// One per record of the error list, in list order. The record itself is
+// read from the engine's list through list_index rather than copied: the
+// list does not change while the results window is open, and copies of a
+// million records would double what a big scan costs in memory.
+struct CScanResultInfo {
+  int list_index = 0;        // position in the error list when built
+  int section = 0;           // the record's section id
+  int index_in_section = 0;  // position within its run, from 0
+  bool selected = true;      // false: set aside, not repaired
+};
+
+// One per run of consecutive records of one section.
+struct CSectionResultInfo {
+  int count = 0;     // the section's found counter when built (shown)
+  int size = 0;      // records in the run; the check box and the details take these
+  int section = 0;
+  bool checked = true;
+  int row = 0;
+  int first = 0;     // index of the run's first CScanResultInfo
+  bool hover = false;
+};
+
+// The severity picture for a count: 252 (1..30), 253 (..60), 254 (..90),
+// 255 (..120), 256 above; 0 (none) for counts of 0 or less.
+int SeverityImageId(int count);
+
+// The checked or unchecked cell of picture 197, its magenta left out.
+QImage CheckBoxCell(bool checked);
+
+class CScanResultContainer : public CRowList, public CSingleton<CScanResultContainer> {
+  Q_OBJECT
+
+ public:
+  static constexpr int kRowHeight = 35;
+
+  explicit CScanResultContainer(QWidget* parent = nullptr);
+
+  // Discards what the list held, scrolls to the top and builds the entries
+  // from list (which must stay unchanged while the list is shown) and the
+  // counters. Returns the number of records.
+  int Build(const CErrorListEx& list, const SectionCounters& counters);
+
+  const std::vector<CScanResultInfo>& results() const { return results_; }
+  const std::vector<CSectionResultInfo>& sections() const { return sections_; }
+  // One flag per record of the list, in list order: true to repair it.
+  std::vector<bool> SelectedFlags() const;
+  int last_clicked() const { return last_clicked_; }
+
+  // Where a row's check box and details icon are, in list coordinates
+  // (scroll position not subtracted).
+  static QRect CheckBoxRect(int row);
+  static QRect DetailsIconRect(int row);
+
+  // Toggles a row's check box and the selection of its records.
+  void ToggleRow(int row);
+  // Runs the detail window for a row modally; its result.
+  int OpenDetails(int row);
+
+ protected:
+  void PaintRow(QPainter& painter, int row, int top) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+
+ private:
+  void SetHover(int row);
+
+  const CErrorListEx* list_ = nullptr;
+  std::vector<CScanResultInfo> results_;
+  std::vector<CSectionResultInfo> sections_;
+  int last_clicked_ = -1;
+  int hover_row_ = -1;
+  QImage checked_, unchecked_, details_icon_;
+  QImage severity_[5];  // 252..256
+};
+
+}  // namespace orvane::ui

@@ -1,0 +1,81 @@
+#include "ui/section_result_dialog.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "ui/section_results_container.h"
+#include "ui/skin/bitmap_button.h"
+#include "ui/skin/color_static.h"
+
+namespace orvane::ui {
+namespace {
+
+// The client area inside an outer frame of 526 x 481.
+constexpr int kClientWidth = 520;
+constexpr int kClientHeight = 455;
+
+CXColorStatic* Label(QWidget* parent, QRect where, const QString& text, int points, int weight, QColor color) {
+  auto* label = new CXColorStatic(QString(), parent);
+  label->setGeometry(where);
+  label->SetFont(QStringLiteral("Arial"), points, weight);
+  label->set_text_color(color);
+  label->SetText(text);
+  return label;
+}
+
+}  // namespace
+
+void PlaceResultsWindow(QWidget* window, int outer_width, int picture_height) {
+  QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect free = screen->availableGeometry();
+  window->move(free.x() + (free.width() - outer_width) / 2, free.y() + (free.height() - picture_height) / 2);
+}
+
+CSectionResultDialog::CSectionResultDialog(const QString& section_name, const CErrorListEx& list,
+                                           CScanResultInfo* first, int count, QWidget* parent)
+    : CBitmapDialog(parent), first_(first), count_(first ? count : 0) {
+  setWindowTitle(QStringLiteral("Scanning results by section"));
+  SetBackground(200);
+  set_drag(true);
+  setFixedSize(kClientWidth, kClientHeight);
+  PlaceResultsWindow(this, 526, 461);
+
+  saved_.reserve(count_);
+  for (int i = 0; i < count_; ++i) saved_.push_back(first_[i].selected);
+
+  Label(this, QRect(50, 30, 181, 45), section_name, 14, 400, QColor(0xC6, 0xF4, 0x37))->setWordWrap(true);
+  problems_ = Label(this, QRect(50, 100, 351, 21), QStringLiteral("%1 Problem(s) were found in this section.").arg(count_),
+                    9, 700, Qt::black);
+  Label(this, QRect(50, 120, 351, 21), QStringLiteral("Manually select / deselect errors for custom Registry repair."),
+        9, 400, Qt::black);
+
+  list_ = new CSectionResultsContainer(this);
+  list_->setGeometry(50, 140, 430, 252);
+  list_->Fill(list, first_, count_);
+
+  save_ = new CBitmapButtonEx(this);
+  save_->SetUp(202, 202, QPoint(300, 410), QStringLiteral("Save"), 8);
+  save_->resize(81, 21);
+  save_->set_text_rect(save_->rect());
+  cancel_ = new CBitmapButtonEx(this);
+  cancel_->SetUp(202, 202, QPoint(400, 410), QStringLiteral("Cancel"), 8);
+  cancel_->resize(81, 21);
+  cancel_->set_text_rect(cancel_->rect());
+  connect(save_, &QPushButton::clicked, this, &CSectionResultDialog::OnSave);
+  connect(cancel_, &QPushButton::clicked, this, &CSectionResultDialog::OnCancel);
+  // Enter is not "Save" by accident of being the default button.
+  save_->setAutoDefault(false);
+  cancel_->setAutoDefault(false);
+}
+
+QString CSectionResultDialog::problems_text() const { return problems_->ShownText(); }
+
+void CSectionResultDialog::OnSave() { accept(); }
+
+void CSectionResultDialog::OnCancel() {
+  for (int i = 0; i < count_; ++i) first_[i].selected = saved_[i];
+  reject();
+}
+
+}  // namespace orvane::ui

@@ -1,0 +1,59 @@
+// `CSectionResultDialog`: the detail window of one section's run of
+// records, where single records are left out of the repair. "Save" keeps
+// the edited selection; "Cancel" puts back the selection the window opened
+// with. Escape and the close box keep it, as "Save" does. Interface thread
+// only.
+#pragma once
+
+#include <vector>
+
+#include "engine/singleton.h"
+#include "model/error_list.h"
+#include "ui/scan_result_container.h"
+#include "ui/skin/bitmap_dialog.h"
+
+namespace orvane {
+class CBitmapButtonEx;
+class CXColorStatic;
+}  // namespace orvane
+
+namespace orvane::ui {
+
+class CSectionResultsContainer;
+
+class CSectionResultDialog : public CBitmapDialog, public CSingleton<CSectionResultDialog> {
+  Q_OBJECT
+
+ public:
+  // Shows count entries from first (records read from list); the entries'
+  // selected flags are edited in place. All three must outlive the window.
+  CSectionResultDialog(const QString& section_name, const CErrorListEx& list, CScanResultInfo* first, int count,
+                       QWidget* parent = nullptr);
+
+  CSectionResultsContainer* list() const { return list_; }
+  CBitmapButtonEx* save_button() const { return save_; }
+  CBitmapButtonEx* cancel_button() const { return cancel_; }
+  QString problems_text() const;
+
+ public slots:
+  // Command 1129: keep the flags, end with OK.
+  void OnSave();
+  // Command 1052: restore the flags as they were at opening, end with Cancel.
+  void OnCancel();
+
+ private:
+  CScanResultInfo* first_;
+  int count_;
+  std::vector<bool> saved_;
+  CXColorStatic* problems_ = nullptr;
+  CSectionResultsContainer* list_ = nullptr;
+  CBitmapButtonEx* save_ = nullptr;
+  CBitmapButtonEx* cancel_ = nullptr;
+};
+
+// Places a window of the given outer size as the results windows are
+// placed: centred in the screen area the taskbar leaves free, with the
+// picture's height deciding the vertical position.
+void PlaceResultsWindow(QWidget* window, int outer_width, int picture_height);
+
+}  // namespace orvane::ui
