@@ -1,0 +1,120 @@
+#include "app/program.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <cstdio>
+
+#include "app/scan_dialog.h"
+#include "engine/engine.h"
+#include "model/settings_store.h"
+#include "platform/text.h"
+#include "platform/wine/machine_choice.h"
+#include "platform/wine/wine_platform.h"
+#include "ui/event_bridge.h"
+#include "ui/messenger.h"
+#include "ui/pending_window.h"
+#include "ui/scan_progress_dialog.h"
+#include "ui/scan_results_dialog.h"
+
+namespace orvane::app {
+namespace {
+
+QString Q(const std::wstring& text) { return QString::fromStdWString(text); }
+
+int Refuse(ui::Messenger& messenger, const QString& text) {
+  std::fprintf(stderr, "orvane: %s\n", qPrintable(text));
+  messenger.Tell(nullptr, CScanDialog::kAppCaption, text, ui::Messenger::Icon::kWarning);
+  return 2;
+}
+
+}  // namespace
+
+QString HelpPagePath(const QString& program_folder) {
+  for (const QString& candidate : {program_folder + "/help.html", program_folder + "/../share/orvane/help.html"})
+    if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
+  return QString();
+}
+
+int RunProgram(const ProgramOptions& options) {
+  ui::BoxMessenger messenger;
+  wine::MachineChoice machine;
+  if (Status s = wine::ChooseMachine(options.prefix.toStdString(), &machine); !s)
+    return Refuse(messenger, "Orvane cannot open the machine: " + Q(s.message));
+  wine::WinePlatform platform{wine::WineOptions(machine.prefix, "", machine.trash)};
+  // A registry that cannot be read at all would scan as a clean machine.
+  if (Status s = platform.CheckReadable(); !s) return Refuse(messenger, Q(s.message));
+  for (const std::wstring& problem : platform.LoadProblems())
+    std::fprintf(stderr, "orvane: warning: %s\n", WideToUtf8(problem).c_str());
+
+  ui::EventBridge bridge;
+  SleepPacer pacer;
+  EngineOptions engine_options;
+  engine_options.target = &bridge;
+  engine_options.pacer = &pacer;
+  engine_options.on_problems_changed = [] {
+    if (CScanDialog* window = CScanDialog::Instance()) window->RefreshProblemsDisplay();
+  };
+  CSarvelEngine engine(platform, engine_options);
+  SettingsStore settings(platform);
+
+  // The long-lived windows, once each, in the order the program has always
+  // made them. The tools that come with later versions say so.
+  ui::CScanProgressDialog progress(engine, pacer, messenger);
+  const QString later = "This window comes with the next version of Orvane.";
+  ui::PendingWindow startup("Manage Windows Startup", 200, "Manage Startup: " + later);
+  ui::PendingWindow uninstall("Manage Windows Uninstall", 200, "Uninstaller: " + later);
+  ui::PendingWindow junk("Internet Accelerator", 297, "Internet Accelerator: " + later);
+  ui::PendingWindow settings_window("Settings", 286, "Settings: " + later);
+  ui::PendingWindow restore("Restore Backups", 200, "BackUp: " + later);
+  ui::PendingWindow repair_progress("Repairing Errors", 201, "Repairing Errors: " + later);
+  ui::PendingWindow repair_summary("Repair results summary", 211, "Repair results summary: " + later);
+  ui::ResultsActions results_actions;
+  results_actions.run_repair_progress = [&] { repair_progress.Run(); };
+  results_actions.run_repair_summary = [&] { repair_summary.Run(); };
+  results_actions.refresh_problems = [] {
+    if (CScanDialog* window = CScanDialog::Instance()) window->RefreshProblemsDisplay();
+  };
+  results_actions.open_url = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+  ui::CScanResultsDialog results(engine, messenger, results_actions);
+
+  MainWindowParts parts;
+  parts.engine = &engine;
+  parts.settings = &settings;
+  parts.messenger = &messenger;
+  parts.progress = &progress;
+  parts.run_results = [&] { results.Run(); };
+  parts.run_settings = [&] { settings_window.Run(); };
+  parts.run_restore = [&] { restore.Run(); };
+  parts.run_startup = [&] { startup.Run(); };
+  parts.run_uninstall = [&] { uninstall.Run(); };
+  parts.run_junk_and_privacy = [&](std::array<bool, kSectionCount>*) {
+    junk.Run();
+    return false;
+  };
+  QString help = HelpPagePath(QCoreApplication::applicationDirPath());
+  if (!help.isEmpty()) parts.help_page = QUrl::fromLocalFile(help);
+  parts.machine = Q(machine.description);
+  parts.sample_machine = machine.sample;
+
+  CScanDialog window(std::move(parts), options.scan_at_start);
+  QObject::connect(&bridge, &ui::EventBridge::eventArrived, &window, &CScanDialog::OnWorkerEvent);
+  window.Initialise();
+
+  int code = 1;
+  QObject::connect(&window, &CScanDialog::exitRequested, qApp, [&code](int c) {
+    code = c;
+    QCoreApplication::exit(c);
+  });
+  QApplication::setQuitOnLastWindowClosed(false);
+  window.show();
+  QApplication::exec();
+  engine.StopScan();
+  // Whatever the engine stored (the last scan date, counts) is kept.
+  if (Status s = platform.Flush(); !s) std::fprintf(stderr, "orvane: warning: %s\n", WideToUtf8(s.message).c_str());
+  return code;
+}
+
+}  // namespace orvane::app

@@ -1,0 +1,461 @@
+#include "app/scan_dialog.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include "app/problems_display.h"
+#include "app/tray_icon.h"
+#include "model/program_paths.h"
+#include "platform/names.h"
+#include "model/sections.h"
+#include "ui/scan_progress_dialog.h"
+#include "ui/skin/bitmap_button.h"
+#include "ui/skin/check_box.h"
+#include "ui/skin/color_static.h"
+#include "ui/skin/skin_images.h"
+
+namespace orvane::app {
+namespace {
+
+constexpr int kWidth = 905;
+constexpr int kHeight = 642;
+
+// The check box and caption control ids of each section.
+constexpr std::array<int, kSectionCount> kBoxIds = {1018, 1007, 1009, 1010, 1011, 1008, 1012, 1015,
+                                                    1013, 1014, 1006, 1016, 1167, 1174, 1175, 1176,
+                                                    1177, 1178, 1179, 1192, 1180, 1182};
+constexpr std::array<int, kSectionCount> kLabelIds = {1083, 1073, 1075, 1076, 1082, 1074, 1077, 1080,
+                                                      1078, 1079, 1072, 1081, 1171, 1183, 1184, 1185,
+                                                      1186, 1187, 1188, 1193, 1189, 1191};
+
+// Dialog units of the 8-point dialog font in pixels, for the two labels that
+// keep their place in the window's template.
+QRect DialogUnits(int x, int y, int w, int h) {
+  return QRect(x * 3 / 2, y * 13 / 8, w * 3 / 2, h * 13 / 8);
+}
+
+// What the last scan (or the kept results) found, over all sections.
+int64_t FoundTotal(CSarvelEngine& engine) {
+  int64_t total = 0;
+  for (int i = 0; i < kSectionCount; ++i) total += engine.counters()[i].found;
+  return total;
+}
+
+QString Q(const std::wstring& text) { return QString::fromStdWString(text); }
+
+// Tooltips wrap at 400 pixels, as rich text does.
+QString Tip(const std::wstring& text) {
+  return "<div style='max-width:400px'>" + Q(text).toHtmlEscaped() + "</div>";
+}
+
+}  // namespace
+
+CScanDialog::CScanDialog(MainWindowParts parts, bool scan_at_start, QWidget* parent)
+    : CBitmapDialog(parent), parts_(std::move(parts)), scan_at_start_(scan_at_start) {
+  setObjectName("CScanDialog");
+}
+
+CScanDialog::~CScanDialog() = default;
+
+CBitmapButtonEx* CScanDialog::button(int id) const {
+  for (const auto& [button_id, b] : buttons_)
+    if (button_id == id) return b;
+  return nullptr;
+}
+
+CBitmapButtonEx* CScanDialog::AddButton(int id, int normal, int hover, QPoint where, const QString& caption) {
+  auto* b = new CBitmapButtonEx(this);
+  b->SetUp(normal, hover, where, caption, 9, Qt::white);
+  buttons_.push_back({id, b});
+  return b;
+}
+
+void CScanDialog::Initialise() {
+  SettingsStore& settings = *parts_.settings;
+  // Defaults of the settings a first run finds missing. A machine that may
+  // not be changed now is said once, here.
+  Status defaults = settings.WriteDefaultSettings(DefaultsForm::kMainWindow);
+  if (defaults) defaults = parts_.engine->platform().CheckWritable();
+  ReportRefusal(defaults);
+
+  tray_ = std::make_unique<TrayIcon>([this] { return parts_.settings->ReadSetting(L"StartWithWindows") == L"true"; });
+  connect(tray_.get(), &TrayIcon::commandChosen, this, &CScanDialog::OnTrayCommand);
+  connect(tray_.get(), &TrayIcon::openRequested, this, &CScanDialog::OnOpen);
+  if (TrayAvailable()) tray_->Add();
+  setWindowIcon(SkinIcon());
+
+  // A borderless window of its own size; the picture is its face, and the
+  // picture is what the user drags.
+  setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint);
+  SetBackground(149);
+  set_drag(true);
+  Layout();
+  setWindowTitle(kTitle);
+  PlaceWindow();
+
+  version_->SetText(Q(parts_.engine->GetProductVersion()));
+  update_status_->SetText("Checking...");
+  last_scan_->SetText(Q(parts_.engine->GetLastScanDate()));
+  RefreshProblemsDisplay();
+  first_paint_pending_ = true;
+  HandBrowserSelection();
+}
+
+void CScanDialog::Layout() {
+  for (int i = 0; i < kSectionCount; ++i) {
+    int x = i <= 6 ? 370 : i <= 12 ? 560 : 740;
+    int y = i <= 12 ? 245 + 20 * (i % 7) : 245 + 20 * (i - 13);
+    auto* box = new CCheckBox(QString(), this);
+    box->setObjectName(QString("box%1").arg(kBoxIds[i]));
+    box->setGeometry(x, y, 13, 13);
+    box->SetCheck(1);
+    auto* label = new CXColorStatic(Q(SectionMainLabel(i)), this);
+    label->setObjectName(QString("label%1").arg(kLabelIds[i]));
+    label->setGeometry(x + 20, y - 2, 160, 21);
+    label->set_text_color(QColor(0x05, 0x3A, 0x03));
+    label->SetFont("Arial", 10);
+    std::wstring description = SectionDescription(i);
+    label->setToolTip(Tip(description.empty() ? SectionMainLabel(i) : description));
+    label->setToolTipDuration(4000);
+    if (i >= kFirstJunkSection) {
+      // Junk and privacy sections are chosen in their own window.
+      box->SetCheck(0);
+      for (QWidget* w : {static_cast<QWidget*>(box), static_cast<QWidget*>(label)}) {
+        w->hide();
+        w->setEnabled(false);
+      }
+    }
+    boxes_[i] = box;
+    labels_[i] = label;
+  }
+
+  title_ = new CXColorStatic(QString(), this);
+  title_->setGeometry(18, 12, 90, 15);
+  title_->set_text_color(Qt::white);
+  title_->SetFont("Arial", 10, 700);
+  title_->SetText(QString("Orvane v%1").arg(Q(parts_.engine->GetProductVersion())));
+  // Which machine this is; the generated sample says so plainly.
+  machine_ = new CXColorStatic(QString(), this);
+  machine_->setGeometry(200, 14, 420, 15);
+  machine_->set_text_color(parts_.sample_machine ? QColor(0xFF, 0xFF, 0x00) : QColor(0xC0, 0xC8, 0xD0));
+  machine_->SetFont("Arial", 8, parts_.sample_machine ? 700 : 400);
+  machine_->SetText(parts_.sample_machine ? "Sample machine with known faults (start with --prefix DIR for yours)"
+                                          : parts_.machine);
+  machine_->setToolTip(parts_.machine);
+
+  CBitmapButtonEx* minimise = AddButton(1025, 156, 157, {845, 9});
+  connect(minimise, &QPushButton::clicked, this, &CScanDialog::OnMinimise);
+  CBitmapButtonEx* close = AddButton(1024, 154, 155, {873, 9});
+  connect(close, &QPushButton::clicked, this, &CScanDialog::OnClose);
+  connect(AddButton(1021, 204, 0, {626, 51}, "Update"), &QPushButton::clicked, this, &CScanDialog::OnUpdate);
+  connect(AddButton(1022, 204, 0, {790, 51}, "Help"), &QPushButton::clicked, this, &CScanDialog::OnHelp);
+  CBitmapButtonEx* scan = AddButton(1005, 196, 187, {32, 92});
+  scan->setToolTip("This is the scanning button.");
+  connect(scan, &QPushButton::clicked, this, [this] { StartScan(false); });
+  connect(AddButton(1001, 188, 189, {32, 152}), &QPushButton::clicked, this, &CScanDialog::OnSettings);
+  connect(AddButton(1002, 192, 193, {32, 212}), &QPushButton::clicked, this, &CScanDialog::OnRestore);
+  connect(AddButton(1028, 194, 195, {32, 272}), &QPushButton::clicked, this, &CScanDialog::OnStartup);
+  connect(AddButton(1251, 292, 294, {30, 334}), &QPushButton::clicked, this, &CScanDialog::OnJunkAndPrivacy);
+  connect(AddButton(1239, 1240, 1241, {32, 396}), &QPushButton::clicked, this, &CScanDialog::OnUninstall);
+  connect(AddButton(1020, 237, 238, {679, 550}), &QPushButton::clicked, this, [this] { StartScan(false); });
+  connect(AddButton(1052, 241, 240, {559, 550}), &QPushButton::clicked, this, &CScanDialog::OnLastResults);
+  for (const auto& [id, b] : buttons_) b->setObjectName(QString("button%1").arg(id));
+
+  last_scan_ = new CXColorStatic(QString(), this);
+  last_scan_->setGeometry(277, 465, 200, 15);
+  last_scan_->set_text_color(QColor(0xBF, 0xFB, 0x08));
+  last_scan_->SetFont("Arial", 10, 700);
+  problems_ = new CXColorStatic(QString(), this);
+  problems_->setGeometry(277, 495, 200, 21);
+  gauge_ = new QLabel(this);
+  gauge_->setGeometry(480, 460, 210, 75);
+  gauge_->setToolTip("Last Scan Damage Level");
+  version_ = new CXColorStatic(QString(), this);
+  version_->setGeometry(DialogUnits(77, 326, 83, 8));
+  version_->set_text_color(Qt::white);
+  version_->SetFont("Arial", 8);
+  update_status_ = new CXColorStatic(QString(), this);
+  update_status_->setGeometry(DialogUnits(77, 350, 84, 8));
+  update_status_->set_text_color(Qt::white);
+  update_status_->SetFont("Arial", 8);
+}
+
+void CScanDialog::PlaceWindow() {
+  setFixedSize(kWidth, kHeight);
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  QRect free = screen->availableGeometry();
+  move(free.x() + (free.width() - kWidth) / 2, free.y() + (free.height() - kHeight) / 2 - 20);
+}
+
+void CScanDialog::paintEvent(QPaintEvent* event) {
+  CBitmapDialog::paintEvent(event);
+  // The thin border of a window without a frame.
+  QPainter painter(this);
+  painter.setPen(QColor(0x10, 0x18, 0x20));
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  painter.end();
+  if (!first_paint_pending_) return;
+  first_paint_pending_ = false;
+  bool at_start = scan_at_start_ || parts_.settings->ReadSetting(L"StartScanAtProgramStartup") == L"true";
+  // After this paint, so the window is on screen when the scan begins.
+  if (at_start) QTimer::singleShot(0, this, [this] { StartScan(false); });
+}
+
+void CScanDialog::HandBrowserSelection() {
+  SettingsStore& s = *parts_.settings;
+  BrowserSelection browsers{s.ReadSetting(L"IE") == L"true", s.ReadSetting(L"Firefox") == L"true",
+                            s.ReadSetting(L"Chrome") == L"true"};
+  parts_.engine->SetBrowserFlags(browsers.ToFlags());
+}
+
+void CScanDialog::StartScan(bool privacy) {
+  CSarvelEngine& engine = *parts_.engine;
+  if (engine.IsScanRunning()) {
+    Tell("Scan in progress. Please wait.");
+    return;
+  }
+  std::array<bool, kSectionCount> selection{};
+  bool any = false;
+  for (int i = 0; i < kSectionCount; ++i) {
+    selection[i] = privacy ? (i >= kFirstJunkSection && privacy_selection_[i])
+                           : (i < kFirstJunkSection && boxes_[i]->GetCheck() == 1);
+    any |= selection[i];
+  }
+  if (!any) {
+    Tell("Please make a selection first!");
+  } else {
+    engine.SetPrivacyScan(privacy);
+    parts_.progress->SetSelection(selection);
+    parts_.progress->Run();
+    // The counters are the worker's until it has ended.
+    engine.WaitForScan();
+    // What the scan could not look at (a database the browser holds) is
+    // said, so a clean result is never mistaken for a complete one.
+    if (std::vector<std::wstring> notes = engine.LastScanSummary().notes; !notes.empty()) {
+      QString text = "The scan could not look at everything:";
+      for (const std::wstring& note : notes) text += "\n\u2022 " + Q(note);
+      Tell(text, "Orvane");
+    }
+    if (FoundTotal(engine) >= 1) {
+      parts_.run_results();
+    } else {
+      Platform& platform = engine.platform();
+      std::wstring folder = DataFolder(platform);
+      std::wstring file = UnresolvedErrorsFile(platform);
+      if (!folder.empty() && FileExists(platform, folder) && FileExists(platform, file)) platform.DeleteFile(file);
+      ReportRefusal(parts_.settings->WriteSetting(L"IgnoredErrorsCount", L"0"));
+      RefreshProblemsDisplay();
+    }
+    // The last-scan date the engine stored goes to disk with the rest.
+    ReportRefusal(engine.platform().Flush());
+  }
+  last_scan_->SetText(Q(engine.GetLastScanDate()));
+  update();
+}
+
+void CScanDialog::RefreshProblemsDisplay() {
+  ProblemsLook look = ProblemsFor(Q(parts_.settings->ReadSetting(L"IgnoredErrorsCount")));
+  problems_->SetText(look.text);
+  problems_->set_text_color(look.color);
+  problems_->SetFont("Arial", 11, 700);
+  if (look.gauge != 0) {
+    gauge_id_ = look.gauge;
+    gauge_->setPixmap(QPixmap::fromImage(SkinImage(look.gauge)));
+  }
+}
+
+void CScanDialog::OnSettings() {
+  if (parts_.run_settings) parts_.run_settings();
+  HandBrowserSelection();
+  if (parts_.settings->ReadSetting(L"AllowAutoUpdates") == L"true" && parts_.updates)
+    parts_.updates->StartUpdateCheck();
+}
+
+void CScanDialog::OnRestore() {
+  if (parts_.run_restore) parts_.run_restore();
+}
+
+void CScanDialog::OnStartup() {
+  if (parts_.run_startup) parts_.run_startup();
+}
+
+void CScanDialog::OnUninstall() {
+  if (parts_.run_uninstall) parts_.run_uninstall();
+}
+
+void CScanDialog::OnJunkAndPrivacy() {
+  std::array<bool, kSectionCount> chosen{};
+  if (!parts_.run_junk_and_privacy || !parts_.run_junk_and_privacy(&chosen)) return;
+  privacy_selection_ = chosen;
+  HandBrowserSelection();
+  StartScan(true);
+}
+
+void CScanDialog::OnLastResults() {
+  CSarvelEngine& engine = *parts_.engine;
+  engine.LoadUnresolvedErrors();
+  if (FoundTotal(engine) >= 1) parts_.run_results();
+}
+
+void CScanDialog::OnUpdate() {
+  update_requested_ = true;
+  if (!parts_.updates) {
+    Tell("Updates cannot be checked in this version of Orvane.");
+    return;
+  }
+  if (parts_.updates->Connected()) parts_.updates->StartUpdateCheck();
+  else Tell("No internet connection available. Please check your connection.", "Orvane");
+}
+
+void CScanDialog::OnHelp() {
+  if (parts_.open_url) parts_.open_url(parts_.help_page);
+  else QDesktopServices::openUrl(parts_.help_page);
+}
+
+void CScanDialog::OnMinimise() { showMinimized(); }
+
+void CScanDialog::OnOpen() {
+  showNormal();
+  raise();
+  activateWindow();
+  // A window the user is in the middle of (a scan's progress, a message)
+  // stays in front of the main window.
+  if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this) {
+    modal->raise();
+    modal->activateWindow();
+  }
+}
+
+bool CScanDialog::TrayAvailable() const {
+  return parts_.tray_available ? parts_.tray_available() : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void CScanDialog::OnClose() {
+  if (parts_.settings->ReadSetting(L"ShowInTaskbarOnClose") == L"true") {
+    // Only the tray brings a hidden window back: without one, hiding would
+    // leave a program nobody can reach.
+    if (TrayAvailable()) hide();
+    else showMinimized();
+    return;
+  }
+  if (parts_.engine->IsScanRunning()) {
+    Tell("Please wait for the scan to complete.");
+    return;
+  }
+  Exit();
+}
+
+void CScanDialog::OnExit() {
+  if (parts_.engine->IsScanRunning()) {
+    Tell("Please wait for the scan to complete.");
+    return;
+  }
+  Exit();
+}
+
+void CScanDialog::Exit() {
+  exiting_ = true;
+  if (tray_) tray_->Remove();
+  hide();
+  emit exitRequested(1);
+}
+
+void CScanDialog::closeEvent(QCloseEvent* event) {
+  // The window manager's close is the close button's.
+  if (exiting_) return CBitmapDialog::closeEvent(event);
+  event->ignore();
+  OnClose();
+}
+
+void CScanDialog::reject() {
+  if (!exiting_) OnClose();
+}
+
+void CScanDialog::OnTrayCommand(int id) {
+  switch (id) {
+    case TrayIcon::kOpen: OnOpen(); break;
+    case TrayIcon::kScanNow:
+      OnOpen();
+      StartScan(false);
+      break;
+    case TrayIcon::kCheckUpdates: OnUpdate(); break;
+    case TrayIcon::kStartYes: SetStartWithWindows(true); break;
+    case TrayIcon::kStartNo: SetStartWithWindows(false); break;
+    case TrayIcon::kExit: OnExit(); break;
+    default: break;
+  }
+}
+
+void CScanDialog::SetStartWithWindows(bool on) { ReportRefusal(parts_.settings->SetStartWithWindows(on)); }
+
+void CScanDialog::OnWorkerEvent(const WorkerEvent& event) {
+  auto relay = [&](const RelayTarget& target) {
+    // Dropped when the window that shows that work is not open.
+    if (target.window && target.window->isVisible() && target.handle) target.handle(event);
+  };
+  std::visit(
+      [&](const auto& e) {
+        using E = std::decay_t<decltype(e)>;
+        if constexpr (std::is_same_v<E, ErrorAdded> || std::is_same_v<E, ProgressText> ||
+                      std::is_same_v<E, ScanCompleted> || std::is_same_v<E, SectionBegins> ||
+                      std::is_same_v<E, SectionEnds> || std::is_same_v<E, ScanEnded>) {
+          if (parts_.progress && parts_.progress->isVisible()) parts_.progress->HandleEvent(event);
+        } else if constexpr (std::is_same_v<E, RepairStarted> || std::is_same_v<E, RecordProcessed> ||
+                             std::is_same_v<E, RecordBegins> || std::is_same_v<E, RepairEnded>) {
+          relay(parts_.repair);
+        } else if constexpr (std::is_same_v<E, BackupFound>) {
+          relay(parts_.restore);
+        } else if constexpr (std::is_same_v<E, DownloadStarts> || std::is_same_v<E, DownloadReceived> ||
+                             std::is_same_v<E, DownloadComplete>) {
+          relay(parts_.download);
+        } else if constexpr (std::is_same_v<E, NewVersion>) {
+          update_status_->SetText("Available");
+          update_status_->set_text_color(QColor(0xFF, 0xFF, 0x00));
+          update_status_->SetFont("Arial", 8, 700);
+          update(QRect(QPoint(115, 550), QPoint(200, 650)));
+          if (parts_.messenger->Ask(this, kAppCaption,
+                                    "A new version of Orvane is available. Do you want to download it now?") &&
+              parts_.updates) {
+            parts_.updates->StartDownload();
+            parts_.updates->RunDownloadDialog();
+          }
+        } else if constexpr (std::is_same_v<E, NoNewVersion>) {
+          update_status_->SetText("Not ready yet");
+          if (update_requested_)
+            Tell("No updates available. The latest version of Orvane Performance is already installed on your PC.",
+                 "Updates");
+          update_requested_ = false;
+        } else if constexpr (std::is_same_v<E, VersionInPlace>) {
+          parts_.messenger->Tell(this, kAppCaption,
+                                 "Congratulations! You have successfully updated Orvane.\nThe program will be "
+                                 "automatically restarted. Please click OK to proceed.",
+                                 ui::Messenger::Icon::kInformation);
+          if (parts_.updates) parts_.updates->StartRestarter();
+        } else if constexpr (std::is_same_v<E, DownloadFailed>) {
+          Tell("The new version was not downloaded successfully. You need to download it again", "Orvane");
+        }
+      },
+      event);
+}
+
+void CScanDialog::ReportRefusal(const Status& status) {
+  if (status) return;
+  QString where = parts_.sample_machine ? "the sample machine" : "this machine";
+  Tell(QString("Orvane cannot change %1 now, so nothing was written.\n\n%2")
+           .arg(where, Q(status.message)),
+       "Orvane");
+}
+
+void CScanDialog::Tell(const QString& text, const QString& caption) {
+  parts_.messenger->Tell(this, caption, text);
+}
+
+}  // namespace orvane::app

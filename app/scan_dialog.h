@@ -1,0 +1,175 @@
+// `CScanDialog`: the program's main window, "Orvane Performance". The user
+// ticks registry sections and scans, reopens the last results, opens the
+// tools, asks for updates and reaches the help page; the window owns the
+// tray icon and relays every worker event to the window that shows that
+// work. Interface thread only.
+#pragma once
+
+#include <QLabel>
+#include <QUrl>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "engine/engine.h"
+#include "engine/singleton.h"
+#include "model/events.h"
+#include "model/settings_store.h"
+#include "ui/messenger.h"
+#include "ui/skin/bitmap_dialog.h"
+
+namespace orvane {
+class CBitmapButtonEx;
+class CCheckBox;
+class CXColorStatic;
+}  // namespace orvane
+
+namespace orvane::ui {
+class CScanProgressDialog;
+}  // namespace orvane::ui
+
+namespace orvane::app {
+
+class TrayIcon;
+
+// The update check and the download as the main window starts them.
+class Updates {
+ public:
+  virtual ~Updates() = default;
+  virtual bool Connected() = 0;
+  virtual void StartUpdateCheck() = 0;
+  virtual void StartDownload() = 0;
+  // Runs the download dialog modally.
+  virtual void RunDownloadDialog() = 0;
+  // Starts the restarter that puts the new version in place.
+  virtual void StartRestarter() = 0;
+};
+
+// A window that shows a worker's progress: the main window hands it that
+// worker's events while it is showing.
+struct RelayTarget {
+  QWidget* window = nullptr;
+  std::function<void(const WorkerEvent&)> handle;
+};
+
+// Everything the main window works with; it owns none of it. Every pointer
+// must outlive the window; those marked optional may be null or empty.
+struct MainWindowParts {
+  CSarvelEngine* engine = nullptr;
+  SettingsStore* settings = nullptr;
+  ui::Messenger* messenger = nullptr;
+  ui::CScanProgressDialog* progress = nullptr;
+  // Runs the results window over the engine's findings.
+  std::function<void()> run_results;
+  // The tools, run modally (optional). The junk and privacy scan fills in
+  // the sections to scan and answers true for OK.
+  std::function<void()> run_settings, run_restore, run_startup, run_uninstall;
+  std::function<bool(std::array<bool, kSectionCount>*)> run_junk_and_privacy;
+  RelayTarget repair, restore, download;  // optional
+  Updates* updates = nullptr;             // optional: no update service
+  // Whether the desktop shows tray icons (the real answer when empty).
+  std::function<bool()> tray_available;
+  // Opens a web page in the user's browser (the desktop's when empty).
+  std::function<void(const QUrl&)> open_url;
+  QUrl help_page;
+  // Where the program is and what it works on, for messages.
+  QString machine;
+  bool sample_machine = false;
+};
+
+class CScanDialog : public CBitmapDialog, public CSingleton<CScanDialog> {
+  Q_OBJECT
+
+ public:
+  static constexpr char kTitle[] = "Orvane Performance";
+  static constexpr char kAppCaption[] = "Orvane";
+
+  CScanDialog(MainWindowParts parts, bool scan_at_start, QWidget* parent = nullptr);
+  ~CScanDialog() override;
+
+  // Initialisation: settings defaults, tray icon, layout, labels, problems
+  // display, then the first paint may start a scan. Call once, before show.
+  void Initialise();
+
+  // Starts a scan as the buttons and the tray do: registry mode takes the
+  // ticked sections 0..12; privacy mode the privacy selection's 13..21.
+  void StartScan(bool privacy);
+  // Re-reads the stored problems count into the label and the gauge.
+  void RefreshProblemsDisplay();
+
+  // The commands of the buttons and the tray menu.
+  void OnSettings();
+  void OnRestore();
+  void OnStartup();
+  void OnUninstall();
+  void OnJunkAndPrivacy();
+  void OnLastResults();
+  void OnUpdate();
+  void OnHelp();
+  void OnMinimise();
+  void OnClose();
+  void OnOpen();
+  void OnExit();
+  void OnTrayCommand(int id);
+  void SetStartWithWindows(bool on);
+
+  // A worker's event, relayed by the table or acted on here.
+  void OnWorkerEvent(const WorkerEvent& event);
+
+  // ---- For tests and the program. ----
+  CCheckBox* section_box(int id) const { return boxes_[id]; }
+  CXColorStatic* section_label(int id) const { return labels_[id]; }
+  CXColorStatic* problems_label() const { return problems_; }
+  int gauge_image() const { return gauge_id_; }
+  CXColorStatic* last_scan_label() const { return last_scan_; }
+  CXColorStatic* update_status_label() const { return update_status_; }
+  CXColorStatic* title_label() const { return title_; }
+  CXColorStatic* machine_label() const { return machine_; }
+  CBitmapButtonEx* button(int id) const;
+  TrayIcon* tray() const { return tray_.get(); }
+  const std::array<bool, kSectionCount>& privacy_selection() const { return privacy_selection_; }
+  bool update_requested() const { return update_requested_; }
+
+ signals:
+  // The user ended the program; code is the process's exit code.
+  void exitRequested(int code);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void reject() override;
+
+ private:
+  void Layout();
+  void PlaceWindow();
+  CBitmapButtonEx* AddButton(int id, int normal, int hover, QPoint where, const QString& caption = {});
+  void HandBrowserSelection();
+  bool TrayAvailable() const;
+  void Exit();
+  // Tells the user that a change was refused, naming the machine and what
+  // to do; nothing when status is Ok.
+  void ReportRefusal(const Status& status);
+  void Tell(const QString& text, const QString& caption = kAppCaption);
+
+  MainWindowParts parts_;
+  bool scan_at_start_ = false;
+  bool first_paint_pending_ = false;
+  bool update_requested_ = false;
+  bool exiting_ = false;
+  std::array<bool, kSectionCount> privacy_selection_{};
+  std::array<CCheckBox*, kSectionCount> boxes_{};
+  std::array<CXColorStatic*, kSectionCount> labels_{};
+  std::vector<std::pair<int, CBitmapButtonEx*>> buttons_;
+  CXColorStatic* title_ = nullptr;
+  CXColorStatic* machine_ = nullptr;
+  CXColorStatic* last_scan_ = nullptr;
+  CXColorStatic* problems_ = nullptr;
+  CXColorStatic* version_ = nullptr;
+  CXColorStatic* update_status_ = nullptr;
+  QLabel* gauge_ = nullptr;
+  int gauge_id_ = 0;
+  std::unique_ptr<TrayIcon> tray_;
+};
+
+}  // namespace orvane::app
