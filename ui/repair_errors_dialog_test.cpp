@@ -105,6 +105,11 @@ TEST_F(RepairErrorsDialogTest, AbortDuringTheThirdRecordEndsAfterItAndDropsTheLa
     }
   });
   EXPECT_EQ(window.Run(), QDialog::Rejected);
+  // What the aborted worker posted was taken while the window closed.
+  int after = 0;
+  QObject::connect(&bridge_, &EventBridge::eventArrived, &window, [&](const WorkerEvent&) { ++after; });
+  QCoreApplication::processEvents();
+  EXPECT_EQ(after, 0);
   EXPECT_FALSE(engine.IsRepairRunning());
   EXPECT_EQ(range, 10);
   EXPECT_TRUE(messenger_.said.empty());  // no completion message after an abort

@@ -30,7 +30,9 @@ inline bool WaitUntil(const std::function<bool()>& done) {
 // still open 30 s later is closed, so a fault fails the test instead of
 // hanging it.
 inline int WhileRunning(QDialog& window, const std::function<int()>& run, const std::function<void()>& act) {
-  QTimer::singleShot(0, &window, act);
+  // A timer event rather than a posted call, so act() does not run nested
+  // inside the delivery of posted events (whose later ones would wait).
+  QTimer::singleShot(5, &window, act);
   QTimer::singleShot(30000, &window, [&window] { window.done(-1); });
   return run();
 }
