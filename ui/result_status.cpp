@@ -30,6 +30,9 @@ CXColorStatic* Label(QWidget* parent, int id) {
 
 void Style(CXColorStatic* label, QRect where, QColor color, int points, int weight = 400) {
   label->setGeometry(where);
+  // One line, centred in its table row: a long name is cut at the column's
+  // edge rather than wrapped into the next row.
+  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   label->SetFont(QStringLiteral("Arial"), points, weight);
   label->set_text_color(color);
 }
