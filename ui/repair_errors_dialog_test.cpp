@@ -183,6 +183,23 @@ TEST_F(RepairErrorsDialogTest, ARefusedMachineIsToldAndNothingStarts) {
   EXPECT_TRUE(ValueExists(L"kept"));
 }
 
+TEST_F(RepairErrorsDialogTest, ARunThatFellShortIsNotAnnouncedAsASuccess) {
+  CError record = ValueRecord(section::kStartup, L"unsafe");
+  // A file where the backup folder belongs: no backup, so no repair.
+  prefix_.File(L"C:\\Program Files\\Orvane\\backup", "in the way");
+  CSarvelEngine& engine = Engine();
+  engine.errors().Add(record);
+  CRepairErrorsDialog window(engine, messenger_);
+  Connect(window);
+  EXPECT_EQ(window.Run(), QDialog::Rejected);
+  ASSERT_EQ(messenger_.said.size(), 1u);
+  EXPECT_TRUE(messenger_.said[0].text.startsWith("The repair could not be completed: "))
+      << messenger_.said[0].text.toStdString();
+  EXPECT_TRUE(messenger_.said[0].text.contains("backup"));
+  EXPECT_TRUE(ValueExists(L"unsafe"));
+  EXPECT_EQ(engine.TotalRepaired(), L"0");
+}
+
 class ResultStatusTest : public ::testing::Test, public testing::WindowFixture {
  protected:
   // Opens the summary and calls look() while it is shown.

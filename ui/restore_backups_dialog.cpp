@@ -162,8 +162,10 @@ QString CRestoreBackupsDialog::RestoreMessage(const RestoreReport& report) {
               Lines(report.skipped);
     return text;
   }
-  QString text = QStringLiteral("The backup was not fully restored (%1 items were put back).")
-                     .arg(report.restored);
+  QString text = report.restored == 1
+                     ? QStringLiteral("The backup was not fully restored (1 item was put back).")
+                     : QStringLiteral("The backup was not fully restored (%1 items were put back).")
+                           .arg(report.restored);
   if (!report.failed.empty()) text += QStringLiteral("\n\nWhat could not be done:") + Lines(report.failed);
   if (!report.complete)
     text += QStringLiteral("\n\nThe backup ends in a damaged record; the items after it were not restored.");

@@ -133,7 +133,7 @@ TEST_F(RestoreBackupsDialogTest, APartialRestoreSaysWhichItemsFailedAndKeepsTheS
     ASSERT_EQ(messenger_.said.size(), 1u);
     const QString text = messenger_.said[0].text;
     EXPECT_FALSE(text.contains("successfully")) << text.toStdString();
-    EXPECT_TRUE(text.contains("1 items were put back")) << text.toStdString();
+    EXPECT_TRUE(text.contains("1 item was put back")) << text.toStdString();
     EXPECT_TRUE(text.contains(QString::fromStdWString(kTemp + L"blocked.tmp"))) << text.toStdString();
     EXPECT_FALSE(text.contains("good.tmp")) << text.toStdString();
     EXPECT_TRUE(text.contains("kept"));
