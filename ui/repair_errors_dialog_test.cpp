@@ -61,10 +61,6 @@ TEST_F(RepairErrorsDialogTest, AnEmptyRepairShowsTheCompletionAndCloses) {
   EXPECT_EQ(window.windowTitle(), "Repairing Errors");
   EXPECT_EQ(window.size(), QSize(450, 393));
   EXPECT_EQ(window.title_label()->ShownText(), "REPAIRING");
-  EXPECT_EQ(window.title_label()->geometry(), QRect(50, 30, 181, 21));
-  EXPECT_EQ(window.item_label()->geometry(), QRect(50, 160, 351, 30));
-  EXPECT_EQ(window.progress_bar()->geometry(), QRect(50, 210, 351, 21));
-  EXPECT_EQ(window.button()->geometry(), QRect(340, 350, 81, 21));
 
   bool open_while_told = false;
   messenger_.on_tell = [&](const QString&) {
@@ -240,8 +236,6 @@ TEST_F(ResultStatusTest, RegistryModeShowsTheCountersAndTotalsOverHiddenRows) {
     EXPECT_EQ(window.total_found()->ShownText(), "10");
     EXPECT_EQ(window.total_repaired()->ShownText(), "4");
     EXPECT_EQ(window.total_ignored()->ShownText(), "6");
-    EXPECT_EQ(window.total_ignored()->geometry(), QRect(420, 390, 60, 21));
-    EXPECT_EQ(window.close_button()->geometry(), QRect(400, 415, 81, 21));
     EXPECT_TRUE(window.findChild<QWidget*>("1054")->isHidden());
   });
 }
