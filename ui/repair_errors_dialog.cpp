@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-
 #include <type_traits>
 
 #include "ui/skin/skin_images.h"
@@ -30,7 +29,8 @@ T* Control(QWidget* parent, int id) {
 
 }  // namespace
 
-CRepairErrorsDialog::CRepairErrorsDialog(CSarvelEngine& engine, Messenger& messenger, QWidget* parent)
+CRepairErrorsDialog::CRepairErrorsDialog(CSarvelEngine& engine, Messenger& messenger,
+                                         QWidget* parent)
     : CBitmapDialog(parent), engine_(engine), messenger_(messenger) {
   setWindowTitle(QStringLiteral("Repairing Errors"));
   title_ = Control<CXColorStatic>(this, 1054);
@@ -79,7 +79,8 @@ int CRepairErrorsDialog::Run() {
   // window opens spares the user a repair that only pretends to run.
   if (Status writable = engine_.platform().CheckWritable(); !writable) {
     messenger_.Tell(this, kCaption,
-                    QStringLiteral("The repair cannot run now: %1").arg(QString::fromStdWString(writable.message)),
+                    QStringLiteral("The repair cannot run now: %1")
+                        .arg(QString::fromStdWString(writable.message)),
                     Messenger::Icon::kWarning);
     return QDialog::Rejected;
   }
@@ -123,13 +124,15 @@ void CRepairErrorsDialog::OnRepairEnded() {
   if (worker && !worker->status().ok) {
     // A run that fell short as a whole (registry or log not saved, no backup
     // possible) must not be announced as a success.
-    messenger_.Tell(this, kCaption,
-                    QStringLiteral("The repair could not be completed: %1 Click OK to see what was repaired.")
-                        .arg(QString::fromStdWString(worker->status().message)),
-                    Messenger::Icon::kWarning);
+    messenger_.Tell(
+        this, kCaption,
+        QStringLiteral("The repair could not be completed: %1 Click OK to see what was repaired.")
+            .arg(QString::fromStdWString(worker->status().message)),
+        Messenger::Icon::kWarning);
   } else {
-    messenger_.Tell(this, kCaption,
-                    QStringLiteral("All the issues have been repaired successfully. Click OK to proceed."));
+    messenger_.Tell(
+        this, kCaption,
+        QStringLiteral("All the issues have been repaired successfully. Click OK to proceed."));
   }
   reject();
 }

@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QKeyEvent>
 #include <atomic>
 #include <chrono>
 #include <thread>
 #include <utility>
-
-#include <QKeyEvent>
 
 #include "platform/testing/fake_wineserver.h"
 #include "ui/result_status.h"
@@ -49,7 +48,8 @@ class GatePacer : public Pacer {
 class RepairErrorsDialogTest : public ::testing::Test, public testing::WindowFixture {
  protected:
   void Connect(CRepairErrorsDialog& window) {
-    QObject::connect(&bridge_, &EventBridge::eventArrived, &window, &CRepairErrorsDialog::HandleEvent);
+    QObject::connect(&bridge_, &EventBridge::eventArrived, &window,
+                     &CRepairErrorsDialog::HandleEvent);
   }
 };
 
@@ -76,14 +76,16 @@ TEST_F(RepairErrorsDialogTest, AnEmptyRepairShowsTheCompletionAndCloses) {
   EXPECT_TRUE(open_while_told);
   ASSERT_EQ(messenger_.said.size(), 1u);
   EXPECT_EQ(messenger_.said[0].caption, "Orvane");
-  EXPECT_EQ(messenger_.said[0].text, "All the issues have been repaired successfully. Click OK to proceed.");
+  EXPECT_EQ(messenger_.said[0].text,
+            "All the issues have been repaired successfully. Click OK to proceed.");
   // The worker's one-second pause at the end is the "about a second".
   EXPECT_EQ(recording_pacer_.pauses(), std::vector<uint32_t>{1000});
 }
 
 TEST_F(RepairErrorsDialogTest, AbortDuringTheThirdRecordEndsAfterItAndDropsTheLateEndMessage) {
   std::vector<CError> records;
-  for (int i = 0; i < 10; ++i) records.push_back(ValueRecord(section::kStartup, L"v" + std::to_wstring(i)));
+  for (int i = 0; i < 10; ++i)
+    records.push_back(ValueRecord(section::kStartup, L"v" + std::to_wstring(i)));
   GatePacer pacer(3);
   CSarvelEngine& engine = Engine(&pacer);
   pacer.engine = &engine;
@@ -103,7 +105,8 @@ TEST_F(RepairErrorsDialogTest, AbortDuringTheThirdRecordEndsAfterItAndDropsTheLa
   EXPECT_EQ(window.Run(), QDialog::Rejected);
   // What the aborted worker posted was taken while the window closed.
   int after = 0;
-  QObject::connect(&bridge_, &EventBridge::eventArrived, &window, [&](const WorkerEvent&) { ++after; });
+  QObject::connect(&bridge_, &EventBridge::eventArrived, &window,
+                   [&](const WorkerEvent&) { ++after; });
   QCoreApplication::processEvents();
   EXPECT_EQ(after, 0);
   EXPECT_FALSE(engine.IsRepairRunning());
@@ -132,7 +135,8 @@ TEST_F(RepairErrorsDialogTest, AbortDuringTheThirdRecordEndsAfterItAndDropsTheLa
 
 TEST_F(RepairErrorsDialogTest, EscapeAndTheCloseRequestRunTheAbortProcedure) {
   std::vector<CError> records;
-  for (int i = 0; i < 4; ++i) records.push_back(ValueRecord(section::kStartup, L"e" + std::to_wstring(i)));
+  for (int i = 0; i < 4; ++i)
+    records.push_back(ValueRecord(section::kStartup, L"e" + std::to_wstring(i)));
   GatePacer pacer(1);
   CSarvelEngine& engine = Engine(&pacer);
   pacer.engine = &engine;
@@ -225,7 +229,8 @@ TEST_F(ResultStatusTest, RegistryModeShowsTheCountersAndTotalsOverHiddenRows) {
     EXPECT_EQ(row.found->ShownText(), "5");
     EXPECT_EQ(row.repaired->ShownText(), "3");
     EXPECT_EQ(row.ignored->ShownText(), "2");
-    EXPECT_EQ(row.name->ShownText(), QString::fromStdWString(CSarvelEngine::SectionName(section::kStartup)));
+    EXPECT_EQ(row.name->ShownText(),
+              QString::fromStdWString(CSarvelEngine::SectionName(section::kStartup)));
     EXPECT_EQ(row.name->geometry(), QRect(50, 102 + 22 * 4, 120, 21));
     EXPECT_EQ(row.ignored->geometry(), QRect(420, 102 + 22 * 4, 40, 21));
     EXPECT_EQ(window.row(12).found->geometry(), QRect(270, 366, 40, 21));

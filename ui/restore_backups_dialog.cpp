@@ -21,7 +21,8 @@ constexpr uint64_t kFileTimeUnixEpoch = 116444736000000000ull;
 
 QString Lines(const std::vector<std::wstring>& items) {
   QString text;
-  for (const std::wstring& item : items) text += QStringLiteral("\n- ") + QString::fromStdWString(item);
+  for (const std::wstring& item : items)
+    text += QStringLiteral("\n- ") + QString::fromStdWString(item);
   return text;
 }
 
@@ -37,7 +38,8 @@ CBitmapButtonEx* Button(QWidget* parent, int id, QPoint where, const QString& ca
 
 }  // namespace
 
-CRestoreBackupsDialog::CRestoreBackupsDialog(CSarvelEngine& engine, Messenger& messenger, QWidget* parent)
+CRestoreBackupsDialog::CRestoreBackupsDialog(CSarvelEngine& engine, Messenger& messenger,
+                                             QWidget* parent)
     : CBitmapDialog(parent), engine_(engine), messenger_(messenger) {
   setWindowTitle(QStringLiteral("Restore Backups"));
   heading_ = new CXColorStatic(QString(), this);
@@ -76,7 +78,8 @@ void CRestoreBackupsDialog::Lay() {
   explanation_->SetFont(QStringLiteral("Arial"), 8);
   explanation_->set_text_color(Qt::black);
   explanation_->SetText(QStringLiteral(
-      "A registry backup is automatically created anytime you run a PC repair. If you want to restore a "
+      "A registry backup is automatically created anytime you run a PC repair. If you want to "
+      "restore a "
       "previous registry configuration, please select one of the dates below and click on the "
       "\"Restore\" button."));
 
@@ -108,7 +111,8 @@ void CRestoreBackupsDialog::HandleEvent(const WorkerEvent& event) {
   for (const std::wstring& path : paths_)
     if (path == found->path) return;
   paths_.push_back(found->path);
-  int row = list_->InsertItem(list_->GetItemCount(), QString::fromStdWString(BackupDisplayName(found->path)));
+  int row = list_->InsertItem(list_->GetItemCount(),
+                              QString::fromStdWString(BackupDisplayName(found->path)));
   list_->SetItemText(row, kDateColumn, DateText(engine_.platform(), found->path));
 }
 
@@ -145,30 +149,36 @@ void CRestoreBackupsDialog::Delete() {
   Status deleted = DeleteBackupSet(engine_.platform(), paths_[row]);
   Relist();
   if (!deleted)
-    messenger_.Tell(this, kCaption, QString::fromStdWString(deleted.message), Messenger::Icon::kWarning);
+    messenger_.Tell(this, kCaption, QString::fromStdWString(deleted.message),
+                    Messenger::Icon::kWarning);
 }
 
 QString CRestoreBackupsDialog::RestoreMessage(const RestoreReport& report) {
   if (!report.read) {
-    return QStringLiteral("The backup could not be read, so nothing was restored. It has been kept.");
+    return QStringLiteral(
+        "The backup could not be read, so nothing was restored. It has been kept.");
   }
   if (report.ok()) {
-    QString text = QStringLiteral("A previous registry configuration has been successfully restored.");
+    QString text =
+        QStringLiteral("A previous registry configuration has been successfully restored.");
     if (!report.replaced.empty())
       text += QStringLiteral("\n\nThese items existed and were replaced by the backup's version:") +
               Lines(report.replaced);
     if (!report.skipped.empty())
-      text += QStringLiteral("\n\nThe backup held no copy of these files, so they were not put back:") +
-              Lines(report.skipped);
+      text +=
+          QStringLiteral("\n\nThe backup held no copy of these files, so they were not put back:") +
+          Lines(report.skipped);
     return text;
   }
   QString text = report.restored == 1
                      ? QStringLiteral("The backup was not fully restored (1 item was put back).")
                      : QStringLiteral("The backup was not fully restored (%1 items were put back).")
                            .arg(report.restored);
-  if (!report.failed.empty()) text += QStringLiteral("\n\nWhat could not be done:") + Lines(report.failed);
+  if (!report.failed.empty())
+    text += QStringLiteral("\n\nWhat could not be done:") + Lines(report.failed);
   if (!report.complete)
-    text += QStringLiteral("\n\nThe backup ends in a damaged record; the items after it were not restored.");
+    text += QStringLiteral(
+        "\n\nThe backup ends in a damaged record; the items after it were not restored.");
   if (!report.skipped.empty())
     text += QStringLiteral("\n\nThe backup held no copy of these files:") + Lines(report.skipped);
   text += QStringLiteral("\n\nThe backup has been kept, so that you can look at it or try again.");
@@ -180,7 +190,8 @@ QString CRestoreBackupsDialog::DateText(Platform& platform, const std::wstring& 
   QDateTime when = QDateTime::fromString(name.left(13), QStringLiteral("yyyyMMdd_HHmm"));
   if (!when.isValid()) {
     FindData entry;
-    if (!platform.FindFirst(data_file, &entry) || entry.last_write < kFileTimeUnixEpoch) return QString();
+    if (!platform.FindFirst(data_file, &entry) || entry.last_write < kFileTimeUnixEpoch)
+      return QString();
     const qint64 ms = static_cast<qint64>((entry.last_write - kFileTimeUnixEpoch) / 10000);
     when = QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc()).toLocalTime();
   }

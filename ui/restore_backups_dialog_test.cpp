@@ -29,7 +29,8 @@ class RestoreBackupsDialogTest : public ::testing::Test, public testing::WindowF
     engine.StartRepair(engine.errors().GetCount());
     engine.WaitForRepair();
     std::vector<std::wstring> sets;
-    for (const BackupSet& set : engine.repair_thread()->backup_sets()) sets.push_back(set.data_file);
+    for (const BackupSet& set : engine.repair_thread()->backup_sets())
+      sets.push_back(set.data_file);
     return sets;
   }
 
@@ -44,7 +45,8 @@ class RestoreBackupsDialogTest : public ::testing::Test, public testing::WindowF
 
   // Runs the dialog, waits for rows rows, then act(); closes it with Close.
   void WithDialog(CRestoreBackupsDialog& dialog, int rows, const std::function<void()>& act) {
-    QObject::connect(&bridge_, &EventBridge::eventArrived, &dialog, &CRestoreBackupsDialog::HandleEvent);
+    QObject::connect(&bridge_, &EventBridge::eventArrived, &dialog,
+                     &CRestoreBackupsDialog::HandleEvent);
     EXPECT_EQ(WhileRunning(
                   dialog, [&] { return dialog.Run(); },
                   [&] {
@@ -92,15 +94,16 @@ TEST_F(RestoreBackupsDialogTest, RestoreAndDeleteTheNewestSetAndTheListFollows) 
     // Nothing selected yet.
     dialog.restore_button()->click();
     dialog.delete_button()->click();
-    EXPECT_EQ(messenger_.texts(),
-              (std::vector<QString>{"Please make a single selection first.", "Please make a selection first."}));
+    EXPECT_EQ(messenger_.texts(), (std::vector<QString>{"Please make a single selection first.",
+                                                        "Please make a selection first."}));
     EXPECT_EQ(messenger_.said[0].caption, "Orvane");
     messenger_.said.clear();
 
     dialog.list()->SelectRow(RowOf(dialog, newer[0]));
     dialog.restore_button()->click();
-    ASSERT_EQ(messenger_.texts(),
-              std::vector<QString>{"A previous registry configuration has been successfully restored."});
+    ASSERT_EQ(
+        messenger_.texts(),
+        std::vector<QString>{"A previous registry configuration has been successfully restored."});
     Settle();
     ASSERT_EQ(dialog.paths(), older);
     EXPECT_EQ(dialog.list()->GetItemCount(), 1);
@@ -120,7 +123,8 @@ TEST_F(RestoreBackupsDialogTest, RestoreAndDeleteTheNewestSetAndTheListFollows) 
 }
 
 TEST_F(RestoreBackupsDialogTest, APartialRestoreSaysWhichItemsFailedAndKeepsTheSet) {
-  std::vector<std::wstring> sets = Repair({JunkRecord(L"good.tmp", "good"), JunkRecord(L"blocked.tmp", "blocked")});
+  std::vector<std::wstring> sets =
+      Repair({JunkRecord(L"good.tmp", "good"), JunkRecord(L"blocked.tmp", "blocked")});
   ASSERT_EQ(sets.size(), 1u);
   // Something now stands where a file is to come back.
   prefix_.Folder(kTemp + L"blocked.tmp\\in the way");
@@ -134,7 +138,8 @@ TEST_F(RestoreBackupsDialogTest, APartialRestoreSaysWhichItemsFailedAndKeepsTheS
     const QString text = messenger_.said[0].text;
     EXPECT_FALSE(text.contains("successfully")) << text.toStdString();
     EXPECT_TRUE(text.contains("1 item was put back")) << text.toStdString();
-    EXPECT_TRUE(text.contains(QString::fromStdWString(kTemp + L"blocked.tmp"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QString::fromStdWString(kTemp + L"blocked.tmp")))
+        << text.toStdString();
     EXPECT_FALSE(text.contains("good.tmp")) << text.toStdString();
     EXPECT_TRUE(text.contains("kept"));
     Settle();
@@ -167,12 +172,14 @@ TEST_F(RestoreBackupsDialogTest, RowsAreNamedByCategoryAndAnInternetSetRestoresN
     EXPECT_EQ(dialog.list()->GetItemText(row, 1), "Tuesday, November 05, 2013 17:42");
     EXPECT_EQ(dialog.list()->GetItemText(RowOf(dialog, shortcut), 0), "ShortCut Cleaner");
     // Without a stamp the file's own time stands in.
-    EXPECT_FALSE(dialog.list()->GetItemText(RowOf(dialog, folder + L"\\handmade.dat"), 1).isEmpty());
+    EXPECT_FALSE(
+        dialog.list()->GetItemText(RowOf(dialog, folder + L"\\handmade.dat"), 1).isEmpty());
 
     dialog.list()->SelectRow(row);
     dialog.restore_button()->click();
-    EXPECT_EQ(messenger_.texts(),
-              std::vector<QString>{"A previous registry configuration has been successfully restored."});
+    EXPECT_EQ(
+        messenger_.texts(),
+        std::vector<QString>{"A previous registry configuration has been successfully restored."});
     Settle();
     EXPECT_EQ(dialog.list()->GetItemCount(), 2);
     EXPECT_EQ(RowOf(dialog, internet), -1);

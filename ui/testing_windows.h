@@ -22,14 +22,16 @@ namespace orvane::ui::testing {
 inline bool WaitUntil(const std::function<bool()>& done) {
   QElapsedTimer timer;
   timer.start();
-  while (!done() && timer.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  while (!done() && timer.elapsed() < 20000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   return done();
 }
 
 // Calls run() (a window's modal Run) and, once its loop runs, act(). A window
 // still open 30 s later is closed, so a fault fails the test instead of
 // hanging it.
-inline int WhileRunning(QDialog& window, const std::function<int()>& run, const std::function<void()>& act) {
+inline int WhileRunning(QDialog& window, const std::function<int()>& run,
+                        const std::function<void()>& act) {
   // A timer event rather than a posted call, so act() does not run nested
   // inside the delivery of posted events (whose later ones would wait).
   QTimer::singleShot(5, &window, act);
