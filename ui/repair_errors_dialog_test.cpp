@@ -1,0 +1,287 @@
+#include "ui/repair_errors_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QKeyEvent>
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <utility>
+
+#include "platform/testing/fake_wineserver.h"
+#include "ui/result_status.h"
+#include "ui/testing_windows.h"
+
+namespace orvane::ui {
+namespace {
+
+using testing::WhileRunning;
+
+// Lets the first pauses pass; the one after the record numbered hold_after
+// waits until the repair has been asked to stop, so a test can press Abort
+// with the worker in a known place.
+class GatePacer : public Pacer {
+ public:
+  explicit GatePacer(int hold_after) : hold_after_(hold_after) {}
+  void Pause(uint32_t) override {
+    CSarvelEngine* held = engine.load();
+    if (++calls_ != hold_after_ || !held) return;
+    for (int i = 0; i < 20000; ++i) {
+      const CRepairErrorsThread* worker = held->repair_thread();
+      if (worker && worker->stop_requested()) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  uint32_t Delay(uint32_t) override { return 0; }
+  void Rearm(int hold_after) {
+    hold_after_ = hold_after;
+    calls_ = 0;
+  }
+
+  std::atomic<CSarvelEngine*> engine{nullptr};
+
+ private:
+  std::atomic<int> hold_after_;
+  std::atomic<int> calls_{0};
+};
+
+class RepairErrorsDialogTest : public ::testing::Test, public testing::WindowFixture {
+ protected:
+  void Connect(CRepairErrorsDialog& window) {
+    QObject::connect(&bridge_, &EventBridge::eventArrived, &window,
+                     &CRepairErrorsDialog::HandleEvent);
+  }
+};
+
+TEST_F(RepairErrorsDialogTest, AnEmptyRepairShowsTheCompletionAndCloses) {
+  CSarvelEngine& engine = Engine();
+  CRepairErrorsDialog window(engine, messenger_);
+  EXPECT_EQ(CRepairErrorsDialog::Instance(), &window);
+  Connect(window);
+  EXPECT_EQ(window.windowTitle(), "Repairing Errors");
+  EXPECT_EQ(window.size(), QSize(450, 393));
+  EXPECT_EQ(window.title_label()->ShownText(), "REPAIRING");
+
+  bool open_while_told = false;
+  messenger_.on_tell = [&](const QString&) {
+    open_while_told = window.isVisible();
+    EXPECT_EQ(window.progress_bar()->minimum(), 0);
+    EXPECT_EQ(window.progress_bar()->maximum(), 0);
+    EXPECT_EQ(window.button()->caption(), "Close");
+    EXPECT_TRUE(window.item_label()->stored_text().isEmpty());
+  };
+  EXPECT_EQ(window.Run(), QDialog::Rejected);
+  EXPECT_FALSE(engine.IsRepairRunning());
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_TRUE(open_while_told);
+  ASSERT_EQ(messenger_.said.size(), 1u);
+  EXPECT_EQ(messenger_.said[0].caption, "Orvane");
+  EXPECT_EQ(messenger_.said[0].text,
+            "All the issues have been repaired successfully. Click OK to proceed.");
+  // The worker's one-second pause at the end is the "about a second".
+  EXPECT_EQ(recording_pacer_.pauses(), std::vector<uint32_t>{1000});
+}
+
+TEST_F(RepairErrorsDialogTest, AbortDuringTheThirdRecordEndsAfterItAndDropsTheLateEndMessage) {
+  std::vector<CError> records;
+  for (int i = 0; i < 10; ++i)
+    records.push_back(ValueRecord(section::kStartup, L"v" + std::to_wstring(i)));
+  GatePacer pacer(3);
+  CSarvelEngine& engine = Engine(&pacer);
+  pacer.engine = &engine;
+  for (const CError& e : records) engine.errors().Add(e);
+  CRepairErrorsDialog window(engine, messenger_);
+  Connect(window);
+
+  int begun = 0;
+  int range = -1;
+  QObject::connect(&bridge_, &EventBridge::eventArrived, &window, [&](const WorkerEvent& e) {
+    if (std::holds_alternative<RecordBegins>(e) && ++begun == 3) {
+      EXPECT_EQ(window.item_label()->stored_text(), "HKEY_CURRENT_USER\\Software\\Test\\v2");
+      range = window.progress_bar()->maximum();
+      window.button()->click();
+    }
+  });
+  EXPECT_EQ(window.Run(), QDialog::Rejected);
+  // What the aborted worker posted was taken while the window closed.
+  int after = 0;
+  QObject::connect(&bridge_, &EventBridge::eventArrived, &window,
+                   [&](const WorkerEvent&) { ++after; });
+  QCoreApplication::processEvents();
+  EXPECT_EQ(after, 0);
+  EXPECT_FALSE(engine.IsRepairRunning());
+  EXPECT_EQ(range, 10);
+  EXPECT_TRUE(messenger_.said.empty());  // no completion message after an abort
+  EXPECT_EQ(engine.SectionRepaired(section::kStartup), L"3");
+  EXPECT_EQ(engine.TotalRepaired(), L"3");
+  EXPECT_FALSE(ValueExists(L"v2"));
+  EXPECT_TRUE(ValueExists(L"v3"));
+
+  // An end message that comes after the window closed changes nothing.
+  window.HandleEvent(RecordBegins{L"late"});
+  window.HandleEvent(RepairEnded{});
+  EXPECT_TRUE(messenger_.said.empty());
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_TRUE(window.item_label()->stored_text().endsWith("v2"));
+
+  // The next run starts afresh, at once, and repairs the rest: nothing the
+  // aborted worker posted may end it.
+  EXPECT_EQ(window.Run(), QDialog::Rejected);
+  ASSERT_EQ(messenger_.texts().size(), 1u);
+  EXPECT_TRUE(messenger_.texts()[0].startsWith("All the issues have been repaired"));
+  EXPECT_EQ(window.progress_bar()->value(), 10);
+  EXPECT_FALSE(ValueExists(L"v9"));
+}
+
+TEST_F(RepairErrorsDialogTest, EscapeAndTheCloseRequestRunTheAbortProcedure) {
+  std::vector<CError> records;
+  for (int i = 0; i < 4; ++i)
+    records.push_back(ValueRecord(section::kStartup, L"e" + std::to_wstring(i)));
+  GatePacer pacer(1);
+  CSarvelEngine& engine = Engine(&pacer);
+  pacer.engine = &engine;
+  for (const CError& e : records) engine.errors().Add(e);
+  CRepairErrorsDialog window(engine, messenger_);
+  Connect(window);
+  std::function<void()> stop;
+  QObject::connect(&bridge_, &EventBridge::eventArrived, &window, [&](const WorkerEvent& e) {
+    if (std::holds_alternative<RecordProcessed>(e) && stop) std::exchange(stop, nullptr)();
+  });
+
+  stop = [&] {
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &escape);
+  };
+  EXPECT_EQ(window.Run(), QDialog::Rejected);
+  EXPECT_FALSE(engine.IsRepairRunning());
+  EXPECT_EQ(engine.TotalRepaired(), L"1");
+  EXPECT_TRUE(ValueExists(L"e1"));
+
+  pacer.Rearm(1);
+  stop = [&] { window.close(); };
+  EXPECT_EQ(window.Run(), QDialog::Rejected);
+  EXPECT_FALSE(engine.IsRepairRunning());
+  EXPECT_EQ(engine.TotalRepaired(), L"2");  // e0 again (already gone), then the stop
+  EXPECT_TRUE(ValueExists(L"e1"));
+  EXPECT_TRUE(messenger_.said.empty());
+}
+
+TEST_F(RepairErrorsDialogTest, ARefusedMachineIsToldAndNothingStarts) {
+  CError record = ValueRecord(section::kStartup, L"kept");
+  CSarvelEngine& engine = Engine();
+  engine.errors().Add(record);
+  CRepairErrorsDialog window(engine, messenger_);
+  Connect(window);
+  {
+    orvane::testing::FakeWineserver server(prefix_.dir());
+    EXPECT_EQ(window.Run(), QDialog::Rejected);
+  }
+  EXPECT_EQ(engine.repair_thread(), nullptr);
+  ASSERT_EQ(messenger_.said.size(), 1u);
+  EXPECT_TRUE(messenger_.said[0].text.startsWith("The repair cannot run now: "));
+  EXPECT_TRUE(messenger_.said[0].text.contains(QString::fromStdString(prefix_.dir())));
+  EXPECT_TRUE(ValueExists(L"kept"));
+}
+
+TEST_F(RepairErrorsDialogTest, ARunThatFellShortIsNotAnnouncedAsASuccess) {
+  CError record = ValueRecord(section::kStartup, L"unsafe");
+  // A file where the backup folder belongs: no backup, so no repair.
+  prefix_.File(L"C:\\Program Files\\Orvane\\backup", "in the way");
+  CSarvelEngine& engine = Engine();
+  engine.errors().Add(record);
+  CRepairErrorsDialog window(engine, messenger_);
+  Connect(window);
+  EXPECT_EQ(window.Run(), QDialog::Rejected);
+  ASSERT_EQ(messenger_.said.size(), 1u);
+  EXPECT_TRUE(messenger_.said[0].text.startsWith("The repair could not be completed: "))
+      << messenger_.said[0].text.toStdString();
+  EXPECT_TRUE(messenger_.said[0].text.contains("backup"));
+  EXPECT_TRUE(ValueExists(L"unsafe"));
+  EXPECT_EQ(engine.TotalRepaired(), L"0");
+}
+
+class ResultStatusTest : public ::testing::Test, public testing::WindowFixture {
+ protected:
+  // Opens the summary and calls look() while it is shown.
+  void Show(CResultStatus& window, const std::function<void()>& look) {
+    EXPECT_EQ(WhileRunning(
+                  window, [&] { return window.Run(); },
+                  [&] {
+                    look();
+                    window.close_button()->click();
+                  }),
+              QDialog::Rejected);
+  }
+};
+
+TEST_F(ResultStatusTest, RegistryModeShowsTheCountersAndTotalsOverHiddenRows) {
+  CSarvelEngine& engine = Engine();
+  CResultStatus window(engine);
+  // Counters as a repair leaves them; set after the window was made, so the
+  // window must read them when it opens.
+  *engine.counters().Find(section::kStartup) = {5, 3, 2};
+  *engine.counters().Find(0) = {1, 1, 0};
+  *engine.counters().Find(section::kTempFiles) = {4, 0, 4};  // a hidden row
+  Show(window, [&] {
+    EXPECT_EQ(window.windowTitle(), "Repair results summary");
+    EXPECT_EQ(window.size(), QSize(510, 446));
+    const CResultStatus::Row& row = window.row(section::kStartup);
+    EXPECT_EQ(row.found->ShownText(), "5");
+    EXPECT_EQ(row.repaired->ShownText(), "3");
+    EXPECT_EQ(row.ignored->ShownText(), "2");
+    EXPECT_EQ(row.name->ShownText(),
+              QString::fromStdWString(CSarvelEngine::SectionName(section::kStartup)));
+    EXPECT_EQ(row.name->geometry(), QRect(50, 102 + 22 * 4, 120, 21));
+    EXPECT_EQ(row.ignored->geometry(), QRect(420, 102 + 22 * 4, 40, 21));
+    EXPECT_EQ(window.row(12).found->geometry(), QRect(270, 366, 40, 21));
+    for (int i = 0; i < CResultStatus::kRows; ++i) {
+      EXPECT_EQ(window.row(i).found->isHidden(), i >= 13) << i;
+      EXPECT_EQ(window.row(i).name->isEnabled(), i < 13) << i;
+    }
+    EXPECT_EQ(window.total_found()->ShownText(), "10");
+    EXPECT_EQ(window.total_repaired()->ShownText(), "4");
+    EXPECT_EQ(window.total_ignored()->ShownText(), "6");
+    EXPECT_TRUE(window.findChild<QWidget*>("1054")->isHidden());
+  });
+}
+
+TEST_F(ResultStatusTest, PrivacyModeShowsNineRowsFromTheTopAndEscapeCloses) {
+  CSarvelEngine& engine = Engine();
+  engine.SetPrivacyScan(true);
+  *engine.counters().Find(section::kTempFiles) = {7, 6, 1};
+  *engine.counters().Find(section::kStartup) = {2, 0, 2};  // hidden in this mode, still counted
+  CResultStatus window(engine);
+  EXPECT_EQ(WhileRunning(
+                window, [&] { return window.Run(); },
+                [&] {
+                  for (int i = 0; i < CResultStatus::kRows; ++i) {
+                    const CResultStatus::Row& row = window.row(i);
+                    EXPECT_EQ(row.name->isHidden(), i < 13) << i;
+                    EXPECT_EQ(row.ignored->isEnabled(), i >= 13) << i;
+                    if (i < 13) continue;
+                    const int y = 102 + 22 * (i - 13);
+                    EXPECT_EQ(row.name->geometry(), QRect(50, y, 160, 21)) << i;
+                    EXPECT_EQ(row.found->geometry(), QRect(270, y, 40, 21)) << i;
+                    EXPECT_EQ(row.repaired->geometry(), QRect(350, y, 40, 21)) << i;
+                    EXPECT_EQ(row.ignored->geometry(), QRect(430, y, 40, 21)) << i;
+                  }
+                  EXPECT_EQ(window.row(section::kTempFiles).repaired->ShownText(), "6");
+                  EXPECT_EQ(window.total_found()->ShownText(), "9");
+                  EXPECT_EQ(window.total_ignored()->ShownText(), "3");
+                  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                  QCoreApplication::sendEvent(&window, &escape);
+                }),
+            QDialog::Rejected);
+
+  // Back in registry mode the same window puts the rows back.
+  engine.SetPrivacyScan(false);
+  Show(window, [&] {
+    EXPECT_FALSE(window.row(section::kStartup).name->isHidden());
+    EXPECT_TRUE(window.row(section::kTempFiles).name->isHidden());
+    EXPECT_EQ(window.row(section::kTempFiles).ignored->geometry().x(), 420);
+    EXPECT_EQ(window.row(section::kTempFiles).name->geometry().y(), 102 + 22 * 15);
+  });
+}
+
+}  // namespace
+}  // namespace orvane::ui

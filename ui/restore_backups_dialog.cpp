@@ -1,0 +1,202 @@
+#include "ui/restore_backups_dialog.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QTimeZone>
+
+#include "repair/backup_set.h"
+#include "ui/work_area.h"
+
+namespace orvane::ui {
+namespace {
+
+constexpr int kBackground = 201;
+constexpr int kButtonImage = 202;
+const QColor kTransparent(0xFF, 0x00, 0x00);
+const QString kCaption = QStringLiteral("Orvane");
+constexpr int kNameColumn = 0;
+constexpr int kDateColumn = 1;
+// 100 ns ticks from 1601-01-01 to 1970-01-01.
+constexpr uint64_t kFileTimeUnixEpoch = 116444736000000000ull;
+
+QString Lines(const std::vector<std::wstring>& items) {
+  QString text;
+  for (const std::wstring& item : items)
+    text += QStringLiteral("\n- ") + QString::fromStdWString(item);
+  return text;
+}
+
+CBitmapButtonEx* Button(QWidget* parent, int id, QPoint where, const QString& caption) {
+  auto* button = new CBitmapButtonEx(parent);
+  button->setObjectName(QString::number(id));
+  button->SetUp(kButtonImage, kButtonImage, where, caption, 8);
+  button->SetBitmaps(kTransparent, kButtonImage, kButtonImage, kButtonImage, kButtonImage);
+  button->setGeometry(where.x(), where.y(), 81, 21);
+  button->set_text_rect(button->rect());
+  return button;
+}
+
+}  // namespace
+
+CRestoreBackupsDialog::CRestoreBackupsDialog(CSarvelEngine& engine, Messenger& messenger,
+                                             QWidget* parent)
+    : CBitmapDialog(parent), engine_(engine), messenger_(messenger) {
+  setWindowTitle(QStringLiteral("Restore Backups"));
+  heading_ = new CXColorStatic(QString(), this);
+  heading_->setObjectName(QStringLiteral("1054"));
+  explanation_ = new CXColorStatic(QString(), this);
+  explanation_->setObjectName(QStringLiteral("1061"));
+  select_all_ = new QCheckBox(this);
+  select_all_->setObjectName(QStringLiteral("1140"));
+  select_all_label_ = new CXColorStatic(QString(), this);
+  select_all_label_->setObjectName(QStringLiteral("1141"));
+  list_ = new CItemListCtrl(this);
+  list_->setObjectName(QStringLiteral("1040"));
+  list_->InsertColumn(kNameColumn, QStringLiteral("Backup Name"), 200);
+  list_->InsertColumn(kDateColumn, QStringLiteral("Date"), 200);
+  list_->SetFullRowSelect(true);
+  delete_ = Button(this, 1041, {135, 360}, QStringLiteral("Delete"));
+  restore_ = Button(this, 1039, {235, 360}, QStringLiteral("Restore"));
+  close_ = Button(this, 1124, {335, 360}, QStringLiteral("Close"));
+  connect(delete_, &QPushButton::clicked, this, &CRestoreBackupsDialog::Delete);
+  connect(restore_, &QPushButton::clicked, this, &CRestoreBackupsDialog::Restore);
+  connect(close_, &QPushButton::clicked, this, &QDialog::reject);
+  Lay();
+}
+
+void CRestoreBackupsDialog::Lay() {
+  SetBackground(kBackground);
+  set_drag(true);
+  PlaceOnWorkArea(this, kWidth, kHeight);
+
+  heading_->setGeometry(20, 10, 220, 31);
+  heading_->SetFont(QStringLiteral("Arial"), 14);
+  heading_->set_text_color(QColor(0xC6, 0xF4, 0x37));
+  heading_->SetText(QStringLiteral("Recent Registry Backups"));
+
+  explanation_->setGeometry(35, 65, 381, 42);
+  explanation_->SetFont(QStringLiteral("Arial"), 8);
+  explanation_->set_text_color(Qt::black);
+  explanation_->SetText(QStringLiteral(
+      "A registry backup is automatically created anytime you run a PC repair. If you want to "
+      "restore a "
+      "previous registry configuration, please select one of the dates below and click on the "
+      "\"Restore\" button."));
+
+  // Kept for the layout's sake: one set is restored at a time.
+  select_all_->setGeometry(35, 110, 15, 15);
+  select_all_->hide();
+  select_all_label_->setGeometry(50, 110, 150, 15);
+  select_all_label_->SetText(QStringLiteral("Select / Deselect All"));
+  select_all_label_->hide();
+
+  list_->setGeometry(24, 112, 402, 238);
+}
+
+int CRestoreBackupsDialog::Run() {
+  Lay();
+  Relist();
+  return exec();
+}
+
+void CRestoreBackupsDialog::Relist() {
+  list_->DeleteAllItems();
+  paths_.clear();
+  engine_.ListBackups();
+}
+
+void CRestoreBackupsDialog::HandleEvent(const WorkerEvent& event) {
+  const auto* found = std::get_if<BackupFound>(&event);
+  if (!found) return;
+  for (const std::wstring& path : paths_)
+    if (path == found->path) return;
+  paths_.push_back(found->path);
+  int row = list_->InsertItem(list_->GetItemCount(),
+                              QString::fromStdWString(BackupDisplayName(found->path)));
+  list_->SetItemText(row, kDateColumn, DateText(engine_.platform(), found->path));
+}
+
+void CRestoreBackupsDialog::Restore() {
+  const int row = list_->GetSelectionMark();
+  if (row < 0 || row >= static_cast<int>(paths_.size())) {
+    messenger_.Tell(this, kCaption, QStringLiteral("Please make a single selection first."));
+    return;
+  }
+  const std::wstring path = paths_[row];
+  // Nothing written now would last (a wineserver holds the registry): say so
+  // rather than report a restore that did not happen.
+  if (Status writable = engine_.platform().CheckWritable(); !writable) {
+    messenger_.Tell(this, kCaption,
+                    QStringLiteral("The backup cannot be restored now: %1")
+                        .arg(QString::fromStdWString(writable.message)),
+                    Messenger::Icon::kWarning);
+    return;
+  }
+  // The engine has no restore operation of its own; the restore command of
+  // the repair layer is the one the command line uses too.
+  RestoreReport report = RestoreBackupSet(engine_.platform(), path);
+  Relist();
+  messenger_.Tell(this, kCaption, RestoreMessage(report),
+                  report.ok() ? Messenger::Icon::kNone : Messenger::Icon::kWarning);
+}
+
+void CRestoreBackupsDialog::Delete() {
+  const int row = list_->GetSelectionMark();
+  if (row < 0 || row >= static_cast<int>(paths_.size())) {
+    messenger_.Tell(this, kCaption, QStringLiteral("Please make a selection first."));
+    return;
+  }
+  Status deleted = DeleteBackupSet(engine_.platform(), paths_[row]);
+  Relist();
+  if (!deleted)
+    messenger_.Tell(this, kCaption, QString::fromStdWString(deleted.message),
+                    Messenger::Icon::kWarning);
+}
+
+QString CRestoreBackupsDialog::RestoreMessage(const RestoreReport& report) {
+  if (!report.read) {
+    return QStringLiteral(
+        "The backup could not be read, so nothing was restored. It has been kept.");
+  }
+  if (report.ok()) {
+    QString text =
+        QStringLiteral("A previous registry configuration has been successfully restored.");
+    if (!report.replaced.empty())
+      text += QStringLiteral("\n\nThese items existed and were replaced by the backup's version:") +
+              Lines(report.replaced);
+    if (!report.skipped.empty())
+      text +=
+          QStringLiteral("\n\nThe backup held no copy of these files, so they were not put back:") +
+          Lines(report.skipped);
+    return text;
+  }
+  QString text = report.restored == 1
+                     ? QStringLiteral("The backup was not fully restored (1 item was put back).")
+                     : QStringLiteral("The backup was not fully restored (%1 items were put back).")
+                           .arg(report.restored);
+  if (!report.failed.empty())
+    text += QStringLiteral("\n\nWhat could not be done:") + Lines(report.failed);
+  if (!report.complete)
+    text += QStringLiteral(
+        "\n\nThe backup ends in a damaged record; the items after it were not restored.");
+  if (!report.skipped.empty())
+    text += QStringLiteral("\n\nThe backup held no copy of these files:") + Lines(report.skipped);
+  text += QStringLiteral("\n\nThe backup has been kept, so that you can look at it or try again.");
+  return text;
+}
+
+QString CRestoreBackupsDialog::DateText(Platform& platform, const std::wstring& data_file) {
+  const QString name = QString::fromStdWString(data_file.substr(data_file.rfind(L'\\') + 1));
+  QDateTime when = QDateTime::fromString(name.left(13), QStringLiteral("yyyyMMdd_HHmm"));
+  if (!when.isValid()) {
+    FindData entry;
+    if (!platform.FindFirst(data_file, &entry) || entry.last_write < kFileTimeUnixEpoch)
+      return QString();
+    const qint64 ms = static_cast<qint64>((entry.last_write - kFileTimeUnixEpoch) / 10000);
+    when = QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc()).toLocalTime();
+  }
+  return QLocale(QLocale::English, QLocale::UnitedStates)
+      .toString(when, QStringLiteral("dddd, MMMM dd, yyyy HH:mm"));
+}
+
+}  // namespace orvane::ui

@@ -1,0 +1,17 @@
+#include "ui/work_area.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace orvane::ui {
+
+void PlaceOnWorkArea(QWidget* window, int width, int height) {
+  window->setFixedSize(width, height);
+  QScreen* screen = window->screen();
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  window->move(area.left() + (area.width() - width) / 2, area.top() + (area.height() - height) / 2);
+}
+
+}  // namespace orvane::ui
