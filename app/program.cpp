@@ -16,6 +16,9 @@
 #include "ui/event_bridge.h"
 #include "ui/messenger.h"
 #include "ui/pending_window.h"
+#include "ui/repair_errors_dialog.h"
+#include "ui/restore_backups_dialog.h"
+#include "ui/result_status.h"
 #include "ui/scan_progress_dialog.h"
 #include "ui/scan_results_dialog.h"
 
@@ -68,9 +71,9 @@ int RunProgram(const ProgramOptions& options) {
   ui::PendingWindow uninstall("Manage Windows Uninstall", 200, "Uninstaller: " + later);
   ui::PendingWindow junk("Internet Accelerator", 297, "Internet Accelerator: " + later);
   ui::PendingWindow settings_window("Settings", 286, "Settings: " + later);
-  ui::PendingWindow restore("Restore Backups", 200, "BackUp: " + later);
-  ui::PendingWindow repair_progress("Repairing Errors", 201, "Repairing Errors: " + later);
-  ui::PendingWindow repair_summary("Repair results summary", 211, "Repair results summary: " + later);
+  ui::CRepairErrorsDialog repair_progress(engine, messenger);
+  ui::CRestoreBackupsDialog restore(engine, messenger);
+  ui::CResultStatus repair_summary(engine);
   ui::ResultsActions results_actions;
   results_actions.run_repair_progress = [&] { repair_progress.Run(); };
   results_actions.run_repair_summary = [&] { repair_summary.Run(); };
@@ -90,6 +93,8 @@ int RunProgram(const ProgramOptions& options) {
   parts.run_restore = [&] { restore.Run(); };
   parts.run_startup = [&] { startup.Run(); };
   parts.run_uninstall = [&] { uninstall.Run(); };
+  parts.repair = {&repair_progress, [&](const WorkerEvent& e) { repair_progress.HandleEvent(e); }};
+  parts.restore = {&restore, [&](const WorkerEvent& e) { restore.HandleEvent(e); }};
   parts.run_junk_and_privacy = [&](std::array<bool, kSectionCount>*) {
     junk.Run();
     return false;

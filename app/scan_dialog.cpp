@@ -20,6 +20,7 @@
 #include "ui/skin/check_box.h"
 #include "ui/skin/color_static.h"
 #include "ui/skin/skin_images.h"
+#include "ui/work_area.h"
 
 namespace orvane::app {
 namespace {
@@ -189,10 +190,7 @@ void CScanDialog::Layout() {
 
 void CScanDialog::PlaceWindow() {
   setFixedSize(kWidth, kHeight);
-  QScreen* screen = QGuiApplication::primaryScreen();
-  if (!screen) return;
-  QRect free = screen->availableGeometry();
-  move(free.x() + (free.width() - kWidth) / 2, free.y() + (free.height() - kHeight) / 2 - 20);
+  ui::CentreOnWorkArea(this, kWidth, kHeight, -20);
 }
 
 void CScanDialog::paintEvent(QPaintEvent* event) {

@@ -56,4 +56,9 @@ void EventBridge::Drain() {
   }
 }
 
+bool EventBridge::Idle() {
+  std::lock_guard lock(mutex_);
+  return waiting_.empty() && !drain_due_ && in_hand_.empty();
+}
+
 }  // namespace orvane::ui

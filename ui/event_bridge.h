@@ -38,6 +38,8 @@ class EventBridge : public QObject, public MessageTarget {
 
   // Any thread. Returns at once.
   void Post(Message message) override;
+  // True when every event posted so far has been handed on. Bridge's thread.
+  bool Idle();
 
  signals:
   // On the bridge's thread, in posting order.

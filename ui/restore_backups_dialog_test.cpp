@@ -60,8 +60,8 @@ class RestoreBackupsDialogTest : public ::testing::Test, public testing::WindowF
   }
 
   // Delivers what the engine has posted so far.
-  static void Settle() {
-    QCoreApplication::sendPostedEvents();
+  void Settle() {
+    EXPECT_TRUE(WaitUntil([&] { return bridge_.Idle(); }));
     QCoreApplication::processEvents();
   }
 

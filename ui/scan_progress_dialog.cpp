@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "ui/skin/skin_images.h"
+#include "ui/work_area.h"
 
 namespace orvane::ui {
 namespace {
@@ -205,8 +206,7 @@ void CScanProgressDialog::StartAnimation() {
 int CScanProgressDialog::Run() {
   LayOut(engine_.privacy_scan());
   ResetDisplay();
-  const QRect free = screen() ? screen()->availableGeometry() : QRect();
-  move(free.x() + (free.width() - kWidth) / 2, free.y() + (free.height() - kHeight) / 2);
+  CentreOnWorkArea(this, kWidth, kHeight);
   StartAnimation();
   waiting_.clear();
   state_ = State::kRunning;

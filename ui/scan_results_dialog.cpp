@@ -6,6 +6,7 @@
 #include "ui/section_result_dialog.h"
 #include "ui/skin/bitmap_button.h"
 #include "ui/skin/color_static.h"
+#include "ui/work_area.h"
 
 namespace orvane::ui {
 namespace {
@@ -42,7 +43,7 @@ CScanResultsDialog::CScanResultsDialog(CSarvelEngine& engine, Messenger& messeng
   SetBackground(247);
   set_drag(true);
   setFixedSize(kClientWidth, kClientHeight);
-  PlaceResultsWindow(this, 526, 461);
+  CentreOnWorkArea(this, 526, 461);
 
   Label(this, QRect(50, 30, 181, 21), QStringLiteral("SCAN RESULT"), 14, 400, QColor(0xC6, 0xF4, 0x37));
   header_ = Label(this, QRect(100, 100, 351, 21), QString(), 12, 700, Qt::white);

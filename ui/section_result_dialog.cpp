@@ -1,11 +1,9 @@
 #include "ui/section_result_dialog.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 #include "ui/section_results_container.h"
 #include "ui/skin/bitmap_button.h"
 #include "ui/skin/color_static.h"
+#include "ui/work_area.h"
 
 namespace orvane::ui {
 namespace {
@@ -25,13 +23,6 @@ CXColorStatic* Label(QWidget* parent, QRect where, const QString& text, int poin
 
 }  // namespace
 
-void PlaceResultsWindow(QWidget* window, int outer_width, int picture_height) {
-  QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-  if (!screen) return;
-  const QRect free = screen->availableGeometry();
-  window->move(free.x() + (free.width() - outer_width) / 2, free.y() + (free.height() - picture_height) / 2);
-}
-
 CSectionResultDialog::CSectionResultDialog(const QString& section_name, const CErrorListEx& list,
                                            CScanResultInfo* first, int count, QWidget* parent)
     : CBitmapDialog(parent), first_(first), count_(first ? count : 0) {
@@ -39,7 +30,7 @@ CSectionResultDialog::CSectionResultDialog(const QString& section_name, const CE
   SetBackground(200);
   set_drag(true);
   setFixedSize(kClientWidth, kClientHeight);
-  PlaceResultsWindow(this, 526, 461);
+  CentreOnWorkArea(this, 526, 461);
 
   saved_.reserve(count_);
   for (int i = 0; i < count_; ++i) saved_.push_back(first_[i].selected);

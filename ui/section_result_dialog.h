@@ -51,9 +51,4 @@ class CSectionResultDialog : public CBitmapDialog, public CSingleton<CSectionRes
   CBitmapButtonEx* cancel_ = nullptr;
 };
 
-// Places a window of the given outer size as the results windows are
-// placed: centred in the screen area the taskbar leaves free, with the
-// picture's height deciding the vertical position.
-void PlaceResultsWindow(QWidget* window, int outer_width, int picture_height);
-
 }  // namespace orvane::ui

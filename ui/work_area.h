@@ -5,9 +5,12 @@
 
 namespace orvane::ui {
 
-// Gives window a fixed client size and puts its top-left corner at
-// ((W - width) / 2, (H - height) / 2) of the screen area left free by the
-// taskbar (the screen window is on, or the primary one).
+// Puts window's top-left corner at ((W - width) / 2, (H - height) / 2 + dy)
+// of the screen area left free by the taskbar (the screen window is on, or
+// the primary one). width and height are the sizes the window's position is
+// reckoned from (its picture's, or its outer size).
+void CentreOnWorkArea(QWidget* window, int width, int height, int dy = 0);
+// Gives window that fixed client size, then centres it as above.
 void PlaceOnWorkArea(QWidget* window, int width, int height);
 
 }  // namespace orvane::ui
