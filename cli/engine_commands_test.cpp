@@ -122,6 +122,51 @@ TEST_F(EngineCommandsTest, RepairChosenSectionsThenRestore) {
   EXPECT_NE(err_.str().find("no backup number 1"), std::string::npos) << err_.str();
 }
 
+TEST_F(EngineCommandsTest, RepairSingleRecordsByTheNumbersResultsPrints) {
+  ASSERT_EQ(Scan("4,10"), 1);
+  std::ostringstream listed;
+  ASSERT_EQ(RunResults(*engine_, Output{listed, err_, true, false}), 1);
+  nlohmann::json results = nlohmann::json::parse(listed.str());
+  ASSERT_EQ(results["count"], 3);
+  // Choose the font and one of the two start-up entries by their numbers.
+  int font = 0, hklm_run = 0;
+  for (const auto& r : results["records"]) {
+    if (r["section"] == 10) font = r["number"];
+    if (r["section"] == 4 && r["value"] == "Gone") hklm_run = r["number"];
+  }
+  ASSERT_NE(font, 0);
+  ASSERT_NE(hklm_run, 0);
+  std::ostringstream text;
+  ASSERT_EQ(RunResults(*engine_, Output{text, err_, false, false}), 1);
+  EXPECT_NE(text.str().find(std::to_string(font) + ". "), std::string::npos) << text.str();
+
+  RepairRequest two;
+  ASSERT_TRUE(ParseRecordNumbers({std::to_string(font) + "," + std::to_string(hklm_run)}, &two.records));
+  std::ostringstream out;
+  EXPECT_EQ(RunRepair(*engine_, queue_, two, Output{out, err_, true, false}), 1);
+  EXPECT_EQ(nlohmann::json::parse(out.str())["repaired"], 2);
+  EXPECT_EQ(ReadRegistryString(*platform_, HKEY_LOCAL_MACHINE, kRun, L"Gone"), L"");
+  EXPECT_EQ(ReadRegistryString(*platform_, HKEY_CURRENT_USER, kRun, L"AlsoGone"), L"C:\\gone\\also.exe");
+  engine_->LoadUnresolvedErrors();
+  ASSERT_EQ(engine_->errors().GetCount(), 1);  // the one not chosen stays
+
+  // A number past the end is refused before anything is touched.
+  RepairRequest past;
+  past.records = {2};
+  std::ostringstream refused;
+  EXPECT_EQ(RunRepair(*engine_, queue_, past, Output{refused, err_, false, false}), 2);
+  EXPECT_NE(err_.str().find("there is no record 2"), std::string::npos) << err_.str();
+  EXPECT_EQ(ReadRegistryString(*platform_, HKEY_CURRENT_USER, kRun, L"AlsoGone"), L"C:\\gone\\also.exe");
+
+  std::set<int> numbers;
+  EXPECT_TRUE(ParseRecordNumbers({"2-4", "7"}, &numbers));
+  EXPECT_EQ(numbers, (std::set<int>{2, 3, 4, 7}));
+  for (const char* bad : {"0", "x", "4-2", "-3", "1,,2"}) {
+    std::set<int> none;
+    EXPECT_FALSE(ParseRecordNumbers({bad}, &none)) << bad;
+  }
+}
+
 TEST_F(EngineCommandsTest, ReportOfTheUnresolvedErrors) {
   ASSERT_EQ(Scan("4"), 1);
   std::ostringstream out;

@@ -80,6 +80,8 @@ int main(int argc, char** argv) {
   repair->add_option("--section", only, "Repair only this section (repeatable)")->check(CLI::Range(0, 21));
   repair->add_option("--exclude-section", excluded, "Leave this section alone (repeatable)")
       ->check(CLI::Range(0, 21));
+  std::vector<std::string> only_records;
+  repair->add_option("--only", only_records, "Repair only these records: numbers as 'results' prints them (3,7 or 2-5)");
   repair->add_flag("--json", json, "Print JSON");
 
   auto* backups = app.add_subcommand("backups", "List, restore or delete backup sets");
@@ -123,6 +125,11 @@ int main(int argc, char** argv) {
       std::cerr << "orvane-cli: " << orvane::WideToUtf8(s.message) << "\n";
       return 2;
     }
+  }
+  std::set<int> records;
+  if (orvane::Status s = orvane::cli::ParseRecordNumbers(only_records, &records); !s) {
+    std::cerr << "orvane-cli: " << orvane::WideToUtf8(s.message) << "\n";
+    return 2;
   }
   orvane::cli::ScanRequest request;
   if (*scan) {
@@ -184,6 +191,7 @@ int main(int argc, char** argv) {
     orvane::cli::RepairRequest what;
     what.sections.insert(only.begin(), only.end());
     what.excluded_sections.insert(excluded.begin(), excluded.end());
+    what.records = records;
     rc = orvane::cli::RunRepair(engine, queue, what, output);
   }
   // Keep what the engine wrote (last scan date, counts); a machine that may

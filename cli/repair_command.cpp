@@ -1,6 +1,7 @@
 #include "cli/repair_command.h"
 
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "platform/text.h"
 #include "repair/backup_set.h"
@@ -17,9 +18,43 @@ nlohmann::json Lines(const std::vector<std::wstring>& lines) {
 
 }  // namespace
 
+Status ParseRecordNumbers(const std::vector<std::string>& lists, std::set<int>* numbers) {
+  for (const std::string& list : lists) {
+    std::stringstream words(list);
+    std::string word;
+    while (std::getline(words, word, ',')) {
+      size_t dash = word.find('-');
+      std::string first = word.substr(0, dash);
+      std::string last = dash == std::string::npos ? first : word.substr(dash + 1);
+      auto number = [](const std::string& t, int* n) {
+        if (t.empty() || t.size() > 9 || t.find_first_not_of("0123456789") != std::string::npos) return false;
+        *n = std::stoi(t);
+        return *n >= 1;
+      };
+      int a = 0, b = 0;
+      if (!number(first, &a) || !number(last, &b) || a > b || b - a > 10000000)
+        return Status::Error(L"--only takes record numbers from 1, as `results` prints them, in a list such as "
+                             L"3,7 or 2-5; not \"" + Utf8ToWide(word) + L"\"");
+      for (int n = a; n <= b; ++n) numbers->insert(n);
+    }
+  }
+  return Status::Ok();
+}
+
 int RunRepair(CSarvelEngine& engine, MessageQueue& queue, const RepairRequest& request, const Output& output) {
   std::ostream& out = output.out;
-  if (Status started = engine.StartRepairOfUnresolved({request.sections, request.excluded_sections}); !started) {
+  if (!request.records.empty()) {
+    engine.LoadUnresolvedErrors();
+    const int count = engine.errors().GetCount();
+    if (*request.records.rbegin() > count) {
+      output.err << "orvane-cli: there is no record " << *request.records.rbegin() << "; the unresolved errors hold "
+                 << count << " (see 'orvane-cli results')\n";
+      return 2;
+    }
+  }
+  if (Status started =
+          engine.StartRepairOfUnresolved({request.sections, request.excluded_sections, request.records});
+      !started) {
     output.err << "orvane-cli: " << WideToUtf8(started.message) << "\n";
     return 2;
   }

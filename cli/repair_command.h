@@ -5,6 +5,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "cli/scan_command.h"
 
@@ -13,7 +14,12 @@ namespace orvane::cli {
 struct RepairRequest {
   std::set<int> sections;          // only these; empty means every section
   std::set<int> excluded_sections;
+  std::set<int> records;           // only these numbers (as `results` prints them); empty: all
 };
+
+// The record numbers of "--only": a list such as 3,7 or 2-5 (several lists
+// may be given). Fails, saying why, on anything else.
+Status ParseRecordNumbers(const std::vector<std::string>& lists, std::set<int>* numbers);
 
 // Repairs the unresolved errors the request selects, showing each record,
 // then the found, repaired and ignored counts per section. What was not

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <iomanip>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -177,7 +178,12 @@ int RunResults(CSarvelEngine& engine, const Output& output) {
   const CErrorListEx& errors = engine.errors();
   if (output.json) {
     nlohmann::json records = nlohmann::json::array();
-    for (const CError& e : errors) records.push_back(RecordJson(e));
+    int number = 0;
+    for (const CError& e : errors) {
+      nlohmann::json record = RecordJson(e);
+      record["number"] = ++number;
+      records.push_back(record);
+    }
     output.out << nlohmann::json{{"count", errors.GetCount()}, {"records", records}}.dump(2) << "\n";
   } else if (errors.IsEmpty()) {
     output.out << "No unresolved errors.\n";
@@ -187,11 +193,15 @@ int RunResults(CSarvelEngine& engine, const Output& output) {
       for (const CError& e : errors) count += e.section == id;
       if (count == 0) continue;
       output.out << WideToUtf8(SectionName(id)) << " (" << count << ")\n";
+      // Numbered in the file's order, which `repair --only` takes.
+      int number = 0;
       for (const CError& e : errors) {
+        ++number;
         if (e.section != id) continue;
-        output.out << "  " << WideToUtf8(e.typeText) << "  " << WideToUtf8(e.reason) << "\n";
+        output.out << std::setw(5) << number << ". " << WideToUtf8(e.typeText) << "  " << WideToUtf8(e.reason)
+                   << "\n";
         if (!e.filePath.empty() && e.reason.find(e.filePath) == std::wstring::npos)
-          output.out << "      " << WideToUtf8(e.filePath) << "\n";
+          output.out << "        " << WideToUtf8(e.filePath) << "\n";
       }
     }
     output.out << errors.GetCount() << " unresolved errors.\n";

@@ -168,9 +168,14 @@ Status CSarvelEngine::StartRepairOfUnresolved(const RepairSelection& selection) 
   LoadUnresolvedErrors();
   // The worker repairs the first count records: the chosen ones go first,
   // each group keeping its order.
-  auto chosen_end = std::stable_partition(errors_.begin(), errors_.end(),
-                                          [&](const CError& e) { return selection.Takes(e.section); });
-  StartRepair(static_cast<int>(chosen_end - errors_.begin()));
+  CErrorListEx chosen, rest;
+  int number = 0;
+  for (const CError& e : errors_) (selection.Takes(++number, e.section) ? chosen : rest).Add(e);
+  const int count = chosen.GetCount();
+  errors_.RemoveAll();
+  for (const CError& e : chosen) errors_.Add(e);
+  for (const CError& e : rest) errors_.Add(e);
+  StartRepair(count);
   return Status::Ok();
 }
 

@@ -49,13 +49,17 @@ struct ScanSummary {
   std::vector<std::wstring> notes;
 };
 
-// Which sections of the unresolved errors a repair takes: only those in
-// `only` (every section when it is empty), never those in `except`.
+// Which of the unresolved errors a repair takes: those of the sections in
+// `only` (every section when it is empty) but never of those in `except`,
+// and, when `records` names any, only records with those numbers (from 1,
+// in the order of the file of unresolved errors).
 struct RepairSelection {
   std::set<int32_t> only;
   std::set<int32_t> except;
-  bool Takes(int32_t section) const {
-    return !except.count(section) && (only.empty() || only.count(section));
+  std::set<int> records;
+  bool Takes(int number, int32_t section) const {
+    return (records.empty() || records.count(number)) && !except.count(section) &&
+           (only.empty() || only.count(section));
   }
 };
 
