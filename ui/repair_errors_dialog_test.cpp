@@ -231,7 +231,7 @@ TEST_F(ResultStatusTest, RegistryModeShowsTheCountersAndTotalsOverHiddenRows) {
     EXPECT_EQ(row.ignored->ShownText(), "2");
     EXPECT_EQ(row.name->ShownText(),
               QString::fromStdWString(CSarvelEngine::SectionName(section::kStartup)));
-    EXPECT_EQ(row.name->geometry(), QRect(50, 102 + 22 * 4, 120, 21));
+    EXPECT_EQ(row.name->geometry(), QRect(50, 102 + 22 * 4, 215, 21));
     EXPECT_EQ(row.ignored->geometry(), QRect(420, 102 + 22 * 4, 40, 21));
     EXPECT_EQ(window.row(12).found->geometry(), QRect(270, 366, 40, 21));
     for (int i = 0; i < CResultStatus::kRows; ++i) {
@@ -260,7 +260,7 @@ TEST_F(ResultStatusTest, PrivacyModeShowsNineRowsFromTheTopAndEscapeCloses) {
                     EXPECT_EQ(row.ignored->isEnabled(), i >= 13) << i;
                     if (i < 13) continue;
                     const int y = 102 + 22 * (i - 13);
-                    EXPECT_EQ(row.name->geometry(), QRect(50, y, 160, 21)) << i;
+                    EXPECT_EQ(row.name->geometry(), QRect(50, y, 215, 21)) << i;
                     EXPECT_EQ(row.found->geometry(), QRect(270, y, 40, 21)) << i;
                     EXPECT_EQ(row.repaired->geometry(), QRect(350, y, 40, 21)) << i;
                     EXPECT_EQ(row.ignored->geometry(), QRect(430, y, 40, 21)) << i;

@@ -5,6 +5,8 @@
 namespace orvane::ui {
 namespace {
 
+constexpr int kNameWidth = 215;
+
 constexpr int kBackground = 211;
 constexpr int kButtonImage = 202;
 const QColor kTransparent(0xFF, 0x00, 0x00);
@@ -79,7 +81,9 @@ void CResultStatus::Lay() {
     const bool shown = privacy == (i >= kFirstPrivacySection);
     const bool moved = privacy && shown;
     const int y = 102 + 22 * (moved ? i - kFirstPrivacySection : i);
-    Style(r.name, {50, y, moved ? 160 : 120, 21}, name_color, 10);
+    // Names run up to the found column, so none is cut ("System Software
+    // Settings" is wider than the old 120 pixels).
+    Style(r.name, {50, y, kNameWidth, 21}, name_color, 10);
     Style(r.found, {270, y, 40, 21}, Qt::black, 10);
     Style(r.repaired, {350, y, 40, 21}, Qt::black, 10);
     Style(r.ignored, {moved ? 430 : 420, y, 40, 21}, Qt::black, 10);
