@@ -16,15 +16,6 @@ const QString kAppTitle = QStringLiteral("Orvane");
 constexpr int kClientWidth = 520;
 constexpr int kClientHeight = 455;
 
-CXColorStatic* Label(QWidget* parent, QRect where, const QString& text, int points, int weight, QColor color) {
-  auto* label = new CXColorStatic(QString(), parent);
-  label->setGeometry(where);
-  label->SetFont(QStringLiteral("Arial"), points, weight);
-  label->set_text_color(color);
-  label->SetText(text);
-  return label;
-}
-
 CBitmapButtonEx* Button(QWidget* parent, QRect where, const QString& caption) {
   auto* button = new CBitmapButtonEx(parent);
   button->SetUp(203, 203, where.topLeft(), caption, 8);
@@ -45,11 +36,11 @@ CScanResultsDialog::CScanResultsDialog(CSarvelEngine& engine, Messenger& messeng
   setFixedSize(kClientWidth, kClientHeight);
   CentreOnWorkArea(this, 526, 461);
 
-  Label(this, QRect(50, 30, 181, 21), QStringLiteral("SCAN RESULT"), 14, 400, QColor(0xC6, 0xF4, 0x37));
-  header_ = Label(this, QRect(100, 100, 351, 21), QString(), 12, 700, Qt::white);
+  MakeLabel(this, QRect(50, 30, 181, 21), QStringLiteral("SCAN RESULT"), 14, 400, QColor(0xC6, 0xF4, 0x37));
+  header_ = MakeLabel(this, QRect(100, 100, 351, 21), QString(), 12, 700, Qt::white);
   list_ = new CScanResultContainer(this);
   list_->setGeometry(40, 182, 454, 176);
-  total_ = Label(this, QRect(320, 373, 181, 21), QString(), 12, 700, QColor(0x98, 0x02, 0x09));
+  total_ = MakeLabel(this, QRect(320, 373, 181, 21), QString(), 12, 700, QColor(0x98, 0x02, 0x09));
   report_ = Button(this, QRect(275, 410, 90, 21), QStringLiteral("Create Report"));
   repair_ = Button(this, QRect(370, 410, 121, 21), QStringLiteral("Repair Problems"));
   connect(report_, &QPushButton::clicked, this, &CScanResultsDialog::OnCreateReport);

@@ -12,15 +12,6 @@ namespace {
 constexpr int kClientWidth = 520;
 constexpr int kClientHeight = 455;
 
-CXColorStatic* Label(QWidget* parent, QRect where, const QString& text, int points, int weight, QColor color) {
-  auto* label = new CXColorStatic(QString(), parent);
-  label->setGeometry(where);
-  label->SetFont(QStringLiteral("Arial"), points, weight);
-  label->set_text_color(color);
-  label->SetText(text);
-  return label;
-}
-
 }  // namespace
 
 CSectionResultDialog::CSectionResultDialog(const QString& section_name, const CErrorListEx& list,
@@ -35,10 +26,10 @@ CSectionResultDialog::CSectionResultDialog(const QString& section_name, const CE
   saved_.reserve(count_);
   for (int i = 0; i < count_; ++i) saved_.push_back(first_[i].selected);
 
-  Label(this, QRect(50, 30, 181, 45), section_name, 14, 400, QColor(0xC6, 0xF4, 0x37))->setWordWrap(true);
-  problems_ = Label(this, QRect(50, 100, 351, 21), QStringLiteral("%1 Problem(s) were found in this section.").arg(count_),
+  MakeLabel(this, QRect(50, 30, 181, 45), section_name, 14, 400, QColor(0xC6, 0xF4, 0x37))->setWordWrap(true);
+  problems_ = MakeLabel(this, QRect(50, 100, 351, 21), QStringLiteral("%1 Problem(s) were found in this section.").arg(count_),
                     9, 700, Qt::black);
-  Label(this, QRect(50, 120, 351, 21), QStringLiteral("Manually select / deselect errors for custom Registry repair."),
+  MakeLabel(this, QRect(50, 120, 351, 21), QStringLiteral("Manually select / deselect errors for custom Registry repair."),
         9, 400, Qt::black);
 
   list_ = new CSectionResultsContainer(this);

@@ -63,4 +63,14 @@ void CXColorStatic::paintEvent(QPaintEvent*) {
   painter.drawText(rect(), flags, ShownText());
 }
 
+CXColorStatic* MakeLabel(QWidget* parent, const QRect& where, const QString& text, int points, int weight,
+                         QColor color) {
+  auto* label = new CXColorStatic(QString(), parent);
+  label->setGeometry(where);
+  label->SetFont(QStringLiteral("Arial"), points, weight);
+  label->set_text_color(color);
+  label->SetText(text);
+  return label;
+}
+
 }  // namespace orvane

@@ -40,4 +40,9 @@ class CXColorStatic : public QLabel {
   QString stored_;
 };
 
+// A label of parent placed at where, in Arial at points and weight, in
+// color, showing text: the way every window sets its labels up.
+CXColorStatic* MakeLabel(QWidget* parent, const QRect& where, const QString& text, int points, int weight,
+                         QColor color);
+
 }  // namespace orvane
