@@ -1,6 +1,6 @@
 #include "app/settings_dialog.h"
 
-#include <QDate>
+#include <QFont>
 #include <QTime>
 
 #include "model/program_paths.h"
@@ -27,9 +27,12 @@ struct DayBox {
 };
 // Monday first, as the user reads a week; the bits are the platform's.
 constexpr DayBox kDays[] = {
-    {"Monday", 1141, 150, 310, 1147, 50, kMondayBit},     {"Tuesday", 1142, 220, 310, 1148, 50, kTuesdayBit},
-    {"Wednesday", 1143, 290, 310, 1149, 70, kWednesdayBit}, {"Thursday", 1144, 150, 330, 1150, 50, kThursdayBit},
-    {"Friday", 1145, 220, 330, 1151, 50, kFridayBit},     {"Saturday", 1138, 290, 330, 1139, 50, kSaturdayBit},
+    {"Monday", 1141, 150, 310, 1147, 50, kMondayBit},
+    {"Tuesday", 1142, 220, 310, 1148, 50, kTuesdayBit},
+    {"Wednesday", 1143, 290, 310, 1149, 70, kWednesdayBit},
+    {"Thursday", 1144, 150, 330, 1150, 50, kThursdayBit},
+    {"Friday", 1145, 220, 330, 1151, 50, kFridayBit},
+    {"Saturday", 1138, 290, 330, 1139, 50, kSaturdayBit},
     {"Sunday", 1140, 360, 330, 1146, 50, kSundayBit},
 };
 
@@ -59,7 +62,8 @@ constexpr Browser kBrowsers[] = {
 
 QString Q(const std::wstring& text) { return QString::fromStdWString(text); }
 
-CBitmapButtonEx* Button(QWidget* parent, int id, QRect where, int image, const QString& caption, QColor text) {
+CBitmapButtonEx* Button(QWidget* parent, int id, QRect where, int image, const QString& caption,
+                        QColor text) {
   auto* button = new CBitmapButtonEx(parent);
   button->setObjectName(QString::number(id));
   button->SetBitmaps(kTransparent, image, image, image, image);
@@ -77,14 +81,16 @@ bool MakeFolder(Platform& platform, const std::wstring& folder) {
   if (FileExists(platform, folder)) return true;
   const size_t cut = folder.find_last_of(L'\\');
   // "C:" itself is never made here.
-  if (cut != std::wstring::npos && cut > 2 && !MakeFolder(platform, folder.substr(0, cut))) return false;
+  if (cut != std::wstring::npos && cut > 2 && !MakeFolder(platform, folder.substr(0, cut)))
+    return false;
   platform.CreateDirectory(folder);
   return FileExists(platform, folder);
 }
 
 }  // namespace
 
-CSettingsDialog::CSettingsDialog(SettingsStore& settings, CSarvelEngine& engine, ui::Messenger& messenger,
+CSettingsDialog::CSettingsDialog(SettingsStore& settings, CSarvelEngine& engine,
+                                 ui::Messenger& messenger,
                                  std::function<void(const QUrl&)> open_url, QWidget* parent)
     : CBitmapDialog(parent),
       settings_(settings),
@@ -96,7 +102,8 @@ CSettingsDialog::CSettingsDialog(SettingsStore& settings, CSarvelEngine& engine,
   Lay();
 }
 
-CXColorStatic* CSettingsDialog::Label(int id, const QRect& where, const QString& text, bool caption) {
+CXColorStatic* CSettingsDialog::Label(int id, const QRect& where, const QString& text,
+                                      bool caption) {
   auto* label = new CXColorStatic(QString(), this);
   label->setObjectName(QString::number(id));
   label->setGeometry(where);
@@ -129,15 +136,16 @@ void CSettingsDialog::Lay() {
   Box(kStartWithWindows, {130, 100});
   Label(1065, {150, 100, 251, 21}, QStringLiteral("Launch Orvane when Windows starts."), false);
   Box(kScanAtStartup, {130, 125});
-  Label(1066, {150, 125, 351, 21}, QStringLiteral("Start registry scan at program startup."), false);
+  Label(1066, {150, 125, 351, 21}, QStringLiteral("Start registry scan at program startup."),
+        false);
   Box(kTrayOnClose, {130, 150});
   Label(1067, {150, 150, 251, 21}, QStringLiteral("Minimize Orvane to tray on close."), false);
   Box(kAutoUpdates, {130, 175});
   Label(1068, {150, 175, 251, 21}, QStringLiteral("Check for updates automatically."), false);
 
   Label(1165, {50, 222, 70, 21}, QStringLiteral("Reports:"), true);
-  reports_ = Button(this, 1052, {130, 218, 100, 21}, kLinkImage, QStringLiteral("View scan reports"),
-                    QColor(0x00, 0x00, 0xFF));
+  reports_ = Button(this, 1052, {130, 218, 100, 21}, kLinkImage,
+                    QStringLiteral("View scan reports"), QColor(0x00, 0x00, 0xFF));
   reports_->setAutoDefault(false);
   connect(reports_, &QPushButton::clicked, this, &CSettingsDialog::ViewReports);
 
@@ -162,7 +170,8 @@ void CSettingsDialog::Lay() {
 
   for (const DayBox& day : kDays) {
     days_[day.bit] = Box(day.box_id, {day.x, day.y});
-    Label(day.label_id, {day.x + 20, day.y, day.label_width, 21}, QString::fromLatin1(day.name), false);
+    Label(day.label_id, {day.x + 20, day.y, day.label_width, 21}, QString::fromLatin1(day.name),
+          false);
   }
 
   Label(1249, {50, 360, 70, 21}, QStringLiteral("Browser:"), true);
@@ -180,9 +189,19 @@ void CSettingsDialog::Lay() {
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
   // Tab runs through the controls as the user reads them.
-  QWidget* order[] = {boxes_[kStartWithWindows], boxes_[kScanAtStartup], boxes_[kTrayOnClose], boxes_[kAutoUpdates],
-                      reports_, language_, schedule_, time_};
+  QWidget* order[] = {boxes_[kStartWithWindows],
+                      boxes_[kScanAtStartup],
+                      boxes_[kTrayOnClose],
+                      boxes_[kAutoUpdates],
+                      reports_,
+                      language_,
+                      schedule_,
+                      time_};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+  // The lists and the picker speak in the option texts' font.
+  for (QWidget* control : {static_cast<QWidget*>(language_), static_cast<QWidget*>(schedule_),
+                           static_cast<QWidget*>(time_)})
+    control->setFont(QFont(QStringLiteral("Arial"), 8));
   QWidget* last = time_;
   for (const DayBox& day : kDays) {
     setTabOrder(last, days_[day.bit]);
@@ -207,7 +226,8 @@ void CSettingsDialog::Open() {
     box->SetCheck(0);
     box->setEnabled(true);
   }
-  for (const Browser& b : kBrowsers) boxes_[b.box_id]->setEnabled(engine_.IsBrowserInstalled(b.installed_as));
+  for (const Browser& b : kBrowsers)
+    boxes_[b.box_id]->setEnabled(engine_.IsBrowserInstalled(b.installed_as));
 
   // A machine that may not be changed now refuses these; the boxes then show
   // what is stored, and Save says why nothing can be stored.
@@ -252,14 +272,16 @@ void CSettingsDialog::Save() {
     if (box->GetCheck()) day_mask |= bit;
   // A weekly scan on no day would never run, yet look set.
   if (kind == kScheduleWeekly && day_mask == 0) {
-    messenger_.Tell(this, kTitle, QStringLiteral("Please choose at least one day for the weekly scan."),
+    messenger_.Tell(this, kTitle,
+                    QStringLiteral("Please choose at least one day for the weekly scan."),
                     ui::Messenger::Icon::kWarning);
     return;
   }
   // Nothing written while a wineserver holds the registry would last: say
   // so before writing anything, rather than store half the settings.
   if (Status writable = engine_.platform().CheckWritable(); !writable) {
-    messenger_.Tell(this, kTitle, QStringLiteral("Your settings could not be saved: %1").arg(Q(writable.message)),
+    messenger_.Tell(this, kTitle,
+                    QStringLiteral("Your settings could not be saved: %1").arg(Q(writable.message)),
                     ui::Messenger::Icon::kWarning);
     return;
   }
@@ -269,24 +291,31 @@ void CSettingsDialog::Save() {
     if (!s && failed) failed = std::move(s);
   };
   for (const Option& option : kOptions)
-    keep_first(settings_.WriteSetting(option.setting, boxes_[option.box_id]->GetCheck() ? L"true" : L"false"));
+    keep_first(settings_.WriteSetting(option.setting,
+                                      boxes_[option.box_id]->GetCheck() ? L"true" : L"false"));
   keep_first(settings_.SetStartWithWindows(boxes_[kStartWithWindows]->GetCheck() == 1));
 
   const QTime time = time_->time();
   std::wstring notice;
-  Status scheduled = kind == kScheduleDaily    ? settings_.SaveScanSchedule(kScheduleDaily, time.hour(), time.minute(), 0, &notice)
-                     : kind == kScheduleWeekly ? settings_.SaveScanSchedule(kScheduleWeekly, time.hour(), time.minute(), day_mask, &notice)
-                                               : settings_.SaveScanSchedule(kScheduleNone, 0, 0, 0, &notice);
+  Status scheduled =
+      kind == kScheduleDaily
+          ? settings_.SaveScanSchedule(kScheduleDaily, time.hour(), time.minute(), 0, &notice)
+      : kind == kScheduleWeekly ? settings_.SaveScanSchedule(kScheduleWeekly, time.hour(),
+                                                             time.minute(), day_mask, &notice)
+                                : settings_.SaveScanSchedule(kScheduleNone, 0, 0, 0, &notice);
 
   if (!failed) {
-    messenger_.Tell(this, kTitle, QStringLiteral("Your settings could not all be saved: %1").arg(Q(failed.message)),
-                    ui::Messenger::Icon::kWarning);
+    messenger_.Tell(
+        this, kTitle,
+        QStringLiteral("Your settings could not all be saved: %1").arg(Q(failed.message)),
+        ui::Messenger::Icon::kWarning);
     return;
   }
   QString text = QStringLiteral("Your settings have been successfully saved.");
   if (!scheduled)
-    text = QStringLiteral("Your settings have been saved, but the scheduled scan could not be set: %1")
-               .arg(Q(scheduled.message));
+    text =
+        QStringLiteral("Your settings have been saved, but the scheduled scan could not be set: %1")
+            .arg(Q(scheduled.message));
   else if (!notice.empty())
     text += QStringLiteral("\n\n") + Q(notice);
   messenger_.Tell(this, kTitle, text, ui::Messenger::Icon::kWarning);
@@ -302,11 +331,14 @@ void CSettingsDialog::ViewReports() {
     return;
   }
   if (!MakeFolder(platform, folder)) {
-    messenger_.Tell(this, kTitle, QStringLiteral("The folder of scan reports could not be made: %1").arg(Q(folder)),
-                    ui::Messenger::Icon::kWarning);
+    messenger_.Tell(
+        this, kTitle,
+        QStringLiteral("The folder of scan reports could not be made: %1").arg(Q(folder)),
+        ui::Messenger::Icon::kWarning);
     return;
   }
-  if (open_url_) open_url_(QUrl::fromLocalFile(QString::fromStdString(platform.NativePath(folder))));
+  if (open_url_)
+    open_url_(QUrl::fromLocalFile(QString::fromStdString(platform.NativePath(folder))));
 }
 
 CCheckBox* CSettingsDialog::check_box(int id) const {

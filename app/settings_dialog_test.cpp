@@ -15,7 +15,8 @@ namespace {
 using ui::testing::WhileRunning;
 const std::wstring kClients = L"Software\\Clients\\StartMenuInternet\\";
 const std::wstring kRun = SettingsStore::kRunKey;
-constexpr int kEveryDay[] = {kSundayBit, kMondayBit, kTuesdayBit, kWednesdayBit, kThursdayBit, kFridayBit, kSaturdayBit};
+constexpr int kEveryDay[] = {kSundayBit,   kMondayBit, kTuesdayBit, kWednesdayBit,
+                             kThursdayBit, kFridayBit, kSaturdayBit};
 
 class SettingsDialogTest : public ::testing::Test, public ui::testing::WindowFixture {
  protected:
@@ -29,19 +30,25 @@ class SettingsDialogTest : public ::testing::Test, public ui::testing::WindowFix
                                              [this](const QUrl& url) { opened_.push_back(url); });
   }
   // A user's click, so the dialog hears it as it would from a person.
-  static void Click(QWidget* control) { QTest::mouseClick(control, Qt::LeftButton, {}, QPoint(5, 5)); }
-  static bool Checked(CSettingsDialog& dialog, int id) { return dialog.check_box(id)->GetCheck() == 1; }
+  static void Click(QWidget* control) {
+    QTest::mouseClick(control, Qt::LeftButton, {}, QPoint(5, 5));
+  }
+  static bool Checked(CSettingsDialog& dialog, int id) {
+    return dialog.check_box(id)->GetCheck() == 1;
+  }
 
   // Everything Save writes, to compare before and after.
   std::vector<std::wstring> Stored() {
     std::vector<std::wstring> all;
-    for (const wchar_t* name : {L"StartWithWindows", L"StartScanAtProgramStartup", L"ShowInTaskbarOnClose",
-                                L"AllowAutoUpdates", L"Chrome", L"IE", L"Firefox"})
+    for (const wchar_t* name :
+         {L"StartWithWindows", L"StartScanAtProgramStartup", L"ShowInTaskbarOnClose",
+          L"AllowAutoUpdates", L"Chrome", L"IE", L"Firefox"})
       all.push_back(Store().ReadSetting(name));
     all.push_back(Store().ReadRunValue(kRun));
     ScanSchedule s = Store().LoadScanSchedule();
-    all.push_back(std::to_wstring(s.task_exists) + L"/" + std::to_wstring(s.kind) + L"/" + std::to_wstring(s.hour) +
-                  L":" + std::to_wstring(s.minute) + L"/" + std::to_wstring(s.day_mask));
+    all.push_back(std::to_wstring(s.task_exists) + L"/" + std::to_wstring(s.kind) + L"/" +
+                  std::to_wstring(s.hour) + L":" + std::to_wstring(s.minute) + L"/" +
+                  std::to_wstring(s.day_mask));
     return all;
   }
 
@@ -52,13 +59,15 @@ class SettingsDialogTest : public ::testing::Test, public ui::testing::WindowFix
 TEST_F(SettingsDialogTest, AWeeklyScanIsSavedAndShownAgainOnReopening) {
   auto dialog = Dialog();
   EXPECT_EQ(CSettingsDialog::Instance(), dialog.get());
-  int result = WhileRunning(*dialog, [&] { return dialog->Run(); }, [&] {
-    dialog->schedule_list()->setCurrentIndex(kScheduleWeekly);
-    Click(dialog->day_box(kMondayBit));
-    Click(dialog->day_box(kFridayBit));
-    dialog->time_picker()->setTime(QTime(21, 30));
-    Click(dialog->save_button());
-  });
+  int result = WhileRunning(
+      *dialog, [&] { return dialog->Run(); },
+      [&] {
+        dialog->schedule_list()->setCurrentIndex(kScheduleWeekly);
+        Click(dialog->day_box(kMondayBit));
+        Click(dialog->day_box(kFridayBit));
+        dialog->time_picker()->setTime(QTime(21, 30));
+        Click(dialog->save_button());
+      });
   EXPECT_EQ(result, QDialog::Accepted);
   ASSERT_EQ(messenger_.said.size(), 1u);
   EXPECT_EQ(messenger_.said[0].caption, "Settings");
@@ -129,7 +138,8 @@ TEST_F(SettingsDialogTest, AWeeklyScanOnNoDayIsRefusedAndNothingIsStored) {
 
 TEST_F(SettingsDialogTest, StartWithWindowsShowsTheRunValueNotTheSetting) {
   ASSERT_TRUE(Store().SetStartWithWindows(true));
-  ASSERT_TRUE(Store().DeleteValue(HKEY_LOCAL_MACHINE, kRun, SettingsStore::kRunValueName));  // by another tool
+  ASSERT_TRUE(Store().DeleteValue(HKEY_LOCAL_MACHINE, kRun,
+                                  SettingsStore::kRunValueName));  // by another tool
   ASSERT_EQ(Store().ReadSetting(L"StartWithWindows"), L"true");
 
   auto dialog = Dialog();
@@ -171,20 +181,24 @@ TEST_F(SettingsDialogTest, OpeningFillsGapsInTheDialogsFormAndCancelStoresNothin
   EXPECT_FALSE(dialog->check_box(CSettingsDialog::kChrome)->isEnabled());
 
   const auto before = Stored();
-  int result = WhileRunning(*dialog, [&] { return dialog->Run(); }, [&] {
-    Click(dialog->check_box(CSettingsDialog::kStartWithWindows));
-    Click(dialog->check_box(CSettingsDialog::kAutoUpdates));
-    Click(dialog->check_box(CSettingsDialog::kFirefox));
-    dialog->schedule_list()->setCurrentIndex(kScheduleDaily);
-    Click(dialog->cancel_button());
-  });
+  int result = WhileRunning(
+      *dialog, [&] { return dialog->Run(); },
+      [&] {
+        Click(dialog->check_box(CSettingsDialog::kStartWithWindows));
+        Click(dialog->check_box(CSettingsDialog::kAutoUpdates));
+        Click(dialog->check_box(CSettingsDialog::kFirefox));
+        dialog->schedule_list()->setCurrentIndex(kScheduleDaily);
+        Click(dialog->cancel_button());
+      });
   EXPECT_EQ(result, QDialog::Rejected);
   EXPECT_EQ(Stored(), before);
 
-  result = WhileRunning(*dialog, [&] { return dialog->Run(); }, [&] {
-    Click(dialog->check_box(CSettingsDialog::kScanAtStartup));
-    QTest::keyClick(dialog.get(), Qt::Key_Escape);
-  });
+  result = WhileRunning(
+      *dialog, [&] { return dialog->Run(); },
+      [&] {
+        Click(dialog->check_box(CSettingsDialog::kScanAtStartup));
+        QTest::keyClick(dialog.get(), Qt::Key_Escape);
+      });
   EXPECT_EQ(result, QDialog::Rejected);
   EXPECT_EQ(Stored(), before);
   EXPECT_TRUE(messenger_.said.empty());
@@ -196,14 +210,16 @@ TEST_F(SettingsDialogTest, ASaveTheMachineRefusesIsToldAndClaimsNothing) {
   const auto before = Stored();
   {
     orvane::testing::FakeWineserver server(prefix_.dir());
-    int result = WhileRunning(*dialog, [&] { return dialog->Run(); }, [&] {
-      Click(dialog->check_box(CSettingsDialog::kScanAtStartup));
-      dialog->schedule_list()->setCurrentIndex(kScheduleDaily);
-      Click(dialog->save_button());
-      // Still open, so the user can wait for Wine to end and save again.
-      EXPECT_TRUE(dialog->isVisible());
-      Click(dialog->cancel_button());
-    });
+    int result = WhileRunning(
+        *dialog, [&] { return dialog->Run(); },
+        [&] {
+          Click(dialog->check_box(CSettingsDialog::kScanAtStartup));
+          dialog->schedule_list()->setCurrentIndex(kScheduleDaily);
+          Click(dialog->save_button());
+          // Still open, so the user can wait for Wine to end and save again.
+          EXPECT_TRUE(dialog->isVisible());
+          Click(dialog->cancel_button());
+        });
     EXPECT_EQ(result, QDialog::Rejected);
   }
   ASSERT_EQ(messenger_.said.size(), 1u);
@@ -217,7 +233,8 @@ TEST_F(SettingsDialogTest, ASaveTheMachineRefusesIsToldAndClaimsNothing) {
 TEST_F(SettingsDialogTest, ViewScanReportsOpensTheReportsFolderMadeWhenMissing) {
   auto dialog = Dialog();
   dialog->Open();
-  const std::filesystem::path folder = std::filesystem::path(prefix_.dir()) / "drive_c" / "ProgramData" / "Orvane";
+  const std::filesystem::path folder =
+      std::filesystem::path(prefix_.dir()) / "drive_c" / "ProgramData" / "Orvane";
   std::filesystem::remove_all(folder);
   Click(dialog->reports_button());
   ASSERT_EQ(opened_.size(), 1u);
@@ -237,11 +254,13 @@ TEST_F(SettingsDialogTest, EveryTextFitsItsPlace) {
   dialog->Open();
   for (CXColorStatic* label : dialog->findChildren<CXColorStatic*>()) {
     QFontMetrics metrics(label->label_font());
-    EXPECT_LE(metrics.horizontalAdvance(label->ShownText()), label->width()) << label->ShownText().toStdString();
+    EXPECT_LE(metrics.horizontalAdvance(label->ShownText()), label->width())
+        << label->ShownText().toStdString();
     EXPECT_LE(metrics.height(), label->height()) << label->ShownText().toStdString();
   }
   for (CBitmapButtonEx* button : dialog->findChildren<CBitmapButtonEx*>())
-    EXPECT_LE(QFontMetrics(button->caption_font()).horizontalAdvance(button->caption()), button->width());
+    EXPECT_LE(QFontMetrics(button->caption_font()).horizontalAdvance(button->caption()),
+              button->width());
 
   const QString shots = qEnvironmentVariable("ORVANE_SHOT_DIR");
   if (shots.isEmpty()) return;

@@ -27,10 +27,12 @@ QString Q(const std::wstring& text) { return QString::fromStdWString(text); }
 
 // Tooltips wrap at 400 pixels, as rich text does.
 QString Tip(const std::wstring& text) {
-  return QStringLiteral("<div style='max-width:400px'>") + Q(text).toHtmlEscaped() + QStringLiteral("</div>");
+  return QStringLiteral("<div style='max-width:400px'>") + Q(text).toHtmlEscaped() +
+         QStringLiteral("</div>");
 }
 
-CXColorStatic* Label(QWidget* parent, int id, const QRect& where, const QString& text, QColor color, int points) {
+CXColorStatic* Label(QWidget* parent, int id, const QRect& where, const QString& text, QColor color,
+                     int points) {
   auto* label = new CXColorStatic(QString(), parent);
   label->setObjectName(QString::number(id));
   label->setGeometry(where);
@@ -51,7 +53,8 @@ CCheckBox* Box(QWidget* parent, int id, QPoint where) {
 
 }  // namespace
 
-CAdvancedScan::CAdvancedScan(SettingsStore& settings, CSarvelEngine& engine, Messenger& messenger, QWidget* parent)
+CAdvancedScan::CAdvancedScan(SettingsStore& settings, CSarvelEngine& engine, Messenger& messenger,
+                             QWidget* parent)
     : CBitmapDialog(parent), settings_(settings), engine_(engine), messenger_(messenger) {
   setObjectName(QStringLiteral("CAdvancedScan"));
   setWindowTitle(QStringLiteral("Internet Accelerator"));
@@ -71,7 +74,8 @@ void CAdvancedScan::Lay() {
     const int y = k <= 3 ? 185 + 20 * k : 185 + 20 * (k % 5);
     boxes_[section] = Box(this, kBoxIds[k], {x, y});
     const QString caption = Q(SectionMainLabel(section));
-    labels_[section] = Label(this, kLabelIds[k], {x + 20, y - 2, kLabelWidth, 21}, caption, kCaptionColor, 10);
+    labels_[section] =
+        Label(this, kLabelIds[k], {x + 20, y - 2, kLabelWidth, 21}, caption, kCaptionColor, 10);
     labels_[section]->setToolTip(Tip(SectionMainLabel(section)));
     labels_[section]->setToolTipDuration(4000);
   }
@@ -150,11 +154,13 @@ void CAdvancedScan::Confirm() {
     const wchar_t* setting;
     CCheckBox* box;
   };
-  const Choice choices[] = {{L"Chrome", chrome_}, {L"IE", internet_explorer_}, {L"Firefox", firefox_}};
+  const Choice choices[] = {
+      {L"Chrome", chrome_}, {L"IE", internet_explorer_}, {L"Firefox", firefox_}};
   std::vector<std::pair<const wchar_t*, std::wstring>> changed;
   for (const Choice& choice : choices) {
     std::wstring value = choice.box->GetCheck() ? L"true" : L"false";
-    if (settings_.ReadSetting(choice.setting) != value) changed.emplace_back(choice.setting, std::move(value));
+    if (settings_.ReadSetting(choice.setting) != value)
+      changed.emplace_back(choice.setting, std::move(value));
   }
   Status stored = changed.empty() ? Status::Ok() : engine_.platform().CheckWritable();
   for (const auto& [setting, value] : changed) {
@@ -163,12 +169,13 @@ void CAdvancedScan::Confirm() {
   }
   if (!stored) {
     // The scan would look at the browsers stored before, not the ones shown.
-    messenger_.Tell(this, kAppTitle,
-                    QStringLiteral("Your choice of browsers could not be stored, so the scan cannot start "
-                                   "with it: %1\n\nClose the programs running in Wine and try again, or "
-                                   "keep the browsers chosen before.")
-                        .arg(Q(stored.message)),
-                    Messenger::Icon::kWarning);
+    messenger_.Tell(
+        this, kAppTitle,
+        QStringLiteral("Your choice of browsers could not be stored, so the scan cannot start "
+                       "with it: %1\n\nClose the programs running in Wine and try again, or "
+                       "keep the browsers chosen before.")
+            .arg(Q(stored.message)),
+        Messenger::Icon::kWarning);
     return;
   }
   selection_ = chosen;

@@ -37,7 +37,8 @@ class CAdvancedScan : public CBitmapDialog, public CSingleton<CAdvancedScan> {
   static constexpr int kChrome = 1243;
 
   // settings, engine and messenger must outlive the dialog.
-  CAdvancedScan(SettingsStore& settings, CSarvelEngine& engine, Messenger& messenger, QWidget* parent = nullptr);
+  CAdvancedScan(SettingsStore& settings, CSarvelEngine& engine, Messenger& messenger,
+                QWidget* parent = nullptr);
 
   // Opens afresh and runs modally. Accepted when the user confirmed a
   // non-empty selection (then selection() holds it and the browser choice

@@ -31,7 +31,9 @@ class AdvancedScanTest : public ::testing::Test, public testing::WindowFixture {
     dialog_ = std::make_unique<CAdvancedScan>(*store_, *engine_, messenger_);
     return *dialog_;
   }
-  static void Click(QWidget* control) { QTest::mouseClick(control, Qt::LeftButton, {}, QPoint(5, 5)); }
+  static void Click(QWidget* control) {
+    QTest::mouseClick(control, Qt::LeftButton, {}, QPoint(5, 5));
+  }
   std::vector<int> Checked() const {
     std::vector<int> out;
     for (int s = kFirstJunkSection; s < kSectionCount; ++s)
@@ -93,12 +95,14 @@ TEST_F(AdvancedScanTest, ConfirmingHandsTheSelectionBackAndStoresTheBrowsers) {
   InstallAllBrowsers();
   Stored(L"true", L"false", L"true");
   CAdvancedScan& dialog = Dialog();
-  int result = WhileRunning(dialog, [&] { return dialog.Run(); }, [&] {
-    for (int s : {13, 14, 15, 17, 18, 19, 20, 21}) Click(dialog.section_box(s));
-    Click(dialog.browser_box(CAdvancedScan::kInternetExplorer));
-    Click(dialog.browser_box(CAdvancedScan::kFirefox));
-    Click(dialog.start_button());
-  });
+  int result = WhileRunning(
+      dialog, [&] { return dialog.Run(); },
+      [&] {
+        for (int s : {13, 14, 15, 17, 18, 19, 20, 21}) Click(dialog.section_box(s));
+        Click(dialog.browser_box(CAdvancedScan::kInternetExplorer));
+        Click(dialog.browser_box(CAdvancedScan::kFirefox));
+        Click(dialog.start_button());
+      });
   EXPECT_EQ(result, QDialog::Accepted);
   std::array<bool, kSectionCount> expected{};
   expected[16] = true;
@@ -112,13 +116,15 @@ TEST_F(AdvancedScanTest, ConfirmingHandsTheSelectionBackAndStoresTheBrowsers) {
 TEST_F(AdvancedScanTest, AnEmptySelectionIsRefusedAndTheDialogStaysOpen) {
   Stored(L"false", L"false", L"false");  // no browser: 17..21 cannot be chosen
   CAdvancedScan& dialog = Dialog();
-  int result = WhileRunning(dialog, [&] { return dialog.Run(); }, [&] {
-    for (int s : kJunk) Click(dialog.section_box(s));
-    Click(dialog.start_button());
-    EXPECT_TRUE(dialog.isVisible());
-    Click(dialog.section_box(14));
-    Click(dialog.start_button());
-  });
+  int result = WhileRunning(
+      dialog, [&] { return dialog.Run(); },
+      [&] {
+        for (int s : kJunk) Click(dialog.section_box(s));
+        Click(dialog.start_button());
+        EXPECT_TRUE(dialog.isVisible());
+        Click(dialog.section_box(14));
+        Click(dialog.start_button());
+      });
   EXPECT_EQ(result, QDialog::Accepted);
   ASSERT_EQ(messenger_.said.size(), 1u);
   EXPECT_EQ(messenger_.said[0].caption, "Orvane");
@@ -145,13 +151,15 @@ TEST_F(AdvancedScanTest, AChangedChoiceTheMachineRefusesIsToldAnUnchangedOneScan
   Stored(L"true", L"false", L"false");
   CAdvancedScan& dialog = Dialog();
   orvane::testing::FakeWineserver server(prefix_.dir());
-  int result = WhileRunning(dialog, [&] { return dialog.Run(); }, [&] {
-    Click(dialog.browser_box(CAdvancedScan::kChrome));
-    Click(dialog.start_button());
-    EXPECT_TRUE(dialog.isVisible());
-    Click(dialog.browser_box(CAdvancedScan::kChrome));  // back to what is stored
-    Click(dialog.start_button());
-  });
+  int result = WhileRunning(
+      dialog, [&] { return dialog.Run(); },
+      [&] {
+        Click(dialog.browser_box(CAdvancedScan::kChrome));
+        Click(dialog.start_button());
+        EXPECT_TRUE(dialog.isVisible());
+        Click(dialog.browser_box(CAdvancedScan::kChrome));  // back to what is stored
+        Click(dialog.start_button());
+      });
   EXPECT_EQ(result, QDialog::Accepted);
   ASSERT_EQ(messenger_.said.size(), 1u);
   EXPECT_TRUE(messenger_.said[0].text.startsWith("Your choice of browsers could not be stored"));
@@ -171,7 +179,8 @@ TEST_F(AdvancedScanTest, EveryTextFitsItsPlace) {
   dialog.Open();
   for (CXColorStatic* label : dialog.findChildren<CXColorStatic*>()) {
     QFontMetrics metrics(label->label_font());
-    EXPECT_LE(metrics.horizontalAdvance(label->ShownText()), label->width()) << label->ShownText().toStdString();
+    EXPECT_LE(metrics.horizontalAdvance(label->ShownText()), label->width())
+        << label->ShownText().toStdString();
     EXPECT_LE(metrics.height(), label->height()) << label->ShownText().toStdString();
   }
 
