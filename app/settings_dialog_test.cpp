@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "platform/testing/fake_wineserver.h"
+#include "platform/testing/recording_platform.h"
 #include "ui/testing_windows.h"
 
 namespace orvane::app {
@@ -228,6 +229,33 @@ TEST_F(SettingsDialogTest, ASaveTheMachineRefusesIsToldAndClaimsNothing) {
   EXPECT_TRUE(told.contains("wineserver", Qt::CaseInsensitive)) << told.toStdString();
   EXPECT_FALSE(told.contains("successfully"));
   EXPECT_EQ(Stored(), before);  // the schedule too: half a save is no save
+}
+
+// A machine without a task scheduler.
+class NoScheduler : public orvane::testing::RecordingPlatform {
+ public:
+  using RecordingPlatform::RecordingPlatform;
+  Status SaveScheduledTask(const ScheduledTask&, std::wstring* notice) override {
+    if (notice) notice->clear();
+    return Status::Error(L"No task scheduler is running.");
+  }
+};
+
+TEST_F(SettingsDialogTest, AScheduleThatCannotBeSetDoesNotStopTheSaveAndIsTold) {
+  Engine();
+  NoScheduler machine(*platform_);
+  SettingsStore store(machine);
+  CSettingsDialog dialog(store, Engine(), messenger_, {});
+  dialog.Open();
+  dialog.schedule_list()->setCurrentIndex(kScheduleDaily);
+  Click(dialog.check_box(CSettingsDialog::kScanAtStartup));
+  dialog.Save();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(store.ReadSetting(L"StartScanAtProgramStartup"), L"true");
+  ASSERT_EQ(messenger_.texts().size(), 1u);
+  EXPECT_EQ(messenger_.texts()[0],
+            "Your settings have been saved, but the scheduled scan could not be set: No task "
+            "scheduler is running.");
 }
 
 TEST_F(SettingsDialogTest, ViewScanReportsOpensTheReportsFolderMadeWhenMissing) {
