@@ -8,11 +8,13 @@
 #include <cstdio>
 
 #include "app/scan_dialog.h"
+#include "app/settings_dialog.h"
 #include "engine/engine.h"
 #include "model/settings_store.h"
 #include "platform/text.h"
 #include "platform/wine/machine_choice.h"
 #include "platform/wine/wine_platform.h"
+#include "ui/advanced_scan_dialog.h"
 #include "ui/event_bridge.h"
 #include "ui/messenger.h"
 #include "ui/pending_window.h"
@@ -69,8 +71,9 @@ int RunProgram(const ProgramOptions& options) {
   const QString later = "This window comes with the next version of Orvane.";
   ui::PendingWindow startup("Manage Windows Startup", 200, "Manage Startup: " + later);
   ui::PendingWindow uninstall("Manage Windows Uninstall", 200, "Uninstaller: " + later);
-  ui::PendingWindow junk("Internet Accelerator", 297, "Internet Accelerator: " + later);
-  ui::PendingWindow settings_window("Settings", 286, "Settings: " + later);
+  ui::CAdvancedScan junk(settings, engine, messenger);
+  auto open_url = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+  CSettingsDialog settings_window(settings, engine, messenger, open_url);
   ui::CRepairErrorsDialog repair_progress(engine, messenger);
   ui::CRestoreBackupsDialog restore(engine, messenger);
   ui::CResultStatus repair_summary(engine);
@@ -80,7 +83,7 @@ int RunProgram(const ProgramOptions& options) {
   results_actions.refresh_problems = [] {
     if (CScanDialog* window = CScanDialog::Instance()) window->RefreshProblemsDisplay();
   };
-  results_actions.open_url = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+  results_actions.open_url = open_url;
   ui::CScanResultsDialog results(engine, messenger, results_actions);
 
   MainWindowParts parts;
@@ -95,9 +98,10 @@ int RunProgram(const ProgramOptions& options) {
   parts.run_uninstall = [&] { uninstall.Run(); };
   parts.repair = {&repair_progress, [&](const WorkerEvent& e) { repair_progress.HandleEvent(e); }};
   parts.restore = {&restore, [&](const WorkerEvent& e) { restore.HandleEvent(e); }};
-  parts.run_junk_and_privacy = [&](std::array<bool, kSectionCount>*) {
-    junk.Run();
-    return false;
+  parts.run_junk_and_privacy = [&](std::array<bool, kSectionCount>* chosen) {
+    if (junk.Run() != QDialog::Accepted) return false;
+    *chosen = junk.selection();
+    return true;
   };
   QString help = HelpPagePath(QCoreApplication::applicationDirPath());
   if (!help.isEmpty()) parts.help_page = QUrl::fromLocalFile(help);

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QToolTip>
 
 #include "app/problems_display.h"
 #include "app/tray_icon.h"
@@ -85,6 +86,12 @@ void CScanDialog::Initialise() {
   Status defaults = settings.WriteDefaultSettings(DefaultsForm::kMainWindow);
   if (defaults) defaults = parts_.engine->platform().CheckWritable();
   ReportRefusal(defaults);
+
+  // Tooltips on white, as the section descriptions are written for.
+  QPalette tips = QToolTip::palette();
+  tips.setColor(QPalette::ToolTipBase, Qt::white);
+  tips.setColor(QPalette::ToolTipText, Qt::black);
+  QToolTip::setPalette(tips);
 
   tray_ = std::make_unique<TrayIcon>([this] { return parts_.settings->ReadSetting(L"StartWithWindows") == L"true"; });
   connect(tray_.get(), &TrayIcon::commandChosen, this, &CScanDialog::OnTrayCommand);
