@@ -29,13 +29,14 @@ int RunStartup(CSarvelEngine& engine, const std::string& action, int number, con
     } else {
       for (int i = 0; i < entries.GetCount(); ++i)
         output.out << i + 1 << "  " << WideToUtf8(entries[i].valueName) << "  "
-                   << WideToUtf8(entries[i].valueData) << "  " << WideToUtf8(StartupLocation(entries[i]))
-                   << "\n";
+                   << WideToUtf8(entries[i].valueData) << "  "
+                   << WideToUtf8(StartupLocation(entries[i])) << "\n";
     }
     return 0;
   }
   if (number < 1) {
-    output.err << "orvane-cli: startup remove needs the entry's number (see 'orvane-cli startup list')\n";
+    output.err
+        << "orvane-cli: startup remove needs the entry's number (see 'orvane-cli startup list')\n";
     return 2;
   }
   StartupRemoval removal = engine.RemoveStartupEntry(number - 1);
@@ -49,7 +50,8 @@ int RunStartup(CSarvelEngine& engine, const std::string& action, int number, con
     output.out << removed.dump(2) << "\n";
   } else {
     output.out << "Removed from Windows startup: " << WideToUtf8(removal.entry.valueName) << "  "
-               << WideToUtf8(removal.entry.valueData) << "  " << WideToUtf8(StartupLocation(removal.entry))
+               << WideToUtf8(removal.entry.valueData) << "  "
+               << WideToUtf8(StartupLocation(removal.entry))
                << "\nIts backup: " << WideToUtf8(removal.backup_set)
                << " ('orvane-cli backups restore' brings it back)\n";
   }

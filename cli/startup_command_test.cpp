@@ -32,8 +32,10 @@ TEST_F(StartupCommandTest, ListNumbersFromOneAtTheStartOfTheLine) {
   std::string out;
   ASSERT_EQ(Cli("startup list", &out), 0) << out;
   EXPECT_EQ(out,
-            "1  Tray  C:\\tray.exe  HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\n"
-            "2  Agent  C:\\agent.exe /quiet  HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\n"
+            "1  Tray  C:\\tray.exe  "
+            "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\n"
+            "2  Agent  C:\\agent.exe /quiet  "
+            "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\n"
             "3  Level  5  HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\n");
 
   ASSERT_EQ(Cli("startup list --json", &out), 0) << out;

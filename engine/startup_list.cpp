@@ -35,8 +35,8 @@ void ListRunKey(Platform& platform, HKEY root, const wchar_t* root_name,
     for (DWORD i = 0; i < values; ++i) {
       CRegistryItem item;
       std::string data;
-      if (platform.EnumValue(key, i, &item.valueName, &item.valueType, &data, kMaxName,
-                             kMaxData) != ERROR_SUCCESS)
+      if (platform.EnumValue(key, i, &item.valueName, &item.valueType, &data, kMaxName, kMaxData) !=
+          ERROR_SUCCESS)
         continue;
       item.rootKey = root;
       item.rootName = root_name;
@@ -93,7 +93,8 @@ std::wstring StartupLocation(const CRegistryItem& entry) {
 
 StartupRemoval RemoveStartupEntry(Platform& platform, int index, const LocalDateTime& now) {
   StartupRemoval removal;
-  if (Status writable = platform.CheckWritable(); !writable) return Refused(removal, writable.message);
+  if (Status writable = platform.CheckWritable(); !writable)
+    return Refused(removal, writable.message);
 
   const CRegistryItemListEx entries = ListStartupEntries(platform);
   if (index < 0 || index >= entries.GetCount()) {
@@ -135,8 +136,8 @@ StartupRemoval RemoveStartupEntry(Platform& platform, int index, const LocalDate
   if (Status saved = platform.Flush(); !saved) {
     // The set stays: restoring it is harmless and the value may be gone in
     // part of the registry already.
-    removal.status = Status::Error(L"The removal could not be saved in the registry files: " +
-                                   saved.message);
+    removal.status =
+        Status::Error(L"The removal could not be saved in the registry files: " + saved.message);
     return removal;
   }
   return removal;

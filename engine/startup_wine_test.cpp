@@ -42,10 +42,13 @@ class StartupWineTest : public ::testing::Test {
 };
 
 TEST_F(StartupWineTest, RemovedEntriesComeBackThroughTheRestore) {
-  ASSERT_EQ(peer_.Run("reg add " + WinePeer::Quote(kUserRun) + " /v " + WinePeer::Quote("Orvane Tray") +
-                      " /d " + WinePeer::Quote("\"C:\\Program Files\\Tray\\tray.exe\" --min") + " /f"),
+  ASSERT_EQ(
+      peer_.Run("reg add " + WinePeer::Quote(kUserRun) + " /v " + WinePeer::Quote("Orvane Tray") +
+                " /d " + WinePeer::Quote("\"C:\\Program Files\\Tray\\tray.exe\" --min") + " /f"),
+      0);
+  ASSERT_EQ(peer_.Run("reg add " + WinePeer::Quote(kMachineRun) +
+                      " /v Level /t REG_DWORD /d 4294967295 /f"),
             0);
-  ASSERT_EQ(peer_.Run("reg add " + WinePeer::Quote(kMachineRun) + " /v Level /t REG_DWORD /d 4294967295 /f"), 0);
   const std::string user_before = Query(kUserRun);
   const std::string machine_before = Query(kMachineRun);
   ASSERT_NE(user_before.find("Orvane Tray"), std::string::npos) << user_before;

@@ -45,8 +45,8 @@ CManageStartupDialog::CManageStartupDialog(CSarvelEngine& engine, Messenger& mes
   list_->InsertColumn(kFileColumn, QStringLiteral("File Name"), 165);
   list_->InsertColumn(kLocationColumn, QStringLiteral("Location"), 165);
   list_->SetFullRowSelect(true);
-  remove_ = Button(this, 1026, kRemoveImage, QRect(290, 416, 118, 21),
-                   QStringLiteral("Remove Selected"));
+  remove_ =
+      Button(this, 1026, kRemoveImage, QRect(290, 416, 118, 21), QStringLiteral("Remove Selected"));
   close_ = Button(this, 1124, kCloseImage, QRect(420, 416, 81, 21), QStringLiteral("Close"));
   connect(remove_, &QPushButton::clicked, this, &CManageStartupDialog::RemoveSelected);
   connect(close_, &QPushButton::clicked, this, &QDialog::reject);
@@ -76,10 +76,19 @@ void CManageStartupDialog::Fill() {
   list_->DeleteAllItems();
   const CRegistryItemListEx entries = engine_.ListStartupEntries();
   for (const CRegistryItem& entry : entries) {
+    const QString cells[] = {QString::fromStdWString(entry.valueName),
+                             QString::fromStdWString(entry.valueData),
+                             QString::fromStdWString(StartupLocation(entry))};
     // Cells of a list are plain text: whatever a value holds shows as it is.
-    int row = list_->InsertItem(list_->GetItemCount(), QString::fromStdWString(entry.valueName));
-    list_->SetItemText(row, kFileColumn, QString::fromStdWString(entry.valueData));
-    list_->SetItemText(row, kLocationColumn, QString::fromStdWString(StartupLocation(entry)));
+    int row = list_->InsertItem(list_->GetItemCount(), cells[kProgramColumn]);
+    list_->SetItemText(row, kFileColumn, cells[kFileColumn]);
+    list_->SetItemText(row, kLocationColumn, cells[kLocationColumn]);
+    // The columns cut most command lines short; the whole text shows on
+    // hovering. Tooltips take markup, so the text goes in escaped.
+    for (int column : {kProgramColumn, kFileColumn, kLocationColumn})
+      list_->topLevelItem(row)->setToolTip(column, QStringLiteral("<p style='white-space:pre'>") +
+                                                       cells[column].toHtmlEscaped() +
+                                                       QStringLiteral("</p>"));
   }
 }
 

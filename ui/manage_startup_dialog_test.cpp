@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTextDocument>
+
 #include "engine/startup_list.h"
 #include "platform/registry_values.h"
 #include "platform/testing/fake_wineserver.h"
@@ -49,7 +51,8 @@ class ManageStartupDialogTest : public ::testing::Test, public testing::WindowFi
 
   std::vector<std::wstring> NamesInRegistry() {
     std::vector<std::wstring> names;
-    for (const CRegistryItem& item : ListStartupEntries(*platform_)) names.push_back(item.valueName);
+    for (const CRegistryItem& item : ListStartupEntries(*platform_))
+      names.push_back(item.valueName);
     return names;
   }
 };
@@ -63,6 +66,10 @@ TEST_F(ManageStartupDialogTest, ListsBothRunKeysAsTheRegistryHoldsThem) {
               (std::vector<QString>{"C:\\tray.exe", "<i>C:\\bold.exe</i>", "42"}));
     EXPECT_EQ(Column(dialog, 2),
               (std::vector<QString>{kLocationUser, kLocationUser, kLocationMachine}));
+    // The whole text on hovering, as the registry holds it, not as markup.
+    QTextDocument tip;
+    tip.setHtml(dialog.list()->topLevelItem(1)->toolTip(1));
+    EXPECT_EQ(tip.toPlainText(), "<i>C:\\bold.exe</i>");
   });
   EXPECT_TRUE(messenger_.said.empty());
 }
