@@ -96,10 +96,13 @@ TEST_F(ManageStartupDialogTest, TheFreshListingDecidesAfterTheRunKeysChanged) {
     ASSERT_TRUE(DeleteRegistryValue(*platform_, HKEY_CURRENT_USER, kRunKey, L"Tray"));
     dialog.remove_button()->click();
     EXPECT_EQ(Column(dialog, 0), (std::vector<QString>{"Tray <b>Bold</b>"}));
+    // The refilled list has no selection: a second press removes nothing.
+    dialog.remove_button()->click();
   });
-  ASSERT_EQ(messenger_.said.size(), 1u);
+  ASSERT_EQ(messenger_.said.size(), 2u);
   EXPECT_EQ(messenger_.said[0].text,
             "The selected application has been removed from Windows startup successfully.");
+  EXPECT_EQ(messenger_.said[1].text, "Please first select an item to be removed.");
   EXPECT_EQ(NamesInRegistry(), (std::vector<std::wstring>{L"Tray <b>Bold</b>"}));
   EXPECT_EQ(ListBackupFiles(*platform_).size(), 1u);
 }
