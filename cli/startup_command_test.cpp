@@ -3,12 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "cli/testing_run_cli.h"
 #include "engine/startup_list.h"
 #include "platform/testing/temp_prefix.h"
-#include "platform/wine/wine_platform.h"
 
 namespace orvane::cli {
 namespace {
@@ -73,20 +71,6 @@ TEST_F(StartupCommandTest, ANumberNotListedRemovesNothing) {
   EXPECT_NE(out.find("3  Level"), std::string::npos) << out;
   ASSERT_EQ(Cli("backups list", &out), 0);
   EXPECT_EQ(out, "No backups.\n");
-}
-
-TEST(StartupCommandEmptyTest, NoEntriesIsSaid) {
-  testing::TempPrefix prefix;
-  auto platform = prefix.Open();
-  MessageQueue queue;
-  NoPacer pacer;
-  EngineOptions options;
-  options.target = &queue;
-  options.pacer = &pacer;
-  CSarvelEngine engine(*platform, options);
-  std::ostringstream out, err;
-  EXPECT_EQ(RunStartup(engine, "list", 0, Output{out, err, false, false}), 0);
-  EXPECT_EQ(out.str(), "No startup entries.\n");
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include "model/program_paths.h"
 #include "platform/registry_values.h"
-#include "platform/testing/fake_wineserver.h"
 #include "platform/testing/temp_prefix.h"
 #include "platform/text.h"
 #include "platform/wine/wine_platform.h"
@@ -59,13 +58,6 @@ TEST(StartupListTest, UserKeyFirstDwordsAsNumbersAndWhatDoesNotFitLeftOut) {
             L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
   EXPECT_EQ(list[0].rootKey, HKEY_CURRENT_USER);
   EXPECT_EQ(list[0].rootName, L"HKEY_CURRENT_USER");
-}
-
-TEST(StartupListTest, MissingRunKeysListNothing) {
-  testing::TempPrefix prefix;
-  prefix.String(HKEY_CURRENT_USER, L"Software\\Other", L"Tray", L"C:\\tray.exe");
-  auto platform = prefix.Open();
-  EXPECT_TRUE(ListStartupEntries(*platform).IsEmpty());
 }
 
 class StartupRemovalTest : public ::testing::Test {
@@ -129,16 +121,6 @@ TEST_F(StartupRemovalTest, TheBackupSetBringsTheValueBackExactly) {
   platform_->CloseKey(key);
   EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
   EXPECT_EQ(data, std::string("\x07\0\0\0", 4));
-}
-
-TEST_F(StartupRemovalTest, RefusedWithTheReasonWhileAWineserverRuns) {
-  testing::FakeWineserver server(prefix_.dir());
-  StartupRemoval removal = RemoveStartupEntry(*platform_, 0, kNow);
-  EXPECT_FALSE(removal.status);
-  EXPECT_NE(WideToUtf8(removal.status.message).find("wineserver"), std::string::npos);
-  EXPECT_NE(WideToUtf8(removal.status.message).find(prefix_.dir()), std::string::npos);
-  EXPECT_EQ(Names(ListStartupEntries(*platform_)).size(), 4u);
-  EXPECT_TRUE(ListBackupFiles(*platform_).empty());
 }
 
 TEST_F(StartupRemovalTest, NothingGoesWithoutItsBackup) {

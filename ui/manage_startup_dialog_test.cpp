@@ -125,19 +125,5 @@ TEST_F(ManageStartupDialogTest, ARunningWineserverIsToldAndNothingChanges) {
   EXPECT_TRUE(ListBackupFiles(*platform_).empty());
 }
 
-TEST_F(ManageStartupDialogTest, AnEntryGoneSinceTheListWasFilledIsSaidSo) {
-  CManageStartupDialog dialog(*engine_, messenger_);
-  WithDialog(dialog, [&] {
-    dialog.list()->SelectRow(2);
-    ASSERT_TRUE(DeleteRegistryValue(*platform_, HKEY_LOCAL_MACHINE, kRunKey, L"Level"));
-    dialog.remove_button()->click();
-    EXPECT_EQ(dialog.list()->GetItemCount(), 2);
-  });
-  ASSERT_EQ(messenger_.said.size(), 1u);
-  EXPECT_TRUE(messenger_.said[0].text.startsWith(
-      "The selected application was not removed from Windows startup."));
-  EXPECT_EQ(NamesInRegistry(), (std::vector<std::wstring>{L"Tray", L"Tray <b>Bold</b>"}));
-}
-
 }  // namespace
 }  // namespace orvane::ui
