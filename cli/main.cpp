@@ -12,6 +12,7 @@
 #include "cli/report_command.h"
 #include "cli/scan_command.h"
 #include "cli/settings_command.h"
+#include "cli/startup_command.h"
 #include "engine/engine.h"
 #include "platform/text.h"
 #include "platform/wine/machine_choice.h"
@@ -92,6 +93,13 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"list", "restore", "delete"}));
   backups->add_option("number", number, "The set's number in 'backups list'");
   backups->add_flag("--json", json, "Print JSON");
+
+  auto* startup = app.add_subcommand("startup", "List the programs started at logon (Run keys), or remove one");
+  std::string startup_action;
+  int startup_number = 0;
+  startup->add_option("action", startup_action, "list or remove")->required()->check(CLI::IsMember({"list", "remove"}));
+  startup->add_option("number", startup_number, "The entry's number in 'startup list'");
+  startup->add_flag("--json", json, "Print JSON");
 
   auto* report = app.add_subcommand("report", "Write the HTML report of the unresolved errors");
   report->add_flag("--json", json, "Print JSON");
@@ -187,6 +195,7 @@ int main(int argc, char** argv) {
   if (*scan) rc = orvane::cli::RunScan(engine, queue, request, output, machine_text);
   if (*results) rc = orvane::cli::RunResults(engine, output);
   if (*report) rc = orvane::cli::RunReport(engine, output);
+  if (*startup) rc = orvane::cli::RunStartup(engine, startup_action, startup_number, output);
   if (*repair) {
     orvane::cli::RepairRequest what;
     what.sections.insert(only.begin(), only.end());

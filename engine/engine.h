@@ -22,6 +22,7 @@
 #include "model/pacer.h"
 #include "engine/registry_scan_thread.h"
 #include "engine/singleton.h"
+#include "engine/startup_list.h"
 #include "platform/file_finder.h"
 #include "platform/platform.h"
 #include "repair/repair_thread.h"
@@ -216,6 +217,10 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   // Lists the backup data files ("*.dat" in the backup folder), posting one
   // backup-found message with the full path per file, in finder order.
   void ListBackups();
+  // The startup manager's listing and removal (see startup_list.h); the
+  // removal's backup set is stamped with the engine's clock.
+  CRegistryItemListEx ListStartupEntries() { return orvane::ListStartupEntries(platform_); }
+  StartupRemoval RemoveStartupEntry(int index) { return orvane::RemoveStartupEntry(platform_, index, Now()); }
 
   CErrorListEx& errors() { return errors_; }
   SectionCounters& counters() { return counters_; }

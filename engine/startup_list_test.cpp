@@ -1,0 +1,138 @@
+#include "engine/startup_list.h"
+
+#include <gtest/gtest.h>
+
+#include "model/program_paths.h"
+#include "platform/registry_values.h"
+#include "platform/testing/temp_prefix.h"
+#include "platform/text.h"
+#include "platform/wine/wine_platform.h"
+#include "repair/backup_set.h"
+#include "repair/restore.h"
+
+namespace orvane {
+namespace {
+
+const LocalDateTime kNow{2026, 12, 9, 18, 42, 7};
+
+std::vector<std::wstring> Names(const CRegistryItemListEx& list) {
+  std::vector<std::wstring> names;
+  for (const CRegistryItem& item : list) names.push_back(item.valueName);
+  return names;
+}
+
+std::string Utf16(const std::wstring& text) {
+  std::string bytes = WideToUtf16le(text);
+  bytes.append(2, '\0');
+  return bytes;
+}
+
+TEST(StartupListTest, UserKeyFirstDwordsAsNumbersAndWhatDoesNotFitLeftOut) {
+  testing::TempPrefix prefix;
+  // A hive enumerates its values by name, whatever order they were added in.
+  prefix.String(HKEY_CURRENT_USER, kRunKey, L"Alpha", L"C:\\alpha.exe")
+      .Dword(HKEY_CURRENT_USER, kRunKey, L"Bravo", 0xFFFFFFFEu)
+      // 511 characters and the NUL fill the 1024 bytes exactly; one more does not fit.
+      .Value(HKEY_CURRENT_USER, kRunKey, L"Charlie", REG_SZ, Utf16(std::wstring(511, L'c')))
+      .Value(HKEY_CURRENT_USER, kRunKey, L"Delta", REG_SZ, Utf16(std::wstring(512, L'd')))
+      .String(HKEY_CURRENT_USER, kRunKey, std::wstring(255, L'm'), L"C:\\name.exe")
+      .String(HKEY_CURRENT_USER, kRunKey, std::wstring(256, L'n'), L"C:\\long-name.exe")
+      .String(HKEY_LOCAL_MACHINE, kRunKey, L"Agent", L"%ProgramFiles%\\agent.exe /quiet",
+              REG_EXPAND_SZ)
+      .String(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", L"Once",
+              L"C:\\once.exe");
+  auto platform = prefix.Open();
+
+  CRegistryItemListEx list = ListStartupEntries(*platform);
+  ASSERT_EQ(Names(list), (std::vector<std::wstring>{L"Alpha", L"Bravo", L"Charlie",
+                                                    std::wstring(255, L'm'), L"Agent"}));
+  EXPECT_EQ(list[1].valueData, L"4294967294");
+  EXPECT_EQ(list[1].valueType, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(list[2].valueData, std::wstring(511, L'c'));
+
+  const CRegistryItem& agent = list[4];
+  EXPECT_EQ(agent.rootKey, HKEY_LOCAL_MACHINE);
+  EXPECT_EQ(agent.rootName, L"HKEY_LOCAL_MACHINE");
+  EXPECT_EQ(agent.valueData, L"%ProgramFiles%\\agent.exe /quiet");
+  EXPECT_EQ(StartupLocation(agent),
+            L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+  EXPECT_EQ(list[0].rootKey, HKEY_CURRENT_USER);
+  EXPECT_EQ(list[0].rootName, L"HKEY_CURRENT_USER");
+}
+
+class StartupRemovalTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    prefix_.String(HKEY_CURRENT_USER, kRunKey, L"Sync", L"C:\\sync.exe")
+        .String(HKEY_CURRENT_USER, kRunKey, L"Tray", L"C:\\tray.exe")
+        .String(HKEY_LOCAL_MACHINE, kRunKey, L"Agent", L"C:\\agent.exe")
+        .Dword(HKEY_LOCAL_MACHINE, kRunKey, L"Level", 7);
+    platform_ = prefix_.Open();
+  }
+  // The names as a fresh platform reads them from the files on disk.
+  std::vector<std::wstring> NamesOnDisk() {
+    wine::WinePlatform fresh(prefix_.Options());
+    return Names(ListStartupEntries(fresh));
+  }
+
+  testing::TempPrefix prefix_;
+  std::unique_ptr<wine::WinePlatform> platform_;
+};
+
+TEST_F(StartupRemovalTest, TheFreshListingDecidesWhichEntryGoes) {
+  ASSERT_EQ(Names(ListStartupEntries(*platform_)),
+            (std::vector<std::wstring>{L"Sync", L"Tray", L"Agent", L"Level"}));
+  // The list someone looked at said row 2 was "Agent"; since then "Sync" went.
+  ASSERT_TRUE(DeleteRegistryValue(*platform_, HKEY_CURRENT_USER, kRunKey, L"Sync"));
+
+  StartupRemoval removal = RemoveStartupEntry(*platform_, 2, kNow);
+  ASSERT_TRUE(removal.status) << WideToUtf8(removal.status.message);
+  EXPECT_EQ(removal.entry.valueName, L"Level");
+  EXPECT_EQ(NamesOnDisk(), (std::vector<std::wstring>{L"Tray", L"Agent"}));
+
+  for (int index : {-1, 2}) {
+    StartupRemoval none = RemoveStartupEntry(*platform_, index, kNow);
+    EXPECT_FALSE(none.status) << index;
+    EXPECT_TRUE(none.backup_set.empty());
+    EXPECT_TRUE(none.entry.rootName.empty());
+  }
+  EXPECT_EQ(NamesOnDisk(), (std::vector<std::wstring>{L"Tray", L"Agent"}));
+  EXPECT_EQ(ListBackupFiles(*platform_).size(), 1u);
+}
+
+TEST_F(StartupRemovalTest, TheBackupSetBringsTheValueBackExactly) {
+  StartupRemoval removal = RemoveStartupEntry(*platform_, 3, kNow);
+  ASSERT_TRUE(removal.status) << WideToUtf8(removal.status.message);
+  EXPECT_EQ(removal.entry.valueName, L"Level");
+  ASSERT_EQ(ListBackupFiles(*platform_), std::vector<std::wstring>{removal.backup_set});
+  EXPECT_NE(removal.backup_set.find(L"20261209_1842_Registry"), std::wstring::npos);
+  EXPECT_EQ(BackupDisplayName(removal.backup_set), L"Registry Cleaner");
+  EXPECT_EQ(NamesOnDisk(), (std::vector<std::wstring>{L"Sync", L"Tray", L"Agent"}));
+
+  RestoreReport report = RestoreBackupSet(*platform_, removal.backup_set);
+  ASSERT_TRUE(report.ok());
+  EXPECT_EQ(report.restored, 1);
+  EXPECT_TRUE(report.set_deleted);
+  HKEY key;
+  ASSERT_EQ(platform_->OpenKey(HKEY_LOCAL_MACHINE, kRunKey, KEY_READ, &key), ERROR_SUCCESS);
+  DWORD type = 0;
+  std::string data;
+  EXPECT_EQ(platform_->QueryValue(key, L"Level", &type, &data, 0xFFFFFFFFu), ERROR_SUCCESS);
+  platform_->CloseKey(key);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(data, std::string("\x07\0\0\0", 4));
+}
+
+TEST_F(StartupRemovalTest, NothingGoesWithoutItsBackup) {
+  // A file where the backup folder belongs: no set can be made.
+  ASSERT_TRUE(platform_->CreateNewFile(BackupFolder(*platform_)));
+  StartupRemoval removal = RemoveStartupEntry(*platform_, 0, kNow);
+  EXPECT_FALSE(removal.status);
+  EXPECT_NE(removal.status.message.find(L"backup"), std::wstring::npos);
+  EXPECT_TRUE(removal.backup_set.empty());
+  EXPECT_EQ(NamesOnDisk(), (std::vector<std::wstring>{L"Sync", L"Tray", L"Agent", L"Level"}));
+  EXPECT_EQ(Names(ListStartupEntries(*platform_)).size(), 4u);
+}
+
+}  // namespace
+}  // namespace orvane
