@@ -16,6 +16,7 @@
 #include "platform/wine/wine_platform.h"
 #include "ui/advanced_scan_dialog.h"
 #include "ui/event_bridge.h"
+#include "ui/manage_startup_dialog.h"
 #include "ui/messenger.h"
 #include "ui/pending_window.h"
 #include "ui/repair_errors_dialog.h"
@@ -69,7 +70,7 @@ int RunProgram(const ProgramOptions& options) {
   // made them. The tools that come with later versions say so.
   ui::CScanProgressDialog progress(engine, pacer, messenger);
   const QString later = "This window comes with the next version of Orvane.";
-  ui::PendingWindow startup("Manage Windows Startup", 200, "Manage Startup: " + later);
+  ui::CManageStartupDialog startup(engine, messenger);
   ui::PendingWindow uninstall("Manage Windows Uninstall", 200, "Uninstaller: " + later);
   ui::CAdvancedScan junk(settings, engine, messenger);
   auto open_url = [](const QUrl& url) { QDesktopServices::openUrl(url); };
