@@ -22,6 +22,7 @@
 #include "model/pacer.h"
 #include "engine/registry_scan_thread.h"
 #include "engine/singleton.h"
+#include "engine/uninstall_list.h"
 #include "platform/file_finder.h"
 #include "platform/platform.h"
 #include "repair/repair_thread.h"
@@ -212,6 +213,11 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   // Lists the backup data files ("*.dat" in the backup folder), posting one
   // backup-found message with the full path per file, in finder order.
   void ListBackups();
+
+  // ---- Uninstall manager (uninstall_list.h). ----
+  CRegistryItemListEx ListUninstallValues() { return orvane::ListUninstallValues(platform_); }
+  std::vector<UninstallRow> UninstallRows() { return BuildUninstallRows(ListUninstallValues()); }
+  UninstallStart StartUninstall(const UninstallRow& row) { return orvane::StartUninstall(platform_, row); }
 
   CErrorListEx& errors() { return errors_; }
   SectionCounters& counters() { return counters_; }
