@@ -14,6 +14,7 @@
 #include "platform/wine/machine_choice.h"
 #include "platform/wine/wine_platform.h"
 #include "ui/event_bridge.h"
+#include "ui/manage_uninstall_dialog.h"
 #include "ui/messenger.h"
 #include "ui/pending_window.h"
 #include "ui/repair_errors_dialog.h"
@@ -68,7 +69,7 @@ int RunProgram(const ProgramOptions& options) {
   ui::CScanProgressDialog progress(engine, pacer, messenger);
   const QString later = "This window comes with the next version of Orvane.";
   ui::PendingWindow startup("Manage Windows Startup", 200, "Manage Startup: " + later);
-  ui::PendingWindow uninstall("Manage Windows Uninstall", 200, "Uninstaller: " + later);
+  ui::CManageUninstallDialog uninstall(engine, messenger);
   ui::PendingWindow junk("Internet Accelerator", 297, "Internet Accelerator: " + later);
   ui::PendingWindow settings_window("Settings", 286, "Settings: " + later);
   ui::CRepairErrorsDialog repair_progress(engine, messenger);

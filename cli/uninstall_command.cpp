@@ -46,23 +46,24 @@ int RunUninstall(CSarvelEngine& engine, const std::string& action, int number, c
   std::vector<UninstallRow> rows = engine.UninstallRows();
   if (action == "list") return List(rows, output);
   if (number < 1 || number > static_cast<int>(rows.size())) {
-    output.err << "orvane-cli: there is no program number " << number << " ('orvane-cli uninstall list' shows "
-               << rows.size() << ")\n";
+    output.err << "orvane-cli: there is no program number " << number
+               << " ('orvane-cli uninstall list' shows " << rows.size() << ")\n";
     return 2;
   }
   const UninstallRow row = rows[number - 1];
   UninstallStart start = engine.StartUninstall(row);
   if (start.result == UninstallStart::Result::kNoCommand) {
-    output.err << "orvane-cli: " << WideToUtf8(row.program) << " has no uninstall command and no product code.\n";
+    output.err << "orvane-cli: " << WideToUtf8(row.program)
+               << " has no uninstall command and no product code.\n";
     return 2;
   }
   if (start.result == UninstallStart::Result::kNotStarted) {
-    output.err << "orvane-cli: the uninstaller of " << WideToUtf8(row.program) << " could not be started: "
-               << WideToUtf8(start.why) << "\n";
+    output.err << "orvane-cli: the uninstaller of " << WideToUtf8(row.program)
+               << " could not be started: " << WideToUtf8(start.why) << "\n";
     return 2;
   }
-  output.out << "Started the uninstaller of " << WideToUtf8(row.program) << ": " << WideToUtf8(start.command_line)
-             << "\n";
+  output.out << "Started the uninstaller of " << WideToUtf8(row.program) << ": "
+             << WideToUtf8(start.command_line) << "\n";
   output.out.flush();
   std::this_thread::sleep_for(kFirstLook);
   std::wstring said;

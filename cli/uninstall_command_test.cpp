@@ -39,7 +39,8 @@ class UninstallCommandTest : public ::testing::Test {
     prefix_.Write();
     wine::WineOptions options = prefix_.Options();
     options.wine_program = "wine64";
-    options.spawn = [this](const wine::HostCommand& command, std::string*) -> std::unique_ptr<wine::HostProcess> {
+    options.spawn = [this](const wine::HostCommand& command,
+                           std::string*) -> std::unique_ptr<wine::HostProcess> {
       command_ = command;
       return std::make_unique<Ends>(uninstaller_);
     };
@@ -71,7 +72,8 @@ TEST_F(UninstallCommandTest, ListNumbersRowsFromOneInTheWindowsOrder) {
   EXPECT_EQ(list[0]["key"], "{C0DE}");
   EXPECT_EQ(list[0]["command_line"], "MsiExec.exe /x{C0DE} /qf");
   EXPECT_EQ(list[1]["uninstall_string"], "C:\\Zeta\\remove.exe");
-  EXPECT_EQ(list[1]["location"], "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zeta");
+  EXPECT_EQ(list[1]["location"],
+            "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zeta");
 }
 
 TEST_F(UninstallCommandTest, RunSaysWhetherTheProgramIsGone) {
@@ -105,7 +107,8 @@ TEST_F(UninstallCommandTest, ProgramRunsTheLoaderItFinds) {
   std::filesystem::permissions(loader, std::filesystem::perms::owner_all);
   std::string output;
   EXPECT_EQ(RunCli("--prefix " + prefix_.dir() + " uninstall run", &output), 2);
-  EXPECT_EQ(RunCli("--prefix " + prefix_.dir() + " uninstall run 2", &output, "ORVANE_WINE=" + loader + " "), 1)
+  EXPECT_EQ(RunCli("--prefix " + prefix_.dir() + " uninstall run 2", &output, "ORVANE_WINE=" + loader + " "),
+            1)
       << output;
   EXPECT_EQ(testing::ReadHostFile(dir + "/got"), "cmd.exe|/c|%ORVANE_COMMAND_LINE%|C:\\Zeta\\remove.exe|");
 }

@@ -108,11 +108,16 @@ std::vector<UninstallRow> BuildUninstallRows(const CRegistryItemListEx& values) 
     for (; j < count && values[j].subKey == path; ++j) {
       const std::wstring name = ToUpper(values[j].valueName);
       const std::wstring& data = values[j].valueData;
-      if (name == L"UNINSTALLSTRING") uninstall = data;
-      else if (name == L"DISPLAYNAME") display = data;
-      else if (name == L"ESTIMATEDSIZE") size = data;
-      else if (name == L"PUBLISHER") publisher = data;
-      else if (name == L"SYSTEMCOMPONENT") system_component = data;
+      if (name == L"UNINSTALLSTRING")
+        uninstall = data;
+      else if (name == L"DISPLAYNAME")
+        display = data;
+      else if (name == L"ESTIMATEDSIZE")
+        size = data;
+      else if (name == L"PUBLISHER")
+        publisher = data;
+      else if (name == L"SYSTEMCOMPONENT")
+        system_component = data;
     }
     const CRegistryItem& first = values[i];
     i = j;

@@ -23,7 +23,7 @@ extern const UninstallBase kUninstallBases[3];
 
 // One program as the uninstall manager shows it.
 struct UninstallRow {
-  std::wstring program;    // the display name (the key's name when it has none)
+  std::wstring program;  // the display name (the key's name when it has none)
   std::wstring publisher;
   std::wstring size;       // "%.2f MB", or "" when the key gives no size
   std::wstring key_name;   // the program key's own name

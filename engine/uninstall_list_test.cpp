@@ -53,12 +53,13 @@ TEST(UninstallList, RowsKeepProgramsAndLeaveOutComponentsUpdatesAndProductCodes)
 
   std::vector<UninstallRow> rows = BuildUninstallRows(ListUninstallValues(*platform));
   // Case-insensitive order, whatever base a key came from.
-  EXPECT_EQ(Programs(rows), (std::vector<std::wstring>{L"alpha tool", L"Beta for me", L"Packaged", L"Shown", L"Zed"}));
+  EXPECT_EQ(Programs(rows),
+            (std::vector<std::wstring>{L"alpha tool", L"Beta for me", L"Packaged", L"Shown", L"Zed"}));
 
   const UninstallRow* alpha = Find(rows, L"alpha tool");
   ASSERT_TRUE(alpha);
-  EXPECT_EQ(*alpha, (UninstallRow{L"alpha tool", L"Maker Ltd", L"2.00 MB", L"Alpha", L"C:\\Alpha\\unins000.exe",
-                                  L"HKEY_LOCAL_MACHINE\\" + kHklm + L"Alpha"}));
+  EXPECT_EQ(*alpha, (UninstallRow{L"alpha tool", L"Maker Ltd", L"2.00 MB", L"Alpha",
+                                  L"C:\\Alpha\\unins000.exe", L"HKEY_LOCAL_MACHINE\\" + kHklm + L"Alpha"}));
   const UninstallRow* beta = Find(rows, L"Beta for me");
   ASSERT_TRUE(beta);
   EXPECT_EQ(beta->uninstall, L"\"C:\\Beta\\remove.exe\" /S");
@@ -132,7 +133,8 @@ class UninstallRun : public ::testing::Test {
     prefix_.Write();
     wine::WineOptions options = prefix_.Options();
     options.wine_program = "/opt/wine/bin/wine64";
-    options.spawn = [this](const wine::HostCommand& command, std::string* error) -> std::unique_ptr<wine::HostProcess> {
+    options.spawn = [this](const wine::HostCommand& command,
+                           std::string* error) -> std::unique_ptr<wine::HostProcess> {
       handed_.push_back(command);
       if (refuse_) {
         *error = "wine64: No such file or directory";
@@ -169,7 +171,8 @@ TEST_F(UninstallRun, TheLineGoesWholeToWindowsAndNeverToAHostShell) {
   ASSERT_EQ(start.result, UninstallStart::Result::kStarted);
   ASSERT_EQ(handed_.size(), 1u);
   const wine::HostCommand& c = handed_[0];
-  EXPECT_EQ(c.argv, (std::vector<std::string>{"/opt/wine/bin/wine64", "cmd.exe", "/c", "%ORVANE_COMMAND_LINE%"}));
+  EXPECT_EQ(c.argv,
+            (std::vector<std::string>{"/opt/wine/bin/wine64", "cmd.exe", "/c", "%ORVANE_COMMAND_LINE%"}));
   EXPECT_EQ(Env(c, "ORVANE_COMMAND_LINE"), "foo.exe; rm -rf ~ && \"C:\\x y\\z.exe\" | echo $HOME");
   EXPECT_EQ(Env(c, "WINEPREFIX"), prefix_.dir());
 }
@@ -273,7 +276,8 @@ TEST(UninstallSpawn, HostProgramGetsArgumentsAsDataAndNoShellRunsTheLine) {
   row.uninstall = L"foo.exe; touch " + std::wstring(marker.begin(), marker.end()) + L" `touch " +
                   std::wstring(marker.begin(), marker.end()) + L"`";
   UninstallStart start = StartUninstall(platform, row);
-  ASSERT_EQ(start.result, UninstallStart::Result::kStarted) << std::string(start.why.begin(), start.why.end());
+  ASSERT_EQ(start.result, UninstallStart::Result::kStarted)
+      << std::string(start.why.begin(), start.why.end());
   ASSERT_TRUE(start.process->Wait(std::chrono::milliseconds(10000)));
   EXPECT_EQ(testing::ReadHostFile(dir + "/args"), "cmd.exe\n/c\n%ORVANE_COMMAND_LINE%\n");
   EXPECT_EQ(testing::ReadHostFile(dir + "/line"), "foo.exe; touch " + marker + " `touch " + marker + "`");

@@ -2,8 +2,7 @@
 
 namespace orvane {
 
-std::unique_ptr<RunningProcess> Platform::StartProcess(const std::wstring& command_line,
-                                                       std::wstring* why) {
+std::unique_ptr<RunningProcess> Platform::StartProcess(const std::wstring& command_line, std::wstring* why) {
   (void)command_line;
   if (why) *why = L"This platform cannot run programs.";
   return nullptr;

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QFontMetrics>
+#include <algorithm>
 #include <QHeaderView>
 
 #include "ui/skin/skin_images.h"
@@ -20,6 +22,7 @@ const QString kFace = QStringLiteral("Stag Sans Book");
 
 enum Column { kProgram, kPublisher, kSize, kKeyName, kCommand, kLocation, kColumns };
 constexpr int kHiddenWidth = 1;
+constexpr int kSizeWidth = 60;
 
 // The first look comes after this pause, the following ones at this interval.
 constexpr int kFirstLookMs = 1000;
@@ -49,8 +52,8 @@ CManageUninstallDialog::CManageUninstallDialog(CSarvelEngine& engine, Messenger&
   // The artwork's face is rarely installed; a plain sans face of similar
   // width keeps the captions inside their places.
   if (QFont::substitutes(kFace).isEmpty())
-    QFont::insertSubstitutions(kFace, {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"),
-                                       QStringLiteral("Arial")});
+    QFont::insertSubstitutions(
+        kFace, {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
   title_ = new CXColorStatic(QString(), this);
   title_->setObjectName(QStringLiteral("1059"));
   status_ = new CXColorStatic(QString(), this);
@@ -62,7 +65,7 @@ CManageUninstallDialog::CManageUninstallDialog(CSarvelEngine& engine, Messenger&
   list_->setObjectName(QStringLiteral("1024"));
   list_->InsertColumn(kProgram, QStringLiteral("Program"), 200);
   list_->InsertColumn(kPublisher, QStringLiteral("Publisher"), 100);
-  list_->InsertColumn(kSize, QStringLiteral("Size"), 60);
+  list_->InsertColumn(kSize, QStringLiteral("Size"), kSizeWidth);
   list_->InsertColumn(kKeyName, QStringLiteral("Display Name"), kHiddenWidth);
   list_->InsertColumn(kCommand, QStringLiteral("Uninstall"), kHiddenWidth);
   list_->InsertColumn(kLocation, QStringLiteral("Location"), kHiddenWidth);
@@ -88,10 +91,14 @@ void CManageUninstallDialog::Lay() {
   set_drag(true);
   PlaceOnWorkArea(this, kWidth, kHeight);
 
-  title_->setGeometry(20, 15, 181, 21);
   title_->SetFont(kFace, 14);
   title_->set_text_color(QColor(0xC6, 0xF4, 0x37));
   title_->SetText(QStringLiteral("UNINSTALL PROGRAMS"));
+  // 181 x 21 holds the title in the artwork's narrow face; a substitute
+  // face gets the room it needs, short of the logo on the right.
+  const QFontMetrics title_metrics(title_->label_font());
+  title_->setGeometry(20, 15, std::clamp(title_metrics.horizontalAdvance(title_->ShownText()) + 4, 181, 360),
+                      std::max(21, title_metrics.height()));
 
   // The template's 17, 49, 316 x 202 dialog units at the dialog font's
   // base units (1.5 x 1.625 pixels).
@@ -127,6 +134,10 @@ std::vector<UninstallRow> CManageUninstallDialog::Fill() {
     list_->SetItemText(i, kCommand, QString::fromStdWString(row.uninstall));
     list_->SetItemText(i, kLocation, QString::fromStdWString(row.location));
   }
+  // "999.99 MB" overflows 60 pixels in most faces; the column grows to
+  // show whole sizes rather than cut them.
+  list_->resizeColumnToContents(kSize);
+  if (list_->columnWidth(kSize) < kSizeWidth) list_->setColumnWidth(kSize, kSizeWidth);
   KeepHiddenColumns();
   return rows;
 }
@@ -154,12 +165,14 @@ void CManageUninstallDialog::Uninstall() {
   UninstallStart start = engine_.StartUninstall(row);
   switch (start.result) {
     case UninstallStart::Result::kNoCommand:
-      messenger_.Tell(this, kCaption,
-                      QStringLiteral("The selected application has not been updated from Orvane Performance."),
-                      Messenger::Icon::kWarning);
+      messenger_.Tell(
+          this, kCaption,
+          QStringLiteral("The selected application has not been updated from Orvane Performance."),
+          Messenger::Icon::kWarning);
       return;
     case UninstallStart::Result::kNotStarted: {
-      QString text = QStringLiteral("The selected application has not been updated from Orvane Performance .");
+      QString text =
+          QStringLiteral("The selected application has not been updated from Orvane Performance .");
       if (!start.why.empty()) text += QStringLiteral("\n\n") + QString::fromStdWString(start.why);
       messenger_.Tell(this, kCaption, text, Messenger::Icon::kWarning);
       return;
@@ -169,7 +182,8 @@ void CManageUninstallDialog::Uninstall() {
   }
   running_row_ = row;
   running_ = std::move(start.process);
-  SetWaiting(true, QStringLiteral("Waiting for the uninstaller of %1 to end...").arg(QString::fromStdWString(row.program)));
+  SetWaiting(true, QStringLiteral("Waiting for the uninstaller of %1 to end...")
+                       .arg(QString::fromStdWString(row.program)));
   poll_.start(kFirstLookMs);
 }
 
@@ -190,13 +204,15 @@ void CManageUninstallDialog::Finish() {
   const std::vector<UninstallRow> rows = Fill();
   QString text;
   if (Status outcome = ended->Outcome(); !outcome) {
-    text = QStringLiteral("The uninstaller has ended, but the list of programs could not be read again:\n\n") +
-           QString::fromStdWString(outcome.message);
+    text =
+        QStringLiteral("The uninstaller has ended, but the list of programs could not be read again:\n\n") +
+        QString::fromStdWString(outcome.message);
   } else if (StillListed(rows, running_row_)) {
     // Cancelled, failed, or waiting for a restart: saying "removed" here
     // would be false.
-    text = QStringLiteral("The uninstaller of the selected application has ended, but the application is "
-                          "still installed.");
+    text = QStringLiteral(
+        "The uninstaller of the selected application has ended, but the application is "
+        "still installed.");
   } else {
     text = QStringLiteral("The selected application has been successfully removed from Orvane Performance.");
   }
@@ -209,8 +225,10 @@ void CManageUninstallDialog::SetWaiting(bool waiting, const QString& text) {
   status_->SetText(text);
   status_->setVisible(waiting);
   if (waiting != busy_cursor_) {
-    if (waiting) QApplication::setOverrideCursor(Qt::BusyCursor);
-    else QApplication::restoreOverrideCursor();
+    if (waiting)
+      QApplication::setOverrideCursor(Qt::BusyCursor);
+    else
+      QApplication::restoreOverrideCursor();
     busy_cursor_ = waiting;
   }
 }

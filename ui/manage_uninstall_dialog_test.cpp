@@ -32,7 +32,8 @@ class ManageUninstallDialogTest : public ::testing::Test {
  protected:
   ManageUninstallDialogTest() {
     prefix_.String(HKEY_LOCAL_MACHINE, kUninstall + L"Gone", L"DisplayName", L"gone tool")
-        .String(HKEY_LOCAL_MACHINE, kUninstall + L"Gone", L"UninstallString", L"C:\\Gone\\unins000.exe /SILENT")
+        .String(HKEY_LOCAL_MACHINE, kUninstall + L"Gone", L"UninstallString",
+                L"C:\\Gone\\unins000.exe /SILENT")
         .String(HKEY_LOCAL_MACHINE, kUninstall + L"Gone", L"Publisher", L"<b>Tags</b> & Co")
         .Dword(HKEY_LOCAL_MACHINE, kUninstall + L"Gone", L"EstimatedSize", 2048)
         .String(HKEY_CURRENT_USER, kUninstall + L"{C0DE}", L"DisplayName", L"Packaged")
@@ -40,7 +41,8 @@ class ManageUninstallDialogTest : public ::testing::Test {
     prefix_.Write();
     wine::WineOptions options = prefix_.Options();
     options.wine_program = "wine64";
-    options.spawn = [this](const wine::HostCommand& command, std::string* error) -> std::unique_ptr<wine::HostProcess> {
+    options.spawn = [this](const wine::HostCommand& command,
+                           std::string* error) -> std::unique_ptr<wine::HostProcess> {
       for (const auto& [name, value] : command.environment)
         if (name == "ORVANE_COMMAND_LINE") lines_.push_back(value);
       if (refuse_) {
@@ -65,11 +67,12 @@ class ManageUninstallDialogTest : public ::testing::Test {
   }
   // Runs the window, acts, and closes it with Close.
   void WithDialog(const std::function<void()>& act) {
-    EXPECT_EQ(WhileRunning(*dialog_, [&] { return dialog_->Run(); },
-                           [&] {
-                             act();
-                             Button(1124)->click();
-                           }),
+    EXPECT_EQ(WhileRunning(
+                  *dialog_, [&] { return dialog_->Run(); },
+                  [&] {
+                    act();
+                    Button(1124)->click();
+                  }),
               QDialog::Rejected);
   }
   // What the uninstaller did, saved as its wineserver would.
@@ -103,8 +106,9 @@ TEST_F(ManageUninstallDialogTest, ListsProgramsSortedWithTheirHiddenColumnsKeptN
     EXPECT_EQ(list->GetItemText(1, 1), QStringLiteral("<b>Tags</b> & Co"));
     EXPECT_EQ(list->GetItemText(1, 2), QStringLiteral("2.00 MB"));
     EXPECT_EQ(list->GetItemText(1, 3), QStringLiteral("Gone"));
-    EXPECT_EQ(list->GetItemText(1, 5),
-              QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Gone"));
+    EXPECT_EQ(
+        list->GetItemText(1, 5),
+        QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Gone"));
     EXPECT_EQ(list->columnWidth(0), 200);
     // The user widens a visible column, and a hidden one by other means.
     list->header()->resizeSection(0, 240);
@@ -117,7 +121,8 @@ TEST_F(ManageUninstallDialogTest, ListsProgramsSortedWithTheirHiddenColumnsKeptN
 
 TEST_F(ManageUninstallDialogTest, UninstallNeedsASelection) {
   WithDialog([&] { Button(1026)->click(); });
-  EXPECT_EQ(messenger_.texts(), std::vector<QString>{QStringLiteral("Please first select an item to be uninstall.")});
+  EXPECT_EQ(messenger_.texts(),
+            std::vector<QString>{QStringLiteral("Please first select an item to be uninstall.")});
   EXPECT_TRUE(lines_.empty());
 }
 
@@ -140,8 +145,9 @@ TEST_F(ManageUninstallDialogTest, WaitsWithoutFreezingThenShowsTheListTheUninsta
     ended_ = true;
     ASSERT_TRUE(WaitUntil([&] { return !messenger_.said.empty(); }));
     EXPECT_EQ(messenger_.said[0].caption, QStringLiteral("Orvane"));
-    EXPECT_EQ(messenger_.said[0].text,
-              QStringLiteral("The selected application has been successfully removed from Orvane Performance."));
+    EXPECT_EQ(
+        messenger_.said[0].text,
+        QStringLiteral("The selected application has been successfully removed from Orvane Performance."));
     EXPECT_EQ(RowOf(QStringLiteral("gone tool")), -1);
     EXPECT_EQ(List()->GetItemCount(), 2);
     EXPECT_TRUE(Button(1026)->isEnabled());
@@ -158,9 +164,10 @@ TEST_F(ManageUninstallDialogTest, AnUninstallerThatLeavesTheProgramIsNotReported
   });
   // No uninstall string: the product code goes to the installer.
   EXPECT_EQ(lines_, std::vector<std::string>{"MsiExec.exe /x{C0DE} /qf"});
-  EXPECT_EQ(messenger_.texts(),
-            std::vector<QString>{QStringLiteral(
-                "The uninstaller of the selected application has ended, but the application is still installed.")});
+  EXPECT_EQ(
+      messenger_.texts(),
+      std::vector<QString>{QStringLiteral(
+          "The uninstaller of the selected application has ended, but the application is still installed.")});
 }
 
 TEST_F(ManageUninstallDialogTest, AnUninstallerThatCannotStartIsSaidSo) {
@@ -169,9 +176,10 @@ TEST_F(ManageUninstallDialogTest, AnUninstallerThatCannotStartIsSaidSo) {
     List()->SelectRow(RowOf(QStringLiteral("Another")));
     Button(1026)->click();
   });
-  EXPECT_EQ(messenger_.texts(),
-            std::vector<QString>{QStringLiteral(
-                "The selected application has not been updated from Orvane Performance .\n\nwine64: not found")});
+  EXPECT_EQ(
+      messenger_.texts(),
+      std::vector<QString>{QStringLiteral(
+          "The selected application has not been updated from Orvane Performance .\n\nwine64: not found")});
 }
 
 }  // namespace

@@ -38,8 +38,10 @@ class PosixChild : public HostProcess {
       while (got < 0 && errno == EINTR);
       if (got == 0) return false;
       ended_ = true;
-      if (got < 0) code_ = -1;
-      else code_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + (WIFSIGNALED(raw) ? WTERMSIG(raw) : 0);
+      if (got < 0)
+        code_ = -1;
+      else
+        code_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + (WIFSIGNALED(raw) ? WTERMSIG(raw) : 0);
     }
     if (status) *status = code_;
     return true;
@@ -65,8 +67,8 @@ class WineRunningProcess : public RunningProcess {
       if (Step()) return true;
       auto now = std::chrono::steady_clock::now();
       if (now >= deadline) return false;
-      std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-          deadline - now, std::chrono::milliseconds(50)));
+      std::this_thread::sleep_for(
+          std::min<std::chrono::steady_clock::duration>(deadline - now, std::chrono::milliseconds(50)));
     }
   }
   Status Outcome() const override { return outcome_; }
