@@ -17,8 +17,8 @@
 #include "ui/advanced_scan_dialog.h"
 #include "ui/event_bridge.h"
 #include "ui/manage_startup_dialog.h"
+#include "ui/manage_uninstall_dialog.h"
 #include "ui/messenger.h"
-#include "ui/pending_window.h"
 #include "ui/repair_errors_dialog.h"
 #include "ui/restore_backups_dialog.h"
 #include "ui/result_status.h"
@@ -67,11 +67,10 @@ int RunProgram(const ProgramOptions& options) {
   SettingsStore settings(platform);
 
   // The long-lived windows, once each, in the order the program has always
-  // made them. The tools that come with later versions say so.
+  // made them.
   ui::CScanProgressDialog progress(engine, pacer, messenger);
-  const QString later = "This window comes with the next version of Orvane.";
   ui::CManageStartupDialog startup(engine, messenger);
-  ui::PendingWindow uninstall("Manage Windows Uninstall", 200, "Uninstaller: " + later);
+  ui::CManageUninstallDialog uninstall(engine, messenger);
   ui::CAdvancedScan junk(settings, engine, messenger);
   auto open_url = [](const QUrl& url) { QDesktopServices::openUrl(url); };
   CSettingsDialog settings_window(settings, engine, messenger, open_url);

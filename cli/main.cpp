@@ -13,6 +13,7 @@
 #include "cli/scan_command.h"
 #include "cli/settings_command.h"
 #include "cli/startup_command.h"
+#include "cli/uninstall_command.h"
 #include "engine/engine.h"
 #include "platform/text.h"
 #include "platform/wine/machine_choice.h"
@@ -100,6 +101,12 @@ int main(int argc, char** argv) {
   startup->add_option("action", startup_action, "list or remove")->required()->check(CLI::IsMember({"list", "remove"}));
   startup->add_option("number", startup_number, "The entry's number in 'startup list'");
   startup->add_flag("--json", json, "Print JSON");
+  auto* uninstall = app.add_subcommand("uninstall", "List the installed programs, or run one's uninstaller");
+  std::string uninstall_action;
+  int uninstall_number = 0;
+  uninstall->add_option("action", uninstall_action, "list or run")->required()->check(CLI::IsMember({"list", "run"}));
+  uninstall->add_option("number", uninstall_number, "The program's number in 'uninstall list'");
+  uninstall->add_flag("--json", json, "Print JSON");
 
   auto* report = app.add_subcommand("report", "Write the HTML report of the unresolved errors");
   report->add_flag("--json", json, "Print JSON");
@@ -126,6 +133,10 @@ int main(int argc, char** argv) {
     return orvane::cli::RunMachines(orvane::wine::FindPrefixes(orvane::wine::HostSearchPlaces()), json, std::cout);
   if (*backups && action != "list" && number == 0) {
     std::cerr << "orvane-cli: backups " << action << " needs the set's number (see 'orvane-cli backups list')\n";
+    return 2;
+  }
+  if (*uninstall && uninstall_action == "run" && uninstall_number == 0) {
+    std::cerr << "orvane-cli: uninstall run needs the program's number (see 'orvane-cli uninstall list')\n";
     return 2;
   }
   if (*schedule) {
@@ -196,6 +207,7 @@ int main(int argc, char** argv) {
   if (*results) rc = orvane::cli::RunResults(engine, output);
   if (*report) rc = orvane::cli::RunReport(engine, output);
   if (*startup) rc = orvane::cli::RunStartup(engine, startup_action, startup_number, output);
+  if (*uninstall) rc = orvane::cli::RunUninstall(engine, uninstall_action, uninstall_number, output);
   if (*repair) {
     orvane::cli::RepairRequest what;
     what.sections.insert(only.begin(), only.end());

@@ -23,6 +23,7 @@
 #include "engine/registry_scan_thread.h"
 #include "engine/singleton.h"
 #include "engine/startup_list.h"
+#include "engine/uninstall_list.h"
 #include "platform/file_finder.h"
 #include "platform/platform.h"
 #include "repair/repair_thread.h"
@@ -221,6 +222,11 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   // removal's backup set is stamped with the engine's clock.
   CRegistryItemListEx ListStartupEntries() { return orvane::ListStartupEntries(platform_); }
   StartupRemoval RemoveStartupEntry(int index) { return orvane::RemoveStartupEntry(platform_, index, Now()); }
+
+  // ---- Uninstall manager (uninstall_list.h). ----
+  CRegistryItemListEx ListUninstallValues() { return orvane::ListUninstallValues(platform_); }
+  std::vector<UninstallRow> UninstallRows() { return BuildUninstallRows(ListUninstallValues()); }
+  UninstallStart StartUninstall(const UninstallRow& row) { return orvane::StartUninstall(platform_, row); }
 
   CErrorListEx& errors() { return errors_; }
   SectionCounters& counters() { return counters_; }

@@ -31,6 +31,8 @@ struct Status {
   explicit operator bool() const { return ok; }
 };
 
+class RunningProcess;  // process.h
+
 // One entry of a directory search (WIN32_FIND_DATAW reduced to what we use).
 struct FindData {
   std::wstring name;  // the entry's own name, no folder
@@ -267,6 +269,13 @@ class Platform {
     (void)task;
     return false;
   }
+  // ---- Processes. ----------------------------------------------------------
+  // CreateProcessW with command_line as the whole Windows command line,
+  // default environment, folder and window; never through a shell of the
+  // host. Null when it could not be started, with the reason in *why (may be
+  // null). A platform that cannot run programs keeps this default.
+  virtual std::unique_ptr<RunningProcess> StartProcess(const std::wstring& command_line,
+                                                       std::wstring* why);
 };
 
 // The reason the calling thread's last failed file operation failed (Win32

@@ -1,5 +1,6 @@
 #include "platform/testing/recording_platform.h"
 
+#include "platform/process.h"
 #include "platform/text.h"
 
 namespace orvane::testing {
@@ -139,6 +140,13 @@ Status RecordingPlatform::SaveScheduledTask(const ScheduledTask& task, std::wstr
   Status s = inner_.SaveScheduledTask(task, notice);
   if (s) Record(L"SaveScheduledTask " + task.name);
   return s;
+}
+
+std::unique_ptr<RunningProcess> RecordingPlatform::StartProcess(const std::wstring& command_line,
+                                                                std::wstring* why) {
+  std::unique_ptr<RunningProcess> process = inner_.StartProcess(command_line, why);
+  if (process) Record(L"StartProcess " + command_line);
+  return process;
 }
 
 }  // namespace orvane::testing

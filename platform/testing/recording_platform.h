@@ -94,6 +94,8 @@ class RecordingPlatform : public Platform {
   bool LoadScheduledTask(const std::wstring& name, ScheduledTask* task) override {
     return inner_.LoadScheduledTask(name, task);
   }
+  // Recorded as "StartProcess <command line>" when started.
+  std::unique_ptr<RunningProcess> StartProcess(const std::wstring& command_line, std::wstring* why) override;
 
  private:
   void Record(std::wstring what);

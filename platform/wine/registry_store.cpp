@@ -114,6 +114,31 @@ Status RegistryStore::CheckWritable() const {
   return Status::Ok();
 }
 
+Status RegistryStore::ReloadChanged() {
+  std::unique_lock lock(mutex_);
+  bool changed[3] = {};
+  for (int i = 0; i < 3; ++i) {
+    changed[i] = StampOf(hives_[i].host_path) != hives_[i].stamp;
+    if (changed[i] && hives_[i].dirty)
+      return Status::Error(Utf8ToWide(hives_[i].host_path) +
+                           L" was changed by another program while Orvane held unsaved changes to it; it "
+                           L"was not read again.");
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (!changed[i]) continue;
+    HiveFile& f = hives_[i];
+    Hive fresh;
+    f.open_error.clear();
+    if (!LoadHive(f.host_path, &fresh, &f.exists, &f.stamp, &f.open_error))
+      fresh = Hive::Empty(kRootPaths[i], "win64");
+    f.hive = std::move(fresh);
+    // Their keys went with the old tree.
+    for (auto it = handles_.begin(); it != handles_.end();)
+      it = it->second.node.hive == i ? handles_.erase(it) : std::next(it);
+  }
+  return Status::Ok();
+}
+
 std::vector<std::wstring> RegistryStore::LoadProblems() const {
   std::shared_lock lock(mutex_);
   std::vector<std::wstring> out;

@@ -65,7 +65,11 @@ class RegistryStore {
   // Ok unless a hive file exists but could not be read at all; then
   // "file:line: what".
   Status CheckReadable() const;
-
+  // Reads again every hive whose file someone else saved since we read it
+  // (a Wine program's server, once it has ended). Handles into a hive read
+  // again become invalid. Refuses, reading nothing, when such a hive holds
+  // changes of ours not yet saved: they would be lost.
+  Status ReloadChanged();
 
   LONG OpenKey(HKEY root, const std::wstring& sub_key, DWORD access, HKEY* result);
   LONG CreateKey(HKEY root, const std::wstring& sub_key, HKEY* result);

@@ -18,6 +18,7 @@
 #include "platform/wine/prefix_lock.h"
 #include "platform/wine/registry_store.h"
 #include "platform/wine/trash.h"
+#include "platform/wine/wine_process.h"
 
 namespace orvane::wine {
 
@@ -50,6 +51,12 @@ struct WineOptions {
   // Runs "systemctl --user" with args; gives its exit status (-1 when it
   // could not run) and its output. Empty runs the real systemctl.
   std::function<int(const std::vector<std::string>& args, std::string* output)> systemctl;
+
+  // ---- Programs run inside the prefix (wine_process.cpp).
+  // The Wine loader; empty finds it (FindWineLoader).
+  std::string wine_program;
+  // Starts a host program; empty uses SpawnHostProcess. Tests put a fake.
+  std::function<std::unique_ptr<HostProcess>(const HostCommand& command, std::string* error)> spawn;
 };
 
 // The prefix a program run should use: $WINEPREFIX (trailing slashes cut),
@@ -142,6 +149,13 @@ class WinePlatform : public Platform {
   // says so, and loading ignores it (wine_scheduler.cpp).
   Status SaveScheduledTask(const ScheduledTask& task, std::wstring* notice) override;
   bool LoadScheduledTask(const std::wstring& name, ScheduledTask* task) override;
+  // The command line runs in the prefix through the Wine loader
+  // (WineCommand). It has ended once the prefix's wineserver has ended too,
+  // which saves the registry; the hives are then read again.
+  std::unique_ptr<RunningProcess> StartProcess(const std::wstring& command_line,
+                                               std::wstring* why) override;
+  // Reads again the hives a Wine program saved (RegistryStore::ReloadChanged).
+  Status ReloadRegistry();
 
   // Every variable, by upper-cased name, as (name, value).
   std::map<std::wstring, std::pair<std::wstring, std::wstring>> Environment();

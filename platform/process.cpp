@@ -1,0 +1,11 @@
+#include "platform/process.h"
+
+namespace orvane {
+
+std::unique_ptr<RunningProcess> Platform::StartProcess(const std::wstring& command_line, std::wstring* why) {
+  (void)command_line;
+  if (why) *why = L"This platform cannot run programs.";
+  return nullptr;
+}
+
+}  // namespace orvane
