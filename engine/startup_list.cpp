@@ -61,17 +61,6 @@ std::optional<RecordedValue> ExactValue(Platform& platform, const CRegistryItem&
   return value;
 }
 
-bool ValueExists(Platform& platform, const CRegistryItem& item, DWORD view) {
-  HKEY key;
-  if (platform.OpenKey(item.rootKey, item.subKey, KEY_READ | view, &key) != ERROR_SUCCESS)
-    return false;
-  DWORD type = 0;
-  std::string data;
-  LONG rc = platform.QueryValue(key, item.valueName, &type, &data, 0);
-  platform.CloseKey(key);
-  return rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA;
-}
-
 StartupRemoval Refused(StartupRemoval removal, std::wstring why) {
   removal.status = Status::Error(std::move(why));
   removal.backup_set.clear();
@@ -128,7 +117,7 @@ StartupRemoval RemoveStartupEntry(Platform& platform, int index, const LocalDate
   }
 
   if (!DeleteRegistryValue(platform, entry.rootKey, entry.subKey, entry.valueName) &&
-      (ValueExists(platform, entry, 0) || ValueExists(platform, entry, KEY_WOW64_64KEY))) {
+      RegistryValueExists(platform, entry.rootKey, entry.subKey, entry.valueName)) {
     // Nothing changed, so a set that would restore it only misleads.
     DeleteBackupSet(platform, set.data_file);
     return Refused(removal, L"The entry could not be removed from the registry.");

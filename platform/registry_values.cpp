@@ -84,6 +84,19 @@ bool DeleteRegistryValue(Platform& p, HKEY root, const std::wstring& sub_key,
   return DeleteIn(p, root, sub_key, value_name, KEY_WRITE | KEY_WOW64_64KEY);
 }
 
+bool RegistryValueExists(Platform& p, HKEY root, const std::wstring& sub_key, const std::wstring& value_name) {
+  for (DWORD view : {DWORD{0}, DWORD{KEY_WOW64_64KEY}}) {
+    HKEY key;
+    if (p.OpenKey(root, sub_key, KEY_READ | view, &key) != ERROR_SUCCESS) continue;
+    DWORD type = 0;
+    std::string data;
+    LONG rc = p.QueryValue(key, value_name, &type, &data, 0);
+    p.CloseKey(key);
+    if (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) return true;
+  }
+  return false;
+}
+
 std::wstring ListRegistryValues(Platform& p, HKEY root, const std::wstring& sub_key) {
   std::wstring out;
   HKEY key;

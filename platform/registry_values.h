@@ -24,6 +24,9 @@ bool WriteRegistryDword(Platform& p, HKEY root, const std::wstring& sub_key,
 // 64-bit view. True if either attempt deleted it.
 bool DeleteRegistryValue(Platform& p, HKEY root, const std::wstring& sub_key,
                          const std::wstring& value_name);
+// True when the value is there, in the default or the 64-bit view (a repair
+// checks both, as DeleteRegistryValue deletes in either).
+bool RegistryValueExists(Platform& p, HKEY root, const std::wstring& sub_key, const std::wstring& value_name);
 // "<b>[name]</b>, data\r\n" per readable value, in enumeration order.
 std::wstring ListRegistryValues(Platform& p, HKEY root, const std::wstring& sub_key);
 // "name\r\n" per subkey of HKEY_LOCAL_MACHINE\sub_key, in enumeration order.

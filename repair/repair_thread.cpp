@@ -18,17 +18,6 @@ constexpr uint32_t kEndPauseMs = 1000;
 // The junk whose files the repair deletes (the recycle bin is emptied as a whole).
 bool IsJunkFileSection(int32_t id) { return IsJunkSection(id) && id != section::kRecycleBin; }
 
-bool ValueExists(Platform& platform, const CRegistryItem& item, DWORD view) {
-  HKEY key;
-  if (platform.OpenKey(item.rootKey, item.subKey, KEY_READ | view, &key) != ERROR_SUCCESS)
-    return false;
-  DWORD type = 0;
-  std::string data;
-  LONG rc = platform.QueryValue(key, item.valueName, &type, &data, 0);
-  platform.CloseKey(key);
-  return rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA;
-}
-
 // The value as the registry holds it now, in either view; nullopt when it is
 // gone (the record's own text is then all there is to keep).
 std::optional<RecordedValue> CurrentValue(Platform& platform, const CRegistryItem& item) {
@@ -240,7 +229,7 @@ RecordOutcome CRepairErrorsThread::RepairRecord(const CError& record) {
       }
       if (DeleteRegistryValue(platform, item.rootKey, item.subKey, item.valueName))
         return Repaired();
-      if (ValueExists(platform, item, 0) || ValueExists(platform, item, KEY_WOW64_64KEY))
+      if (RegistryValueExists(platform, item.rootKey, item.subKey, item.valueName))
         return NotRepaired(L"the value could not be deleted");
       return Repaired();
     }
