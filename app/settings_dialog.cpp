@@ -13,7 +13,6 @@ namespace {
 constexpr int kBackground = 286;
 constexpr int kButtonImage = 202;
 constexpr int kLinkImage = 242;
-const QColor kTransparent(0xFF, 0x00, 0x00);
 const QColor kCaptionColor(0x0D, 0x5B, 0x99);
 const QString kTitle = QStringLiteral("Settings");
 
@@ -61,19 +60,6 @@ constexpr Browser kBrowsers[] = {
 };
 
 QString Q(const std::wstring& text) { return QString::fromStdWString(text); }
-
-CBitmapButtonEx* Button(QWidget* parent, int id, QRect where, int image, const QString& caption,
-                        QColor text) {
-  auto* button = new CBitmapButtonEx(parent);
-  button->setObjectName(QString::number(id));
-  button->SetBitmaps(kTransparent, image, image, image, image);
-  button->setGeometry(where);
-  button->set_caption(caption);
-  button->SetFont(QStringLiteral("Arial"), 8, kTextCenter | kTextVCenter | kTextSingleLine);
-  button->set_text_color(text);
-  button->set_text_rect(button->rect());
-  return button;
-}
 
 // Makes folder and any missing parent; true when it is there afterwards.
 bool MakeFolder(Platform& platform, const std::wstring& folder) {
@@ -144,9 +130,8 @@ void CSettingsDialog::Lay() {
   Label(1068, {150, 175, 251, 21}, QStringLiteral("Check for updates automatically."), false);
 
   Label(1165, {50, 222, 70, 21}, QStringLiteral("Reports:"), true);
-  reports_ = Button(this, 1052, {130, 218, 100, 21}, kLinkImage,
-                    QStringLiteral("View scan reports"), QColor(0x00, 0x00, 0xFF));
-  reports_->setAutoDefault(false);
+  reports_ = MakeButton(this, kLinkImage, {130, 218, 100, 21}, QStringLiteral("View scan reports"), 1052,
+                        QColor(0x00, 0x00, 0xFF));
   connect(reports_, &QPushButton::clicked, this, &CSettingsDialog::ViewReports);
 
   Label(1132, {50, 246, 70, 21}, QStringLiteral("Language:"), true);
@@ -182,8 +167,8 @@ void CSettingsDialog::Lay() {
   Box(kChrome, {390, 360});
   Label(1248, {410, 360, 100, 21}, QStringLiteral("Google Chrome"), false);
 
-  save_ = Button(this, 1, {240, 400, 81, 21}, kButtonImage, QStringLiteral("Save"), Qt::black);
-  cancel_ = Button(this, 2, {340, 400, 81, 21}, kButtonImage, QStringLiteral("Cancel"), Qt::black);
+  save_ = MakeButton(this, kButtonImage, {240, 400, 81, 21}, QStringLiteral("Save"), 1);
+  cancel_ = MakeButton(this, kButtonImage, {340, 400, 81, 21}, QStringLiteral("Cancel"), 2);
   save_->setDefault(true);
   connect(save_, &QPushButton::clicked, this, &CSettingsDialog::Save);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);

@@ -9,7 +9,6 @@ namespace {
 constexpr int kBackground = 200;
 constexpr int kRemoveImage = 203;
 constexpr int kCloseImage = 202;
-const QColor kTransparent(0xFF, 0x00, 0x00);
 const QString kCaption = QStringLiteral("Orvane");
 constexpr int kProgramColumn = 0;
 constexpr int kFileColumn = 1;
@@ -18,18 +17,6 @@ constexpr int kLocationColumn = 2;
 // The list's place in the window's template (17, 49, 316 x 202 dialog units)
 // at the dialog font's base units, 1.5 x 1.625 pixels.
 const QRect kListPlace(17 * 3 / 2, 49 * 13 / 8, 316 * 3 / 2, 202 * 13 / 8);
-
-CBitmapButtonEx* Button(QWidget* parent, int id, int image, QRect where, const QString& caption) {
-  auto* button = new CBitmapButtonEx(parent);
-  button->setObjectName(QString::number(id));
-  button->SetUp(image, image, where.topLeft(), caption, 8);
-  button->SetBitmaps(kTransparent, image, image, image, image);
-  button->setGeometry(where);
-  button->set_text_rect(button->rect());
-  // Enter in the list must not remove an entry by being the default button.
-  button->setAutoDefault(false);
-  return button;
-}
 
 }  // namespace
 
@@ -46,8 +33,8 @@ CManageStartupDialog::CManageStartupDialog(CSarvelEngine& engine, Messenger& mes
   list_->InsertColumn(kLocationColumn, QStringLiteral("Location"), 165);
   list_->SetFullRowSelect(true);
   remove_ =
-      Button(this, 1026, kRemoveImage, QRect(290, 416, 118, 21), QStringLiteral("Remove Selected"));
-  close_ = Button(this, 1124, kCloseImage, QRect(420, 416, 81, 21), QStringLiteral("Close"));
+      MakeButton(this, kRemoveImage, QRect(290, 416, 118, 21), QStringLiteral("Remove Selected"), 1026);
+  close_ = MakeButton(this, kCloseImage, QRect(420, 416, 81, 21), QStringLiteral("Close"), 1124);
   connect(remove_, &QPushButton::clicked, this, &CManageStartupDialog::RemoveSelected);
   connect(close_, &QPushButton::clicked, this, &QDialog::reject);
   Lay();

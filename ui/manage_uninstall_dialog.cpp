@@ -16,7 +16,6 @@ constexpr int kWidth = 528;
 constexpr int kHeight = 461;
 constexpr int kBackground = 200;
 constexpr int kButtonImage = 202;
-const QColor kTransparent(0xFF, 0x00, 0x00);
 const QString kCaption = QStringLiteral("Orvane");
 const QString kFace = QStringLiteral("Stag Sans Book");
 
@@ -27,22 +26,6 @@ constexpr int kSizeWidth = 60;
 // The first look comes after this pause, the following ones at this interval.
 constexpr int kFirstLookMs = 1000;
 constexpr int kLookIntervalMs = 1250;
-
-CBitmapButtonEx* Button(QWidget* parent, int id, QRect where, const QString& caption) {
-  auto* button = new CBitmapButtonEx(parent);
-  button->setObjectName(QString::number(id));
-  button->SetUp(kButtonImage, kButtonImage, where.topLeft(), caption, 8);
-  // The artwork is 81 pixels wide; the wider button gets it stretched
-  // rather than half drawn.
-  QImage image = SkinImage(kButtonImage);
-  if (!image.isNull() && image.size() != where.size())
-    image = image.scaled(where.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  button->SetBitmaps(kTransparent, image, image, image, image);
-  button->SetFont(kFace, 8, button->text_format());
-  button->setGeometry(where);
-  button->set_text_rect(button->rect());
-  return button;
-}
 
 }  // namespace
 
@@ -76,8 +59,8 @@ CManageUninstallDialog::CManageUninstallDialog(CSarvelEngine& engine, Messenger&
   for (int c = kKeyName; c < kColumns; ++c) list_->header()->setSectionResizeMode(c, QHeaderView::Fixed);
   connect(list_->header(), &QHeaderView::sectionResized, this, [this] { KeepHiddenColumns(); });
 
-  uninstall_ = Button(this, 1026, {290, 416, 118, 21}, QStringLiteral("Uninstall"));
-  close_ = Button(this, 1124, {420, 416, 81, 21}, QStringLiteral("Close"));
+  uninstall_ = MakeButton(this, kButtonImage, {290, 416, 118, 21}, QStringLiteral("Uninstall"), 1026);
+  close_ = MakeButton(this, kButtonImage, {420, 416, 81, 21}, QStringLiteral("Close"), 1124);
   connect(uninstall_, &QPushButton::clicked, this, &CManageUninstallDialog::Uninstall);
   connect(close_, &QPushButton::clicked, this, &CManageUninstallDialog::reject);
 

@@ -12,7 +12,6 @@ namespace {
 
 constexpr int kBackground = 201;
 constexpr int kButtonImage = 202;
-const QColor kTransparent(0xFF, 0x00, 0x00);
 const QString kCaption = QStringLiteral("Orvane");
 constexpr int kNameColumn = 0;
 constexpr int kDateColumn = 1;
@@ -24,16 +23,6 @@ QString Lines(const std::vector<std::wstring>& items) {
   for (const std::wstring& item : items)
     text += QStringLiteral("\n- ") + QString::fromStdWString(item);
   return text;
-}
-
-CBitmapButtonEx* Button(QWidget* parent, int id, QPoint where, const QString& caption) {
-  auto* button = new CBitmapButtonEx(parent);
-  button->setObjectName(QString::number(id));
-  button->SetUp(kButtonImage, kButtonImage, where, caption, 8);
-  button->SetBitmaps(kTransparent, kButtonImage, kButtonImage, kButtonImage, kButtonImage);
-  button->setGeometry(where.x(), where.y(), 81, 21);
-  button->set_text_rect(button->rect());
-  return button;
 }
 
 }  // namespace
@@ -55,9 +44,9 @@ CRestoreBackupsDialog::CRestoreBackupsDialog(CSarvelEngine& engine, Messenger& m
   list_->InsertColumn(kNameColumn, QStringLiteral("Backup Name"), 200);
   list_->InsertColumn(kDateColumn, QStringLiteral("Date"), 200);
   list_->SetFullRowSelect(true);
-  delete_ = Button(this, 1041, {135, 360}, QStringLiteral("Delete"));
-  restore_ = Button(this, 1039, {235, 360}, QStringLiteral("Restore"));
-  close_ = Button(this, 1124, {335, 360}, QStringLiteral("Close"));
+  delete_ = MakeButton(this, kButtonImage, {135, 360, 81, 21}, QStringLiteral("Delete"), 1041);
+  restore_ = MakeButton(this, kButtonImage, {235, 360, 81, 21}, QStringLiteral("Restore"), 1039);
+  close_ = MakeButton(this, kButtonImage, {335, 360, 81, 21}, QStringLiteral("Close"), 1124);
   connect(delete_, &QPushButton::clicked, this, &CRestoreBackupsDialog::Delete);
   connect(restore_, &QPushButton::clicked, this, &CRestoreBackupsDialog::Restore);
   connect(close_, &QPushButton::clicked, this, &QDialog::reject);

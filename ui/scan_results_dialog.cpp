@@ -16,15 +16,6 @@ const QString kAppTitle = QStringLiteral("Orvane");
 constexpr int kClientWidth = 520;
 constexpr int kClientHeight = 455;
 
-CBitmapButtonEx* Button(QWidget* parent, QRect where, const QString& caption) {
-  auto* button = new CBitmapButtonEx(parent);
-  button->SetUp(203, 203, where.topLeft(), caption, 8);
-  button->resize(where.size());
-  button->set_text_rect(button->rect());
-  button->setAutoDefault(false);
-  return button;
-}
-
 }  // namespace
 
 CScanResultsDialog::CScanResultsDialog(CSarvelEngine& engine, Messenger& messenger, ResultsActions actions,
@@ -41,8 +32,8 @@ CScanResultsDialog::CScanResultsDialog(CSarvelEngine& engine, Messenger& messeng
   list_ = new CScanResultContainer(this);
   list_->setGeometry(40, 182, 454, 176);
   total_ = MakeLabel(this, QRect(320, 373, 181, 21), QString(), 12, 700, QColor(0x98, 0x02, 0x09));
-  report_ = Button(this, QRect(275, 410, 90, 21), QStringLiteral("Create Report"));
-  repair_ = Button(this, QRect(370, 410, 121, 21), QStringLiteral("Repair Problems"));
+  report_ = MakeButton(this, 203, QRect(275, 410, 90, 21), QStringLiteral("Create Report"));
+  repair_ = MakeButton(this, 203, QRect(370, 410, 121, 21), QStringLiteral("Repair Problems"));
   connect(report_, &QPushButton::clicked, this, &CScanResultsDialog::OnCreateReport);
   connect(repair_, &QPushButton::clicked, this, &CScanResultsDialog::OnRepairProblems);
 }

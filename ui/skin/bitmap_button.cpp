@@ -207,4 +207,21 @@ void CBitmapButtonEx::changeEvent(QEvent* event) {
   CCtrlButton::changeEvent(event);
 }
 
+CBitmapButtonEx* MakeButton(QWidget* parent, int image, const QRect& where, const QString& caption, int id,
+                            QColor text, int points) {
+  auto* button = new CBitmapButtonEx(parent);
+  if (id != 0) button->setObjectName(QString::number(id));
+  QImage picture = SkinImage(image);
+  if (!picture.isNull() && picture.size() != where.size())
+    picture = picture.scaled(where.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  button->SetBitmaps(QColor(0xFF, 0x00, 0x00), picture, picture, picture, picture);
+  button->setGeometry(where);
+  button->SetFont(QStringLiteral("Arial"), points, kTextCenter | kTextVCenter | kTextSingleLine);
+  button->set_caption(caption);
+  button->set_text_color(text);
+  button->set_text_rect(button->rect());
+  button->setAutoDefault(false);
+  return button;
+}
+
 }  // namespace orvane

@@ -109,6 +109,13 @@ class CBitmapButtonEx : public CCtrlButton {
   std::function<QPoint()> pointer_;
 };
 
+// The windows' usual button: picture `image` in every state (stretched when
+// `where` has another size, never half drawn), an Arial caption centred on
+// one line, named `id` when one is given. Enter in the window does not press
+// it, so a list's Enter never triggers a change.
+CBitmapButtonEx* MakeButton(QWidget* parent, int image, const QRect& where, const QString& caption, int id = 0,
+                            QColor text = Qt::black, int points = 8);
+
 // Qt alignment and wrapping flags for a caption format.
 int QtTextFlags(int format);
 
