@@ -60,9 +60,11 @@ int RunProgram(const ProgramOptions& options) {
   EngineOptions engine_options;
   engine_options.target = &bridge;
   engine_options.pacer = &pacer;
-  engine_options.on_problems_changed = [] {
+  // The main window's problems display follows every change of the count.
+  auto refresh_problems = [] {
     if (CScanDialog* window = CScanDialog::Instance()) window->RefreshProblemsDisplay();
   };
+  engine_options.on_problems_changed = refresh_problems;
   CSarvelEngine engine(platform, engine_options);
   SettingsStore settings(platform);
 
@@ -80,9 +82,7 @@ int RunProgram(const ProgramOptions& options) {
   ui::ResultsActions results_actions;
   results_actions.run_repair_progress = [&] { repair_progress.Run(); };
   results_actions.run_repair_summary = [&] { repair_summary.Run(); };
-  results_actions.refresh_problems = [] {
-    if (CScanDialog* window = CScanDialog::Instance()) window->RefreshProblemsDisplay();
-  };
+  results_actions.refresh_problems = refresh_problems;
   results_actions.open_url = open_url;
   ui::CScanResultsDialog results(engine, messenger, results_actions);
 

@@ -19,51 +19,10 @@ for candidate in /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver /usr/bin/wi
   [ -x "$candidate" ] && { server=$candidate; break; }
 done
 [ -n "$wine" ] && [ -n "$server" ] || { echo "SKIP: no Wine"; exit 77; }
-# Always on a server of its own, never on the desktop of whoever runs it.
-if [ -z "${REPAIR_TRIAL_SERVER:-}" ]; then
-  export REPAIR_TRIAL_SERVER=1
-  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$orvane" "$shots"
-fi
-mkdir -p "$shots"
-work=$(mktemp -d)
-program=
-cleanup() {
-  [ -n "$program" ] && kill "$program" 2>/dev/null && wait "$program" 2>/dev/null
-  WINEPREFIX=$work/prefix "$server" -k 2>/dev/null
-  if [ -n "${REPAIR_TRIAL_KEEP:-}" ]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_CACHE_HOME=$work/home/.cache
-export XDG_RUNTIME_DIR=$work/run WINEPREFIX=$work/prefix
-export WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= LC_ALL=C.UTF-8
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+. "$(dirname "$(readlink -f "$0")")/trial_common.sh"
+trial_cleanup() { WINEPREFIX=$work/prefix "$server" -k 2>/dev/null; }
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= LC_ALL=C.UTF-8
 
-fail() { echo "FAIL: $*"; import -window root "$shots/failure.png" 2>/dev/null; exit 1; }
-wait_for() {  # SECONDS NAME-REGEX: prints the id of a mapped window so named
-  local end=$((SECONDS + $1)) id
-  while [ $SECONDS -lt $end ]; do
-    id=$(xdotool search --onlyvisible --name "$2" 2>/dev/null | head -1)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.2
-  done
-  return 1
-}
-gone() {  # SECONDS NAME-REGEX: waits until no such window is mapped
-  local end=$((SECONDS + $1))
-  while [ $SECONDS -lt $end ]; do
-    xdotool search --onlyvisible --name "$2" >/dev/null 2>&1 || return 0
-    sleep 0.2
-  done
-  return 1
-}
-click() {  # WINDOW X Y: a real click at client position (X, Y) of WINDOW
-  eval "$(xdotool getwindowgeometry --shell "$1")"
-  xdotool mousemove --sync $((X + $2)) $((Y + $3)) click 1
-}
-press() {  # WINDOW KEY
-  xdotool windowactivate --sync "$1" 2>/dev/null
-  xdotool key "$2"
-}
 ok_box() {  # SECONDS SHOT: acknowledges the next message box captioned "Orvane"
   local box
   box=$(wait_for "$1" '^Orvane$') || fail "no message box for $2"

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTest>
 
 #include <chrono>
@@ -21,19 +20,12 @@
 #include "ui/skin/check_box.h"
 #include "ui/skin/color_static.h"
 #include "ui/testing_messenger.h"
+#include "ui/testing_windows.h"
 
 namespace orvane::app {
 namespace {
 
 const std::wstring kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-// Waits (running the interface thread's queue) until done() or 20 s.
-bool Until(const std::function<bool()>& done) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
 
 class FakeUpdates : public Updates {
  public:
@@ -165,7 +157,7 @@ TEST_F(ScanDialogTest, ScanAtStartBeginsAtTheFirstPaintOnly) {
   CScanDialog& w = Window(/*scan_at_start=*/true);
   ASSERT_EQ(Setting(L"StartScanAtProgramStartup"), L"false");
   w.show();
-  ASSERT_TRUE(Until([&] { return results_shown_ == 1; }));
+  ASSERT_TRUE(ui::testing::WaitUntil([&] { return results_shown_ == 1; }));
   EXPECT_NE(engine_->GetLastScanDate(), L"Not scanned yet");
   EXPECT_EQ(engine_->LastScanSummary().found[section::kStartup], 1);
   EXPECT_EQ(engine_->LastScanSummary().found[section::kFonts], 1);
