@@ -33,6 +33,13 @@ struct Status {
 
 class RunningProcess;  // process.h
 
+// A program running on the machine (a Windows process; under Wine, a host
+// process that Wine runs for this prefix).
+struct MachineProcess {
+  DWORD id = 0;             // the process id the platform knows it by
+  std::wstring image_path;  // its executable, a Windows path ("" when unknown)
+};
+
 // One entry of a directory search (WIN32_FIND_DATAW reduced to what we use).
 struct FindData {
   std::wstring name;  // the entry's own name, no folder
@@ -276,6 +283,19 @@ class Platform {
   // null). A platform that cannot run programs keeps this default.
   virtual std::unique_ptr<RunningProcess> StartProcess(const std::wstring& command_line,
                                                        std::wstring* why);
+  // The machine's running processes (a Toolhelp process snapshot). False
+  // when they cannot be listed; a platform without processes keeps this.
+  virtual bool ListProcesses(std::vector<MachineProcess>* processes) {
+    (void)processes;
+    return false;
+  }
+  // TerminateProcess of a process of this machine, by its id from
+  // ListProcesses. False when id is not (or no longer) one of the machine's
+  // processes: no other program of the host can be reached this way.
+  virtual bool TerminateProcess(DWORD id) {
+    (void)id;
+    return false;
+  }
 };
 
 // The reason the calling thread's last failed file operation failed (Win32
