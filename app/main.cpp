@@ -58,6 +58,10 @@ int main(int argc, char** argv) {
     QObject::connect(&instance, &orvane::app::SingleInstance::activateRequested, [] {
       if (auto* window = orvane::app::CScanDialog::Instance()) window->OnOpen();
     });
+    // The restarter asks this one to make room for its new version.
+    QObject::connect(&instance, &orvane::app::SingleInstance::quitRequested, [] {
+      if (auto* window = orvane::app::CScanDialog::Instance()) window->OnExit();
+    });
     return orvane::app::RunProgram(options);
   };
   return orvane::app::CSarvelApp(hooks).InitInstance(line.rest);

@@ -6,11 +6,15 @@
 #include <QUrl>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "app/scan_dialog.h"
 #include "app/settings_dialog.h"
+#include "app/updates.h"
 #include "engine/engine.h"
 #include "model/settings_store.h"
+#include "platform/curl/curl_http.h"
+#include "platform/file_version.h"
 #include "platform/text.h"
 #include "platform/wine/machine_choice.h"
 #include "platform/wine/wine_platform.h"
@@ -24,6 +28,8 @@
 #include "ui/result_status.h"
 #include "ui/scan_progress_dialog.h"
 #include "ui/scan_results_dialog.h"
+#include "update/update_server.h"
+#include "update/version_info.h"
 
 namespace orvane::app {
 namespace {
@@ -65,8 +71,16 @@ int RunProgram(const ProgramOptions& options) {
     if (CScanDialog* window = CScanDialog::Instance()) window->RefreshProblemsDisplay();
   };
   engine_options.on_problems_changed = refresh_problems;
+  const std::string program_file = OwnExecutablePath();
+  const update::CVersionInfo version(program_file);
+  engine_options.product_version = version.ProductVersion();
+  engine_options.release_date = version.ReleaseDate();
   CSarvelEngine engine(platform, engine_options);
   SettingsStore settings(platform);
+  CurlHttpClient http;
+  ProgramUpdates updates({&http, &bridge, [&settings] { return update::ServerAddress(settings); },
+                          version.ProductVersion(), program_file, std::filesystem::temp_directory_path()},
+                         messenger, options.prefix);
 
   // The long-lived windows, once each, in the order the program has always
   // made them.
@@ -98,6 +112,7 @@ int RunProgram(const ProgramOptions& options) {
   parts.run_uninstall = [&] { uninstall.Run(); };
   parts.repair = {&repair_progress, [&](const WorkerEvent& e) { repair_progress.HandleEvent(e); }};
   parts.restore = {&restore, [&](const WorkerEvent& e) { restore.HandleEvent(e); }};
+  parts.updates = &updates;
   parts.run_junk_and_privacy = [&](std::array<bool, kSectionCount>* chosen) {
     if (junk.Run() != QDialog::Accepted) return false;
     *chosen = junk.selection();

@@ -145,7 +145,7 @@ void CScanDialog::Layout() {
   }
 
   title_ = new CXColorStatic(QString(), this);
-  title_->setGeometry(18, 12, 90, 15);
+  title_->setGeometry(18, 12, 176, 15);  // room for a longer version
   title_->set_text_color(Qt::white);
   title_->SetFont("Arial", 10, 700);
   title_->SetText(QString("Orvane v%1").arg(Q(parts_.engine->GetProductVersion())));
@@ -420,7 +420,7 @@ void CScanDialog::OnWorkerEvent(const WorkerEvent& event) {
           relay(parts_.restore);
         } else if constexpr (std::is_same_v<E, DownloadStarts> || std::is_same_v<E, DownloadReceived> ||
                              std::is_same_v<E, DownloadComplete>) {
-          relay(parts_.download);
+          if (parts_.updates) parts_.updates->DownloadProgress(event);
         } else if constexpr (std::is_same_v<E, NewVersion>) {
           update_status_->SetText("Available");
           update_status_->set_text_color(QColor(0xFF, 0xFF, 0x00));
@@ -439,13 +439,18 @@ void CScanDialog::OnWorkerEvent(const WorkerEvent& event) {
                  "Updates");
           update_requested_ = false;
         } else if constexpr (std::is_same_v<E, VersionInPlace>) {
+          // A download window still open closes first.
+          if (parts_.updates) parts_.updates->DownloadProgress(event);
           parts_.messenger->Tell(this, kAppCaption,
                                  "Congratulations! You have successfully updated Orvane.\nThe program will be "
                                  "automatically restarted. Please click OK to proceed.",
                                  ui::Messenger::Icon::kInformation);
           if (parts_.updates) parts_.updates->StartRestarter();
         } else if constexpr (std::is_same_v<E, DownloadFailed>) {
-          Tell("The new version was not downloaded successfully. You need to download it again", "Orvane");
+          if (parts_.updates) parts_.updates->DownloadProgress(event);
+          QString text = "The new version was not downloaded successfully. You need to download it again";
+          if (!e.reason.empty()) text += "\n\n" + Q(e.reason);
+          Tell(text, "Orvane");
         }
       },
       event);

@@ -42,6 +42,8 @@ class Updates {
   virtual void StartDownload() = 0;
   // Runs the download dialog modally.
   virtual void RunDownloadDialog() = 0;
+  // A download's progress and end, for the download dialog while it is open.
+  virtual void DownloadProgress(const WorkerEvent& event) = 0;
   // Starts the restarter that puts the new version in place.
   virtual void StartRestarter() = 0;
 };
@@ -66,7 +68,7 @@ struct MainWindowParts {
   // the sections to scan and answers true for OK.
   std::function<void()> run_settings, run_restore, run_startup, run_uninstall;
   std::function<bool(std::array<bool, kSectionCount>*)> run_junk_and_privacy;
-  RelayTarget repair, restore, download;  // optional
+  RelayTarget repair, restore;  // optional
   Updates* updates = nullptr;             // optional: no update service
   // Whether the desktop shows tray icons (the real answer when empty).
   std::function<bool()> tray_available;

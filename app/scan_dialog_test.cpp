@@ -33,9 +33,10 @@ class FakeUpdates : public Updates {
   void StartUpdateCheck() override { ++checks; }
   void StartDownload() override { ++downloads; }
   void RunDownloadDialog() override {}
+  void DownloadProgress(const WorkerEvent&) override { ++progress; }
   void StartRestarter() override { ++restarts; }
   bool connected = true;
-  int checks = 0, downloads = 0, restarts = 0;
+  int checks = 0, downloads = 0, restarts = 0, progress = 0;
 };
 
 // Every pause lasts a little, so a scan runs long enough to be caught.
@@ -302,6 +303,15 @@ TEST_F(ScanDialogTest, UpdateReportsAndTheUsersQuestion) {
   EXPECT_EQ(updates_.restarts, 1);
   w.OnWorkerEvent(DownloadFailed{});
   EXPECT_EQ(messenger_.texts().back(), "The new version was not downloaded successfully. You need to download it again");
+  // The reason, when the worker gives one, follows on its own lines.
+  w.OnWorkerEvent(DownloadFailed{L"The update server sent an empty file."});
+  EXPECT_EQ(messenger_.texts().back(), "The new version was not downloaded successfully. You need to download it "
+                                       "again\n\nThe update server sent an empty file.");
+  // The download window hears the transfer and both of its ends.
+  w.OnWorkerEvent(DownloadStarts{1536});
+  w.OnWorkerEvent(DownloadReceived{1536});
+  w.OnWorkerEvent(DownloadComplete{});
+  EXPECT_EQ(updates_.progress, 3 + 3);  // the three ends above, and these
 }
 
 TEST_F(ScanDialogTest, TrayMenuFollowsAndChangesStartWithWindows) {

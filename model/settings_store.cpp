@@ -65,6 +65,8 @@ const std::vector<SettingInfo>& KnownSettings() {
       {L"Firefox", true, true},
       {L"IgnoredErrorsCount", false, false},
       {L"LastScanDate", false, false},
+      // Where updates come from ("" for the build's server).
+      {L"UpdateServer", false, true},
   };
   return settings;
 }

@@ -5,7 +5,7 @@ Serves the files of a folder on 127.0.0.1 at a port of its own choosing,
 which it prints on the first line of its output. The first part of a path
 can ask it to misbehave: /cut/F announces F's length but sends half and
 closes, /nolength/F sends no Content-Length, /slow/F sends 4096 bytes every
-0.2 s, /stall/F sends the headers and then nothing. A file F.mode beside F
+0.2 s, /steady/F 64 KiB every 0.1 s, /stall/F sends the headers and then nothing. A file F.mode beside F
 holding one of those words makes F alone misbehave that way. With a
 certificate and a key it speaks https. Runs until it is killed.
 """
@@ -17,7 +17,7 @@ import sys
 import time
 
 ROOT = os.path.realpath(sys.argv[1])
-MODES = ("cut", "nolength", "slow", "stall")
+MODES = ("cut", "nolength", "slow", "steady", "stall")
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -52,11 +52,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
             time.sleep(3600)
             return
-        elif mode == "slow":
-            for i in range(0, len(data), 4096):
-                self.wfile.write(data[i : i + 4096])
+        elif mode in ("slow", "steady"):
+            step = 4096 if mode == "slow" else 65536
+            for i in range(0, len(data), step):
+                self.wfile.write(data[i : i + step])
                 self.wfile.flush()
-                time.sleep(0.2)
+                time.sleep(0.2 if mode == "slow" else 0.1)
             return
         self.wfile.write(data)
 
