@@ -16,8 +16,7 @@ namespace orvane::wine {
 
 // The prefix's processes in the order of their ids. proc_root is "/proc"
 // except in tests. False when proc_root cannot be listed.
-bool ListPrefixProcesses(const std::string &proc_root,
-                         const std::string &prefix_dir,
+bool ListPrefixProcesses(const std::string &proc_root, const std::string &prefix_dir,
                          std::vector<MachineProcess> *processes);
 
 // Kills (SIGKILL, as TerminateProcess gives no chance to clean up) the
@@ -26,4 +25,4 @@ bool ListPrefixProcesses(const std::string &proc_root,
 // recycled id can never lead the signal to another program. False otherwise.
 bool TerminatePrefixProcess(const std::string &prefix_dir, DWORD id);
 
-} // namespace orvane::wine
+}  // namespace orvane::wine

@@ -16,11 +16,9 @@ namespace {
 
 bool FindPing(const std::string &prefix, MachineProcess *ping) {
   std::vector<MachineProcess> list;
-  if (!ListPrefixProcesses("/proc", prefix, &list))
-    return false;
+  if (!ListPrefixProcesses("/proc", prefix, &list)) return false;
   for (const MachineProcess &p : list)
-    if (p.image_path.size() >= 8 &&
-        p.image_path.substr(p.image_path.size() - 8) == L"ping.exe") {
+    if (p.image_path.size() >= 8 && p.image_path.substr(p.image_path.size() - 8) == L"ping.exe") {
       *ping = p;
       return true;
     }
@@ -28,8 +26,7 @@ bool FindPing(const std::string &prefix, MachineProcess *ping) {
 }
 
 TEST(WinePrefixProcessesPeer, ARunningWindowsProgramIsListedAndEnded) {
-  if (!testing::WinePeer::Available())
-    GTEST_SKIP() << "wine64 is not installed";
+  if (!testing::WinePeer::Available()) GTEST_SKIP() << "wine64 is not installed";
   testing::WinePeer peer;
   ASSERT_TRUE(peer.ready());
   HostCommand command;
@@ -43,8 +40,7 @@ TEST(WinePrefixProcessesPeer, ARunningWindowsProgramIsListedAndEnded) {
   bool found = false;
   for (int i = 0; i < 300 && !found; ++i) {
     found = FindPing(peer.dir(), &ping);
-    if (!found)
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   ASSERT_TRUE(found);
   EXPECT_EQ(ping.image_path, L"C:\\windows\\system32\\ping.exe");
@@ -59,12 +55,11 @@ TEST(WinePrefixProcessesPeer, ARunningWindowsProgramIsListedAndEnded) {
   bool gone = false;
   for (int i = 0; i < 100 && !gone; ++i) {
     gone = !FindPing(peer.dir(), &elsewhere);
-    if (!gone)
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   EXPECT_TRUE(gone);
   EXPECT_FALSE(platform.TerminateProcess(ping.id));
 }
 
-} // namespace
-} // namespace orvane::wine
+}  // namespace
+}  // namespace orvane::wine
