@@ -264,23 +264,17 @@ Status SoapClient::Post(const char* operation, const std::string& envelope, std:
                      std::string("SOAPAction: \"") + kSupportNamespace + operation + "\""};
   request.body = envelope;
   request.agent = "Orvane";
-  std::wstring error;
-  std::unique_ptr<HttpResponse> response = http_.Send(request, &error);
-  if (!response) return Status::Error(L"The support service could not be reached: " + error);
-  std::string body;
-  char buffer[16384];
-  for (;;) {
-    long n = response->Read(buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n < 0) return Status::Error(L"The support service's answer broke off: " + response->error());
-    body.append(buffer, static_cast<size_t>(n));
-    if (body.size() > kMaxAnswerBytes) return Malformed("it is larger than any answer of the service");
+  HttpResult result = HttpFetch(http_, request, kMaxAnswerBytes);
+  if (!result.ok) {
+    if (result.status == 0)
+      return Status::Error(L"The support service could not be reached: " + result.error);
+    return Status::Error(L"The support service's answer could not be read: " + result.error);
   }
   // A fault comes with status 500; anything else but 200 is no SOAP answer.
-  int status = response->status();
-  if (status != 200 && status != 500)
-    return Status::Error(L"The support service answered with HTTP status " + std::to_wstring(status) + L".");
-  *answer = std::move(body);
+  if (result.status != 200 && result.status != 500)
+    return Status::Error(L"The support service answered with HTTP status " + std::to_wstring(result.status) +
+                         L".");
+  *answer = std::move(result.body);
   return Status::Ok();
 }
 
