@@ -13,8 +13,10 @@
 #include "cli/scan_command.h"
 #include "cli/settings_command.h"
 #include "cli/startup_command.h"
+#include "cli/support_command.h"
 #include "cli/uninstall_command.h"
 #include "engine/engine.h"
+#include "platform/curl/curl_http.h"
 #include "platform/text.h"
 #include "platform/wine/machine_choice.h"
 #include "platform/wine/wine_platform.h"
@@ -122,6 +124,9 @@ int main(int argc, char** argv) {
   schedule->add_flag("--json", json, "Print JSON");
   orvane::cli::ScheduleRequest schedule_request;
   // ----
+  orvane::cli::SupportRequest support_request;
+  auto* support = app.add_subcommand("support", "The system report, its upload to the support staff, their answer");
+  orvane::cli::RegisterSupportCommands(support, &support_request, &json);
 
   try {
     app.parse(argc, argv);
@@ -208,6 +213,10 @@ int main(int argc, char** argv) {
   if (*report) rc = orvane::cli::RunReport(engine, output);
   if (*startup) rc = orvane::cli::RunStartup(engine, startup_action, startup_number, output);
   if (*uninstall) rc = orvane::cli::RunUninstall(engine, uninstall_action, uninstall_number, output);
+  if (*support) {
+    orvane::CurlHttpClient http;
+    rc = orvane::cli::RunSupport(platform, http, engine.GetProductVersion(), support_request, output);
+  }
   if (*repair) {
     orvane::cli::RepairRequest what;
     what.sections.insert(only.begin(), only.end());
