@@ -21,7 +21,8 @@ class LocalHttpServer {
   bool ready() const { return port_ > 0; }
   // The server's address, without a trailing "/"; with a mode ("cut",
   // "nolength", "slow", "stall") the address under which every file
-  // misbehaves that way.
+  // misbehaves that way. (A file F.mode beside F, holding a mode, makes F
+  // alone misbehave.)
   std::string url(const std::string& mode = "") const;
 
  private:

@@ -5,8 +5,9 @@ Serves the files of a folder on 127.0.0.1 at a port of its own choosing,
 which it prints on the first line of its output. The first part of a path
 can ask it to misbehave: /cut/F announces F's length but sends half and
 closes, /nolength/F sends no Content-Length, /slow/F sends 4096 bytes every
-0.2 s, /stall/F sends the headers and then nothing. With a certificate and
-a key it speaks https. Runs until it is killed.
+0.2 s, /stall/F sends the headers and then nothing. A file F.mode beside F
+holding one of those words makes F alone misbehave that way. With a
+certificate and a key it speaks https. Runs until it is killed.
 """
 import http.server
 import os
@@ -33,6 +34,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if not path.startswith(ROOT + os.sep) or not os.path.isfile(path):
             self.send_error(404)
             return
+        if not mode and os.path.isfile(path + ".mode"):
+            with open(path + ".mode") as f:
+                mode = f.read().strip()
         with open(path, "rb") as f:
             data = f.read()
         self.send_response(200)
