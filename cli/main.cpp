@@ -14,6 +14,7 @@
 #include "cli/scan_command.h"
 #include "cli/settings_command.h"
 #include "cli/startup_command.h"
+#include "cli/support_command.h"
 #include "cli/uninstall_command.h"
 #include "cli/update_command.h"
 #include "engine/engine.h"
@@ -130,6 +131,9 @@ int main(int argc, char** argv) {
   schedule->add_flag("--json", json, "Print JSON");
   orvane::cli::ScheduleRequest schedule_request;
   // ----
+  orvane::cli::SupportRequest support_request;
+  auto* support = app.add_subcommand("support", "The system report, its upload to the support staff, their answer");
+  orvane::cli::RegisterSupportCommands(support, &support_request, &json);
 
   auto* update = app.add_subcommand("update", "Check for a newer Orvane, or install it in place of the program here");
   orvane::cli::UpdateRequest update_request;
@@ -247,6 +251,10 @@ int main(int argc, char** argv) {
   if (*report) rc = orvane::cli::RunReport(engine, output);
   if (*startup) rc = orvane::cli::RunStartup(engine, startup_action, startup_number, output);
   if (*uninstall) rc = orvane::cli::RunUninstall(engine, uninstall_action, uninstall_number, output);
+  if (*support) {
+    orvane::CurlHttpClient http;
+    rc = orvane::cli::RunSupport(platform, http, engine.GetProductVersion(), support_request, output);
+  }
   if (*repair) {
     orvane::cli::RepairRequest what;
     what.sections.insert(only.begin(), only.end());

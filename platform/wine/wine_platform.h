@@ -154,6 +154,10 @@ class WinePlatform : public Platform {
   // which saves the registry; the hives are then read again.
   std::unique_ptr<RunningProcess> StartProcess(const std::wstring& command_line,
                                                std::wstring* why) override;
+  // The host processes Wine runs for this prefix, with their Windows image
+  // paths; only those can be terminated (wine_processes.cpp).
+  bool ListProcesses(std::vector<MachineProcess>* processes) override;
+  bool TerminateProcess(DWORD id) override;
   // Reads again the hives a Wine program saved (RegistryStore::ReloadChanged).
   Status ReloadRegistry();
 
