@@ -12,6 +12,7 @@
 #include "cli/report_command.h"
 #include "cli/scan_command.h"
 #include "cli/settings_command.h"
+#include "cli/solution_command.h"
 #include "cli/startup_command.h"
 #include "cli/uninstall_command.h"
 #include "engine/engine.h"
@@ -122,6 +123,10 @@ int main(int argc, char** argv) {
   schedule->add_flag("--json", json, "Print JSON");
   orvane::cli::ScheduleRequest schedule_request;
   // ----
+  auto* support = app.add_subcommand("support", "The support service: custom solutions");
+  support->require_subcommand(1);
+  orvane::cli::SolutionRequest solution;
+  CLI::App* apply = orvane::cli::AddSolutionCommands(*support, &solution);
 
   try {
     app.parse(argc, argv);
@@ -160,7 +165,7 @@ int main(int argc, char** argv) {
 
   std::string prefix, trash;
   std::wstring machine_text;
-  if (*info || *reg || *settings || *schedule) {
+  if (*info || *reg || *settings || *schedule || *support) {
     prefix = prefix_option.empty() ? orvane::wine::DefaultPrefixDir() : prefix_option;
     if (orvane::Status s = orvane::wine::CheckPrefix(prefix); !s) {
       std::cerr << "orvane-cli: " << orvane::WideToUtf8(s.message) << "\n";
@@ -178,6 +183,7 @@ int main(int argc, char** argv) {
   for (const std::wstring& problem : platform.LoadProblems())
     std::cerr << "orvane-cli: warning: " << orvane::WideToUtf8(problem) << "\n";
   if (*info) return orvane::cli::RunInfo(platform, json, std::cout);
+  if (*apply) return orvane::cli::RunSolutionApply(platform, solution, {std::cout, std::cerr, solution.json, false});
   if (*reg) {
     int rc = orvane::cli::RunReg(platform, reg->remaining(), std::cout, std::cerr);
     return rc == 0 ? 0 : 2;
