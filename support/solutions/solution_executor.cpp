@@ -77,6 +77,8 @@ bool SolutionExecutor::PathAllowed(const std::wstring& kind, const std::wstring&
     why = L"it is not a full path";
   } else if (path.find_first_of(L"*?") != std::wstring::npos) {
     why = L"it holds wildcards";
+  } else if (Tokenize(path.substr(2), L"\\").empty()) {
+    why = L"it is a whole drive";
   } else {
     for (const std::wstring& step : Tokenize(path, L"\\"))
       if (step == L"." || step == L"..") why = L"it climbs out of its folder";
@@ -120,11 +122,14 @@ void SolutionExecutor::PlanCommand(int code, const std::wstring& argument) {
     case SolutionCode::kFolder:
     case SolutionCode::kDll: {
       const std::wstring kind = code == 2 ? L"File" : code == 3 ? L"Folder" : L"Dll";
-      if (!PathAllowed(kind, argument, &refusal)) {
+      // "C:\junk\" names the folder "C:\junk"; its entries are found below it.
+      std::wstring path = argument;
+      while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+      if (!PathAllowed(kind, path, &refusal)) {
         refusals_.push_back(refusal);
         return;
       }
-      if (FileExists(platform_, argument)) actions_.push_back(std::to_wstring(code) + L";" + argument);
+      if (FileExists(platform_, path)) actions_.push_back(std::to_wstring(code) + L";" + path);
       return;
     }
     case SolutionCode::kRegistryValue: {

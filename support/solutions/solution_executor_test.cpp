@@ -149,7 +149,7 @@ TEST_F(SolutionExecutorTest, PathsOutsideTheMachineOrThroughLinksAreRefused) {
   executor_->PlanSolution(L"2%" + z + L";3%" + prefix_.ZPath(outside) +
                           L";2%C:\\users\\tester\\Desktop\\victim.txt;3%C:\\users\\tester\\Desktop;"
                           L"5%C:\\users\\tester\\Desktop\\victim.txt;2%C:\\junk\\..\\..\\x;2%C:\\*.txt;2%relative.txt;"
-                          L"6%{x}\\..;3%C:\\junk");
+                          L"6%{x}\\..;3%C:\\;3%C:\\junk\\");
   EXPECT_EQ(executor_->actions(), (Lines{L"3;C:\\junk"}));
   const std::wstring report = executor_->RunSolution();
   EXPECT_EQ(
@@ -163,6 +163,7 @@ TEST_F(SolutionExecutorTest, PathsOutsideTheMachineOrThroughLinksAreRefused) {
           L"File = C:\\*.txt was refused: it holds wildcards.\r\n"
           L"File = relative.txt was refused: it is not a full path.\r\n"
           L"BHO = {x}\\.. was refused: it is not a class id in braces.\r\n"
+          L"Folder = C:\\ was refused: it is a whole drive.\r\n"
           // The link inside the folder is neither followed nor removed.
           L"Folder deleted: C:\\junk\\a.tmp\r\n"
           L"Folder was not deleted: C:\\junk\\escape\r\n"
