@@ -35,7 +35,7 @@ void BM_ScanThroughEngine(benchmark::State& state) {
   wine::WinePlatform platform({BigMachine().dir, "bench"});
   NoPacer pacer;
   NullTarget target;
-  CSarvelEngine engine(platform, EngineOptions{&target, &pacer, {}, {}});
+  CSarvelEngine engine(platform, EngineOptions{&target, &pacer, {}, {}, {}, {}});
   for (auto _ : state) {
     engine.StartScan(RegistrySections());
     engine.WaitForScan();
@@ -48,7 +48,7 @@ void BM_ScanUnderProgressWindow(benchmark::State& state) {
   wine::WinePlatform platform({BigMachine().dir, "bench"});
   NoPacer pacer;
   ui::EventBridge bridge;
-  CSarvelEngine engine(platform, EngineOptions{&bridge, &pacer, {}, {}});
+  CSarvelEngine engine(platform, EngineOptions{&bridge, &pacer, {}, {}, {}, {}});
   ui::RecordingMessenger messenger;
   ui::CScanProgressDialog window(engine, pacer, messenger);
   QObject::connect(&bridge, &ui::EventBridge::eventArrived, &window,

@@ -13,6 +13,7 @@
 #include "cli/report_command.h"
 #include "cli/scan_command.h"
 #include "cli/settings_command.h"
+#include "cli/solution_command.h"
 #include "cli/startup_command.h"
 #include "cli/support_command.h"
 #include "cli/uninstall_command.h"
@@ -134,6 +135,8 @@ int main(int argc, char** argv) {
   orvane::cli::SupportRequest support_request;
   auto* support = app.add_subcommand("support", "The system report, its upload to the support staff, their answer");
   orvane::cli::RegisterSupportCommands(support, &support_request, &json);
+  orvane::cli::SolutionRequest solution;
+  CLI::App* apply = orvane::cli::AddSolutionCommands(*support, &solution);
 
   auto* update = app.add_subcommand("update", "Check for a newer Orvane, or install it in place of the program here");
   orvane::cli::UpdateRequest update_request;
@@ -201,7 +204,7 @@ int main(int argc, char** argv) {
 
   std::string prefix, trash;
   std::wstring machine_text;
-  if (*info || *reg || *settings || *schedule) {
+  if (*info || *reg || *settings || *schedule || *support) {
     prefix = prefix_option.empty() ? orvane::wine::DefaultPrefixDir() : prefix_option;
     if (orvane::Status s = orvane::wine::CheckPrefix(prefix); !s) {
       std::cerr << "orvane-cli: " << orvane::WideToUtf8(s.message) << "\n";
@@ -219,6 +222,7 @@ int main(int argc, char** argv) {
   for (const std::wstring& problem : platform.LoadProblems())
     std::cerr << "orvane-cli: warning: " << orvane::WideToUtf8(problem) << "\n";
   if (*info) return orvane::cli::RunInfo(platform, json, std::cout);
+  if (*apply) return orvane::cli::RunSolutionApply(platform, solution, {std::cout, std::cerr, solution.json, false});
   if (*reg) {
     int rc = orvane::cli::RunReg(platform, reg->remaining(), std::cout, std::cerr);
     return rc == 0 ? 0 : 2;

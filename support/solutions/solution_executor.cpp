@@ -1,0 +1,391 @@
+#include "support/solutions/solution_executor.h"
+
+#include <cwchar>
+#include <memory>
+#include <optional>
+
+#include "model/error_record.h"
+#include "model/sections.h"
+#include "model/settings_store.h"
+#include "platform/names.h"
+#include "platform/registry_values.h"
+#include "repair/restore.h"
+#include "support/solutions/pe_exports.h"
+#include "support/solutions/solution_script.h"
+
+namespace orvane {
+namespace {
+
+constexpr wchar_t kReason[] = L"Removed by a custom solution";
+constexpr size_t kMaxServerPath = 1023;
+// A DLL bigger than this is not read whole to look at its exports.
+constexpr size_t kMaxDllBytes = 256u << 20;
+
+bool IsSolutionRoot(const std::wstring& name) {
+  return name == L"HKEY_CURRENT_USER" || name == L"HKEY_LOCAL_MACHINE" || name == L"HKEY_USERS";
+}
+
+// A class id as the helper objects' key names are: "{...}", one key name.
+bool IsClassId(const std::wstring& text) {
+  return text.size() > 2 && text.front() == L'{' && text.back() == L'}' &&
+         text.find_first_of(L"\\/") == std::wstring::npos;
+}
+
+// The value as the registry holds it now, in either view (as
+// DeleteRegistryValue deletes in either).
+std::optional<RecordedValue> CurrentValue(Platform& platform, HKEY root, const std::wstring& sub_key,
+                                          const std::wstring& name) {
+  for (DWORD view : {DWORD{0}, DWORD{KEY_WOW64_64KEY}}) {
+    HKEY key;
+    if (platform.OpenKey(root, sub_key, KEY_READ | view, &key) != ERROR_SUCCESS) continue;
+    RecordedValue value;
+    LONG rc = platform.QueryValue(key, name, &value.type, &value.data);
+    platform.CloseKey(key);
+    if (rc == ERROR_SUCCESS) return value;
+  }
+  return std::nullopt;
+}
+
+CError ValueRecord(HKEY root, const std::wstring& root_name, const std::wstring& sub_key, const std::wstring& name,
+                   DWORD type) {
+  CError record;
+  record.errorType = ErrorType::RegistryValue;
+  record.reason = kReason;
+  record.item.valueType = type;
+  record.item.rootKey = root;
+  record.item.rootName = root_name;
+  record.item.subKey = sub_key;
+  record.item.valueName = name;
+  return record;
+}
+
+}  // namespace
+
+SolutionExecutor::SolutionExecutor(Platform& platform, Clock clock) : platform_(platform), clock_(std::move(clock)) {}
+
+void SolutionExecutor::PlanSolution(const std::wstring& script) {
+  actions_.clear();
+  refusals_.clear();
+  completed_ = false;
+  for (const SolutionCommand& command : ParseSolutionScript(script)) PlanCommand(command.code, command.argument);
+  completed_ = true;
+}
+
+bool SolutionExecutor::PathAllowed(const std::wstring& kind, const std::wstring& path, std::wstring* refusal) {
+  std::wstring why;
+  if (!IsAbsoluteDrivePath(path) || path.find(L'/') != std::wstring::npos) {
+    why = L"it is not a full path";
+  } else if (path.find_first_of(L"*?") != std::wstring::npos) {
+    why = L"it holds wildcards";
+  } else if (Tokenize(path.substr(2), L"\\").empty()) {
+    why = L"it is a whole drive";
+  } else {
+    for (const std::wstring& step : Tokenize(path, L"\\"))
+      if (step == L"." || step == L"..") why = L"it climbs out of its folder";
+  }
+  if (why.empty() && !platform_.InsideMachine(path)) why = L"it lies outside this computer";
+  if (why.empty()) {
+    // Every folder on the way, and the item itself, must be what it seems:
+    // a link could lead a deletion anywhere the link points.
+    std::wstring at = path.substr(0, 2);
+    for (const std::wstring& step : Tokenize(path.substr(2), L"\\")) {
+      at += L"\\" + step;
+      DWORD attributes = platform_.GetFileAttributes(at);
+      if (attributes == INVALID_FILE_ATTRIBUTES) break;
+      if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        why = L"it leads through a link (" + at + L")";
+        break;
+      }
+    }
+  }
+  if (why.empty()) return true;
+  if (refusal) *refusal = kind + L" = " + path + L" was refused: " + why + L".\r\n";
+  return false;
+}
+
+void SolutionExecutor::PlanCommand(int code, const std::wstring& argument) {
+  std::wstring refusal;
+  switch (static_cast<SolutionCode>(code)) {
+    case SolutionCode::kKill: {
+      std::vector<MachineProcess> processes;
+      if (!platform_.ListProcesses(&processes)) {
+        refusals_.push_back(L"Process = " + argument +
+                            L" was not looked for: the processes of this computer cannot be listed.\r\n");
+        return;
+      }
+      for (const MachineProcess& process : processes)
+        if (FileNameOfPath(process.image_path) == argument)
+          actions_.push_back(L"1;" + std::to_wstring(process.id) + L";" + argument);
+      return;
+    }
+    case SolutionCode::kFile:
+    case SolutionCode::kFolder:
+    case SolutionCode::kDll: {
+      const std::wstring kind = code == 2 ? L"File" : code == 3 ? L"Folder" : L"Dll";
+      // "C:\junk\" names the folder "C:\junk"; its entries are found below it.
+      std::wstring path = argument;
+      while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+      if (!PathAllowed(kind, path, &refusal)) {
+        refusals_.push_back(refusal);
+        return;
+      }
+      if (FileExists(platform_, path)) actions_.push_back(std::to_wstring(code) + L";" + path);
+      return;
+    }
+    case SolutionCode::kRegistryValue: {
+      std::vector<std::wstring> parts = Tokenize(argument, L":");
+      if (parts.size() < 3) return;
+      if (!IsSolutionRoot(parts[0])) {
+        refusals_.push_back(L"Registry Item = " + argument +
+                            L" was refused: only HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE and HKEY_USERS may be "
+                            L"changed.\r\n");
+        return;
+      }
+      if (RegistryValueExists(platform_, RootKeyFromName(parts[0]), parts[1], parts[2]))
+        actions_.push_back(L"4;" + parts[0] + L";" + parts[1] + L";" + parts[2]);
+      return;
+    }
+    case SolutionCode::kHelperObject:
+      if (!IsClassId(argument)) {
+        refusals_.push_back(L"BHO = " + argument + L" was refused: it is not a class id in braces.\r\n");
+        return;
+      }
+      if (KeyExists(platform_, HKEY_LOCAL_MACHINE, std::wstring(kHelperObjectsKey) + L"\\" + argument))
+        actions_.push_back(L"6;" + argument);
+      return;
+  }
+}
+
+std::wstring SolutionExecutor::RunSolution() {
+  files_ = SetInUse(L"Junk");
+  registry_ = SetInUse(L"Registry");
+  kept_sets_.clear();
+  if (actions_.empty() && refusals_.empty()) return kNoActionReport;
+
+  std::wstring report;
+  for (const std::wstring& line : refusals_) report += line;
+  if (actions_.empty()) return report;
+  if (Status writable = platform_.CheckWritable(); !writable)
+    return report + L"Nothing was changed: " + writable.message + L"\r\n";
+
+  for (const std::wstring& record : actions_) {
+    std::vector<std::wstring> f = Tokenize(record, L";");
+    if (f.size() < 2) continue;
+    switch (static_cast<SolutionCode>(ParseDecimal(f[0]))) {
+      case SolutionCode::kKill:
+        if (f.size() >= 3) Kill(static_cast<DWORD>(std::wcstoul(f[1].c_str(), nullptr, 10)), f[2], &report);
+        break;
+      case SolutionCode::kFile:
+        DeleteFileAction(f[1], &report);
+        break;
+      case SolutionCode::kFolder:
+        if (std::wstring refusal; !PathAllowed(L"Folder", f[1], &refusal)) {
+          report += refusal;
+          break;
+        }
+        DeleteTree(f[1], &report);
+        break;
+      case SolutionCode::kRegistryValue:
+        if (f.size() >= 4) DeleteValueAction(f[1], f[2], f[3], &report);
+        break;
+      case SolutionCode::kDll:
+        DllStep(f[1], &report);
+        break;
+      case SolutionCode::kHelperObject:
+        RemoveHelperObject(f[1], &report);
+        break;
+    }
+  }
+
+  if (Status saved = platform_.Flush(); !saved)
+    report += L"The registry changes could not be saved: " + saved.message + L"\r\n";
+  // A set that received nothing would only clutter the restore list.
+  for (SetInUse* set : {&files_, &registry_}) {
+    if (!set->usable) continue;
+    if (set->records == 0)
+      DeleteBackupSet(platform_, set->set.data_file);
+    else
+      kept_sets_.push_back(set->set.data_file);
+  }
+  return report;
+}
+
+std::wstring SolutionExecutor::ApplySolution(const std::wstring& script) {
+  PlanSolution(script);
+  std::wstring report = RunSolution();
+  if (platform_.CheckWritable()) {
+    DeleteRegistryValue(platform_, HKEY_LOCAL_MACHINE, SettingsStore::kKey, L"LogID");
+    DeleteRegistryValue(platform_, HKEY_LOCAL_MACHINE, SettingsStore::kKey, L"Email");
+    platform_.Flush();
+  }
+  return report;
+}
+
+std::vector<std::wstring> SolutionExecutor::backup_sets() const { return kept_sets_; }
+
+void SolutionExecutor::Kill(DWORD id, const std::wstring& name, std::wstring* report) {
+  // The id may have been handed to another program since planning.
+  std::vector<MachineProcess> processes;
+  bool same = false;
+  if (platform_.ListProcesses(&processes))
+    for (const MachineProcess& process : processes)
+      if (process.id == id && FileNameOfPath(process.image_path) == name) same = true;
+  if (same && platform_.TerminateProcess(id))
+    *report += L"Process = " + name + L" has been killed\r\n";
+  else
+    *report += L"Process = " + name + L" was not killed\r\n";
+}
+
+SolutionExecutor::SetInUse* SolutionExecutor::SetFor(SetInUse& set) {
+  if (!set.tried) {
+    set.tried = true;
+    set.usable = static_cast<bool>(CreateBackupSet(platform_, set.word, clock_(), &set.set));
+  }
+  return set.usable ? &set : nullptr;
+}
+
+bool SolutionExecutor::BackUpFile(const std::wstring& path) {
+  SetInUse* set = SetFor(files_);
+  if (!set) return false;
+  bool copied = false;
+  std::wstring copy = CopyToBackup(platform_, path, set->set.copies_folder, ++set->copies, &copied);
+  if (!copied) return false;
+  CError record;
+  record.errorType = ErrorType::File;
+  record.section = section::kTempFiles;
+  record.filePath = path;
+  record.reason = kReason;
+  if (!AppendBackupRecord(platform_, set->set.data_file, record, copy)) return false;
+  ++set->records;
+  return true;
+}
+
+bool SolutionExecutor::DeleteOneFile(const std::wstring& path) {
+  return BackUpFile(path) && platform_.DeleteFile(path);
+}
+
+void SolutionExecutor::DeleteFileAction(const std::wstring& path, std::wstring* report) {
+  if (std::wstring refusal; !PathAllowed(L"File", path, &refusal)) {
+    *report += refusal;
+    return;
+  }
+  if (!BackUpFile(path)) {
+    *report += L"File = " + path + L" was not deleted: no backup of it could be made\r\n";
+    return;
+  }
+  *report += L"File = " + path + (platform_.DeleteFile(path) ? L" has been deleted\r\n" : L" was not deleted\r\n");
+}
+
+void SolutionExecutor::DeleteTree(const std::wstring& folder, std::wstring* report) {
+  FindData entry;
+  std::unique_ptr<FileSearch> search = platform_.FindFirst(folder + L"\\*.*", &entry);
+  std::vector<FindData> entries;
+  if (search) {
+    do {
+      if (entry.name != L"." && entry.name != L"..") entries.push_back(entry);
+    } while (search->Next(&entry));
+  }
+  // Collected first: deleting while a search is open would change what it lists.
+  for (const FindData& e : entries) {
+    const std::wstring path = folder + L"\\" + e.name;
+    bool done = false;
+    if (e.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      // Never followed, and kept: what it points at is not the folder's.
+      done = false;
+    } else if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      DeleteTree(path, report);
+      continue;
+    } else {
+      done = DeleteOneFile(path);
+    }
+    *report += (done ? L"Folder deleted: " : L"Folder was not deleted: ") + path + L"\r\n";
+  }
+  const bool removed = platform_.RemoveDirectory(folder);
+  *report += (removed ? L"Folder deleted: " : L"Folder was not deleted: ") + folder + L"\r\n";
+}
+
+void SolutionExecutor::DeleteValueAction(const std::wstring& root_name, const std::wstring& sub_key,
+                                         const std::wstring& name, std::wstring* report) {
+  bool deleted = false;
+  // HKEY_USERS holds every profile of the machine; a solution may see its
+  // values but changes only the user's and the machine's own.
+  if (root_name == L"HKEY_CURRENT_USER" || root_name == L"HKEY_LOCAL_MACHINE") {
+    const HKEY root = RootKeyFromName(root_name);
+    std::optional<RecordedValue> value = CurrentValue(platform_, root, sub_key, name);
+    SetInUse* set = value ? SetFor(registry_) : nullptr;
+    if (set && AppendBackupRecord(platform_, set->set.data_file,
+                                  ValueRecord(root, root_name, sub_key, name, value->type), L"", value)) {
+      ++set->records;
+      deleted = DeleteRegistryValue(platform_, root, sub_key, name);
+    }
+  }
+  if (deleted)
+    *report += L"Registry Item = " + root_name + L"\\" + sub_key + L" /" + name + L" has been deleted\r\n";
+  else
+    *report += L"Registry Item =  " + root_name + L"\\" + sub_key + L" /" + name + L" was not deleted\r\n";
+}
+
+void SolutionExecutor::DllStep(const std::wstring& path, std::wstring* report) {
+  if (path.empty()) return;
+  if (std::wstring refusal; !PathAllowed(L"Dll", path, &refusal)) {
+    *report += refusal;
+    return;
+  }
+  // Its code is never run (loading it would run it): the export table says
+  // whether it could unregister itself, and that is all we can tell.
+  std::string bytes;
+  bool exports = false;
+  FindData info;
+  if (platform_.FindFirst(path, &info) && info.size <= kMaxDllBytes && platform_.ReadFile(path, &bytes))
+    exports = PeExportsFunction(bytes, "DllUnregisterServer");
+  if (exports)
+    *report += L"Dll = " + path + L" was not unregistered: its own unregistration is never run.\r\n";
+  else
+    *report += L"Dll = " + path + L" could not be unregistered because it was not registered.\r\n";
+  *report += L"Dll = " + path + (DeleteOneFile(path) ? L" has been deleted.\r\n" : L" was not deleted.\r\n");
+}
+
+void SolutionExecutor::RemoveHelperObject(const std::wstring& class_id, std::wstring* report) {
+  HKEY server;
+  if (platform_.OpenKey(HKEY_CLASSES_ROOT, L"CLSID\\" + class_id + L"\\InprocServer32", KEY_READ, &server) ==
+      ERROR_SUCCESS) {
+    DWORD type = 0;
+    std::string data;
+    std::wstring path;
+    if (platform_.QueryValue(server, L"", &type, &data) == ERROR_SUCCESS)
+      path = RegistryDataAsText(data).substr(0, kMaxServerPath);
+    platform_.CloseKey(server);
+    DllStep(path, report);
+  }
+
+  // The key goes into the set with its values, so the restore brings back
+  // the helper object as it was registered.
+  const std::wstring sub_key = std::wstring(kHelperObjectsKey) + L"\\" + class_id;
+  bool removed = false;
+  HKEY key;
+  if (platform_.OpenKey(HKEY_LOCAL_MACHINE, sub_key, KEY_READ, &key) == ERROR_SUCCESS) {
+    DWORD sub_keys = 0, values = 0;
+    bool ok = platform_.QueryInfoKey(key, &sub_keys, &values) == ERROR_SUCCESS && sub_keys == 0;
+    SetInUse* set = ok ? SetFor(registry_) : nullptr;
+    ok = set != nullptr;
+    if (ok) {
+      CError key_record = ValueRecord(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", sub_key, L"", REG_SZ);
+      key_record.errorType = ErrorType::RegistryKey;
+      ok = AppendBackupRecord(platform_, set->set.data_file, key_record, L"");
+      if (ok) ++set->records;
+    }
+    for (DWORD i = 0; ok && i < values; ++i) {
+      std::wstring name;
+      RecordedValue value;
+      ok = platform_.EnumValue(key, i, &name, &value.type, &value.data) == ERROR_SUCCESS &&
+           AppendBackupRecord(platform_, set->set.data_file,
+                              ValueRecord(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", sub_key, name, value.type), L"",
+                              value);
+    }
+    platform_.CloseKey(key);
+    removed = ok && platform_.DeleteKey(HKEY_LOCAL_MACHINE, sub_key) == ERROR_SUCCESS;
+  }
+  *report += L"BHO = " + class_id + (removed ? L" has been removed\r\n" : L" was not removed\r\n");
+}
+
+}  // namespace orvane
