@@ -9,7 +9,8 @@
 //
 // The program runs through StartProcess, which waits for the prefix's
 // wineserver to end and reads the hives again before it reports the run
-// ended, so nothing of ours is written to a hive while Wine holds them.
+// ended, so nothing of ours is written to a hive while Wine holds them;
+// registry changes of ours not yet saved are saved before it starts.
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -118,6 +119,13 @@ static bool RunUrlCacheProgram(WinePlatform& platform, const std::wstring& argum
   }
   if (WindowsPathOf(platform, folder.dir()).empty() || WindowsPathOf(platform, helper).empty()) {
     SetLastError(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  // Wine rewrites the hives when the run ends, and a hive changed under
+  // changes of ours not yet saved is neither read again nor written over:
+  // what we changed is saved first, while no Wine program holds the hives.
+  if (!platform.Flush()) {
+    SetLastError(ERROR_WRITE_PROTECT);
     return false;
   }
   std::unique_ptr<RunningProcess> run = platform.StartProcess(command, nullptr);
