@@ -8,21 +8,23 @@ namespace orvane::app {
 namespace {
 
 constexpr char kActivate[] = "activate\n";
+constexpr char kQuit[] = "quit\n";
 constexpr int kHandOverMs = 2000;
 
 }  // namespace
 
 SingleInstance::SingleInstance(const QString& name, const QString& lock_dir, QObject* parent)
-    : QObject(parent),
-      server_name_(QString::fromStdString(wine::PerUserName(name.toStdString()))),
-      lock_(name.toStdString(), lock_dir.toStdString()) {
-  if (!lock_dir.isEmpty()) server_name_ = lock_dir + "/" + server_name_ + ".socket";
+    : QObject(parent), server_name_(ServerName(name, lock_dir)), lock_(name.toStdString(), lock_dir.toStdString()) {}
+
+QString SingleInstance::ServerName(const QString& name, const QString& lock_dir) {
+  const QString per_user = QString::fromStdString(wine::PerUserName(name.toStdString()));
+  return lock_dir.isEmpty() ? per_user : lock_dir + "/" + per_user + ".socket";
 }
 
 bool SingleInstance::Claim() {
   if (server_) return true;
   if (!lock_.TryAcquire()) {
-    if (!SendActivate(kHandOverMs))
+    if (!Send(server_name_, kActivate, kHandOverMs))
       qWarning("orvane: another instance runs but did not answer on %s", qPrintable(server_name_));
     return false;
   }
@@ -41,24 +43,31 @@ bool SingleInstance::Claim() {
     while (QLocalSocket* client = server_->nextPendingConnection()) {
       connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
       connect(client, &QLocalSocket::readyRead, this, [this, client] {
-        while (client->canReadLine())
-          if (client->readLine() == kActivate) emit activateRequested();
+        while (client->canReadLine()) {
+          const QByteArray line = client->readLine();
+          if (line == kActivate) emit activateRequested();
+          else if (line == kQuit) emit quitRequested();
+        }
       });
     }
   });
   return true;
 }
 
-bool SingleInstance::SendActivate(int timeout_ms) {
+bool SingleInstance::SendQuit(const QString& name, const QString& lock_dir, int timeout_ms) {
+  return Send(ServerName(name, lock_dir), kQuit, timeout_ms);
+}
+
+bool SingleInstance::Send(const QString& server_name, const char* line, int timeout_ms) {
   // The running instance may have taken the lock a moment ago and not yet
   // listen: try again until the time is up.
   QElapsedTimer timer;
   timer.start();
   while (timer.elapsed() < timeout_ms) {
     QLocalSocket socket;
-    socket.connectToServer(server_name_);
+    socket.connectToServer(server_name);
     if (socket.waitForConnected(200)) {
-      socket.write(kActivate);
+      socket.write(line);
       bool sent = socket.waitForBytesWritten(500);
       socket.disconnectFromServer();
       return sent;

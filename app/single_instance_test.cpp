@@ -48,5 +48,26 @@ TEST(SingleInstanceTest, AProgramThatEndedLeavesTheWayFree) {
   EXPECT_TRUE(WaitFor(activated));
 }
 
+TEST(SingleInstanceTest, QuitReachesTheRunningOneAndOnlyAsQuit) {
+  QTemporaryDir dir;
+  SingleInstance running("orvane-test", dir.path());
+  ASSERT_TRUE(running.Claim());
+  bool quit = false;
+  bool activated = false;
+  QObject::connect(&running, &SingleInstance::quitRequested, [&] { quit = true; });
+  QObject::connect(&running, &SingleInstance::activateRequested, [&] { activated = true; });
+
+  EXPECT_TRUE(SingleInstance::SendQuit("orvane-test", dir.path()));
+  EXPECT_TRUE(WaitFor(quit));
+  EXPECT_FALSE(activated);
+
+  // Another program's channel is not this one's; with nothing listening the
+  // request gives up.
+  quit = false;
+  EXPECT_FALSE(SingleInstance::SendQuit("orvane-other", dir.path(), 300));
+  QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+  EXPECT_FALSE(quit);
+}
+
 }  // namespace
 }  // namespace orvane::app

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -14,10 +15,15 @@
 #include "cli/settings_command.h"
 #include "cli/startup_command.h"
 #include "cli/uninstall_command.h"
+#include "cli/update_command.h"
 #include "engine/engine.h"
+#include "platform/curl/curl_http.h"
+#include "platform/file_version.h"
 #include "platform/text.h"
 #include "platform/wine/machine_choice.h"
 #include "platform/wine/wine_platform.h"
+#include "update/update_server.h"
+#include "update/version_info.h"
 
 namespace {
 
@@ -54,6 +60,8 @@ int main(int argc, char** argv) {
   app.add_option("--pace", pace, "Pauses of scans and repairs: 'spec' (as the program paces them) or 'none'")
       ->check(CLI::IsMember({"spec", "none"}));
   bool json = false;
+  const orvane::update::CVersionInfo own_version(orvane::OwnExecutablePath());
+  app.set_version_flag("--version", orvane::WideToUtf8(own_version.ProductVersion()), "Print the product version");
 
   // machines: the Wine prefixes found in the usual places; needs no machine.
   auto* machines = app.add_subcommand("machines", "List the Wine prefixes found in the usual places");
@@ -123,11 +131,40 @@ int main(int argc, char** argv) {
   orvane::cli::ScheduleRequest schedule_request;
   // ----
 
+  auto* update = app.add_subcommand("update", "Check for a newer Orvane, or install it in place of the program here");
+  orvane::cli::UpdateRequest update_request;
+  update->add_option("action", update_request.action, "check or install")
+      ->required()
+      ->check(CLI::IsMember({"check", "install"}));
+  update->add_option("--server", update_request.server, "The update server for this run (default: the setting)");
+  update->add_flag("--json", json, "Print JSON");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     int rc = app.exit(e);
     return rc == 0 ? 0 : 2;
+  }
+  if (*update) {
+    // The server: this run's, else the machine's setting when there is a
+    // machine, else the build's.
+    if (update_request.server.empty()) {
+      std::string home = prefix_option.empty() ? orvane::wine::DefaultPrefixDir() : prefix_option;
+      update_request.server = orvane::update::DefaultServer();
+      if (orvane::wine::CheckPrefix(home)) {
+        orvane::wine::WinePlatform platform{orvane::wine::WineOptions(home, "", "")};
+        orvane::SettingsStore store(platform);
+        update_request.server = orvane::update::ServerAddress(store);
+      }
+    }
+    update_request.program = std::filesystem::path(orvane::OwnExecutablePath()).parent_path() /
+                             orvane::update::kProgramName;
+    update_request.temp_folder = std::filesystem::temp_directory_path();
+    update_request.own_version = own_version.ProductVersion();
+    orvane::CurlHttpClient client;
+    orvane::cli::CatchInterrupt();
+    return orvane::cli::RunUpdate(client, update_request,
+                                  {std::cout, std::cerr, json, isatty(STDOUT_FILENO) != 0});
   }
   if (*machines)
     return orvane::cli::RunMachines(orvane::wine::FindPrefixes(orvane::wine::HostSearchPlaces()), json, std::cout);
@@ -199,6 +236,8 @@ int main(int argc, char** argv) {
   orvane::EngineOptions options;
   options.target = &queue;
   options.pacer = pacer.get();
+  options.product_version = own_version.ProductVersion();
+  options.release_date = own_version.ReleaseDate();
   orvane::CSarvelEngine engine(platform, options);
   orvane::cli::CatchInterrupt();
 

@@ -66,6 +66,7 @@ Status ParseScanRequest(const std::string& sections, bool privacy, const std::st
 }
 
 void CatchInterrupt() { std::signal(SIGINT, OnInterrupt); }
+bool Interrupted() { return g_interrupted; }
 
 void PumpEvents(MessageQueue& queue, const std::function<void()>& stop,
                 const std::function<void(const WorkerEvent&)>& handle) {

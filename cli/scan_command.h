@@ -57,5 +57,7 @@ void PumpEvents(MessageQueue& queue, const std::function<void()>& stop,
                 const std::function<void(const WorkerEvent&)>& handle);
 // Installs the Ctrl+C handler that PumpEvents polls.
 void CatchInterrupt();
+// Whether the user pressed Ctrl+C since CatchInterrupt.
+bool Interrupted();
 
 }  // namespace orvane::cli

@@ -11,12 +11,6 @@
 #include "scanners/path.h"
 #include "scanners/privacy_scanners.h"
 
-#ifndef ORVANE_PRODUCT_VERSION
-#define ORVANE_PRODUCT_VERSION ""
-#endif
-#ifndef ORVANE_RELEASE_DATE
-#define ORVANE_RELEASE_DATE ""
-#endif
 
 namespace orvane {
 namespace {
@@ -26,10 +20,7 @@ const wchar_t kNoVersion[] = L"<no version info found>";
 const wchar_t* const kMonths[] = {L"JAN", L"FEB", L"MAR", L"APR", L"MAY", L"JUN",
                                   L"JUL", L"AUG", L"SEP", L"OCT", L"NOV", L"DEC"};
 
-std::wstring BuildString(const char* text) {
-  std::wstring wide = Utf8ToWide(text);
-  return wide.empty() ? kNoVersion : wide;
-}
+std::wstring OrNoVersion(const std::wstring& text) { return text.empty() ? kNoVersion : text; }
 
 std::wstring Sum(const SectionCounters& counters, int32_t SectionCounter::*field) {
   int64_t total = 0;
@@ -63,8 +54,8 @@ CSarvelEngine::CSarvelEngine(Platform& platform, EngineOptions options)
   finder_.callback = &OnBackupFound;
   finder_.user = this;
 
-  product_version_ = BuildString(ORVANE_PRODUCT_VERSION);
-  release_date_ = BuildString(ORVANE_RELEASE_DATE);
+  product_version_ = OrNoVersion(options_.product_version);
+  release_date_ = OrNoVersion(options_.release_date);
   std::wstring user = platform_.GetEnvironmentVariable(L"USERNAME");
   if (user.size() > 1024) user.resize(1024);
   task_ = ScheduledScanTask{L"Orvane", user, platform_.ModuleFileName(), L"-scan"};

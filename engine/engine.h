@@ -40,6 +40,9 @@ struct EngineOptions {
   // Called after the unresolved errors were saved, so the problems display
   // can refresh.
   std::function<void()> on_problems_changed;
+  // The running program's version strings (its file's version block);
+  // empty shows "<no version info found>".
+  std::wstring product_version, release_date;
 };
 
 // What the last scan found, for a front end to show.

@@ -22,7 +22,7 @@ WorkerEvent Decode(Message m) {
     case kMsgNewVersion: return NewVersion{};
     case kMsgNoNewVersion: return NoNewVersion{};
     case kMsgVersionInPlace: return VersionInPlace{};
-    case kMsgDownloadFailed: return DownloadFailed{};
+    case kMsgDownloadFailed: return DownloadFailed{std::move(m.text)};
     case kMsgDownloadStarts: return DownloadStarts{m.wparam};
     case kMsgDownloadComplete: return DownloadComplete{};
     case kMsgDownloadReceived: return DownloadReceived{m.wparam};
@@ -48,7 +48,7 @@ Message Encode(const WorkerEvent& event) {
         if constexpr (std::is_same_v<E, NewVersion>) return {kMsgNewVersion, 0, 0, {}};
         if constexpr (std::is_same_v<E, NoNewVersion>) return {kMsgNoNewVersion, 0, 0, {}};
         if constexpr (std::is_same_v<E, VersionInPlace>) return {kMsgVersionInPlace, 0, 0, {}};
-        if constexpr (std::is_same_v<E, DownloadFailed>) return {kMsgDownloadFailed, 0, 0, {}};
+        if constexpr (std::is_same_v<E, DownloadFailed>) return {kMsgDownloadFailed, 0, 0, e.reason};
         if constexpr (std::is_same_v<E, DownloadStarts>) return {kMsgDownloadStarts, e.size, 0, {}};
         if constexpr (std::is_same_v<E, DownloadComplete>) return {kMsgDownloadComplete, 0, 0, {}};
         if constexpr (std::is_same_v<E, DownloadReceived>) return {kMsgDownloadReceived, e.total, 0, {}};

@@ -44,7 +44,9 @@ struct BackupFound {
 struct NewVersion {};      // the update check found a newer version
 struct NoNewVersion {};    // the update check found none
 struct VersionInPlace {};  // the download put the new version in place
-struct DownloadFailed {};
+struct DownloadFailed {
+  std::wstring reason;  // why, in words; "" when there is nothing to add
+};
 struct DownloadStarts {
   int64_t size = 0;  // announced, in bytes
 };

@@ -39,6 +39,7 @@ prefix=$tmp/prefix
 expect_file "$prefix/bin/orvane-cli" executable
 if [[ $with_window == 1 ]]; then
   expect_file "$prefix/bin/orvane" executable
+  expect_file "$prefix/bin/orvane-restarter" executable
   desktop=$prefix/share/applications/orvane.desktop
   expect_file "$desktop"
   expect_line "$desktop" "Name=Orvane"
@@ -71,7 +72,8 @@ if [[ $with_window == 1 ]]; then
   # The program finds the page beside itself in the build tree too.
   expect_file "$build/app/help.html"
 else
-  [[ ! -e $prefix/bin/orvane && ! -e $prefix/share/applications/orvane.desktop ]] ||
+  [[ ! -e $prefix/bin/orvane && ! -e $prefix/bin/orvane-restarter &&
+    ! -e $prefix/share/applications/orvane.desktop ]] ||
     fail "the desktop program is installed by a build without Qt"
 fi
 "$prefix/bin/orvane-cli" --help >/dev/null || fail "the installed orvane-cli --help fails"
@@ -115,7 +117,7 @@ grep -E '(_test|\.a|\.o|CMakeFiles/?)$' "$tmp/contents" >"$tmp/leftovers" &&
   fail "build leftovers in the package: $(tr '\n' ' ' <"$tmp/leftovers")"
 packed=(/usr/bin/orvane-cli)
 if [[ $with_window == 1 ]]; then
-  packed+=(/usr/bin/orvane /usr/share/applications/orvane.desktop
+  packed+=(/usr/bin/orvane /usr/bin/orvane-restarter /usr/share/applications/orvane.desktop
     /usr/share/icons/hicolor/scalable/apps/orvane.svg
     /usr/share/orvane/Loading.gif /usr/share/orvane/help.html)
 fi
@@ -136,6 +138,7 @@ if [[ $with_window == 1 ]]; then
   QT_QPA_PLATFORM=offscreen "$root/usr/bin/orvane" --gallery "$tmp/gallery" >"$tmp/gallery.log" 2>&1 ||
     { cat "$tmp/gallery.log" >&2; fail "the packaged orvane --gallery fails"; }
   compgen -G "$tmp/gallery/*.png" >/dev/null || fail "the packaged orvane --gallery drew nothing"
+  "$root/usr/bin/orvane-restarter" --help >/dev/null 2>&1 || fail "the packaged orvane-restarter --help fails"
 fi
 
 if ((failures)); then

@@ -1,0 +1,33 @@
+// The version strings a program file carries. A Windows program keeps them in
+// its version resource; a build for this host keeps them in an ELF section
+// ".orvane_version" of "Name=Value" lines (UTF-8), which the build writes and
+// a packager may restamp (objcopy --update-section) without rebuilding.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace orvane {
+
+using VersionStrings = std::vector<std::pair<std::wstring, std::wstring>>;
+
+// Reads the version block of the program file at host_path into *strings, in
+// file order. False when the file cannot be read or carries no block (then
+// *strings is empty). Any thread.
+bool ReadFileVersionStrings(const std::string& host_path, VersionStrings* strings);
+
+// The same over any bytes: read(offset, size, out) fills *out with exactly
+// size bytes of the file from offset, or gives false. Every offset and size
+// it asks for comes from the file itself and is checked first, so a damaged
+// or hostile file gives false, never a read out of bounds or a huge buffer.
+bool ParseFileVersionStrings(const std::function<bool(uint64_t, size_t, std::string*)>& read,
+                             VersionStrings* strings);
+
+// The running program's own file, as a host path ("" when unknown). The
+// program that calls it also carries this build's version block.
+std::string OwnExecutablePath();
+
+}  // namespace orvane

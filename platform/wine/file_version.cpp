@@ -1,0 +1,93 @@
+#include "platform/file_version.h"
+
+#include <cstring>
+#include <fstream>
+#include <string_view>
+
+#include "platform/text.h"
+
+namespace orvane {
+namespace {
+
+constexpr char kSectionName[] = ".orvane_version";
+// Limits far above any real file's, so that sizes read from a damaged file
+// cannot make us allocate much.
+constexpr uint64_t kMaxSectionTable = 1 << 20;
+constexpr uint64_t kMaxNames = 1 << 20;
+constexpr uint64_t kMaxBlock = 64 * 1024;
+
+uint64_t Little(const std::string& bytes, size_t at, size_t width) {
+  uint64_t value = 0;
+  for (size_t i = 0; i < width; ++i) value |= uint64_t{static_cast<unsigned char>(bytes[at + i])} << (8 * i);
+  return value;
+}
+
+void ParseLines(std::string_view block, VersionStrings* strings) {
+  block = block.substr(0, block.find('\0'));
+  while (!block.empty()) {
+    size_t end = block.find('\n');
+    std::string_view line = block.substr(0, end);
+    block = end == std::string_view::npos ? std::string_view() : block.substr(end + 1);
+    size_t equals = line.find('=');
+    if (equals == std::string_view::npos || equals == 0) continue;
+    strings->emplace_back(Utf8ToWide(std::string(line.substr(0, equals))),
+                          Utf8ToWide(std::string(line.substr(equals + 1))));
+  }
+}
+
+}  // namespace
+
+bool ParseFileVersionStrings(const std::function<bool(uint64_t, size_t, std::string*)>& read,
+                             VersionStrings* strings) {
+  strings->clear();
+  // ELF64, little-endian: the header names the section table and the
+  // section that holds the sections' names.
+  std::string header;
+  if (!read(0, 64, &header) || header.compare(0, 4, "\x7f" "ELF") != 0 || header[4] != 2 || header[5] != 1)
+    return false;
+  uint64_t table = Little(header, 0x28, 8);
+  uint64_t entry_size = Little(header, 0x3A, 2);
+  uint64_t count = Little(header, 0x3C, 2);
+  uint64_t names_index = Little(header, 0x3E, 2);
+  if (entry_size < 64 || count == 0 || names_index >= count || entry_size * count > kMaxSectionTable) return false;
+  std::string sections;
+  if (!read(table, static_cast<size_t>(entry_size * count), &sections)) return false;
+  auto field = [&](uint64_t index, size_t at, size_t width) {
+    return Little(sections, static_cast<size_t>(index * entry_size + at), width);
+  };
+  uint64_t names_size = field(names_index, 32, 8);
+  if (names_size > kMaxNames) return false;
+  std::string names;
+  if (!read(field(names_index, 24, 8), static_cast<size_t>(names_size), &names)) return false;
+  for (uint64_t i = 0; i < count; ++i) {
+    uint64_t name = field(i, 0, 4);
+    if (name >= names.size()) continue;
+    const char* start = names.c_str() + name;
+    if (std::string_view(start, strnlen(start, names.size() - name)) != kSectionName) continue;
+    uint64_t size = field(i, 32, 8);
+    std::string block;
+    if (size > kMaxBlock || !read(field(i, 24, 8), static_cast<size_t>(size), &block)) return false;
+    ParseLines(block, strings);
+    return true;
+  }
+  return false;
+}
+
+bool ReadFileVersionStrings(const std::string& host_path, VersionStrings* strings) {
+  std::ifstream file(host_path, std::ios::binary);
+  if (!file) {
+    strings->clear();
+    return false;
+  }
+  file.seekg(0, std::ios::end);
+  const uint64_t length = static_cast<uint64_t>(file.tellg());
+  auto read = [&](uint64_t offset, size_t size, std::string* out) {
+    if (offset > length || size > length - offset) return false;
+    out->assign(size, '\0');
+    file.seekg(static_cast<std::streamoff>(offset));
+    return static_cast<bool>(file.read(out->data(), static_cast<std::streamsize>(size)));
+  };
+  return ParseFileVersionStrings(read, strings);
+}
+
+}  // namespace orvane

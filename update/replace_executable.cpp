@@ -1,0 +1,88 @@
+#include "update/replace_executable.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <random>
+#include <system_error>
+
+#include "platform/text.h"
+#include "update/update_server.h"
+
+namespace orvane::update {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::wstring Wide(const fs::path& path) { return Utf8ToWide(path.string()); }
+
+ReplaceResult Fail(std::wstring message) { return {false, std::move(message)}; }
+
+// The system's package manager owns what lies under /usr (but for
+// /usr/local): even a user who may write there must not replace it behind
+// the package manager's back.
+bool SystemFolder(const fs::path& folder) {
+  std::string path = fs::weakly_canonical(folder).string() + "/";
+  return path.rfind("/usr/", 0) == 0 && path.rfind("/usr/local/", 0) != 0;
+}
+
+// A name beside the program that nothing else uses.
+fs::path StagingName(const fs::path& folder) {
+  std::random_device random;
+  return folder / (".orvane-update-" + std::to_string(random()) + std::to_string(::getpid()));
+}
+
+// Copies from into a new file at to (which must not exist), executable by
+// everyone who may run the program, and flushed to the disk.
+bool Stage(const fs::path& from, const fs::path& to) {
+  std::error_code error;
+  if (!fs::copy_file(from, to, fs::copy_options::none, error)) return false;
+  fs::permissions(to, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                          fs::perms::others_read | fs::perms::others_exec,
+                  error);
+  if (error) return false;
+  int fd = ::open(to.c_str(), O_RDONLY | O_CLOEXEC);
+  bool flushed = fd >= 0 && ::fsync(fd) == 0;
+  if (fd >= 0) ::close(fd);
+  return flushed;
+}
+
+}  // namespace
+
+ReplaceResult ReplaceExecutable(const fs::path& program, const fs::path& downloaded) {
+  const fs::path folder = program.parent_path();
+  const fs::path backup = fs::path(program).concat(".bak");
+  const fs::path target = folder / kProgramName;
+  std::error_code error;
+
+  if (::access(folder.c_str(), W_OK) != 0 || SystemFolder(folder))
+    return Fail(L"Orvane is installed in " + Wide(folder) +
+                L", which only the system may change. Please update it through your system's package manager.");
+  if (fs::file_size(downloaded, error) == 0 || error) return Fail(L"The downloaded program is empty.");
+
+  const fs::path staged = StagingName(folder);
+  if (!Stage(downloaded, staged)) {
+    fs::remove(staged, error);
+    return Fail(L"The new program could not be written beside the old one in " + Wide(folder) + L".");
+  }
+  fs::remove(backup, error);
+  fs::rename(program, backup, error);
+  if (error) {
+    fs::remove(staged, error);
+    return Fail(L"The running program could not be set aside as " + Wide(backup) + L".");
+  }
+  // Never over a file of that name that is not the program (the program
+  // was called otherwise): the rename refuses, and the program comes back.
+  if (::renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+    std::error_code ignored;
+    fs::rename(backup, program, ignored);
+    fs::remove(staged, ignored);
+    return Fail(L"The new program could not be put in place; the old one was kept.");
+  }
+  // The backup stays: it is the user's way back, and the next update
+  // replaces it.
+  return {true, L""};
+}
+
+}  // namespace orvane::update
