@@ -6,18 +6,18 @@
 // leave WinINet able to cache again. Skips when Wine or mingw-w64 is
 // missing.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
 #include "engine/engine.h"
 #include "repair/repair_thread.h"
+#include "platform/testing/http_server.h"
 #include "platform/testing/wine_peer.h"
 #include "platform/text.h"
 #include "platform/wine/wine_platform.h"
@@ -30,59 +30,27 @@ using testing::WinePeer;
 
 const std::string kClient = ORVANE_WININET_PEER_PATH;
 
-// python3 serving 127.0.0.1 on a port it chooses: every page is a little
-// HTML, cacheable for a day.
+// The pages the WinINet client fetches, served by python3 on 127.0.0.1.
 class PageServer {
  public:
-  PageServer() {
-    int out[2];
-    if (pipe(out) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], STDOUT_FILENO);
-      close(out[0]);
-      close(out[1]);
-      execlp("python3", "python3", "-c",
-             "import http.server, socketserver\n"
-             "class H(http.server.BaseHTTPRequestHandler):\n"
-             "    def do_GET(self):\n"
-             "        self.send_response(200)\n"
-             "        self.send_header('Content-Type', 'text/html')\n"
-             "        self.send_header('Cache-Control', 'max-age=86400')\n"
-             "        self.end_headers()\n"
-             "        self.wfile.write(b'<html>' + self.path.encode() + b'</html>')\n"
-             "    def log_message(self, *a): pass\n"
-             "s = socketserver.TCPServer(('127.0.0.1', 0), H)\n"
-             "print(s.server_address[1], flush=True)\n"
-             "s.serve_forever()\n",
-             static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(out[1]);
-    // Read up to the line end; the pipe stays open, as a closed one would
-    // end the server at its next write.
-    output_ = out[0];
-    std::string line;
-    char c;
-    while (read(output_, &c, 1) == 1 && c != '\n') line += c;
-    port_ = std::atoi(line.c_str());
-  }
+  PageServer() : root_(MakeRoot()), server_(root_) {}
   ~PageServer() {
-    if (output_ >= 0) close(output_);
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
+    std::error_code ec;
+    fs::remove_all(root_, ec);
   }
-  std::string Url(const std::string& page) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + "/" + page;
-  }
-  bool ready() const { return port_ > 0; }
+  std::string Url(const std::string& page) const { return server_.url() + "/" + page; }
+  bool ready() const { return server_.ready(); }
 
  private:
-  pid_t pid_ = -1;
-  int output_ = -1;
-  int port_ = 0;
+  static std::string MakeRoot() {
+    std::string dir = (fs::temp_directory_path() / "orvane-pages-XXXXXX").string();
+    if (!mkdtemp(dir.data())) return "";
+    for (const char* page : {"one.html", "two.html"})
+      std::ofstream(dir + "/" + page) << "<html>" << page << "</html>";
+    return dir;
+  }
+  std::string root_;
+  testing::LocalHttpServer server_;
 };
 
 std::array<bool, kSectionCount> Sections(std::initializer_list<int> ids) {
@@ -134,7 +102,10 @@ TEST_F(WinInetPeer, ScanListsWinInetsOwnEntriesRepairRemovesThemAndWinInetStillC
       << "the cookie's path is /, so it is sent to both pages";
 
   wine::WinePlatform platform(wine::WineOptions(peer_->dir()));
-  CSarvelEngine engine(platform, EngineOptions{&messages_, &pacer_, {}, {}});
+  EngineOptions options;
+  options.target = &messages_;
+  options.pacer = &pacer_;
+  CSarvelEngine engine(platform, options);
   engine.SetBrowserFlags({L"1", L"0", L"0"});
   engine.StartScan(Sections({15, 17, 18, 19}));
   engine.WaitForScan();
