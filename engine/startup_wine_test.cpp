@@ -57,7 +57,7 @@ TEST_F(StartupWineTest, RemovedEntriesComeBackThroughTheRestore) {
   std::vector<std::wstring> sets;
   {
     wine::WinePlatform platform(wine::WineOptions(peer_.dir()));
-    CSarvelEngine engine(platform, EngineOptions{&messages_, &pacer_, {}, {}});
+    CSarvelEngine engine(platform, EngineOptions{&messages_, &pacer_, {}, {}, {}, {}});
     CRegistryItemListEx entries = engine.ListStartupEntries();
     int level = IndexOf(engine, L"Level");
     ASSERT_GE(level, 0);

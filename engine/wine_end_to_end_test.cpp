@@ -78,7 +78,7 @@ class WineEndToEnd : public ::testing::Test {
 TEST_F(WineEndToEnd, FreshPrefixFindingsAreRealFaults) {
   wine::WinePlatform platform(wine::WineOptions(peer_.dir()));
   ASSERT_TRUE(platform.LoadProblems().empty());
-  CSarvelEngine engine(platform, EngineOptions{&messages_, &pacer_, {}, {}});
+  CSarvelEngine engine(platform, EngineOptions{&messages_, &pacer_, {}, {}, {}, {}});
   engine.StartScan(Sections({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12}));
   engine.WaitForScan();
   for (const CError& e : engine.errors()) {
@@ -124,7 +124,7 @@ TEST_F(WineEndToEnd, ScanRepairRestore) {
   {
     wine::WinePlatform platform(wine::WineOptions(peer_.dir()));
     ASSERT_TRUE(platform.CheckWritable());
-    CSarvelEngine engine(platform, EngineOptions{&messages_, &pacer_, {}, {}});
+    CSarvelEngine engine(platform, EngineOptions{&messages_, &pacer_, {}, {}, {}, {}});
     engine.StartScan(Sections({3, 4, 10, 13}));
     engine.WaitForScan();
     std::set<std::wstring> found;
