@@ -232,6 +232,13 @@ class Platform {
   // False when this platform cannot check shell links at all (then no
   // shortcut may be judged broken).
   virtual bool CanCheckShortcuts() { return false; }
+  // Folders of the user's profile that lead out of the machine to the
+  // host's own folders (under Wine: Desktop, Documents, Downloads, Music,
+  // Pictures, Videos, Templates), as Windows paths through the profile.
+  // Shortcut files (*.lnk) in them, at any depth, count as inside the
+  // machine (InsideMachine, DeleteFile, SetFileAttributes, CopyFile to);
+  // nothing else there may be changed.
+  virtual std::vector<std::wstring> LinkedShortcutFolders() { return {}; }
 
   // ---- Internet Explorer's URL cache and history store. ----------------------
   // Every entry of the URL cache, in the cache's order. False when the cache
@@ -245,6 +252,20 @@ class Platform {
   virtual bool DeleteUrlCacheEntry(const std::wstring& source_url) {
     (void)source_url;
     return false;
+  }
+  // DeleteUrlCacheEntry for each URL, in order, as one change where that is
+  // cheaper (under Wine, one run of a program in the prefix). *failed (may
+  // be null) gets the URLs that are still there or could not be asked for.
+  // True when every one went.
+  virtual bool DeleteUrlCacheEntries(const std::vector<std::wstring>& source_urls,
+                                     std::vector<std::wstring>* failed) {
+    bool all = true;
+    for (const std::wstring& url : source_urls) {
+      if (DeleteUrlCacheEntry(url)) continue;
+      all = false;
+      if (failed) failed->push_back(url);
+    }
+    return all;
   }
   // IUrlHistoryStg2::ClearHistory. False when there is no history store.
   virtual bool ClearUrlHistory() { return false; }

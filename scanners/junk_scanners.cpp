@@ -44,6 +44,43 @@ bool MayBeJunkName(const std::wstring& path) {
   return tail == L"TMP" || tail == L"LOG";
 }
 
+// A folder holding an index.dat is a URL-cache container of WinINet: the
+// index and the cache folders beside it are what lets WinINet cache at all
+// (without them it caches nothing until the container is rebuilt). Its
+// pages belong to the container's entries, which the cache section removes
+// through WinINet.
+bool IsUrlCacheContainer(Platform& platform, const std::wstring& folder) {
+  DWORD attributes = platform.GetFileAttributes(folder + L"index.dat");
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void WalkJunkFolder(ScanContext& context, const std::wstring& folder, const std::wstring& mask, bool windows_temp,
+                    bool skip_containers) {
+  const std::wstring description = windows_temp ? L"Windows Temporary Clean" : L"Temp Clean";
+  Platform& platform = context.platform();
+  if (skip_containers && IsUrlCacheContainer(platform, folder)) return;
+  FindData entry;
+  auto search = platform.FindFirst(folder + mask, &entry);
+  for (bool more = search != nullptr; more; more = search->Next(&entry)) {
+    // "." and ".." name this folder and its parent, which are not ours to
+    // change.
+    if (entry.name == L"." || entry.name == L"..") continue;
+    std::wstring full = folder + entry.name;
+    // A read-only file is made writable by the repair, when it is deleted:
+    // a scan changes nothing.
+    if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      bool link = (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+      if (skip_containers && !link && IsUrlCacheContainer(platform, full + L"\\")) continue;
+      // A link to a folder is listed like a folder but never entered: it
+      // may lead anywhere on the host.
+      if (!link) WalkJunkFolder(context, full + L"\\", mask, windows_temp, skip_containers);
+      context.ReportJunkItem(description, full + L"\\", description);
+    } else {
+      context.ReportJunkItem(description, full, description);
+    }
+  }
+}
+
 }  // namespace
 
 void ScanShortcuts(ScanContext& context, const std::wstring& root) {
@@ -51,6 +88,16 @@ void ScanShortcuts(ScanContext& context, const std::wstring& root) {
   if (folder == L"%USERPROFILE%") folder = ExpandEnvironment(context.platform(), folder);
   PrepareFinder(context);
   FindFilesUnder(folder, context.finder, L"*.lnk", true);
+  // The walk never enters links, but the profile's Desktop (and its
+  // neighbours) may be links to the host's folders, where installers leave
+  // most shortcuts; the platform names those it lets us repair.
+  if (folder.empty()) return;
+  std::wstring under = WithTrailingBackslash(folder);
+  for (const std::wstring& linked : context.platform().LinkedShortcutFolders()) {
+    if (!context.IsRunning()) break;
+    if (linked.size() > under.size() && EqualsNoCase(std::wstring_view(linked).substr(0, under.size()), under))
+      FindFilesUnder(linked, context.finder, L"*.lnk", true);
+  }
 }
 
 void ScanWindowsLogs(ScanContext& context, const std::wstring& root) {
@@ -80,8 +127,9 @@ void OnFinderEvent(CFileFinder* finder, int code, void* user) {
   if (full.empty()) return;  // too long to name a file reliably
   if (finder->tag == kShortcutSection) {
     Platform& platform = context.platform();
-    // Only a check that could actually be made may call a shortcut broken.
-    if (platform.CanCheckShortcuts() && !platform.ShortcutResolves(full))
+    // Only a check that could actually be made may call a shortcut broken,
+    // and only one the repair could remove is reported.
+    if (platform.CanCheckShortcuts() && platform.InsideMachine(full) && !platform.ShortcutResolves(full))
       context.AddShortcutError(full);
     return;
   }
@@ -103,33 +151,12 @@ void ScanTempFiles(ScanContext& context, int32_t ordinal) {
   if (temp.size() > 519) temp.clear();  // GetTempPathW's buffer holds 520 characters
   if (IsCleanableFolder(temp)) ScanJunkFolder(context, WithTrailingBackslash(temp), L"*.*", false);
   std::wstring cache = platform.SpecialFolder(kInternetCacheFolder);
-  if (IsCleanableFolder(cache))
-    ScanJunkFolder(context, WithTrailingBackslash(cache), L"*.*", false);
+  if (IsCleanableFolder(cache)) WalkJunkFolder(context, WithTrailingBackslash(cache), L"*.*", false, true);
 }
 
 void ScanJunkFolder(ScanContext& context, const std::wstring& folder, const std::wstring& mask,
                     bool windows_temp) {
-  const std::wstring description = windows_temp ? L"Windows Temporary Clean" : L"Temp Clean";
-  Platform& platform = context.platform();
-  FindData entry;
-  auto search = platform.FindFirst(folder + mask, &entry);
-  for (bool more = search != nullptr; more; more = search->Next(&entry)) {
-    // "." and ".." name this folder and its parent, which are not ours to
-    // change.
-    if (entry.name == L"." || entry.name == L"..") continue;
-    std::wstring full = folder + entry.name;
-    // A read-only file is made writable by the repair, when it is deleted:
-    // a scan changes nothing.
-    if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      // A link to a folder is listed like a folder but never entered: it
-      // may lead anywhere on the host.
-      if (!(entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        ScanJunkFolder(context, full + L"\\", mask, windows_temp);
-      context.ReportJunkItem(description, full + L"\\", description);
-    } else {
-      context.ReportJunkItem(description, full, description);
-    }
-  }
+  WalkJunkFolder(context, folder, mask, windows_temp, false);
 }
 
 void ScanRecycleBin(ScanContext& context, int32_t ordinal) {

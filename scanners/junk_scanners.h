@@ -14,7 +14,9 @@ namespace orvane {
 
 // Shortcut files (*.lnk) under root ("%USERPROFILE%" is expanded) whose
 // target cannot be resolved; nothing is judged when the platform cannot
-// check links. The program's backup folder is not searched.
+// check links. The program's backup folder is not searched. Links to
+// folders are not entered, except the platform's LinkedShortcutFolders
+// under root, which are walked too.
 void ScanShortcuts(ScanContext& context, const std::wstring& root);
 // Every file and folder of %WinDir%\Temp (section 13, announced here).
 void ScanWindowsTemp(ScanContext& context, int32_t ordinal);
@@ -22,8 +24,10 @@ void ScanWindowsTemp(ScanContext& context, int32_t ordinal);
 // expanded).
 void ScanWindowsLogs(ScanContext& context, const std::wstring& root);
 // Every file and folder of the user's temporary folder and of the internet
-// cache folder (section 15, announced here). A folder setting that is empty
-// or a whole drive is skipped.
+// cache folder (section 15, announced here), except WinINet's containers in
+// the cache folder (a folder holding an index.dat, with everything in it),
+// which WinINet needs to go on caching. A folder setting that is empty or a
+// whole drive is skipped.
 void ScanTempFiles(ScanContext& context, int32_t ordinal);
 // Every item of the recycle bin (section 16, announced here).
 void ScanRecycleBin(ScanContext& context, int32_t ordinal);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -129,6 +130,55 @@ TEST_F(JunkScanTest, BrokenShortcutsAnywhereInTheProfileButNotInTheBackupFolder)
   EXPECT_TRUE(platform_->changes().empty());
 }
 
+// Wine links the profile's Desktop and its neighbours to the host user's
+// folders, out of the machine: their shortcuts are the machine's, nothing
+// else there is.
+TEST_F(JunkScanTest, BrokenShortcutsOnTheLinkedDesktopAreFoundAndOnlyThoseCanGo) {
+  const std::wstring home = L"C:\\users\\tester";
+  char pattern[] = "/tmp/orvane-desktop-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string host_home = pattern;
+  struct Cleanup {
+    std::string dir;
+    ~Cleanup() { fs::remove_all(dir); }
+  } cleanup{host_home};
+  fs::create_directories(host_home + "/Desktop/Apps");
+  fs::create_directories(host_home + "/Elsewhere");
+  auto write = [](const std::string& path, const std::string& bytes) { std::ofstream(path) << bytes; };
+  write(host_home + "/Desktop/Gone.lnk", ShortcutBytes({"C:\\apps\\gone.exe", L"", L"", false}));
+  write(host_home + "/Desktop/Apps/Old.LNK", ShortcutBytes({"C:\\apps\\old.exe", L"", L"", false}));
+  write(host_home + "/Desktop/Gone.txt", "the user's own notes");
+  write(host_home + "/Elsewhere/Gone.lnk", ShortcutBytes({"C:\\apps\\gone.exe", L"", L"", false}));
+  prefix_.Link(home + L"\\Desktop", host_home + "/Desktop");
+  // A profile folder Wine does not link is never entered, wherever it leads.
+  prefix_.Link(home + L"\\Stuff", host_home + "/Elsewhere");
+  const std::wstring through_z = prefix_.ZPath(host_home + "/Elsewhere/Gone.lnk");
+  Open();
+  context_->BeginSection(L"HKEY_CURRENT_USER", HKEY_CURRENT_USER, 11, 0, false);
+
+  ScanShortcuts(*context_, L"%USERPROFILE%");
+
+  V paths = Paths();
+  std::sort(paths.begin(), paths.end());
+  EXPECT_EQ(paths, (V{home + L"\\Desktop\\Apps\\Old.LNK", home + L"\\Desktop\\Gone.lnk"}));
+  // The boundary: the shortcut may go, the file beside it may not, and
+  // neither may anything in a folder the profile does not link.
+  EXPECT_TRUE(platform_->InsideMachine(home + L"\\Desktop\\Gone.lnk"));
+  EXPECT_FALSE(platform_->InsideMachine(home + L"\\Desktop\\Gone.txt"));
+  EXPECT_FALSE(platform_->DeleteFile(home + L"\\Desktop\\Gone.txt"));
+  EXPECT_FALSE(platform_->CreateDirectory(home + L"\\Desktop\\New.lnk"));
+  EXPECT_FALSE(platform_->DeleteFile(home + L"\\Stuff\\Gone.lnk"));
+  EXPECT_FALSE(platform_->DeleteFile(through_z));
+  EXPECT_TRUE(fs::exists(host_home + "/Desktop/Gone.txt"));
+  EXPECT_TRUE(fs::exists(host_home + "/Elsewhere/Gone.lnk"));
+  // A backup copy can be put back where it was.
+  ASSERT_TRUE(platform_->CopyFile(home + L"\\Desktop\\Gone.lnk", L"C:\\saved.lnk", false));
+  ASSERT_TRUE(platform_->DeleteFile(home + L"\\Desktop\\Gone.lnk"));
+  EXPECT_FALSE(fs::exists(host_home + "/Desktop/Gone.lnk"));
+  EXPECT_TRUE(platform_->CopyFile(L"C:\\saved.lnk", home + L"\\Desktop\\Gone.lnk", true));
+  EXPECT_TRUE(fs::exists(host_home + "/Desktop/Gone.lnk"));
+}
+
 TEST_F(JunkScanTest, NoShortcutIsJudgedWhenLinksCannotBeChecked) {
   Shortcut(L"C:\\users\\tester\\Desktop\\Gone.lnk", "C:\\apps\\gone.exe");
   Open();
@@ -220,6 +270,27 @@ TEST_F(JunkScanTest, TempFilesCoverTheUserTempAndTheInternetCache) {
   EXPECT_EQ(errors_[0].typeText, L"Temp Clean");
   EXPECT_EQ(errors_[0].section, 15);
   EXPECT_EQ(counters_[15].found, 4);
+}
+
+// Repairing the temp section once deleted WinINet's own index and cache
+// folders, and WinINet cached nothing afterwards.
+TEST_F(JunkScanTest, WinInetContainersInTheCacheFolderAreLeftWhole) {
+  const std::wstring cache = L"C:\\users\\tester\\AppData\\Local\\Microsoft\\Windows\\INetCache\\";
+  prefix_.File(cache + L"Content.IE5\\index.dat", "Client UrlCache MMF Ver 5.2")
+      .File(cache + L"Content.IE5\\X1Y2Z3W4\\page[1].htm", "<html>")
+      .Folder(cache + L"Content.IE5\\A9B8C7D6")
+      .File(cache + L"Low\\Content.IE5\\INDEX.DAT", "Client UrlCache MMF Ver 5.2")
+      .File(cache + L"Low\\stray.tmp")
+      .File(cache + L"left.tmp")
+      .File(cache + L"Old\\readme.txt");
+  Open();
+  ScanTempFiles(*context_, 15);
+  V paths = Paths();
+  std::sort(paths.begin(), paths.end());
+  // A container is spared wherever it lies in the cache folder; the folders
+  // around it are walked as before.
+  EXPECT_EQ(paths, (V{cache + L"Low\\", cache + L"Low\\stray.tmp", cache + L"Old\\", cache + L"Old\\readme.txt",
+                      cache + L"left.tmp"}));
 }
 
 TEST_F(JunkScanTest, ATemporaryFolderSetToAWholeDriveIsNotCleaned) {

@@ -9,7 +9,7 @@
 
 #include "model/pacer.h"
 #include "platform/testing/recording_platform.h"
-#include "platform/testing/url_cache_fixture.h"
+#include "platform/testing/url_cache_double.h"
 #include "scanners/browsers/browser_fixtures.h"
 
 namespace orvane {
@@ -52,10 +52,11 @@ class PrivacySectionsTest : public testing::BrowserTest {
         .String(HKEY_CURRENT_USER, kTypedUrls, L"url4", L"http://" + std::wstring(600, L'x') + L".example/")
         .String(HKEY_CURRENT_USER, kTypedUrls, L"url5", L"http://five.example/");
     Platform& p = Open();
-    ASSERT_TRUE(testing::WriteUrlCache(p, {{L"http://ie.example/", L"", NORMAL_CACHE_ENTRY},
-                                           {L"Cookie:tester@ie.example/", L"", COOKIE_CACHE_ENTRY},
-                                           {L"Visited: tester@http://ie.example/", L"", URLHISTORY_CACHE_ENTRY}}));
-    recording = std::make_unique<testing::RecordingPlatform>(p);
+    ie_cache_ = std::make_unique<testing::UrlCacheDouble>(
+        p, std::vector<UrlCacheEntry>{{L"http://ie.example/", L"", NORMAL_CACHE_ENTRY},
+                                      {L"Cookie:tester@ie.example/", L"", COOKIE_CACHE_ENTRY},
+                                      {L"Visited: tester@http://ie.example/", L"", URLHISTORY_CACHE_ENTRY}});
+    recording = std::make_unique<testing::RecordingPlatform>(static_cast<Platform&>(*ie_cache_));
     context = std::make_unique<ScanContext>(ScanEnvironment{*recording, errors, counters, queue, pacer});
     context->running = 1;
   }
@@ -73,10 +74,13 @@ class PrivacySectionsTest : public testing::BrowserTest {
   }
   size_t IeEntries() {
     std::vector<UrlCacheEntry> entries;
-    EXPECT_TRUE(platform->ListUrlCache(&entries));
+    EXPECT_TRUE(ie_cache_->ListUrlCache(&entries));
     return entries.size();
   }
 
+  // Internet Explorer's cache, held in memory (WinINet's own is tested
+  // against Wine).
+  std::unique_ptr<testing::UrlCacheDouble> ie_cache_;
   std::unique_ptr<testing::RecordingPlatform> recording;
   CErrorListEx errors;
   SectionCounters counters;
@@ -165,7 +169,7 @@ TEST_F(PrivacySectionsTest, NothingIsReportedOnceTheScanIsStopped) {
 }
 
 TEST_F(PrivacySectionsTest, RepairingACookieRecordCleansTheCookiesOfEverySelectedBrowser) {
-  BrowserCleanResult r = CleanBrowserData(*platform, 17, {L"1", L"1", L"1"});
+  BrowserCleanResult r = CleanBrowserData(*ie_cache_, 17, {L"1", L"1", L"1"});
   EXPECT_TRUE(r.left_in_place.empty());
   EXPECT_EQ(CountRows(Host(kFirefoxCookies), "moz_cookies"), 0);
   EXPECT_EQ(CountRows(Host(kChromeCookies), "cookies"), 0);
@@ -177,12 +181,12 @@ TEST_F(PrivacySectionsTest, RepairingACookieRecordCleansTheCookiesOfEverySelecte
 }
 
 TEST_F(PrivacySectionsTest, RepairingACacheRecordCleansCachesOnlyAndOnlyOfSelectedBrowsers) {
-  BrowserCleanResult r = CleanBrowserData(*platform, 19, {L"1", L"0"});  // Chrome's flag is missing
+  BrowserCleanResult r = CleanBrowserData(*ie_cache_, 19, {L"1", L"0"});  // Chrome's flag is missing
   EXPECT_TRUE(r.left_in_place.empty());
   EXPECT_EQ(IeEntries(), 2u);
   EXPECT_TRUE(fs::exists(Host(kFirefoxCache + L"ff_cache_1")));
   EXPECT_TRUE(fs::exists(Host(kChromeCache + L"data_1")));
-  r = CleanBrowserData(*platform, 19, {L"0", L"1", L"1"});
+  r = CleanBrowserData(*ie_cache_, 19, {L"0", L"1", L"1"});
   EXPECT_FALSE(fs::exists(Host(kFirefoxCache + L"ff_cache_1")));
   EXPECT_FALSE(fs::exists(Host(kChromeCache + L"data_1")));
   EXPECT_EQ(CountRows(Host(kFirefoxCookies), "moz_cookies"), 1);
@@ -196,7 +200,7 @@ TEST_F(PrivacySectionsTest, TypedUrlSectionsLeaveInternetExplorerToTheRecordsOwn
     EXPECT_TRUE(r.left_in_place.empty());
     EXPECT_TRUE(recording->changes().empty());
   }
-  EXPECT_TRUE(CleanBrowserData(*platform, 42, {L"1", L"1", L"1"}).left_in_place.empty());
+  EXPECT_TRUE(CleanBrowserData(*ie_cache_, 42, {L"1", L"1", L"1"}).left_in_place.empty());
 }
 
 TEST_F(PrivacySectionsTest, ABrowserHoldingItsDatabaseIsNamedAndKeepsItsData) {
@@ -205,7 +209,7 @@ TEST_F(PrivacySectionsTest, ABrowserHoldingItsDatabaseIsNamedAndKeepsItsData) {
   ASSERT_EQ(sqlite3_exec(browser, "BEGIN IMMEDIATE; INSERT INTO moz_cookies (name, host) VALUES ('new', 'x');", nullptr,
                          nullptr, nullptr),
             SQLITE_OK);
-  BrowserCleanResult r = CleanBrowserData(*platform, 17, {L"1", L"1", L"1"});
+  BrowserCleanResult r = CleanBrowserData(*ie_cache_, 17, {L"1", L"1", L"1"});
   sqlite3_exec(browser, "ROLLBACK;", nullptr, nullptr, nullptr);
   sqlite3_close(browser);
   EXPECT_EQ(r.left_in_place, std::vector<std::wstring>{L"Firefox"});

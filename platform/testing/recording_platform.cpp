@@ -1,5 +1,7 @@
 #include "platform/testing/recording_platform.h"
 
+#include <algorithm>
+
 #include "platform/process.h"
 #include "platform/text.h"
 
@@ -121,6 +123,16 @@ bool RecordingPlatform::EmptyRecycleBin() {
 bool RecordingPlatform::DeleteUrlCacheEntry(const std::wstring& source_url) {
   bool ok = inner_.DeleteUrlCacheEntry(source_url);
   if (ok) Record(L"DeleteUrlCacheEntry " + source_url);
+  return ok;
+}
+
+bool RecordingPlatform::DeleteUrlCacheEntries(const std::vector<std::wstring>& source_urls,
+                                              std::vector<std::wstring>* failed) {
+  std::vector<std::wstring> left;
+  bool ok = inner_.DeleteUrlCacheEntries(source_urls, &left);
+  for (const std::wstring& url : source_urls)
+    if (std::find(left.begin(), left.end(), url) == left.end()) Record(L"DeleteUrlCacheEntry " + url);
+  if (failed) failed->insert(failed->end(), left.begin(), left.end());
   return ok;
 }
 

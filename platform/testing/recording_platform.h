@@ -85,8 +85,12 @@ class RecordingPlatform : public Platform {
   bool EmptyRecycleBin() override;
   bool ShortcutResolves(const std::wstring& path) override { return inner_.ShortcutResolves(path); }
   bool CanCheckShortcuts() override { return inner_.CanCheckShortcuts(); }
+  std::vector<std::wstring> LinkedShortcutFolders() override { return inner_.LinkedShortcutFolders(); }
   bool ListUrlCache(std::vector<UrlCacheEntry>* entries) override { return inner_.ListUrlCache(entries); }
   bool DeleteUrlCacheEntry(const std::wstring& source_url) override;
+  // Recorded as one "DeleteUrlCacheEntry <url>" per URL that went.
+  bool DeleteUrlCacheEntries(const std::vector<std::wstring>& source_urls,
+                             std::vector<std::wstring>* failed) override;
   bool ClearUrlHistory() override;
   // Recorded as "SetSessionStart on|off" and "SaveScheduledTask <name>".
   Status SetSessionStart(bool on) override;

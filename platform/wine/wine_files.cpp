@@ -421,9 +421,12 @@ void WinePlatform::RemoveStaleTemporaryFiles() {
   closedir(d);
 }
 
-bool WinePlatform::InsideMachine(const std::wstring& path) { return InsideRoot(Resolve(path)); }
+bool WinePlatform::InsideMachine(const std::wstring& path) {
+  std::string host = Resolve(path);
+  return InsideRoot(host) || LinkedShortcut(host);
+}
 
-std::string WinePlatform::ResolveForWrite(const std::wstring& path) {
+std::string WinePlatform::ResolveForWrite(const std::wstring& path, bool linked_shortcut) {
   if (!CheckWritable()) {
     SetLastError(ERROR_WRITE_PROTECT);
     return "";
@@ -433,7 +436,7 @@ std::string WinePlatform::ResolveForWrite(const std::wstring& path) {
   // The machine ends at the prefix: a drive such as Z: (the host's root), a
   // linked profile folder or a path from a record may lead out of it, and
   // nothing out there is ours to change.
-  if (!InsideRoot(host)) {
+  if (!InsideRoot(host) && !(linked_shortcut && LinkedShortcut(host))) {
     SetLastError(ERROR_ACCESS_DENIED);
     return "";
   }
@@ -510,7 +513,7 @@ DWORD WinePlatform::GetFileAttributes(const std::wstring& path) {
 }
 
 bool WinePlatform::SetFileAttributes(const std::wstring& path, DWORD attributes) {
-  std::string host = ResolveForWrite(path);
+  std::string host = ResolveForWrite(path, true);
   struct stat st;
   if (host.empty()) return false;
   if (lstat(host.c_str(), &st) != 0) return Fail(errno);
@@ -521,7 +524,7 @@ bool WinePlatform::SetFileAttributes(const std::wstring& path, DWORD attributes)
 }
 
 bool WinePlatform::DeleteFile(const std::wstring& path) {
-  std::string host = ResolveForWrite(path);
+  std::string host = ResolveForWrite(path, true);
   if (host.empty()) return false;
   struct stat st;
   if (lstat(host.c_str(), &st) != 0) return Fail(errno);
@@ -553,7 +556,7 @@ bool WinePlatform::CreateDirectory(const std::wstring& path) {
 
 bool WinePlatform::CopyFile(const std::wstring& from, const std::wstring& to, bool fail_if_exists) {
   std::string src = Resolve(from);
-  std::string dst = ResolveForWrite(to);
+  std::string dst = ResolveForWrite(to, true);
   if (src.empty() || dst.empty()) return false;
   struct stat st;
   if (lstat(src.c_str(), &st) != 0) return Fail(errno);

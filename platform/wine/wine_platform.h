@@ -130,9 +130,15 @@ class WinePlatform : public Platform {
   // Shell links read with liblnk (wine_shell.cpp).
   bool ShortcutResolves(const std::wstring& path) override;
   bool CanCheckShortcuts() override { return true; }
-  // The URL cache and history store kept inside the prefix (wine_url_cache.cpp).
+  // The profile folders Wine links to the host user's folders
+  // (linked_folders.cpp).
+  std::vector<std::wstring> LinkedShortcutFolders() override;
+  // WinINet's URL cache and history of the prefix, through a program run in
+  // it (wine_url_cache.cpp); each call is one run of Wine.
   bool ListUrlCache(std::vector<UrlCacheEntry>* entries) override;
   bool DeleteUrlCacheEntry(const std::wstring& source_url) override;
+  bool DeleteUrlCacheEntries(const std::vector<std::wstring>& source_urls,
+                             std::vector<std::wstring>* failed) override;
   bool ClearUrlHistory() override;
   // Session start: an XDG autostart entry, "orvane.desktop" in the
   // configuration folder's autostart/, that runs the host program for this
@@ -184,7 +190,12 @@ class WinePlatform : public Platform {
   // As Resolve, for a path about to be written: refuses while the machine may
   // not be changed or when the path leads out of the prefix (ERROR_ACCESS_DENIED),
   // and creates the program's own folder on first use.
-  std::string ResolveForWrite(const std::wstring& path);
+  // linked_shortcut admits a shortcut file in a linked profile folder too
+  // (LinkedShortcut), for the operations that may change one.
+  std::string ResolveForWrite(const std::wstring& path, bool linked_shortcut = false);
+  // True when host names a regular *.lnk file, or nothing yet, whose folder
+  // lies in one of LinkedShortcutFolders() (linked_folders.cpp).
+  bool LinkedShortcut(const std::string& host);
   // True when changing the entry at host would change nothing outside the
   // prefix: the folder holding it (after every link) lies in the prefix's
   // real folder. The entry itself may be a link; changing it changes only

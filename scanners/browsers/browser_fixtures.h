@@ -21,6 +21,7 @@ extern const char kFirefoxCookiesSchema[];      // cookies.sqlite
 extern const char kFirefoxFormHistorySchema[];  // formhistory.sqlite
 extern const char kChromeHistorySchema[];       // History
 extern const char kChromeCookiesSchema[];       // Cookies
+extern const char kChromeCurrentCookiesSchema[];  // Network\Cookies (current Chromium, with its meta rows)
 extern const char kChromeWebDataSchema[];       // Web Data, with the autofill tables
 
 // Runs sql on the SQLite file at host_path (created when missing); any

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "model/error_record.h"
+#include "platform/text.h"
 
 namespace orvane {
 namespace {
@@ -64,6 +65,28 @@ ChromeProfile DiscoverChromeProfile(Platform& platform) {
   result.second_folder = result.profile_folder;
   result.found = true;
   return result;
+}
+
+std::vector<std::wstring> ChromeProfileFolders(Platform& platform, const std::wstring& default_folder) {
+  std::vector<std::wstring> folders{default_folder};
+  std::wstring trimmed = default_folder;
+  while (!trimmed.empty() && trimmed.back() == L'\\') trimmed.pop_back();
+  size_t slash = trimmed.rfind(L'\\');
+  if (slash == std::wstring::npos) return folders;
+  const std::wstring user_data = trimmed.substr(0, slash + 1);
+  const std::wstring default_name = trimmed.substr(slash + 1);
+  FindData entry;
+  auto search = platform.FindFirst(user_data + L"*", &entry);
+  for (bool more = search != nullptr; more; more = search->Next(&entry)) {
+    if (!(entry.attributes & FILE_ATTRIBUTE_DIRECTORY) || (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+    if (entry.name == L"." || entry.name == L".." || EqualsNoCase(entry.name, default_name)) continue;
+    std::wstring folder = user_data + entry.name + L"\\";
+    bool profile_name = entry.name.size() > 8 && EqualsNoCase(entry.name.substr(0, 8), L"Profile ");
+    DWORD preferences = platform.GetFileAttributes(folder + L"Preferences");
+    if (profile_name || (preferences != INVALID_FILE_ATTRIBUTES && !(preferences & FILE_ATTRIBUTE_DIRECTORY)))
+      folders.push_back(std::move(folder));
+  }
+  return folders;
 }
 
 FirefoxProfile FirefoxProfileOf(Platform& platform) {

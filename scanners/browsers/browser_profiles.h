@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -29,6 +30,13 @@ struct ChromeProfile {
 FirefoxProfile DiscoverFirefoxProfile(Platform& platform);
 // <local application data>\google\chrome\User Data\Default\, always found.
 ChromeProfile DiscoverChromeProfile(Platform& platform);
+
+// Every Chrome profile folder beside default_folder (the Default profile,
+// ending in "\"): default_folder itself first, then each other folder of
+// "User Data" that Chrome made for a profile ("Profile 1", ..., or any
+// folder holding a Preferences file), each ending in "\". Links to folders
+// are not followed. Read anew on every call: profiles come and go.
+std::vector<std::wstring> ChromeProfileFolders(Platform& platform, const std::wstring& default_folder);
 
 // The process-wide results: computed on the first call for a machine (a
 // platform object over one drive C:), then reused while it is asked.

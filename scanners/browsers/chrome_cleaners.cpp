@@ -73,11 +73,21 @@ bool chrome_history::Clean() {
 chrome_cookies::chrome_cookies(Platform& platform)
     : chrome_base(platform, L"chrome Cookies", L"Removes chrome cookies", L"", L"") {}
 
-void chrome_cookies::List(int) {
-  ListProfileDatabase(L"\\cookies", {{"select host_key,  path,  expires_utc, name, value from cookies", &CookieText}});
+std::vector<std::wstring> chrome_cookies::Databases() {
+  std::vector<std::wstring> paths;
+  for (const std::wstring& folder : ChromeProfileFolders(platform_, profile_folder_)) {
+    paths.push_back(folder + L"\\cookies");
+    paths.push_back(folder + L"\\Network\\Cookies");
+  }
+  return paths;
 }
 
-bool chrome_cookies::Clean() { return CleanProfileDatabase(L"\\cookies", {"DELETE FROM cookies"}); }
+void chrome_cookies::List(int) {
+  ListProfileDatabases(Databases(),
+                       {{"select host_key,  path,  expires_utc, name, value from cookies", &CookieText}});
+}
+
+bool chrome_cookies::Clean() { return CleanProfileDatabases(Databases(), {"DELETE FROM cookies"}); }
 
 chrome_typedurl::chrome_typedurl(Platform& platform)
     : chrome_base(platform, L"chrome typedurl", L"Removes chrome typedurl", L"", L"") {}

@@ -47,12 +47,18 @@ class chrome_history : public chrome_base {
   bool Clean() override;
 };
 
-// Cookies: "hostkey - <host_key> path - <path> name - <name> value - <value>".
+// Cookies: "hostkey - <host_key> path - <path> name - <name> value - <value>",
+// of every profile, from both places Chrome has kept them: <profile>\Cookies
+// (before version 96) and <profile>\Network\Cookies (since; an updated
+// Chrome may leave the old file behind).
 class chrome_cookies : public chrome_base {
  public:
   explicit chrome_cookies(Platform& platform);
   void List(int flag) override;
   bool Clean() override;
+
+ private:
+  std::vector<std::wstring> Databases();
 };
 
 // History, segments: "id- <id> url - <name> name - <url_id> ".

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/testing/recording_platform.h"
@@ -15,6 +16,7 @@ namespace fs = std::filesystem;
 using testing::BrowserTest;
 using testing::CountRows;
 using testing::kChromeCookiesSchema;
+using testing::kChromeCurrentCookiesSchema;
 using testing::kChromeHistorySchema;
 using testing::kChromeProfile;
 using testing::kChromeWebDataSchema;
@@ -160,6 +162,54 @@ TEST_F(ChromeCleanersTest, TheLegacyStepListsHistoryButDeletesOnlyHistoryDat) {
   EXPECT_TRUE(cookies.Clean());
   EXPECT_FALSE(fs::exists(Host(std::wstring(kChromeProfile) + L"\\History.dat")));
   EXPECT_EQ(CountRows(Host(kHistory), "visits"), 4);
+}
+
+// A current Chrome keeps its cookies in Network\Cookies; one that was
+// updated may still have the old file, and every profile has its own.
+TEST_F(ChromeCleanersTest, CookiesOfEveryProfileInBothPlacesAreListedAndCleaned) {
+  const std::wstring user_data = L"C:\\users\\tester\\AppData\\Local\\Google\\Chrome\\User Data";
+  const std::wstring current = std::wstring(kChromeProfile) + L"\\Network\\Cookies";
+  const std::wstring second = user_data + L"\\Profile 1\\Network\\Cookies";
+  const std::wstring named = user_data + L"\\Work\\Network\\Cookies";
+  const std::string row =
+      "INSERT INTO cookies VALUES (13300000000000000, '%s', '', 'sid', 'v', x'', '/', 13400000000000000, 1, 1,"
+      " 13300000000000000, 1, 1, 1, 0, 2, 443, 13300000000000000, 0, 0);";
+  auto insert = [&](const char* host) {
+    std::string sql = row;
+    sql.replace(sql.find("%s"), 2, host);
+    return sql;
+  };
+  MakeDatabase(current, kChromeCurrentCookiesSchema, insert(".current.example"));
+  MakeDatabase(kCookies, kChromeCookiesSchema,
+               "INSERT INTO cookies VALUES (13300000000000000, '.old.example', '', 'cart', '1', x'', '/',"
+               " 13400000000000000, 1, 1, 13300000000000000, 1, 1, 1, 0, 2, 443, 13300000000000000);");
+  MakeDatabase(second, kChromeCurrentCookiesSchema, insert(".second.example"));
+  // A folder with a Preferences file is a profile whatever its name; one
+  // without (Chrome's own data folders) is not.
+  MakeDatabase(named, kChromeCurrentCookiesSchema, insert(".named.example"));
+  prefix.File(user_data + L"\\Work\\Preferences", "{}");
+  MakeDatabase(user_data + L"\\Crashpad\\Network\\Cookies", kChromeCurrentCookiesSchema, insert(".not.a.profile"));
+  Platform& p = Open();
+
+  chrome_cookies cookies(p);
+  cookies.List(1);
+  std::vector<std::wstring> items = cookies.item_list();
+  ASSERT_EQ(items.size(), 4u);
+  // The Default profile first, the old file before the new one.
+  EXPECT_EQ(items[0], L"hostkey - .old.example path - / name - cart value - 1");
+  EXPECT_EQ(items[1], L"hostkey - .current.example path - / name - sid value - v");
+  std::sort(items.begin() + 2, items.end());
+  EXPECT_EQ(items[2], L"hostkey - .named.example path - / name - sid value - v");
+  EXPECT_EQ(items[3], L"hostkey - .second.example path - / name - sid value - v");
+
+  EXPECT_TRUE(cookies.Clean());
+  for (const std::wstring& db : {current, kCookies, second, named}) {
+    EXPECT_EQ(CountRows(Host(db), "cookies"), 0);
+    EXPECT_EQ(QueryRows(Host(db), "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+  }
+  // Chrome reads its meta rows to decide whether it can open the file.
+  EXPECT_EQ(QueryRows(Host(current), "SELECT value FROM meta WHERE key = 'version'"), std::vector<std::string>{"24"});
+  EXPECT_EQ(CountRows(Host(user_data + L"\\Crashpad\\Network\\Cookies"), "cookies"), 1);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "scanners/browsers/ie_cleaners.h"
 
+#include <algorithm>
+
 namespace orvane {
 namespace {
 
@@ -28,12 +30,14 @@ void ie_base::List(int) {
 bool ie_base::Clean() {
   std::vector<UrlCacheEntry> entries;
   if (!platform_.ListUrlCache(&entries)) return false;
-  bool failed = false;
+  // One request for all of them: under Wine every request to the cache is a
+  // run of a program in the prefix. A URL listed twice is asked for once.
+  std::vector<std::wstring> urls;
   for (const auto& entry : entries)
-    if (!DeleteEntry(entry)) failed = true;
-  if (!failed) return true;
-  // A URL listed twice is gone after its first deletion, and the second one
-  // fails: what counts is whether anything of ours is still there.
+    if (Qualifies(entry.entry_type) && std::find(urls.begin(), urls.end(), entry.source_url) == urls.end())
+      urls.push_back(entry.source_url);
+  if (urls.empty() || platform_.DeleteUrlCacheEntries(urls, nullptr)) return true;
+  // What counts is whether anything of ours is still there.
   if (!platform_.ListUrlCache(&entries)) return false;
   for (const auto& entry : entries)
     if (Qualifies(entry.entry_type)) return false;

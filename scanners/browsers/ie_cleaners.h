@@ -12,8 +12,9 @@ class ie_base : public BrowserCleaner {
   // Appends the source URL of every cache entry this class handles to found
   // items (which are not cleared first). The scan then calls FillItemList.
   void List(int flag) override;
-  // DeleteEntry for every entry of the cache. False when the cache could not
-  // be read, or an entry of this class is still there afterwards.
+  // Deletes every entry of the cache that DeleteEntry would, in one request
+  // to the platform. False when the cache could not be read, or an entry of
+  // this class is still there afterwards.
   bool Clean() override;
   // Deletes entry when it is one List would take (so what is listed is what
   // is removed, and nothing else). False only when it is and the deletion

@@ -4,8 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/testing/recording_platform.h"
-#include "platform/testing/url_cache_fixture.h"
-#include "platform/wine/url_cache_index.h"
+#include "platform/testing/url_cache_double.h"
 #include "scanners/browsers/browser_fixtures.h"
 
 namespace orvane {
@@ -17,18 +16,19 @@ constexpr DWORD kSticky = 0x4;
 
 class IeCleanersTest : public BrowserTest {
  protected:
+  Platform& WithCache(std::vector<UrlCacheEntry> entries) {
+    cache_ = std::make_unique<testing::UrlCacheDouble>(Open(), std::move(entries));
+    return *cache_;
+  }
   Platform& WithCache() {
-    Platform& p = Open();
-    EXPECT_TRUE(
-        testing::WriteUrlCache(p, {
+    return WithCache({
                                       {L"http://page/", L"", NORMAL_CACHE_ENTRY},
                                       {L"Cookie:tester@site/", L"", COOKIE_CACHE_ENTRY | NORMAL_CACHE_ENTRY},
                                       {L"Visited: tester@http://page/", L"", URLHISTORY_CACHE_ENTRY},
                                       {L"http://sticky/", L"", NORMAL_CACHE_ENTRY | kSticky},
                                       {L"http://odd/", L"", kSticky},
                                       {L"Visited: tester@http://x/", L"", URLHISTORY_CACHE_ENTRY | NORMAL_CACHE_ENTRY},
-                                  }));
-    return p;
+                                  });
   }
   std::vector<std::wstring> Remaining(Platform& p) {
     std::vector<UrlCacheEntry> entries;
@@ -37,6 +37,7 @@ class IeCleanersTest : public BrowserTest {
     for (const auto& e : entries) urls.push_back(e.source_url);
     return urls;
   }
+  std::unique_ptr<testing::UrlCacheDouble> cache_;
 };
 
 TEST_F(IeCleanersTest, EachClassListsOnlyItsKindOfEntry) {
@@ -76,27 +77,30 @@ TEST_F(IeCleanersTest, CleaningRemovesExactlyWhatWasListed) {
   EXPECT_EQ(recording.changes().back(), L"ClearUrlHistory") << "the history store is cleared after the entries";
 }
 
-TEST_F(IeCleanersTest, AUrlListedTwiceIsCleanedWithoutAFalseFailure) {
-  Platform& p = Open();
-  ASSERT_TRUE(testing::WriteUrlCache(
-      p, {{L"http://twice/", L"", NORMAL_CACHE_ENTRY}, {L"http://twice/", L"", NORMAL_CACHE_ENTRY}}));
-  EXPECT_TRUE(ie_cache(p).Clean());
-  EXPECT_TRUE(Remaining(p).empty());
+TEST_F(IeCleanersTest, AUrlListedTwiceIsAskedForOnceInOneRequest) {
+  Platform& p = WithCache({{L"http://twice/", L"", NORMAL_CACHE_ENTRY},
+                           {L"Cookie:tester@twice/", L"", COOKIE_CACHE_ENTRY},
+                           {L"http://twice/", L"", NORMAL_CACHE_ENTRY}});
+  testing::RecordingPlatform recording(p);
+  EXPECT_TRUE(ie_cache(recording).Clean());
+  EXPECT_EQ(recording.changes(), std::vector<std::wstring>{L"DeleteUrlCacheEntry http://twice/"});
+  EXPECT_EQ(cache_->requests, 1);
+  EXPECT_EQ(Remaining(p), std::vector<std::wstring>{L"Cookie:tester@twice/"});
 }
 
-TEST_F(IeCleanersTest, ADamagedCacheIsReportedAsLeftInPlace) {
-  prefix.File(L"C:\\users\\tester\\AppData\\Local\\Microsoft\\Windows\\UrlCache.index", "not an index\n");
-  Platform& p = Open();
-  ie_cookies cookies(p);
+TEST_F(IeCleanersTest, AnUnreadableCacheIsReportedAsLeftInPlace) {
+  WithCache({{L"Cookie:tester@site/", L"", COOKIE_CACHE_ENTRY}});
+  cache_->readable = false;
+  ie_cookies cookies(*cache_);
   cookies.List(0);
   EXPECT_TRUE(cookies.found_items().empty());
   EXPECT_FALSE(cookies.Clean());
-  EXPECT_FALSE(ie_history(p).Clean());
+  EXPECT_FALSE(ie_history(*cache_).Clean());
   // An empty cache is nothing left behind.
-  testing::TempPrefix clean_prefix;
-  auto clean = clean_prefix.Open();
-  EXPECT_TRUE(ie_cache(*clean).Clean());
-  EXPECT_TRUE(ie_history(*clean).Clean());
+  cache_->readable = true;
+  cache_ = std::make_unique<testing::UrlCacheDouble>(*platform, std::vector<UrlCacheEntry>{});
+  EXPECT_TRUE(ie_cache(*cache_).Clean());
+  EXPECT_TRUE(ie_history(*cache_).Clean());
 }
 
 }  // namespace

@@ -31,17 +31,39 @@ void ProfileDataCleaner::DeleteLegacyHistoryFile() {
 }
 
 void ProfileDataCleaner::ListProfileDatabase(const wchar_t* file, const std::vector<ListQuery>& queries) {
-  ListLegacyHistoryFile();
-  if (!profile_found_) return;
-  std::wstring problem;
-  ListDatabase(platform_, profile_folder_ + file, queries, &item_list_, &problem);
-  if (!problem.empty()) unread_.push_back(problem);
+  ListProfileDatabases({profile_folder_ + file}, queries);
 }
 
 bool ProfileDataCleaner::CleanProfileDatabase(const wchar_t* file, const std::vector<const char*>& deletes) {
+  return CleanProfileDatabases({profile_folder_ + file}, deletes);
+}
+
+void ProfileDataCleaner::ListProfileDatabases(const std::vector<std::wstring>& paths,
+                                              const std::vector<ListQuery>& queries) {
+  ListLegacyHistoryFile();
+  if (!profile_found_) return;
+  std::vector<std::wstring> all;
+  bool any_opened = false;
+  for (const std::wstring& path : paths) {
+    std::vector<std::wstring> rows;
+    std::wstring problem;
+    if (ListDatabase(platform_, path, queries, &rows, &problem)) {
+      any_opened = true;
+      all.insert(all.end(), rows.begin(), rows.end());
+    }
+    if (!problem.empty()) unread_.push_back(problem);
+  }
+  if (any_opened) item_list_ = std::move(all);
+}
+
+bool ProfileDataCleaner::CleanProfileDatabases(const std::vector<std::wstring>& paths,
+                                               const std::vector<const char*>& deletes) {
   DeleteLegacyHistoryFile();
   if (!profile_found_) return true;
-  return CleanDatabase(platform_, profile_folder_ + file, deletes) != CleanOutcome::kLeftInPlace;
+  bool all_clean = true;
+  for (const std::wstring& path : paths)
+    if (CleanDatabase(platform_, path, deletes) == CleanOutcome::kLeftInPlace) all_clean = false;
+  return all_clean;
 }
 
 void ProfileDataCleaner::CollectCache(const std::wstring& folder, bool remove, uint32_t* failed) {

@@ -37,6 +37,12 @@ class ProfileDataCleaner : public BrowserCleaner {
   // The database kinds' Clean: legacy step, then the deletes on profile
   // folder + file. False when the database had to be left in place.
   bool CleanProfileDatabase(const wchar_t* file, const std::vector<const char*>& deletes);
+  // As the two above, over several databases of one kind (a browser that
+  // moved the file, several profiles): the item list holds the rows of every
+  // database that opened, in the order given, and is replaced only when one
+  // did. Clean is false when any database had to be left in place.
+  void ListProfileDatabases(const std::vector<std::wstring>& paths, const std::vector<ListQuery>& queries);
+  bool CleanProfileDatabases(const std::vector<std::wstring>& paths, const std::vector<const char*>& deletes);
   // Lists (or deletes) every file below folder + "\Cache\", recursively;
   // files whose deletion failed are added to *failed.
   void CollectCache(const std::wstring& folder, bool remove, uint32_t* failed);
