@@ -28,6 +28,11 @@
 #include "ui/result_status.h"
 #include "ui/scan_progress_dialog.h"
 #include "ui/scan_results_dialog.h"
+#include "ui/custom_soln_dialog.h"
+#include "ui/send_log_dialog.h"
+#include "ui/support_messenger.h"
+#include "support/solutions/solution_executor.h"
+#include "support/support_desk.h"
 #include "update/update_server.h"
 #include "update/version_info.h"
 
@@ -99,6 +104,13 @@ int RunProgram(const ProgramOptions& options) {
   results_actions.refresh_problems = refresh_problems;
   results_actions.open_url = open_url;
   ui::CScanResultsDialog results(engine, messenger, results_actions);
+  ui::CSendLogDialog send_report(engine, http, messenger);
+  ui::SupportMessenger support_messages(messenger, nullptr);
+  SolutionExecutor solution(platform);
+  ui::CCustomSolnDialog custom_solution(solution, messenger, [&](std::wstring* comments, std::wstring* commands) {
+    SupportDesk desk(platform, http, SupportEndpoint(settings), support_messages);
+    return desk.QueryStatus(comments, commands);
+  });
 
   MainWindowParts parts;
   parts.engine = &engine;
@@ -110,6 +122,8 @@ int RunProgram(const ProgramOptions& options) {
   parts.run_restore = [&] { restore.Run(); };
   parts.run_startup = [&] { startup.Run(); };
   parts.run_uninstall = [&] { uninstall.Run(); };
+  parts.run_send_report = [&] { send_report.Run(); };
+  parts.run_custom_solution = [&] { custom_solution.Run(); };
   parts.repair = {&repair_progress, [&](const WorkerEvent& e) { repair_progress.HandleEvent(e); }};
   parts.restore = {&restore, [&](const WorkerEvent& e) { restore.HandleEvent(e); }};
   parts.updates = &updates;

@@ -117,6 +117,11 @@ void CScanDialog::Initialise() {
 }
 
 void CScanDialog::Layout() {
+  // The support service's windows are on the window's own menu (a right
+  // click) as well as the tray's, for desktops without a tray.
+  setContextMenuPolicy(Qt::ActionsContextMenu);
+  connect(addAction("Send report to support..."), &QAction::triggered, this, &CScanDialog::OnSendReport);
+  connect(addAction("Custom solution..."), &QAction::triggered, this, &CScanDialog::OnCustomSolution);
   for (int i = 0; i < kSectionCount; ++i) {
     int x = i <= 6 ? 370 : i <= 12 ? 560 : 740;
     int y = i <= 12 ? 245 + 20 * (i % 7) : 245 + 20 * (i - 13);
@@ -320,6 +325,14 @@ void CScanDialog::OnUpdate() {
   else Tell("No internet connection available. Please check your connection.", "Orvane");
 }
 
+void CScanDialog::OnSendReport() {
+  if (parts_.run_send_report) parts_.run_send_report();
+}
+
+void CScanDialog::OnCustomSolution() {
+  if (parts_.run_custom_solution) parts_.run_custom_solution();
+}
+
 void CScanDialog::OnHelp() {
   if (parts_.open_url) parts_.open_url(parts_.help_page);
   else QDesktopServices::openUrl(parts_.help_page);
@@ -392,6 +405,8 @@ void CScanDialog::OnTrayCommand(int id) {
       StartScan(false);
       break;
     case TrayIcon::kCheckUpdates: OnUpdate(); break;
+    case TrayIcon::kSendReport: OnSendReport(); break;
+    case TrayIcon::kCustomSolution: OnCustomSolution(); break;
     case TrayIcon::kStartYes: SetStartWithWindows(true); break;
     case TrayIcon::kStartNo: SetStartWithWindows(false); break;
     case TrayIcon::kExit: OnExit(); break;

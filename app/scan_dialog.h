@@ -67,6 +67,9 @@ struct MainWindowParts {
   // The tools, run modally (optional). The junk and privacy scan fills in
   // the sections to scan and answers true for OK.
   std::function<void()> run_settings, run_restore, run_startup, run_uninstall;
+  // The support service's windows: the report to the staff and their
+  // solution (optional).
+  std::function<void()> run_send_report, run_custom_solution;
   std::function<bool(std::array<bool, kSectionCount>*)> run_junk_and_privacy;
   RelayTarget repair, restore;  // optional
   Updates* updates = nullptr;             // optional: no update service
@@ -108,6 +111,8 @@ class CScanDialog : public CBitmapDialog, public CSingleton<CScanDialog> {
   void OnJunkAndPrivacy();
   void OnLastResults();
   void OnUpdate();
+  void OnSendReport();
+  void OnCustomSolution();
   void OnHelp();
   void OnMinimise();
   void OnClose();

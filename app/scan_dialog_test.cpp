@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QTest>
 
@@ -73,6 +74,8 @@ class ScanDialogTest : public ::testing::Test {
       engine_->SaveUnresolvedErrors();
     };
     parts.updates = &updates_;
+    parts.run_send_report = [this] { support_opened_.push_back("report"); };
+    parts.run_custom_solution = [this] { support_opened_.push_back("solution"); };
     parts.tray_available = [this] { return tray_; };
     parts.open_url = [this](const QUrl& url) { opened_.push_back(url); };
     parts.help_page = QUrl("file:///help.html");
@@ -93,6 +96,7 @@ class ScanDialogTest : public ::testing::Test {
   bool tray_ = true;
   int results_shown_ = 0;
   std::vector<QUrl> opened_;
+  std::vector<std::string> support_opened_;
   std::unique_ptr<CSarvelEngine> engine_;
   std::unique_ptr<SettingsStore> settings_;
   std::unique_ptr<ui::CScanProgressDialog> progress_;
@@ -349,6 +353,28 @@ TEST_F(ScanDialogTest, ARefusedWriteIsToldNamingTheMachine) {
   // And again when the user's own change is refused.
   w.SetStartWithWindows(false);
   EXPECT_EQ(messenger_.said.size(), 2u);
+}
+
+}  // namespace
+}  // namespace orvane::app
+
+namespace orvane::app {
+namespace {
+
+// The support windows are reached from the tray and from the window's own
+// menu, so a desktop without a tray still has them.
+TEST_F(ScanDialogTest, SupportWindowsFromTheTrayAndTheWindowsMenu) {
+  CScanDialog& w = Window();
+  w.OnTrayCommand(TrayIcon::kSendReport);
+  w.OnTrayCommand(TrayIcon::kCustomSolution);
+  ASSERT_EQ(w.contextMenuPolicy(), Qt::ActionsContextMenu);
+  QStringList texts;
+  for (QAction* action : w.actions()) {
+    texts << action->text();
+    action->trigger();
+  }
+  EXPECT_EQ(texts, QStringList({"Send report to support...", "Custom solution..."}));
+  EXPECT_EQ(support_opened_, (std::vector<std::string>{"report", "solution", "report", "solution"}));
 }
 
 }  // namespace

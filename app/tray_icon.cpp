@@ -12,6 +12,8 @@ TrayIcon::TrayIcon(std::function<bool()> start_with_windows, QObject* parent)
   AddItem(&menu_, "Scan PC now", kScanNow);
   menu_.addSeparator();
   AddItem(&menu_, "Check updates", kCheckUpdates);
+  AddItem(&menu_, "Send report to support...", kSendReport);
+  AddItem(&menu_, "Custom solution...", kCustomSolution);
   languages_.setTitle("Languages");
   AddItem(&languages_, "English", kEnglish)->setChecked(true);
   menu_.addMenu(&languages_);

@@ -25,6 +25,9 @@ class TrayIcon : public QObject {
     kEnglish = 32781,
     kStartYes = 32782,
     kStartNo = 32783,
+    // The support service's two windows.
+    kSendReport = 32790,
+    kCustomSolution = 32791,
   };
   static constexpr char kTip[] = "Orvane Performance";
 
