@@ -222,7 +222,14 @@ int main(int argc, char** argv) {
   for (const std::wstring& problem : platform.LoadProblems())
     std::cerr << "orvane-cli: warning: " << orvane::WideToUtf8(problem) << "\n";
   if (*info) return orvane::cli::RunInfo(platform, json, std::cout);
-  if (*apply) return orvane::cli::RunSolutionApply(platform, solution, {std::cout, std::cerr, solution.json, false});
+  if (*apply) {
+    orvane::CurlHttpClient http;
+    return orvane::cli::RunSolutionApply(platform, solution, {std::cout, std::cerr, solution.json, false},
+                                         [&](std::wstring* script, std::wstring* why) {
+                                           return orvane::cli::FetchSolutionScript(platform, http, solution.server,
+                                                                                   script, why);
+                                         });
+  }
   if (*reg) {
     int rc = orvane::cli::RunReg(platform, reg->remaining(), std::cout, std::cerr);
     return rc == 0 ? 0 : 2;

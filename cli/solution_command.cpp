@@ -34,22 +34,33 @@ nlohmann::json Texts(const std::vector<std::wstring>& texts, bool lines) {
 
 CLI::App* AddSolutionCommands(CLI::App& support, SolutionRequest* request) {
   CLI::App* apply = support.add_subcommand("apply", "Apply the support staff's repair script (backed up first)");
-  apply->add_option("--script", request->script_file, "The script, a text file")->required();
+  apply->add_option("--script", request->script_file, "The script, a text file (default: ask the support service)");
+  apply->add_option("--server", request->server, "The support service's endpoint for this run");
   apply->add_flag("--plan", request->plan, "Only show the planned actions; change nothing");
   apply->add_flag("--json", request->json, "Print JSON");
   return apply;
 }
 
-int RunSolutionApply(Platform& platform, const SolutionRequest& request, const Output& output) {
-  std::ifstream in(request.script_file, std::ios::binary);
-  std::string bytes{std::istreambuf_iterator<char>(in), {}};
-  if (!in.good() && !in.eof()) {
-    output.err << "orvane-cli: the script " << request.script_file << " cannot be read\n";
-    return 2;
+int RunSolutionApply(Platform& platform, const SolutionRequest& request, const Output& output,
+                     const std::function<bool(std::wstring* script, std::wstring* why)>& fetch) {
+  std::wstring script;
+  if (request.script_file.empty()) {
+    std::wstring why;
+    if (!fetch(&script, &why)) {
+      output.err << "orvane-cli: " << ForTerminal(why);
+      return 2;
+    }
+  } else {
+    std::ifstream in(request.script_file, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    if (!in.good() && !in.eof()) {
+      output.err << "orvane-cli: the script " << request.script_file << " cannot be read\n";
+      return 2;
+    }
+    script = Utf8ToWide(bytes);
   }
   // A script saved by an editor ends with a line break that is no part of
   // its last command.
-  std::wstring script = Utf8ToWide(bytes);
   while (!script.empty() && (script.back() == L'\n' || script.back() == L'\r')) script.pop_back();
 
   SolutionExecutor executor(platform);

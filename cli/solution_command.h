@@ -1,10 +1,11 @@
 // "orvane-cli support apply": a custom solution's script applied to the
 // machine, or with --plan only planned (nothing changes). The script is read
-// from a file for now; it is outside input either way and held to what the
-// solution executor allows.
+// from a file or asked of the support service; it is outside input either
+// way and held to what the solution executor allows.
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <functional>
 #include <string>
 
 #include "cli/scan_command.h"
@@ -13,7 +14,8 @@
 namespace orvane::cli {
 
 struct SolutionRequest {
-  std::string script_file;
+  std::string script_file;  // "" asks the support service (server) for it
+  std::string server;
   bool plan = false;
   bool json = false;
 };
@@ -24,6 +26,8 @@ CLI::App* AddSolutionCommands(CLI::App& support, SolutionRequest* request);
 
 // Plans (request.plan) or applies the script. 0 when it ran; 2 when the
 // script file cannot be read (the reason on the error stream).
-int RunSolutionApply(Platform& platform, const SolutionRequest& request, const Output& output);
+// fetch gives the service's script when no file is named.
+int RunSolutionApply(Platform& platform, const SolutionRequest& request, const Output& output,
+                     const std::function<bool(std::wstring* script, std::wstring* why)>& fetch);
 
 }  // namespace orvane::cli

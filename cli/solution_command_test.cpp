@@ -28,8 +28,17 @@ TEST(SolutionCommandTest, PlanShowsActionsAndRefusalsAndChangesNothing) {
   auto wine = prefix.Open();
   testing::RecordingPlatform recording(*wine);
   std::ostringstream out, err;
-  SolutionRequest request{WriteScript(prefix, "2%C:\\a.txt;2%" + WideToUtf8(prefix.ZPath(host)) + ";\r\n"), true, true};
-  ASSERT_EQ(RunSolutionApply(recording, request, {out, err, true, false}), 0) << err.str();
+  SolutionRequest request;
+  request.script_file = WriteScript(prefix, "2%C:\\a.txt;2%" + WideToUtf8(prefix.ZPath(host)) + ";\r\n");
+  request.plan = request.json = true;
+  int asked = 0;
+  auto service = [&](std::wstring* script, std::wstring* why) {
+    ++asked;
+    *script = L"2%C:\\a.txt;";
+    *why = L"";
+    return true;
+  };
+  ASSERT_EQ(RunSolutionApply(recording, request, {out, err, true, false}, service), 0) << err.str();
   nlohmann::json plan = nlohmann::json::parse(out.str());
   EXPECT_EQ(plan["actions"], nlohmann::json::array({"2;C:\\a.txt"}));
   ASSERT_EQ(plan["refused"].size(), 1u);
@@ -39,7 +48,23 @@ TEST(SolutionCommandTest, PlanShowsActionsAndRefusalsAndChangesNothing) {
   EXPECT_TRUE(recording.changes().empty());
 
   request.script_file = prefix.OutsideDir() + "/missing.txt";
-  EXPECT_EQ(RunSolutionApply(recording, request, {out, err, true, false}), 2);
+  EXPECT_EQ(RunSolutionApply(recording, request, {out, err, true, false}, service), 2);
+  EXPECT_EQ(asked, 0);
+
+  // Without a file the service is asked; when it has nothing, nothing runs.
+  request.script_file.clear();
+  std::ostringstream planned;
+  ASSERT_EQ(RunSolutionApply(recording, request, {planned, err, true, false}, service), 0);
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(nlohmann::json::parse(planned.str())["actions"], nlohmann::json::array({"2;C:\\a.txt"}));
+  std::ostringstream none, why;
+  auto not_ready = [](std::wstring*, std::wstring* reason) {
+    *reason = L"No solution is ready yet.";
+    return false;
+  };
+  EXPECT_EQ(RunSolutionApply(recording, request, {none, why, true, false}, not_ready), 2);
+  EXPECT_NE(why.str().find("No solution is ready yet."), std::string::npos);
+  EXPECT_TRUE(recording.changes().empty());
 }
 
 TEST(SolutionCommandTest, TheProgramAppliesAScriptThatBackupsRestoreUndoes) {

@@ -119,4 +119,16 @@ int RunSupport(Platform& platform, HttpClient& http, const std::wstring& product
   return asked ? 0 : 2;
 }
 
+bool FetchSolutionScript(Platform& platform, HttpClient& http, const std::string& server, std::wstring* script,
+                         std::wstring* why) {
+  SettingsStore settings(platform);
+  CollectedMessages messages;
+  SupportDesk desk(platform, http, server.empty() ? SupportEndpoint(settings) : server, messages);
+  std::wstring comments;
+  if (desk.QueryStatus(&comments, script)) return true;
+  *why = messages.said.empty() ? L"No solution is ready yet." : messages.said.front();
+  if (!desk.last_problem().empty()) *why += L" " + desk.last_problem();
+  return false;
+}
+
 }  // namespace orvane::cli

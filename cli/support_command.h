@@ -31,4 +31,10 @@ void RegisterSupportCommands(CLI::App* support, SupportRequest* request, bool* j
 int RunSupport(Platform& platform, HttpClient& http, const std::wstring& product_version,
                const SupportRequest& request, const Output& output);
 
+// The staff's solution script for the stored log id, from the service at
+// server ("" = the setting or the built-in one). False when none is ready or
+// the service could not be asked; *why then says which, in words.
+bool FetchSolutionScript(Platform& platform, HttpClient& http, const std::string& server, std::wstring* script,
+                         std::wstring* why);
+
 }  // namespace orvane::cli
