@@ -6,22 +6,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "cli/testing_run_cli.h"
 #include "platform/testing/http_server.h"
 
 namespace orvane::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-int Shell(const std::string& command, std::string* output) {
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return -1;
-  char buf[4096];
-  output->clear();
-  while (size_t n = fread(buf, 1, sizeof buf, pipe)) output->append(buf, n);
-  int status = pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::string Slurp(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -47,18 +38,18 @@ TEST(UpdateCommandTest, ChecksAndInstallsBesideItself) {
   ASSERT_TRUE(server.ready());
   std::string out;
 
-  EXPECT_EQ(Shell(cli + " --version", &out), 0);
+  EXPECT_EQ(RunCommand(cli + " --version", &out), 0);
   EXPECT_EQ(out, std::string(ORVANE_TEST_PRODUCT_VERSION) + "\n");
 
-  EXPECT_EQ(Shell(cli + " update check --server " + server.url(), &out), 1) << out;
+  EXPECT_EQ(RunCommand(cli + " update check --server " + server.url(), &out), 1) << out;
   EXPECT_NE(out.find("No updates available"), std::string::npos);
-  EXPECT_EQ(Shell(cli + " update install --server " + server.url(), &out), 0) << out;
+  EXPECT_EQ(RunCommand(cli + " update install --server " + server.url(), &out), 0) << out;
   EXPECT_EQ(Slurp(dir / "install" / "orvane"), Slurp(ORVANE_CLI));  // nothing newer, nothing replaced
 
   std::ofstream(dir / "www" / "Orvane_version.txt", std::ios::trunc) << "999.0";
-  EXPECT_EQ(Shell(cli + " update check --json --server " + server.url(), &out), 0) << out;
+  EXPECT_EQ(RunCommand(cli + " update check --json --server " + server.url(), &out), 0) << out;
   EXPECT_NE(out.find("\"newer\": true"), std::string::npos);
-  EXPECT_EQ(Shell(cli + " update install --json --server " + server.url(), &out), 0) << out;
+  EXPECT_EQ(RunCommand(cli + " update install --json --server " + server.url(), &out), 0) << out;
   EXPECT_NE(out.find("\"installed\""), std::string::npos);
   EXPECT_EQ(Slurp(dir / "install" / "orvane"), fresh);
   EXPECT_EQ(Slurp(dir / "install" / "orvane.bak"), Slurp(ORVANE_CLI));
@@ -67,7 +58,7 @@ TEST(UpdateCommandTest, ChecksAndInstallsBesideItself) {
   std::ofstream(dir / "www" / "downloads" / "orvane.mode") << "cut";
   std::ofstream(dir / "www" / "downloads" / "orvane", std::ios::trunc) << std::string(10000, 'z');
   std::ofstream(dir / "www" / "Orvane_appsize.txt", std::ios::trunc) << 10000;
-  EXPECT_EQ(Shell(cli + " update install --server " + server.url(), &out), 2) << out;
+  EXPECT_EQ(RunCommand(cli + " update install --server " + server.url(), &out), 2) << out;
   EXPECT_NE(out.find("The old program was kept"), std::string::npos);
   EXPECT_EQ(Slurp(dir / "install" / "orvane"), fresh);
   fs::remove_all(dir);

@@ -49,7 +49,7 @@ static BOOL has_entry(const wchar_t *url) {
   return GetLastError() == ERROR_INSUFFICIENT_BUFFER;
 }
 
-static int look(int count, wchar_t **urls) {
+static int show_entries(int count, wchar_t **urls) {
   for (int i = 0; i < count; ++i) {
     wchar_t visit[2048], cookie[4096];
     DWORD size = 4096;
@@ -64,6 +64,6 @@ static int look(int count, wchar_t **urls) {
 
 int wmain(int argc, wchar_t **argv) {
   if (argc >= 2 && wcscmp(argv[1], L"fetch") == 0) return fetch(argc - 2, argv + 2);
-  if (argc >= 2 && wcscmp(argv[1], L"look") == 0) return look(argc - 2, argv + 2);
+  if (argc >= 2 && wcscmp(argv[1], L"look") == 0) return show_entries(argc - 2, argv + 2);
   return 1;
 }
