@@ -64,10 +64,17 @@ RestartOutcome Restart(const RestartOptions& options) {
   outcome.instance_was_running = true;
   // The program may be busy for a moment (a modal window's loop still
   // reads its socket, so it hears us; it may still ask before it ends).
-  const bool asked = SingleInstance::SendQuit(options.instance_name, options.lock_dir);
-  QElapsedTimer timer;
+  bool asked = SingleInstance::SendQuit(options.instance_name, options.lock_dir);
+  QElapsedTimer timer, since_asked;
   timer.start();
+  since_asked.start();
   while (timer.elapsed() < options.limit.count()) {
+    // A program too busy to take the request at first (a loaded machine, a
+    // window still closing) is asked again each second until it answers.
+    if (!asked && since_asked.elapsed() >= 1000) {
+      asked = SingleInstance::SendQuit(options.instance_name, options.lock_dir);
+      since_asked.restart();
+    }
     if (LockIsFree(options)) {
       if (!asked) outcome.message = QStringLiteral("the running program did not answer, but it has ended");
       return Start(options, outcome);

@@ -77,7 +77,7 @@ cmp -s "$work/install/orvane.bak" "$orvane" || fail "the old program was not kep
 press "$done_box" Return
 
 # The restarter ends the old program and starts the new one.
-for _ in $(seq 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.2; done
+for _ in $(seq 300); do kill -0 "$program" 2>/dev/null || break; sleep 0.2; done
 kill -0 "$program" 2>/dev/null && fail "the old program did not end"
 wait "$program" 2>/dev/null
 program=

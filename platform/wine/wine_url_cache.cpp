@@ -39,14 +39,16 @@ bool IsFile(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// $ORVANE_URLCACHE_HELPER, else the program beside the running executable,
-// else the one this build made; "" when none is there.
+// $ORVANE_URLCACHE_HELPER, else the program beside the running executable
+// or in ../lib/orvane from it (installed), else the one this build made; ""
+// when none is there.
 std::string HelperProgram() {
   if (const char* env = std::getenv("ORVANE_URLCACHE_HELPER"); env && *env) return IsFile(env) ? env : "";
   std::string self = RealPath("/proc/self/exe");
   if (!self.empty()) {
-    std::string beside = self.substr(0, self.rfind('/')) + "/orvane-urlcache.exe";
-    if (IsFile(beside)) return beside;
+    std::string folder = self.substr(0, self.rfind('/'));
+    for (const std::string& place : {folder + "/orvane-urlcache.exe", folder + "/../lib/orvane/orvane-urlcache.exe"})
+      if (IsFile(place)) return place;
   }
 #ifdef ORVANE_URLCACHE_HELPER_PATH
   if (IsFile(ORVANE_URLCACHE_HELPER_PATH)) return ORVANE_URLCACHE_HELPER_PATH;
