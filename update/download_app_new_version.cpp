@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/program_files.h"
 #include "platform/text.h"
-#include "update/replace_executable.h"
 #include "update/small_file.h"
 #include "update/update_server.h"
 #include "update/version_text.h"
@@ -34,13 +34,6 @@ std::string Hex(const unsigned char* bytes, unsigned size) {
     hex.push_back(kDigits[bytes[i] & 15]);
   }
   return hex;
-}
-
-// A folder of our own in the temporary folder, so nobody else's file or
-// link can stand where the download is written.
-fs::path PrivateFolder(const fs::path& temp) {
-  std::string pattern = (temp / "orvane-update-XXXXXX").string();
-  return mkdtemp(pattern.data()) ? fs::path(pattern) : fs::path();
 }
 
 bool WriteAll(int fd, const char* data, size_t size) {
@@ -86,14 +79,13 @@ int CDownloadAppNewVersion::Run() {
     Finish(L"The update server did not give the size of the new version.");
     return 0;
   }
-  fs::path folder = PrivateFolder(setup_.temp_folder);
+  fs::path folder = MakePrivateFolder(setup_.temp_folder);
   std::wstring failure = L"No temporary folder could be made in " + Utf8ToWide(setup_.temp_folder.string()) + L".";
   if (!folder.empty()) {
     fs::path file = folder / setup_.program.filename();
     failure = Transfer(*announced, file);
-    if (failure.empty() && !stop_requested()) failure = ReplaceExecutable(setup_.program, file).message;
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
+    if (failure.empty() && !stop_requested()) failure = ReplaceExecutable(setup_.program, file, kProgramName).message;
+    RemovePrivateFolder(folder);
   }
   Finish(failure);
   return 1;

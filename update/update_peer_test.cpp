@@ -12,7 +12,8 @@
 #include "model/messages.h"
 #include "platform/curl/curl_http.h"
 #include "platform/testing/http_server.h"
-#include "update/replace_executable.h"
+#include "platform/program_files.h"
+#include "update/update_server.h"
 #include "update/updater.h"
 
 namespace orvane::update {
@@ -237,14 +238,14 @@ TEST(ReplaceExecutableTest, RefusalsAndRollBack) {
   std::ofstream(dir / "new") << "new";
 
   // A program the system's packages own is never replaced, nothing renamed.
-  ReplaceResult system = ReplaceExecutable("/usr/bin/orvane-not-here", dir / "new");
+  ReplaceResult system = ReplaceExecutable("/usr/bin/orvane-not-here", dir / "new", kProgramName);
   EXPECT_FALSE(system.ok);
   EXPECT_NE(system.message.find(L"package manager"), std::wstring::npos);
   EXPECT_FALSE(fs::exists("/usr/bin/orvane-not-here.bak"));
 
   // Another file already called "orvane": it stays, and X comes back.
   std::ofstream(dir / "orvane") << "someone else's";
-  ReplaceResult taken = ReplaceExecutable(dir / "X", dir / "new");
+  ReplaceResult taken = ReplaceExecutable(dir / "X", dir / "new", kProgramName);
   EXPECT_FALSE(taken.ok);
   EXPECT_EQ(Slurp(dir / "X"), "old");
   EXPECT_EQ(Slurp(dir / "orvane"), "someone else's");
@@ -257,7 +258,7 @@ TEST(ReplaceExecutableTest, RefusalsAndRollBack) {
   fs::remove(dir / "orvane");
   fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
   if (::geteuid() != 0) {
-    ReplaceResult locked = ReplaceExecutable(dir / "X", dir / "new");
+    ReplaceResult locked = ReplaceExecutable(dir / "X", dir / "new", kProgramName);
     EXPECT_FALSE(locked.ok);
     EXPECT_NE(locked.message.find(L"package manager"), std::wstring::npos);
   }
@@ -265,7 +266,7 @@ TEST(ReplaceExecutableTest, RefusalsAndRollBack) {
 
   // A new file is executable wherever it came from.
   fs::permissions(dir / "new", fs::perms::owner_read | fs::perms::owner_write);
-  ASSERT_TRUE(ReplaceExecutable(dir / "X", dir / "new").ok);
+  ASSERT_TRUE(ReplaceExecutable(dir / "X", dir / "new", kProgramName).ok);
   EXPECT_NE(fs::status(dir / "orvane").permissions() & fs::perms::owner_exec, fs::perms::none);
   EXPECT_EQ(Slurp(dir / "X.bak"), "old");
   fs::remove_all(dir);

@@ -7,12 +7,8 @@ namespace orvane::update {
 
 Updater::Updater(UpdaterSetup setup) : setup_(std::move(setup)) {}
 
-Updater::~Updater() {
-  if (check_) check_->RequestStop();
-  if (download_) download_->RequestStop();
-  check_.reset();
-  download_.reset();
-}
+// Each worker stops and is waited for by its own destructor.
+Updater::~Updater() = default;
 
 bool Updater::Connected() { return setup_.client->Connected(setup_.server()); }
 

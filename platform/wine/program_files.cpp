@@ -1,4 +1,4 @@
-#include "update/replace_executable.h"
+#include "platform/program_files.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -8,9 +8,8 @@
 #include <system_error>
 
 #include "platform/text.h"
-#include "update/update_server.h"
 
-namespace orvane::update {
+namespace orvane {
 namespace {
 
 namespace fs = std::filesystem;
@@ -50,10 +49,10 @@ bool Stage(const fs::path& from, const fs::path& to) {
 
 }  // namespace
 
-ReplaceResult ReplaceExecutable(const fs::path& program, const fs::path& downloaded) {
+ReplaceResult ReplaceExecutable(const fs::path& program, const fs::path& downloaded, const std::string& name) {
   const fs::path folder = program.parent_path();
   const fs::path backup = fs::path(program).concat(".bak");
-  const fs::path target = folder / kProgramName;
+  const fs::path target = folder / name;
   std::error_code error;
 
   if (::access(folder.c_str(), W_OK) != 0 || SystemFolder(folder))
@@ -85,4 +84,18 @@ ReplaceResult ReplaceExecutable(const fs::path& program, const fs::path& downloa
   return {true, L""};
 }
 
-}  // namespace orvane::update
+}  // namespace orvane
+
+namespace orvane {
+
+std::filesystem::path MakePrivateFolder(const std::filesystem::path& parent) {
+  std::string pattern = (parent / "orvane-update-XXXXXX").string();
+  return mkdtemp(pattern.data()) ? std::filesystem::path(pattern) : std::filesystem::path();
+}
+
+void RemovePrivateFolder(const std::filesystem::path& folder) {
+  std::error_code ignored;
+  if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
+}
+
+}  // namespace orvane
