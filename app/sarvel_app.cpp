@@ -39,9 +39,10 @@ bool AskStartAtLoginOnce(SettingsStore& settings, ui::Messenger& messenger, bool
   if (scan_at_start || settings.StartAtLoginAnswered()) return false;
   const bool yes = messenger.Ask(nullptr, QStringLiteral("Orvane"), QString::fromUtf8(kStartAtLoginQuestion));
   if (Status s = settings.SetStartWithWindows(yes); !s)
-    messenger.Tell(nullptr, QStringLiteral("Orvane"),
-                   QStringLiteral("Orvane could not be set to start at login: %1").arg(QString::fromStdWString(s.message)),
-                   ui::Messenger::Icon::kWarning);
+    messenger.Tell(
+        nullptr, QStringLiteral("Orvane"),
+        QStringLiteral("Orvane could not be set to start at login: %1").arg(QString::fromStdWString(s.message)),
+        ui::Messenger::Icon::kWarning);
   return true;
 }
 

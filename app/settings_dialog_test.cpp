@@ -177,14 +177,9 @@ TEST_F(SettingsDialogTest, TwoMachinesKeepTwoSchedules) {
   ASSERT_TRUE(other_store.ListScanSchedules(&all));
   ASSERT_EQ(all.size(), 1u);
   const std::string units = config + "/systemd/user/";
-  const std::string other_timer = units + "orvane-scan@" +
-                                  [&] {
-                                    std::string escaped;
-                                    EXPECT_TRUE(wine::EscapeSystemdPath(
-                                        std::filesystem::canonical(other_prefix.dir()).string(), &escaped));
-                                    return escaped;
-                                  }() +
-                                  ".timer";
+  std::string escaped;
+  ASSERT_TRUE(wine::EscapeSystemdPath(std::filesystem::canonical(other_prefix.dir()).string(), &escaped));
+  const std::string other_timer = units + "orvane-scan@" + escaped + ".timer";
   const std::string other_before = orvane::testing::ReadHostFile(other_timer);
   ASSERT_FALSE(other_before.empty());
   const std::string entry_before = orvane::testing::ReadHostFile(config + "/autostart/orvane.desktop");

@@ -122,9 +122,9 @@ int RunSettings(SettingsStore& store, const std::vector<std::string>& words, con
   SettingKind kind = SettingKind::kMachine;
   if (Status s = store.ReadKnownSetting(asked, &name, &value, &kind); !s) return Fail(output, s.message);
   if (output.json) {
-    output.out << nlohmann::json{{"name", WideToUtf8(name)}, {"value", WideToUtf8(value)}, {"kind", KindText(kind)}}
-                      .dump(2)
-               << "\n";
+    output.out
+        << nlohmann::json{{"name", WideToUtf8(name)}, {"value", WideToUtf8(value)}, {"kind", KindText(kind)}}.dump(2)
+        << "\n";
   } else if (words.size() == 2) {
     output.out << WideToUtf8(name) << " = " << WideToUtf8(value)
                << (kind == SettingKind::kUser ? " (the user's setting, for every machine, in " + user_file + ")\n"

@@ -1,5 +1,4 @@
 #include "cli/settings_command.h"
-#include "cli/testing_run_cli.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -7,11 +6,12 @@
 
 #include <chrono>
 #include <cstdio>
-#include <nlohmann/json.hpp>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "cli/testing_run_cli.h"
 #include "platform/testing/http_server.h"
 #include "platform/testing/temp_prefix.h"
 #include "platform/text.h"

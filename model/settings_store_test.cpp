@@ -189,7 +189,7 @@ TEST_F(SettingsStoreTest, RefusedWritesSayWhyAndChangeNothing) {
   EXPECT_NE(WideToUtf8(refused.message).find("pid " + std::to_string(getpid())), std::string::npos)
       << WideToUtf8(refused.message);
   EXPECT_FALSE(store.WriteDefaultSettings(DefaultsForm::kMainWindow));  // the browsers are missing
-  EXPECT_EQ(store.ReadSetting(L"IE"), L"true");  // reads go on
+  EXPECT_EQ(store.ReadSetting(L"IE"), L"true");                         // reads go on
   EXPECT_EQ(Saved(kKey, L"IE"), L"true");
   // The user's settings do not wait for the machine.
   EXPECT_EQ(store.ReadSetting(L"ShowInTaskbarOnClose"), L"true");

@@ -121,8 +121,7 @@ Status WinePlatform::SetSessionStart(bool on) {
   // before it turns "%%" back into "%": such paths would be written, then
   // never started.
   std::string program_arg;
-  if (!IsUtf8(program) || program.find('%') != std::string::npos ||
-      !QuoteDesktopExecArgument(program, &program_arg))
+  if (!IsUtf8(program) || program.find('%') != std::string::npos || !QuoteDesktopExecArgument(program, &program_arg))
     return Status::Error(L"Cannot start Orvane at login: the desktop cannot start a program at " + Wide(program) +
                          L" (a path that is not UTF-8, or holds a control character or a percent sign). Move "
                          L"Orvane to another folder to use this.");

@@ -5,6 +5,7 @@
 // never touches another's. The files are the truth: LoadScheduledTask reads
 // the command line back from the template and the schedule from the
 // machine's timer, so a timer edited by hand reads as what it will really do.
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <spawn.h>
@@ -16,7 +17,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <filesystem>
 #include <optional>
 #include <sstream>
@@ -151,7 +151,6 @@ std::optional<std::string> KeyFileValue(const std::string& text, const std::stri
   }
   return std::nullopt;
 }
-
 
 bool EscapeSystemdPath(const std::string& path, std::string* escaped) {
   if (path.empty() || path[0] != '/') return false;
@@ -623,9 +622,10 @@ Status WinePlatform::SaveScheduledTask(const ScheduledTask& task, std::wstring* 
   std::wstring line;
   if (RunSystemctl({"daemon-reload"}, &output) != 0) {
     if (triggered || !taken_name.empty())
-      line = L"No systemd user manager runs now: the scheduled scan starts from your next login on (or after "
-             L"\"systemctl --user daemon-reload\" and \"systemctl --user start " +
-             Wide(triggered ? timer_name : taken_name) + L"\").";
+      line =
+          L"No systemd user manager runs now: the scheduled scan starts from your next login on (or after "
+          L"\"systemctl --user daemon-reload\" and \"systemctl --user start " +
+          Wide(triggered ? timer_name : taken_name) + L"\").";
   } else {
     // A running timer takes its new calendar when it is restarted.
     if (triggered && (RunSystemctl({"enable", "--now", timer_name}, &output) != 0 ||

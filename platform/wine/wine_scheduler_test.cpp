@@ -145,7 +145,8 @@ TEST(SystemdEscapeTest, PathsAreNamedAsSystemdNamesThem) {
   ASSERT_TRUE(UnescapeSystemdPath("a\\x20b-c\\x2dd-e\\x5cf", &back));
   EXPECT_EQ(back, "/a b/c-d/e\\f");
   std::string escaped;
-  for (const char* refused : {"relative/path", "", "/a/../b", "/.."}) EXPECT_FALSE(EscapeSystemdPath(refused, &escaped));
+  for (const char* refused : {"relative/path", "", "/a/../b", "/.."})
+    EXPECT_FALSE(EscapeSystemdPath(refused, &escaped));
   for (const char* odd : {"", "a--b", "a-", "a\\x2", "a\\xzz", "a\\y20"})
     EXPECT_FALSE(UnescapeSystemdPath(odd, &back)) << odd;
 }
