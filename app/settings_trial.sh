@@ -54,7 +54,11 @@ sleep 1
 import -window root "$shots/settings-a.png"
 click "$dialog" 136 106  # "Launch Orvane when Windows starts."
 click "$dialog" 280 410  # Save
-saved=$(wait_for 20 '^Settings$' | tail -1)
+# The confirmation is a second window titled "Settings", above the dialog.
+for _ in $(seq 100); do
+  [ "$(xdotool search --onlyvisible --name '^Settings$' 2>/dev/null | wc -l)" -ge 2 ] && break
+  sleep 0.2
+done
 sleep 1
 import -window root "$shots/saved-a.png"
 done_box=$(xdotool search --onlyvisible --name '^Settings$' | tail -1)
