@@ -122,10 +122,11 @@ TEST_F(ScanDialogTest, StartsWithItsDefaultsLayoutAndLabels) {
   CScanDialog& w = Window();
   EXPECT_EQ(w.windowTitle(), "Orvane Performance");
   EXPECT_EQ(w.size(), QSize(905, 642));
-  EXPECT_EQ(Setting(L"StartWithWindows"), L"true");
+  // Start at login stays off until the user turns it on.
+  EXPECT_EQ(Setting(L"StartWithWindows"), L"");
+  EXPECT_FALSE(settings_->StartsWithSession());
   EXPECT_EQ(Setting(L"StartScanAtProgramStartup"), L"false");
   EXPECT_EQ(Setting(L"ShowInTaskbarOnClose"), L"true");
-  EXPECT_EQ(settings_->ReadRunValue(SettingsStore::kRunKey).empty(), false);
   for (int i = 0; i < kSectionCount; ++i) {
     bool registry = i < kFirstJunkSection;
     EXPECT_EQ(w.section_box(i)->GetCheck(), registry ? 1 : 0) << i;
@@ -322,17 +323,17 @@ TEST_F(ScanDialogTest, TrayMenuFollowsAndChangesStartWithWindows) {
   CScanDialog& w = Window();
   TrayIcon& tray = *w.tray();
   tray.PrepareMenu();
+  EXPECT_FALSE(tray.action(TrayIcon::kStartYes)->isChecked());
+  EXPECT_TRUE(tray.action(TrayIcon::kStartNo)->isChecked());
+  tray.action(TrayIcon::kStartYes)->trigger();
+  EXPECT_EQ(Setting(L"StartWithWindows"), L"true");
+  EXPECT_TRUE(settings_->StartsWithSession());
+  tray.PrepareMenu();
   EXPECT_TRUE(tray.action(TrayIcon::kStartYes)->isChecked());
   EXPECT_FALSE(tray.action(TrayIcon::kStartNo)->isChecked());
   tray.action(TrayIcon::kStartNo)->trigger();
   EXPECT_EQ(Setting(L"StartWithWindows"), L"false");
-  EXPECT_EQ(settings_->ReadRunValue(SettingsStore::kRunKey), L"");
-  tray.PrepareMenu();
-  EXPECT_TRUE(tray.action(TrayIcon::kStartNo)->isChecked());
-  EXPECT_FALSE(tray.action(TrayIcon::kStartYes)->isChecked());
-  tray.action(TrayIcon::kStartYes)->trigger();
-  EXPECT_EQ(Setting(L"StartWithWindows"), L"true");
-  EXPECT_NE(settings_->ReadRunValue(SettingsStore::kRunKey), L"");
+  EXPECT_FALSE(settings_->StartsWithSession());
 
   // A double-click brings the hidden window back.
   w.hide();
@@ -350,9 +351,11 @@ TEST_F(ScanDialogTest, ARefusedWriteIsToldNamingTheMachine) {
   QString told = messenger_.said[0].text;
   EXPECT_TRUE(told.contains(QString::fromStdString(prefix_.dir()))) << told.toStdString();
   EXPECT_TRUE(told.contains("wineserver -k")) << told.toStdString();
-  // And again when the user's own change is refused.
-  w.SetStartWithWindows(false);
-  EXPECT_EQ(messenger_.said.size(), 2u);
+  // Start at login is the user's, outside the machine: it does not wait for it.
+  w.SetStartWithWindows(true);
+  EXPECT_EQ(messenger_.said.size(), 1u);
+  EXPECT_EQ(Setting(L"StartWithWindows"), L"true");
+  EXPECT_TRUE(settings_->StartsWithSession());
 }
 
 }  // namespace

@@ -122,13 +122,17 @@ int main(int argc, char** argv) {
   report->add_flag("--json", json, "Print JSON");
 
   // ---- The settings store: settings and the scheduled scan. ----
-  auto* settings = app.add_subcommand("settings", "Show or change the settings: [NAME [VALUE]]");
+  auto* settings = app.add_subcommand(
+      "settings", "Show or change the settings, the user's and the machine's: [NAME [VALUE]]");
   std::vector<std::string> setting_words;
   settings->add_option("words", setting_words, "A setting's NAME, and a VALUE to write");
   settings->add_flag("--json", json, "Print JSON");
-  auto* schedule = app.add_subcommand("schedule", "Show or set the scheduled scan: none | daily HH:MM | weekly HH:MM DAYS");
+  auto* schedule = app.add_subcommand(
+      "schedule", "Show or set the machine's scheduled scan: none | daily HH:MM | weekly HH:MM DAYS; --all lists every machine's");
   std::vector<std::string> schedule_words;
   schedule->add_option("when", schedule_words, "none, daily HH:MM, or weekly HH:MM DAYS (such as mon,fri)");
+  bool schedule_all = false;
+  schedule->add_flag("--all", schedule_all, "List the scheduled scan of every machine");
   schedule->add_flag("--json", json, "Print JSON");
   orvane::cli::ScheduleRequest schedule_request;
   // ----
@@ -153,16 +157,14 @@ int main(int argc, char** argv) {
     return rc == 0 ? 0 : 2;
   }
   if (*update) {
-    // The server: this run's, else the machine's setting when there is a
-    // machine, else the build's.
+    // The server: this run's, else the user's setting, else the build's.
+    // No machine has a say in it, so none need exist.
     if (update_request.server.empty()) {
       std::string home = prefix_option.empty() ? orvane::wine::DefaultPrefixDir() : prefix_option;
-      update_request.server = orvane::update::DefaultServer();
-      if (orvane::wine::CheckPrefix(home)) {
-        orvane::wine::WinePlatform platform{orvane::wine::WineOptions(home, "", "")};
-        orvane::SettingsStore store(platform);
-        update_request.server = orvane::update::ServerAddress(store);
-      }
+      orvane::wine::WinePlatform platform{orvane::wine::WineOptions(home, "", "")};
+      orvane::UserSettings user(orvane::UserSettingsPath(platform.UserConfigFolder()));
+      orvane::SettingsStore store(platform, user);
+      update_request.server = orvane::update::ServerAddress(store);
     }
     update_request.program = std::filesystem::path(orvane::OwnExecutablePath()).parent_path() /
                              orvane::update::kProgramName;
@@ -184,7 +186,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (*schedule) {
-    if (orvane::Status s = orvane::cli::ParseScheduleRequest(schedule_words, &schedule_request); !s) {
+    if (orvane::Status s = orvane::cli::ParseScheduleRequest(schedule_words, &schedule_request, schedule_all); !s) {
       std::cerr << "orvane-cli: " << orvane::WideToUtf8(s.message) << "\n";
       return 2;
     }
@@ -235,7 +237,8 @@ int main(int argc, char** argv) {
     return rc == 0 ? 0 : 2;
   }
   if (*settings || *schedule) {
-    orvane::SettingsStore store(platform);
+    orvane::UserSettings user(orvane::UserSettingsPath(platform.UserConfigFolder()));
+    orvane::SettingsStore store(platform, user);
     orvane::cli::Output plain{std::cout, std::cerr, json, false};
     return *settings ? orvane::cli::RunSettings(store, setting_words, plain)
                      : orvane::cli::RunSchedule(store, schedule_request, plain);

@@ -77,6 +77,13 @@ struct ScheduledTask {
   int day_mask = 0;  // weekly: Sunday 0x01, Monday 0x02, ... Saturday 0x40
 };
 
+// A scheduled task as one machine of the user sees it.
+struct MachineTask {
+  std::wstring machine;  // the machine's name for the user (a prefix's host path)
+  bool this_machine = false;
+  ScheduledTask task;
+};
+
 // An open directory search; Next() gives the following entry, false at the end.
 class FileSearch {
  public:
@@ -270,32 +277,56 @@ class Platform {
   // IUrlHistoryStg2::ClearHistory. False when there is no history store.
   virtual bool ClearUrlHistory() { return false; }
 
-  // ---- Session start and the task scheduler. -------------------------------
-  // A platform without them keeps these defaults, which fail and say so.
+  // ---- Session start, the task scheduler and the user's own folder. --------
+  // They serve the user rather than the machine: the entry that starts the
+  // program at login and the folder of the user's settings are one per
+  // user, whichever machine is open; the scheduled scan keeps one trigger
+  // per machine. A platform without them keeps these defaults, which fail
+  // and say so.
 
-  // Makes the desktop session start the running program (on), or no longer
-  // (off; Ok when it was not set up). Nothing changes when it fails.
+  // The host folder of the user's own configuration, where the user's
+  // settings file lives; "" when the platform keeps none.
+  virtual std::string UserConfigFolder() { return ""; }
+  // Makes the desktop session start the program on the user's default
+  // machine (on), or no longer (off; Ok when it was not set up). The machine
+  // this platform works on is never named in it, so opening another machine
+  // leaves it as it is. Nothing is written in any machine. Nothing changes
+  // when it fails.
   virtual Status SetSessionStart(bool on) {
     (void)on;
     return Status::Error(L"This platform cannot start the program with the session.");
   }
-  // Stores the trigger of the task task.name: kind 1 or 2 sets it (weekly
-  // needs at least one day; hour 0-23, minute 0-59), any other kind leaves
-  // the task without trigger. A missing task is created first with task's
-  // application, parameters, account and flags; an existing one keeps its
-  // own. Ok when stored; *notice (may be null) gets "" or one line the user
-  // should read. On failure the task is as it was.
+  // True when the session starts the program as SetSessionStart(true) set it
+  // up and the desktop has not turned that off since.
+  virtual bool SessionStartIsOn() { return false; }
+  // Stores this machine's trigger of the task task.name: kind 1 or 2 sets it
+  // (weekly needs at least one day; hour 0-23, minute 0-59), any other kind
+  // leaves this machine without trigger. Other machines' triggers stay as
+  // they are. A missing task is created first with task's application,
+  // parameters, account and flags; an existing one keeps its own. Ok when
+  // stored; *notice (may be null) gets "" or one line the user should read.
+  // On failure the task is as it was.
   virtual Status SaveScheduledTask(const ScheduledTask& task, std::wstring* notice) {
     (void)task;
     if (notice) notice->clear();
     return Status::Error(L"This platform has no task scheduler.");
   }
-  // The task called name with its first trigger (trigger_kind 0 when it has
-  // none). False when there is no such task or it cannot be read.
+  // The task called name with this machine's trigger (trigger_kind 0 when it
+  // has none). False when there is no such task or it cannot be read.
   virtual bool LoadScheduledTask(const std::wstring& name, ScheduledTask* task) {
     (void)name;
     (void)task;
     return false;
+  }
+  // The task called name as each machine of this user that has a trigger
+  // sees it, this machine's always included when the task exists. False when
+  // they cannot be listed.
+  virtual bool ListScheduledTasks(const std::wstring& name, std::vector<MachineTask>* tasks) {
+    tasks->clear();
+    MachineTask own;
+    own.this_machine = true;
+    if (LoadScheduledTask(name, &own.task)) tasks->push_back(std::move(own));
+    return true;
   }
   // ---- Processes. ----------------------------------------------------------
   // CreateProcessW with command_line as the whole Windows command line,

@@ -98,6 +98,13 @@ class RecordingPlatform : public Platform {
   bool LoadScheduledTask(const std::wstring& name, ScheduledTask* task) override {
     return inner_.LoadScheduledTask(name, task);
   }
+  bool ListScheduledTasks(const std::wstring& name, std::vector<MachineTask>* tasks) override {
+    return inner_.ListScheduledTasks(name, tasks);
+  }
+  bool SessionStartIsOn() override { return inner_.SessionStartIsOn(); }
+  // The user's settings are not the machine's: read and written as the inner
+  // platform keeps them, and not recorded.
+  std::string UserConfigFolder() override { return inner_.UserConfigFolder(); }
   // Recorded as "StartProcess <command line>" when started.
   std::unique_ptr<RunningProcess> StartProcess(const std::wstring& command_line, std::wstring* why) override;
 

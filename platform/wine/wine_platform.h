@@ -45,8 +45,8 @@ struct WineOptions {
   // is absolute, else $HOME/.config.
   std::string config_dir;
   // The host program that stands for the machine's Orvane.exe (see
-  // ModuleFileName): what the autostart entry and the scheduled scan run,
-  // with --prefix. Empty means "orvane" beside the running executable.
+  // ModuleFileName): what the autostart entry and the scheduled scan run.
+  // Empty means "orvane" beside the running executable.
   std::string program;
   // Runs "systemctl --user" with args; gives its exit status (-1 when it
   // could not run) and its output. Empty runs the real systemctl.
@@ -140,21 +140,30 @@ class WinePlatform : public Platform {
   bool DeleteUrlCacheEntries(const std::vector<std::wstring>& source_urls,
                              std::vector<std::wstring>* failed) override;
   bool ClearUrlHistory() override;
+  // The user's configuration folder (WineOptions::config_dir).
+  std::string UserConfigFolder() override { return ConfigDir(); }
   // Session start: an XDG autostart entry, "orvane.desktop" in the
-  // configuration folder's autostart/, that runs the host program for this
-  // prefix (wine_autostart.cpp). Turning it on also puts a small stand-in
-  // file at ModuleFileName() in the machine, so the Run value that names it
-  // points at a file that exists, as on Windows.
+  // configuration folder's autostart/, that runs the host program without
+  // naming a prefix, so at login it opens the user's default machine
+  // (wine_autostart.cpp). Refused, with the reason, for a program path the
+  // desktop could not start.
   Status SetSessionStart(bool on) override;
+  // The entry is there, runs a program, and is not Hidden or disabled.
+  bool SessionStartIsOn() override;
   // The scheduled scan as systemd user units in the configuration folder's
-  // systemd/user/: the task is orvane-scan.service (its ExecStart runs the
-  // host program with the parameters and --prefix), its trigger is
-  // orvane-scan.timer (OnCalendar), which is removed for "no trigger".
-  // Only the task "Orvane" for this program (application = ModuleFileName())
-  // is kept; one per user, so saving replaces another prefix's task and
-  // says so, and loading ignores it (wine_scheduler.cpp).
+  // systemd/user/: the task is the template orvane-scan@.service (its
+  // ExecStart runs the host program with the parameters and --prefix %f),
+  // each prefix's trigger is its own timer orvane-scan@<escaped real
+  // path>.timer (OnCalendar, as systemd-escape --path names it), removed
+  // for "no trigger". Only the task "Orvane" for this program
+  // (application = ModuleFileName()) is kept. Units of the older
+  // single-timer form (orvane-scan.service and .timer, one per user) are
+  // taken over by the first save: their prefix keeps its schedule as a
+  // timer of its own (wine_scheduler.cpp).
   Status SaveScheduledTask(const ScheduledTask& task, std::wstring* notice) override;
   bool LoadScheduledTask(const std::wstring& name, ScheduledTask* task) override;
+  // Every prefix's timer, and a timer of the older form as its prefix's.
+  bool ListScheduledTasks(const std::wstring& name, std::vector<MachineTask>* tasks) override;
   // The command line runs in the prefix through the Wine loader
   // (WineCommand). It has ended once the prefix's wineserver has ended too,
   // which saves the registry; the hives are then read again.
