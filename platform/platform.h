@@ -133,8 +133,9 @@ class Platform {
   // Reads the registry again where another program changed it since it was
   // read, so that what starts now (a scan, a repair, a restore) sees the
   // machine as it is. Refuses, reading nothing, where changes of ours not
-  // yet saved would be lost; handles stay valid. Platforms that read the
-  // registry live keep this default, which has nothing to do.
+  // yet saved would be lost; handles stay valid where their key is still
+  // there. Platforms that read the registry live keep this default, which
+  // has nothing to do.
   virtual Status ReloadRegistry() { return Status::Ok(); }
 
   // ---- Files. -------------------------------------------------------------

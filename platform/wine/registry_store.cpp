@@ -275,27 +275,31 @@ uint64_t RegistryStore::reloads() const {
 void RegistryStore::Reload(int index) {
   ++reloads_;
   HiveFile& f = hives_[index];
-  // Each handle into the hive, by the names from its root down to its key.
-  std::vector<std::pair<Handle*, std::vector<HiveName>>> paths;
-  for (auto& [h, handle] : handles_) {
-    if (handle.node.hive != index || handle.node.gone || !handle.node.key) continue;
-    std::vector<HiveName> names;
-    const HiveKey* key = handle.node.key;
-    for (; key->parent; key = key->parent) names.push_back(key->name);
-    if (key != &f.hive.root()) {
-      handle.node.gone = true;  // a key we deleted
+  // Each handle into the hive, by the names from its root down to its key;
+  // handles of keys we deleted go with the old tree.
+  std::vector<std::pair<HKEY, std::vector<HiveName>>> paths;
+  for (auto it = handles_.begin(); it != handles_.end();) {
+    if (it->second.node.hive != index || !it->second.node.key) {
+      ++it;
       continue;
     }
-    paths.emplace_back(&handle, std::move(names));
+    std::vector<HiveName> names;
+    const HiveKey* key = it->second.node.key;
+    for (; key->parent; key = key->parent) names.push_back(key->name);
+    if (key == &f.hive.root()) paths.emplace_back(it->first, std::move(names));
+    it = key == &f.hive.root() ? std::next(it) : handles_.erase(it);
   }
   f.outside_link = OutsideTarget(f.host_path, machine_root_);
   if (!LoadHive(f)) f.hive = Hive::Empty(kRootPaths[index], "win64");
   f.dirty = false;
+  // A handle whose key is not in the file read again is no longer valid.
   for (auto& [handle, names] : paths) {
     HiveKey* key = &f.hive.root();
     for (auto it = names.rbegin(); key && it != names.rend(); ++it) key = key->FindSubkey(WideName(*it));
-    handle->node.key = key;
-    handle->node.gone = key == nullptr;
+    if (key)
+      handles_[handle].node.key = key;
+    else
+      handles_.erase(handle);
   }
   if (index == kUser) TakeUserSid();
 }
@@ -392,7 +396,6 @@ LONG RegistryStore::NodeOf(HKEY key, Node* node) const {
   auto it = handles_.find(key);
   if (it == handles_.end()) return ERROR_INVALID_HANDLE;
   *node = it->second.node;
-  if (node->gone) return ERROR_KEY_DELETED;
   if (node->key) {
     const HiveKey* top = node->key;
     while (top->parent) top = top->parent;

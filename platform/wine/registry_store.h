@@ -88,8 +88,8 @@ class RegistryStore {
   // Reads again every hive whose file someone else saved since we read it
   // (a Wine program's server, once it has ended), comparing the content
   // where size and times cannot tell. Handles stay valid: they lead to the
-  // same key in the tree read again, or give ERROR_KEY_DELETED when it is
-  // gone. Refuses, reading nothing, when such a hive holds changes of ours
+  // same key in the tree read again (ERROR_INVALID_HANDLE when it is gone
+  // from it). Refuses, reading nothing, when such a hive holds changes of ours
   // not yet saved: they would be lost.
   Status ReloadChanged();
   // How many times a hive has been read again (by any of the above), so
@@ -115,7 +115,6 @@ class RegistryStore {
     HiveKey* key = nullptr;
     int hive = kNoHive;
     bool crossed_link = false;
-    bool gone = false;  // its key was not in the tree read again
   };
   struct Handle {
     Node node;
