@@ -88,6 +88,10 @@ void CSarvelEngine::DiscardScanWorker() {
 }
 
 void CSarvelEngine::StartScan(const std::array<bool, kSectionCount>& enabled) {
+  // A Wine program may have changed the registry since it was read; when
+  // something of ours is still unsaved the scan reads what it has, and the
+  // save that follows says why it cannot be written.
+  platform_.ReloadRegistry();
   LoadRepairLog(platform_, &repaired_items_);
   last_scan_date_ = FormatScanDate(Now());
   WriteRegistryString(platform_, HKEY_LOCAL_MACHINE, kSettingsKey, L"LastScanDate", last_scan_date_);
@@ -135,6 +139,9 @@ void CSarvelEngine::StartRepair(int count) {
     // Never two repairs at once: the shared list and counters are not locked.
     repair_thread_->Join();
   }
+  // The repair judges each record against the registry as it is now; a
+  // refusal shows in the worker's own check that the machine is writable.
+  platform_.ReloadRegistry();
   RepairEnvironment env{platform_, errors_, counters_, repaired_items_, *target_, *pacer_};
   repair_thread_ = std::make_unique<CRepairErrorsThread>(env, count, browser_flags_);
   ++repair_runs_;

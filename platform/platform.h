@@ -137,6 +137,13 @@ class Platform {
   // Ok when the machine may be changed now; otherwise the reason (for
   // example another program holds the registry). Reads work either way.
   virtual Status CheckWritable() = 0;
+  // Reads the registry again where another program changed it since it was
+  // read, so that what starts now (a scan, a repair, a restore) sees the
+  // machine as it is. Refuses, reading nothing, where changes of ours not
+  // yet saved would be lost; handles stay valid where their key is still
+  // there. Platforms that read the registry live keep this default, which
+  // has nothing to do.
+  virtual Status ReloadRegistry() { return Status::Ok(); }
 
   // ---- Files. -------------------------------------------------------------
   // FindFirstFileW: pattern is a folder plus a last component that may hold

@@ -13,6 +13,7 @@ packages=(
   systemd libglib2.0-bin
   dpkg-dev file desktop-file-utils
   libcurl4-openssl-dev libpugixml-dev libssl-dev libinih-dev openssl python3 python3-spyne
+  libxxhash-dev
   gcc-mingw-w64-x86-64 g++-mingw-w64-x86-64 binutils
 )
 

@@ -44,6 +44,7 @@ class RecordingPlatform : public Platform {
   LONG DeleteKey(HKEY key, const std::wstring& sub_key) override;
   Status Flush() override { return inner_.Flush(); }
   Status CheckWritable() override { return inner_.CheckWritable(); }
+  Status ReloadRegistry() override { return inner_.ReloadRegistry(); }
 
   std::unique_ptr<FileSearch> FindFirst(const std::wstring& pattern, FindData* first) override {
     return inner_.FindFirst(pattern, first);

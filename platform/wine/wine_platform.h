@@ -17,6 +17,7 @@
 #include "platform/platform.h"
 #include "platform/wine/prefix_lock.h"
 #include "platform/wine/registry_store.h"
+#include "platform/wine/server_lock.h"
 #include "platform/wine/trash.h"
 #include "platform/wine/wine_process.h"
 
@@ -174,7 +175,7 @@ class WinePlatform : public Platform {
   bool ListProcesses(std::vector<MachineProcess>* processes) override;
   bool TerminateProcess(DWORD id) override;
   // Reads again the hives a Wine program saved (RegistryStore::ReloadChanged).
-  Status ReloadRegistry();
+  Status ReloadRegistry() override;
 
   // Every variable, by upper-cased name, as (name, value).
   std::map<std::wstring, std::pair<std::wstring, std::wstring>> Environment();
@@ -237,6 +238,7 @@ class WinePlatform : public Platform {
   std::string temporaries_;
   std::atomic<uint64_t> temporary_count_{0};
   PrefixLock lock_;
+  WineWatch wine_watch_;
   RegistryStore store_;
   struct FolderListing {
     bool read = false;
