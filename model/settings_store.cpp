@@ -67,6 +67,8 @@ const std::vector<SettingInfo>& KnownSettings() {
       {L"LastScanDate", false, false},
       // Where updates come from ("" for the build's server).
       {L"UpdateServer", false, true},
+      // The PEM public key its releases are signed with ("" for the build's).
+      {L"UpdateKey", false, true},
       // Where reports to the support staff go ("" for the build's service).
       {L"SupportService", false, true},
   };
