@@ -144,6 +144,10 @@ int main(int argc, char** argv) {
       ->required()
       ->check(CLI::IsMember({"check", "install"}));
   update->add_option("--server", update_request.server, "The update server for this run (default: the setting)");
+  std::string update_key;
+  update->add_option("--key", update_key,
+                     "The PEM public key releases must be signed with, for this run (default: the setting "
+                     "UpdateKey, else the build's)");
   update->add_flag("--json", json, "Print JSON");
 
   try {
@@ -153,17 +157,23 @@ int main(int argc, char** argv) {
     return rc == 0 ? 0 : 2;
   }
   if (*update) {
-    // The server: this run's, else the machine's setting when there is a
-    // machine, else the build's.
-    if (update_request.server.empty()) {
-      std::string home = prefix_option.empty() ? orvane::wine::DefaultPrefixDir() : prefix_option;
-      update_request.server = orvane::update::DefaultServer();
-      if (orvane::wine::CheckPrefix(home)) {
-        orvane::wine::WinePlatform platform{orvane::wine::WineOptions(home, "", "")};
-        orvane::SettingsStore store(platform);
-        update_request.server = orvane::update::ServerAddress(store);
-      }
+    // The server and the key: this run's, else the settings when there is
+    // a machine, else the build's.
+    std::unique_ptr<orvane::wine::WinePlatform> platform;
+    std::unique_ptr<orvane::SettingsStore> store;
+    std::string home = prefix_option.empty() ? orvane::wine::DefaultPrefixDir() : prefix_option;
+    if (orvane::wine::CheckPrefix(home)) {
+      platform = std::make_unique<orvane::wine::WinePlatform>(orvane::wine::WineOptions(home, "", ""));
+      store = std::make_unique<orvane::SettingsStore>(*platform);
     }
+    if (update_request.server.empty())
+      update_request.server = store ? orvane::update::ServerAddress(*store) : orvane::update::DefaultServer();
+    if (!update_key.empty())
+      update_request.key_status = orvane::update::ReadKeyFile(update_key, &update_request.key);
+    else if (store)
+      update_request.key_status = orvane::update::UpdateKey(*store, &update_request.key);
+    else
+      update_request.key = orvane::update::BuiltInReleaseKey();
     update_request.program = std::filesystem::path(orvane::OwnExecutablePath()).parent_path() /
                              orvane::update::kProgramName;
     update_request.temp_folder = std::filesystem::temp_directory_path();
