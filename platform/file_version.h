@@ -41,6 +41,11 @@ struct ExecutableHeader {
 bool ParseExecutableHeader(const std::function<bool(uint64_t, size_t, std::string*)>& read,
                            ExecutableHeader* header);
 
+// The running program's own header, read from the running file itself
+// (also after an update renamed or removed it); empty type and machine when
+// it cannot be read, which no other file's header matches.
+ExecutableHeader OwnExecutableHeader();
+
 // The running program's own file, as a host path ("" when unknown). The
 // program that calls it also carries this build's version block.
 std::string OwnExecutablePath();

@@ -8,7 +8,6 @@
 #include <cwctype>
 #include <memory>
 
-#include "platform/program_files.h"
 #include "update/version_text.h"
 
 namespace orvane::update {
@@ -112,13 +111,6 @@ Status CheckReleaseProgram(std::string_view file, const ExecutableHeader& own, s
     return Status::Error(L"The downloaded program is version " + (found.empty() ? L"(none)" : ShownVersion(found)) +
                          L", where the update server announced " + ShownVersion(version) + L".");
   return Status::Ok();
-}
-
-ExecutableHeader OwnExecutableHeader() {
-  MappedFile own;
-  ExecutableHeader header;
-  if (own.Open(OwnExecutablePath())) ParseExecutableHeader(Reader(own.bytes()), &header);
-  return header;
 }
 
 }  // namespace orvane::update

@@ -37,8 +37,4 @@ Status VerifyReleaseSignature(std::string_view key_pem, const std::wstring& key_
 // block's ProductVersion is version (blanks around it aside).
 Status CheckReleaseProgram(std::string_view file, const ExecutableHeader& own, std::wstring_view version);
 
-// The running program's own header (from its file); empty type and machine
-// when it cannot be read, which no release matches.
-ExecutableHeader OwnExecutableHeader();
-
 }  // namespace orvane::update

@@ -101,12 +101,14 @@ bool ParseFileVersionStrings(const std::function<bool(uint64_t, size_t, std::str
   return false;
 }
 
-bool ReadFileVersionStrings(const std::string& host_path, VersionStrings* strings) {
+namespace {
+
+// Runs parse over the file at host_path, read as the parsers ask; false
+// when the file cannot be opened.
+bool ParseFile(const std::string& host_path,
+               const std::function<bool(const std::function<bool(uint64_t, size_t, std::string*)>&)>& parse) {
   std::ifstream file(host_path, std::ios::binary);
-  if (!file) {
-    strings->clear();
-    return false;
-  }
+  if (!file) return false;
   file.seekg(0, std::ios::end);
   const uint64_t length = static_cast<uint64_t>(file.tellg());
   auto read = [&](uint64_t offset, size_t size, std::string* out) {
@@ -115,7 +117,21 @@ bool ReadFileVersionStrings(const std::string& host_path, VersionStrings* string
     file.seekg(static_cast<std::streamoff>(offset));
     return static_cast<bool>(file.read(out->data(), static_cast<std::streamsize>(size)));
   };
-  return ParseFileVersionStrings(read, strings);
+  return parse(read);
+}
+
+}  // namespace
+
+bool ReadFileVersionStrings(const std::string& host_path, VersionStrings* strings) {
+  strings->clear();
+  return ParseFile(host_path, [&](const auto& read) { return ParseFileVersionStrings(read, strings); });
+}
+
+ExecutableHeader OwnExecutableHeader() {
+  ExecutableHeader header;
+  // The running file itself, also once an update has renamed or removed it.
+  ParseFile("/proc/self/exe", [&](const auto& read) { return ParseExecutableHeader(read, &header); });
+  return header;
 }
 
 }  // namespace orvane
