@@ -148,6 +148,10 @@ int main(int argc, char** argv) {
       ->required()
       ->check(CLI::IsMember({"check", "install"}));
   update->add_option("--server", update_request.server, "The update server for this run (default: the setting)");
+  std::string update_key;
+  update->add_option("--key", update_key,
+                     "The PEM public key releases must be signed with, for this run (default: the setting "
+                     "UpdateKey, else the build's)");
   update->add_flag("--json", json, "Print JSON");
 
   try {
@@ -157,15 +161,17 @@ int main(int argc, char** argv) {
     return rc == 0 ? 0 : 2;
   }
   if (*update) {
-    // The server: this run's, else the user's setting, else the build's.
-    // No machine has a say in it, so none need exist.
-    if (update_request.server.empty()) {
-      std::string home = prefix_option.empty() ? orvane::wine::DefaultPrefixDir() : prefix_option;
-      orvane::wine::WinePlatform platform{orvane::wine::WineOptions(home, "", "")};
-      orvane::UserSettings user(orvane::UserSettingsPath(platform.UserConfigFolder()));
-      orvane::SettingsStore store(platform, user);
-      update_request.server = orvane::update::ServerAddress(store);
-    }
+    // The server and the key: this run's, else the user's settings, else the
+    // build's. No machine has a say in them, so none need exist.
+    std::string home = prefix_option.empty() ? orvane::wine::DefaultPrefixDir() : prefix_option;
+    orvane::wine::WinePlatform platform{orvane::wine::WineOptions(home, "", "")};
+    orvane::UserSettings user(orvane::UserSettingsPath(platform.UserConfigFolder()));
+    orvane::SettingsStore store(platform, user);
+    if (update_request.server.empty()) update_request.server = orvane::update::ServerAddress(store);
+    if (!update_key.empty())
+      update_request.key_status = orvane::update::ReadKeyFile(update_key, &update_request.key);
+    else
+      update_request.key_status = orvane::update::UpdateKey(store, &update_request.key);
     update_request.program = std::filesystem::path(orvane::OwnExecutablePath()).parent_path() /
                              orvane::update::kProgramName;
     update_request.temp_folder = std::filesystem::temp_directory_path();
