@@ -64,6 +64,9 @@ struct Setup {
     peer = std::make_unique<WinePeer>(empty_home);
     if (!peer->ready()) return;
     Fill(full_home);
+    // Some junk of the machine's own, so the figure shows a scan that finds.
+    std::ofstream(peer->dir() + "/drive_c/windows/temp/setup.tmp") << "junk";
+    std::ofstream(peer->dir() + "/drive_c/windows/setup.log") << "junk";
     for (const auto& user : fs::directory_iterator(peer->dir() + "/drive_c/users"))
       for (const auto& entry : fs::directory_iterator(user.path())) {
         std::error_code ec;
