@@ -336,16 +336,18 @@ TEST_P(PlatformContract, FifosAreListedAsDevicesAndNeverOpened) {
 TEST_P(PlatformContract, ListingsHandOutOnlyWindowsNames) {
   MakeFolder(dir() + L"\\odd");
   MakeFile(dir() + L"\\odd\\plain.txt");
-  for (const char* name : {"..\\..\\victim.ini", "a*b", "what?", "c:d", "pipe|x", "quote\"", "<a>", "tab\tname"})
+  MakeFile(dir() + L"\\odd\\caf\u00e9.txt");
+  for (const char* name :
+       {"..\\..\\victim.ini", "a*b", "what?", "c:d", "pipe|x", "quote\"", "<a>", "tab\tname", "bad\xff.txt"})
     if (!machine_->MakeHostNamedFile(dir() + L"\\odd", name)) GTEST_SKIP() << "no host names";
   std::set<std::wstring> names;
   FindData entry;
   auto search = p().FindFirst(dir() + L"\\odd\\*", &entry);
   for (bool more = search != nullptr; more; more = search->Next(&entry)) names.insert(entry.name);
-  EXPECT_EQ(names, (std::set<std::wstring>{L".", L"..", L"plain.txt"}));
+  EXPECT_EQ(names, (std::set<std::wstring>{L".", L"..", L"plain.txt", L"caf\u00e9.txt"}));
   CFileFinder finder(p());
   FindFilesUnder(dir() + L"\\odd", finder, L"*.*", true);
-  EXPECT_EQ(finder.found, std::vector<std::wstring>{dir() + L"\\odd\\plain.txt"});
+  EXPECT_EQ(finder.found, (std::vector<std::wstring>{dir() + L"\\odd\\caf\u00e9.txt", dir() + L"\\odd\\plain.txt"}));
 }
 
 TEST_P(PlatformContract, StreamedReadsGoInPiecesAndWholeReadsAreBounded) {

@@ -208,7 +208,9 @@ void ListFolder(DIR* d, bool at_root, const std::wstring& mask, bool basic, std:
     size_t length = std::strlen(n);
     bool ascii = std::all_of(n, n + length, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     std::wstring wide = ascii ? std::wstring(n, n + length) : Utf8ToWide(n);
-    if (!IsWindowsName(wide)) continue;
+    // A name that is not UTF-8 would come back as another one (its bad
+    // bytes replaced), which may be a neighbour's.
+    if (!IsWindowsName(wide) || (!ascii && WideToUtf8(wide) != std::string_view(n, length))) continue;
     if (!every_name && !MatchMask(mask, wide)) continue;
     FindData data;
     if (basic && (e->d_type == DT_DIR || e->d_type == DT_REG)) {
