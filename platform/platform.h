@@ -13,8 +13,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/win32_types.h"
@@ -32,6 +34,9 @@ struct Status {
 };
 
 class RunningProcess;  // process.h
+
+// The largest file ReadFile reads whole; StreamFile takes any size.
+inline constexpr uint64_t kMaxWholeFileRead = uint64_t{256} << 20;
 
 // A program running on the machine (a Windows process; under Wine, a host
 // process that Wine runs for this prefix).
@@ -148,7 +153,11 @@ class Platform {
   // ---- Files. -------------------------------------------------------------
   // FindFirstFileW: pattern is a folder plus a last component that may hold
   // Windows wildcards (* and ?, "*.*" matching every name). Returns null with
-  // LastError() set when nothing matches.
+  // LastError() set when nothing matches. Every name handed out is a
+  // Windows name (no \ / : * ? " < > | or control characters), so folder +
+  // name always means the entry that was listed; an entry whose host name
+  // is not one is left out. FIFOs, sockets and devices carry
+  // FILE_ATTRIBUTE_DEVICE: they can be neither read nor copied.
   virtual std::unique_ptr<FileSearch> FindFirst(const std::wstring& pattern,
                                                 FindData* first) = 0;
   // FindFirstFileExW with FindExInfoBasic, for walks that only need names:
@@ -167,7 +176,9 @@ class Platform {
   // Fails for folders and read-only files. A link is removed, never its target.
   virtual bool DeleteFile(const std::wstring& path) = 0;
   // A link is copied as a link (its target text unchanged), never as the
-  // contents it points at, so a backup copy puts back what was there.
+  // contents it points at, so a backup copy puts back what was there. Only
+  // regular files and links are copied: anything else fails
+  // (ERROR_ACCESS_DENIED) without being opened.
   virtual bool CopyFile(const std::wstring& from, const std::wstring& to,
                         bool fail_if_exists) = 0;
   // MoveFileExW; replace_existing as MOVEFILE_REPLACE_EXISTING.
@@ -185,9 +196,26 @@ class Platform {
   virtual bool CreateDirectory(const std::wstring& path) = 0;
   // Removes an empty folder (or a link to one, leaving its target alone).
   virtual bool RemoveDirectory(const std::wstring& path) = 0;
-  // Whole-file read and atomic whole-file write (temporary file beside the
-  // target, flush, rename): a crash leaves the old or the new file, never half.
+  // Whole-file read of a regular file of at most kMaxWholeFileRead bytes
+  // (ERROR_FILE_TOO_LARGE beyond, nothing read). Folders, FIFOs, sockets and
+  // devices are never opened (ERROR_ACCESS_DENIED), so a read never waits.
   virtual bool ReadFile(const std::wstring& path, std::string* bytes) = 0;
+  // The same file handed to sink in order, in pieces of at most 64 KiB, up
+  // to the size it had when it was opened: for files of any size, whose
+  // bytes are only looked at once (a digest). *size (may be null) gets the
+  // bytes delivered. False when the file could not be opened or read; the
+  // pieces delivered until then stand. Implementations over real files keep
+  // only one piece in memory; this default reads the file whole.
+  virtual bool StreamFile(const std::wstring& path, const std::function<void(std::string_view)>& sink,
+                          uint64_t* size) {
+    std::string bytes;
+    if (!ReadFile(path, &bytes)) return false;
+    if (!bytes.empty()) sink(bytes);
+    if (size) *size = bytes.size();
+    return true;
+  }
+  // Atomic whole-file write (temporary file beside the target, flush,
+  // rename): a crash leaves the old or the new file, never half.
   virtual bool WriteFileAtomic(const std::wstring& path,
                                const std::string& bytes) = 0;
   // The path as the host's own file calls take it (for libraries such as
@@ -200,6 +228,13 @@ class Platform {
   // whatever drive letter or link leads there; reads may go anywhere.
   // Scanners use it to leave out what no repair could change.
   virtual bool InsideMachine(const std::wstring& path) = 0;
+  // True when what path names, with every link resolved (its own last
+  // component's too), lies inside the machine: a folder whose entries are
+  // the machine's, a file whose bytes are. A walk starts only at such a
+  // folder, and a library that writes a file itself (SQLite, through
+  // NativePath) is handed only such a file. False when path names nothing.
+  // This default serves platforms that have no links.
+  virtual bool TargetInsideMachine(const std::wstring& path) { return InsideMachine(path); }
 
   // ---- Environment, folders, profile files. --------------------------------
   // GetTempPathW: the temporary folder with a trailing backslash.
@@ -246,13 +281,6 @@ class Platform {
   // False when this platform cannot check shell links at all (then no
   // shortcut may be judged broken).
   virtual bool CanCheckShortcuts() { return false; }
-  // Folders of the user's profile that lead out of the machine to the
-  // host's own folders (under Wine: Desktop, Documents, Downloads, Music,
-  // Pictures, Videos, Templates), as Windows paths through the profile.
-  // Shortcut files (*.lnk) in them, at any depth, count as inside the
-  // machine (InsideMachine, DeleteFile, SetFileAttributes, CopyFile to);
-  // nothing else there may be changed.
-  virtual std::vector<std::wstring> LinkedShortcutFolders() { return {}; }
 
   // ---- Internet Explorer's URL cache and history store. ----------------------
   // Every entry of the URL cache, in the cache's order. False when the cache

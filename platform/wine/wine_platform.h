@@ -108,10 +108,15 @@ class WinePlatform : public Platform {
   bool CreateDirectory(const std::wstring& path) override;
   bool RemoveDirectory(const std::wstring& path) override;
   bool ReadFile(const std::wstring& path, std::string* bytes) override;
+  bool StreamFile(const std::wstring& path, const std::function<void(std::string_view)>& sink,
+                  uint64_t* size) override;
   bool WriteFileAtomic(const std::wstring& path, const std::string& bytes) override;
   std::string NativePath(const std::wstring& path) override;
   // Inside the prefix folder's real path (see InsideRoot).
   bool InsideMachine(const std::wstring& path) override;
+  // The path's real path (every link resolved) is the prefix folder's or
+  // lies below it.
+  bool TargetInsideMachine(const std::wstring& path) override;
 
   std::wstring TempPath() override;
   std::wstring ModuleFileName() override;
@@ -131,9 +136,6 @@ class WinePlatform : public Platform {
   // Shell links read with liblnk (wine_shell.cpp).
   bool ShortcutResolves(const std::wstring& path) override;
   bool CanCheckShortcuts() override { return true; }
-  // The profile folders Wine links to the host user's folders
-  // (linked_folders.cpp).
-  std::vector<std::wstring> LinkedShortcutFolders() override;
   // WinINet's URL cache and history of the prefix, through a program run in
   // it (wine_url_cache.cpp); each call is one run of Wine.
   bool ListUrlCache(std::vector<UrlCacheEntry>* entries) override;
@@ -200,12 +202,7 @@ class WinePlatform : public Platform {
   // As Resolve, for a path about to be written: refuses while the machine may
   // not be changed or when the path leads out of the prefix (ERROR_ACCESS_DENIED),
   // and creates the program's own folder on first use.
-  // linked_shortcut admits a shortcut file in a linked profile folder too
-  // (LinkedShortcut), for the operations that may change one.
-  std::string ResolveForWrite(const std::wstring& path, bool linked_shortcut = false);
-  // True when host names a regular *.lnk file, or nothing yet, whose folder
-  // lies in one of LinkedShortcutFolders() (linked_folders.cpp).
-  bool LinkedShortcut(const std::string& host);
+  std::string ResolveForWrite(const std::wstring& path);
   // True when changing the entry at host would change nothing outside the
   // prefix: the folder holding it (after every link) lies in the prefix's
   // real folder. The entry itself may be a link; changing it changes only
