@@ -112,7 +112,7 @@ class WinePlatform : public Platform {
                   uint64_t* size) override;
   bool WriteFileAtomic(const std::wstring& path, const std::string& bytes) override;
   std::string NativePath(const std::wstring& path) override;
-  // Inside the prefix folder's real path (see InsideRoot).
+  // On a drive of the machine inside the prefix (see OnMachineDrive).
   bool InsideMachine(const std::wstring& path) override;
   // The path's real path (every link resolved) is the prefix folder's or
   // lies below it.
@@ -208,6 +208,14 @@ class WinePlatform : public Platform {
   // real folder. The entry itself may be a link; changing it changes only
   // the link.
   bool InsideRoot(const std::string& host) const;
+  // True when host lies on one of the machine's drives inside the prefix:
+  // InsideRoot, but not the prefix folder's own entries (hives, dosdevices,
+  // Orvane's lock and temporaries). Every change through a Windows path
+  // must pass this.
+  bool OnMachineDrive(const std::string& host) const;
+  // The real path (links resolved) of the folder holding host, or of the
+  // nearest folder above it that exists; "" when none can be resolved.
+  std::string RealFolderOf(const std::string& host) const;
   void InvalidateEnvironment();
   // Where a file about to replace target is written first: the prefix's
   // folder of temporaries ("<prefix>/.orvane-tmp/<pid>-<n>.tmp"), so that
