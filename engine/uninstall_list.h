@@ -35,8 +35,8 @@ struct UninstallRow {
 // Every readable value directly in each program key of the three bases:
 // bases in order, each base's keys and each key's values in enumeration
 // order. subKey is base + "\" + key name; valueData is the decimal text of a
-// REG_DWORD, else the data as text. Names over 256 characters and data over
-// 1024 bytes are left out, as are keys and values that cannot be read.
+// REG_DWORD, else the data as text. Names and data are read whole, whatever
+// their length; keys and values that cannot be read are left out.
 CRegistryItemListEx ListUninstallValues(Platform& platform);
 
 // The rows of a listing, sorted by program (case-insensitively; keys of the

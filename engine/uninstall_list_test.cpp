@@ -73,27 +73,36 @@ TEST(UninstallList, RowsKeepProgramsAndLeaveOutComponentsUpdatesAndProductCodes)
 
 TEST(UninstallList, ListingTakesTheBasesInOrderAndOnlyValuesOfProgramKeys) {
   testing::TempPrefix prefix;
+  const std::wstring long_name(600, L'x');
+  const std::wstring long_line = L"\"C:\\Program Files\\Long\\uninstall.exe\" /log=" + std::wstring(1500, L'l');
+  const std::wstring long_key = L"LongLine";
   prefix.String(HKEY_CURRENT_USER, kHklm + L"User", L"DisplayName", L"user")
       .Dword(HKEY_LOCAL_MACHINE, kHklm + L"Machine", L"EstimatedSize", 4294967295u)
       .String(HKEY_LOCAL_MACHINE, kHklm + L"Machine\\Sub", L"DisplayName", L"deeper")
-      .String(HKEY_LOCAL_MACHINE, kHklm + L"Machine", L"DisplayName", std::wstring(600, L'x'))
+      .String(HKEY_LOCAL_MACHINE, kHklm + L"Machine", L"DisplayName", long_name)
+      .String(HKEY_LOCAL_MACHINE, kHklm + long_key, L"UninstallString", long_line)
       .String(HKEY_LOCAL_MACHINE, kProducts + L"Product", L"DisplayName", L"product");
   auto platform = prefix.Open();
 
   CRegistryItemListEx values = ListUninstallValues(*platform);
-  ASSERT_EQ(values.GetCount(), 3);
+  ASSERT_EQ(values.GetCount(), 5);
   EXPECT_EQ(values[0].subKey, kProducts + L"Product");
-  EXPECT_EQ(values[1].subKey, kHklm + L"Machine");
-  EXPECT_EQ(values[1].rootName, L"HKEY_LOCAL_MACHINE");
-  // A DWORD as unsigned decimal; the 1202-byte display name is left out.
-  EXPECT_EQ(values[1].valueName, L"EstimatedSize");
-  EXPECT_EQ(values[1].valueData, L"4294967295");
-  EXPECT_EQ(values[2].rootKey, HKEY_CURRENT_USER);
-  EXPECT_EQ(values[2].valueData, L"user");
+  EXPECT_EQ(values[1].subKey, kHklm + long_key);
+  EXPECT_EQ(values[2].subKey, kHklm + L"Machine");
+  EXPECT_EQ(values[2].rootName, L"HKEY_LOCAL_MACHINE");
+  EXPECT_EQ(values[2].valueData, long_name);
+  // A DWORD as unsigned decimal.
+  EXPECT_EQ(values[3].valueName, L"EstimatedSize");
+  EXPECT_EQ(values[3].valueData, L"4294967295");
+  EXPECT_EQ(values[4].rootKey, HKEY_CURRENT_USER);
+  EXPECT_EQ(values[4].valueData, L"user");
 
-  // The long name was not readable, so the key's own name is shown.
   std::vector<UninstallRow> rows = BuildUninstallRows(values);
-  EXPECT_TRUE(Find(rows, L"Machine"));
+  EXPECT_TRUE(Find(rows, long_name));
+  // A long uninstall string is the command, not the installer's for the key.
+  const UninstallRow* long_row = Find(rows, long_key);
+  ASSERT_TRUE(long_row);
+  EXPECT_EQ(UninstallCommandLine(*long_row), long_line);
 }
 
 TEST(UninstallList, SizeIsReckonedInSinglePrecision) {
