@@ -65,7 +65,9 @@ struct UninstallStart {
 };
 
 // Starts row's uninstaller on the machine (UninstallCommandLine through
-// Platform::StartProcess) and returns at once; the caller waits for it.
+// Platform::StartProcess, as Windows starts it) and returns at once; the
+// caller waits for it. A line whose program is missing or lies outside the
+// machine is never started: kNotStarted with the platform's reason.
 UninstallStart StartUninstall(Platform& platform, const UninstallRow& row);
 
 // True when rows still hold the program of row (the same key).

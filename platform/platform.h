@@ -306,8 +306,11 @@ class Platform {
   // ---- Processes. ----------------------------------------------------------
   // CreateProcessW with command_line as the whole Windows command line,
   // default environment, folder and window; never through a shell of the
-  // host. Null when it could not be started, with the reason in *why (may be
-  // null). A platform that cannot run programs keeps this default.
+  // host. The program is found as CreateProcessW finds it (command_line.h)
+  // and must lie inside the machine, links followed, and be a Windows
+  // program: one that lies outside (a drive or a link that leads out) is
+  // never started. Null when it was not started, with the reason in *why
+  // (may be null). A platform that cannot run programs keeps this default.
   virtual std::unique_ptr<RunningProcess> StartProcess(const std::wstring& command_line,
                                                        std::wstring* why);
   // The machine's running processes (a Toolhelp process snapshot). False
