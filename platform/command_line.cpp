@@ -65,21 +65,23 @@ std::vector<std::wstring> SearchFolders(Platform& platform, const std::wstring& 
 
 // The file that name stands for; "" when there is none. Every folder is
 // tried with ".exe" added before any is tried without, as SearchPathW is
-// asked twice.
+// asked twice. A path of MAX_PATH characters or more does not fit the
+// buffer CreateProcessW finds the program in, and is never found.
 std::wstring FindFile(Platform& platform, std::wstring name, const std::vector<std::wstring>& folders,
                       const std::wstring& working) {
-  if (name.empty()) return L"";
+  if (name.empty() || name.size() >= MAX_PATH) return L"";
   std::replace(name.begin(), name.end(), L'/', L'\\');
   std::vector<std::wstring> names;
   if (!HasExtension(name)) names.push_back(name + L".exe");
   names.push_back(name);
   for (const std::wstring& n : names) {
     if (HasFolder(n)) {
-      if (std::wstring path = Absolute(n, working); IsFile(platform, path)) return path;
+      if (std::wstring path = Absolute(n, working); path.size() < MAX_PATH && IsFile(platform, path)) return path;
       continue;
     }
     for (const std::wstring& folder : folders)
-      if (std::wstring path = Absolute(InFolder(folder, n), working); IsFile(platform, path)) return path;
+      if (std::wstring path = Absolute(InFolder(folder, n), working); path.size() < MAX_PATH && IsFile(platform, path))
+        return path;
   }
   return L"";
 }
@@ -99,6 +101,8 @@ bool FindCommandLineProgram(Platform& platform, const std::wstring& command_line
   }
   for (size_t end = 0;; ++end) {
     end = command_line.find_first_of(kBlanks, end);
+    // Longer cuts cannot name a program either: a long line costs no more.
+    if (end != std::wstring::npos && end >= MAX_PATH) end = std::wstring::npos;
     std::wstring cut = command_line.substr(0, end);
     found->path = FindFile(platform, cut, folders, working_folder);
     if (!found->path.empty()) {

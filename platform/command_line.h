@@ -28,8 +28,9 @@ struct CommandLineProgram {
 // a relative name with a folder counts from working_folder (a Windows path
 // such as "C:\"). The program's own folder, which CreateProcessW searches
 // first, is not searched: the caller names the program it found when it
-// starts the line. False (found->path "") when no file is found; folders
-// never count.
+// starts the line. A program path of MAX_PATH characters or more is never
+// found, as CreateProcessW finds none. False (found->path "") when no file
+// is found; folders never count.
 bool FindCommandLineProgram(Platform& platform, const std::wstring& command_line, const std::wstring& working_folder,
                             CommandLineProgram* found);
 

@@ -76,6 +76,12 @@ TEST_F(CommandLineProgramTest, NothingFoundAndFoldersNeverCount) {
   EXPECT_EQ(Find(L"C:\\Folder /x"), L"");
   EXPECT_EQ(Find(L""), L"");
   EXPECT_EQ(Find(L"   "), L"");
+  // Past MAX_PATH no program is found, and a line of many blanks is cheap.
+  prefix_.File(L"C:\\Long\\" + std::wstring(250, L'l') + L".exe", "MZ");
+  EXPECT_EQ(Find(L"C:\\Long\\" + std::wstring(250, L'l') + L".exe"), L"");
+  std::wstring blanks;
+  for (int i = 0; i < 16000; ++i) blanks += L"a ";
+  EXPECT_EQ(Find(blanks), L"");
 }
 
 }  // namespace
