@@ -56,6 +56,9 @@ struct WineOptions {
   // ---- Programs run inside the prefix (wine_process.cpp).
   // The Wine loader; empty finds it (FindWineLoader).
   std::string wine_program;
+  // The program that starts command lines in the prefix (a host path);
+  // empty finds it (StartHelperProgram).
+  std::string start_helper;
   // Starts a host program; empty uses SpawnHostProcess. Tests put a fake.
   std::function<std::unique_ptr<HostProcess>(const HostCommand& command, std::string* error)> spawn;
 };
@@ -167,11 +170,22 @@ class WinePlatform : public Platform {
   bool LoadScheduledTask(const std::wstring& name, ScheduledTask* task) override;
   // Every prefix's timer, and a timer of the older form as its prefix's.
   bool ListScheduledTasks(const std::wstring& name, std::vector<MachineTask>* tasks) override;
-  // The command line runs in the prefix through the Wine loader
-  // (WineCommand). It has ended once the prefix's wineserver has ended too,
-  // which saves the registry; the hives are then read again.
+  // The line's program is found as CreateProcessW finds it, from C:\, and
+  // refused unless the file, after every link, lies in the prefix and is a
+  // Windows program (an image or a batch file; Wine would run a host
+  // program natively). Then StartInMachine with that program.
   std::unique_ptr<RunningProcess> StartProcess(const std::wstring& command_line,
                                                std::wstring* why) override;
+  // Runs command_line with CreateProcessW(application, ...) in the prefix
+  // through the starting program and the Wine loader (WineCommand), with
+  // C:\ as its current folder. application is not judged: the caller found
+  // it, or it is a program of ours ("" lets CreateProcessW find it). The run
+  // has ended once the prefix's wineserver has ended too, which saves the
+  // registry; the hives are then read again. Null with *why (may be null)
+  // when Wine or the starting program is missing or the loader did not
+  // start.
+  std::unique_ptr<RunningProcess> StartInMachine(const std::wstring& application, const std::wstring& command_line,
+                                                 std::wstring* why);
   // The host processes Wine runs for this prefix, with their Windows image
   // paths; only those can be terminated (wine_processes.cpp).
   bool ListProcesses(std::vector<MachineProcess>* processes) override;
