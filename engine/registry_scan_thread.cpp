@@ -99,9 +99,9 @@ void CRegistryScanThread::ScanSection(int id, int ordinal) {
       break;
     case section::kStartup:
       c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, false);
-      CheckValuePaths(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+      CheckCommandLines(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run");
       c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, false);
-      CheckValuePaths(c, HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+      CheckCommandLines(c, HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run");
       break;
     case section::kSoftwareSettings:
       c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, true);

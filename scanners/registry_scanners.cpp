@@ -1,5 +1,7 @@
 #include "scanners/registry_scanners.h"
 
+#include "platform/command_line.h"
+#include "platform/names.h"
 #include "platform/registry_values.h"
 #include "scanners/path.h"
 
@@ -13,7 +15,7 @@ constexpr int kMaxEmptyKeyDepth = 512;
 
 enum class Filter { kStrings, kAny, kDword };
 enum class PathFrom { kData, kName };
-enum class Check { kInvalidPath, kRecentList };
+enum class Check { kInvalidPath, kRecentList, kCommandLine };
 
 // An open key that closes itself.
 class OpenedKey {
@@ -62,6 +64,24 @@ std::wstring DataText(DWORD type, const std::string& data) {
   return RegistryDataAsText(data);
 }
 
+// The program a command line starts, as Windows finds it, when that program
+// is missing: "" when the line's program is there or cannot be judged. A line
+// with arguments ("C:\Tool\x.exe" /background) is judged by its program
+// alone; the program's path gets the same conservative tests as a plain one.
+// An unquoted line without arguments is judged whole, as it always was.
+std::wstring MissingCommandProgram(Platform& platform, const std::wstring& line, PathExistenceCache* cache) {
+  CommandLineProgram program;
+  if (FindCommandLineProgram(platform, ExpandEnvironment(platform, line), L"C:\\", &program)) return L"";
+  // A whole line that names a missing file is that file, spaces and all
+  // (C:\Program Files\Gone\x.exe, unquoted, as installers write it).
+  if (IsInvalidPathValue(platform, line, cache)) return line;
+  // Named as the value spells it ("%ProgramFiles%\Tool\x.exe"), as every
+  // finding keeps the stored text unexpanded.
+  if (FindCommandLineProgram(platform, line, L"C:\\", &program)) return L"";
+  if (program.named.empty() || !IsInvalidPathValue(platform, program.named, cache)) return L"";
+  return program.named;
+}
+
 void ReportInvalidPath(ScanContext& context, const std::wstring& location, const std::wstring& path,
                        const CRegistryItem& item) {
   context.AddRegistryError(L"The value in " + location + L"  contains an invalid path " + path,
@@ -84,8 +104,20 @@ void ExamineOpenKey(ScanContext& context, HKEY key, const std::wstring& key_path
 
     std::wstring text = DataText(type, data);
     const std::wstring& path = path_from == PathFrom::kName ? name : text;
-    bool invalid = check == Check::kRecentList ? IsInvalidMruValue(platform, path)
-                                               : IsInvalidPathValue(platform, path, &context.existing_paths);
+    std::wstring missing_program;
+    bool invalid = false;
+    switch (check) {
+      case Check::kRecentList:
+        invalid = IsInvalidMruValue(platform, path);
+        break;
+      case Check::kInvalidPath:
+        invalid = IsInvalidPathValue(platform, path, &context.existing_paths);
+        break;
+      case Check::kCommandLine:
+        missing_program = MissingCommandProgram(platform, path, &context.existing_paths);
+        invalid = !missing_program.empty();
+        break;
+    }
     if (!invalid) continue;
     CRegistryItem item;
     item.valueType = type;
@@ -95,7 +127,10 @@ void ExamineOpenKey(ScanContext& context, HKEY key, const std::wstring& key_path
     item.valueName = name;
     item.valueData = std::move(text);
     ReportInvalidPath(context, context.root_name() + L"\\" + key_path + L"\\" + name,
-                      path_from == PathFrom::kName ? item.valueName : item.valueData, item);
+                      check == Check::kCommandLine  ? missing_program
+                      : path_from == PathFrom::kName ? item.valueName
+                                                     : item.valueData,
+                      item);
   }
 }
 
@@ -132,6 +167,10 @@ void WalkTree(ScanContext& context, HKEY parent, const std::wstring& relative, c
 
 void CheckValuePaths(ScanContext& context, HKEY root, const std::wstring& key) {
   ExamineValues(context, root, key, Filter::kStrings, PathFrom::kData, Check::kInvalidPath);
+}
+
+void CheckCommandLines(ScanContext& context, HKEY root, const std::wstring& key) {
+  ExamineValues(context, root, key, Filter::kStrings, PathFrom::kData, Check::kCommandLine);
 }
 
 void CheckValueNamePaths(ScanContext& context, const std::wstring& key) {

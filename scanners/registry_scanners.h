@@ -16,6 +16,10 @@ namespace orvane {
 
 // Values whose string data (REG_SZ, REG_EXPAND_SZ) names a missing file.
 void CheckValuePaths(ScanContext& context, HKEY root, const std::wstring& key);
+// Values whose string data is a command line (a program, quoted or not, and
+// its arguments) whose program is missing: the Run keys. The finding names
+// the program; a program found as Windows would find it is never reported.
+void CheckCommandLines(ScanContext& context, HKEY root, const std::wstring& key);
 // Values under HKEY_CURRENT_USER\key whose name names a missing file.
 void CheckValueNamePaths(ScanContext& context, const std::wstring& key);
 // REG_DWORD values under HKEY_LOCAL_MACHINE\key whose name names a missing

@@ -97,6 +97,35 @@ TEST_F(RegistryScanTest, RunValueNamingAMissingProgram) {
   EXPECT_EQ(added, 2);
 }
 
+TEST_F(RegistryScanTest, RunCommandLinesAreJudgedByTheirProgram) {
+  prefix_.String(HKEY_CURRENT_USER, kRun, L"Quoted", L"\"C:\\Gone\\x.exe\" /background")
+      .String(HKEY_CURRENT_USER, kRun, L"Bare", L"C:\\Gone\\y.exe /min")
+      .String(HKEY_CURRENT_USER, kRun, L"Spaced", L"\"%ProgramFiles%\\Gone App\\z.exe\" -a", REG_EXPAND_SZ)
+      .String(HKEY_CURRENT_USER, kRun, L"Present", L"\"C:\\windows\\here.exe\" /x")
+      .String(HKEY_CURRENT_USER, kRun, L"Unquoted", L"C:\\Program Files\\Tool\\t.exe --tray")
+      .String(HKEY_CURRENT_USER, kRun, L"OnPath", L"here.exe /quiet")
+      .String(HKEY_CURRENT_USER, kRun, L"Dll", L"rundll32.exe gone.dll,Start")
+      .String(HKEY_CURRENT_USER, kRun, L"Whole", L"C:\\Program Files\\Gone\\w.exe")
+      .File(L"C:\\windows\\here.exe")
+      .File(L"C:\\Program Files\\Tool\\t.exe");
+  Open();
+  Begin(HKEY_CURRENT_USER, 4);
+  CheckCommandLines(*context_, HKEY_CURRENT_USER, kRun);
+
+  std::vector<std::pair<std::wstring, std::wstring>> found;
+  for (int i = 0; i < errors_.GetCount(); ++i) found.emplace_back(errors_[i].item.valueName, errors_[i].filePath);
+  EXPECT_EQ(found, (std::vector<std::pair<std::wstring, std::wstring>>{
+                       {L"Bare", L"C:\\Gone\\y.exe"},
+                       {L"Quoted", L"C:\\Gone\\x.exe"},
+                       {L"Spaced", L"%ProgramFiles%\\Gone App\\z.exe"},
+                       {L"Whole", L"C:\\Program Files\\Gone\\w.exe"},
+                   }));
+  // The value is removed whole, arguments and all.
+  ASSERT_GE(errors_.GetCount(), 2);
+  EXPECT_EQ(errors_[1].item.valueData, L"\"C:\\Gone\\x.exe\" /background");
+  EXPECT_EQ(errors_[1].reason, L"The value in HKEY_CURRENT_USER\\" + kRun + L"\\Quoted  contains an invalid path C:\\Gone\\x.exe");
+}
+
 TEST_F(RegistryScanTest, NamesAsPathsInTheMuiCacheAndSharedDlls) {
   const std::wstring mui = L"Software\\Microsoft\\Windows\\ShellNoRoam\\MUICache";
   const std::wstring dlls = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
