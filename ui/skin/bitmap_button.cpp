@@ -150,7 +150,9 @@ int CBitmapButtonEx::ChosenSlot() const {
   int slot = kNormal;
   if (isDown() && has_image(kPressed)) {
     slot = kPressed;
-  } else if (hovering_) {
+  } else if (hovering_ && has_image(kHover)) {
+    // A button without a hover picture keeps its own under the pointer
+    // (the underlined caption still shows the hover); it must not vanish.
     slot = kHover;
   } else if (!isEnabled()) {
     slot = kDisabled;

@@ -60,6 +60,15 @@ TEST_F(BitmapButtonTest, PressedWithoutPressedImageShowsHoverOrNormal) {
   EXPECT_EQ(button_.ChosenSlot(), CBitmapButtonEx::kHover);
 }
 
+TEST_F(BitmapButtonTest, WithoutHoverImageTheButtonKeepsItsPictureUnderThePointer) {
+  ASSERT_TRUE(button_.SetBitmaps(Qt::red, Solid(Qt::blue)));
+  button_.set_caption(QStringLiteral("Update"));
+  MoveOver(button_);
+  ASSERT_TRUE(button_.hovering());
+  EXPECT_EQ(button_.ChosenSlot(), CBitmapButtonEx::kNormal);
+  EXPECT_EQ(Render(button_).pixelColor(1, 1), QColor(Qt::blue));
+}
+
 TEST_F(BitmapButtonTest, DisabledLookWithAndWithoutDisabledImage) {
   button_.SetBitmaps(Qt::red, Solid(Qt::blue));
   button_.set_caption(QStringLiteral("Save"));
