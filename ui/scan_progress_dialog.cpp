@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 #include <type_traits>
 
 #include "ui/skin/skin_images.h"
@@ -108,7 +109,7 @@ void CScanProgressDialog::CreateControls() {
   });
 
   title_ = new CXColorStatic(QStringLiteral("REGISTRY SCAN"), this);
-  title_->setGeometry(50, 30, 181, 21);
+  title_->setGeometry(50, 30, 420, 21);
   title_->SetFont(QStringLiteral("Arial"), 14);
   title_->set_text_color(QColor(0xC6, 0xF4, 0x37));
 
@@ -152,6 +153,7 @@ void CScanProgressDialog::CreateControls() {
 
 void CScanProgressDialog::LayOut(bool privacy) {
   privacy_ = privacy;
+  title_->SetText(privacy ? QStringLiteral("JUNK AND PRIVACY SCAN") : QStringLiteral("REGISTRY SCAN"));
   const int rows = privacy ? kPrivacyRows : kRegistryRows;
   for (int i = 0; i < kSectionCount; ++i) {
     int x = i < rows ? 50 : 300;
@@ -191,6 +193,7 @@ QString CScanProgressDialog::ShortenItem(const QString& text) {
 
 void CScanProgressDialog::ResetDisplay() {
   section_counter_ = 0;
+  ended_.fill(false);
   for (CXColorStatic* counter : counters_) counter->SetText(QStringLiteral("(0)"));
   item_->SetText(QString());
   deep_scan_->SetText(kDeepScanText);
@@ -201,6 +204,21 @@ void CScanProgressDialog::ResetDisplay() {
 
 void CScanProgressDialog::StartAnimation() {
   if (animation_->Load(LoadingGif()) || animation_->Load(LoadingGifPath())) animation_->Draw();
+}
+
+int CScanProgressDialog::EndedShare() const {
+  // The share of this scan's own sections that have ended: a registry scan
+  // runs 13 of the 22 sections, so counting by section id would leave the
+  // bar near the middle while its last section runs.
+  // With no selection given, every section of the mode counts.
+  const bool any = std::any_of(selection_.begin(), selection_.end(), [](bool on) { return on; });
+  int counted = 0, ended = 0;
+  for (int i = 0; i < kSectionCount; ++i) {
+    if (!RowInMode(i, privacy_) || (any && !selection_[i])) continue;
+    ++counted;
+    if (ended_[i]) ++ended;
+  }
+  return counted == 0 ? kProgressMax : ended * kProgressMax / counted;
 }
 
 int CScanProgressDialog::Run() {
@@ -246,7 +264,10 @@ void CScanProgressDialog::Process(const WorkerEvent& event) {
           item_->SetText(ShortenItem(QString::fromStdWString(e.text)));
         } else if constexpr (std::is_same_v<E, SectionEnds>) {
           animation_->hide();
-          if (IsValidSection(e.section)) progress_->setValue((e.section + 1) * kProgressMax / kSectionCount);
+          if (IsValidSection(e.section)) {
+            ended_[e.section] = true;
+            progress_->setValue(EndedShare());
+          }
           if (const uint32_t wait = pacer_.Delay(kSectionEndHoldMs); wait > 0)
             hold_timer_.start(static_cast<int>(wait));
         } else if constexpr (std::is_same_v<E, ScanCompleted>) {

@@ -67,6 +67,7 @@ class CScanProgressDialog : public CBitmapDialog, public CSingleton<CScanProgres
   bool holding() const { return hold_timer_.isActive(); }
   int waiting_events() const { return static_cast<int>(waiting_.size()); }
   int progress() const { return progress_->value(); }
+  QString title_text() const { return title_->stored_text(); }
   QString counter_text(int section) const { return counters_[section]->ShownText(); }
   QString name_text(int section) const { return names_[section]->ShownText(); }
   QString item_text() const { return item_->stored_text(); }
@@ -102,6 +103,9 @@ class CScanProgressDialog : public CBitmapDialog, public CSingleton<CScanProgres
   void LayOut(bool privacy);
   void ResetDisplay();
   void StartAnimation();
+  // The bar's value after a section end: the share of the selected sections
+  // ended so far.
+  int EndedShare() const;
   void Process(const WorkerEvent& event);
   void OnHoldOver();
   void Complete();
@@ -118,6 +122,8 @@ class CScanProgressDialog : public CBitmapDialog, public CSingleton<CScanProgres
   State state_ = State::kIdle;
   // Problems reported since the current section was announced.
   int section_counter_ = 0;
+  // The sections that have ended in this run, by id.
+  std::array<bool, kSectionCount> ended_{};
 
   // Events that came during a hold, oldest first.
   std::deque<WorkerEvent> waiting_;

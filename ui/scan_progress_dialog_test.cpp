@@ -130,7 +130,9 @@ TEST_F(ScanProgressTest, ARealScanShowsTheEnginesCountsAndCompletesOnce) {
     EXPECT_EQ(window_->counter_text(id), QStringLiteral("(%1)").arg(summary.found[id])) << "section " << id;
   }
   EXPECT_EQ(window_->counter_text(4), QStringLiteral("(0)"));
-  EXPECT_EQ(progress_at_ends, (std::vector<int>{13, 18, 45, 50}));
+  // The bar follows this scan's own sections, full at the last one's end.
+  EXPECT_EQ(progress_at_ends, (std::vector<int>{25, 50, 75, 100}));
+  EXPECT_EQ(window_->title_text(), QStringLiteral("REGISTRY SCAN"));
   EXPECT_EQ(progress_at_completion, 100);
   EXPECT_EQ(window_->progress(), 100);
   EXPECT_TRUE(deep_scan_at_completion.isEmpty());
@@ -155,7 +157,7 @@ TEST_F(ScanProgressTest, OneSectionEndsAtItsShareThenAtTheFullBar) {
   });
   window_->SetSelection(Sections({4}));
   EXPECT_EQ(RunWith(), QDialog::Accepted);
-  EXPECT_EQ(progress_at_ends, std::vector<int>{22});
+  EXPECT_EQ(progress_at_ends, std::vector<int>{100});
   EXPECT_EQ(window_->progress(), 100);
   EXPECT_EQ(messenger_.texts(), std::vector<QString>{kCompleted});
 }
@@ -195,6 +197,7 @@ TEST_F(ScanProgressTest, RegistryAndPrivacyLayouts) {
       }
     }
     EXPECT_EQ(window_->name_text(12), QStringLiteral("MRU"));
+    EXPECT_EQ(window_->title_text(), QStringLiteral("REGISTRY SCAN"));
     window_->HandleEvent(ScanEnded{});
   });
 
@@ -210,6 +213,8 @@ TEST_F(ScanProgressTest, RegistryAndPrivacyLayouts) {
       EXPECT_EQ(window_->counter_rect(i).y(), 182 + 20 * k) << i;
       EXPECT_EQ(window_->name_rect(i).topLeft(), window_->counter_rect(i).topLeft() + QPoint(25, -2)) << i;
     }
+    // A junk and privacy scan is not called a registry scan.
+    EXPECT_EQ(window_->title_text(), QStringLiteral("JUNK AND PRIVACY SCAN"));
     window_->HandleEvent(SectionBegins{15, 0});
     marker_15 = window_->animation_rect();
     window_->HandleEvent(SectionBegins{19, 1});
@@ -352,7 +357,7 @@ TEST_F(ScanProgressTest, ASectionEndIsHeldWithoutBlockingAndWaitingEventsFollowI
   EXPECT_TRUE(stop_enabled);
   EXPECT_EQ(counter_during_hold, QStringLiteral("(0)"));
   EXPECT_TRUE(item_during_hold.isEmpty());
-  EXPECT_EQ(progress_during_hold, 18);
+  EXPECT_EQ(progress_during_hold, 7);  // one of the thirteen registry sections
   EXPECT_FALSE(marker_during_hold);
   EXPECT_EQ(marker_after, QRect(275, 240, 21, 21));
   EXPECT_EQ(window_->counter_text(10), QStringLiteral("(1)"));
@@ -379,7 +384,7 @@ TEST_F(ScanProgressTest, AStopDuringAHoldDropsWhatWaited) {
   EXPECT_FALSE(window_->holding());
   EXPECT_EQ(window_->waiting_events(), 0);
   EXPECT_EQ(window_->counter_text(9), QStringLiteral("(0)"));
-  EXPECT_EQ(window_->progress(), 22);
+  EXPECT_EQ(window_->progress(), 7);
   EXPECT_TRUE(messenger_.said.empty());
 }
 
