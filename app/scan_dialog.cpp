@@ -387,8 +387,17 @@ void CScanDialog::OnClose() {
   if (parts_.settings->ReadSetting(L"ShowInTaskbarOnClose") == L"true") {
     // Only the tray brings a hidden window back: without one, hiding would
     // leave a program nobody can reach.
-    if (TrayAvailable()) hide();
-    else showMinimized();
+    if (!TrayAvailable()) {
+      showMinimized();
+      return;
+    }
+    hide();
+    // A window that vanishes without a word looks like a program that ended;
+    // the first time in a run, the tray says where it went.
+    if (!told_of_tray_ && tray_) {
+      told_of_tray_ = true;
+      tray_->Notify(QString::fromUtf8(kAppCaption), QString::fromUtf8(kStillRunningText));
+    }
     return;
   }
   if (parts_.engine->IsScanRunning()) {

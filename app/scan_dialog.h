@@ -97,6 +97,9 @@ class CScanDialog : public CBitmapDialog, public CSingleton<CScanDialog> {
  public:
   static constexpr char kTitle[] = "Orvane Performance";
   static constexpr char kAppCaption[] = "Orvane";
+  // Said by the tray the first time the window closes to it.
+  static constexpr char kStillRunningText[] =
+      "Orvane is still running. Double-click its icon here to open it, or right-click it and choose Exit to end it.";
 
   CScanDialog(MainWindowParts parts, bool scan_at_start, QWidget* parent = nullptr);
   ~CScanDialog() override;
@@ -178,6 +181,7 @@ class CScanDialog : public CBitmapDialog, public CSingleton<CScanDialog> {
   bool first_paint_pending_ = false;
   bool update_requested_ = false;
   bool exiting_ = false;
+  bool told_of_tray_ = false;
   std::array<bool, kSectionCount> privacy_selection_{};
   std::array<CCheckBox*, kSectionCount> boxes_{};
   std::array<CXColorStatic*, kSectionCount> labels_{};

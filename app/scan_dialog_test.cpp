@@ -246,8 +246,16 @@ TEST_F(ScanDialogTest, ClosingWhileAScanRuns) {
   EXPECT_FALSE(w.isVisible());
   EXPECT_TRUE(engine_->IsScanRunning());
   EXPECT_TRUE(messenger_.said.empty());
+  // The tray says where the window went, the first time only.
+  ASSERT_NE(w.tray(), nullptr);
+  EXPECT_EQ(w.tray()->notices(), 1);
+  EXPECT_EQ(w.tray()->last_notice(), QString::fromUtf8(CScanDialog::kStillRunningText));
   w.OnOpen();
   EXPECT_TRUE(w.isVisible());
+  QTest::keyClick(&w, Qt::Key_Escape);  // closes to the tray too, without a second notice
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(w.tray()->notices(), 1);
+  w.OnOpen();
 
   // Without a tray, hiding would leave nothing to bring the window back.
   tray_ = false;

@@ -47,6 +47,12 @@ QAction* TrayIcon::action(int id) const {
 
 void TrayIcon::Add() { icon_.show(); }
 
+void TrayIcon::Notify(const QString& title, const QString& text) {
+  last_notice_ = text;
+  ++notices_;
+  icon_.showMessage(title, text, QSystemTrayIcon::Information, 8000);
+}
+
 void TrayIcon::Remove() { icon_.hide(); }
 
 void TrayIcon::PrepareMenu() {

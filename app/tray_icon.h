@@ -38,6 +38,12 @@ class TrayIcon : public QObject {
   void Add();     // shows the icon (where the desktop has a tray)
   void Remove();  // takes it away
 
+  // A balloon from the icon (the desktop shows it where it can); the last
+  // one and how many were shown are kept for the window that asked.
+  void Notify(const QString& title, const QString& text);
+  const QString& last_notice() const { return last_notice_; }
+  int notices() const { return notices_; }
+
   QMenu* menu() { return &menu_; }
   QAction* action(int id) const;
   // Sets the check marks as the menu is about to open.
@@ -58,6 +64,8 @@ class TrayIcon : public QObject {
   QMenu menu_;
   QMenu languages_;
   QMenu startup_;
+  QString last_notice_;
+  int notices_ = 0;
 };
 
 }  // namespace orvane::app
