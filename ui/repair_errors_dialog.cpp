@@ -115,12 +115,20 @@ void CRepairErrorsDialog::HandleEvent(const WorkerEvent& event) {
   }
 }
 
+int CRepairErrorsDialog::NotRepairedCount(const CRepairErrorsThread& worker) {
+  int left = 0;
+  for (const RecordOutcome& outcome : worker.outcomes())
+    if (outcome.state != RecordOutcome::State::kRepaired) ++left;
+  return left;
+}
+
 void CRepairErrorsDialog::OnRepairEnded() {
   button_->set_caption(QStringLiteral("Close"));
   // The end message is the worker's last act; its results are readable once
   // its thread has returned, which is at once.
   engine_.WaitForRepair();
   const CRepairErrorsThread* worker = engine_.repair_thread();
+  const int left = worker ? NotRepairedCount(*worker) : 0;
   if (worker && !worker->status().ok) {
     // A run that fell short as a whole (registry or log not saved, no backup
     // possible) must not be announced as a success.
@@ -129,6 +137,18 @@ void CRepairErrorsDialog::OnRepairEnded() {
         QStringLiteral("The repair could not be completed: %1 Click OK to see what was repaired.")
             .arg(QString::fromStdWString(worker->status().message)),
         Messenger::Icon::kWarning);
+  } else if (left > 0) {
+    // Records left in place (a key no longer empty, a file in use) are no
+    // failure of the run, but the message must not claim more than the
+    // summary that follows shows.
+    const int all = static_cast<int>(worker->outcomes().size());
+    messenger_.Tell(this, kCaption,
+                    QStringLiteral("%1 of the %2 issues have been repaired; %3 could not be repaired and stay in "
+                                   "the list. Click OK to see what was repaired.")
+                        .arg(all - left)
+                        .arg(all)
+                        .arg(left),
+                    Messenger::Icon::kWarning);
   } else {
     messenger_.Tell(
         this, kCaption,

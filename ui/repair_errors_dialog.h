@@ -56,6 +56,8 @@ class CRepairErrorsDialog : public CBitmapDialog, public CSingleton<CRepairError
  private:
   void Lay();
   void OnRepairEnded();
+  // The records of the run that were not repaired (left in place or not reached).
+  static int NotRepairedCount(const CRepairErrorsThread& worker);
   // Stops the worker, waits for it without limit and ends the window.
   void AbortProcedure();
 

@@ -200,6 +200,30 @@ TEST_F(RepairErrorsDialogTest, ARunThatFellShortIsNotAnnouncedAsASuccess) {
   EXPECT_EQ(engine.TotalRepaired(), L"0");
 }
 
+TEST_F(RepairErrorsDialogTest, RecordsLeftInPlaceAreCountedInTheMessage) {
+  CError repaired = ValueRecord(section::kStartup, L"gone");
+  // An empty key that gained a value since the scan is kept, rightly.
+  prefix_.String(HKEY_CURRENT_USER, L"Software\\Filled", L"now", L"here");
+  CError kept;
+  kept.section = section::kSoftwareSettings;
+  kept.errorType = ErrorType::RegistryKey;
+  kept.item.rootKey = HKEY_CURRENT_USER;
+  kept.item.rootName = L"HKEY_CURRENT_USER";
+  kept.item.subKey = L"Software\\Filled";
+  CSarvelEngine& engine = Engine();
+  engine.errors().Add(repaired);
+  engine.errors().Add(kept);
+  CRepairErrorsDialog window(engine, messenger_);
+  Connect(window);
+  EXPECT_EQ(window.Run(), QDialog::Rejected);
+  ASSERT_EQ(messenger_.said.size(), 1u);
+  EXPECT_EQ(messenger_.said[0].text,
+            "1 of the 2 issues have been repaired; 1 could not be repaired and stay in the list. Click OK to see "
+            "what was repaired.");
+  EXPECT_FALSE(ValueExists(L"gone"));
+  EXPECT_EQ(engine.TotalRepaired(), L"1");
+}
+
 class ResultStatusTest : public ::testing::Test, public testing::WindowFixture {
  protected:
   // Opens the summary and calls look() while it is shown.
