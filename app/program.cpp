@@ -113,10 +113,17 @@ int RunProgram(const ProgramOptions& options) {
   ui::CSendLogDialog send_report(engine, http, messenger);
   ui::SupportMessenger support_messages(messenger, nullptr);
   SolutionExecutor solution(platform);
-  ui::CCustomSolnDialog custom_solution(solution, messenger, [&](std::wstring* comments, std::wstring* commands) {
-    SupportDesk desk(platform, http, SupportEndpoint(settings), support_messages);
-    return desk.QueryStatus(comments, commands);
-  });
+  ui::CCustomSolnDialog custom_solution(
+      solution, messenger, [&](std::wstring* comments, std::wstring* commands, std::wstring* problem) {
+        SupportDesk desk(platform, http, SupportEndpoint(settings), support_messages);
+        if (!desk.HasSentReport()) {
+          *problem = ui::kNoReportSentText;
+          return false;
+        }
+        if (desk.QueryStatus(comments, commands)) return true;
+        if (!desk.last_problem().empty()) *problem = L"The support service could not be asked: " + desk.last_problem();
+        return false;
+      });
 
   MainWindowParts parts;
   parts.engine = &engine;

@@ -93,6 +93,10 @@ int SupportDesk::SendComputerLog(const std::wstring& email, const std::wstring& 
   return 1;
 }
 
+bool SupportDesk::HasSentReport() const {
+  return static_cast<int32_t>(ReadRegistryDword(platform_, SettingsStore::kKey, kLogIdValue)) > 0;
+}
+
 bool SupportDesk::QueryStatus(std::wstring* comments, std::wstring* commands) {
   last_problem_.clear();
   GetStatusCall call;

@@ -25,8 +25,6 @@ inline constexpr wchar_t kEmailNotCorrectMessage[] =
 inline constexpr wchar_t kDescribeProblemMessage[] =
     L"Please provide a full description of your problem.\r\nNOTE: the more details (error codes, error "
     L"type, etc.), the better chances we have to provide you with a relevant solution.";
-inline constexpr wchar_t kNoConnectionMessage[] =
-    L"No internet connection available. Please check your connection.";
 inline constexpr wchar_t kConnectMessage[] = L"Please connect to Internet so you can send your log data.";
 inline constexpr wchar_t kReportSentMessage[] = L"Your report was sent successfully.";
 inline constexpr wchar_t kSendProblemMessage[] =
@@ -79,6 +77,9 @@ class SupportDesk {
   // told only when the service could not be asked); the outputs are then
   // left as they were.
   bool QueryStatus(std::wstring* comments, std::wstring* commands);
+  // True when a report of this computer was accepted and its log id kept:
+  // only then can a solution be waiting.
+  bool HasSentReport() const;
 
   // Why the last call failed, or what went wrong after it succeeded (the
   // log id could not be kept), in words; "" when nothing did.

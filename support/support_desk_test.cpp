@@ -140,6 +140,17 @@ TEST_F(SupportDeskTest, StatusIsAskedWithTheStoredValuesOrMinusOneAndNothing) {
   EXPECT_EQ(messages_.said, std::vector<std::wstring>{kConnectMessage});
 }
 
+TEST_F(SupportDeskTest, AReportCountsAsSentOnlyWithAKeptLogId) {
+  Open();
+  EXPECT_FALSE(desk_->HasSentReport());
+  prefix_.Dword(HKEY_LOCAL_MACHINE, kKey, L"LogID", 0xFFFFFFFFu);  // what a failed send leaves
+  Open();
+  EXPECT_FALSE(desk_->HasSentReport());
+  prefix_.Dword(HKEY_LOCAL_MACHINE, kKey, L"LogID", 42);
+  Open();
+  EXPECT_TRUE(desk_->HasSentReport());
+}
+
 TEST_F(SupportDeskTest, TheEndpointIsTheSettingOrTheBuiltInAddress) {
   Open();
   SettingsStore settings(*machine_);

@@ -54,14 +54,14 @@ void CCustomSolnDialog::Lay() {
 
 void CCustomSolnDialog::Open() {
   Lay();
-  std::wstring comments, commands;
-  if (query_status_ && query_status_(&comments, &commands)) {
+  std::wstring comments, commands, problem;
+  if (query_status_ && query_status_(&comments, &commands, &problem)) {
     status_->SetText(QStringLiteral("The solution is available. Please read the instructions below."));
     instructions_->setPlainText(QString::fromStdWString(comments));
     script_ = std::move(commands);
     run_->setEnabled(true);
   } else {
-    ShowNotAvailable();
+    ShowNotAvailable(problem);
   }
 }
 
@@ -70,10 +70,11 @@ int CCustomSolnDialog::Run() {
   return exec();
 }
 
-void CCustomSolnDialog::ShowNotAvailable() {
+void CCustomSolnDialog::ShowNotAvailable(const std::wstring& problem) {
   script_.clear();
   run_->setEnabled(false);
-  status_->SetText(kNotAvailable);
+  // "Please allow 24-48 hours" only where a report is waiting for the staff.
+  status_->SetText(problem.empty() ? kNotAvailable : QString::fromStdWString(problem));
   instructions_->setPlainText(QStringLiteral("Not Yet Available."));
 }
 

@@ -16,14 +16,20 @@
 
 namespace orvane::ui {
 
+// What the window says when this computer never sent a report.
+inline constexpr wchar_t kNoReportSentText[] =
+    L"No report has been sent from this computer yet, so no solution is being prepared. Send a report first "
+    L"(\"Send report to support...\" in the tray menu).";
+
 class CCustomSolnDialog : public CBitmapDialog {
   Q_OBJECT
 
  public:
   // The service's answer: true with the staff's comments and script when a
-  // solution is ready; false otherwise (it tells the user itself when the
-  // service cannot be reached).
-  using QueryStatus = std::function<bool(std::wstring* comments, std::wstring* commands)>;
+  // solution is ready; false otherwise, with *problem saying why when there
+  // was no answer to have (no report sent, the service not reached) and left
+  // empty when the staff's solution is simply not ready yet.
+  using QueryStatus = std::function<bool(std::wstring* comments, std::wstring* commands, std::wstring* problem)>;
 
   // executor and messenger must outlive the dialog.
   CCustomSolnDialog(SolutionExecutor& executor, Messenger& messenger, QueryStatus query_status,
@@ -40,7 +46,8 @@ class CCustomSolnDialog : public CBitmapDialog {
 
  private:
   void Lay();
-  void ShowNotAvailable();
+  // problem: why no answer could be had; "" for a solution not ready yet.
+  void ShowNotAvailable(const std::wstring& problem = L"");
   void RunSolution();
 
   SolutionExecutor& executor_;

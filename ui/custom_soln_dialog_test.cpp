@@ -29,7 +29,7 @@ class CustomSolnDialogTest : public ::testing::Test {
 
   // A service that answers ready (with comments and script) or not.
   CCustomSolnDialog::QueryStatus Service(bool ready, std::wstring comments, std::wstring script) {
-    return [=, this](std::wstring* c, std::wstring* s) {
+    return [=, this](std::wstring* c, std::wstring* s, std::wstring*) {
       ++queries_;
       if (!ready) return false;
       *c = comments;
@@ -58,6 +58,22 @@ TEST_F(CustomSolnDialogTest, WithoutASolutionTheRunButtonStaysOff) {
                 }),
             QDialog::Rejected);
   EXPECT_TRUE(PathExists(*platform_, L"C:\\a.txt"));
+}
+
+TEST_F(CustomSolnDialogTest, WithNoAnswerToHaveTheWindowSaysWhyAndPromisesNoWait) {
+  CCustomSolnDialog dialog(*executor_, messenger_, [](std::wstring*, std::wstring*, std::wstring* problem) {
+    *problem = kNoReportSentText;
+    return false;
+  });
+  EXPECT_EQ(WhileRunning(
+                dialog, [&] { return dialog.Run(); },
+                [&] {
+                  EXPECT_EQ(dialog.status_text(), QString::fromWCharArray(kNoReportSentText));
+                  EXPECT_FALSE(dialog.status_text().contains("24-48"));
+                  EXPECT_FALSE(dialog.run_button()->isEnabled());
+                  dialog.reject();
+                }),
+            QDialog::Rejected);
 }
 
 TEST_F(CustomSolnDialogTest, AReadySolutionRunsOnceAndShowsItsReport) {

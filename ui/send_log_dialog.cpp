@@ -110,11 +110,9 @@ void CSendLogDialog::Send() {
   int sent =
       desk.SendComputerLog(email, description, upload_, ProductVersionText(engine_.GetProductVersion()));
   QApplication::restoreOverrideCursor();
-  if (sent == 1) {
-    accept();
-    return;
-  }
-  messenger_.Tell(this, kCaption, QString::fromStdWString(kNoConnectionMessage));
+  // A failure was told by the desk already, in its own words; a second box
+  // with other words would only contradict it.
+  if (sent == 1) accept();
 }
 
 }  // namespace orvane::ui
