@@ -1,4 +1,5 @@
 #include "app/scan_dialog.h"
+#include "ui/skin/contrast.h"
 
 #include <gtest/gtest.h>
 
@@ -106,6 +107,17 @@ class ScanDialogTest : public ::testing::Test {
   std::unique_ptr<ui::CScanProgressDialog> progress_;
   std::unique_ptr<CScanDialog> window_;
 };
+
+TEST_F(ScanDialogTest, EveryTextIsLegibleOverItsPicture) {
+  CScanDialog& w = Window();
+  w.RefreshProblemsDisplay();
+  const std::vector<LabelContrast> found = MeasureLabelContrast(w);
+  ASSERT_GE(found.size(), 15u);  // the section names, the last scan, the statistics
+  for (const LabelContrast& m : found) {
+    EXPECT_GE(m.ratio, 4.5) << "\"" << m.text.toStdString() << "\" " << m.text_color.name().toStdString() << " on "
+                            << m.background.name().toStdString();
+  }
+}
 
 TEST(ProblemsDisplayTest, GaugeBoundaries) {
   struct Case {

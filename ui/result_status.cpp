@@ -73,7 +73,8 @@ void CResultStatus::Lay() {
   total_ignored_->SetText(QString::fromStdWString(engine_.TotalIgnored()));
 
   const bool privacy = engine_.privacy_scan();
-  const QColor name_color(0x13, 0x9B, 0xAF);
+  // A dark teal: 5:1 and more against the table's white and grey rows.
+  const QColor name_color(0x0B, 0x6E, 0x7C);
   for (int i = 0; i < kRows; ++i) {
     Row& r = rows_[i];
     // Privacy rows move up to the top of the table; their ignored column
