@@ -182,7 +182,8 @@ int main(int argc, char** argv) {
                                   {std::cout, std::cerr, json, isatty(STDOUT_FILENO) != 0});
   }
   if (*machines)
-    return orvane::cli::RunMachines(orvane::wine::FindPrefixes(orvane::wine::HostSearchPlaces()), json, std::cout);
+    return orvane::cli::RunMachines(
+        orvane::cli::ListMachines(orvane::wine::FindPrefixes(orvane::wine::HostSearchPlaces())), json, std::cout);
   if (*backups && action != "list" && number == 0) {
     std::cerr << "orvane-cli: backups " << action << " needs the set's number (see 'orvane-cli backups list')\n";
     return 2;
