@@ -8,6 +8,7 @@
 
 #include "cli/info_command.h"
 #include "cli/machines_command.h"
+#include "cli/pace_option.h"
 #include "cli/reg_command.h"
 #include "cli/repair_command.h"
 #include "cli/report_command.h"
@@ -54,13 +55,12 @@ int main(int argc, char** argv) {
   CLI::App app{"Orvane: registry and junk-file cleaner for a Windows machine (here: a Wine prefix)."};
   app.require_subcommand(1);
   // The global options are also taken after the command's name, as people
-  // type them ("orvane-cli scan --pace none"); subcommands inherit this.
+  // type them ("orvane-cli scan --pace spec"); subcommands inherit this.
   app.fallthrough();
   std::string prefix_option;
   app.add_option("--prefix", prefix_option, "Wine prefix to work on (default: $WINEPREFIX, else ~/.wine)");
-  std::string pace = "spec";
-  app.add_option("--pace", pace, "Pauses of scans and repairs: 'spec' (as the program paces them) or 'none'")
-      ->check(CLI::IsMember({"spec", "none"}));
+  orvane::cli::PaceOption pace;
+  pace.AddTo(app);
   bool json = false;
   const orvane::update::CVersionInfo own_version(orvane::OwnExecutablePath());
   app.set_version_flag("--version", orvane::WideToUtf8(own_version.ProductVersion()), "Print the product version");
@@ -210,6 +210,7 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  orvane::SleepPacer sleeper;
 
   std::string prefix, trash;
   std::wstring machine_text;
@@ -255,12 +256,9 @@ int main(int argc, char** argv) {
   if (*backups) return orvane::cli::RunBackups(platform, action, number, output);
 
   orvane::MessageQueue queue;
-  std::unique_ptr<orvane::Pacer> pacer;
-  if (pace == "none") pacer = std::make_unique<orvane::NoPacer>();
-  else pacer = std::make_unique<orvane::SleepPacer>();
   orvane::EngineOptions options;
   options.target = &queue;
-  options.pacer = pacer.get();
+  options.pacer = &pace.Choose(sleeper);
   options.product_version = own_version.ProductVersion();
   options.release_date = own_version.ReleaseDate();
   orvane::CSarvelEngine engine(platform, options);
