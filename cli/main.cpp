@@ -12,6 +12,7 @@
 #include "cli/reg_command.h"
 #include "cli/repair_command.h"
 #include "cli/report_command.h"
+#include "cli/scan_all_command.h"
 #include "cli/scan_command.h"
 #include "cli/settings_command.h"
 #include "cli/solution_command.h"
@@ -82,6 +83,9 @@ int main(int argc, char** argv) {
   scan->add_option("--sections", sections, "Section ids, e.g. 4,10 or 0-12 (default: the registry, 0-12)");
   scan->add_flag("--privacy", privacy, "The junk and privacy sections (13-21) instead of the registry");
   scan->add_option("--browsers", browsers, "Browsers for sections 17-21: ie,firefox,chrome (default: all)");
+  bool all_machines = false;
+  scan->add_flag("--all-machines", all_machines,
+                 "Scan every Wine prefix that 'machines' lists, read-only: one summary row each, nothing kept");
   scan->add_flag("--json", json, "Print JSON");
 
   auto* results = app.add_subcommand("results", "List the unresolved errors by section");
@@ -211,6 +215,16 @@ int main(int argc, char** argv) {
     }
   }
   orvane::SleepPacer sleeper;
+  if (*scan && all_machines) {
+    if (!prefix_option.empty()) {
+      std::cerr << "orvane-cli: scan --all-machines scans every prefix found; it takes no --prefix\n";
+      return 2;
+    }
+    orvane::cli::CatchInterrupt();
+    return orvane::cli::RunScanAllMachines(orvane::wine::FindPrefixes(orvane::wine::HostSearchPlaces()), request,
+                                           pace.Choose(sleeper),
+                                           {std::cout, std::cerr, json, isatty(STDOUT_FILENO) != 0});
+  }
 
   std::string prefix, trash;
   std::wstring machine_text;
