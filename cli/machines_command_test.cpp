@@ -26,14 +26,14 @@ TEST(MachinesCommandTest, RowsLineUpAndOutsideTextCannotDriveTheTerminal) {
   steam.game = "Old Game";
   steam.orphaned = true;
   MachineListing listing = Listing({{{"default", ".wine", "/home/u/.wine"}, 1536},
-                                    {{"Lutris", "Caf\xC3\xA9\x1b[2J", "/home/u/Games/Caf\xC3\xA9"}, std::nullopt},
+                                    {{"Lutris", "Caf\xC3\xA9\x1b[2J\nX", "/home/u/Games/Caf\xC3\xA9"}, std::nullopt},
                                     {steam, 3u << 30}});
   std::ostringstream out;
   EXPECT_EQ(RunMachines(listing, false, out), 0);
   EXPECT_EQ(out.str(),
             "KIND     NAME                             SIZE  PATH\n"
             "default  .wine                         1.5 KiB  /home/u/.wine\n"
-            "Lutris   Caf\xC3\xA9?[2J                            ?  /home/u/Games/Caf\xC3\xA9\n"
+            "Lutris   Caf\xC3\xA9 X                              ?  /home/u/Games/Caf\xC3\xA9\n"
             "Steam    Old Game (228980) [orphaned]  3.0 GiB  /home/u/.steam/steam/steamapps/compatdata/228980/pfx\n"
             "[orphaned]: a Steam game's prefix that Steam left behind when the game was uninstalled.\n");
 

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "cli/table_text.h"
+#include "cli/terminal_text.h"
 #include "model/sections.h"
 #include "platform/read_only_platform.h"
 #include "platform/text.h"
@@ -18,6 +19,9 @@ namespace {
 constexpr int kFirstBrowserSection = 17;
 constexpr size_t kNumberWidth = 8;  // FINDINGS, FILES
 constexpr size_t kBytesWidth = 10;
+// Back to the start of the live line, and that line cleared: the program's
+// own control, past the filter that outside text goes through.
+constexpr char kClearLine[] = "\r\033[K";
 
 bool AnyBrowserSection(const ScanRequest& request) {
   return std::any_of(request.sections.begin() + kFirstBrowserSection, request.sections.end(),
@@ -165,8 +169,14 @@ int RunScanAllMachines(const wine::PrefixSearch& search, const ScanRequest& aske
     auto progress = [&](const std::wstring& text) {
       if (!output.live || output.json) return;
       std::string line = Printable(WideToUtf8(text));
-      if (Width(line) > 80) line = "..." + line.substr(line.size() - 77);
-      out << "\r\033[K    " << line;
+      if (Width(line) > 80) {  // its end, cut between characters
+        size_t start = line.size();
+        for (size_t shown = 0; start > 0 && shown < 77;)
+          if ((static_cast<unsigned char>(line[--start]) & 0xC0) != 0x80) ++shown;
+        line = "..." + line.substr(start);
+      }
+      WriteTerminalControl(out, kClearLine);
+      out << "    " << line;
       out.flush();
       live_line = true;
     };
@@ -177,7 +187,7 @@ int RunScanAllMachines(const wine::PrefixSearch& search, const ScanRequest& aske
     } else {
       scan = ScanMachineReadOnly(machine, request, pacer, progress);
     }
-    if (live_line) out << "\r\033[K";
+    if (live_line) WriteTerminalControl(out, kClearLine);
     if (!scan.skipped) {
       ++skipped;
     } else {

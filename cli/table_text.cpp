@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "cli/terminal_text.h"
+
 namespace orvane::cli {
 
 std::string Printable(const std::string& text) {
-  std::string out = text;
-  for (char& c : out)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  return out;
+  std::string line = text;
+  std::replace_if(line.begin(), line.end(), [](char c) { return c == '\n' || c == '\t' || c == '\r'; }, ' ');
+  return TerminalSafe(line);
 }
 
 size_t Width(const std::string& text) {

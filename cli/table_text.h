@@ -1,5 +1,5 @@
-// Text for orvane-cli's tables: outside text made safe for a terminal,
-// columns lined up by what a terminal shows, and sizes people read.
+// Text for orvane-cli's tables: outside text as one cell of a row, columns
+// lined up by what a terminal shows, and sizes people read.
 #pragma once
 
 #include <cstdint>
@@ -7,8 +7,9 @@
 
 namespace orvane::cli {
 
-// Folder names and launchers' settings are outside text: control characters
-// become '?', so they cannot drive the terminal.
+// Folder names and launchers' settings are outside text: as the terminal
+// filter passes them (terminal_text.h), so widths are measured on what is
+// shown, with line breaks and tabs as blanks so a row stays one line.
 std::string Printable(const std::string& text);
 // Width on a terminal, counting UTF-8 characters rather than bytes.
 size_t Width(const std::string& text);
