@@ -83,7 +83,7 @@ TEST(MachinesCommandTest, TheProgramListsThePrefixesOfTheHomeFolder) {
   fs::create_directories(steam + "/compatdata/570/pfx/drive_c");
   std::FILE* manifest = std::fopen((steam + "/appmanifest_440.acf").c_str(), "w");
   ASSERT_TRUE(manifest);
-  std::fputs("\"AppState\"\n{\n\t\"appid\"\t\"440\"\n\t\"name\"\t\"Team Game\"\n}\n", manifest);
+  std::fputs("\"AppState\"\n{\n\t\"appid\"\t\"440\"\n\t\"name\"\t\"Sample Game\"\n}\n", manifest);
   std::fclose(manifest);
   fs::create_directories(home + "/.local/share/bottles/bottles/not a prefix");
   // --prefix names a machine for the other commands; it changes no listing.
@@ -96,7 +96,7 @@ TEST(MachinesCommandTest, TheProgramListsThePrefixesOfTheHomeFolder) {
   }
   EXPECT_EQ(list, nlohmann::json::parse(R"([
       {"kind":"default","name":".wine","path":")" + home + R"(/.wine","game":"","orphaned":false},
-      {"kind":"Steam","name":"440","path":")" + steam + R"(/compatdata/440/pfx","game":"Team Game","orphaned":false},
+      {"kind":"Steam","name":"440","path":")" + steam + R"(/compatdata/440/pfx","game":"Sample Game","orphaned":false},
       {"kind":"Steam","name":"570","path":")" + steam + R"(/compatdata/570/pfx","game":"","orphaned":true}])"));
 }
 

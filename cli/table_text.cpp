@@ -9,7 +9,8 @@ namespace orvane::cli {
 
 std::string Printable(const std::string& text) {
   std::string line = text;
-  std::replace_if(line.begin(), line.end(), [](char c) { return c == '\n' || c == '\t' || c == '\r'; }, ' ');
+  std::replace_if(
+      line.begin(), line.end(), [](char c) { return c == '\n' || c == '\t' || c == '\r'; }, ' ');
   return TerminalSafe(line);
 }
 

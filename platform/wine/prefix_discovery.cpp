@@ -301,8 +301,7 @@ class Search {
   static std::string SlugOf(const std::string& file) {
     std::string stem = file.substr(0, file.size() - 4);
     size_t dash = stem.find_last_of('-');
-    if (dash != std::string::npos && dash > 0 && AllDigits(std::string_view(stem).substr(dash + 1)))
-      stem.resize(dash);
+    if (dash != std::string::npos && dash > 0 && AllDigits(std::string_view(stem).substr(dash + 1))) stem.resize(dash);
     return stem;
   }
 
