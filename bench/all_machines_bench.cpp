@@ -2,8 +2,8 @@
 // prefixes where the launchers keep them (~/.wine, 10 Steam games with their
 // appmanifests, 5 Bottles, 4 winetricks), each with a registry of a few
 // thousand values, an installed program of 300 files and some junk: the
-// registry and junk sections (0-16), pacing off, the text output thrown
-// away. Also "orvane-cli machines": the search and every prefix's size on
+// registry and junk sections (0-16), pacing off, the JSON output read for
+// the totals. Also "orvane-cli machines": the search and every prefix's size on
 // disk.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
@@ -11,7 +11,9 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <ostream>
+#include <sstream>
 #include <streambuf>
 
 #include "cli/machines_command.h"
@@ -101,14 +103,22 @@ void BM_ScanAllMachines(benchmark::State& state) {
   NoPacer pacer;
   NullBuffer nothing;
   std::ostream out(&nothing);
+  std::ostringstream json;
   int rc = 0;
   for (auto _ : state) {
     wine::PrefixSearch search = wine::FindPrefixes({home.dir, ""});
     if (search.prefixes.size() != kPrefixes) state.SkipWithError("not every prefix was found");
-    rc = cli::RunScanAllMachines(search, request, pacer, cli::Output{out, out, false, false});
+    json.str("");
+    rc = cli::RunScanAllMachines(search, request, pacer, cli::Output{json, out, true, false});
   }
-  state.counters["machines"] = kPrefixes;
+  // What was scanned, so a fast run can be told from one that found nothing.
+  nlohmann::json totals = nlohmann::json::parse(json.str(), nullptr, /*allow_exceptions=*/false);
+  if (totals.is_discarded() || totals.value("scanned", 0) != kPrefixes)
+    state.SkipWithError("not every machine scanned");
   state.counters["exit"] = rc;
+  state.counters["found"] = totals.value("found", 0);
+  state.counters["files"] = totals.value("files", 0);
+  state.counters["MiB found"] = totals.value("bytes", 0.0) / (1 << 20);
   state.counters["machines/s"] = benchmark::Counter(kPrefixes * state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ScanAllMachines)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
