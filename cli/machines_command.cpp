@@ -3,52 +3,66 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "cli/table_text.h"
+#include "platform/wine/disk_usage.h"
+
 namespace orvane::cli {
 namespace {
 
-// Names and paths come from folder names and game files: control
-// characters are shown as '?' so they cannot drive the terminal.
-std::string Printable(const std::string& text) {
-  std::string out = text;
-  for (char& c : out)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  return out;
-}
-
-// Width on a terminal, counting UTF-8 characters rather than bytes.
-size_t Width(const std::string& text) {
-  return std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
-}
-
-std::string Pad(const std::string& text, size_t width) {
-  return text + std::string(width > Width(text) ? width - Width(text) : 0, ' ');
+// What the NAME column shows: the Steam game's name before its app id.
+std::string ShownName(const wine::FoundPrefix& p) {
+  std::string name = p.game.empty() ? p.name : p.game + " (" + p.name + ")";
+  if (p.orphaned) name += " [orphaned]";
+  return Printable(name);
 }
 
 }  // namespace
 
-int RunMachines(const wine::PrefixSearch& found, bool json, std::ostream& out) {
+MachineListing ListMachines(const wine::PrefixSearch& found) {
+  MachineListing listing;
+  listing.looked_in = found.looked_in;
+  for (const wine::FoundPrefix& prefix : found.prefixes)
+    listing.rows.push_back({prefix, wine::SizeOnDisk(prefix.path)});
+  return listing;
+}
+
+int RunMachines(const MachineListing& listing, bool json, std::ostream& out) {
   if (json) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    for (const auto& p : found.prefixes) list.push_back({{"kind", p.kind}, {"name", p.name}, {"path", p.path}});
+    for (const MachineRow& row : listing.rows) {
+      const wine::FoundPrefix& p = row.prefix;
+      list.push_back({{"kind", p.kind},
+                      {"name", p.name},
+                      {"path", p.path},
+                      {"game", p.game},
+                      {"orphaned", p.orphaned},
+                      {"size_bytes", row.size ? nlohmann::ordered_json(*row.size) : nlohmann::ordered_json()}});
+    }
     // A folder name need not be UTF-8; such bytes show as U+FFFD.
     out << list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
     return 0;
   }
-  if (found.prefixes.empty()) {
+  if (listing.rows.empty()) {
     out << "No Wine prefix found; looked in ";
-    for (size_t i = 0; i < found.looked_in.size(); ++i) out << (i ? ", " : "") << Printable(found.looked_in[i]);
-    if (found.looked_in.empty()) out << "no place (no home folder, no WINEPREFIX)";
+    for (size_t i = 0; i < listing.looked_in.size(); ++i) out << (i ? ", " : "") << Printable(listing.looked_in[i]);
+    if (listing.looked_in.empty()) out << "no place (no home folder, no WINEPREFIX)";
     out << ".\n";
     return 0;
   }
-  size_t kind_width = 4, name_width = 4;  // the headings' widths
-  for (const auto& p : found.prefixes) {
-    kind_width = std::max(kind_width, Width(p.kind));
-    name_width = std::max(name_width, Width(Printable(p.name)));
+  size_t kind_width = 4, name_width = 4, size_width = 4;  // the headings' widths
+  bool any_orphaned = false;
+  for (const MachineRow& row : listing.rows) {
+    kind_width = std::max(kind_width, Width(row.prefix.kind));
+    name_width = std::max(name_width, Width(ShownName(row.prefix)));
+    size_width = std::max(size_width, Width(row.size ? SizeText(*row.size) : "?"));
+    any_orphaned = any_orphaned || row.prefix.orphaned;
   }
-  out << Pad("KIND", kind_width) << "  " << Pad("NAME", name_width) << "  PATH\n";
-  for (const auto& p : found.prefixes)
-    out << Pad(p.kind, kind_width) << "  " << Pad(Printable(p.name), name_width) << "  " << Printable(p.path) << "\n";
+  out << Pad("KIND", kind_width) << "  " << Pad("NAME", name_width) << "  " << PadLeft("SIZE", size_width)
+      << "  PATH\n";
+  for (const MachineRow& row : listing.rows)
+    out << Pad(row.prefix.kind, kind_width) << "  " << Pad(ShownName(row.prefix), name_width) << "  "
+        << PadLeft(row.size ? SizeText(*row.size) : "?", size_width) << "  " << Printable(row.prefix.path) << "\n";
+  if (any_orphaned) out << "[orphaned]: a Steam game's prefix that Steam left behind when the game was uninstalled.\n";
   return 0;
 }
 

@@ -9,9 +9,11 @@
 
 #include "cli/info_command.h"
 #include "cli/machines_command.h"
+#include "cli/pace_option.h"
 #include "cli/reg_command.h"
 #include "cli/repair_command.h"
 #include "cli/report_command.h"
+#include "cli/scan_all_command.h"
 #include "cli/scan_command.h"
 #include "cli/settings_command.h"
 #include "cli/solution_command.h"
@@ -56,13 +58,12 @@ int main(int argc, char** argv) {
   CLI::App app{"Orvane: registry and junk-file cleaner for a Windows machine (here: a Wine prefix)."};
   app.require_subcommand(1);
   // The global options are also taken after the command's name, as people
-  // type them ("orvane-cli scan --pace none"); subcommands inherit this.
+  // type them ("orvane-cli scan --pace spec"); subcommands inherit this.
   app.fallthrough();
   std::string prefix_option;
   app.add_option("--prefix", prefix_option, "Wine prefix to work on (default: $WINEPREFIX, else ~/.wine)");
-  std::string pace = "spec";
-  app.add_option("--pace", pace, "Pauses of scans and repairs: 'spec' (as the program paces them) or 'none'")
-      ->check(CLI::IsMember({"spec", "none"}));
+  orvane::cli::PaceOption pace;
+  pace.AddTo(app);
   bool json = false;
   const orvane::update::CVersionInfo own_version(orvane::OwnExecutablePath());
   app.set_version_flag("--version", orvane::WideToUtf8(own_version.ProductVersion()), "Print the product version");
@@ -84,6 +85,9 @@ int main(int argc, char** argv) {
   scan->add_option("--sections", sections, "Section ids, e.g. 4,10 or 0-12 (default: the registry, 0-12)");
   scan->add_flag("--privacy", privacy, "The junk and privacy sections (13-21) instead of the registry");
   scan->add_option("--browsers", browsers, "Browsers for sections 17-21: ie,firefox,chrome (default: all)");
+  bool all_machines = false;
+  scan->add_flag("--all-machines", all_machines,
+                 "Scan every Wine prefix that 'machines' lists, read-only: one summary row each, nothing kept");
   scan->add_flag("--json", json, "Print JSON");
 
   auto* results = app.add_subcommand("results", "List the unresolved errors by section");
@@ -191,7 +195,8 @@ int main(int argc, char** argv) {
                                   {std::cout, std::cerr, json, isatty(STDOUT_FILENO) != 0});
   }
   if (*machines)
-    return orvane::cli::RunMachines(orvane::wine::FindPrefixes(orvane::wine::HostSearchPlaces()), json, std::cout);
+    return orvane::cli::RunMachines(
+        orvane::cli::ListMachines(orvane::wine::FindPrefixes(orvane::wine::HostSearchPlaces())), json, std::cout);
   if (*backups && action != "list" && number == 0) {
     std::cerr << "orvane-cli: backups " << action << " needs the set's number (see 'orvane-cli backups list')\n";
     return 2;
@@ -217,6 +222,17 @@ int main(int argc, char** argv) {
       std::cerr << "orvane-cli: " << orvane::WideToUtf8(s.message) << "\n";
       return 2;
     }
+  }
+  orvane::SleepPacer sleeper;
+  if (*scan && all_machines) {
+    if (!prefix_option.empty()) {
+      std::cerr << "orvane-cli: scan --all-machines scans every prefix found; it takes no --prefix\n";
+      return 2;
+    }
+    orvane::cli::CatchInterrupt();
+    return orvane::cli::RunScanAllMachines(orvane::wine::FindPrefixes(orvane::wine::HostSearchPlaces()), request,
+                                           pace.Choose(sleeper),
+                                           {std::cout, std::cerr, json, isatty(STDOUT_FILENO) != 0});
   }
 
   std::string prefix, trash;
@@ -263,12 +279,9 @@ int main(int argc, char** argv) {
   if (*backups) return orvane::cli::RunBackups(platform, action, number, output);
 
   orvane::MessageQueue queue;
-  std::unique_ptr<orvane::Pacer> pacer;
-  if (pace == "none") pacer = std::make_unique<orvane::NoPacer>();
-  else pacer = std::make_unique<orvane::SleepPacer>();
   orvane::EngineOptions options;
   options.target = &queue;
-  options.pacer = pacer.get();
+  options.pacer = &pace.Choose(sleeper);
   options.product_version = own_version.ProductVersion();
   options.release_date = own_version.ReleaseDate();
   orvane::CSarvelEngine engine(platform, options);

@@ -1,7 +1,7 @@
 // The pauses that set the pace of scans and repairs. They are behaviour (a
 // section lasts at least two seconds, a repaired record one), but they go
-// through a Pacer so that tests can check them without waiting and
-// `--pace none` can skip them.
+// through a Pacer so that tests can check them without waiting and the
+// command line can skip them (it does unless `--pace spec` asks for them).
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "platform/wine/prefix_discovery.h"
-#include "platform/wine/host_files.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <pwd.h>
@@ -10,20 +10,25 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <tuple>
 
+#include "platform/wine/host_files.h"
+#include "platform/wine/unique_fd.h"
 #include "platform/wine/wine_platform.h"
 
 namespace orvane::wine {
 namespace {
 
-// libraryfolders.vdf and Lutris game files are a few kilobytes; a larger
-// one is not what it claims to be.
+// The launchers' settings files are a few kilobytes; a larger one is not
+// what it claims to be.
 constexpr off_t kMaxConfigBytes = 1024 * 1024;
-// Deeper nesting than this is no libraryfolders.vdf.
-constexpr size_t kMaxVdfDepth = 32;
+// Steam gives the games added to it by hand ids with the top bit set; they
+// never have an appmanifest.
+constexpr unsigned long long kFirstNonSteamAppId = 1ull << 31;
 
 std::string TrimSlashes(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -46,17 +51,16 @@ bool AllDigits(std::string_view s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x += 32;
-    if (y >= 'A' && y <= 'Z') y += 32;
-    if (x != y) return false;
-  }
-  return true;
+bool EndsWith(std::string_view s, std::string_view end) {
+  return s.size() > end.size() && s.substr(s.size() - end.size()) == end;
 }
 
+// A Steam game's own app id (one an appmanifest would be written for).
+bool IsSteamGameId(std::string_view id) {
+  unsigned long long n = 0;
+  auto [end, error] = std::from_chars(id.data(), id.data() + id.size(), n);
+  return AllDigits(id) && error == std::errc() && end == id.data() + id.size() && n > 0 && n < kFirstNonSteamAppId;
+}
 
 // Numbered names (Steam app ids) in numeric order first, then the others by
 // their bytes: a strict order, so every run lists the same way.
@@ -83,287 +87,21 @@ std::vector<std::string> ChildNames(const std::string& dir) {
 // A small regular file's bytes. Opened without blocking, so a FIFO in the
 // place of a settings file cannot stall the search.
 bool ReadConfigFile(const std::string& path, std::string* bytes) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd.valid()) return false;
   struct stat st;
-  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxConfigBytes;
+  bool ok = fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxConfigBytes;
   bytes->clear();
   char buf[8192];
   while (ok) {
-    ssize_t n = read(fd, buf, sizeof buf);
+    ssize_t n = read(fd.get(), buf, sizeof buf);
     if (n < 0) ok = false;
     if (n <= 0) break;
     bytes->append(buf, static_cast<size_t>(n));
     if (bytes->size() > static_cast<size_t>(kMaxConfigBytes)) ok = false;
   }
-  close(fd);
   return ok;
 }
-
-std::string_view SkipByteOrderMark(std::string_view text) {
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  return text;
-}
-
-void AppendUtf8(uint32_t cp, std::string* out) {
-  if (cp < 0x80) {
-    *out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    *out += static_cast<char>(0xC0 | (cp >> 6));
-    *out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    *out += static_cast<char>(0xE0 | (cp >> 12));
-    *out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    *out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    *out += static_cast<char>(0xF0 | (cp >> 18));
-    *out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    *out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    *out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-// ---- Steam's KeyValues text (libraryfolders.vdf) ---------------------------
-
-struct VdfToken {
-  enum Kind { kString, kOpen, kClose, kEnd, kBad } kind;
-  std::string text;
-};
-
-class VdfTokenizer {
- public:
-  explicit VdfTokenizer(std::string_view text) : text_(text) {}
-
-  VdfToken Next() {
-    SkipBlanks();
-    if (pos_ >= text_.size()) return {VdfToken::kEnd, {}};
-    char c = text_[pos_];
-    if (c == '{' || c == '}') {
-      ++pos_;
-      return {c == '{' ? VdfToken::kOpen : VdfToken::kClose, {}};
-    }
-    std::string s;
-    if (c == '"') {
-      for (++pos_; pos_ < text_.size() && text_[pos_] != '"'; ++pos_) {
-        char ch = text_[pos_];
-        if (ch == '\\' && pos_ + 1 < text_.size()) {
-          char esc = text_[++pos_];
-          if (esc == 'n') s += '\n';
-          else if (esc == 't') s += '\t';
-          else if (esc == '\\' || esc == '"') s += esc;
-          else s += {'\\', esc};
-        } else {
-          s += ch;
-        }
-      }
-      if (pos_ >= text_.size()) return {VdfToken::kBad, {}};  // unterminated
-      ++pos_;
-    } else {
-      while (pos_ < text_.size() && !IsBlank(text_[pos_]) && text_[pos_] != '{' && text_[pos_] != '}' &&
-             text_[pos_] != '"')
-        s += text_[pos_++];
-    }
-    if (s.find('\0') != std::string::npos) return {VdfToken::kBad, {}};
-    return {VdfToken::kString, std::move(s)};
-  }
-
- private:
-  static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-  void SkipBlanks() {
-    while (pos_ < text_.size()) {
-      if (IsBlank(text_[pos_])) {
-        ++pos_;
-      } else if (text_.substr(pos_, 2) == "//") {
-        size_t eol = text_.find('\n', pos_);
-        pos_ = eol == std::string_view::npos ? text_.size() : eol + 1;
-      } else {
-        break;
-      }
-    }
-  }
-
-  std::string_view text_;
-  size_t pos_ = 0;
-};
-
-// ---- The YAML of Lutris game files ----------------------------------------
-
-struct YamlLine {
-  size_t indent = 0;
-  std::string_view text;  // after the indentation, no line break
-  bool blank = false;     // empty, blanks only, or a comment
-};
-
-bool SplitYamlLines(std::string_view yml, std::vector<YamlLine>* lines) {
-  while (!yml.empty()) {
-    size_t eol = yml.find('\n');
-    std::string_view line = yml.substr(0, eol);
-    yml = eol == std::string_view::npos ? std::string_view() : yml.substr(eol + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    YamlLine l;
-    while (l.indent < line.size() && line[l.indent] == ' ') ++l.indent;
-    l.text = line.substr(l.indent);
-    size_t content = l.text.find_first_not_of(" \t");
-    l.blank = content == std::string_view::npos || l.text[content] == '#';
-    // YAML does not indent with tabs; a file that does is not Lutris'.
-    if (!l.blank && l.text[0] == '\t') return false;
-    if (l.text.find('\0') != std::string_view::npos) return false;
-    lines->push_back(l);
-  }
-  return true;
-}
-
-std::string_view TrimRight(std::string_view s) {
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
-// True when nothing but blanks and a comment follow.
-bool OnlyComment(std::string_view s) {
-  size_t i = s.find_first_not_of(" \t");
-  return i == std::string_view::npos || s[i] == '#';
-}
-
-int Hex(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// A scalar that may run over several lines: pieces[0] is the rest of the
-// key's line, then each further line without its indentation. Line breaks
-// fold as YAML folds them: one becomes a space, each blank line a newline.
-class YamlScalar {
- public:
-  explicit YamlScalar(std::vector<std::string_view> pieces) : pieces_(std::move(pieces)) {}
-
-  std::optional<std::string> Read() {
-    std::string_view first = pieces_[0];
-    if (first[0] == '"' || first[0] == '\'') return Quoted(first[0]);
-    return Plain();
-  }
-
- private:
-  std::optional<std::string> Plain() {
-    std::string out;
-    size_t blank_lines = 0;
-    for (size_t i = 0; i < pieces_.size(); ++i) {
-      std::string_view line = pieces_[i];
-      size_t start = line.find_first_not_of(" \t");
-      if (start == std::string_view::npos) {
-        ++blank_lines;
-        continue;
-      }
-      if (line[start] == '#') break;  // a comment ends a plain scalar
-      // " #" starts a comment too.
-      size_t hash = line.find(" #", start);
-      size_t tab_hash = line.find("\t#", start);
-      bool ends = hash != std::string_view::npos || tab_hash != std::string_view::npos;
-      line = TrimRight(line.substr(start, std::min(hash, tab_hash) - start));
-      if (!out.empty()) out += blank_lines ? std::string(blank_lines, '\n') : std::string(" ");
-      blank_lines = 0;
-      out += line;
-      if (ends) break;
-    }
-    return out;
-  }
-
-  std::optional<std::string> Quoted(char quote) {
-    std::string out;
-    size_t line = 0;
-    size_t pos = 1;  // after the opening quote
-    for (;;) {
-      std::string_view text = pieces_[line];
-      if (pos >= text.size()) {
-        // A line break inside the quotes folds; trailing blanks go.
-        while (!out.empty() && (out.back() == ' ' || out.back() == '\t')) out.pop_back();
-        size_t blank_lines = 0;
-        for (++line; line < pieces_.size() && pieces_[line].find_first_not_of(" \t") == std::string_view::npos;
-             ++line)
-          ++blank_lines;
-        if (line >= pieces_.size()) return std::nullopt;  // never closed
-        out += blank_lines ? std::string(blank_lines, '\n') : std::string(" ");
-        text = pieces_[line];
-        pos = text.find_first_not_of(" \t");
-        continue;
-      }
-      char c = text[pos];
-      if (c == quote) {
-        if (quote == '\'' && pos + 1 < text.size() && text[pos + 1] == '\'') {
-          out += '\'';
-          pos += 2;
-          continue;
-        }
-        // Only a comment may follow, on this line and after it.
-        if (!OnlyComment(text.substr(pos + 1))) return std::nullopt;
-        for (++line; line < pieces_.size(); ++line)
-          if (!OnlyComment(pieces_[line])) return std::nullopt;
-        return out;
-      }
-      if (c == '\\' && quote == '"') {
-        if (pos + 1 >= text.size()) {
-          // An escaped line break joins the lines with nothing between.
-          if (++line >= pieces_.size()) return std::nullopt;
-          text = pieces_[line];
-          pos = text.find_first_not_of(" \t");
-          if (pos == std::string_view::npos) pos = text.size();
-          continue;
-        }
-        if (!Escape(text, &pos, &out)) return std::nullopt;
-        continue;
-      }
-      out += c;
-      ++pos;
-    }
-  }
-
-  // The escape at text[*pos] ('\\'), appended to out; false when it is not one.
-  static bool Escape(std::string_view text, size_t* pos, std::string* out) {
-    char e = text[*pos + 1];
-    *pos += 2;
-    switch (e) {
-      case 'a': *out += '\a'; return true;
-      case 'b': *out += '\b'; return true;
-      case 't':
-      case '\t': *out += '\t'; return true;
-      case 'n': *out += '\n'; return true;
-      case 'v': *out += '\v'; return true;
-      case 'f': *out += '\f'; return true;
-      case 'r': *out += '\r'; return true;
-      case 'e': *out += '\x1b'; return true;
-      case ' ':
-      case '"':
-      case '/':
-      case '\\': *out += e; return true;
-      case 'N': AppendUtf8(0x85, out); return true;
-      case '_': AppendUtf8(0xA0, out); return true;
-      case 'L': AppendUtf8(0x2028, out); return true;
-      case 'P': AppendUtf8(0x2029, out); return true;
-      case 'x':
-      case 'u':
-      case 'U': {
-        size_t digits = e == 'x' ? 2 : e == 'u' ? 4 : 8;
-        if (*pos + digits > text.size()) return false;
-        uint32_t cp = 0;
-        for (size_t i = 0; i < digits; ++i) {
-          int h = Hex(text[*pos + i]);
-          if (h < 0) return false;
-          cp = cp * 16 + static_cast<uint32_t>(h);
-        }
-        *pos += digits;
-        // No NUL (it would cut a path), no lone surrogates, nothing past Unicode.
-        if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return false;
-        AppendUtf8(cp, out);
-        return true;
-      }
-      default:  // "\0" among them: a NUL would cut a path
-        return false;
-    }
-  }
-
-  std::vector<std::string_view> pieces_;
-};
 
 // ---- The search ------------------------------------------------------------
 
@@ -383,14 +121,18 @@ class Search {
     result_.looked_in.push_back(std::move(shown));
   }
 
-  // Adds path when it is a prefix not listed yet. True when it is a prefix
-  // (listed now or before).
-  bool Consider(const char* kind, std::string name, const std::string& path) {
+  // Adds the prefix found when its path is a prefix not listed yet. True
+  // when it is a prefix (listed now or before).
+  bool Consider(FoundPrefix found) {
+    const std::string& path = found.path;
     if (path.empty() || path.find('\0') != std::string::npos || !CheckPrefix(path)) return false;
     std::string real = RealPath(path);
     if (real.empty()) return false;
-    if (seen_.insert(real).second) result_.prefixes.push_back({kind, std::move(name), path});
+    if (seen_.insert(real).second) result_.prefixes.push_back(std::move(found));
     return true;
+  }
+  bool Consider(const char* kind, std::string name, const std::string& path) {
+    return Consider(FoundPrefix{kind, std::move(name), path});
   }
 
   // The children of dir, each considered as a prefix of the given kind
@@ -401,21 +143,35 @@ class Search {
   }
 
   void Steam() {
-    std::set<std::string> libraries;  // real paths (the given one when it has none)
-    for (const char* root : {".steam/steam", ".local/share/Steam"}) {
-      std::string dir = Home(root);
-      Look(dir);
-      std::vector<std::string> listed{dir};
-      std::string vdf;
-      if (ReadConfigFile(dir + "/steamapps/libraryfolders.vdf", &vdf)) {
-        for (std::string& library : ParseSteamLibraryFolders(vdf)) listed.push_back(std::move(library));
+    SteamLibraries({Home(".steam/steam"), Home(".local/share/Steam")}, "");
+    // The Flatpak's Steam sees the app's own folder as the home folder.
+    std::string sandbox = Home(".var/app/com.valvesoftware.Steam");
+    SteamLibraries({sandbox + "/.steam/steam", sandbox + "/.local/share/Steam"}, sandbox);
+
+    // Which games are installed, from every library's appmanifests.
+    std::map<std::string, std::string> games;  // app id -> name ("" when unreadable)
+    for (const std::string& library : steam_libraries_) {
+      std::string apps = library + "/steamapps";
+      for (const std::string& file : ChildNames(apps)) {
+        if (file.rfind("appmanifest_", 0) != 0 || !EndsWith(file, ".acf")) continue;
+        std::string id = file.substr(12, file.size() - 12 - 4);
+        if (!AllDigits(id)) continue;
+        std::string& name = games[id];  // there, whether it reads or not
+        std::string acf;
+        if (!name.empty() || !ReadConfigFile(Join(apps, file), &acf)) continue;
+        std::optional<SteamApp> app = ParseSteamAppManifest(acf);
+        if (app && (app->id.empty() || app->id == id)) name = app->name;
       }
-      for (const std::string& library : listed) {
-        std::string real = RealPath(library);
-        if (!libraries.insert(real.empty() ? library : real).second) continue;
-        if (library != dir) Look(library);
-        std::string compat = library + "/steamapps/compatdata";
-        for (const std::string& app : ChildNames(compat)) Consider("Steam", app, Join(compat, app) + "/pfx");
+    }
+    for (const std::string& library : steam_libraries_) {
+      std::string compat = library + "/steamapps/compatdata";
+      for (const std::string& app : ChildNames(compat)) {
+        auto game = games.find(app);
+        FoundPrefix found{"Steam", app, Join(compat, app) + "/pfx"};
+        if (game != games.end()) found.game = game->second;
+        // A library that could not be read may hold the game.
+        found.orphaned = game == games.end() && every_steam_library_read_ && IsSteamGameId(app);
+        Consider(std::move(found));
       }
     }
   }
@@ -425,13 +181,12 @@ class Search {
       std::string dir = Home(games);
       Look(dir);
       for (const std::string& file : ChildNames(dir)) {
-        if (file.size() <= 4 || file.compare(file.size() - 4, 4, ".yml") != 0) continue;
+        if (!EndsWith(file, ".yml")) continue;
         std::string yml;
         if (!ReadConfigFile(Join(dir, file), &yml)) continue;
         std::optional<LutrisGame> game = ParseLutrisGame(yml);
         if (!game) continue;
-        std::string prefix = game->prefix;
-        if (prefix == "~" || prefix.rfind("~/", 0) == 0) prefix = home_ + prefix.substr(1);
+        std::string prefix = FromHome(game->prefix);
         if (prefix.empty() || prefix[0] != '/') continue;  // relative to nothing we know
         std::string name = game->name.empty() ? SlugOf(file) : game->name;
         Consider("Lutris", std::move(name), TrimSlashes(prefix));
@@ -447,18 +202,114 @@ class Search {
     }
   }
 
+  void Heroic() {
+    // Heroic's settings, native and Flatpak: a file per game that was given
+    // settings of its own, and the defaults for new games.
+    std::vector<std::string> defaults;
+    for (const char* config : {".config/heroic", ".var/app/com.heroicgameslauncher.hgl/config/heroic"}) {
+      std::string dir = Home(config);
+      std::string games = dir + "/GamesConfig";
+      Look(games);
+      for (const std::string& file : ChildNames(games)) {
+        std::string json;
+        if (!EndsWith(file, ".json") || !ReadConfigFile(Join(games, file), &json)) continue;
+        for (const HeroicPrefix& game : ParseHeroicSettings(json))
+          if (!game.app.empty()) HeroicPrefixAt(game.prefix);
+      }
+      Look(dir + "/config.json");
+      std::string json;
+      if (!ReadConfigFile(dir + "/config.json", &json)) continue;
+      for (const HeroicPrefix& settings : ParseHeroicSettings(json))
+        if (settings.app.empty()) defaults.push_back(settings.prefix);
+    }
+    // New games get a prefix of their own inside the default one's folder
+    // (older versions: beside it), which stays when a game is uninstalled.
+    for (const std::string& prefix : defaults) {
+      std::string dir = TrimSlashes(FromHome(prefix));
+      if (dir.empty() || dir[0] != '/') continue;
+      HeroicPrefixAt(dir);
+      HeroicChildren(dir);
+    }
+    HeroicChildren(Home("Games/Heroic/Prefixes/default"));
+    HeroicChildren(Home("Games/Heroic/Prefixes"));
+  }
+
  private:
+  // Adds the libraries of one Steam installation, each once: its own folder
+  // (roots: the link Steam keeps and the folder) and those its
+  // libraryfolders.vdf lists. sandbox: the Flatpak app's folder, where the
+  // paths it wrote below the home folder really are ("" natively).
+  void SteamLibraries(const std::vector<std::string>& roots, const std::string& sandbox) {
+    for (const std::string& root : roots) {
+      Look(root);
+      AddSteamLibrary(root, /*look=*/false);
+      std::string file = root + "/steamapps/libraryfolders.vdf", vdf;
+      std::optional<std::vector<std::string>> listed;
+      if (ReadConfigFile(file, &vdf)) listed = ParseSteamLibraryFolders(vdf);
+      if (!listed) {
+        // A list that is there but cannot be read may name libraries we miss.
+        struct stat st;
+        if (lstat(file.c_str(), &st) == 0 || errno != ENOENT) every_steam_library_read_ = false;
+        continue;
+      }
+      for (const std::string& library : *listed) {
+        std::vector<std::string> places{library};
+        if (!sandbox.empty() && Below(library, home_) && !Below(library, sandbox))
+          places.insert(places.begin(), sandbox + library.substr(home_.size()));
+        bool read = false;
+        for (const std::string& place : places) read = AddSteamLibrary(place, /*look=*/true) || read;
+        every_steam_library_read_ = every_steam_library_read_ && read;
+      }
+    }
+  }
+
+  // Adds a library folder not listed yet (look: and names it among the
+  // places looked in). True when its steamapps folder can be read.
+  bool AddSteamLibrary(const std::string& library, bool look) {
+    std::string real = RealPath(library);
+    if (steam_seen_.insert(real.empty() ? library : real).second) {
+      steam_libraries_.push_back(library);
+      if (look) Look(library);
+    }
+    DIR* apps = opendir((library + "/steamapps").c_str());
+    if (apps) closedir(apps);
+    return apps != nullptr;
+  }
+
+  // A Heroic game's prefix: the folder itself, or (for Proton) its "pfx".
+  void HeroicPrefixAt(const std::string& written) {
+    std::string path = TrimSlashes(FromHome(written));
+    if (path.empty() || path[0] != '/') return;
+    if (!Consider("Heroic", BaseName(path), path)) Consider("Heroic", BaseName(path), path + "/pfx");
+  }
+  void HeroicChildren(const std::string& dir) {
+    Look(dir);
+    for (const std::string& name : ChildNames(dir)) HeroicPrefixAt(Join(dir, name));
+  }
+
+  // "~" and "~/..." as the shell reads them; other paths as they are.
+  std::string FromHome(const std::string& path) const {
+    if (path == "~" || path.rfind("~/", 0) == 0) return home_ + path.substr(1);
+    return path;
+  }
+  static bool Below(const std::string& path, const std::string& dir) {
+    return dir.size() > 1 && path.size() > dir.size() && path.compare(0, dir.size(), dir) == 0 &&
+           path[dir.size()] == '/';
+  }
+
   // Lutris names its game files "<slug>-<seconds>.yml".
   static std::string SlugOf(const std::string& file) {
     std::string stem = file.substr(0, file.size() - 4);
     size_t dash = stem.find_last_of('-');
-    if (dash != std::string::npos && dash > 0 && AllDigits(std::string_view(stem).substr(dash + 1)))
-      stem.resize(dash);
+    if (dash != std::string::npos && dash > 0 && AllDigits(std::string_view(stem).substr(dash + 1))) stem.resize(dash);
     return stem;
   }
 
   std::string home_;
   std::set<std::string> seen_;  // real paths of the prefixes listed
+  std::vector<std::string> steam_libraries_;
+  std::set<std::string> steam_seen_;  // their real paths (the given one when it has none)
+  bool every_steam_library_read_ = true;
   PrefixSearch result_;
 };
 
@@ -473,98 +324,6 @@ PrefixSearchPlaces HostSearchPlaces() {
   }
   if (const char* p = std::getenv("WINEPREFIX")) places.wineprefix = p;
   return places;
-}
-
-std::vector<std::string> ParseSteamLibraryFolders(std::string_view vdf) {
-  VdfTokenizer tokens(SkipByteOrderMark(vdf));
-  std::vector<std::string> open;  // the keys of the blocks we are in
-  std::vector<std::string> libraries;
-  for (;;) {
-    VdfToken key = tokens.Next();
-    if (key.kind == VdfToken::kEnd) break;
-    if (key.kind == VdfToken::kClose) {
-      if (open.empty()) return {};
-      open.pop_back();
-      continue;
-    }
-    if (key.kind != VdfToken::kString) return {};
-    VdfToken value = tokens.Next();
-    if (value.kind == VdfToken::kOpen) {
-      if (open.size() >= kMaxVdfDepth) return {};
-      open.push_back(std::move(key.text));
-      continue;
-    }
-    if (value.kind != VdfToken::kString) return {};
-    if (open.empty() || !EqualsAsciiNoCase(open[0], "libraryfolders")) continue;
-    bool current = open.size() == 2 && EqualsAsciiNoCase(key.text, "path");
-    bool older = open.size() == 1 && AllDigits(key.text);
-    if ((current || older) && !value.text.empty() && value.text[0] == '/')
-      libraries.push_back(TrimSlashes(std::move(value.text)));
-  }
-  if (!open.empty()) return {};  // cut short
-  return libraries;
-}
-
-std::optional<LutrisGame> ParseLutrisGame(std::string_view yml) {
-  std::vector<YamlLine> lines;
-  if (!SplitYamlLines(SkipByteOrderMark(yml), &lines)) return std::nullopt;
-  LutrisGame game;
-  bool in_game = false;  // inside the top-level "game:" mapping
-  size_t game_indent = std::string_view::npos;
-  size_t i = 0;
-  // Skips the lines after i that belong to it: blank ones and deeper ones.
-  auto skip_below = [&](size_t indent) {
-    for (++i; i < lines.size() && (lines[i].blank || lines[i].indent > indent); ++i) {
-    }
-  };
-  while (i < lines.size()) {
-    const YamlLine& line = lines[i];
-    std::string_view text = line.text;
-    if (line.blank || (line.indent == 0 && (text.substr(0, 3) == "---" || text.substr(0, 3) == "..." ||
-                                            text[0] == '%'))) {
-      ++i;
-      continue;
-    }
-    if (text[0] == '-' && (text.size() == 1 || text[1] == ' ')) {  // a list item: nothing we read
-      skip_below(line.indent);
-      continue;
-    }
-    size_t colon = text.find(": ");
-    if (colon == std::string_view::npos && text.back() == ':') colon = text.size() - 1;
-    if (colon == std::string_view::npos || colon == 0) return std::nullopt;
-    std::string_view key = TrimRight(text.substr(0, colon));
-    std::string_view rest = text.substr(colon + 1);
-    rest.remove_prefix(std::min(rest.size(), rest.find_first_not_of(" \t")));
-
-    bool wanted = false;
-    if (line.indent == 0) {
-      in_game = key == "game";
-      game_indent = std::string_view::npos;
-      wanted = key == "name";
-    } else if (in_game) {
-      if (game_indent == std::string_view::npos) game_indent = line.indent;
-      if (line.indent < game_indent) return std::nullopt;  // indentation that matches no level
-      wanted = line.indent == game_indent && key == "prefix";
-    }
-
-    if (OnlyComment(rest)) {  // a mapping follows (or the value is empty)
-      if (wanted) (key == "name" ? game.name : game.prefix).clear();
-      ++i;
-      continue;
-    }
-    size_t first = i;
-    skip_below(line.indent);
-    if (rest[0] == '|' || rest[0] == '>' || rest[0] == '{' || rest[0] == '[' || rest[0] == '&' ||
-        rest[0] == '*' || rest[0] == '!')
-      continue;  // block scalars, flow collections, anchors, tags: not what Lutris writes for these
-    std::vector<std::string_view> pieces{rest};
-    for (size_t j = first + 1; j < i; ++j) pieces.push_back(lines[j].text);
-    std::optional<std::string> value = YamlScalar(std::move(pieces)).Read();
-    if (!value) return std::nullopt;
-    if (wanted) (key == "name" ? game.name : game.prefix) = std::move(*value);
-  }
-  if (game.prefix.empty()) return std::nullopt;
-  return game;
 }
 
 PrefixSearch FindPrefixes(const PrefixSearchPlaces& where) {
@@ -583,7 +342,9 @@ PrefixSearch FindPrefixes(const PrefixSearchPlaces& where) {
   search.Children("Bottles", search.Home(".local/share/bottles/bottles"));
   search.Children("Bottles", search.Home(".var/app/com.usebottles.bottles/data/bottles/bottles"));
   search.Lutris();
+  search.Heroic();
   search.Children("PlayOnLinux", search.Home(".PlayOnLinux/wineprefix"));
+  search.Children("winetricks", search.Home(".local/share/wineprefixes"));
   return search.Take();
 }
 

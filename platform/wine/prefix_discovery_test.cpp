@@ -114,6 +114,130 @@ TEST(FindPrefixesTest, EveryKindOnceInSearchOrder) {
   EXPECT_EQ(std::count(found.looked_in.begin(), found.looked_in.end(), fake.Path("second library")), 1);
 }
 
+struct SteamRow {
+  std::string name, path, game;
+  bool orphaned;
+  bool operator==(const SteamRow&) const = default;
+};
+void PrintTo(const SteamRow& r, std::ostream* os) {
+  *os << r.name << " | " << r.path << " | " << r.game << (r.orphaned ? " | orphaned" : "");
+}
+
+std::vector<SteamRow> SteamRows(const PrefixSearch& found) {
+  std::vector<SteamRow> rows;
+  for (const auto& p : found.prefixes)
+    if (p.kind == "Steam") rows.push_back({p.name, p.path, p.game, p.orphaned});
+  return rows;
+}
+
+std::string Manifest(const std::string& id, const std::string& name) {
+  return "\"AppState\"\n{\n\t\"appid\"\t\t\"" + id + "\"\n\t\"name\"\t\t\"" + name + "\"\n}\n";
+}
+
+std::string LibraryFolders(const std::vector<std::string>& paths) {
+  std::string vdf = "\"libraryfolders\"\n{\n";
+  for (size_t i = 0; i < paths.size(); ++i)
+    vdf += "\t\"" + std::to_string(i) + "\"\n\t{\n\t\t\"path\"\t\t\"" + paths[i] + "\"\n\t}\n";
+  return vdf + "}\n";
+}
+
+TEST(FindPrefixesTest, FlatpakSteamWithGameNamesAndOrphanedPrefixes) {
+  FakeHome fake;
+  std::string home = fake.Path("home");
+  // The Flatpak's Steam sees its app folder as the home folder: the list it
+  // writes names its own folder and a library on another disk as it sees them.
+  std::string app = "home/.var/app/com.valvesoftware.Steam";
+  std::string steam = app + "/.local/share/Steam";
+  fake.Link(app + "/.steam/steam", fake.Path(steam));
+  fake.Write(steam + "/steamapps/libraryfolders.vdf",
+             LibraryFolders({home + "/.local/share/Steam", fake.Path("disk/SteamLibrary")}));
+  std::string compat = fake.Path(app + "/.steam/steam/steamapps/compatdata/");
+  // Installed, with its manifest in this library.
+  fake.Prefix(steam + "/steamapps/compatdata/440/pfx");
+  fake.Write(steam + "/steamapps/appmanifest_440.acf", Manifest("440", "Team Fortress 2"));
+  // The game is installed in the other library, its prefix here.
+  fake.Prefix(steam + "/steamapps/compatdata/570/pfx");
+  fake.Write("disk/SteamLibrary/steamapps/appmanifest_570.acf", Manifest("570", "Dota 2"));
+  // Uninstalled: Steam removed the manifest and left the prefix.
+  fake.Prefix(steam + "/steamapps/compatdata/620/pfx");
+  // A damaged manifest names nothing, but the game is installed.
+  fake.Prefix(steam + "/steamapps/compatdata/730/pfx");
+  fake.Write(steam + "/steamapps/appmanifest_730.acf", "\"AppState\" { \"name\" \"Count");
+  // A manifest whose appid is another game's is not this game's.
+  fake.Prefix(steam + "/steamapps/compatdata/240/pfx");
+  fake.Write(steam + "/steamapps/appmanifest_240.acf", Manifest("999", "Someone Else"));
+  // A game added to Steam by hand has no manifest, ever.
+  fake.Prefix(steam + "/steamapps/compatdata/3228473541/pfx");
+  fake.Prefix("disk/SteamLibrary/steamapps/compatdata/10/pfx");
+  fake.Write("disk/SteamLibrary/steamapps/appmanifest_10.acf", Manifest("10", "Counter-Strike\x1b[2J"));
+
+  PrefixSearch found = FindPrefixes({home, ""});
+  EXPECT_EQ(SteamRows(found), (std::vector<SteamRow>{
+                                  {"240", compat + "240/pfx", "", false},
+                                  {"440", compat + "440/pfx", "Team Fortress 2", false},
+                                  {"570", compat + "570/pfx", "Dota 2", false},
+                                  {"620", compat + "620/pfx", "", true},
+                                  {"730", compat + "730/pfx", "", false},
+                                  {"3228473541", compat + "3228473541/pfx", "", false},
+                                  {"10", fake.Path("disk/SteamLibrary/steamapps/compatdata/10/pfx"),
+                                   "Counter-Strike\x1b[2J", false},
+                              }));
+  EXPECT_EQ(std::count(found.looked_in.begin(), found.looked_in.end(), fake.Path("disk/SteamLibrary")), 1);
+
+  // While a library Steam lists cannot be read (a disk not mounted), it may
+  // hold the game: no prefix is called orphaned.
+  fake.Write(steam + "/steamapps/libraryfolders.vdf",
+             LibraryFolders({home + "/.local/share/Steam", fake.Path("unmounted")}));
+  for (const SteamRow& row : SteamRows(FindPrefixes({home, ""}))) EXPECT_FALSE(row.orphaned) << row.name;
+  // Nor while the list itself is damaged.
+  fake.Write(steam + "/steamapps/libraryfolders.vdf", "\"libraryfolders\" {");
+  for (const SteamRow& row : SteamRows(FindPrefixes({home, ""}))) EXPECT_FALSE(row.orphaned) << row.name;
+}
+
+TEST(FindPrefixesTest, HeroicGamesAndWinetricksPrefixes) {
+  FakeHome fake;
+  std::string home = fake.Path("home");
+  std::string h = "home/";
+  // A game with a prefix of its own where its settings say; a Proton game,
+  // whose prefix is the "pfx" of the folder named; one whose prefix is gone.
+  std::string custom = fake.Prefix("disk/Prefixes/Hollow");
+  fake.Write(h + ".config/heroic/GamesConfig/Hollow.json",
+             "{\"Hollow\": {\"winePrefix\": \"" + custom + "/\", \"wineVersion\": {\"type\": \"wine\"}}, "
+             "\"version\": \"v0\", \"explicit\": true}");
+  fake.Prefix(h + "Games/Proton Prefixes/Quest/pfx");
+  fake.Write(h + ".config/heroic/GamesConfig/1207664643.json",
+             "{\"1207664643\": {\"winePrefix\": \"~/Games/Proton Prefixes/Quest\"}}");
+  fake.Write(h + ".config/heroic/GamesConfig/gone.json", "{\"gone\": {\"winePrefix\": \"/no/such/prefix\"}}");
+  fake.Write(h + ".config/heroic/GamesConfig/broken.json", "{\"broken\": {\"winePrefix\": \"" + custom);
+  // The defaults: new games' prefixes inside a folder of the user's choice;
+  // a prefix there whose game has no settings file any more is still found.
+  fake.Write(h + ".config/heroic/config.json",
+             "{\"defaultSettings\": {\"winePrefix\": \"" + fake.Path("disk/Heroic") + "\"}, \"version\": \"v0\"}");
+  fake.Prefix("disk/Heroic/Old Game");
+  // The Flatpak's settings, and the default folders of both versions.
+  fake.Prefix(h + "Games/Heroic/Prefixes/default/Flat Game");
+  fake.Write(h + ".var/app/com.heroicgameslauncher.hgl/config/heroic/GamesConfig/Flat.json",
+             "{\"Flat\": {\"winePrefix\": \"" + home + "/Games/Heroic/Prefixes/default/Flat Game\"}}");
+  fake.Prefix(h + "Games/Heroic/Prefixes/default/Unlisted");
+  fake.Prefix(h + "Games/Heroic/Prefixes/Older");
+  // winetricks keeps one prefix per program it sets up.
+  fake.Prefix(h + ".local/share/wineprefixes/vcrun2019");
+  fake.Prefix(h + ".local/share/wineprefixes/dotnet48", false);
+  fs::create_directories(fake.Path(h + ".local/share/wineprefixes/notes"));
+
+  EXPECT_EQ(Rows(FindPrefixes({home, ""})),
+            (std::vector<Row>{
+                {"Heroic", "Quest", home + "/Games/Proton Prefixes/Quest/pfx"},
+                {"Heroic", "Hollow", custom},
+                {"Heroic", "Flat Game", home + "/Games/Heroic/Prefixes/default/Flat Game"},
+                {"Heroic", "Old Game", fake.Path("disk/Heroic/Old Game")},
+                {"Heroic", "Unlisted", home + "/Games/Heroic/Prefixes/default/Unlisted"},
+                {"Heroic", "Older", home + "/Games/Heroic/Prefixes/Older"},
+                {"winetricks", "dotnet48", home + "/.local/share/wineprefixes/dotnet48"},
+                {"winetricks", "vcrun2019", home + "/.local/share/wineprefixes/vcrun2019"},
+            }));
+}
+
 TEST(FindPrefixesTest, APrefixReachedTwiceKeepsItsFirstPlace) {
   FakeHome fake;
   std::string bottle = fake.Prefix("home/.local/share/bottles/bottles/Shared");
@@ -156,111 +280,18 @@ TEST(FindPrefixesTest, AnEmptyHomeTellsWhereItLooked) {
   EXPECT_TRUE(found.prefixes.empty());
   EXPECT_EQ(found.looked_in,
             (std::vector<std::string>{"/no/such/prefix", "~/.wine", "~/.steam/steam", "~/.local/share/Steam",
+                                      "~/.var/app/com.valvesoftware.Steam/.steam/steam",
+                                      "~/.var/app/com.valvesoftware.Steam/.local/share/Steam",
                                       "~/.local/share/bottles/bottles",
                                       "~/.var/app/com.usebottles.bottles/data/bottles/bottles",
                                       "~/.config/lutris/games", "~/.local/share/lutris/games", "~/Games",
-                                      "~/.PlayOnLinux/wineprefix"}));
+                                      "~/.config/heroic/GamesConfig", "~/.config/heroic/config.json",
+                                      "~/.var/app/com.heroicgameslauncher.hgl/config/heroic/GamesConfig",
+                                      "~/.var/app/com.heroicgameslauncher.hgl/config/heroic/config.json",
+                                      "~/Games/Heroic/Prefixes/default", "~/Games/Heroic/Prefixes",
+                                      "~/.PlayOnLinux/wineprefix", "~/.local/share/wineprefixes"}));
   // No home at all: only WINEPREFIX is looked at.
   EXPECT_EQ(FindPrefixes({"", ""}).looked_in.size(), 0u);
-}
-
-TEST(SteamLibraryFoldersTest, CurrentAndOlderFormats) {
-  // Steam's current layout, with comments and an unquoted token.
-  EXPECT_EQ(ParseSteamLibraryFolders("\xEF\xBB\xBF// written by Steam\n"
-                                     "\"LibraryFolders\" {\n"
-                                     "  \"contentstatsid\" \"-123\"\n"
-                                     "  \"0\" { \"path\" \"/home/u/.local/share/Steam\" \"label\" \"\"\n"
-                                     "          \"apps\" { \"570\" \"123\" } }\n"
-                                     "  \"1\" { path \"/mnt/games/Steam Library///\" }\n"
-                                     "  \"2\" { \"path\" \"D:\\\\Games\" }\n"  // not a host path
-                                     "  \"3\" { \"apps\" { \"path\" \"/too/deep\" } }\n"
-                                     "}\n"),
-            (std::vector<std::string>{"/home/u/.local/share/Steam", "/mnt/games/Steam Library"}));
-  // Before 2021 the libraries were numbered values beside other settings.
-  EXPECT_EQ(ParseSteamLibraryFolders("\"LibraryFolders\"\n{\n\t\"TimeNextStatsReport\"\t\t\"1600000000\"\n"
-                                     "\t\"1\"\t\t\"/data/steam\"\n\t\"2\"\t\t\"/a \\\"quoted\\\" one\"\n}\n"),
-            (std::vector<std::string>{"/data/steam", "/a \"quoted\" one"}));
-  // Paths outside the "libraryfolders" block are not libraries.
-  EXPECT_TRUE(ParseSteamLibraryFolders("\"other\" { \"0\" { \"path\" \"/x\" } }").empty());
-}
-
-TEST(SteamLibraryFoldersTest, TextThatIsNotWellFormedGivesNothing) {
-  const std::string good = "\"libraryfolders\" { \"0\" { \"path\" \"/x\" } }";
-  ASSERT_EQ(ParseSteamLibraryFolders(good).size(), 1u);
-  // Nesting deeper than any library file is refused, wherever it is.
-  std::string nested = "\"x\" \"y\"";
-  for (int i = 0; i < 40; ++i) nested = "\"a\" { " + nested + " }";
-  std::string deep = "\"libraryfolders\" { \"0\" { \"path\" \"/x\" } " + nested + " }";
-  for (const std::string& bad : std::vector<std::string>{
-           good.substr(0, good.size() - 1),                              // a block left open
-           good + " }",                                                  // one closed too often
-           "\"libraryfolders\" { \"0\" { \"path\" \"/x } }",            // a string left open
-           "\"libraryfolders\" { \"0\" { \"path\" } }",                 // a key without a value
-           "\"libraryfolders\" { \"0\" { \"path\" \"/x\" } } \"tail\"",  // a key at the end
-           "\"libraryfolders\" { \"0\" { \"path\" \"/x\0y\" } }"s,
-           std::string(100, '{'),
-           deep,
-       }) {
-    EXPECT_TRUE(ParseSteamLibraryFolders(bad).empty()) << bad;
-  }
-}
-
-TEST(LutrisGameTest, ReadsNameAndPrefixAsLutrisWritesThem) {
-  auto game = ParseLutrisGame(
-      "# a comment\r\n"
-      "game:\r\n"
-      "  args:\r\n"
-      "  - -windowed\r\n"
-      "  exe: /home/u/Games/My Game/drive_c/game.exe\r\n"
-      "  prefix: /home/u/Games/My Game  # where it lives\r\n"
-      "  nested:\r\n"
-      "    prefix: /not/this/one\r\n"
-      "name: My Game\r\n"
-      "system:\r\n"
-      "  prefix: /nor/this\r\n");
-  ASSERT_TRUE(game);
-  EXPECT_EQ(game->name, "My Game");
-  EXPECT_EQ(game->prefix, "/home/u/Games/My Game");
-
-  // Long plain values are folded onto further lines, deeper than the key.
-  game = ParseLutrisGame(
-      "game:\n  prefix: /home/someone/Games/a game with a rather long name that\n"
-      "    wraps\n\n    after a blank line\n  exe: x\n");
-  ASSERT_TRUE(game);
-  EXPECT_EQ(game->prefix, "/home/someone/Games/a game with a rather long name that wraps\nafter a blank line");
-  EXPECT_EQ(game->name, "");
-
-  game = ParseLutrisGame("name: 'It''s #1'\ngame:\n    prefix: \"/g/caf\\xe9 \\u00e9\\\n      t\\\"s\"\n");
-  ASSERT_TRUE(game);
-  EXPECT_EQ(game->name, "It's #1");
-  EXPECT_EQ(game->prefix, "/g/caf\xC3\xA9 \xC3\xA9t\"s");
-
-  // A quoted value folds too; a block scalar is not read as a value.
-  game = ParseLutrisGame("name: |\n  prefix: /x\ngame:\n  prefix: '/a\n    b'\n");
-  ASSERT_TRUE(game);
-  EXPECT_EQ(game->name, "");
-  EXPECT_EQ(game->prefix, "/a b");
-}
-
-TEST(LutrisGameTest, FilesThatNameNoPrefixOrAreDamagedGiveNothing) {
-  for (const std::string& bad : {
-           std::string(""),
-           std::string("name: Game\nwine:\n  prefix: /x\n"),       // not under game:
-           std::string("game:\n  prefix:\n"),                      // empty
-           std::string("game:\n  prefix: \"/x\n"),                 // quote never closed
-           std::string("game:\n  prefix: '/x\n  exe: y\n"),
-           std::string("game:\n  prefix: \"/x\\q\"\n"),            // no such escape
-           std::string("game:\n  prefix: \"/x\\x0\"\n"),           // escape cut short
-           std::string("game:\n  prefix: \"/x\\u0000\"\n"),        // a NUL
-           std::string("game:\n  prefix: \"/x\\ud800\"\n"),        // a lone surrogate
-           std::string("game:\n  prefix: \"/x\" trailing\n"),
-           std::string("game:\n\tprefix: /x\n"),                   // tab indentation
-           std::string("game:\n    exe: y\n  prefix: /x\n"),       // matches no level
-           std::string("game:\n  just some words\n  prefix: /x\n"),
-           "game:\n  prefix: /x\0y\n"s,
-       }) {
-    EXPECT_FALSE(ParseLutrisGame(bad)) << bad;
-  }
 }
 
 }  // namespace
