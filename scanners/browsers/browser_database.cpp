@@ -65,6 +65,21 @@ std::wstring DatabaseRow::Text(int column) const {
 
 bool ListDatabase(Platform& platform, const std::wstring& path, const std::vector<ListQuery>& queries,
                   std::vector<std::wstring>* items, std::wstring* problem) {
+  std::vector<std::wstring> rows;
+  if (!ListDatabase(
+          platform, path, queries,
+          [&rows](const std::wstring& item) {
+            rows.push_back(item);
+            return true;
+          },
+          problem))
+    return false;
+  *items = std::move(rows);
+  return true;
+}
+
+bool ListDatabase(Platform& platform, const std::wstring& path, const std::vector<ListQuery>& queries,
+                  const ItemSink& sink, std::wstring* problem) {
   // A profile kept outside the machine (a Z: path) can never be cleaned, so
   // nothing of it is listed either.
   if (!Exists(platform, path) || !platform.InsideMachine(path)) return false;
@@ -80,7 +95,6 @@ bool ListDatabase(Platform& platform, const std::wstring& path, const std::vecto
     fault(L"it cannot be opened");
     return false;
   }
-  items->clear();
   for (const auto& query : queries) {
     sqlite3_stmt* statement = nullptr;
     int rc = sqlite3_prepare_v2(db.get(), query.sql, -1, &statement, nullptr);
@@ -91,9 +105,11 @@ bool ListDatabase(Platform& platform, const std::wstring& path, const std::vecto
       continue;
     }
     DatabaseRow row(statement);
-    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) items->push_back(query.format(row));
-    if (rc != SQLITE_DONE) fault(Utf8ToWide(sqlite3_errmsg(db.get())));
+    bool go_on = true;
+    while (go_on && (rc = sqlite3_step(statement)) == SQLITE_ROW) go_on = sink(query.format(row));
+    if (go_on && rc != SQLITE_DONE) fault(Utf8ToWide(sqlite3_errmsg(db.get())));
     sqlite3_finalize(statement);
+    if (!go_on) break;
   }
   return true;
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "scanners/browsers/browser_cleaner.h"
 
 namespace orvane {
 
@@ -39,13 +40,18 @@ struct ListQuery {
   RowFormatter format;
 };
 
-// Opens the database at path when the file exists. On success clears *items,
-// then runs each query in order, appending one text per row; a query that
-// cannot be prepared (a missing table) adds nothing and the next one still
-// runs. False, with *items untouched, when the file is missing or cannot be
+// Opens the database at path when the file exists, then runs each query in
+// order, handing sink one text per row as the row is read (one row in memory
+// at a time); a query that cannot be prepared (a missing table) adds nothing
+// and the next one still runs. When sink returns false nothing more is read.
+// False, with sink never called, when the file is missing or cannot be
 // opened. When the file exists but could not be read whole (locked by the
-// running browser, damaged), *problem (if given) says why; the rows read
-// before the fault are kept.
+// running browser, damaged), *problem (if given) says why; the rows handed
+// over before the fault stand.
+bool ListDatabase(Platform& platform, const std::wstring& path, const std::vector<ListQuery>& queries,
+                  const ItemSink& sink, std::wstring* problem = nullptr);
+// The same into a list: on success *items is cleared and gets every row's
+// text; false with *items untouched.
 bool ListDatabase(Platform& platform, const std::wstring& path, const std::vector<ListQuery>& queries,
                   std::vector<std::wstring>* items, std::wstring* problem = nullptr);
 
