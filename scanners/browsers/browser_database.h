@@ -63,10 +63,10 @@ enum class CleanOutcome {
 
 // Runs the DELETE statements, in order, in one immediate transaction on the
 // existing database at path. A statement whose table (or column) does not
-// exist is skipped; any other failure rolls everything back. After a commit
-// that ran at least one statement the file is compacted (VACUUM); freed
-// pages are overwritten in any case, so the rows do not linger in the file
-// even when the compaction cannot run.
+// exist is skipped; any other failure rolls everything back. When they change
+// no row the file is left untouched. After a commit that left free pages the file is compacted (VACUUM); deleted rows are
+// overwritten in any case, so they do not linger in the file even when the
+// compaction cannot run or is not needed.
 CleanOutcome CleanDatabase(Platform& platform, const std::wstring& path, const std::vector<const char*>& deletes);
 
 }  // namespace orvane
