@@ -77,8 +77,8 @@ void CRepairErrorsThread::AddProblem(const std::wstring& text) {
 }
 
 int CRepairErrorsThread::Run() {
-  std::vector<CError> records(env_.errors.begin(), env_.errors.end());
-  outcomes_.assign(records.size(), RecordOutcome{});
+  const CErrorListEx records = env_.errors;
+  outcomes_.assign(records.GetCount(), RecordOutcome{});
   env_.target.Post(Message{kMsgRepairStarted, count_, 0, {}});
 
   Status writable = env_.platform.CheckWritable();
@@ -87,7 +87,7 @@ int CRepairErrorsThread::Run() {
   std::map<std::wstring, SetState> sets;
   int processed = 0;
   int copy_number = 0;
-  while (writable.ok && processed < count_ && processed < static_cast<int>(records.size()) &&
+  while (writable.ok && processed < count_ && processed < records.GetCount() &&
          !stop_requested()) {
     const CError& record = records[processed];
     SetState& set = sets[BackupCategoryOf(record.section)];
@@ -116,7 +116,7 @@ int CRepairErrorsThread::Run() {
     if (!saved) {
       // The deletions never reached the disk: say so record by record.
       AddProblem(L"The registry changes could not be saved: " + saved.message);
-      for (size_t i = 0; i < records.size(); ++i) {
+      for (int i = 0; i < records.GetCount(); ++i) {
         const CError& record = records[i];
         bool registry_change = (record.errorType == ErrorType::RegistryValue ||
                                 record.errorType == ErrorType::RegistryKey) &&
@@ -175,16 +175,28 @@ void CRepairErrorsThread::ProcessRecord(const CError& record, SetState& set, int
   std::vector<std::wstring> left;
   bool clean_failed = false;
   if (IsBrowserSection(record.section) && cleaner_) {
-    try {
-      left = cleaner_(env_.platform, record.section, browser_flags_);
-    } catch (...) {
-      // A cleaner that throws is skipped; the record's own repair still
-      // runs, but its data cannot be known to be gone.
-      clean_failed = true;
+    // A section's clean removes the data of all its records at once: the
+    // first record cleans each database once, the others share its result.
+    auto [clean, first] = browser_cleans_.try_emplace(record.section);
+    if (first) {
+      try {
+        clean->second.left = cleaner_(env_.platform, record.section, browser_flags_);
+      } catch (...) {
+        // A cleaner that throws is skipped; the record's own repair still
+        // runs, but its data cannot be known to be gone.
+        clean->second.failed = true;
+      }
     }
+    left = clean->second.left;
+    clean_failed = clean->second.failed;
   }
 
-  if (record.errorType == ErrorType::File && !copied && PathExists(env_.platform, record.filePath) &&
+  if (record.errorType == ErrorType::File && IsBrowserSection(record.section)) {
+    // What a browser record names is what its listing read (a URL, a
+    // cookie, a cache file the clean removed), never a file of its own to
+    // delete: a history row could name any file of the machine.
+    *outcome = Repaired();
+  } else if (record.errorType == ErrorType::File && !copied && PathExists(env_.platform, record.filePath) &&
       (NeedsBackupCopy(record) || !IsBrowserSection(record.section))) {
     // Browser data is not kept by design; any other file goes only with its copy.
     *outcome = NotRepaired(NeedsBackupCopy(record)
