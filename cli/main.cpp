@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "cli/info_command.h"
 #include "cli/machines_command.h"
@@ -16,6 +17,7 @@
 #include "cli/solution_command.h"
 #include "cli/startup_command.h"
 #include "cli/support_command.h"
+#include "cli/terminal_text.h"
 #include "cli/uninstall_command.h"
 #include "cli/update_command.h"
 #include "engine/engine.h"
@@ -160,6 +162,13 @@ int main(int argc, char** argv) {
     int rc = app.exit(e);
     return rc == 0 ? 0 : 2;
   }
+  // Registry names, file names and the support service's answers are
+  // printed as text: control characters and escape sequences in them never
+  // reach the terminal (terminal_text.h). JSON stays exact; its encoder
+  // escapes them.
+  std::optional<orvane::cli::TerminalSafeStream> safe_out;
+  if (!json && !solution.json) safe_out.emplace(std::cout);
+  orvane::cli::TerminalSafeStream safe_err(std::cerr);
   if (*update) {
     // The server and the key: this run's, else the user's settings, else the
     // build's. No machine has a say in them, so none need exist.

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "cli/terminal_text.h"
 #include "platform/text.h"
 #include "update/updater.h"
 #include "update/version_info.h"
@@ -94,9 +95,11 @@ int RunUpdate(HttpClient& client, const UpdateRequest& request, const Output& ou
       queue, updater.download_worker(),
       [&](const Message& m) {
         if (m.code == kMsgDownloadStarts) announced = m.wparam;
-        if (m.code == kMsgDownloadReceived && output.live && !output.json)
-          output.out << "\rDownloading Orvane " << offered << ": " << m.wparam / 1024 << " KB of "
-                     << announced / 1024 << " KB" << std::flush;
+        if (m.code == kMsgDownloadReceived && output.live && !output.json) {
+          WriteTerminalControl(output.out, "\r");
+          output.out << "Downloading Orvane " << offered << ": " << m.wparam / 1024 << " KB of " << announced / 1024
+                     << " KB" << std::flush;
+        }
         if (m.code == kMsgVersionInPlace) placed = true;
         if (m.code == kMsgDownloadFailed) failure = m.text.empty() ? L"The download failed." : m.text;
       },

@@ -125,12 +125,31 @@ TEST_P(PlatformContract, StringAndDwordValuesWithTheirDefaults) {
   p().CloseKey(key);
 }
 
-TEST_P(PlatformContract, StringReadsFailPastTheirBuffer) {
-  ASSERT_TRUE(WriteRegistryString(p(), HKEY_CURRENT_USER, kKey, L"long", std::wstring(600, L'x')));
-  ASSERT_TRUE(WriteRegistryString(p(), HKEY_CURRENT_USER, kKey, L"fits", std::wstring(511, L'x')));
-  EXPECT_EQ(ReadRegistryString(p(), HKEY_CURRENT_USER, kKey, L"long"), L"");
-  EXPECT_EQ(ReadRegistryString(p(), HKEY_CURRENT_USER, kKey, L"fits").size(), 511u);
-  EXPECT_EQ(ListRegistryValues(p(), HKEY_CURRENT_USER, kKey), L"<b>[fits]</b>, " + std::wstring(511, L'x') + L"\r\n");
+TEST_P(PlatformContract, ReadsWithoutALimitAreWholeAndLimitsAnswerMoreData) {
+  const std::wstring long_name(300, L'n');
+  const std::wstring long_text(40000, L'x');
+  ASSERT_TRUE(WriteRegistryString(p(), HKEY_CURRENT_USER, kKey, long_name, long_text));
+  // Key names stop at 255 characters, as on Windows.
+  const std::wstring key_name(255, L'k');
+  HKEY created;
+  ASSERT_EQ(p().CreateKey(HKEY_CURRENT_USER, std::wstring(kKey) + L"\\" + key_name, &created), ERROR_SUCCESS);
+  p().CloseKey(created);
+  EXPECT_EQ(ReadRegistryString(p(), HKEY_CURRENT_USER, kKey, long_name), long_text);
+  EXPECT_EQ(ListRegistryValues(p(), HKEY_CURRENT_USER, kKey), L"<b>[" + long_name + L"]</b>, " + long_text + L"\r\n");
+
+  HKEY key;
+  ASSERT_EQ(p().OpenKey(HKEY_CURRENT_USER, kKey, KEY_READ, &key), ERROR_SUCCESS);
+  std::wstring name;
+  DWORD type = 0;
+  std::string data;
+  EXPECT_EQ(p().EnumKey(key, 0, &name), ERROR_SUCCESS);
+  EXPECT_EQ(name, key_name);
+  EXPECT_EQ(p().EnumKey(key, 0, &name, 254), ERROR_MORE_DATA);
+  EXPECT_EQ(p().EnumValue(key, 0, &name, &type, &data), ERROR_SUCCESS);
+  EXPECT_EQ(data.size(), 2 * long_text.size() + 2);
+  EXPECT_EQ(p().EnumValue(key, 0, &name, &type, &data, 300, 80000), ERROR_MORE_DATA);
+  EXPECT_EQ(p().QueryValue(key, long_name, &type, &data, 1024), ERROR_MORE_DATA);
+  p().CloseKey(key);
 }
 
 TEST_P(PlatformContract, DeleteTriesThe64BitViewSecond) {

@@ -115,20 +115,26 @@ class Platform {
                          HKEY* result) = 0;
   virtual LONG CloseKey(HKEY key) = 0;
   virtual LONG QueryInfoKey(HKEY key, DWORD* sub_keys, DWORD* values) = 0;
+  // The reads below take the most a caller will accept (a Win32 buffer's
+  // size) and answer ERROR_MORE_DATA past it. Their defaults accept
+  // anything: a caller that names no limit gets every name and every datum
+  // whole, however long, and never has to grow a buffer and ask again.
+  static constexpr DWORD kNoLimit = 0xFFFFFFFFu;
+
   // Subkey name by index from 0; ERROR_NO_MORE_ITEMS past the end,
   // ERROR_MORE_DATA when the name is longer than max_name characters.
   virtual LONG EnumKey(HKEY key, DWORD index, std::wstring* name,
-                       DWORD max_name = 255) = 0;
+                       DWORD max_name = kNoLimit) = 0;
   // Value by index from 0 (name, type and data). ERROR_MORE_DATA when the name
   // exceeds max_name characters or the data exceeds max_data bytes; then
   // nothing is returned.
   virtual LONG EnumValue(HKEY key, DWORD index, std::wstring* name, DWORD* type,
-                         std::string* data, DWORD max_name = 16383,
-                         DWORD max_data = 0xFFFFFFFFu) = 0;
+                         std::string* data, DWORD max_name = kNoLimit,
+                         DWORD max_data = kNoLimit) = 0;
   // One value's type and data; "" names the default value. ERROR_MORE_DATA
   // when the data exceeds max_data bytes (type is still set).
   virtual LONG QueryValue(HKEY key, const std::wstring& name, DWORD* type,
-                          std::string* data, DWORD max_data = 0xFFFFFFFFu) = 0;
+                          std::string* data, DWORD max_data = kNoLimit) = 0;
   virtual LONG SetValue(HKEY key, const std::wstring& name, DWORD type,
                         const std::string& data) = 0;
   virtual LONG DeleteValue(HKEY key, const std::wstring& name) = 0;
@@ -366,8 +372,11 @@ class Platform {
   // ---- Processes. ----------------------------------------------------------
   // CreateProcessW with command_line as the whole Windows command line,
   // default environment, folder and window; never through a shell of the
-  // host. Null when it could not be started, with the reason in *why (may be
-  // null). A platform that cannot run programs keeps this default.
+  // host. The program is found as CreateProcessW finds it (command_line.h)
+  // and must lie inside the machine, links followed, and be a Windows
+  // program: one that lies outside (a drive or a link that leads out) is
+  // never started. Null when it was not started, with the reason in *why
+  // (may be null). A platform that cannot run programs keeps this default.
   virtual std::unique_ptr<RunningProcess> StartProcess(const std::wstring& command_line,
                                                        std::wstring* why);
   // The machine's running processes (a Toolhelp process snapshot). False

@@ -424,22 +424,35 @@ std::string WinePlatform::Resolve(const std::wstring& windows_path, struct stat*
   return host;
 }
 
-bool WinePlatform::InsideRoot(const std::string& host) const {
-  if (machine_root_.empty() || host.empty()) return false;
-  // The folder that holds the entry, or the nearest one above it that exists
-  // (a folder about to be created), with every link resolved.
+std::string WinePlatform::RealFolderOf(const std::string& host) const {
+  if (host.empty()) return "";
   std::string folder = host.substr(0, host.rfind('/'));
   char real[PATH_MAX];
   while (!realpath(folder.empty() ? "/" : folder.c_str(), real)) {
-    if (errno != ENOENT && errno != ENOTDIR) return false;
+    if (errno != ENOENT && errno != ENOTDIR) return "";
     size_t slash = folder.rfind('/');
-    if (slash == std::string::npos) return false;
+    if (slash == std::string::npos) return "";
     folder.resize(slash);
   }
-  std::string_view folder_real(real);
-  return folder_real == machine_root_ ||
-         (folder_real.size() > machine_root_.size() && folder_real.substr(0, machine_root_.size()) == machine_root_ &&
-          folder_real[machine_root_.size()] == '/');
+  return real;
+}
+
+bool WinePlatform::InsideRoot(const std::string& host) const {
+  if (machine_root_.empty()) return false;
+  std::string folder = RealFolderOf(host);
+  return !folder.empty() && Below(folder, machine_root_);
+}
+
+bool WinePlatform::OnMachineDrive(const std::string& host) const {
+  if (machine_root_.empty()) return false;
+  std::string folder = RealFolderOf(host);
+  // The prefix folder's own entries (the hives, dosdevices, Orvane's lock
+  // and temporaries) belong to no drive of the machine: a Windows path
+  // reaches them only through Z: or a drive that leads back into the
+  // prefix, and a file operation that lands there would change the
+  // registry or the drives behind the store's back.
+  return !folder.empty() && folder != machine_root_ && Below(folder, machine_root_) &&
+         !Below(folder, machine_root_ + "/dosdevices") && !Below(folder, machine_root_ + "/.orvane-tmp");
 }
 
 std::string WinePlatform::TemporaryFor(const std::string& target) {
@@ -485,12 +498,12 @@ void WinePlatform::RemoveStaleTemporaryFiles() {
   closedir(d);
 }
 
-bool WinePlatform::InsideMachine(const std::wstring& path) { return InsideRoot(Resolve(path)); }
+bool WinePlatform::InsideMachine(const std::wstring& path) { return OnMachineDrive(Resolve(path)); }
 
 bool WinePlatform::TargetInsideMachine(const std::wstring& path) {
   std::string host = Resolve(path);
   std::string real = host.empty() || machine_root_.empty() ? std::string() : RealPath(host);
-  return !real.empty() && Below(real, machine_root_);
+  return !real.empty() && OnMachineDrive(real);
 }
 
 std::string WinePlatform::ResolveForWrite(const std::wstring& path) {
@@ -503,7 +516,7 @@ std::string WinePlatform::ResolveForWrite(const std::wstring& path) {
   // The machine ends at the prefix: a drive such as Z: (the host's root), a
   // profile folder Wine links to the host's or a path from a record may
   // lead out of it, and nothing out there is ours to change.
-  if (!InsideRoot(host)) {
+  if (!OnMachineDrive(host)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return "";
   }
