@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <tuple>
 
 #include "model/own_files.h"
 #include "platform/names.h"
@@ -39,6 +40,29 @@ RecordOutcome Repaired(std::wstring detail = L"") {
 
 RecordOutcome NotRepaired(std::wstring why) {
   return {RecordOutcome::State::kNotRepaired, std::move(why), {}};
+}
+
+// Whether the browser clean of the record's section removes what it names.
+bool IsBrowserData(const CError& record) {
+  return IsBrowserSection(record.section) && record.errorType == ErrorType::File;
+}
+
+// Appends to the set the lines of the browser data records of section among
+// records[from..end), about a megabyte to a write: the section's one clean
+// removes the data of all of them at once.
+bool AppendBrowserLines(Platform& platform, const std::wstring& data_file, const CErrorListEx& records, int from,
+                        int end, int32_t section) {
+  constexpr size_t kPieceBytes = size_t{1} << 20;
+  std::string piece;
+  for (int i = from; i < end; ++i) {
+    const CError record = records[i];
+    if (record.section != section || !IsBrowserData(record)) continue;
+    piece += WideToUtf16le(FormatBackupRecord(record, L""));
+    if (piece.size() < kPieceBytes) continue;
+    if (!platform.AppendToFile(data_file, piece)) return false;
+    piece.clear();
+  }
+  return piece.empty() || platform.AppendToFile(data_file, piece);
 }
 
 }  // namespace
@@ -105,7 +129,7 @@ int CRepairErrorsThread::Run() {
       }
     }
     env_.target.Post(Message{kMsgRecordBegins, 0, 0, DisplayText(record)});
-    ProcessRecord(record, set, &copy_number, &outcomes_[processed]);
+    ProcessRecord(records, processed, set, &copy_number, &outcomes_[processed]);
     ++processed;
     env_.target.Post(Message{kMsgRecordProcessed, processed, 0, {}});
     env_.pacer.Pause(kRecordPauseMs);
@@ -135,13 +159,14 @@ int CRepairErrorsThread::Run() {
   return 1;
 }
 
-void CRepairErrorsThread::ProcessRecord(const CError& record, SetState& set, int* copy_number,
+void CRepairErrorsThread::ProcessRecord(const CErrorListEx& records, int index, SetState& set, int* copy_number,
                                         RecordOutcome* outcome) {
+  const CError record = records[index];
   if (!set.usable) {
     *outcome = NotRepaired(L"no backup could be written: " + set.problem);
     return;
   }
-  if (IsBrowserSection(record.section) && record.errorType == ErrorType::File) {
+  if (IsBrowserData(record)) {
     if (!BrowserSelection::FromFlags(browser_flags_).any()) {
       *outcome = NotRepaired(L"the browsers its scan looked at are not known, so nothing was cleaned; scan again");
       return;
@@ -159,12 +184,24 @@ void CRepairErrorsThread::ProcessRecord(const CError& record, SetState& set, int
                              &copied);
   }
 
+  // The browser section's clean, run at its first record and shared by
+  // every other record of it.
+  auto clean = browser_cleans_.end();
+  bool first_of_section = false;
+  if (IsBrowserSection(record.section) && cleaner_)
+    std::tie(clean, first_of_section) = browser_cleans_.try_emplace(record.section);
+
   // The record's line goes into the set before anything is removed, so a
   // crash or a full disk in between can never leave a removal without its
-  // backup line.
+  // backup line. The lines of a browser section's data all go in before its
+  // clean; this record's among them when it is such data.
   std::optional<RecordedValue> value;
   if (record.errorType == ErrorType::RegistryValue) value = CurrentValue(env_.platform, record.item);
-  if (!AppendBackupRecord(env_.platform, set.files.data_file, record, copy_path, value)) {
+  bool written = !first_of_section || AppendBrowserLines(env_.platform, set.files.data_file, records, index,
+                                                         std::min(count_, records.GetCount()), record.section);
+  if (written && !IsBrowserData(record))
+    written = AppendBackupRecord(env_.platform, set.files.data_file, record, copy_path, value);
+  if (!written) {
     set.usable = false;
     set.problem = L"the backup file " + set.files.data_file + L" could not be written";
     AddProblem(L"The backup file " + set.files.data_file + L" could not be written.");
@@ -174,11 +211,8 @@ void CRepairErrorsThread::ProcessRecord(const CError& record, SetState& set, int
 
   std::vector<std::wstring> left;
   bool clean_failed = false;
-  if (IsBrowserSection(record.section) && cleaner_) {
-    // A section's clean removes the data of all its records at once: the
-    // first record cleans each database once, the others share its result.
-    auto [clean, first] = browser_cleans_.try_emplace(record.section);
-    if (first) {
+  if (clean != browser_cleans_.end()) {
+    if (first_of_section) {
       try {
         clean->second.left = cleaner_(env_.platform, record.section, browser_flags_);
       } catch (...) {
@@ -191,7 +225,7 @@ void CRepairErrorsThread::ProcessRecord(const CError& record, SetState& set, int
     clean_failed = clean->second.failed;
   }
 
-  if (record.errorType == ErrorType::File && IsBrowserSection(record.section)) {
+  if (IsBrowserData(record)) {
     // What a browser record names is what its listing read (a URL, a
     // cookie, a cache file the clean removed), never a file of its own to
     // delete: a history row could name any file of the machine.

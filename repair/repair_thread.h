@@ -114,7 +114,8 @@ class CRepairErrorsThread : public CWinThread {
 
   // Removes what the record names, by its error type.
   RecordOutcome RepairRecord(const CError& record);
-  void ProcessRecord(const CError& record, SetState& set, int* copy_number, RecordOutcome* outcome);
+  // Repairs records[index], one of the first count_ records.
+  void ProcessRecord(const CErrorListEx& records, int index, SetState& set, int* copy_number, RecordOutcome* outcome);
   void RemoveEmptiedFolders(const std::wstring& file_path);
   void AddProblem(const std::wstring& text);
 

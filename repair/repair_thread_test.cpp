@@ -432,9 +432,13 @@ TEST_F(RepairThreadTest, EachPrivacySectionIsCleanedOnceForAllItsRecords) {
   errors.Add(File(21, L"another form field"));
   errors.Add(File(17, L"hostkey - .b path - / name - n value - v"));
   auto worker = Make({L"0", L"1", L"0"});
+  // Lines in the set when each clean starts: every record of its section
+  // must be there before the one clean removes their data.
+  std::vector<size_t> lines_at_clean;
   worker->set_browser_cleaner(
       [&](Platform&, int32_t section, const std::vector<std::wstring>& selection) {
         cleaned.emplace_back(section, selection);
+        lines_at_clean.push_back(SetRecords(worker->backup_sets()[0].data_file).size());
         if (section == 21) throw std::runtime_error("cleaner failed");
         return section == 17 ? std::vector<std::wstring>{L"Firefox"} : std::vector<std::wstring>{};
       });
@@ -446,6 +450,7 @@ TEST_F(RepairThreadTest, EachPrivacySectionIsCleanedOnceForAllItsRecords) {
   EXPECT_EQ(cleaned[0], std::make_pair(18, selection));
   EXPECT_EQ(cleaned[1], std::make_pair(21, selection));
   EXPECT_EQ(cleaned[2], std::make_pair(17, selection));
+  EXPECT_EQ(lines_at_clean, (std::vector<size_t>{2, 4, 6}));
   // Every record of a section has its section's outcome. A record counts as
   // repaired only when its data is gone: not after a cleaner that threw,
   // nor when a browser's data had to stay.
