@@ -175,7 +175,12 @@ std::string EncodeErrorRecords(const CErrorListEx& list) {
   for (const CError& record : list) size += FormatErrorLine(record).size() * 2;
   std::string bytes;
   bytes.reserve(size);
-  for (const CError& record : list) bytes += WideToUtf16le(FormatErrorLine(record));
+  for (const CError& record : list) {
+    for (wchar_t unit : FormatErrorLine(record)) {
+      bytes += static_cast<char>(static_cast<uint32_t>(unit) & 0xFF);
+      bytes += static_cast<char>((static_cast<uint32_t>(unit) >> 8) & 0xFF);
+    }
+  }
   return bytes;
 }
 
