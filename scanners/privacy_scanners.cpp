@@ -29,12 +29,17 @@ const wchar_t* TypeTextOf(int32_t section) {
 
 // Every item the cleaner lists becomes a record as it is read, so a big
 // history is never held twice (rows, then records); what could not be read
-// is said after the scan.
+// is said after the scan. The progress line shows one item in 256: one for
+// each would be a message a row, and with the program's pacing a pause
+// every hundred rows (minutes for a big history).
 void ReportItems(ScanContext& context, BrowserCleaner& cleaner, int32_t browser, int flag,
                  const std::wstring& type_text) {
+  constexpr unsigned kItemsPerProgressLine = 256;
+  unsigned listed = 0;
   cleaner.ListItems(flag, [&](const std::wstring& item) {
     if (!context.IsRunning()) return false;
-    context.ReportJunkItem(type_text, item, type_text);
+    if (listed++ % kItemsPerProgressLine == 0) context.ReportProgress(type_text + L"\\" + item);
+    context.AddTargetError(item, type_text);
     return true;
   });
   for (const std::wstring& problem : cleaner.unread())
