@@ -12,41 +12,124 @@ namespace {
 constexpr char kRecordEndBytes[] = {';', 0, ';', 0, '\r', 0, '\n', 0};
 constexpr size_t kRecordEndSize = sizeof(kRecordEndBytes);
 
-// The byte offset just past the next ";;\r\n" at an even offset at or after
-// from; npos when there is none.
-size_t SkipPastRecordEnd(std::string_view bytes, size_t from) {
-  std::string_view end(kRecordEndBytes, kRecordEndSize);
-  for (size_t pos = bytes.find(end, from); pos != std::string_view::npos;
-       pos = bytes.find(end, pos + 1)) {
-    if (pos % 2 == 0) return pos + kRecordEndSize;
-  }
-  return std::string_view::npos;
-}
+// Reads a record file piece by piece, so that a file of any size costs only
+// its records: records end at ";;\r\n" on an even offset, text after the
+// last one is dropped, pieces that are not records are skipped, and a piece
+// that is not valid UTF-16 (an unpaired surrogate) is dropped on its own.
+class RecordReader {
+ public:
+  explicit RecordReader(CErrorListEx* list) : list_(list) {}
 
-int AppendRecordsOfText(const std::wstring& text, CErrorListEx* list) {
-  int added = 0;
-  for (const std::wstring& piece : SplitString(text, kRecordEnd)) {
-    if (auto record = ParseErrorLine(piece)) {
-      list->Add(*record);
-      ++added;
+  void Feed(std::string_view bytes) {
+    if (pending_.empty()) {
+      // A whole file in one piece is read where it lies.
+      pending_.assign(bytes.substr(TakeRecords(bytes, 0)));
+    } else {
+      pending_.append(bytes);
+      pending_.erase(0, TakeRecords(pending_, searched_));
+    }
+    // The end marker may be cut between two pieces.
+    searched_ = pending_.size() > kRecordEndSize ? pending_.size() - kRecordEndSize : 0;
+  }
+  int added() const { return added_; }
+
+ private:
+  // Takes every record that ends in data (which starts where a record
+  // does), looking for ends from offset from on; returns the bytes used.
+  size_t TakeRecords(std::string_view data, size_t from) {
+    const std::string_view end(kRecordEndBytes, kRecordEndSize);
+    size_t start = 0;
+    for (size_t pos = data.find(end, from); pos != std::string_view::npos; pos = data.find(end, pos + 1)) {
+      if (pos % 2 != 0) continue;
+      TakePiece(data.substr(start, pos - start));
+      start = pos + kRecordEndSize;
+    }
+    return start;
+  }
+
+  void TakePiece(std::string_view piece) {
+    bool complete = false;
+    std::wstring text = Utf16leToWide(piece, &complete);
+    if (!complete) return;
+    if (auto record = ParseErrorLine(text)) {
+      list_->Add(*record);
+      ++added_;
     }
   }
-  return added;
-}
+
+  CErrorListEx* list_;
+  std::string pending_;
+  size_t searched_ = 0;
+  int added_ = 0;
+};
 
 }  // namespace
 
+void CErrorListEx::RemoveAll() {
+  records_.clear();
+  texts_.Clear();
+}
+
 int CErrorListEx::Add(const CError& record) {
-  records_.push_back(record);
+  const CRegistryItem& item = record.item;
+  Stored stored{};
+  stored.error_type = record.errorType;
+  stored.section = record.section;
+  stored.value_type = item.valueType;
+  stored.tag = item.tag;
+  stored.root_key = item.rootKey;
+  stored.mark_only = record.markOnly;
+  stored.file_path = texts_.Intern(record.filePath);
+  // Most reasons are their section's sentence with the file path in it:
+  // kept as the sentence's two halves, shared by every record of the kind.
+  size_t quoted = record.filePath.empty() ? std::wstring::npos : record.reason.find(record.filePath);
+  if (quoted != std::wstring::npos) {
+    std::wstring_view reason(record.reason);
+    stored.reason_quotes_path = true;
+    stored.reason = texts_.Intern(reason.substr(0, quoted));
+    stored.reason_tail = texts_.Intern(reason.substr(quoted + record.filePath.size()));
+  } else {
+    stored.reason = texts_.Intern(record.reason);
+  }
+  stored.type_text = texts_.Intern(record.typeText);
+  stored.root_name = texts_.Intern(item.rootName);
+  stored.sub_key = texts_.Intern(item.subKey);
+  stored.value_name = texts_.Intern(item.valueName);
+  stored.value_data = texts_.Intern(item.valueData);
+  records_.push_back(stored);
   return static_cast<int>(records_.size()) - 1;
+}
+
+CError CErrorListEx::operator[](int index) const {
+  const Stored& stored = records_[index];
+  CError record;
+  record.errorType = stored.error_type;
+  record.section = stored.section;
+  record.filePath = texts_.Get(stored.file_path);
+  record.reason = texts_.Get(stored.reason);
+  if (stored.reason_quotes_path) {
+    record.reason.reserve(record.reason.size() + record.filePath.size() + texts_.Length(stored.reason_tail));
+    record.reason += record.filePath;
+    record.reason += texts_.Get(stored.reason_tail);
+  }
+  record.typeText = texts_.Get(stored.type_text);
+  record.markOnly = stored.mark_only;
+  CRegistryItem& item = record.item;
+  item.valueType = stored.value_type;
+  item.rootKey = stored.root_key;
+  item.rootName = texts_.Get(stored.root_name);
+  item.subKey = texts_.Get(stored.sub_key);
+  item.valueName = texts_.Get(stored.value_name);
+  item.valueData = texts_.Get(stored.value_data);
+  item.tag = stored.tag;
+  return record;
 }
 
 CErrorListEx CErrorListEx::ErrorsOfSection(const CErrorListEx& source,
                                            int32_t section) {
   CErrorListEx result;
-  for (const CError& record : source.records_) {
-    if (record.section == section) result.Add(record);
-  }
+  for (int i = 0; i < source.GetCount(); ++i)
+    if (source.records_[i].section == section) result.Add(source[i]);
   return result;
 }
 
@@ -79,39 +162,37 @@ bool SectionCounters::AddIgnored(int32_t section) {
 }
 
 int AppendErrorRecords(std::string_view bytes, CErrorListEx* list) {
-  int added = 0;
-  // The codec stops at the first invalid sequence. Stopping there would lose
-  // every later record, so the records decoded so far are kept, the one that
-  // holds the fault (the text after the last complete record) is dropped, and
-  // decoding resumes after that record's end.
-  size_t offset = 0;
-  while (offset < bytes.size()) {
-    std::string_view rest = bytes.substr(offset);
-    bool complete = false;
-    std::wstring text = Utf16leToWide(rest, &complete);
-    added += AppendRecordsOfText(text, list);
-    size_t stop = offset + text.size() * 2;
-    // A trailing odd byte also leaves the codec incomplete; nothing follows.
-    if (complete || rest.size() - text.size() * 2 < 2) break;
-    size_t next = SkipPastRecordEnd(bytes, stop);
-    if (next == std::string_view::npos) break;
-    offset = next;
-  }
-  return added;
+  RecordReader reader(list);
+  reader.Feed(bytes);
+  return reader.added();
 }
 
 std::string EncodeErrorRecords(const CErrorListEx& list) {
-  std::wstring text;
-  for (const CError& record : list) text += FormatErrorLine(record);
-  return WideToUtf16le(text);
+  // The file of a big scan is the largest thing the program holds: it is
+  // measured first and built in a buffer of exactly its size, never in one
+  // that grows by doubling.
+  size_t size = 0;
+  for (const CError& record : list) size += FormatErrorLine(record).size() * 2;
+  std::string bytes;
+  bytes.reserve(size);
+  for (const CError& record : list) {
+    for (wchar_t unit : FormatErrorLine(record)) {
+      bytes += static_cast<char>(static_cast<uint32_t>(unit) & 0xFF);
+      bytes += static_cast<char>((static_cast<uint32_t>(unit) >> 8) & 0xFF);
+    }
+  }
+  return bytes;
 }
 
 bool ReadErrorFile(Platform& platform, const std::wstring& path,
                    CErrorListEx* list) {
-  std::string bytes;
-  if (!platform.ReadFile(path, &bytes)) return false;
-  AppendErrorRecords(bytes, list);
-  return true;
+  // Streamed: the file of a scan of a big history is larger than a whole
+  // read may be, and needs no more memory than its records.
+  const int before = list->GetCount();
+  RecordReader reader(list);
+  if (platform.StreamFile(path, [&](std::string_view piece) { reader.Feed(piece); }, nullptr)) return true;
+  while (list->GetCount() > before) list->RemoveAt(list->GetCount() - 1);
+  return false;
 }
 
 }  // namespace orvane

@@ -9,37 +9,72 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "model/error_record.h"
 #include "model/sections.h"
+#include "model/text_pool.h"
 #include "platform/platform.h"
 
 namespace orvane {
 
-// The error list: records by value, in insertion order, indexes from 0.
+// The error list: records in insertion order, indexes from 0. A scan of a
+// big browser history makes hundreds of thousands of records that differ
+// only in one text, so the list keeps each distinct text once, in its own
+// storage (see text_pool.h), and a reason that quotes the record's file path
+// as its section's sentence around that path. Records go in by copy and come
+// out by value: element access and iteration build a CError, and changing
+// one changes nothing in the list.
 class CErrorListEx {
  public:
-  void RemoveAll() { records_.clear(); }
-  // index must be in 0..count-1.
+  void RemoveAll();
+  // index must be in 0..count-1. The texts stay in the list's storage until
+  // RemoveAll.
   void RemoveAt(int index) { records_.erase(records_.begin() + index); }
   // Appends a copy of record; returns its index.
   int Add(const CError& record);
 
   int GetCount() const { return static_cast<int>(records_.size()); }
   bool IsEmpty() const { return records_.empty(); }
-  // index must be in 0..count-1 (a fault of the caller otherwise).
-  CError& operator[](int index) { return records_[index]; }
-  const CError& operator[](int index) const { return records_[index]; }
-  const CError& GetAt(int index) const { return records_[index]; }
+  // The record at index, which must be in 0..count-1 (a fault of the caller
+  // otherwise).
+  CError operator[](int index) const;
+  CError GetAt(int index) const { return (*this)[index]; }
 
-  auto begin() { return records_.begin(); }
-  auto end() { return records_.end(); }
-  auto begin() const { return records_.begin(); }
-  auto end() const { return records_.end(); }
+  // Visits the records in order, each built as it is reached.
+  class const_iterator {
+   public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = CError;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = CError;
+
+    const_iterator(const CErrorListEx* list, int index) : list_(list), index_(index) {}
+    CError operator*() const { return (*list_)[index_]; }
+    const_iterator& operator++() {
+      ++index_;
+      return *this;
+    }
+    const_iterator operator++(int) {
+      const_iterator before = *this;
+      ++index_;
+      return before;
+    }
+    bool operator==(const const_iterator& other) const { return index_ == other.index_; }
+
+   private:
+    const CErrorListEx* list_;
+    int index_;
+  };
+  const_iterator begin() const { return {this, 0}; }
+  const_iterator end() const { return {this, GetCount()}; }
 
   // A new list of copies of the source's records whose section equals
   // section, in source order; empty when there are none.
@@ -47,7 +82,23 @@ class CErrorListEx {
                                       int32_t section);
 
  private:
-  std::vector<CError> records_;
+  // A record with its texts named by their ids in texts_.
+  struct Stored {
+    int32_t error_type;
+    int32_t section;
+    DWORD value_type;
+    int32_t tag;
+    HKEY root_key;
+    TextPool::Id file_path, reason, reason_tail, type_text, root_name, sub_key, value_name, value_data;
+    bool mark_only;
+    // The reason is reason + file path + reason_tail.
+    bool reason_quotes_path;
+  };
+
+  TextPool texts_;
+  // A deque grows without moving what it holds: a list of a million records
+  // never needs twice its size while it grows.
+  std::deque<Stored> records_;
 };
 
 // Registry items by value, in insertion order: the repaired-items list and

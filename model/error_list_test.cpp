@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string_view>
+#include <vector>
+
 #include "model/testing_fake_platform.h"
 #include "platform/text.h"
 
@@ -49,6 +53,106 @@ TEST(ErrorListTest, ErrorsOfSectionCopiesMatchingRecordsInOrder) {
   EXPECT_EQ(two[1].filePath, L"C:\\3");
   EXPECT_TRUE(CErrorListEx::ErrorsOfSection(list, 7).IsEmpty());
   EXPECT_EQ(list.GetCount(), 3);
+}
+
+CError FullRecord(const std::wstring& path, const std::wstring& reason) {
+  CError record;
+  record.errorType = 7;
+  record.section = -3;
+  record.filePath = path;
+  record.reason = reason;
+  record.typeText = L"Internet History";
+  record.markOnly = true;
+  record.item.valueType = 4;
+  record.item.rootKey = 0x1234567890ull;
+  record.item.rootName = L"HKEY_CURRENT_USER";
+  record.item.subKey = L"Software\\\u6771\u4eac";
+  record.item.valueName = L"v";
+  record.item.valueData = L"data";
+  record.item.tag = -9;
+  return record;
+}
+
+TEST(ErrorListTest, RecordsComeBackExactlyHoweverTheirReasonQuotesThePath) {
+  const std::wstring url = L"https://example.org/page?id=1";
+  std::vector<CError> records = {
+      FullRecord(url, L"The target file for " + url + L" file"),
+      FullRecord(url, url + L" twice " + url),  // the first one is the path's place
+      FullRecord(url, url),
+      FullRecord(url, L"HTTPS://EXAMPLE.ORG/PAGE?ID=1 in other case"),
+      FullRecord(L"", L"a reason without a path"),
+      FullRecord(L"C:\\a", L""),
+      CError{},
+  };
+  CErrorListEx list;
+  for (const CError& record : records) list.Add(record);
+  ASSERT_EQ(list.GetCount(), static_cast<int>(records.size()));
+  for (size_t i = 0; i < records.size(); ++i) EXPECT_EQ(list[static_cast<int>(i)], records[i]) << i;
+  int visited = 0;
+  for (const CError& record : list) EXPECT_EQ(record, records[visited++]);
+  EXPECT_EQ(visited, list.GetCount());
+
+  // Copies are independent, and a removal keeps the others' texts.
+  CErrorListEx copy = list;
+  copy.Add(FullRecord(L"C:\\only\\in\\copy", L"r"));
+  list.RemoveAt(0);
+  EXPECT_EQ(list.GetCount(), static_cast<int>(records.size()) - 1);
+  EXPECT_EQ(list[0], records[1]);
+  EXPECT_EQ(copy[0], records[0]);
+  EXPECT_EQ(copy[copy.GetCount() - 1].filePath, L"C:\\only\\in\\copy");
+  list.RemoveAll();
+  EXPECT_TRUE(list.IsEmpty());
+  list.Add(records[0]);
+  EXPECT_EQ(list[0], records[0]);
+}
+
+// Streams a file in pieces of a chosen size, as a real file is read.
+class PiecewisePlatform : public FakePlatform {
+ public:
+  size_t piece = 1;
+  bool fail_after_first = false;
+  bool StreamFile(const std::wstring& path, const std::function<void(std::string_view)>& sink,
+                  uint64_t* size) override {
+    auto it = files.find(path);
+    if (it == files.end()) return false;
+    std::string_view bytes = it->second;
+    for (size_t at = 0; at < bytes.size(); at += piece) {
+      sink(bytes.substr(at, piece));
+      if (fail_after_first) return false;
+    }
+    if (size) *size = bytes.size();
+    return true;
+  }
+};
+
+TEST(RecordFileTest, AFileReadInPiecesOfAnySizeGivesTheRecordsOfAWholeRead) {
+  std::wstring broken = kLineB;
+  broken.insert(broken.find(L"ValueName=b") + 10, 1, wchar_t{0xD800});
+  const std::string bytes = Bytes(kLineA + L"garbage;;\r\n" + broken + kLineB + kLineA) + "x" +
+                            Bytes(L";;\r\n") + Bytes(kLineB.substr(0, 9));
+  CErrorListEx whole;
+  AppendErrorRecords(bytes, &whole);
+  ASSERT_EQ(whole.GetCount(), 3);
+  for (size_t piece : {1, 2, 3, 7, 8, 9, 64, 100000}) {
+    PiecewisePlatform platform;
+    platform.piece = piece;
+    platform.files[L"C:\\u.dat"] = bytes;
+    CErrorListEx list;
+    ASSERT_TRUE(ReadErrorFile(platform, L"C:\\u.dat", &list)) << piece;
+    ASSERT_EQ(list.GetCount(), whole.GetCount()) << piece;
+    for (int i = 0; i < list.GetCount(); ++i) EXPECT_EQ(list[i], whole[i]) << piece;
+  }
+
+  // A read that fails half way adds nothing.
+  PiecewisePlatform failing;
+  failing.piece = kLineA.size() * 2 + 10;
+  failing.fail_after_first = true;
+  failing.files[L"C:\\u.dat"] = bytes;
+  CErrorListEx list;
+  list.Add(FileRecord(1, L"C:\\kept"));
+  EXPECT_FALSE(ReadErrorFile(failing, L"C:\\u.dat", &list));
+  ASSERT_EQ(list.GetCount(), 1);
+  EXPECT_EQ(list[0].filePath, L"C:\\kept");
 }
 
 TEST(RecordFileTest, ReadsEveryCompleteRecordAndDropsAnUnfinishedLast) {

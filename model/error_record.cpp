@@ -51,19 +51,29 @@ int32_t ParseDecimal(const std::wstring& text) {
 }
 
 std::wstring FormatErrorLine(const CError& record) {
-  const std::wstring sep = kFieldSeparator;
+  const std::wstring_view sep = kFieldSeparator;
+  const CRegistryItem& item = record.item;
+  const std::wstring type_name = ValueTypeName(item.valueType);
+  const std::wstring error_type = Decimal(record.errorType);
+  const std::wstring section = Decimal(record.section);
+  // Built in place: the file of a big scan is hundreds of thousands of these.
   std::wstring line;
-  line += Decimal(record.errorType) + sep;
-  line += Decimal(record.section) + sep;
-  line += record.filePath + sep;
-  line += record.reason + sep;
-  line += record.typeText + sep;
-  line += record.item.rootName + sep;
-  line += ValueTypeName(record.item.valueType) + sep;
-  line += Decimal(record.item.tag) + sep;
-  line += record.item.subKey + sep;
-  line += kValueNamePrefix + record.item.valueName + sep;
-  line += kValueDataPrefix + record.item.valueData + sep;
+  line.reserve(64 + record.filePath.size() + record.reason.size() + record.typeText.size() + item.rootName.size() +
+               type_name.size() + item.subKey.size() + item.valueName.size() + item.valueData.size());
+  for (const std::wstring* field : {&error_type, &section, &record.filePath, &record.reason, &record.typeText, &item.rootName, &type_name}) {
+    line += *field;
+    line += sep;
+  }
+  line += Decimal(item.tag);
+  line += sep;
+  line += item.subKey;
+  line += sep;
+  line += kValueNamePrefix;
+  line += item.valueName;
+  line += sep;
+  line += kValueDataPrefix;
+  line += item.valueData;
+  line += sep;
   line += kRecordEnd;
   return line;
 }

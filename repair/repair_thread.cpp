@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <tuple>
 
 #include "model/own_files.h"
 #include "platform/names.h"
@@ -41,6 +42,29 @@ RecordOutcome NotRepaired(std::wstring why) {
   return {RecordOutcome::State::kNotRepaired, std::move(why), {}};
 }
 
+// Whether the browser clean of the record's section removes what it names.
+bool IsBrowserData(const CError& record) {
+  return IsBrowserSection(record.section) && record.errorType == ErrorType::File;
+}
+
+// Appends to the set the lines of the browser data records of section among
+// records[from..end), about a megabyte to a write: the section's one clean
+// removes the data of all of them at once.
+bool AppendBrowserLines(Platform& platform, const std::wstring& data_file, const CErrorListEx& records, int from,
+                        int end, int32_t section) {
+  constexpr size_t kPieceBytes = size_t{1} << 20;
+  std::string piece;
+  for (int i = from; i < end; ++i) {
+    const CError record = records[i];
+    if (record.section != section || !IsBrowserData(record)) continue;
+    piece += WideToUtf16le(FormatBackupRecord(record, L""));
+    if (piece.size() < kPieceBytes) continue;
+    if (!platform.AppendToFile(data_file, piece)) return false;
+    piece.clear();
+  }
+  return piece.empty() || platform.AppendToFile(data_file, piece);
+}
+
 }  // namespace
 
 CRepairErrorsThread::CRepairErrorsThread(const RepairEnvironment& env, int count,
@@ -77,8 +101,8 @@ void CRepairErrorsThread::AddProblem(const std::wstring& text) {
 }
 
 int CRepairErrorsThread::Run() {
-  std::vector<CError> records(env_.errors.begin(), env_.errors.end());
-  outcomes_.assign(records.size(), RecordOutcome{});
+  const CErrorListEx records = env_.errors;
+  outcomes_.assign(records.GetCount(), RecordOutcome{});
   env_.target.Post(Message{kMsgRepairStarted, count_, 0, {}});
 
   Status writable = env_.platform.CheckWritable();
@@ -87,7 +111,7 @@ int CRepairErrorsThread::Run() {
   std::map<std::wstring, SetState> sets;
   int processed = 0;
   int copy_number = 0;
-  while (writable.ok && processed < count_ && processed < static_cast<int>(records.size()) &&
+  while (writable.ok && processed < count_ && processed < records.GetCount() &&
          !stop_requested()) {
     const CError& record = records[processed];
     SetState& set = sets[BackupCategoryOf(record.section)];
@@ -105,7 +129,7 @@ int CRepairErrorsThread::Run() {
       }
     }
     env_.target.Post(Message{kMsgRecordBegins, 0, 0, DisplayText(record)});
-    ProcessRecord(record, set, &copy_number, &outcomes_[processed]);
+    ProcessRecord(records, processed, set, &copy_number, &outcomes_[processed]);
     ++processed;
     env_.target.Post(Message{kMsgRecordProcessed, processed, 0, {}});
     env_.pacer.Pause(kRecordPauseMs);
@@ -116,7 +140,7 @@ int CRepairErrorsThread::Run() {
     if (!saved) {
       // The deletions never reached the disk: say so record by record.
       AddProblem(L"The registry changes could not be saved: " + saved.message);
-      for (size_t i = 0; i < records.size(); ++i) {
+      for (int i = 0; i < records.GetCount(); ++i) {
         const CError& record = records[i];
         bool registry_change = (record.errorType == ErrorType::RegistryValue ||
                                 record.errorType == ErrorType::RegistryKey) &&
@@ -135,13 +159,14 @@ int CRepairErrorsThread::Run() {
   return 1;
 }
 
-void CRepairErrorsThread::ProcessRecord(const CError& record, SetState& set, int* copy_number,
+void CRepairErrorsThread::ProcessRecord(const CErrorListEx& records, int index, SetState& set, int* copy_number,
                                         RecordOutcome* outcome) {
+  const CError record = records[index];
   if (!set.usable) {
     *outcome = NotRepaired(L"no backup could be written: " + set.problem);
     return;
   }
-  if (IsBrowserSection(record.section) && record.errorType == ErrorType::File) {
+  if (IsBrowserData(record)) {
     if (!BrowserSelection::FromFlags(browser_flags_).any()) {
       *outcome = NotRepaired(L"the browsers its scan looked at are not known, so nothing was cleaned; scan again");
       return;
@@ -159,12 +184,24 @@ void CRepairErrorsThread::ProcessRecord(const CError& record, SetState& set, int
                              &copied);
   }
 
+  // The browser section's clean, run at its first record and shared by
+  // every other record of it.
+  auto clean = browser_cleans_.end();
+  bool first_of_section = false;
+  if (IsBrowserSection(record.section) && cleaner_)
+    std::tie(clean, first_of_section) = browser_cleans_.try_emplace(record.section);
+
   // The record's line goes into the set before anything is removed, so a
   // crash or a full disk in between can never leave a removal without its
-  // backup line.
+  // backup line. The lines of a browser section's data all go in before its
+  // clean; this record's among them when it is such data.
   std::optional<RecordedValue> value;
   if (record.errorType == ErrorType::RegistryValue) value = CurrentValue(env_.platform, record.item);
-  if (!AppendBackupRecord(env_.platform, set.files.data_file, record, copy_path, value)) {
+  bool written = !first_of_section || AppendBrowserLines(env_.platform, set.files.data_file, records, index,
+                                                         std::min(count_, records.GetCount()), record.section);
+  if (written && !IsBrowserData(record))
+    written = AppendBackupRecord(env_.platform, set.files.data_file, record, copy_path, value);
+  if (!written) {
     set.usable = false;
     set.problem = L"the backup file " + set.files.data_file + L" could not be written";
     AddProblem(L"The backup file " + set.files.data_file + L" could not be written.");
@@ -174,17 +211,26 @@ void CRepairErrorsThread::ProcessRecord(const CError& record, SetState& set, int
 
   std::vector<std::wstring> left;
   bool clean_failed = false;
-  if (IsBrowserSection(record.section) && cleaner_) {
-    try {
-      left = cleaner_(env_.platform, record.section, browser_flags_);
-    } catch (...) {
-      // A cleaner that throws is skipped; the record's own repair still
-      // runs, but its data cannot be known to be gone.
-      clean_failed = true;
+  if (clean != browser_cleans_.end()) {
+    if (first_of_section) {
+      try {
+        clean->second.left = cleaner_(env_.platform, record.section, browser_flags_);
+      } catch (...) {
+        // A cleaner that throws is skipped; the record's own repair still
+        // runs, but its data cannot be known to be gone.
+        clean->second.failed = true;
+      }
     }
+    left = clean->second.left;
+    clean_failed = clean->second.failed;
   }
 
-  if (record.errorType == ErrorType::File && !copied && PathExists(env_.platform, record.filePath) &&
+  if (IsBrowserData(record)) {
+    // What a browser record names is what its listing read (a URL, a
+    // cookie, a cache file the clean removed), never a file of its own to
+    // delete: a history row could name any file of the machine.
+    *outcome = Repaired();
+  } else if (record.errorType == ErrorType::File && !copied && PathExists(env_.platform, record.filePath) &&
       (NeedsBackupCopy(record) || !IsBrowserSection(record.section))) {
     // Browser data is not kept by design; any other file goes only with its copy.
     *outcome = NotRepaired(NeedsBackupCopy(record)

@@ -19,6 +19,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,8 @@ struct RecordOutcome {
 // section's data of every browser the selection names ("1"/"0" for Internet
 // Explorer, Firefox, Chrome) and returns the display names of the browsers
 // whose data had to stay. The scanners provide it; the engine hands it in.
+// The worker calls it once per section in a run, at the section's first
+// record; every record of the section shares that outcome.
 using BrowserCleaning =
     std::function<std::vector<std::wstring>(Platform&, int32_t section, const std::vector<std::wstring>& selection)>;
 
@@ -111,9 +114,16 @@ class CRepairErrorsThread : public CWinThread {
 
   // Removes what the record names, by its error type.
   RecordOutcome RepairRecord(const CError& record);
-  void ProcessRecord(const CError& record, SetState& set, int* copy_number, RecordOutcome* outcome);
+  // Repairs records[index], one of the first count_ records.
+  void ProcessRecord(const CErrorListEx& records, int index, SetState& set, int* copy_number, RecordOutcome* outcome);
   void RemoveEmptiedFolders(const std::wstring& file_path);
   void AddProblem(const std::wstring& text);
+
+  // The browser cleaning each privacy section got in this run.
+  struct BrowserClean {
+    std::vector<std::wstring> left;  // browsers whose data had to stay
+    bool failed = false;             // the cleaner threw
+  };
 
   RepairEnvironment env_;
   int count_;
@@ -125,6 +135,7 @@ class CRepairErrorsThread : public CWinThread {
   std::vector<BackupSet> backup_sets_;
   std::wstring copies_folder_;
   Status status_;
+  std::map<int32_t, BrowserClean> browser_cleans_;
 };
 
 }  // namespace orvane

@@ -420,19 +420,27 @@ TEST_F(RepairThreadTest, EmptiedFoldersGoButNeverTheTemporaryOrProfileFolders) {
   EXPECT_TRUE(Exists(*platform, L"C:\\users\\tester\\AppData\\Local"));
 }
 
-TEST_F(RepairThreadTest, BrowserSelectionReachesTheCleanersForEveryPrivacyRecord) {
+TEST_F(RepairThreadTest, EachPrivacySectionIsCleanedOnceForAllItsRecords) {
+  // A history row may name a file of the machine; it is never deleted.
+  prefix.File(L"C:\\users\\tester\\Documents\\thesis.doc", "mine");
   Open();
   errors.Add(File(18, L"https://example.org/"));
   errors.Add(File(4, L"C:\\x"));
-  errors.Add(File(18, L"https://example.net/"));
+  errors.Add(File(18, L"C:\\users\\tester\\Documents\\thesis.doc"));
   errors.Add(File(21, L"form field"));
+  errors.Add(File(17, L"hostkey - .a path - / name - n value - v"));
+  errors.Add(File(21, L"another form field"));
+  errors.Add(File(17, L"hostkey - .b path - / name - n value - v"));
   auto worker = Make({L"0", L"1", L"0"});
-  int calls = 0;
+  // Lines in the set when each clean starts: every record of its section
+  // must be there before the one clean removes their data.
+  std::vector<size_t> lines_at_clean;
   worker->set_browser_cleaner(
       [&](Platform&, int32_t section, const std::vector<std::wstring>& selection) {
         cleaned.emplace_back(section, selection);
-        if (++calls == 2) throw std::runtime_error("cleaner failed");
-        return calls == 3 ? std::vector<std::wstring>{L"Firefox"} : std::vector<std::wstring>{};
+        lines_at_clean.push_back(SetRecords(worker->backup_sets()[0].data_file).size());
+        if (section == 21) throw std::runtime_error("cleaner failed");
+        return section == 17 ? std::vector<std::wstring>{L"Firefox"} : std::vector<std::wstring>{};
       });
   worker->Start();
   worker->Join();
@@ -440,23 +448,33 @@ TEST_F(RepairThreadTest, BrowserSelectionReachesTheCleanersForEveryPrivacyRecord
   std::vector<std::wstring> selection{L"0", L"1", L"0"};
   ASSERT_EQ(cleaned.size(), 3u);
   EXPECT_EQ(cleaned[0], std::make_pair(18, selection));
-  EXPECT_EQ(cleaned[1], std::make_pair(18, selection));
-  EXPECT_EQ(cleaned[2], std::make_pair(21, selection));
-  // A record counts as repaired only when its data is gone: not after a
-  // cleaner that threw, nor when a browser's data had to stay.
-  EXPECT_EQ(worker->outcomes()[0].state, State::kRepaired);
-  EXPECT_EQ(worker->outcomes()[2].state, State::kNotRepaired);
-  EXPECT_EQ(worker->outcomes()[3].state, State::kNotRepaired);
-  EXPECT_NE(worker->outcomes()[3].detail.find(L"Firefox was left in place"), std::wstring::npos);
-  EXPECT_EQ(worker->outcomes()[3].browsers_left_in_place, std::vector<std::wstring>{L"Firefox"});
+  EXPECT_EQ(cleaned[1], std::make_pair(21, selection));
+  EXPECT_EQ(cleaned[2], std::make_pair(17, selection));
+  EXPECT_EQ(lines_at_clean, (std::vector<size_t>{2, 4, 6}));
+  // Every record of a section has its section's outcome. A record counts as
+  // repaired only when its data is gone: not after a cleaner that threw,
+  // nor when a browser's data had to stay.
+  const auto& o = worker->outcomes();
+  EXPECT_EQ(o[0].state, State::kRepaired);
+  EXPECT_EQ(o[2].state, State::kRepaired);
+  EXPECT_TRUE(Exists(*platform, L"C:\\users\\tester\\Documents\\thesis.doc"));
+  EXPECT_EQ(o[3].state, State::kNotRepaired);
+  EXPECT_EQ(o[5].state, State::kNotRepaired);
+  EXPECT_EQ(o[5].detail, o[3].detail);
+  for (int i : {4, 6}) {
+    EXPECT_EQ(o[i].state, State::kNotRepaired);
+    EXPECT_NE(o[i].detail.find(L"Firefox was left in place"), std::wstring::npos);
+    EXPECT_EQ(o[i].browsers_left_in_place, std::vector<std::wstring>{L"Firefox"});
+  }
   EXPECT_EQ(worker->browsers_left_in_place(), std::vector<std::wstring>{L"Firefox"});
-  EXPECT_EQ(counters[18].repaired, 1);
+  EXPECT_EQ(counters[18].repaired, 2);
+  EXPECT_EQ(counters[17].repaired, 0);
   EXPECT_EQ(counters[21].repaired, 0);
 
   ASSERT_EQ(worker->backup_sets().size(), 2u);
   EXPECT_EQ(FileNameOfPath(worker->backup_sets()[0].data_file), L"20261208_1430_Internet.dat");
   Records internet = SetRecords(worker->backup_sets()[0].data_file);
-  ASSERT_EQ(internet.size(), 3u);
+  ASSERT_EQ(internet.size(), 6u);
   EXPECT_EQ(internet[0][2], L"");  // browser data gets no copy
 }
 

@@ -27,22 +27,31 @@ const wchar_t* TypeTextOf(int32_t section) {
   }
 }
 
+// Every item the cleaner lists becomes a record as it is read, so a big
+// history is never held twice (rows, then records); what could not be read
+// is said after the scan. The progress line shows one item in 256: one for
+// each would be a message a row, and with the program's pacing a pause
+// every hundred rows (minutes for a big history).
+void ReportItems(ScanContext& context, BrowserCleaner& cleaner, int32_t browser, int flag,
+                 const std::wstring& type_text) {
+  constexpr unsigned kItemsPerProgressLine = 256;
+  unsigned listed = 0;
+  cleaner.ListItems(flag, [&](const std::wstring& item) {
+    if (!context.IsRunning()) return false;
+    if (listed++ % kItemsPerProgressLine == 0) context.ReportProgress(type_text + L"\\" + item);
+    context.AddTargetError(item, type_text);
+    return true;
+  });
+  for (const std::wstring& problem : cleaner.unread())
+    context.AddNote(BrowserDisplayName(browser) + L": " + problem + L"; it was left in place");
+}
+
 // Sections 17 to 19: announce, list, report every item.
 void ScanBrowserSection(ScanContext& context, int32_t section, int32_t browser) {
   context.AnnounceSection(section, section);
   std::unique_ptr<BrowserCleaner> cleaner = MakeBrowserCleaner(context.platform(), section, browser);
   if (!cleaner) return;
-  cleaner->List(browser == kInternetExplorer ? 0 : 1);
-  // The database kinds fill their item list while listing; the others list
-  // found items only.
-  if (browser == kInternetExplorer || section == kCacheSection) cleaner->FillItemList();
-  for (const std::wstring& problem : cleaner->unread())
-    context.AddNote(BrowserDisplayName(browser) + L": " + problem + L"; it was left in place");
-  const std::wstring type_text = TypeTextOf(section);
-  for (const auto& item : cleaner->item_list()) {
-    if (!context.IsRunning()) break;
-    context.ReportJunkItem(type_text, item, type_text);
-  }
+  ReportItems(context, *cleaner, browser, browser == kInternetExplorer ? 0 : 1, TypeTextOf(section));
 }
 
 }  // namespace
@@ -99,14 +108,7 @@ void ScanBrowserUrls(ScanContext& context, int32_t section, int32_t browser, boo
   if (browser != kFirefox && browser != kChrome) return;
   std::unique_ptr<BrowserCleaner> cleaner =
       MakeBrowserCleaner(context.platform(), autocomplete ? kAutocompleteSection : kTypedUrlSection, browser);
-  cleaner->List(1);
-  for (const std::wstring& problem : cleaner->unread())
-    context.AddNote(BrowserDisplayName(browser) + L": " + problem + L"; it was left in place");
-  const std::wstring type_text = autocomplete ? L"Autocomplete" : L"Typed url";
-  for (const auto& item : cleaner->item_list()) {
-    if (!context.IsRunning()) break;
-    context.ReportJunkItem(type_text, item, type_text);
-  }
+  ReportItems(context, *cleaner, browser, 1, autocomplete ? L"Autocomplete" : L"Typed url");
 }
 
 void ScanTypedUrls(ScanContext& context, const std::wstring& key_path) {

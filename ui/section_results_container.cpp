@@ -40,7 +40,7 @@ QString CSectionResultsContainer::DetailText(const CError& record) {
   return text.replace(u'\\', QStringLiteral("\\ "));
 }
 
-const CError& CSectionResultsContainer::RecordOf(int row) const {
+CError CSectionResultsContainer::RecordOf(int row) const {
   static const CError kNone;
   const int index = first_[row].list_index;
   return index >= 0 && index < list_->GetCount() ? (*list_)[index] : kNone;

@@ -39,7 +39,7 @@ class CSectionResultsContainer : public CRowList, public CSingleton<CSectionResu
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
-  const CError& RecordOf(int row) const;
+  CError RecordOf(int row) const;
 
   const CErrorListEx* list_ = nullptr;
   CScanResultInfo* first_ = nullptr;

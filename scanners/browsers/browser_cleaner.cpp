@@ -77,6 +77,17 @@ void BrowserCleaner::CopyItemsTo(std::vector<std::wstring>* out) {
   out->insert(out->end(), found_items_.begin(), found_items_.end());
 }
 
+void BrowserCleaner::ListItems(int flag, const ItemSink& sink) {
+  List(flag);
+  HandOverFoundItems(sink);
+}
+
+void BrowserCleaner::HandOverFoundItems(const ItemSink& sink) {
+  FillItemList();
+  for (const std::wstring& item : item_list_)
+    if (!sink(item)) break;
+}
+
 CollectResult CollectFiles(Platform& platform, const std::wstring& folder, const std::vector<std::wstring>& names,
                            const CollectOptions& options, std::vector<std::wstring>* found, bool remove) {
   CollectResult result;

@@ -8,12 +8,17 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
 
 namespace orvane {
+
+// Takes one listed item; returns false to end the listing there (the scan
+// was stopped).
+using ItemSink = std::function<bool(const std::wstring& item)>;
 
 class BrowserCleaner {
  public:
@@ -34,6 +39,12 @@ class BrowserCleaner {
   virtual void CopyItemsTo(std::vector<std::wstring>* out);
   // Replaces the item list with the found items, in order.
   void FillItemList() { item_list_ = found_items_; }
+  // What the privacy scan reports: the items that List(flag) and, for the
+  // kinds that list found items only, FillItemList would leave in the item
+  // list, handed to sink in the same order. The database kinds hand over
+  // each row as it is read and keep none, so a history of a million visits
+  // is never held in memory; the item list is then left as it was.
+  virtual void ListItems(int flag, const ItemSink& sink);
 
   const std::vector<std::wstring>& found_items() const { return found_items_; }
   const std::vector<std::wstring>& item_list() const { return item_list_; }
@@ -48,6 +59,9 @@ class BrowserCleaner {
  protected:
   BrowserCleaner(Platform& platform, std::wstring display_name, std::wstring description, std::wstring browser_name,
                  std::wstring process_name);
+  // The end of ListItems for the kinds that list found items: FillItemList,
+  // then every item to sink until it says stop.
+  void HandOverFoundItems(const ItemSink& sink);
 
   Platform& platform_;
   std::vector<std::wstring> found_items_;

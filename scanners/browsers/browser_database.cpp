@@ -42,6 +42,16 @@ class Connection {
 
 bool Exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 
+int64_t FreePages(sqlite3* db) {
+  sqlite3_stmt* statement = nullptr;
+  int64_t pages = 0;
+  if (sqlite3_prepare_v2(db, "PRAGMA freelist_count", -1, &statement, nullptr) == SQLITE_OK &&
+      sqlite3_step(statement) == SQLITE_ROW)
+    pages = sqlite3_column_int64(statement, 0);
+  sqlite3_finalize(statement);
+  return pages;
+}
+
 bool Exists(Platform& platform, const std::wstring& path) {
   DWORD attributes = platform.GetFileAttributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -65,6 +75,21 @@ std::wstring DatabaseRow::Text(int column) const {
 
 bool ListDatabase(Platform& platform, const std::wstring& path, const std::vector<ListQuery>& queries,
                   std::vector<std::wstring>* items, std::wstring* problem) {
+  std::vector<std::wstring> rows;
+  if (!ListDatabase(
+          platform, path, queries,
+          [&rows](const std::wstring& item) {
+            rows.push_back(item);
+            return true;
+          },
+          problem))
+    return false;
+  *items = std::move(rows);
+  return true;
+}
+
+bool ListDatabase(Platform& platform, const std::wstring& path, const std::vector<ListQuery>& queries,
+                  const ItemSink& sink, std::wstring* problem) {
   // A profile kept outside the machine (a Z: path) can never be cleaned, so
   // nothing of it is listed either.
   if (!Exists(platform, path) || !platform.InsideMachine(path)) return false;
@@ -80,7 +105,6 @@ bool ListDatabase(Platform& platform, const std::wstring& path, const std::vecto
     fault(L"it cannot be opened");
     return false;
   }
-  items->clear();
   for (const auto& query : queries) {
     sqlite3_stmt* statement = nullptr;
     int rc = sqlite3_prepare_v2(db.get(), query.sql, -1, &statement, nullptr);
@@ -91,9 +115,11 @@ bool ListDatabase(Platform& platform, const std::wstring& path, const std::vecto
       continue;
     }
     DatabaseRow row(statement);
-    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) items->push_back(query.format(row));
-    if (rc != SQLITE_DONE) fault(Utf8ToWide(sqlite3_errmsg(db.get())));
+    bool go_on = true;
+    while (go_on && (rc = sqlite3_step(statement)) == SQLITE_ROW) go_on = sink(query.format(row));
+    if (go_on && rc != SQLITE_DONE) fault(Utf8ToWide(sqlite3_errmsg(db.get())));
     sqlite3_finalize(statement);
+    if (!go_on) break;
   }
   return true;
 }
@@ -113,6 +139,7 @@ CleanOutcome CleanDatabase(Platform& platform, const std::wstring& path, const s
   if (!Exec(db.get(), "BEGIN IMMEDIATE")) return CleanOutcome::kLeftInPlace;
   bool ok = true;
   bool any_ran = false;
+  const int changes_before = sqlite3_total_changes(db.get());
   for (const char* sql : deletes) {
     sqlite3_stmt* statement = nullptr;
     int rc = sqlite3_prepare_v2(db.get(), sql, -1, &statement, nullptr);
@@ -132,12 +159,21 @@ CleanOutcome CleanDatabase(Platform& platform, const std::wstring& path, const s
       break;
     }
   }
+  // A clean that found nothing to delete (a second section on the same
+  // file) leaves the file as it was, header included.
+  if (ok && sqlite3_total_changes(db.get()) == changes_before) {
+    Exec(db.get(), "ROLLBACK");
+    return CleanOutcome::kCleaned;
+  }
   if (ok && !Exec(db.get(), "COMMIT")) ok = false;
   if (!ok) {
     Exec(db.get(), "ROLLBACK");
     return CleanOutcome::kLeftInPlace;
   }
-  if (any_ran) Exec(db.get(), "VACUUM");
+  // Compacting rewrites the whole file, so it runs only where the deletes
+  // left free pages: a second clean of the same database (two sections share
+  // a history) finds none and costs next to nothing.
+  if (any_ran && FreePages(db.get()) > 0) Exec(db.get(), "VACUUM");
   return CleanOutcome::kCleaned;
 }
 

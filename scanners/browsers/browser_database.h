@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "scanners/browsers/browser_cleaner.h"
 
 namespace orvane {
 
@@ -39,13 +40,18 @@ struct ListQuery {
   RowFormatter format;
 };
 
-// Opens the database at path when the file exists. On success clears *items,
-// then runs each query in order, appending one text per row; a query that
-// cannot be prepared (a missing table) adds nothing and the next one still
-// runs. False, with *items untouched, when the file is missing or cannot be
+// Opens the database at path when the file exists, then runs each query in
+// order, handing sink one text per row as the row is read (one row in memory
+// at a time); a query that cannot be prepared (a missing table) adds nothing
+// and the next one still runs. When sink returns false nothing more is read.
+// False, with sink never called, when the file is missing or cannot be
 // opened. When the file exists but could not be read whole (locked by the
-// running browser, damaged), *problem (if given) says why; the rows read
-// before the fault are kept.
+// running browser, damaged), *problem (if given) says why; the rows handed
+// over before the fault stand.
+bool ListDatabase(Platform& platform, const std::wstring& path, const std::vector<ListQuery>& queries,
+                  const ItemSink& sink, std::wstring* problem = nullptr);
+// The same into a list: on success *items is cleared and gets every row's
+// text; false with *items untouched.
 bool ListDatabase(Platform& platform, const std::wstring& path, const std::vector<ListQuery>& queries,
                   std::vector<std::wstring>* items, std::wstring* problem = nullptr);
 
@@ -57,10 +63,10 @@ enum class CleanOutcome {
 
 // Runs the DELETE statements, in order, in one immediate transaction on the
 // existing database at path. A statement whose table (or column) does not
-// exist is skipped; any other failure rolls everything back. After a commit
-// that ran at least one statement the file is compacted (VACUUM); freed
-// pages are overwritten in any case, so the rows do not linger in the file
-// even when the compaction cannot run.
+// exist is skipped; any other failure rolls everything back. When they change
+// no row the file is left untouched. After a commit that left free pages the file is compacted (VACUUM); deleted rows are
+// overwritten in any case, so they do not linger in the file even when the
+// compaction cannot run or is not needed.
 CleanOutcome CleanDatabase(Platform& platform, const std::wstring& path, const std::vector<const char*>& deletes);
 
 }  // namespace orvane

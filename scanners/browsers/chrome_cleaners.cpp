@@ -65,9 +65,18 @@ chrome_history::chrome_history(Platform& platform)
 
 void chrome_history::List(int) { ListProfileDatabase(kHistory, {{kChromeHistoryListSql, &UrlText}}); }
 
+// Besides the visits and the pages visited: the searches typed, the
+// downloads with the addresses they came from, and what Chrome derived from
+// the visits (annotations, visit clusters, visited links). Tables a version
+// lacks are skipped.
 bool chrome_history::Clean() {
-  return CleanProfileDatabase(kHistory, {"DELETE FROM visit_source", "DELETE FROM visits", "DELETE FROM segments",
-                                         "DELETE FROM segment_usage", "DELETE FROM urls where visit_count > 0"});
+  return CleanProfileDatabase(
+      kHistory, {"DELETE FROM visit_source", "DELETE FROM visits", "DELETE FROM segments", "DELETE FROM segment_usage",
+                 "DELETE FROM urls where visit_count > 0", "DELETE FROM keyword_search_terms",
+                 "DELETE FROM downloads", "DELETE FROM downloads_url_chains", "DELETE FROM downloads_slices",
+                 "DELETE FROM content_annotations", "DELETE FROM context_annotations", "DELETE FROM clusters",
+                 "DELETE FROM clusters_and_visits", "DELETE FROM cluster_keywords",
+                 "DELETE FROM cluster_visit_duplicates", "DELETE FROM visited_links"});
 }
 
 chrome_cookies::chrome_cookies(Platform& platform)

@@ -39,7 +39,9 @@ class chrome_cache : public chrome_base {
 };
 
 // History: one item (the URL) per visit; Clean empties visit_source, visits,
-// segments and segment_usage and deletes the urls ever visited.
+// segments and segment_usage, deletes the urls ever visited, and empties the
+// search terms, the downloads (with their URL chains and slices) and the
+// tables Chrome fills from the visits.
 class chrome_history : public chrome_base {
  public:
   explicit chrome_history(Platform& platform);

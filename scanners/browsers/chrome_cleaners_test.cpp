@@ -40,18 +40,81 @@ const char kHistoryRows[] =
 
 class ChromeCleanersTest : public BrowserTest {};
 
-TEST_F(ChromeCleanersTest, HistoryGivesOneItemPerVisitAndKeepsUrlsNeverVisited) {
-  MakeDatabase(kHistory, kChromeHistorySchema, kHistoryRows);
+// Searches typed, downloads with the addresses they came through, and what
+// Chrome derives from visits.
+const char kHistoryExtraRows[] =
+    "INSERT INTO keyword_search_terms VALUES (2, 1, 'Private Search', 'private search');"
+    "INSERT INTO downloads (id, guid, current_path, target_path, start_time, received_bytes, total_bytes, state,"
+    " danger_type, interrupt_reason, hash, end_time, opened, last_access_time, transient, referrer, site_url,"
+    " embedder_download_data, tab_url, tab_referrer_url, http_method, by_ext_id, by_ext_name, by_web_app_id, etag,"
+    " last_modified, mime_type, original_mime_type) VALUES (1, 'guid-1', 'C:\\users\\tester\\Downloads\\tax.pdf',"
+    " 'C:\\users\\tester\\Downloads\\tax.pdf', 13300000000000000, 10, 10, 1, 0, 0, x'', 13300000001000000, 0, 0, 0,"
+    " 'https://often.example/', 'https://often.example/', '', '', '', 'GET', '', '', '', '', '', 'application/pdf',"
+    " 'application/pdf');"
+    "INSERT INTO downloads_url_chains VALUES (1, 0, 'https://often.example/tax.pdf');"
+    "INSERT INTO downloads_slices VALUES (1, 0, 10, 1);"
+    "INSERT INTO content_annotations (visit_id, annotation_flags, search_terms, has_url_keyed_image)"
+    " VALUES (1, 0, 'private search', 0);"
+    "INSERT INTO context_annotations (visit_id, context_annotation_flags) VALUES (1, 0);"
+    "INSERT INTO clusters VALUES (1, 1, 'Often', 'Often', 1, '', 0);"
+    "INSERT INTO clusters_and_visits VALUES (1, 1, 1, 1, 'often.example', 'often.example', 'often.example', 0);"
+    "INSERT INTO cluster_keywords VALUES (1, 'often', 0, 1, '');"
+    "INSERT INTO cluster_visit_duplicates VALUES (1, 2);"
+    "INSERT INTO visited_links (link_url_id, top_level_url, frame_url, visit_count) VALUES"
+    " (1, 'https://often.example/', 'https://often.example/', 3);";
+
+TEST_F(ChromeCleanersTest, HistoryGivesOneItemPerVisitAndCleaningLeavesNoTraceOfAVisit) {
+  MakeDatabase(kHistory, kChromeHistorySchema, std::string(kHistoryRows) + kHistoryExtraRows);
   Platform& p = Open();
   chrome_history history(p);
   history.List(1);
   EXPECT_EQ(history.item_list(), (std::vector<std::wstring>{L"https://often.example/", L"https://often.example/",
                                                             L"https://often.example/", L"https://once.example/"}));
   EXPECT_TRUE(history.Clean());
-  for (const char* table : {"visits", "visit_source", "segments", "segment_usage"})
+  for (const char* table :
+       {"visits", "visit_source", "segments", "segment_usage", "keyword_search_terms", "downloads",
+        "downloads_url_chains", "downloads_slices", "content_annotations", "context_annotations", "clusters",
+        "clusters_and_visits", "cluster_keywords", "cluster_visit_duplicates", "visited_links"})
     EXPECT_EQ(CountRows(Host(kHistory), table), 0) << table;
   EXPECT_EQ(QueryRows(Host(kHistory), "SELECT url FROM urls"), std::vector<std::string>{"https://bookmarked.example/"});
+  // Chrome reads its meta rows to decide whether it can open the file.
+  EXPECT_EQ(QueryRows(Host(kHistory), "SELECT value FROM meta WHERE key = 'version'"), std::vector<std::string>{"70"});
+  EXPECT_EQ(QueryRows(Host(kHistory), "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+  EXPECT_EQ(QueryRows(Host(kHistory), "PRAGMA freelist_count"), std::vector<std::string>{"0"}) << "compacted";
   EXPECT_TRUE(fs::exists(Host(kHistory))) << "the History database itself is never deleted as a file";
+
+  // A second clean (the typed URLs share the file) finds nothing to delete
+  // and does not rewrite the file.
+  const std::string once = testing::ReadHostFile(Host(kHistory));
+  EXPECT_TRUE(history.Clean());
+  EXPECT_TRUE(chrome_typedurl(p).Clean());
+  EXPECT_EQ(testing::ReadHostFile(Host(kHistory)), once);
+}
+
+TEST_F(ChromeCleanersTest, ListingHandsOverRowsAsTheyAreReadAndStopsWhenAsked) {
+  MakeDatabase(kHistory, kChromeHistorySchema, kHistoryRows);
+  const std::wstring cache = std::wstring(kChromeProfile) + L"\\Cache\\";
+  prefix.File(cache + L"data_0").File(cache + L"data_1");
+  Platform& p = Open();
+  chrome_history history(p);
+  std::vector<std::wstring> handed;
+  history.ListItems(1, [&](const std::wstring& item) {
+    handed.push_back(item);
+    return handed.size() < 2;
+  });
+  EXPECT_EQ(handed, (std::vector<std::wstring>{L"https://often.example/", L"https://often.example/"}));
+  EXPECT_TRUE(history.item_list().empty()) << "rows handed over are not kept";
+  EXPECT_TRUE(history.unread().empty()) << "a stop is no fault of the database";
+
+  // The caches hand over the files they found.
+  chrome_cache files(p);
+  handed.clear();
+  files.ListItems(1, [&](const std::wstring& item) {
+    handed.push_back(item);
+    return true;
+  });
+  EXPECT_EQ(handed.size(), 2u);
+  EXPECT_EQ(handed, files.item_list());
 }
 
 TEST_F(ChromeCleanersTest, CookiesAndSegmentsTexts) {

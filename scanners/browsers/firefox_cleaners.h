@@ -32,8 +32,11 @@ class firefox_cache : public firefox_base {
   bool Clean() override;
 };
 
-// places.sqlite: every row of moz_places is listed (its url); Clean empties
-// moz_historyvisits, and the places themselves stay.
+// places.sqlite: every place that is history (visited, or used by no
+// bookmark or keyword) is listed by its url. Clean empties the visits, the
+// typed inputs and the page-view records, deletes those places with what
+// refers to them (annotations, origins of sites left without places), and
+// leaves the bookmarked places unvisited.
 class firefox_history : public firefox_base {
  public:
   explicit firefox_history(Platform& platform);

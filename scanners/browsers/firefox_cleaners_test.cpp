@@ -45,18 +45,86 @@ class FirefoxCleanersTest : public BrowserTest {
   }
 };
 
-TEST_F(FirefoxCleanersTest, HistoryListsEveryPlaceAndCleaningEmptiesOnlyTheVisits) {
-  MakeDatabase(kPlaces, kFirefoxPlacesSchema, kPlacesRows);
+// A profile as Firefox leaves it: visited pages with their sites' origins,
+// what was typed to reach them, page-view records, annotations and sync
+// extras; a bookmarked page that was visited, one that never was, and a
+// keyword's page.
+const char kHistoryRows[] =
+    "INSERT INTO moz_origins (id, prefix, host, frecency) VALUES (1, 'https://', 'news.example', 100),"
+    " (2, 'https://', 'mail.example', 50), (3, 'https://', 'typed.example', 10), (4, 'https://', 'docs.example', 1),"
+    " (5, 'https://', 'search.example', 1);"
+    "INSERT INTO moz_places (id, url, title, visit_count, typed, last_visit_date, guid, origin_id, foreign_count) VALUES"
+    " (1, 'https://news.example/', 'News', 2, 1, 1700000001000000, 'g1', 1, 0),"
+    " (2, 'https://mail.example/inbox', 'Inbox', 1, 0, 1700000002000000, 'g2', 2, 1),"
+    " (3, 'https://typed.example/', NULL, 1, 4, 1700000003000000, 'g3', 3, 0),"
+    " (4, 'https://docs.example/', 'Docs', 0, 0, NULL, 'g4', 4, 1),"
+    " (5, 'https://search.example/?q=%s', NULL, 0, 0, NULL, 'g5', 5, 1);"
+    "INSERT INTO moz_historyvisits (id, from_visit, place_id, visit_date, visit_type) VALUES"
+    " (1, 0, 1, 1700000000000000, 1), (2, 1, 1, 1700000001000000, 1), (3, 0, 2, 1700000002000000, 2),"
+    " (4, 0, 3, 1700000003000000, 2);"
+    "INSERT INTO moz_historyvisits_extra VALUES (1, '{}');"
+    "INSERT INTO moz_places_extra VALUES (1, '{}'), (2, '{}');"
+    "INSERT INTO moz_inputhistory VALUES (1, 'new', 3), (2, 'inb', 1);"
+    "INSERT INTO moz_anno_attributes VALUES (1, 'URIProperties/characterSet'), (2, 'bookmarkProperties/description');"
+    "INSERT INTO moz_annos (place_id, anno_attribute_id, content) VALUES (1, 1, 'UTF-8'), (2, 2, 'my mail');"
+    "INSERT INTO moz_places_metadata_search_queries VALUES (1, 'private search');"
+    "INSERT INTO moz_places_metadata (place_id, referrer_place_id, created_at, total_view_time, search_query_id)"
+    " VALUES (1, NULL, 1, 5000, 1), (2, 1, 2, 9000, NULL);"
+    "INSERT INTO moz_newtab_shortcuts_interaction (place_id, event_type, timestamp_s, pinned, tile_position)"
+    " VALUES (1, 0, 1700000000, 0, 1);"
+    "INSERT INTO moz_bookmarks (id, type, fk, parent, title, guid) VALUES (1, 2, NULL, 0, '', 'root________'),"
+    " (2, 1, 2, 1, 'Mail', 'bm2'), (3, 1, 4, 1, 'Docs', 'bm4');"
+    "INSERT INTO moz_keywords (keyword, place_id) VALUES ('s', 5);";
+
+TEST_F(FirefoxCleanersTest, HistoryCleaningTakesThePlacesWithTheVisitsAndKeepsBookmarks) {
+  MakeDatabase(kPlaces, kFirefoxPlacesSchema, kHistoryRows);
   Platform& p = Open();
   firefox_history history(p);
   history.List(1);
+  // The visited pages, the bookmarked one among them; not the bookmarked
+  // or keyword pages nobody visited.
   EXPECT_EQ(history.item_list(), (std::vector<std::wstring>{L"https://news.example/", L"https://mail.example/inbox",
                                                             L"https://typed.example/"}));
   EXPECT_FALSE(fs::exists(Host(kPlaces) + "-wal")) << "listing leaves no journal files in the profile";
   EXPECT_TRUE(history.Clean());
   EXPECT_FALSE(fs::exists(Host(kPlaces) + "-wal")) << "nor does cleaning";
+
+  const std::string db = Host(kPlaces);
+  EXPECT_EQ(QueryRows(db, "SELECT id, url, visit_count, last_visit_date IS NULL FROM moz_places ORDER BY id"),
+            (std::vector<std::string>{"2|https://mail.example/inbox|0|1", "4|https://docs.example/|0|1",
+                                      "5|https://search.example/?q=%s|0|1"}));
+  for (const char* table : {"moz_historyvisits", "moz_historyvisits_extra", "moz_inputhistory", "moz_places_metadata",
+                            "moz_places_metadata_search_queries", "moz_newtab_shortcuts_interaction"})
+    EXPECT_EQ(CountRows(db, table), 0) << table;
+  // What belonged to the deleted places went with them; the bookmark's stays.
+  EXPECT_EQ(QueryRows(db, "SELECT place_id, content FROM moz_annos"), std::vector<std::string>{"2|my mail"});
+  EXPECT_EQ(QueryRows(db, "SELECT place_id FROM moz_places_extra"), std::vector<std::string>{"2"});
+  EXPECT_EQ(QueryRows(db, "SELECT host FROM moz_origins ORDER BY id"),
+            (std::vector<std::string>{"mail.example", "docs.example", "search.example"}));
+  EXPECT_EQ(QueryRows(db, "SELECT count(*) FROM moz_bookmarks b JOIN moz_places p ON p.id = b.fk"),
+            std::vector<std::string>{"2"});
+  EXPECT_EQ(QueryRows(db, "SELECT keyword FROM moz_keywords k JOIN moz_places p ON p.id = k.place_id"),
+            std::vector<std::string>{"s"});
+  EXPECT_EQ(QueryRows(db, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+  EXPECT_EQ(QueryRows(db, "PRAGMA freelist_count"), std::vector<std::string>{"0"}) << "compacted";
+
+  // What the clean keeps is no history: a new scan finds nothing.
+  firefox_history again(p);
+  again.List(1);
+  EXPECT_TRUE(again.item_list().empty());
+}
+
+// A schema whose keywords cannot be told apart from history (no place_id)
+// keeps every place rather than take a keyword's page; the visits still go.
+TEST_F(FirefoxCleanersTest, AnOlderKeywordTableKeepsThePlacesButNotTheVisits) {
+  MakeDatabase(kPlaces, kFirefoxPlacesSchema,
+               std::string(kHistoryRows) +
+                   "DROP TABLE moz_keywords; CREATE TABLE moz_keywords (id INTEGER PRIMARY KEY, keyword TEXT);");
+  Platform& p = Open();
+  EXPECT_TRUE(firefox_history(p).Clean());
+  EXPECT_EQ(CountRows(Host(kPlaces), "moz_places"), 5);
   EXPECT_EQ(CountRows(Host(kPlaces), "moz_historyvisits"), 0);
-  EXPECT_EQ(CountRows(Host(kPlaces), "moz_places"), 3);
+  EXPECT_EQ(CountRows(Host(kPlaces), "moz_origins"), 5);
 }
 
 TEST_F(FirefoxCleanersTest, PlacesWithoutTheirTablesListNothingAndStayUnchanged) {

@@ -38,22 +38,36 @@ bool ProfileDataCleaner::CleanProfileDatabase(const wchar_t* file, const std::ve
   return CleanProfileDatabases({profile_folder_ + file}, deletes);
 }
 
+void ProfileDataCleaner::ListItems(int flag, const ItemSink& sink) {
+  row_sink_ = &sink;
+  listed_rows_ = false;
+  List(flag);
+  row_sink_ = nullptr;
+  if (!listed_rows_) HandOverFoundItems(sink);
+}
+
 void ProfileDataCleaner::ListProfileDatabases(const std::vector<std::wstring>& paths,
                                               const std::vector<ListQuery>& queries) {
   ListLegacyHistoryFile();
+  listed_rows_ = true;
   if (!profile_found_) return;
   std::vector<std::wstring> all;
+  const ItemSink keep = [&all](const std::wstring& item) {
+    all.push_back(item);
+    return true;
+  };
+  const ItemSink& sink = row_sink_ ? *row_sink_ : keep;
   bool any_opened = false;
+  bool go_on = true;
   for (const std::wstring& path : paths) {
-    std::vector<std::wstring> rows;
+    if (!go_on) break;
     std::wstring problem;
-    if (ListDatabase(platform_, path, queries, &rows, &problem)) {
+    if (ListDatabase(platform_, path, queries, [&](const std::wstring& item) { return go_on = sink(item); },
+                     &problem))
       any_opened = true;
-      all.insert(all.end(), rows.begin(), rows.end());
-    }
     if (!problem.empty()) unread_.push_back(problem);
   }
-  if (any_opened) item_list_ = std::move(all);
+  if (any_opened && !row_sink_) item_list_ = std::move(all);
 }
 
 bool ProfileDataCleaner::CleanProfileDatabases(const std::vector<std::wstring>& paths,

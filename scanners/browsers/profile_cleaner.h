@@ -15,6 +15,9 @@ class ProfileDataCleaner : public BrowserCleaner {
  public:
   // Appends the found items to *out and replaces the item list with them.
   void CopyItemsTo(std::vector<std::wstring>* out) override;
+  // The database kinds hand each row to sink as it is read; the caches hand
+  // over their found items.
+  void ListItems(int flag, const ItemSink& sink) override;
 
   const std::wstring& profile_folder() const { return profile_folder_; }
   bool profile_found() const { return profile_found_; }
@@ -50,6 +53,12 @@ class ProfileDataCleaner : public BrowserCleaner {
   std::wstring profile_folder_;
   bool profile_found_;
   std::wstring legacy_list_name_;
+
+ private:
+  // While ListItems runs: where the database listings hand their rows.
+  const ItemSink* row_sink_ = nullptr;
+  // Whether the last List was a database listing.
+  bool listed_rows_ = false;
 };
 
 }  // namespace orvane
