@@ -111,6 +111,11 @@ class WinePlatform : public Platform {
   std::string NativePath(const std::wstring& path) override;
   // Inside the prefix folder's real path (see InsideRoot).
   bool InsideMachine(const std::wstring& path) override;
+  // A rename into a state folder on the prefix's file system, else a flushed
+  // copy; links as links (wine_state_crossings.cpp).
+  Status MoveIntoState(const std::wstring& path, StateFolder& state, const std::string& name) override;
+  Status CopyFromState(StateFolder& state, const std::string& name, const std::wstring& path,
+                       StateCopyOutcome* outcome) override;
 
   std::wstring TempPath() override;
   std::wstring ModuleFileName() override;
