@@ -21,7 +21,7 @@ TEST(MachinesCommandTest, RowsLineUpAndOutsideTextCannotDriveTheTerminal) {
                     {"Lutris", "Caf\xC3\xA9\x1b[2J", "/home/u/Games/Caf\xC3\xA9"},
                     {"Steam", "228980", "/home/u/.steam/steam/steamapps/compatdata/228980/pfx"}};
   std::ostringstream out;
-  EXPECT_EQ(RunMachines(found, false, out), 0);
+  EXPECT_EQ(RunMachines(found, {}, false, out), 0);
   EXPECT_EQ(out.str(),
             "KIND     NAME      PATH\n"
             "default  .wine     /home/u/.wine\n"
@@ -31,7 +31,7 @@ TEST(MachinesCommandTest, RowsLineUpAndOutsideTextCannotDriveTheTerminal) {
   std::ostringstream json;
   found.prefixes.resize(1);
   found.prefixes[0].path = "/home/u/\xFF";  // not UTF-8: shown, not thrown
-  EXPECT_EQ(RunMachines(found, true, json), 0);
+  EXPECT_EQ(RunMachines(found, {}, true, json), 0);
   EXPECT_EQ(nlohmann::json::parse(json.str()),
             nlohmann::json::parse(R"([{"kind":"default","name":".wine","path":"/home/u/\ufffd"}])"));
 }
@@ -40,15 +40,15 @@ TEST(MachinesCommandTest, NothingFoundSaysWhereItLooked) {
   wine::PrefixSearch found;
   found.looked_in = {"~/.wine", "~/.steam/steam"};
   std::ostringstream out, json;
-  EXPECT_EQ(RunMachines(found, false, out), 0);
+  EXPECT_EQ(RunMachines(found, {}, false, out), 0);
   EXPECT_EQ(out.str(), "No Wine prefix found; looked in ~/.wine, ~/.steam/steam.\n");
-  EXPECT_EQ(RunMachines(found, true, json), 0);
+  EXPECT_EQ(RunMachines(found, {}, true, json), 0);
   EXPECT_EQ(json.str(), "[]\n");
 }
 
 // The program itself, over a fake home folder, as a user runs it.
 int RunCliAt(const std::string& home, const std::string& args, std::string* output) {
-  return RunCli(args, output, "env -u WINEPREFIX HOME='" + home + "' ");
+  return RunCli(args, output, "env -u WINEPREFIX -u XDG_DATA_HOME HOME='" + home + "' ");
 }
 
 TEST(MachinesCommandTest, TheProgramListsThePrefixesOfTheHomeFolder) {

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/registry_values.h"
+#include "platform/testing/temp_state.h"
 #include "platform/testing/shortcut_writer.h"
 #include "platform/testing/temp_prefix.h"
 #include "platform/text.h"
@@ -43,12 +44,14 @@ class EngineTest : public ::testing::Test {
       options.pacer = &pacer_;
       options.now = [] { return LocalDateTime{2026, 3, 5, 9, 30, 0}; };
       options.on_problems_changed = [this] { ++refreshed_; };
+      options.state = &state_;
       engine_ = std::make_unique<CSarvelEngine>(*platform_, options);
     }
     return *engine_;
   }
 
   testing::TempPrefix prefix_;
+  testing::TempStateFolder state_;
   std::unique_ptr<wine::WinePlatform> platform_;
   MessageQueue messages_;
   RecordingPacer pacer_;
@@ -166,18 +169,24 @@ TEST_F(EngineTest, BrowsersAndBackupListing) {
       .File(L"C:\\Program Files\\Orvane\\backup\\20261208_1000_Registry.dat", "")
       .File(L"C:\\Program Files\\Orvane\\backup\\20261208_1000_Junk.dat", "")
       .File(L"C:\\Program Files\\Orvane\\backup\\notes.txt", "");
+  BackupSet newer;
+  ASSERT_TRUE(CreateBackupSet(state_, L"Shortcut", LocalDateTime{2026, 12, 9, 8, 0, 0}, &newer));
   CSarvelEngine& engine = Engine();
   EXPECT_TRUE(engine.IsBrowserInstalled(L"FIREFOX.EXE"));
   EXPECT_FALSE(engine.IsBrowserInstalled(L"chrome.exe.missing"));
 
+  // Older versions' sets in the machine and the new ones beside it, oldest
+  // first.
   engine.ListBackups();
-  std::set<std::wstring> found;
+  std::vector<std::wstring> found;
   for (const Message& m : messages_.Drain()) {
     ASSERT_EQ(m.code, kMsgBackupFound);
-    found.insert(m.text);
+    found.push_back(m.text);
   }
-  EXPECT_EQ(found, (std::set<std::wstring>{L"C:\\Program Files\\Orvane\\backup\\20261208_1000_Registry.dat",
-                                          L"C:\\Program Files\\Orvane\\backup\\20261208_1000_Junk.dat"}));
+  EXPECT_EQ(found, (std::vector<std::wstring>{L"C:\\Program Files\\Orvane\\backup\\20261208_1000_Junk.dat",
+                                             L"C:\\Program Files\\Orvane\\backup\\20261208_1000_Registry.dat",
+                                             newer.data_file}));
+  EXPECT_EQ(engine.DescribeBackup(newer.data_file).kind, L"ShortCut Cleaner");
 }
 
 std::vector<std::wstring> FilesOf(const CErrorListEx& list) {
@@ -284,10 +293,10 @@ TEST_F(EngineTest, TheReportOfTheListLeavesTheListAlone) {
   EXPECT_EQ(page.find("Sound Files"), std::string::npos);
 }
 
-// Wine links the profile's Desktop to the host user's desktop, where
-// installers leave their shortcuts: a broken one there is found, copied
-// into the backup and removed; the user's own file beside it stays.
-TEST_F(EngineTest, ABrokenShortcutOnTheLinkedDesktopIsRepairedWithItsBackupAndNothingElse) {
+// Wine links the profile's Desktop to the host user's desktop. A backup is
+// a move into the program's own folder, which would take the file out of the
+// host's folder: a shortcut there stays, and so does everything beside it.
+TEST_F(EngineTest, AShortcutOnTheLinkedDesktopIsNeverMovedOutOfTheHostsFolder) {
   char pattern[] = "/tmp/orvane-home-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::string desktop = std::string(pattern) + "/Desktop";
@@ -300,22 +309,17 @@ TEST_F(EngineTest, ABrokenShortcutOnTheLinkedDesktopIsRepairedWithItsBackupAndNo
   std::ofstream(desktop + "/Gone.txt") << "the user's own notes";
   prefix_.Link(L"C:\\users\\tester\\Desktop", desktop);
   CSarvelEngine& engine = Engine();
-  std::array<bool, kSectionCount> shortcuts{};
-  shortcuts[section::kShortcuts] = true;
-  engine.StartScan(shortcuts);
-  engine.WaitForScan();
-  ASSERT_EQ(engine.errors().GetCount(), 1);
-  EXPECT_EQ(engine.errors()[0].filePath, L"C:\\users\\tester\\Desktop\\Gone.lnk");
+  CError record;
+  record.errorType = ErrorType::File;
+  record.section = section::kShortcuts;
+  record.filePath = L"C:\\users\\tester\\Desktop\\Gone.lnk";
+  engine.errors().Add(record);
 
   engine.StartRepair(1);
   engine.WaitForRepair();
-  EXPECT_FALSE(std::filesystem::exists(desktop + "/Gone.lnk"));
+  EXPECT_TRUE(std::filesystem::exists(desktop + "/Gone.lnk"));
   EXPECT_TRUE(std::filesystem::exists(desktop + "/Gone.txt"));
-  EXPECT_TRUE(std::filesystem::exists(desktop)) << "the host's folder is never removed";
-  ASSERT_EQ(engine.repair_thread()->backup_sets().size(), 1u);
-  std::string copy;
-  ASSERT_TRUE(platform_->ReadFile(engine.repair_thread()->backup_sets()[0].copies_folder + L"\\OrvaneBK1.bpc", &copy));
-  EXPECT_EQ(copy, testing::ShortcutBytes({"C:\\apps\\gone.exe", L"", L"", false}));
+  EXPECT_EQ(engine.repair_thread()->outcomes()[0].state, RecordOutcome::State::kNotRepaired);
 }
 
 }  // namespace

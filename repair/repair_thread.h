@@ -1,19 +1,32 @@
 // The repair worker: repairs every record of the engine's error list in list
-// order, writing each into a backup set (a file's copy and the record's line
-// before anything is removed), counting it, and posting its
-// progress. One second's pause follows each record (through the pacer); at
-// the end the registry and the repair log are saved.
+// order, writing each into a backup set in the program's state folder (the
+// record's line, and for a file the file itself, moved out of the machine),
+// counting it, and posting its progress. One second's pause follows each
+// record (through the pacer); at the end the registry and the repair log are
+// saved.
 //
 // Messages, in this order: kMsgRepairStarted (count); per record
 // kMsgRecordBegins (display text) then kMsgRecordProcessed (records so far);
 // kMsgRepairEnded last, also after a cancel.
 //
+// The write order, which keeps the promise that everything removed is in a
+// set whenever the run is killed: records are taken in batches; a batch's
+// lines go into their sets' data files with one flush per set, and only
+// then are the batch's files moved into the sets and its registry items
+// deleted (the registry reaches the disk at the end, after every line).
+// A record whose removal cannot wait (browser data, the recycle bin, an
+// emptied folder) ends the batch before it, and its own line is flushed
+// before it is acted on. Where the pauses really wait, every record is its
+// own batch, so what the progress window shows has happened; where they are
+// skipped a batch holds up to kMaxBatch records, so a large repair costs one
+// flush per batch rather than one per line.
+//
 // Nothing is changed that could not be backed up: when a record's backup set
-// cannot be created (or a line could not be added to it), the record and the
-// later records of that category are left alone; a file whose copy could not
-// be made stays where it is. Only records actually repaired (or whose item
-// was already gone) count as repaired; outcomes() tells why the others were
-// not.
+// cannot be created (or its lines could not be added to it), the record and
+// the later records of that category are left alone; a file that could not
+// be moved into its set stays where it is. Only records actually repaired
+// (or whose item was already gone) count as repaired; outcomes() tells why
+// the others were not.
 #pragma once
 
 #include <atomic>
@@ -28,6 +41,7 @@
 #include "model/pacer.h"
 #include "model/worker_thread.h"
 #include "platform/platform.h"
+#include "platform/state_folder.h"
 #include "repair/backup_set.h"
 
 namespace orvane {
@@ -36,6 +50,7 @@ namespace orvane {
 // thread; while it runs, nobody else may touch errors, counters or repaired.
 struct RepairEnvironment {
   Platform& platform;
+  StateFolder& state;  // where the backup sets go
   CErrorListEx& errors;
   SectionCounters& counters;
   CRegistryItemListEx& repaired;  // grows by the mark-only records repaired
@@ -89,7 +104,7 @@ class CRepairErrorsThread : public CWinThread {
   std::vector<std::wstring> browsers_left_in_place() const;
   // The sets this run created, in creation order.
   const std::vector<BackupSet>& backup_sets() const { return backup_sets_; }
-  // The copies folder of the set created last ("" when none was).
+  // The folder of the set created last ("" when none was).
   const std::wstring& copies_folder() const { return copies_folder_; }
   // Ok, or why the run as a whole fell short: the machine could not be
   // changed, the registry or the repair log could not be saved.
@@ -102,18 +117,63 @@ class CRepairErrorsThread : public CWinThread {
   int Run() override;
 
  private:
+  static constexpr size_t kMaxBatch = 512;
+
   struct SetState {
     bool attempted = false;
     bool usable = false;
     BackupSet files;
     std::wstring problem;  // why the set cannot take records
+    std::wstring pending;  // lines of the batch not yet in the data file
+    bool batch_lost = false;  // this batch's lines could not be written
+  };
+  // A record whose line waits in its set's pending lines, and what the
+  // commit does after the lines are on disk.
+  struct Staged {
+    enum class Action {
+      kSettled,       // nothing to do: `settled` is its outcome
+      kMove,          // move the file or link `entry` into the set
+      kRemoveFolder,  // remove the emptied folder `entry`
+      kRepair,        // RepairRecord
+      kPrivacy,       // RepairPrivacyRecord
+    };
+    size_t index = 0;  // in the run's copy of the list
+    SetState* set = nullptr;
+    Action action = Action::kSettled;
+    std::wstring entry;
+    int copy_number = 0;  // kMove
+    RecordOutcome settled;
   };
 
-  // Removes what the record names, by its error type.
+  // Writes the record's line into its set's pending lines and decides what
+  // becomes of it. True when it cannot wait: the batch must be committed
+  // now.
+  bool StageRecord(const CError& record, size_t index, SetState& set, int* copy_number);
+  // Flushes every set's pending lines, then carries out the staged
+  // actions of the sets whose lines reached the disk.
+  void Commit(const std::vector<CError>& records);
+  // The outcome of a record settled: stored, and counted when repaired.
+  void Settle(const CError& record, size_t index, RecordOutcome outcome);
+  // Removes what the record names, by its error type (registry items, the
+  // recycle bin, files that are not kept).
   RecordOutcome RepairRecord(const CError& record);
-  void ProcessRecord(const CError& record, SetState& set, int* copy_number, RecordOutcome* outcome);
-  void RemoveEmptiedFolders(const std::wstring& file_path);
+  // Cleans browser data for a privacy record, then repairs it.
+  RecordOutcome RepairPrivacyRecord(const CError& record);
+  // Moves the file into its set, or removes the emptied folder.
+  RecordOutcome MoveIntoSet(const CError& record, const Staged& staged);
+  RecordOutcome RemoveFolder(const CError& record, const std::wstring& folder);
+  // Removes the folders that removing the entry at path left empty, from
+  // its own folder upwards, but never a folder programs expect to exist.
+  void RemoveEmptiedFolders(const std::wstring& path);
+  // True for those folders (the temporary and profile folders and the
+  // folders above them), compared as host paths.
+  bool IsKeptFolder(const std::string& host);
   void AddProblem(const std::wstring& text);
+
+  std::vector<Staged> staged_;
+  // The folders RemoveEmptiedFolders keeps, as host paths; found once.
+  std::vector<std::string> kept_folders_;
+  bool kept_folders_known_ = false;
 
   RepairEnvironment env_;
   int count_;
