@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/sarvel_app.h"
 #include "app/scan_dialog.h"
 #include "app/settings_dialog.h"
 #include "app/updates.h"
@@ -85,9 +86,14 @@ int RunProgram(const ProgramOptions& options) {
   engine_options.release_date = version.ReleaseDate();
   engine_options.state = state.get();
   CSarvelEngine engine(platform, engine_options);
-  SettingsStore settings(platform);
+  // The user's own settings, kept outside every machine; the store routes
+  // each name to them or to the machine.
+  UserSettings user_settings(UserSettingsPath(platform.UserConfigFolder()));
+  SettingsStore settings(platform, user_settings);
+  AskStartAtLoginOnce(settings, messenger, options.scan_at_start);
   CurlHttpClient http;
   ProgramUpdates updates({&http, &bridge, [&settings] { return update::ServerAddress(settings); },
+                          [&settings](update::ReleaseKey* key) { return update::UpdateKey(settings, key); },
                           version.ProductVersion(), program_file, std::filesystem::temp_directory_path()},
                          messenger, options.prefix);
 

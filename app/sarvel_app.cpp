@@ -30,6 +30,22 @@ CommandLine ParseCommandLine(const QStringList& words) {
 
 bool ScanAtStart(const QString& command_line) { return command_line == QStringLiteral("-scan"); }
 
+const char kStartAtLoginQuestion[] =
+    "Should Orvane start when you log in?\n\n"
+    "Yes adds Orvane to your desktop's start-up programs (outside the Wine prefix); at each login it then opens "
+    "your default machine. You can change this later in Settings.";
+
+bool AskStartAtLoginOnce(SettingsStore& settings, ui::Messenger& messenger, bool scan_at_start) {
+  if (scan_at_start || settings.StartAtLoginAnswered()) return false;
+  const bool yes = messenger.Ask(nullptr, QStringLiteral("Orvane"), QString::fromUtf8(kStartAtLoginQuestion));
+  if (Status s = settings.SetStartWithWindows(yes); !s)
+    messenger.Tell(
+        nullptr, QStringLiteral("Orvane"),
+        QStringLiteral("Orvane could not be set to start at login: %1").arg(QString::fromStdWString(s.message)),
+        ui::Messenger::Icon::kWarning);
+  return true;
+}
+
 int CSarvelApp::InitInstance(const QString& command_line) {
   const bool scan = ScanAtStart(command_line);
   if (hooks_.another_instance_running && hooks_.another_instance_running()) {

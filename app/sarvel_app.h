@@ -10,7 +10,9 @@
 
 #include <functional>
 
+#include "model/settings_store.h"
 #include "platform/elevation.h"
+#include "ui/messenger.h"
 
 namespace orvane::app {
 
@@ -28,6 +30,16 @@ CommandLine ParseCommandLine(const QStringList& words);
 
 // True for exactly "-scan": the whole command line, same case.
 bool ScanAtStart(const QString& command_line);
+
+// The question the first interactive start asks, in a box captioned "Orvane".
+extern const char kStartAtLoginQuestion[];
+// Start at login is off until the user turns it on, and on this platform it
+// writes outside the machine, so the first interactive start asks once:
+// Yes turns it on (a failure is told), No keeps it off and only records the
+// answer in the user's settings (no entry, nothing in any machine). A
+// scheduled start (scan_at_start) never asks, and neither does any start
+// once the user has answered. True when it asked. Interface thread.
+bool AskStartAtLoginOnce(SettingsStore& settings, ui::Messenger& messenger, bool scan_at_start);
 
 class CSarvelApp {
  public:

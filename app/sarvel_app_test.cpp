@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <vector>
+
+#include "platform/testing/temp_prefix.h"
+#include "ui/testing_messenger.h"
 
 namespace orvane::app {
 namespace {
@@ -75,6 +79,69 @@ TEST(CSarvelAppTest, StartsInTheRightOrder) {
   Start("-scan", true, elevation);
   EXPECT_EQ(elevation.relaunched.size(), 3u);
   EXPECT_EQ(elevation.relaunched.back(), L"");
+}
+
+// The first interactive start asks once; the answer No leaves no trace but
+// itself, and a scheduled start never asks.
+TEST(StartAtLoginQuestionTest, AskedOnceAtTheFirstInteractiveStartAndNoWritesNoEntry) {
+  namespace fs = std::filesystem;
+  orvane::testing::TempPrefix prefix;
+  auto platform = prefix.Open();
+  const std::string hives = orvane::testing::ReadHostFile(prefix.dir() + "/system.reg");
+  const std::string entry = prefix.HostDir() + "/config/autostart/orvane.desktop";
+  ui::RecordingMessenger messenger;
+  messenger.answer = false;
+
+  SettingsStore scheduled(*platform);
+  EXPECT_FALSE(AskStartAtLoginOnce(scheduled, messenger, /*scan_at_start=*/true));
+  EXPECT_TRUE(messenger.said.empty());
+
+  SettingsStore store(*platform);
+  EXPECT_TRUE(AskStartAtLoginOnce(store, messenger, false));
+  ASSERT_EQ(messenger.said.size(), 1u);
+  EXPECT_TRUE(messenger.said[0].question);
+  EXPECT_EQ(messenger.said[0].caption, "Orvane");
+  EXPECT_EQ(messenger.said[0].text, QString::fromUtf8(kStartAtLoginQuestion));
+  EXPECT_FALSE(fs::exists(entry));
+  EXPECT_FALSE(fs::exists(prefix.HostDir() + "/config/autostart"));
+  EXPECT_EQ(orvane::testing::ReadHostFile(prefix.dir() + "/system.reg"), hives);
+  EXPECT_EQ(platform->GetFileAttributes(L"C:\\Program Files\\Orvane\\Orvane.exe"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(store.ReadSetting(L"StartWithWindows"), L"false");
+
+  // Answered: never again, on this machine or another.
+  EXPECT_FALSE(AskStartAtLoginOnce(store, messenger, false));
+  orvane::testing::TempPrefix other;
+  wine::WineOptions options = other.Options();
+  options.config_dir = prefix.HostDir() + "/config";
+  other.Write();
+  wine::WinePlatform b(options);
+  SettingsStore other_store(b);
+  EXPECT_FALSE(AskStartAtLoginOnce(other_store, messenger, false));
+  EXPECT_EQ(messenger.said.size(), 1u);
+}
+
+TEST(StartAtLoginQuestionTest, YesTurnsItOnAndAFailureIsTold) {
+  orvane::testing::TempPrefix prefix;
+  auto platform = prefix.Open();
+  ui::RecordingMessenger messenger;
+  SettingsStore store(*platform);
+  EXPECT_TRUE(AskStartAtLoginOnce(store, messenger, false));
+  EXPECT_TRUE(store.StartsWithSession());
+  EXPECT_EQ(store.ReadSetting(L"StartWithWindows"), L"true");
+  EXPECT_EQ(messenger.said.size(), 1u);
+
+  // A program the desktop cannot start: said, and still off.
+  orvane::testing::TempPrefix second;
+  wine::WineOptions options = second.Options();
+  options.program = second.HostDir() + "/bin/missing";
+  second.Write();
+  wine::WinePlatform p(options);
+  SettingsStore other(p);
+  EXPECT_TRUE(AskStartAtLoginOnce(other, messenger, false));
+  ASSERT_EQ(messenger.said.size(), 3u);
+  EXPECT_TRUE(messenger.said[2].text.startsWith("Orvane could not be set to start at login: "));
+  EXPECT_FALSE(other.StartsWithSession());
+  EXPECT_EQ(other.ReadSetting(L"StartWithWindows"), L"");
 }
 
 }  // namespace

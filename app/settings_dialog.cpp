@@ -39,7 +39,7 @@ struct Option {
   int box_id;
   const wchar_t* setting;
 };
-// StartWithWindows is not among them: it goes with the Run value.
+// StartWithWindows is not among them: it goes with the session's entry.
 constexpr Option kOptions[] = {
     {CSettingsDialog::kScanAtStartup, L"StartScanAtProgramStartup"},
     {CSettingsDialog::kTrayOnClose, L"ShowInTaskbarOnClose"},
@@ -220,9 +220,10 @@ void CSettingsDialog::Open() {
 
   for (const Option& option : kOptions)
     boxes_[option.box_id]->SetCheck(settings_.ReadSetting(option.setting) == L"true");
-  // Not "StartWithWindows": the Run value is what starts the program, and
-  // another tool may have removed it behind the setting's back.
-  boxes_[kStartWithWindows]->SetCheck(!settings_.ReadRunValue(SettingsStore::kRunKey).empty());
+  // Not "StartWithWindows": the session's entry is what starts the program,
+  // and the desktop's own tools may have removed or turned it off behind the
+  // setting's back.
+  boxes_[kStartWithWindows]->SetCheck(settings_.StartsWithSession());
 
   language_->setCurrentIndex(0);
   const ScanSchedule schedule = settings_.LoadScanSchedule();
@@ -278,7 +279,12 @@ void CSettingsDialog::Save() {
   for (const Option& option : kOptions)
     keep_first(settings_.WriteSetting(option.setting,
                                       boxes_[option.box_id]->GetCheck() ? L"true" : L"false"));
-  keep_first(settings_.SetStartWithWindows(boxes_[kStartWithWindows]->GetCheck() == 1));
+  // Start at login is written only when it changes: it is the user's, for
+  // every machine, and this dialog belongs to one.
+  const bool start_at_login = boxes_[kStartWithWindows]->GetCheck() == 1;
+  if (start_at_login != settings_.StartsWithSession() ||
+      settings_.ReadSetting(L"StartWithWindows") != (start_at_login ? L"true" : L"false"))
+    keep_first(settings_.SetStartWithWindows(start_at_login));
 
   const QTime time = time_->time();
   std::wstring notice;

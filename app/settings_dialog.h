@@ -1,8 +1,11 @@
 // `CSettingsDialog`: the program's options, the browsers the privacy
 // sections clean, the scheduled scan, and the way to the folder of HTML scan
-// reports. Every opening reads the settings, the Run value and the task
-// afresh; nothing is kept between showings. Save writes them all; Cancel and
-// Escape write nothing. Interface thread only.
+// reports. The options are the user's, for every machine; the browsers and
+// the scheduled scan are the machine's the dialog was opened on, and no
+// other machine's schedule is shown or saved. Every opening reads the
+// settings, the session's start-up entry and the task afresh; nothing is kept
+// between showings. Save writes them all; Cancel and Escape write nothing.
+// Interface thread only.
 #pragma once
 
 #include <QComboBox>

@@ -8,6 +8,8 @@
 
 #include "platform/testing/fake_wineserver.h"
 #include "platform/testing/recording_platform.h"
+#include "platform/testing/temp_prefix.h"
+#include "platform/wine/wine_services.h"
 #include "ui/testing_windows.h"
 
 namespace orvane::app {
@@ -15,7 +17,6 @@ namespace {
 
 using ui::testing::WhileRunning;
 const std::wstring kClients = L"Software\\Clients\\StartMenuInternet\\";
-const std::wstring kRun = SettingsStore::kRunKey;
 constexpr int kEveryDay[] = {kSundayBit,   kMondayBit, kTuesdayBit, kWednesdayBit,
                              kThursdayBit, kFridayBit, kSaturdayBit};
 
@@ -45,7 +46,7 @@ class SettingsDialogTest : public ::testing::Test, public ui::testing::WindowFix
          {L"StartWithWindows", L"StartScanAtProgramStartup", L"ShowInTaskbarOnClose",
           L"AllowAutoUpdates", L"Chrome", L"IE", L"Firefox"})
       all.push_back(Store().ReadSetting(name));
-    all.push_back(Store().ReadRunValue(kRun));
+    all.push_back(Store().StartsWithSession() ? L"starts at login" : L"does not start at login");
     ScanSchedule s = Store().LoadScanSchedule();
     all.push_back(std::to_wstring(s.task_exists) + L"/" + std::to_wstring(s.kind) + L"/" +
                   std::to_wstring(s.hour) + L":" + std::to_wstring(s.minute) + L"/" +
@@ -137,10 +138,10 @@ TEST_F(SettingsDialogTest, AWeeklyScanOnNoDayIsRefusedAndNothingIsStored) {
   EXPECT_EQ(Stored(), before);
 }
 
-TEST_F(SettingsDialogTest, StartWithWindowsShowsTheRunValueNotTheSetting) {
+TEST_F(SettingsDialogTest, StartAtLoginShowsTheEntryNotTheSetting) {
   ASSERT_TRUE(Store().SetStartWithWindows(true));
-  ASSERT_TRUE(Store().DeleteValue(HKEY_LOCAL_MACHINE, kRun,
-                                  SettingsStore::kRunValueName));  // by another tool
+  const std::string entry = prefix_.HostDir() + "/config/autostart/orvane.desktop";
+  ASSERT_TRUE(std::filesystem::remove(entry));  // by the desktop's own tool
   ASSERT_EQ(Store().ReadSetting(L"StartWithWindows"), L"true");
 
   auto dialog = Dialog();
@@ -148,16 +149,58 @@ TEST_F(SettingsDialogTest, StartWithWindowsShowsTheRunValueNotTheSetting) {
   EXPECT_FALSE(Checked(*dialog, CSettingsDialog::kStartWithWindows));
   dialog->Save();
   EXPECT_EQ(Store().ReadSetting(L"StartWithWindows"), L"false");
-  EXPECT_EQ(Store().ReadRunValue(kRun), L"");
+  EXPECT_FALSE(Store().StartsWithSession());
 
-  // Checked again, the Run value comes back with the program's path.
+  // Checked again, the entry comes back.
   dialog->Open();
   Click(dialog->check_box(CSettingsDialog::kStartWithWindows));
   dialog->Save();
   EXPECT_EQ(Store().ReadSetting(L"StartWithWindows"), L"true");
-  EXPECT_EQ(Store().ReadRunValue(kRun), Store().ExecutablePath());
+  EXPECT_TRUE(std::filesystem::exists(entry));
   dialog->Open();
   EXPECT_TRUE(Checked(*dialog, CSettingsDialog::kStartWithWindows));
+}
+
+// Two machines of one user: each dialog shows and saves only its own
+// machine's schedule, and neither moves the user's start at login.
+TEST_F(SettingsDialogTest, TwoMachinesKeepTwoSchedules) {
+  const std::string config = prefix_.HostDir() + "/config";
+  orvane::testing::TempPrefix other_prefix;
+  wine::WineOptions options = other_prefix.Options();
+  options.config_dir = config;
+  other_prefix.Write();
+  wine::WinePlatform other(options);
+  SettingsStore other_store(other);
+  ASSERT_TRUE(other_store.SaveScanSchedule(kScheduleWeekly, 21, 30, kMondayBit | kFridayBit));
+  ASSERT_TRUE(other_store.SetStartWithWindows(true));
+  std::vector<MachineScanSchedule> all;
+  ASSERT_TRUE(other_store.ListScanSchedules(&all));
+  ASSERT_EQ(all.size(), 1u);
+  const std::string units = config + "/systemd/user/";
+  std::string escaped;
+  ASSERT_TRUE(wine::EscapeSystemdPath(std::filesystem::canonical(other_prefix.dir()).string(), &escaped));
+  const std::string other_timer = units + "orvane-scan@" + escaped + ".timer";
+  const std::string other_before = orvane::testing::ReadHostFile(other_timer);
+  ASSERT_FALSE(other_before.empty());
+  const std::string entry_before = orvane::testing::ReadHostFile(config + "/autostart/orvane.desktop");
+
+  auto dialog = Dialog();  // on this machine
+  dialog->Open();
+  EXPECT_EQ(dialog->schedule_list()->currentText(), "None");  // not the other machine's
+  EXPECT_TRUE(Checked(*dialog, CSettingsDialog::kStartWithWindows));  // the user's, for every machine
+  dialog->schedule_list()->setCurrentIndex(kScheduleDaily);
+  dialog->time_picker()->setTime(QTime(6, 0));
+  dialog->Save();
+  EXPECT_EQ(dialog->result(), QDialog::Accepted);
+
+  EXPECT_EQ(orvane::testing::ReadHostFile(other_timer), other_before);
+  EXPECT_EQ(orvane::testing::ReadHostFile(config + "/autostart/orvane.desktop"), entry_before);
+  EXPECT_EQ(Store().LoadScanSchedule().kind, kScheduleDaily);
+  ScanSchedule theirs = other_store.LoadScanSchedule();
+  EXPECT_EQ(theirs.kind, kScheduleWeekly);
+  EXPECT_EQ(theirs.day_mask, 0x22);
+  ASSERT_TRUE(Store().ListScanSchedules(&all));
+  EXPECT_EQ(all.size(), 2u);
 }
 
 TEST_F(SettingsDialogTest, OpeningFillsGapsInTheDialogsFormAndCancelStoresNothing) {
@@ -166,11 +209,12 @@ TEST_F(SettingsDialogTest, OpeningFillsGapsInTheDialogsFormAndCancelStoresNothin
   prefix_.String(HKEY_LOCAL_MACHINE, SettingsStore::kKey, L"AllowAutoUpdates", L"true");
   auto dialog = Dialog();
   dialog->Open();
-  // Firefox is installed but the dialog's form writes "false"; start with
-  // Windows becomes "true" without a Run value, so its box shows cleared.
+  // Firefox is installed but the dialog's form writes "false"; start at
+  // login has no default and stays off. The older version's
+  // "AllowAutoUpdates" in the machine was carried into the user's settings.
   EXPECT_EQ(Store().ReadSetting(L"Firefox"), L"false");
-  EXPECT_EQ(Store().ReadSetting(L"StartWithWindows"), L"true");
-  EXPECT_EQ(Store().ReadRunValue(kRun), L"");
+  EXPECT_EQ(Store().ReadSetting(L"StartWithWindows"), L"");
+  EXPECT_FALSE(Store().StartsWithSession());
   EXPECT_FALSE(Checked(*dialog, CSettingsDialog::kStartWithWindows));
   EXPECT_TRUE(Checked(*dialog, CSettingsDialog::kTrayOnClose));
   EXPECT_TRUE(Checked(*dialog, CSettingsDialog::kAutoUpdates));
@@ -244,7 +288,8 @@ class NoScheduler : public orvane::testing::RecordingPlatform {
 TEST_F(SettingsDialogTest, AScheduleThatCannotBeSetDoesNotStopTheSaveAndIsTold) {
   Engine();
   NoScheduler machine(*platform_);
-  SettingsStore store(machine);
+  UserSettings user(UserSettingsPath(platform_->UserConfigFolder()));
+  SettingsStore store(machine, user);
   CSettingsDialog dialog(store, Engine(), messenger_, {});
   dialog.Open();
   dialog.schedule_list()->setCurrentIndex(kScheduleDaily);

@@ -18,7 +18,12 @@ SingleInstance::SingleInstance(const QString& name, const QString& lock_dir, QOb
 
 QString SingleInstance::ServerName(const QString& name, const QString& lock_dir) {
   const QString per_user = QString::fromStdString(wine::PerUserName(name.toStdString()));
-  return lock_dir.isEmpty() ? per_user : lock_dir + "/" + per_user + ".socket";
+  // The socket lies beside the lock. A bare name would put it in $TMPDIR or
+  // /tmp, shared by sessions whose runtime folders (and so whose locks)
+  // differ: a second session's program would take over the first one's
+  // socket and receive its requests.
+  const QString dir = lock_dir.isEmpty() ? QString::fromStdString(wine::RuntimeFolder()) : lock_dir;
+  return dir + "/" + per_user + ".socket";
 }
 
 bool SingleInstance::Claim() {

@@ -19,6 +19,10 @@ program=
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_CACHE_HOME=$work/home/.cache
 export XDG_RUNTIME_DIR=$work/run
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+# A user who has already said whether Orvane starts at login, so a trial
+# meets the windows it is about rather than the first start's question
+# (settings_trial.sh removes this to meet the question).
+mkdir -p "$XDG_CONFIG_HOME/orvane" && printf 'StartWithWindows=false\n' >"$XDG_CONFIG_HOME/orvane/orvane.conf"
 mkdir -p "$shots"
 cleanup() {
   [ -n "$program" ] && kill "$program" 2>/dev/null && wait "$program" 2>/dev/null

@@ -50,7 +50,7 @@ void BM_LoadHive(benchmark::State& state) {
   double bytes = static_cast<double>(fs::file_size(dir + "/system.reg"));
   long before = PeakRssKb();
   for (auto _ : state) {
-    RegistryStore store(dir, [] { return Status::Ok(); });
+    RegistryStore store(dir, [](bool) { return Status::Ok(); });
     benchmark::DoNotOptimize(&store);
   }
   state.counters["MB/s"] = benchmark::Counter(bytes * state.iterations() / 1e6, benchmark::Counter::kIsRate);
@@ -63,7 +63,7 @@ BENCHMARK(BM_LoadHive)->Unit(benchmark::kMillisecond)->Iterations(3);
 void BM_SaveHive(benchmark::State& state) {
   const std::string& dir = BigPrefix();
   double bytes = static_cast<double>(fs::file_size(dir + "/system.reg"));
-  RegistryStore store(dir, [] { return Status::Ok(); });
+  RegistryStore store(dir, [](bool) { return Status::Ok(); });
   orvane::HKEY key;
   for (auto _ : state) {
     state.PauseTiming();

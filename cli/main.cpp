@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "cli/backups_command.h"
 #include "cli/info_command.h"
@@ -17,6 +18,7 @@
 #include "cli/solution_command.h"
 #include "cli/startup_command.h"
 #include "cli/support_command.h"
+#include "cli/terminal_text.h"
 #include "cli/uninstall_command.h"
 #include "cli/update_command.h"
 #include "engine/engine.h"
@@ -125,13 +127,17 @@ int main(int argc, char** argv) {
   report->add_flag("--json", json, "Print JSON");
 
   // ---- The settings store: settings and the scheduled scan. ----
-  auto* settings = app.add_subcommand("settings", "Show or change the settings: [NAME [VALUE]]");
+  auto* settings = app.add_subcommand(
+      "settings", "Show or change the settings, the user's and the machine's: [NAME [VALUE]]");
   std::vector<std::string> setting_words;
   settings->add_option("words", setting_words, "A setting's NAME, and a VALUE to write");
   settings->add_flag("--json", json, "Print JSON");
-  auto* schedule = app.add_subcommand("schedule", "Show or set the scheduled scan: none | daily HH:MM | weekly HH:MM DAYS");
+  auto* schedule = app.add_subcommand(
+      "schedule", "Show or set the machine's scheduled scan: none | daily HH:MM | weekly HH:MM DAYS; --all lists every machine's");
   std::vector<std::string> schedule_words;
   schedule->add_option("when", schedule_words, "none, daily HH:MM, or weekly HH:MM DAYS (such as mon,fri)");
+  bool schedule_all = false;
+  schedule->add_flag("--all", schedule_all, "List the scheduled scan of every machine");
   schedule->add_flag("--json", json, "Print JSON");
   orvane::cli::ScheduleRequest schedule_request;
   // ----
@@ -147,6 +153,10 @@ int main(int argc, char** argv) {
       ->required()
       ->check(CLI::IsMember({"check", "install"}));
   update->add_option("--server", update_request.server, "The update server for this run (default: the setting)");
+  std::string update_key;
+  update->add_option("--key", update_key,
+                     "The PEM public key releases must be signed with, for this run (default: the setting "
+                     "UpdateKey, else the build's)");
   update->add_flag("--json", json, "Print JSON");
 
   try {
@@ -155,18 +165,25 @@ int main(int argc, char** argv) {
     int rc = app.exit(e);
     return rc == 0 ? 0 : 2;
   }
+  // Registry names, file names and the support service's answers are
+  // printed as text: control characters and escape sequences in them never
+  // reach the terminal (terminal_text.h). JSON stays exact; its encoder
+  // escapes them.
+  std::optional<orvane::cli::TerminalSafeStream> safe_out;
+  if (!json && !solution.json) safe_out.emplace(std::cout);
+  orvane::cli::TerminalSafeStream safe_err(std::cerr);
   if (*update) {
-    // The server: this run's, else the machine's setting when there is a
-    // machine, else the build's.
-    if (update_request.server.empty()) {
-      std::string home = prefix_option.empty() ? orvane::wine::DefaultPrefixDir() : prefix_option;
-      update_request.server = orvane::update::DefaultServer();
-      if (orvane::wine::CheckPrefix(home)) {
-        orvane::wine::WinePlatform platform{orvane::wine::WineOptions(home, "", "")};
-        orvane::SettingsStore store(platform);
-        update_request.server = orvane::update::ServerAddress(store);
-      }
-    }
+    // The server and the key: this run's, else the user's settings, else the
+    // build's. No machine has a say in them, so none need exist.
+    std::string home = prefix_option.empty() ? orvane::wine::DefaultPrefixDir() : prefix_option;
+    orvane::wine::WinePlatform platform{orvane::wine::WineOptions(home, "", "")};
+    orvane::UserSettings user(orvane::UserSettingsPath(platform.UserConfigFolder()));
+    orvane::SettingsStore store(platform, user);
+    if (update_request.server.empty()) update_request.server = orvane::update::ServerAddress(store);
+    if (!update_key.empty())
+      update_request.key_status = orvane::update::ReadKeyFile(update_key, &update_request.key);
+    else
+      update_request.key_status = orvane::update::UpdateKey(store, &update_request.key);
     update_request.program = std::filesystem::path(orvane::OwnExecutablePath()).parent_path() /
                              orvane::update::kProgramName;
     update_request.temp_folder = std::filesystem::temp_directory_path();
@@ -191,7 +208,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (*schedule) {
-    if (orvane::Status s = orvane::cli::ParseScheduleRequest(schedule_words, &schedule_request); !s) {
+    if (orvane::Status s = orvane::cli::ParseScheduleRequest(schedule_words, &schedule_request, schedule_all); !s) {
       std::cerr << "orvane-cli: " << orvane::WideToUtf8(s.message) << "\n";
       return 2;
     }
@@ -244,7 +261,8 @@ int main(int argc, char** argv) {
     return rc == 0 ? 0 : 2;
   }
   if (*settings || *schedule) {
-    orvane::SettingsStore store(platform);
+    orvane::UserSettings user(orvane::UserSettingsPath(platform.UserConfigFolder()));
+    orvane::SettingsStore store(platform, user);
     orvane::cli::Output plain{std::cout, std::cerr, json, false};
     return *settings ? orvane::cli::RunSettings(store, setting_words, plain)
                      : orvane::cli::RunSchedule(store, schedule_request, plain);

@@ -13,8 +13,8 @@ constexpr char kNotFound[] = "ERROR: The system was unable to find the specified
 std::string Refusal(LONG rc) {
   switch (rc) {
     case ERROR_CANTWRITE:
-      return "ERROR: The registry file that holds this key could not be read completely (see the warnings "
-             "above), so it is never written.\n";
+      return "ERROR: The registry file that holds this key is never written: it could not be read completely, or "
+             "it is a link that leads out of the machine (see the warnings above).\n";
     case ERROR_WRITE_PROTECT:
       return "ERROR: The machine may not be changed now (another program holds or changed its registry).\n";
     case ERROR_INVALID_PARAMETER:

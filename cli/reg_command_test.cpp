@@ -1,8 +1,16 @@
 #include "cli/reg_command.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
 #include <sstream>
+#include <thread>
 
 #include "platform/registry_values.h"
 #include "platform/testing/temp_prefix.h"
@@ -71,6 +79,75 @@ TEST(RegCommandTest, RejectsBadInputWithoutChangingAnything) {
   EXPECT_EQ(Reg(*p, {"delete", "HKLM", "/f"}).code, 1);
   HKEY k;
   EXPECT_EQ(p->OpenKey(HKEY_CURRENT_USER, L"S", KEY_READ, &k), ERROR_FILE_NOT_FOUND);
+}
+
+// An orvane-cli run in the background, its output kept in a file.
+struct Running {
+  pid_t pid = -1;
+  std::string log;
+};
+
+Running Spawn(const std::vector<std::string>& args, const std::string& log) {
+  std::vector<char*> argv;
+  std::string program = ORVANE_CLI;
+  argv.push_back(program.data());
+  std::vector<std::string> copy = args;
+  for (std::string& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_adddup2(&files, 1, 2);
+  Running r;
+  r.log = log;
+  if (posix_spawn(&r.pid, program.c_str(), &files, nullptr, argv.data(), environ) != 0) r.pid = -1;
+  posix_spawn_file_actions_destroy(&files);
+  return r;
+}
+
+// True when process pid holds file open (it has read the hives and is
+// waiting for the prefix lock).
+bool HoldsOpen(pid_t pid, const std::string& file) {
+  std::error_code ec;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec))
+    if (std::filesystem::read_symlink(fd.path(), ec) == file) return true;
+  return false;
+}
+
+TEST(RegCommandTest, TwoAddsAtOnceBothSucceed) {
+  testing::TempPrefix prefix;
+  prefix.String(HKEY_CURRENT_USER, L"Software\\Both", L"old", L"0");
+  prefix.Write();
+  const std::string lock_file = std::filesystem::canonical(prefix.dir()).string() + "/orvane.lock";
+  // Another writer holds the lock until both have read the hive and wait.
+  int held = open(lock_file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  Running runs[2];
+  const char* names[2] = {"one", "two"};
+  for (int i = 0; i < 2; ++i) {
+    runs[i] = Spawn(
+        {"--prefix", prefix.dir(), "reg", "add", "HKCU\\Software\\Both", "/v", names[i], "/d", names[i], "/f"},
+        prefix.dir() + "/../" + std::filesystem::path(prefix.dir()).filename().string() + "-" + names[i] + ".log");
+    ASSERT_GT(runs[i].pid, 0);
+  }
+  bool both_wait = false;
+  for (int i = 0; i < 500 && !both_wait; ++i) {
+    both_wait = HoldsOpen(runs[0].pid, lock_file) && HoldsOpen(runs[1].pid, lock_file);
+    if (!both_wait) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  close(held);
+  EXPECT_TRUE(both_wait) << "the two runs did not both wait for the lock";
+  for (const Running& r : runs) {
+    int status = 0;
+    ASSERT_EQ(waitpid(r.pid, &status, 0), r.pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << testing::ReadHostFile(r.log);
+    std::filesystem::remove(r.log);
+  }
+  wine::WinePlatform after(wine::WineOptions(prefix.dir(), prefix.user()));
+  EXPECT_EQ(ReadRegistryString(after, HKEY_CURRENT_USER, L"Software\\Both", L"one"), L"one");
+  EXPECT_EQ(ReadRegistryString(after, HKEY_CURRENT_USER, L"Software\\Both", L"two"), L"two");
+  EXPECT_EQ(ReadRegistryString(after, HKEY_CURRENT_USER, L"Software\\Both", L"old"), L"0");
 }
 
 }  // namespace

@@ -41,33 +41,51 @@ std::vector<std::string> DayNames(int day_mask) {
   return names;
 }
 
+// A name read from the user's files, with control characters out before a
+// terminal sees it.
+std::string Printable(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  return text;
+}
+
+std::string KindText(SettingKind kind) { return kind == SettingKind::kUser ? "user" : "machine"; }
+
+nlohmann::json ScheduleJson(const ScanSchedule& s) {
+  nlohmann::json shown{{"task_exists", s.task_exists}, {"kind", KindName(s.kind)}};
+  if (s.kind == kScheduleDaily || s.kind == kScheduleWeekly) {
+    shown["time"] = TimeText(s.hour, s.minute);
+    shown["hour"] = s.hour;
+    shown["minute"] = s.minute;
+  }
+  if (s.kind == kScheduleWeekly) {
+    shown["days"] = DayNames(s.day_mask);
+    shown["day_mask"] = s.day_mask;
+  }
+  return shown;
+}
+
+// "daily at 06:00", "weekly at 21:30 on mon, fri" or "none".
+std::string ScheduleText(const ScanSchedule& s) {
+  if (s.kind == kScheduleDaily) return "daily at " + TimeText(s.hour, s.minute);
+  if (s.kind != kScheduleWeekly) return "none";
+  std::string days;
+  for (const std::string& d : DayNames(s.day_mask)) days += (days.empty() ? "" : ", ") + d;
+  return "weekly at " + TimeText(s.hour, s.minute) + " on " + days;
+}
+
 void PrintSchedule(const ScanSchedule& s, const std::wstring& notice, const Output& output) {
   if (output.json) {
-    nlohmann::json shown{{"task_exists", s.task_exists}, {"kind", KindName(s.kind)}};
-    if (s.kind == kScheduleDaily || s.kind == kScheduleWeekly) {
-      shown["time"] = TimeText(s.hour, s.minute);
-      shown["hour"] = s.hour;
-      shown["minute"] = s.minute;
-    }
-    if (s.kind == kScheduleWeekly) {
-      shown["days"] = DayNames(s.day_mask);
-      shown["day_mask"] = s.day_mask;
-    }
+    nlohmann::json shown = ScheduleJson(s);
     if (!notice.empty()) shown["notice"] = WideToUtf8(notice);
     output.out << shown.dump(2) << "\n";
     return;
   }
-  if (!s.task_exists) {
+  // A task without this machine's trigger schedules nothing here.
+  if (s.kind != kScheduleDaily && s.kind != kScheduleWeekly)
     output.out << "No scheduled scan.\n";
-  } else if (s.kind == kScheduleDaily) {
-    output.out << "Scheduled scan: daily at " << TimeText(s.hour, s.minute) << ".\n";
-  } else if (s.kind == kScheduleWeekly) {
-    std::string days;
-    for (const std::string& d : DayNames(s.day_mask)) days += (days.empty() ? "" : ", ") + d;
-    output.out << "Scheduled scan: weekly at " << TimeText(s.hour, s.minute) << " on " << days << ".\n";
-  } else {
-    output.out << "Scheduled scan: none (the task is kept without a trigger).\n";
-  }
+  else
+    output.out << "Scheduled scan: " << ScheduleText(s) << ".\n";
   if (!notice.empty()) output.out << WideToUtf8(notice) << "\n";
 }
 
@@ -75,16 +93,25 @@ void PrintSchedule(const ScanSchedule& s, const std::wstring& notice, const Outp
 
 int RunSettings(SettingsStore& store, const std::vector<std::string>& words, const Output& output) {
   if (words.size() > 2) return Fail(output, L"settings takes at most a name and a value");
+  const std::string user_file = store.UserSettingsFile();
   if (words.empty()) {
-    nlohmann::json all = nlohmann::json::object();
-    for (const SettingInfo& info : KnownSettings()) {
-      std::string name = WideToUtf8(info.name), value = WideToUtf8(store.ReadSetting(info.name));
-      if (output.json)
-        all[name] = value;
-      else
-        output.out << name << " = " << value << "\n";
+    if (output.json) {
+      nlohmann::json all = nlohmann::json::object();
+      for (const SettingInfo& info : KnownSettings())
+        all[WideToUtf8(info.name)] = {{"value", WideToUtf8(store.ReadSetting(info.name))},
+                                      {"kind", KindText(info.kind)},
+                                      {"writable", info.writable}};
+      output.out << nlohmann::json{{"user_settings_file", user_file}, {"settings", all}}.dump(2) << "\n";
+      return 0;
     }
-    if (output.json) output.out << all.dump(2) << "\n";
+    for (SettingKind kind : {SettingKind::kUser, SettingKind::kMachine}) {
+      output.out << (kind == SettingKind::kUser
+                         ? "The user's settings (for every machine, in " + user_file + "):\n"
+                         : "\nThis machine's settings (in its registry, HKEY_LOCAL_MACHINE\\Software\\Orvane):\n");
+      for (const SettingInfo& info : KnownSettings())
+        if (info.kind == kind)
+          output.out << WideToUtf8(info.name) << " = " << WideToUtf8(store.ReadSetting(info.name)) << "\n";
+    }
     return 0;
   }
   const std::wstring asked = Utf8ToWide(words[0]);
@@ -92,11 +119,16 @@ int RunSettings(SettingsStore& store, const std::vector<std::string>& words, con
     if (Status s = store.ChangeSetting(asked, Utf8ToWide(words[1])); !s) return Fail(output, s.message);
   }
   std::wstring name, value;
-  if (Status s = store.ReadKnownSetting(asked, &name, &value); !s) return Fail(output, s.message);
+  SettingKind kind = SettingKind::kMachine;
+  if (Status s = store.ReadKnownSetting(asked, &name, &value, &kind); !s) return Fail(output, s.message);
   if (output.json) {
-    output.out << nlohmann::json{{"name", WideToUtf8(name)}, {"value", WideToUtf8(value)}}.dump(2) << "\n";
+    output.out
+        << nlohmann::json{{"name", WideToUtf8(name)}, {"value", WideToUtf8(value)}, {"kind", KindText(kind)}}.dump(2)
+        << "\n";
   } else if (words.size() == 2) {
-    output.out << WideToUtf8(name) << " = " << WideToUtf8(value) << "\n";
+    output.out << WideToUtf8(name) << " = " << WideToUtf8(value)
+               << (kind == SettingKind::kUser ? " (the user's setting, for every machine, in " + user_file + ")\n"
+                                              : std::string(" (this machine's setting, in its registry)\n"));
   } else {
     output.out << WideToUtf8(value) << "\n";
   }
@@ -134,8 +166,10 @@ Status ParseScheduleDays(const std::string& text, int* day_mask) {
   return Status::Ok();
 }
 
-Status ParseScheduleRequest(const std::vector<std::string>& words, ScheduleRequest* request) {
+Status ParseScheduleRequest(const std::vector<std::string>& words, ScheduleRequest* request, bool all) {
   *request = ScheduleRequest{};
+  request->all = all;
+  if (all && !words.empty()) return Status::Error(L"schedule --all only shows; set one machine's without --all");
   if (words.empty()) return Status::Ok();
   request->show = false;
   const std::string kind = Lower(words[0]);
@@ -151,6 +185,30 @@ Status ParseScheduleRequest(const std::vector<std::string>& words, ScheduleReque
 }
 
 int RunSchedule(SettingsStore& store, const ScheduleRequest& request, const Output& output) {
+  if (request.all) {
+    std::vector<MachineScanSchedule> all;
+    if (!store.ListScanSchedules(&all)) return Fail(output, L"The scheduled scans could not be listed.");
+    if (output.json) {
+      nlohmann::json list = nlohmann::json::array();
+      for (const MachineScanSchedule& m : all) {
+        nlohmann::json one = ScheduleJson(m.schedule);
+        one["machine"] = WideToUtf8(m.machine);
+        one["this_machine"] = m.this_machine;
+        list.push_back(std::move(one));
+      }
+      output.out << list.dump(2) << "\n";
+      return 0;
+    }
+    bool any = false;
+    for (const MachineScanSchedule& m : all) {
+      if (m.schedule.kind == kScheduleNone && !m.this_machine) continue;
+      any = true;
+      output.out << Printable(WideToUtf8(m.machine)) << ": " << ScheduleText(m.schedule)
+                 << (m.this_machine ? " (this machine)" : "") << "\n";
+    }
+    if (!any) output.out << "No scheduled scans.\n";
+    return 0;
+  }
   std::wstring notice;
   if (!request.show) {
     Status s = store.SaveScanSchedule(request.kind, request.hour, request.minute, request.day_mask, &notice);

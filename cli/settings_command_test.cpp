@@ -1,5 +1,4 @@
 #include "cli/settings_command.h"
-#include "cli/testing_run_cli.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -7,10 +6,15 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "cli/testing_run_cli.h"
+#include "platform/testing/http_server.h"
 #include "platform/testing/temp_prefix.h"
+#include "platform/text.h"
 #include "platform/wine/wine_platform.h"
 
 namespace orvane::cli {
@@ -82,25 +86,43 @@ class SettingsCommandTest : public ::testing::Test {
   std::ostringstream out_, err_;
 };
 
-TEST_F(SettingsCommandTest, ShowsWritesAndRefusesSettings) {
+TEST_F(SettingsCommandTest, ShowsWritesAndRefusesSettingsSayingWhoseTheyAre) {
   ASSERT_EQ(Settings({"ie", "TRUE"}), 0) << err_.str();
-  EXPECT_EQ(out_.str(), "IE = true\n");
+  EXPECT_EQ(out_.str(), "IE = true (this machine's setting, in its registry)\n");
   ASSERT_EQ(Settings({"IE"}), 0);
   EXPECT_EQ(out_.str(), "true\n");
+  ASSERT_EQ(Settings({"AllowAutoUpdates", "true"}), 0) << err_.str();
+  const std::string file = prefix_.HostDir() + "/config/orvane/orvane.conf";
+  EXPECT_EQ(out_.str(), "AllowAutoUpdates = true (the user's setting, for every machine, in " + file + ")\n");
+  EXPECT_NE(testing::ReadHostFile(file).find("\nAllowAutoUpdates=true\n"), std::string::npos);
+
   ASSERT_EQ(Settings({}), 0);
-  EXPECT_NE(out_.str().find("StartWithWindows = \nStartScanAtProgramStartup = \n"), std::string::npos) << out_.str();
-  EXPECT_NE(out_.str().find("\nIE = true\n"), std::string::npos);
+  const std::string all_text = out_.str();
+  EXPECT_EQ(all_text.rfind("The user's settings (for every machine, in " + file + "):\nStartWithWindows = \n", 0), 0u)
+      << all_text;
+  size_t machine = all_text.find("\nThis machine's settings");
+  ASSERT_NE(machine, std::string::npos) << all_text;
+  EXPECT_GT(all_text.find("\nIE = true\n"), machine);
+  EXPECT_LT(all_text.find("\nAllowAutoUpdates = true\n"), machine);
+  EXPECT_LT(all_text.find("\nUpdateServer = \n"), machine);
   ASSERT_EQ(Settings({}, true), 0);
   nlohmann::json all = nlohmann::json::parse(out_.str());
-  EXPECT_EQ(all["IE"], "true");
-  EXPECT_EQ(all.size(), KnownSettings().size());
+  EXPECT_EQ(all["user_settings_file"], file);
+  EXPECT_EQ(all["settings"]["IE"]["value"], "true");
+  EXPECT_EQ(all["settings"]["IE"]["kind"], "machine");
+  EXPECT_EQ(all["settings"]["SupportService"]["kind"], "user");
+  EXPECT_EQ(all["settings"].size(), KnownSettings().size());
+  ASSERT_EQ(Settings({"UpdateKey"}, true), 0);
+  EXPECT_EQ(nlohmann::json::parse(out_.str())["kind"], "user");
 
   EXPECT_EQ(Settings({"IE", "maybe"}), 2);
   EXPECT_NE(err_.str().find("\"true\" or \"false\""), std::string::npos) << err_.str();
   EXPECT_EQ(Settings({"Volume"}), 2);
   EXPECT_NE(err_.str().find("no setting \"Volume\""), std::string::npos) << err_.str();
+  EXPECT_EQ(Settings({"UpdateServer", "two\nlines"}), 2);
 
-  // A machine another Orvane process is changing refuses, and says who.
+  // A machine another Orvane process is changing refuses its own values, and
+  // says who; the user's are not held up by it.
   wine::WineOptions options = prefix_.Options();
   options.lock_wait = std::chrono::milliseconds(50);
   wine::WinePlatform second(options);
@@ -108,9 +130,10 @@ TEST_F(SettingsCommandTest, ShowsWritesAndRefusesSettings) {
   std::ostringstream out, err;
   EXPECT_EQ(RunSettings(store, {"IE", "false"}, Output{out, err, false, false}), 2);
   EXPECT_NE(err.str().find("pid " + std::to_string(getpid())), std::string::npos) << err.str();
+  EXPECT_EQ(RunSettings(store, {"SupportService", "http://127.0.0.1:9"}, Output{out, err, false, false}), 0);
 }
 
-TEST_F(SettingsCommandTest, SetsAndShowsTheScheduledScan) {
+TEST_F(SettingsCommandTest, SetsAndShowsTheScheduledScanOfEachMachine) {
   ASSERT_EQ(Schedule({}), 0);
   EXPECT_EQ(out_.str(), "No scheduled scan.\n");
   ASSERT_EQ(Schedule({"weekly", "21:30", "fri,mon"}), 0) << err_.str();
@@ -126,23 +149,84 @@ TEST_F(SettingsCommandTest, SetsAndShowsTheScheduledScan) {
   EXPECT_EQ(stored["day_mask"], 0x22);
   EXPECT_EQ(stored["days"], (std::vector<std::string>{"mon", "fri"}));
 
+  // A second machine of the same user has its own, and --all shows both.
+  testing::TempPrefix other;
+  wine::WineOptions options = other.Options();
+  options.config_dir = prefix_.HostDir() + "/config";
+  other.Write();
+  wine::WinePlatform b(options);
+  SettingsStore b_store(b);
+  ScheduleRequest request;
+  ASSERT_TRUE(ParseScheduleRequest({"daily", "6:00"}, &request));
+  std::ostringstream out, err;
+  ASSERT_EQ(RunSchedule(b_store, request, Output{out, err, false, false}), 0) << err.str();
+  ASSERT_TRUE(ParseScheduleRequest({}, &request, /*all=*/true));
+  out.str("");
+  ASSERT_EQ(RunSchedule(b_store, request, Output{out, err, false, false}), 0);
+  const std::string a_dir = std::filesystem::canonical(prefix_.dir()).string();
+  const std::string b_dir = std::filesystem::canonical(other.dir()).string();
+  EXPECT_NE(out.str().find(a_dir + ": weekly at 21:30 on mon, fri\n"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find(b_dir + ": daily at 06:00 (this machine)\n"), std::string::npos) << out.str();
+  out.str("");
+  ASSERT_EQ(RunSchedule(b_store, request, Output{out, err, true, false}), 0);
+  nlohmann::json listed = nlohmann::json::parse(out.str());
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_FALSE(ParseScheduleRequest({"none"}, &request, /*all=*/true));
+
   ASSERT_EQ(Schedule({"none"}), 0);
-  EXPECT_EQ(out_.str(), "Scheduled scan: none (the task is kept without a trigger).\n");
+  EXPECT_EQ(out_.str(), "No scheduled scan.\n");
+  EXPECT_EQ(b_store.LoadScanSchedule().kind, kScheduleDaily);  // B's is its own
 }
 
+// The program itself, with a user of its own (HOME and XDG_CONFIG_HOME).
+class SettingsCliTest : public ::testing::Test {
+ protected:
+  int Cli(const std::string& args, std::string* out) {
+    return RunCli("--prefix '" + prefix_.dir() + "' " + args, out,
+                  "HOME='" + prefix_.HostDir() + "/home' XDG_CONFIG_HOME='" + prefix_.HostDir() + "/xdg' ");
+  }
+  testing::TempPrefix prefix_;
+};
 
-TEST(SettingsCliTest, TheProgramWritesAndReadsASettingAndRefusesABadSchedule) {
-  testing::TempPrefix prefix;
-  prefix.Write();
+TEST_F(SettingsCliTest, TheProgramWritesAndReadsASettingAndRefusesABadSchedule) {
+  prefix_.Write();
   std::string out;
-  ASSERT_EQ(RunCli("--prefix " + prefix.dir() + " settings AllowAutoUpdates true", &out), 0) << out;
-  EXPECT_EQ(out, "AllowAutoUpdates = true\n");
-  ASSERT_EQ(RunCli("--prefix " + prefix.dir() + " settings --json", &out), 0) << out;
-  EXPECT_EQ(nlohmann::json::parse(out)["AllowAutoUpdates"], "true");
-  EXPECT_EQ(RunCli("--prefix " + prefix.dir() + " schedule weekly 24:00 mon", &out), 2);
+  ASSERT_EQ(Cli("settings AllowAutoUpdates true", &out), 0) << out;
+  EXPECT_NE(out.find("AllowAutoUpdates = true (the user's setting"), std::string::npos) << out;
+  EXPECT_NE(testing::ReadHostFile(prefix_.HostDir() + "/xdg/orvane/orvane.conf").find("AllowAutoUpdates=true"),
+            std::string::npos);
+  ASSERT_EQ(Cli("settings --json", &out), 0) << out;
+  EXPECT_EQ(nlohmann::json::parse(out)["settings"]["AllowAutoUpdates"]["value"], "true");
+  EXPECT_EQ(Cli("schedule weekly 24:00 mon", &out), 2);
   EXPECT_NE(out.find("HH:MM"), std::string::npos) << out;
-  EXPECT_EQ(RunCli("--prefix " + prefix.dir() + " schedule weekly 21:30 someday", &out), 2);
+  EXPECT_EQ(Cli("schedule weekly 21:30 someday", &out), 2);
   EXPECT_NE(out.find("someday"), std::string::npos) << out;
+  EXPECT_EQ(Cli("schedule --all daily 06:00", &out), 2);
+}
+
+TEST_F(SettingsCliTest, AnUpdateServerPlantedInThePrefixIsNeverUsed) {
+  const std::string www = prefix_.HostDir() + "/www";
+  std::filesystem::create_directories(www);
+  std::ofstream(www + "/Orvane_version.txt") << "99.0.0.0";
+  testing::LocalHttpServer server(www);
+  ASSERT_TRUE(server.ready());
+  const std::wstring planted = Utf8ToWide(server.url());
+  prefix_.String(HKEY_LOCAL_MACHINE, SettingsStore::kKey, L"UpdateServer", planted)
+      .String(HKEY_LOCAL_MACHINE, SettingsStore::kKey, L"SupportService", planted);
+  prefix_.Write();
+  std::string out;
+  ASSERT_EQ(Cli("settings UpdateServer", &out), 0) << out;
+  EXPECT_EQ(out, "\n");
+  // The check goes to the build's server, never to the planted one.
+  Cli("update check --json", &out);
+  EXPECT_EQ(out.find(server.url()), std::string::npos) << out;
+  ASSERT_EQ(Cli("settings --json", &out), 0) << out;
+  EXPECT_EQ(nlohmann::json::parse(out)["settings"]["SupportService"]["value"], "");
+
+  // The same address as the user's own setting is asked.
+  ASSERT_EQ(Cli("settings UpdateServer " + server.url(), &out), 0) << out;
+  Cli("update check --json", &out);
+  EXPECT_NE(out.find(server.url()), std::string::npos) << out;
 }
 
 }  // namespace

@@ -54,9 +54,9 @@ CSarvelEngine::CSarvelEngine(Platform& platform, EngineOptions options)
 
   product_version_ = OrNoVersion(options_.product_version);
   release_date_ = OrNoVersion(options_.release_date);
-  std::wstring user = platform_.GetEnvironmentVariable(L"USERNAME");
-  if (user.size() > 1024) user.resize(1024);
-  task_ = ScheduledScanTask{L"Orvane", user, platform_.ModuleFileName(), L"-scan"};
+  // The account whole: a name cut short would be another user's.
+  task_ = ScheduledScanTask{L"Orvane", platform_.GetEnvironmentVariable(L"USERNAME"), platform_.ModuleFileName(),
+                            L"-scan"};
 
   last_scan_date_ = ReadRegistryString(platform_, HKEY_LOCAL_MACHINE, kSettingsKey, L"LastScanDate");
   if (last_scan_date_.empty()) last_scan_date_ = L"Not scanned yet";
@@ -86,6 +86,10 @@ void CSarvelEngine::DiscardScanWorker() {
 }
 
 void CSarvelEngine::StartScan(const std::array<bool, kSectionCount>& enabled) {
+  // A Wine program may have changed the registry since it was read; when
+  // something of ours is still unsaved the scan reads what it has, and the
+  // save that follows says why it cannot be written.
+  platform_.ReloadRegistry();
   LoadRepairLog(platform_, &repaired_items_);
   last_scan_date_ = FormatScanDate(Now());
   WriteRegistryString(platform_, HKEY_LOCAL_MACHINE, kSettingsKey, L"LastScanDate", last_scan_date_);
@@ -133,6 +137,9 @@ void CSarvelEngine::StartRepair(int count) {
     // Never two repairs at once: the shared list and counters are not locked.
     repair_thread_->Join();
   }
+  // The repair judges each record against the registry as it is now; a
+  // refusal shows in the worker's own check that the machine is writable.
+  platform_.ReloadRegistry();
   RepairEnvironment env{platform_, *state_, errors_, counters_, repaired_items_, *target_, *pacer_};
   repair_thread_ = std::make_unique<CRepairErrorsThread>(env, count, browser_flags_);
   ++repair_runs_;

@@ -293,9 +293,32 @@ TEST_F(EngineTest, TheReportOfTheListLeavesTheListAlone) {
   EXPECT_EQ(page.find("Sound Files"), std::string::npos);
 }
 
-// Wine links the profile's Desktop to the host user's desktop. A backup is
-// a move into the program's own folder, which would take the file out of the
-// host's folder: a shortcut there stays, and so does everything beside it.
+// Wine links the profile's Desktop to the host user's desktop: what lies
+// there, a broken shortcut included, is not the machine's, so a scan finds
+// nothing there and a repair has nothing of it to remove.
+TEST_F(EngineTest, ShortcutsOnTheHostDesktopTheProfileLinksToAreNotTheMachines) {
+  char pattern[] = "/tmp/orvane-home-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string desktop = std::string(pattern) + "/Desktop";
+  struct Cleanup {
+    std::string dir;
+    ~Cleanup() { std::filesystem::remove_all(dir); }
+  } cleanup{pattern};
+  std::filesystem::create_directories(desktop);
+  std::ofstream(desktop + "/Gone.lnk") << testing::ShortcutBytes({"C:\\apps\\gone.exe", L"", L"", false});
+  prefix_.Link(L"C:\\users\\tester\\Desktop", desktop);
+  CSarvelEngine& engine = Engine();
+  std::array<bool, kSectionCount> shortcuts{};
+  shortcuts[section::kShortcuts] = true;
+  engine.StartScan(shortcuts);
+  engine.WaitForScan();
+  EXPECT_EQ(engine.errors().GetCount(), 0);
+  EXPECT_TRUE(std::filesystem::exists(desktop + "/Gone.lnk"));
+}
+
+// A backup is a move into the program's own folder, which would take a file
+// out of the host's folder: a record naming a shortcut there (the file of
+// unresolved errors can say anything) leaves it, and everything beside it.
 TEST_F(EngineTest, AShortcutOnTheLinkedDesktopIsNeverMovedOutOfTheHostsFolder) {
   char pattern[] = "/tmp/orvane-home-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);

@@ -179,5 +179,46 @@ TEST_F(WineEndToEnd, ScanRepairRestore) {
   EXPECT_EQ(testing::ReadHostFile(peer_.dir() + "/drive_c/windows/temp/setup.tmp"), "junk");
 }
 
+// The desktop program keeps one platform for its whole life while Wine
+// programs come and go: each scan, repair and restore works on the registry
+// as the last one of them left it.
+TEST_F(WineEndToEnd, AfterWineCommandsScansRepairsAndRestoresSeeTheRegistryAsItIs) {
+  const std::string run = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  wine::WinePlatform platform(wine::WineOptions(peer_.dir()));
+  testing::TempStateFolder state;
+  CSarvelEngine engine(platform, EngineOptions{&messages_, &pacer_, {}, {}, {}, {}, &state});
+  engine.StartScan(Sections({3, 4}));
+  engine.WaitForScan();
+  ASSERT_TRUE(platform.Flush());  // the last-scan date, as the program keeps it
+
+  ASSERT_EQ(Reg("add " + WinePeer::Quote(run) + " /v Late /d " + WinePeer::Quote("C:\\gone\\late.exe") + " /f"), 0);
+  peer_.Wait();
+  engine.StartScan(Sections({3, 4}));
+  engine.WaitForScan();
+  bool found = false;
+  for (const CError& e : engine.errors()) found |= e.item.valueName == L"Late";
+  ASSERT_TRUE(found) << "the scan did not see what Wine saved";
+  engine.StartRepair(engine.errors().GetCount());
+  engine.WaitForRepair();
+  ASSERT_TRUE(engine.repair_thread()->status()) << WideToUtf8(engine.repair_thread()->status().message);
+
+  ASSERT_EQ(Reg("add " + WinePeer::Quote(run) + " /v Other /d " + WinePeer::Quote("C:\\windows\\notepad.exe") + " /f"),
+            0);
+  peer_.Wait();
+  std::vector<std::wstring> sets = ListBackupFiles(platform, state);
+  ASSERT_FALSE(sets.empty());
+  for (const std::wstring& set : sets) {
+    RestoreReport report = RestoreBackupSet(platform, state, set);
+    EXPECT_TRUE(report.ok()) << WideToUtf8(set) << ": "
+                             << (report.failed.empty() ? std::string() : WideToUtf8(report.failed.front()));
+  }
+  ASSERT_TRUE(platform.Flush());
+  std::string out;
+  ASSERT_EQ(Reg("query " + WinePeer::Quote(run), &out), 0);
+  EXPECT_NE(out.find("Late"), std::string::npos) << out;
+  EXPECT_NE(out.find("Other"), std::string::npos) << out;
+  peer_.Wait();
+}
+
 }  // namespace
 }  // namespace orvane

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/registry_scan_thread.h"
 #include "platform/registry_values.h"
 #include "platform/testing/recording_platform.h"
 #include "platform/testing/temp_prefix.h"
@@ -19,7 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempPrefix;
 
-const std::wstring kRun = SettingsStore::kRunKey;
 const std::wstring kKey = SettingsStore::kKey;
 const std::wstring kModule = L"C:\\Program Files\\Orvane\\Orvane.exe";
 const std::wstring kClients = L"Software\\Clients\\StartMenuInternet\\";
@@ -35,104 +33,145 @@ std::vector<std::wstring> ValueChanges(const testing::RecordingPlatform& p) {
 class SettingsStoreTest : public ::testing::Test {
  protected:
   std::string Autostart() { return prefix_.HostDir() + "/config/autostart/orvane.desktop"; }
+  std::string UserFile() { return prefix_.HostDir() + "/config/orvane/orvane.conf"; }
   // What a later run of the program sees: the saved hives.
   std::wstring Saved(const std::wstring& key, const std::wstring& name) {
     wine::WinePlatform again(prefix_.Options());
     return ReadRegistryString(again, HKEY_LOCAL_MACHINE, key, name);
   }
+  // The prefix's hive files, to show that nothing in the machine changed.
+  std::string Hives() {
+    return testing::ReadHostFile(prefix_.dir() + "/system.reg") + testing::ReadHostFile(prefix_.dir() + "/user.reg");
+  }
 
   TempPrefix prefix_;
 };
 
-TEST_F(SettingsStoreTest, FirstStartOfTheMainWindowWritesEveryDefaultAndTheRunValue) {
+TEST_F(SettingsStoreTest, FirstStartOfTheMainWindowWritesTheDefaultsEachWhereItBelongs) {
   prefix_.Key(HKEY_LOCAL_MACHINE, kClients + L"FIREFOX.EXE");
   auto wine = prefix_.Open();
   testing::RecordingPlatform recorded(*wine);
-  SettingsStore store(recorded);
+  UserSettings user(UserFile());
+  SettingsStore store(recorded, user);
   ASSERT_TRUE(store.WriteDefaultSettings(DefaultsForm::kMainWindow));
 
+  // The machine gets only its own values, and start at login stays off.
   EXPECT_EQ(ValueChanges(recorded),
-            (std::vector<std::wstring>{L"SetSessionStart on", L"SetValue StartWithWindows", L"SetValue Orvane",
-                                       L"SetValue StartScanAtProgramStartup", L"SetValue ShowInTaskbarOnClose",
-                                       L"SetValue AllowAutoUpdates", L"SetValue Chrome", L"SetValue IE",
-                                       L"SetValue Firefox"}));
-  EXPECT_EQ(Saved(kKey, L"StartWithWindows"), L"true");
-  EXPECT_EQ(Saved(kKey, L"StartScanAtProgramStartup"), L"false");
-  EXPECT_EQ(Saved(kKey, L"ShowInTaskbarOnClose"), L"true");
-  EXPECT_EQ(Saved(kKey, L"AllowAutoUpdates"), L"false");
+            (std::vector<std::wstring>{L"SetValue Chrome", L"SetValue IE", L"SetValue Firefox"}));
   EXPECT_EQ(Saved(kKey, L"Firefox"), L"true");  // installed
   EXPECT_EQ(Saved(kKey, L"IE"), L"false");
   EXPECT_EQ(Saved(kKey, L"Chrome"), L"false");
-  EXPECT_EQ(Saved(kRun, L"Orvane"), kModule);
-  EXPECT_TRUE(fs::exists(Autostart()));
+  EXPECT_EQ(Saved(kKey, L"ShowInTaskbarOnClose"), L"");
+  EXPECT_EQ(user.Read(L"StartScanAtProgramStartup"), L"false");
+  EXPECT_EQ(user.Read(L"ShowInTaskbarOnClose"), L"true");
+  EXPECT_EQ(user.Read(L"AllowAutoUpdates"), L"false");
+  EXPECT_EQ(user.Read(L"StartWithWindows"), L"");
+  EXPECT_FALSE(store.StartAtLoginAnswered());
+  EXPECT_FALSE(fs::exists(Autostart()));
 
   // A second start finds everything and writes nothing.
   recorded.ClearChanges();
+  const std::string file = testing::ReadHostFile(UserFile());
   ASSERT_TRUE(store.WriteDefaultSettings(DefaultsForm::kMainWindow));
   EXPECT_TRUE(recorded.changes().empty());
+  EXPECT_EQ(testing::ReadHostFile(UserFile()), file);
 }
 
 TEST_F(SettingsStoreTest, TheDialogFillsGapsInItsOwnFormAndKeepsWhatIsThere) {
-  prefix_.Key(HKEY_LOCAL_MACHINE, kClients + L"Google Chrome")
-      .Key(HKEY_LOCAL_MACHINE, kClients + L"IEXPLORE.EXE")
-      .String(HKEY_LOCAL_MACHINE, kKey, L"AllowAutoUpdates", L"true");
+  prefix_.Key(HKEY_LOCAL_MACHINE, kClients + L"Google Chrome").Key(HKEY_LOCAL_MACHINE, kClients + L"IEXPLORE.EXE");
   auto wine = prefix_.Open();
   testing::RecordingPlatform recorded(*wine);
-  SettingsStore store(recorded);
+  UserSettings user(UserFile());
+  ASSERT_TRUE(user.Write(L"AllowAutoUpdates", L"true"));
+  SettingsStore store(recorded, user);
   ASSERT_TRUE(store.WriteDefaultSettings(DefaultsForm::kSettingsDialog));
 
-  EXPECT_EQ(
-      ValueChanges(recorded),
-      (std::vector<std::wstring>{L"SetValue Chrome", L"SetValue IE", L"SetValue Firefox", L"SetValue StartWithWindows",
-                                 L"SetValue StartScanAtProgramStartup", L"SetValue ShowInTaskbarOnClose"}));
+  EXPECT_EQ(ValueChanges(recorded),
+            (std::vector<std::wstring>{L"SetValue Chrome", L"SetValue IE", L"SetValue Firefox"}));
   EXPECT_EQ(Saved(kKey, L"Chrome"), L"false");  // installed, yet "false" in this form
   EXPECT_EQ(Saved(kKey, L"IE"), L"false");
-  EXPECT_EQ(Saved(kKey, L"StartWithWindows"), L"true");
-  EXPECT_EQ(Saved(kKey, L"AllowAutoUpdates"), L"true");
-  // Without the Run value the dialog shows start-up off.
-  EXPECT_EQ(store.ReadRunValue(kRun), L"");
+  EXPECT_EQ(user.Read(L"AllowAutoUpdates"), L"true");
+  EXPECT_EQ(user.Read(L"ShowInTaskbarOnClose"), L"true");
+  EXPECT_EQ(user.Read(L"StartWithWindows"), L"");
+  EXPECT_FALSE(store.StartsWithSession());
   EXPECT_FALSE(fs::exists(Autostart()));
 }
 
-TEST_F(SettingsStoreTest, TurningStartUpOffDeletesTheRunValueAndTheAutostartEntry) {
+TEST_F(SettingsStoreTest, StartAtLoginIsTheUsersEntryAndWritesNothingInTheMachine) {
   auto wine = prefix_.Open();
-  SettingsStore store(*wine);
+  const std::string hives = Hives();
+  testing::RecordingPlatform recorded(*wine);
+  UserSettings user(UserFile());
+  SettingsStore store(recorded, user);
   ASSERT_TRUE(store.SetStartWithWindows(true));
-  EXPECT_EQ(store.ReadRunValue(kRun), kModule);
+  EXPECT_TRUE(store.StartsWithSession());
+  EXPECT_TRUE(store.StartAtLoginAnswered());
+  EXPECT_EQ(user.Read(L"StartWithWindows"), L"true");
+  EXPECT_EQ(recorded.changes(), std::vector<std::wstring>{L"SetSessionStart on"});
+  // No Run value to judge and no stand-in program in the machine.
+  EXPECT_EQ(Saved(L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Orvane"), L"");
+  EXPECT_EQ(wine->GetFileAttributes(kModule), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(Hives(), hives);
+
+  // The desktop's own tools may turn the entry off: what starts is what shows.
+  std::ofstream(Autostart(), std::ios::app) << "Hidden=true\n";
+  EXPECT_FALSE(store.StartsWithSession());
   ASSERT_TRUE(store.SetStartWithWindows(false));
-  EXPECT_EQ(Saved(kRun, L"Orvane"), L"");
-  EXPECT_EQ(Saved(kKey, L"StartWithWindows"), L"false");
   EXPECT_FALSE(fs::exists(Autostart()));
-  // Set back to "true" by hand: the Run value, which the dialog reads, stays gone.
-  ASSERT_TRUE(store.WriteSetting(L"StartWithWindows", L"true"));
-  EXPECT_EQ(store.ReadRunValue(kRun), L"");
-  // Off again with nothing left to delete is no failure.
-  EXPECT_TRUE(store.SetStartWithWindows(false));
-  EXPECT_TRUE(store.DeleteValue(HKEY_CURRENT_USER, kRun, L"Nothing"));
+  EXPECT_EQ(user.Read(L"StartWithWindows"), L"false");
+  EXPECT_TRUE(store.SetStartWithWindows(false));  // nothing left to remove is no failure
+  EXPECT_EQ(Hives(), hives);
 }
 
-TEST_F(SettingsStoreTest, TheProgramsOwnRunValueIsNoFindingOfTheStartupSection) {
+TEST_F(SettingsStoreTest, TheUsersSettingsAreNeverReadFromAMachine) {
+  // What an older version (or any Windows program in the prefix) left there.
+  prefix_.String(HKEY_LOCAL_MACHINE, kKey, L"UpdateServer", L"http://attacker.invalid/")
+      .String(HKEY_LOCAL_MACHINE, kKey, L"UpdateKey", L"C:\\key.pem")
+      .String(HKEY_LOCAL_MACHINE, kKey, L"SupportService", L"http://attacker.invalid/support")
+      .String(HKEY_LOCAL_MACHINE, kKey, L"StartWithWindows", L"true")
+      .String(HKEY_LOCAL_MACHINE, kKey, L"ShowInTaskbarOnClose", L"false")
+      .String(HKEY_LOCAL_MACHINE, kKey, L"AllowAutoUpdates", L"true")
+      .String(HKEY_LOCAL_MACHINE, kKey, L"StartScanAtProgramStartup", L"maybe");
   auto wine = prefix_.Open();
-  auto scan_startup = [&] {
-    CErrorListEx errors;
-    SectionCounters counters;
-    MessageQueue messages;
-    NoPacer pacer;
-    std::array<bool, kSectionCount> sections{};
-    sections[4] = true;
-    CRegistryScanThread scan(sections, ScanEnvironment{*wine, errors, counters, messages, pacer, nullptr});
-    scan.context.running = 1;
-    scan.Run();
-    return errors.GetCount();
-  };
-  // The value alone names a file that is not in the machine, and is found.
-  ASSERT_TRUE(WriteRegistryString(*wine, HKEY_LOCAL_MACHINE, kRun, L"Orvane", kModule));
-  ASSERT_EQ(scan_startup(), 1);
+  SettingsStore store(*wine);  // finds the user's file through the platform
+  EXPECT_EQ(store.UserSettingsFile(), UserFile());
+  for (const wchar_t* name : {L"UpdateServer", L"UpdateKey", L"SupportService", L"ShowInTaskbarOnClose"})
+    EXPECT_EQ(store.ReadSetting(name), L"") << WideToUtf8(name);
 
+  // The first write of the user's kind carries the options over, once; the
+  // addresses never, and "StartWithWindows" only as the user's "false".
+  ASSERT_TRUE(store.WriteSetting(L"StartScanAtProgramStartup", L"true"));
+  EXPECT_EQ(store.ReadSetting(L"ShowInTaskbarOnClose"), L"false");
+  EXPECT_EQ(store.ReadSetting(L"AllowAutoUpdates"), L"true");
+  EXPECT_EQ(store.ReadSetting(L"StartScanAtProgramStartup"), L"true");
+  EXPECT_FALSE(store.StartAtLoginAnswered());  // the first start still asks
+  for (const wchar_t* name : {L"UpdateServer", L"UpdateKey", L"SupportService"})
+    EXPECT_EQ(store.ReadSetting(name), L"") << WideToUtf8(name);
+  const std::string file = testing::ReadHostFile(UserFile());
+  EXPECT_EQ(file.find("attacker"), std::string::npos) << file;
+
+  // Another machine later has no say either.
+  TempPrefix other;
+  other.String(HKEY_LOCAL_MACHINE, kKey, L"AllowAutoUpdates", L"false")
+      .String(HKEY_LOCAL_MACHINE, kKey, L"StartWithWindows", L"false");
+  wine::WineOptions options = other.Options();
+  options.config_dir = prefix_.HostDir() + "/config";
+  other.Write();
+  wine::WinePlatform second(options);
+  SettingsStore later(second);
+  ASSERT_TRUE(later.WriteSetting(L"UpdateServer", L"https://mine.example"));
+  EXPECT_EQ(later.ReadSetting(L"AllowAutoUpdates"), L"true");
+  EXPECT_FALSE(later.StartAtLoginAnswered());
+  // A user's write goes to the file alone: the machine keeps what it had.
+  EXPECT_EQ(Saved(kKey, L"UpdateServer"), L"http://attacker.invalid/");
+}
+
+TEST_F(SettingsStoreTest, AnOlderUsersNoToStartAtLoginIsKept) {
+  prefix_.String(HKEY_LOCAL_MACHINE, kKey, L"StartWithWindows", L"false");
+  auto wine = prefix_.Open();
   SettingsStore store(*wine);
-  ASSERT_TRUE(store.SetStartWithWindows(true));
-  EXPECT_EQ(scan_startup(), 0);
-  EXPECT_TRUE(fs::is_regular_file(prefix_.HostPath(kModule)));
+  EXPECT_TRUE(store.StartAtLoginAnswered());
+  EXPECT_EQ(store.ReadSetting(L"StartWithWindows"), L"false");
 }
 
 TEST_F(SettingsStoreTest, RefusedWritesSayWhyAndChangeNothing) {
@@ -148,15 +187,16 @@ TEST_F(SettingsStoreTest, RefusedWritesSayWhyAndChangeNothing) {
   ASSERT_FALSE(refused);
   EXPECT_NE(WideToUtf8(refused.message).find("pid " + std::to_string(getpid())), std::string::npos)
       << WideToUtf8(refused.message);
-  EXPECT_FALSE(store.SetStartWithWindows(true));
-  EXPECT_FALSE(store.WriteDefaultSettings(DefaultsForm::kMainWindow));  // most are missing
-  EXPECT_FALSE(store.WriteRegistryValue(kRun, L"Orvane", L"x"));
-  EXPECT_FALSE(fs::exists(Autostart()));         // the session entry is left as it was too
-  EXPECT_EQ(store.ReadSetting(L"IE"), L"true");  // reads go on
+  EXPECT_FALSE(store.WriteDefaultSettings(DefaultsForm::kMainWindow));  // the browsers are missing
+  EXPECT_EQ(store.ReadSetting(L"IE"), L"true");                         // reads go on
   EXPECT_EQ(Saved(kKey, L"IE"), L"true");
+  // The user's settings do not wait for the machine.
+  EXPECT_EQ(store.ReadSetting(L"ShowInTaskbarOnClose"), L"true");
+  EXPECT_TRUE(store.SetStartWithWindows(true));
+  EXPECT_TRUE(fs::exists(Autostart()));
 }
 
-// Saving the registry is part of every write, and its failure is told.
+// Saving the registry is part of every machine's write, and its failure is told.
 class FailingSave : public testing::RecordingPlatform {
  public:
   using RecordingPlatform::RecordingPlatform;
@@ -166,10 +206,17 @@ class FailingSave : public testing::RecordingPlatform {
 TEST_F(SettingsStoreTest, AFailedSaveIsReported) {
   auto wine = prefix_.Open();
   FailingSave failing(*wine);
-  SettingsStore store(failing);
+  UserSettings user(UserFile());
+  SettingsStore store(failing, user);
   EXPECT_EQ(store.WriteSetting(L"IE", L"true").message, L"No space left on the disk.");
-  EXPECT_FALSE(store.SetStartWithWindows(false));
   EXPECT_FALSE(store.WriteDefaultSettings(DefaultsForm::kSettingsDialog));
+  EXPECT_TRUE(store.WriteSetting(L"AllowAutoUpdates", L"true"));  // not the machine's
+
+  // A user's file that cannot be read is refused too, and start at login
+  // stays as it was.
+  std::ofstream(UserFile()) << "not a setting\n";
+  EXPECT_FALSE(store.SetStartWithWindows(true));
+  EXPECT_FALSE(fs::exists(Autostart()));
 }
 
 TEST_F(SettingsStoreTest, ChangingASettingByNameChecksNameAndValue) {
@@ -177,8 +224,8 @@ TEST_F(SettingsStoreTest, ChangingASettingByNameChecksNameAndValue) {
   SettingsStore store(*wine);
   EXPECT_TRUE(store.ChangeSetting(L"allowautoupdates", L"TRUE"));
   EXPECT_EQ(store.ReadSetting(L"AllowAutoUpdates"), L"true");
-  EXPECT_TRUE(store.ChangeSetting(L"StartWithWindows", L"true"));  // with its Run value
-  EXPECT_EQ(store.ReadRunValue(kRun), kModule);
+  EXPECT_TRUE(store.ChangeSetting(L"StartWithWindows", L"true"));  // with its entry
+  EXPECT_TRUE(store.StartsWithSession());
 
   EXPECT_FALSE(store.ChangeSetting(L"IE", L"yes"));
   EXPECT_FALSE(store.ChangeSetting(L"LastScanDate", L"01-JAN-2026"));
@@ -186,9 +233,13 @@ TEST_F(SettingsStoreTest, ChangingASettingByNameChecksNameAndValue) {
   ASSERT_FALSE(unknown);
   EXPECT_NE(unknown.message.find(L"StartScanAtProgramStartup"), std::wstring::npos);
   std::wstring name, value;
-  ASSERT_TRUE(store.ReadKnownSetting(L"ie", &name, &value));
+  SettingKind kind = SettingKind::kUser;
+  ASSERT_TRUE(store.ReadKnownSetting(L"ie", &name, &value, &kind));
   EXPECT_EQ(name, L"IE");
   EXPECT_EQ(value, L"");
+  EXPECT_EQ(kind, SettingKind::kMachine);
+  ASSERT_TRUE(store.ReadKnownSetting(L"updatekey", &name, &value, &kind));
+  EXPECT_EQ(kind, SettingKind::kUser);
 }
 
 TEST_F(SettingsStoreTest, ScheduledScanRoundTrips) {
@@ -229,12 +280,13 @@ TEST_F(SettingsStoreTest, AnExistingTaskKeepsItsApplication) {
   auto wine = prefix_.Open();
   std::string units = prefix_.HostDir() + "/config/systemd/user";
   fs::create_directories(units);
-  std::string service = "[Service]\nExecStart=\"/opt/other/orvane\" \"-scan\" \"--prefix\" \"" + prefix_.dir() + "\"\n";
-  std::ofstream(units + "/orvane-scan.service") << service;
+  // A task of the older, single-timer form.
+  std::ofstream(units + "/orvane-scan.service")
+      << "[Service]\nExecStart=\"/opt/other/orvane\" \"-scan\" \"--prefix\" \"" + prefix_.dir() + "\"\n";
 
   SettingsStore store(*wine);
   ASSERT_TRUE(store.SaveScanSchedule(kScheduleDaily, 7, 0, 0));
-  EXPECT_EQ(testing::ReadHostFile(units + "/orvane-scan.service"), service);
+  EXPECT_FALSE(fs::exists(units + "/orvane-scan.service"));  // taken over by the template
   ScheduledTask task;
   ASSERT_TRUE(wine->LoadScheduledTask(L"Orvane", &task));
   EXPECT_EQ(task.application, L"/opt/other/orvane");

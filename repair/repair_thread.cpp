@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 
+#include "model/own_files.h"
 #include "platform/names.h"
 #include "platform/registry_values.h"
 #include "platform/text.h"
@@ -80,6 +81,7 @@ void CRepairErrorsThread::AddProblem(const std::wstring& text) {
 
 int CRepairErrorsThread::Run() {
   std::vector<CError> records(env_.errors.begin(), env_.errors.end());
+  own_files_.emplace(env_.platform);
   outcomes_.assign(records.size(), RecordOutcome{});
   env_.target.Post(Message{kMsgRepairStarted, count_, 0, {}});
 
@@ -169,6 +171,12 @@ bool CRepairErrorsThread::StageRecord(const CError& record, size_t index, SetSta
       Settle(record, index, NotRepaired(L"browser data cannot be cleaned here"));
       return false;
     }
+  }
+  // Whatever a record says (the file of unresolved errors is the machine's
+  // to write), the program's own files are no junk.
+  if (record.errorType == ErrorType::File && own_files_->Protects(record.filePath)) {
+    Settle(record, index, NotRepaired(L"it is one of Orvane's own files, which no repair deletes"));
+    return false;
   }
   Staged staged;
   staged.index = index;
@@ -321,6 +329,9 @@ RecordOutcome CRepairErrorsThread::RepairRecord(const CError& record) {
   const CRegistryItem& item = record.item;
   switch (record.errorType) {
     case ErrorType::File: {
+      // Whatever a record says, the program's own files are no junk.
+      if (own_files_->Protects(record.filePath))
+        return NotRepaired(L"it is one of Orvane's own files, which no repair deletes");
       if (PathExists(platform, record.filePath) && !platform.DeleteFile(record.filePath)) {
         return NotRepaired(L"the file could not be deleted (error " + std::to_wstring(LastError()) + L")");
       }

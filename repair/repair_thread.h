@@ -32,12 +32,14 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "model/error_list.h"
 #include "model/local_time.h"
 #include "model/messages.h"
+#include "model/own_files.h"
 #include "model/pacer.h"
 #include "model/worker_thread.h"
 #include "platform/platform.h"
@@ -171,6 +173,8 @@ class CRepairErrorsThread : public CWinThread {
   void AddProblem(const std::wstring& text);
 
   std::vector<Staged> staged_;
+  // Looked up once a run: every file record is checked against them.
+  std::optional<OwnFiles> own_files_;
   // The folders RemoveEmptiedFolders keeps, as host paths; found once.
   std::vector<std::string> kept_folders_;
   bool kept_folders_known_ = false;

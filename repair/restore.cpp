@@ -336,8 +336,14 @@ Status DeleteBackupSet(Platform& platform, StateFolder& state, const std::wstrin
       if (!gone) stayed.push_back(path);
     }
     if (attributes != INVALID_FILE_ATTRIBUTES && foreign.empty() && stayed.empty() &&
-        !platform.RemoveDirectory(folder))
-      stayed.push_back(folder);
+        !platform.RemoveDirectory(folder)) {
+      // Still holding entries no Windows search shows (host names that are
+      // no Windows names): none of them is the set's, so they stay with it.
+      if (LastError() == ERROR_DIR_NOT_EMPTY)
+        foreign.push_back(folder);
+      else
+        stayed.push_back(folder);
+    }
     if (stayed.empty() && PathExists(platform, data_file) && !platform.DeleteFile(data_file))
       stayed.push_back(data_file);
   }

@@ -12,7 +12,8 @@ packages=(
   wine64 time xvfb xdotool chromium
   systemd libglib2.0-bin
   dpkg-dev file desktop-file-utils
-  libcurl4-openssl-dev libpugixml-dev libssl-dev openssl python3 python3-spyne
+  libcurl4-openssl-dev libpugixml-dev libssl-dev libinih-dev openssl python3 python3-spyne
+  libxxhash-dev
   gcc-mingw-w64-x86-64 g++-mingw-w64-x86-64 binutils
 )
 

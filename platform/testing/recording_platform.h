@@ -44,6 +44,7 @@ class RecordingPlatform : public Platform {
   LONG DeleteKey(HKEY key, const std::wstring& sub_key) override;
   Status Flush() override { return inner_.Flush(); }
   Status CheckWritable() override { return inner_.CheckWritable(); }
+  Status ReloadRegistry() override { return inner_.ReloadRegistry(); }
 
   std::unique_ptr<FileSearch> FindFirst(const std::wstring& pattern, FindData* first) override {
     return inner_.FindFirst(pattern, first);
@@ -61,6 +62,10 @@ class RecordingPlatform : public Platform {
   bool CreateDirectory(const std::wstring& path) override;
   bool RemoveDirectory(const std::wstring& path) override;
   bool ReadFile(const std::wstring& path, std::string* bytes) override { return inner_.ReadFile(path, bytes); }
+  bool StreamFile(const std::wstring& path, const std::function<void(std::string_view)>& sink,
+                  uint64_t* size) override {
+    return inner_.StreamFile(path, sink, size);
+  }
   bool WriteFileAtomic(const std::wstring& path, const std::string& bytes) override;
   std::string NativePath(const std::wstring& path) override { return inner_.NativePath(path); }
   bool InsideMachine(const std::wstring& path) override { return inner_.InsideMachine(path); }
@@ -68,6 +73,7 @@ class RecordingPlatform : public Platform {
   Status MoveIntoState(const std::wstring& path, StateFolder& state, const std::string& name) override;
   Status CopyFromState(StateFolder& state, const std::string& name, const std::wstring& path,
                        StateCopyOutcome* outcome) override;
+  bool TargetInsideMachine(const std::wstring& path) override { return inner_.TargetInsideMachine(path); }
 
   std::wstring TempPath() override { return inner_.TempPath(); }
   std::wstring ModuleFileName() override { return inner_.ModuleFileName(); }
@@ -89,7 +95,6 @@ class RecordingPlatform : public Platform {
   bool EmptyRecycleBin() override;
   bool ShortcutResolves(const std::wstring& path) override { return inner_.ShortcutResolves(path); }
   bool CanCheckShortcuts() override { return inner_.CanCheckShortcuts(); }
-  std::vector<std::wstring> LinkedShortcutFolders() override { return inner_.LinkedShortcutFolders(); }
   bool ListUrlCache(std::vector<UrlCacheEntry>* entries) override { return inner_.ListUrlCache(entries); }
   bool DeleteUrlCacheEntry(const std::wstring& source_url) override;
   // Recorded as one "DeleteUrlCacheEntry <url>" per URL that went.
@@ -102,6 +107,13 @@ class RecordingPlatform : public Platform {
   bool LoadScheduledTask(const std::wstring& name, ScheduledTask* task) override {
     return inner_.LoadScheduledTask(name, task);
   }
+  bool ListScheduledTasks(const std::wstring& name, std::vector<MachineTask>* tasks) override {
+    return inner_.ListScheduledTasks(name, tasks);
+  }
+  bool SessionStartIsOn() override { return inner_.SessionStartIsOn(); }
+  // The user's settings are not the machine's: read and written as the inner
+  // platform keeps them, and not recorded.
+  std::string UserConfigFolder() override { return inner_.UserConfigFolder(); }
   // Recorded as "StartProcess <command line>" when started.
   std::unique_ptr<RunningProcess> StartProcess(const std::wstring& command_line, std::wstring* why) override;
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "platform/text.h"
 
@@ -181,16 +182,19 @@ bool HostStateFolder::List(const std::string& folder, std::vector<StateEntry>* e
     if (dir.valid()) fd = UniqueFd(openat(dir.get(), leaf.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   }
   if (!fd.valid()) return false;
-  DIR* d = fdopendir(fd.get());
-  if (!d) return false;
-  int dir_fd = fd.Release();  // closedir closes it
-  while (struct dirent* e = readdir(d)) {
+  // The stream owns a descriptor of its own, so each is closed once.
+  int owned = fcntl(fd.get(), F_DUPFD_CLOEXEC, 0);
+  std::unique_ptr<DIR, int (*)(DIR*)> d(owned >= 0 ? fdopendir(owned) : nullptr, &closedir);
+  if (!d) {
+    UniqueFd unused(owned);
+    return false;
+  }
+  while (struct dirent* e = readdir(d.get())) {
     if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
     struct stat st;
-    if (fstatat(dir_fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (fstatat(fd.get(), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     entries->push_back(EntryOf(e->d_name, st));
   }
-  closedir(d);
   std::sort(entries->begin(), entries->end(),
             [](const StateEntry& a, const StateEntry& b) { return a.name < b.name; });
   return true;

@@ -8,9 +8,8 @@
 #include <filesystem>
 
 namespace orvane::wine {
-namespace {
 
-std::string RuntimeDir() {
+std::string RuntimeFolder() {
   const char* xdg = std::getenv("XDG_RUNTIME_DIR");
   if (xdg && xdg[0] == '/') return xdg;
   std::error_code ec;
@@ -18,12 +17,10 @@ std::string RuntimeDir() {
   return tmp.empty() ? "/tmp" : tmp;
 }
 
-}  // namespace
-
 std::string PerUserName(const std::string& name) { return name + "-" + std::to_string(getuid()); }
 
 InstanceLock::InstanceLock(std::string name, std::string dir)
-    : path_((dir.empty() ? RuntimeDir() : dir) + "/" + PerUserName(name) + ".lock") {}
+    : path_((dir.empty() ? RuntimeFolder() : dir) + "/" + PerUserName(name) + ".lock") {}
 
 InstanceLock::~InstanceLock() {
   if (fd_ >= 0) close(fd_);

@@ -31,4 +31,9 @@ class InstanceLock {
 // The per-user name of a local channel of the program ("orvane-1000").
 std::string PerUserName(const std::string& name);
 
+// The user's runtime folder: $XDG_RUNTIME_DIR when it is absolute, else the
+// temporary folder. The lock and every channel beside it live there, so two
+// programs share a channel exactly when they share a lock.
+std::string RuntimeFolder();
+
 }  // namespace orvane::wine

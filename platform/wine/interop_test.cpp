@@ -13,6 +13,7 @@
 #include "platform/text.h"
 #include "platform/wine/hive.h"
 #include "platform/wine/wine_platform.h"
+#include "platform/wine/wine_processes.h"
 
 namespace orvane::wine {
 namespace {
@@ -153,6 +154,48 @@ TEST_F(WineInterop, NoWritesWhileTheServerRuns) {
   }
   peer_->KillServer();
   Wait();
+  EXPECT_EQ(testing::ReadHostFile(prefix_ + "/user.reg").find("Blocked"), std::string::npos);
+}
+
+TEST_F(WineInterop, AServerWithAnotherTmpdirBlocksWritesAndIsNamed) {
+  // Debian's Wine makes its server folder in $TMPDIR: a server started with
+  // another one (or in a sandbox with its own /tmp) has its socket and lock
+  // where no fixed path finds them.
+  std::string server;
+  for (const char* c : {"/usr/lib/wine/wineserver64", "/usr/lib/wine/wineserver", "/usr/bin/wineserver"})
+    if (access(c, X_OK) == 0 && server.empty()) server = c;
+  ASSERT_FALSE(server.empty());
+  std::string tmpl = (fs::temp_directory_path() / "orvane-other-tmp-XXXXXX").string();
+  ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+  const std::string env = "env WINEPREFIX=" + testing::WinePeer::Quote(prefix_) +
+                          " TMPDIR=" + testing::WinePeer::Quote(tmpl) + " " + testing::WinePeer::Quote(server);
+  struct Stop {
+    std::string env, dir;
+    ~Stop() {
+      [[maybe_unused]] int rc = std::system((env + " -k 2>/dev/null; " + env + " -w").c_str());
+      fs::remove_all(dir);
+    }
+  } stop{env, tmpl};
+  ASSERT_EQ(std::system((env + " -p").c_str()), 0);
+  int pid = 0;
+  for (int i = 0; i < 200 && pid == 0; ++i) {
+    std::vector<WineUser> users;
+    if (FindWineUsers("/proc", prefix_, &users) && !users.empty() && users[0].server) pid = users[0].pid;
+    if (pid == 0) usleep(50000);
+  }
+  ASSERT_NE(pid, 0) << "the server did not start";
+  {
+    WinePlatform p({prefix_, ""});
+    Status s = p.CheckWritable();
+    ASSERT_FALSE(s);
+    EXPECT_NE(WideToUtf8(s.message).find("a wineserver (pid " + std::to_string(pid) + ", " + server),
+              std::string::npos)
+        << WideToUtf8(s.message);
+    EXPECT_FALSE(WriteRegistryString(p, HKEY_CURRENT_USER, L"Software\\Blocked", L"v", L"1"));
+  }
+  ASSERT_EQ(std::system((env + " -k; " + env + " -w").c_str()), 0);
+  WinePlatform after({prefix_, ""});
+  EXPECT_TRUE(after.CheckWritable()) << WideToUtf8(after.CheckWritable().message);
   EXPECT_EQ(testing::ReadHostFile(prefix_ + "/user.reg").find("Blocked"), std::string::npos);
 }
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <xxhash.h>
 
 #include <cerrno>
 #include <climits>
@@ -18,10 +19,21 @@
 namespace orvane::wine {
 namespace {
 
+FileStamp StampFrom(const struct stat& st) {
+  return {true,
+          st.st_dev,
+          st.st_ino,
+          st.st_size,
+          st.st_mtim.tv_sec,
+          st.st_mtim.tv_nsec,
+          st.st_ctim.tv_sec,
+          st.st_ctim.tv_nsec};
+}
+
 FileStamp StampOf(const std::string& path) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return {};
-  return {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+  return StampFrom(st);
 }
 
 constexpr const char* kFileNames[3] = {"system.reg", "user.reg", "userdef.reg"};
@@ -29,31 +41,124 @@ constexpr const char* kRootPaths[3] = {"REGISTRY\\\\Machine", "REGISTRY\\\\User\
                                        "REGISTRY\\\\User\\\\.Default"};
 constexpr wchar_t kDefaultSid[] = L"S-1-5-21-0-0-0-1000";
 constexpr int kMaxLinkDepth = 16;
+// How close to a read a file's ctime must be for a change in the same clock
+// tick to be possible. File times come from a coarse clock (a few ms on
+// Linux file systems, 2 s on FAT, the server's clock on NFS).
+constexpr int64_t kRacyNanoseconds = 2'000'000'000;
 
-// Parses the hive at path in chunks, so a large file is never held whole
-// beside the tree built from it. False when the file cannot be opened.
-bool LoadHive(const std::string& path, Hive* hive, bool* exists, FileStamp* stamp, std::string* open_error) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  *exists = fd >= 0 || errno != ENOENT;
+class OwnedFd {
+ public:
+  explicit OwnedFd(int fd) : fd_(fd) {}
+  ~OwnedFd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  OwnedFd(const OwnedFd&) = delete;
+  OwnedFd& operator=(const OwnedFd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+size_t ReadSome(int fd, char* buf, size_t n) {
+  for (;;) {
+    ssize_t got = read(fd, buf, n);
+    if (got >= 0) return static_cast<size_t>(got);
+    if (errno != EINTR) return 0;
+  }
+}
+
+// True when a change made after this moment could leave the stamp as it is.
+bool RacyNow(const FileStamp& stamp) {
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  const int64_t changed = static_cast<int64_t>(stamp.change_seconds) * 1'000'000'000 + stamp.change_nanoseconds;
+  return changed >= static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec - kRacyNanoseconds;
+}
+
+// Opens path for reading when it is a regular file; FIFOs, sockets and
+// devices are never opened in a way that could wait or act.
+// *missing (may be null) tells that nothing is at path.
+int OpenRegular(const std::string& path, std::string* why, bool* missing = nullptr) {
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (missing) *missing = fd < 0 && errno == ENOENT;
   if (fd < 0) {
-    if (*exists) *open_error = std::strerror(errno);
-    *stamp = StampOf(path);
+    *why = std::strerror(errno);
+    return -1;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    *why = "not a regular file";
+    return -1;
+  }
+  return fd;
+}
+
+// The digest of path's bytes, streamed, reading at most limit bytes (more
+// means another file). False when it cannot be read.
+bool DigestOf(const std::string& path, off_t limit, uint64_t* digest) {
+  std::string why;
+  OwnedFd fd(OpenRegular(path, &why));
+  if (fd.get() < 0) return false;
+  XXH3_state_t* state = XXH3_createState();
+  if (!state) return false;
+  XXH3_64bits_reset(state);
+  std::vector<char> buf(1 << 16);
+  off_t total = 0;
+  while (size_t n = ReadSome(fd.get(), buf.data(), buf.size())) {
+    XXH3_64bits_update(state, buf.data(), n);
+    total += static_cast<off_t>(n);
+    if (total > limit) break;
+  }
+  *digest = XXH3_64bits_digest(state) ^ static_cast<uint64_t>(total);
+  XXH3_freeState(state);
+  return true;
+}
+
+// Parses the hive file in chunks, so a large file is never held whole beside
+// the tree built from it, hashing the same bytes as they pass. A file that
+// cannot be opened leaves f's hive untouched and says why (missing counts as
+// empty, not as an error).
+bool LoadHive(RegistryStore::HiveFile& f) {
+  f.open_error.clear();
+  f.digest = 0;
+  f.racy = false;
+  std::string why;
+  bool missing = false;
+  int raw = OpenRegular(f.host_path, &why, &missing);
+  f.exists = !missing;
+  if (raw < 0) {
+    if (f.exists) f.open_error = why;
+    f.stamp = StampOf(f.host_path);
     return false;
   }
+  OwnedFd fd(raw);
   // Taken from the open file, so a save by someone else after this point
   // always shows as a change.
   struct stat st;
-  if (fstat(fd, &st) == 0) *stamp = {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
-  Hive::Source source = [fd](char* buf, size_t n) -> size_t {
-    for (;;) {
-      ssize_t got = read(fd, buf, n);
-      if (got >= 0) return static_cast<size_t>(got);
-      if (errno != EINTR) return 0;
-    }
+  if (fstat(fd.get(), &st) == 0) f.stamp = StampFrom(st);
+  XXH3_state_t* state = XXH3_createState();
+  if (state) XXH3_64bits_reset(state);
+  off_t total = 0;
+  Hive::Source source = [&](char* buf, size_t n) -> size_t {
+    size_t got = ReadSome(fd.get(), buf, n);
+    if (state) XXH3_64bits_update(state, buf, got);
+    total += static_cast<off_t>(got);
+    return got;
   };
-  *hive = Hive::Parse(source);
-  close(fd);
+  f.hive = Hive::Parse(source);
+  if (state) {
+    f.digest = XXH3_64bits_digest(state) ^ static_cast<uint64_t>(total);
+    XXH3_freeState(state);
+  }
+  f.racy = RacyNow(f.stamp);
   return true;
+}
+
+// The digest a file holding exactly bytes has (as DigestOf computes it).
+uint64_t DigestOfBytes(const std::string& bytes) {
+  return XXH3_64bits(bytes.data(), bytes.size()) ^ static_cast<uint64_t>(bytes.size());
 }
 
 std::vector<std::wstring> Split(const std::wstring& path) {
@@ -68,18 +173,38 @@ std::vector<std::wstring> Split(const std::wstring& path) {
   return parts;
 }
 
+// Where the hive file at path leads when it is a link out of root (the
+// prefix's real path), in words; "" when it is not a link or stays inside.
+std::string OutsideTarget(const std::string& path, const std::string& root) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return {};
+  std::string real = RealPath(path);
+  if (real.empty()) {
+    char text[PATH_MAX];
+    ssize_t n = readlink(path.c_str(), text, sizeof text - 1);
+    return std::string(text, n > 0 ? static_cast<size_t>(n) : 0) + " (which leads nowhere)";
+  }
+  if (!root.empty() && real.size() > root.size() && real.compare(0, root.size(), root) == 0 && real[root.size()] == '/')
+    return {};
+  return real;
+}
+
 }  // namespace
 
-RegistryStore::RegistryStore(const std::string& prefix_dir, std::function<Status()> write_guard)
-    : guard_(std::move(write_guard)), user_sid_(kDefaultSid) {
+RegistryStore::RegistryStore(const std::string& prefix_dir, std::function<Status(bool fresh)> write_guard)
+    : guard_(std::move(write_guard)), machine_root_(RealPath(prefix_dir)), user_sid_(kDefaultSid) {
   for (int i = 0; i < 3; ++i) {
     HiveFile& f = hives_[i];
     f.file_name = kFileNames[i];
     f.host_path = prefix_dir + "/" + kFileNames[i];
-    if (!LoadHive(f.host_path, &f.hive, &f.exists, &f.stamp, &f.open_error))
-      f.hive = Hive::Empty(kRootPaths[i], "win64");
+    f.outside_link = OutsideTarget(f.host_path, machine_root_);
+    if (!LoadHive(f)) f.hive = Hive::Empty(kRootPaths[i], "win64");
   }
-  // The user's SID is the last component of user.reg's header path.
+  TakeUserSid();
+}
+
+void RegistryStore::TakeUserSid() {
+  // The last component of user.reg's header path.
   const std::wstring& rel = hives_[kUser].hive.relative_to();
   size_t slash = rel.rfind(L'\\');
   if (slash != std::wstring::npos && rel.compare(slash + 1, 2, L"S-") == 0) user_sid_ = rel.substr(slash + 1);
@@ -99,52 +224,111 @@ Status RegistryStore::CheckReadable() const {
   return Status::Ok();
 }
 
-Status RegistryStore::CheckUnchanged(const HiveFile& f) const {
-  if (StampOf(f.host_path) == f.stamp) return Status::Ok();
+bool RegistryStore::ChangedOnDisk(const HiveFile& f, bool by_content) const {
+  FileStamp now = StampOf(f.host_path);
+  if (now != f.stamp) return true;
+  if (!by_content || !f.racy || !now.present) return false;
+  uint64_t digest = 0;
+  if (!DigestOf(f.host_path, now.size, &digest) || digest != f.digest) return true;
+  // Once the file has been the same for longer than a clock tick can hide,
+  // its times alone tell any later change.
+  f.racy = RacyNow(f.stamp);
+  return false;
+}
+
+Status RegistryStore::ChangedRefusal(const HiveFile& f) const {
   return Status::Error(Utf8ToWide(f.host_path) +
                        L" was changed by another program since Orvane read it; nothing is written over it. "
                        L"Run the scan again.");
 }
 
-Status RegistryStore::CheckWritable() const {
-  if (Status s = guard_(); !s) return s;
-  std::shared_lock lock(mutex_);
-  for (const auto& f : hives_)
-    if (Status s = CheckUnchanged(f); !s) return s;
+Status RegistryStore::HiveRefusal(int index) const {
+  const HiveFile& f = hives_[index];
+  if (!f.outside_link.empty())
+    return Status::Error(Utf8ToWide(f.host_path) + L" is a link to " + Utf8ToWide(f.outside_link) +
+                         L", outside the prefix; Orvane reads it but never writes through it");
+  if (!f.hive.complete())
+    return Status::Error(
+        L"not saving " + Utf8ToWide(f.host_path) + L": it could not be read completely (" +
+        Utf8ToWide(std::to_string(f.hive.problems().front().line) + ": " + f.hive.problems().front().what) + L")");
   return Status::Ok();
+}
+
+Status RegistryStore::CheckWritable() {
+  if (Status s = guard_(false); !s) return s;
+  std::unique_lock lock(mutex_);
+  for (int i = 0; i < 3; ++i) {
+    if (!ChangedOnDisk(hives_[i], true)) continue;
+    if (hives_[i].dirty) return ChangedRefusal(hives_[i]);
+    // Another writer (another Orvane that held the lock, or Wine) saved it
+    // before the lock was ours; what we change is read from its version.
+    Reload(i);
+  }
+  return Status::Ok();
+}
+
+uint64_t RegistryStore::reloads() const {
+  std::shared_lock lock(mutex_);
+  return reloads_;
+}
+
+void RegistryStore::Reload(int index) {
+  ++reloads_;
+  HiveFile& f = hives_[index];
+  // Each handle into the hive, by the names from its root down to its key;
+  // handles of keys we deleted go with the old tree.
+  std::vector<std::pair<HKEY, std::vector<HiveName>>> paths;
+  for (auto it = handles_.begin(); it != handles_.end();) {
+    if (it->second.node.hive != index || !it->second.node.key) {
+      ++it;
+      continue;
+    }
+    std::vector<HiveName> names;
+    const HiveKey* key = it->second.node.key;
+    for (; key->parent; key = key->parent) names.push_back(key->name);
+    if (key == &f.hive.root()) paths.emplace_back(it->first, std::move(names));
+    it = key == &f.hive.root() ? std::next(it) : handles_.erase(it);
+  }
+  f.outside_link = OutsideTarget(f.host_path, machine_root_);
+  if (!LoadHive(f)) f.hive = Hive::Empty(kRootPaths[index], "win64");
+  f.dirty = false;
+  // A handle whose key is not in the file read again is no longer valid.
+  for (auto& [handle, names] : paths) {
+    HiveKey* key = &f.hive.root();
+    for (auto it = names.rbegin(); key && it != names.rend(); ++it) key = key->FindSubkey(WideName(*it));
+    if (key)
+      handles_[handle].node.key = key;
+    else
+      handles_.erase(handle);
+  }
+  if (index == kUser) TakeUserSid();
 }
 
 Status RegistryStore::ReloadChanged() {
   std::unique_lock lock(mutex_);
   bool changed[3] = {};
   for (int i = 0; i < 3; ++i) {
-    changed[i] = StampOf(hives_[i].host_path) != hives_[i].stamp;
+    changed[i] = ChangedOnDisk(hives_[i], true);
     if (changed[i] && hives_[i].dirty)
       return Status::Error(Utf8ToWide(hives_[i].host_path) +
                            L" was changed by another program while Orvane held unsaved changes to it; it "
                            L"was not read again.");
   }
-  for (int i = 0; i < 3; ++i) {
-    if (!changed[i]) continue;
-    HiveFile& f = hives_[i];
-    Hive fresh;
-    f.open_error.clear();
-    if (!LoadHive(f.host_path, &fresh, &f.exists, &f.stamp, &f.open_error))
-      fresh = Hive::Empty(kRootPaths[i], "win64");
-    f.hive = std::move(fresh);
-    // Their keys went with the old tree.
-    for (auto it = handles_.begin(); it != handles_.end();)
-      it = it->second.node.hive == i ? handles_.erase(it) : std::next(it);
-  }
+  for (int i = 0; i < 3; ++i)
+    if (changed[i]) Reload(i);
   return Status::Ok();
 }
 
 std::vector<std::wstring> RegistryStore::LoadProblems() const {
   std::shared_lock lock(mutex_);
   std::vector<std::wstring> out;
-  for (const auto& f : hives_)
+  for (const auto& f : hives_) {
+    if (!f.outside_link.empty())
+      out.push_back(Utf8ToWide(f.host_path + ": a link to " + f.outside_link +
+                               ", outside the prefix: it is read but never written"));
     for (const auto& p : f.hive.problems())
       out.push_back(Utf8ToWide(f.host_path + ":" + std::to_string(p.line) + ": " + p.what));
+  }
   return out;
 }
 
@@ -153,25 +337,39 @@ Status RegistryStore::Save() {
   bool any = false;
   for (const auto& f : hives_) any |= f.dirty;
   if (!any) return Status::Ok();
-  if (Status s = guard_(); !s) return s;
+  if (Status s = guard_(true); !s) return s;
   // Every hive is checked before any is written, so a refused save leaves
   // all of them as they were.
-  for (auto& f : hives_) {
+  std::string targets[3];
+  for (int i = 0; i < 3; ++i) {
+    HiveFile& f = hives_[i];
     if (!f.dirty) continue;
-    if (!f.hive.complete())
-      return Status::Error(L"not saving " + Utf8ToWide(f.host_path) + L": it could not be read completely (" +
-                           Utf8ToWide(std::to_string(f.hive.problems().front().line) + ": " +
-                                      f.hive.problems().front().what) +
-                           L")");
-    if (Status s = CheckUnchanged(f); !s) return s;
+    f.outside_link = OutsideTarget(f.host_path, machine_root_);
+    if (Status s = HiveRefusal(i); !s) return s;
+    if (ChangedOnDisk(f, true)) {
+      // Our changes were made to a version that is gone: they can never be
+      // saved, and keeping them would refuse every later save too.
+      Status refused = ChangedRefusal(f);
+      for (int j = 0; j < 3; ++j)
+        if (hives_[j].dirty || ChangedOnDisk(hives_[j], true)) Reload(j);
+      return refused;
+    }
+    // A link that stays in the prefix is saved at its target, as Wine does.
+    targets[i] = RealPath(f.host_path);
+    if (targets[i].empty()) targets[i] = f.host_path;  // not there yet
   }
-  for (auto& f : hives_) {
+  for (int i = 0; i < 3; ++i) {
+    HiveFile& f = hives_[i];
     if (!f.dirty) continue;
-    if (int error = WriteHostFileAtomic(f.host_path, f.hive.Serialize(), /*follow_link=*/true); error != 0)
+    const std::string bytes = f.hive.Serialize();
+    if (int error = WriteHostFileAtomic(targets[i], bytes, /*follow_link=*/false); error != 0)
       return Status::Error(L"cannot save " + Utf8ToWide(f.host_path) + L": " + Utf8ToWide(std::strerror(error)));
     f.dirty = false;
     f.exists = true;
     f.stamp = StampOf(f.host_path);
+    f.digest = DigestOfBytes(bytes);
+    // Someone could rewrite it in the same tick as our rename.
+    f.racy = true;
   }
   return Status::Ok();
 }
@@ -272,9 +470,9 @@ LONG RegistryStore::Walk(Node node, const std::wstring& sub_key, bool create, No
 
 LONG RegistryStore::CheckChange(int hive) const {
   if (hive == kNoHive) return ERROR_ACCESS_DENIED;
-  if (!guard_()) return ERROR_WRITE_PROTECT;
-  if (!hives_[hive].hive.complete()) return ERROR_CANTWRITE;
-  if (!CheckUnchanged(hives_[hive])) return ERROR_WRITE_PROTECT;
+  if (!guard_(false)) return ERROR_WRITE_PROTECT;
+  if (!HiveRefusal(hive)) return ERROR_CANTWRITE;
+  if (ChangedOnDisk(hives_[hive], false)) return ERROR_WRITE_PROTECT;
   return ERROR_SUCCESS;
 }
 

@@ -23,15 +23,19 @@
 
 namespace orvane::wine {
 
-// What identifies one version of a file: a save by anyone (Wine renames a
-// new file over it) changes the inode, the size or the time.
+// What identifies one version of a file as stat shows it. A save by anyone
+// (Wine renames a new file over it) changes the inode; a rewrite in place
+// changes the ctime, which no program can set back, even when it restores
+// the size and the mtime (cp -p, rsync --inplace -t).
 struct FileStamp {
   bool present = false;
   dev_t device = 0;
   ino_t inode = 0;
   off_t size = 0;
-  time_t seconds = 0;
+  time_t seconds = 0;  // mtime
   long nanoseconds = 0;
+  time_t change_seconds = 0;  // ctime
+  long change_nanoseconds = 0;
   bool operator==(const FileStamp&) const = default;
 };
 
@@ -43,33 +47,54 @@ class RegistryStore {
     Hive hive;
     bool exists = false;
     bool dirty = false;
-    FileStamp stamp;         // the file as it was read (or last saved by us)
+    FileStamp stamp;      // the file as it was read (or last saved by us)
+    uint64_t digest = 0;  // of the bytes read (or saved)
+    // The stamp's times are so close to that read that a rewrite in the same
+    // clock tick would leave them as they are: only the digest can tell.
+    mutable bool racy = false;
     std::string open_error;  // why an existing file could not be opened
+    // Where the file leads when it is a link out of the prefix (then it is
+    // read but never written); "" otherwise.
+    std::string outside_link;
   };
 
   // Loads the three hives of prefix_dir (missing files count as empty).
-  // write_guard is asked before every change and every save; a failure
+  // write_guard is asked before every change (fresh false) and every save
+  // (fresh true: the check may not rely on what it saw before); a failure
   // refuses the change with ERROR_WRITE_PROTECT.
-  RegistryStore(const std::string& prefix_dir, std::function<Status()> write_guard);
+  RegistryStore(const std::string& prefix_dir, std::function<Status(bool fresh)> write_guard);
 
   // Problems found while loading, one line per problem naming file and line.
   std::vector<std::wstring> LoadProblems() const;
   const std::wstring& user_sid() const { return user_sid_; }
   // Saves every changed hive; reports the first failure. Refuses, writing
-  // nothing, when a changed hive could not be read completely or its file
-  // was changed by someone else since it was read (no lost update).
+  // nothing, when a changed hive could not be read completely, is a link out
+  // of the prefix, or its file was changed by someone else since it was read
+  // (no lost update: size, times and, where those cannot tell, the content
+  // are compared). In that last case every change not yet saved is dropped
+  // and the changed hives are read again, so that the next scan sees the
+  // registry as it is and the next save can succeed. A link inside the
+  // prefix is saved at its target, the link kept.
   Status Save();
   // The reason changes are refused right now (the write guard, or a hive
-  // file changed by someone else since it was read), Ok otherwise.
-  Status CheckWritable() const;
+  // holding unsaved changes whose file someone else changed), Ok otherwise.
+  // Once the guard lets us write (the prefix lock is ours from then on), a
+  // hive whose file changed with nothing of ours pending is read again: what
+  // a writer changes is read after it holds the lock.
+  Status CheckWritable();
   // Ok unless a hive file exists but could not be read at all; then
   // "file:line: what".
   Status CheckReadable() const;
   // Reads again every hive whose file someone else saved since we read it
-  // (a Wine program's server, once it has ended). Handles into a hive read
-  // again become invalid. Refuses, reading nothing, when such a hive holds
-  // changes of ours not yet saved: they would be lost.
+  // (a Wine program's server, once it has ended), comparing the content
+  // where size and times cannot tell. Handles stay valid: they lead to the
+  // same key in the tree read again (ERROR_INVALID_HANDLE when it is gone
+  // from it). Refuses, reading nothing, when such a hive holds changes of ours
+  // not yet saved: they would be lost.
   Status ReloadChanged();
+  // How many times a hive has been read again (by any of the above), so
+  // that what is derived from the registry knows to derive it afresh.
+  uint64_t reloads() const;
 
   LONG OpenKey(HKEY root, const std::wstring& sub_key, DWORD access, HKEY* result);
   LONG CreateKey(HKEY root, const std::wstring& sub_key, HKEY* result);
@@ -101,12 +126,22 @@ class RegistryStore {
   LONG Walk(Node node, const std::wstring& sub_key, bool create, Node* out, int depth = 0);
   LONG FollowLink(const HiveKey& link, Node* out, int depth);
   LONG CheckChange(int hive) const;
-  Status CheckUnchanged(const HiveFile& f) const;
+  // True when the file is no longer what we read or saved. by_content
+  // compares the bytes too where the stamp cannot tell (HiveFile::racy).
+  bool ChangedOnDisk(const HiveFile& f, bool by_content) const;
+  Status ChangedRefusal(const HiveFile& f) const;
+  // Why the hive at index may not be written at all (read incompletely, or
+  // a link out of the prefix); Ok otherwise.
+  Status HiveRefusal(int index) const;
+  // Reads hive index again and points its handles at the new tree.
+  void Reload(int index);
+  void TakeUserSid();
   void Touch(HiveKey* key, int hive);
   HKEY NewHandle(Node node, DWORD access);
   std::vector<const HiveKey*> VisibleSubkeys(const HiveKey& key) const;
 
-  std::function<Status()> guard_;
+  std::function<Status(bool fresh)> guard_;
+  std::string machine_root_;  // the prefix folder's real path
   HiveFile hives_[3];
   std::wstring user_sid_;
   mutable std::shared_mutex mutex_;
@@ -114,6 +149,7 @@ class RegistryStore {
   HKEY next_handle_ = 0x1000;
   // Keys deleted while a handle may still point at them; freed with the store.
   std::vector<std::unique_ptr<HiveKey>> deleted_;
+  uint64_t reloads_ = 0;
 };
 
 }  // namespace orvane::wine

@@ -1,7 +1,8 @@
 // Start with the session on a Wine prefix: Windows starts the programs of
 // the Run keys, a Linux desktop starts the entries of the user's XDG
-// autostart folder. The Run value the program writes stays in the machine;
-// the entry here is what actually starts it.
+// autostart folder. The entry is the user's, one per user: it starts the
+// program without naming a prefix, so the program opens the user's default
+// machine, and nothing about it is kept in any machine.
 #include <limits.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "platform/text.h"
 #include "platform/wine/host_files.h"
@@ -19,15 +21,15 @@
 namespace orvane::wine {
 namespace {
 
-// What the machine's Orvane.exe holds: the program runs on the host, and
-// this file only makes the module path name something that exists.
-constexpr char kStandIn[] = "Orvane runs on the host for this Wine prefix; this file stands for its program.\r\n";
-
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
 
 std::wstring Wide(const std::string& text) { return Utf8ToWide(text); }
 
 std::wstring ErrnoText(int error) { return Wide(std::strerror(error)); }
+
+bool IsUtf8(const std::string& text) { return WideToUtf8(Utf8ToWide(text)) == text; }
+
+std::string EntryPath(const std::string& config_dir) { return config_dir + "/autostart/orvane.desktop"; }
 
 }  // namespace
 
@@ -62,8 +64,7 @@ bool QuoteDesktopExecArgument(const std::string& arg, std::string* quoted) {
   return true;
 }
 
-std::string WinePlatform::ConfigDir() const {
-  if (!options_.config_dir.empty()) return options_.config_dir;
+std::string UserConfigDir() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   if (xdg && xdg[0] == '/') return xdg;
   const char* home = std::getenv("HOME");
@@ -72,6 +73,10 @@ std::string WinePlatform::ConfigDir() const {
     if (const struct passwd* pw = getpwuid(getuid())) dir = pw->pw_dir;
   }
   return dir + "/.config";
+}
+
+std::string WinePlatform::ConfigDir() const {
+  return options_.config_dir.empty() ? UserConfigDir() : options_.config_dir;
 }
 
 std::string WinePlatform::HostProgram() const {
@@ -101,7 +106,7 @@ std::string WinePlatform::PrefixForPrograms() const {
 Status WinePlatform::SetSessionStart(bool on) {
   namespace fs = std::filesystem;
   const std::string folder = ConfigDir() + "/autostart";
-  const std::string entry = folder + "/orvane.desktop";
+  const std::string entry = EntryPath(ConfigDir());
   if (!on) {
     if (unlink(entry.c_str()) != 0 && errno != ENOENT)
       return Status::Error(L"Could not remove the autostart entry " + Wide(entry) + L": " + ErrnoText(errno));
@@ -110,20 +115,16 @@ Status WinePlatform::SetSessionStart(bool on) {
 
   const std::string program = HostProgram();
   if (program.empty() || program[0] != '/' || access(program.c_str(), X_OK) != 0)
-    return Status::Error(L"Cannot start Orvane with the session: the program " + Wide(program) +
+    return Status::Error(L"Cannot start Orvane at login: the program " + Wide(program) +
                          L" is not there to be started.");
-  std::string program_arg, prefix_arg;
-  const std::string prefix = PrefixForPrograms();
-  if (!QuoteDesktopExecArgument(program, &program_arg) || !QuoteDesktopExecArgument(prefix, &prefix_arg))
-    return Status::Error(L"Cannot start Orvane with the session: the path " + Wide(program) + L" or " + Wide(prefix) +
-                         L" holds a control character, which an autostart entry cannot hold.");
-
-  const std::wstring module = ModuleFileName();
-  if (GetFileAttributes(module) == INVALID_FILE_ATTRIBUTES && !WriteFileAtomic(module, kStandIn)) {
-    if (Status writable = CheckWritable(); !writable) return writable;
-    return Status::Error(L"Could not create " + module + L" in the prefix (error " + std::to_wstring(LastError()) +
-                         L").");
-  }
+  // The desktop reads the entry as UTF-8, and GLib looks the program up
+  // before it turns "%%" back into "%": such paths would be written, then
+  // never started.
+  std::string program_arg;
+  if (!IsUtf8(program) || program.find('%') != std::string::npos || !QuoteDesktopExecArgument(program, &program_arg))
+    return Status::Error(L"Cannot start Orvane at login: the desktop cannot start a program at " + Wide(program) +
+                         L" (a path that is not UTF-8, or holds a control character or a percent sign). Move "
+                         L"Orvane to another folder to use this.");
 
   std::error_code ec;
   fs::create_directories(folder, ec);
@@ -134,13 +135,20 @@ Status WinePlatform::SetSessionStart(bool on) {
       "Name=Orvane\n"
       "Comment=Keeps the Windows machine of a Wine prefix tidy\n"
       "Exec=" +
-      program_arg + " --prefix " + prefix_arg +
+      program_arg +
       "\n"
       "Terminal=false\n"
       "X-GNOME-Autostart-enabled=true\n";
   if (int error = WriteHostFileAtomic(entry, text, /*follow_link=*/false))
     return Status::Error(L"Could not write the autostart entry " + Wide(entry) + L": " + ErrnoText(error));
   return Status::Ok();
+}
+
+bool WinePlatform::SessionStartIsOn() {
+  std::optional<std::string> text = ReadSmallTextFile(EntryPath(ConfigDir()));
+  if (!text) return false;
+  auto value = [&](const char* key) { return KeyFileValue(*text, "Desktop Entry", key).value_or(""); };
+  return !value("Exec").empty() && value("Hidden") != "true" && value("X-GNOME-Autostart-enabled") != "false";
 }
 
 }  // namespace orvane::wine

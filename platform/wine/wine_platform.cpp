@@ -8,7 +8,6 @@
 #include <cstdlib>
 
 #include "platform/text.h"
-#include "platform/wine/server_lock.h"
 
 namespace orvane::wine {
 std::string DefaultPrefixDir() {
@@ -39,14 +38,9 @@ WinePlatform::WinePlatform(WineOptions options)
       machine_root_(RealPath(options_.prefix_dir)),
       temporaries_(options_.prefix_dir + "/.orvane-tmp"),
       lock_(options_.prefix_dir, options_.lock_wait),
-      store_(options_.prefix_dir, [this]() -> Status {
-        const std::string& dir = options_.prefix_dir;
-        int pid = RunningWineserver(dir);
-        if (pid != 0)
-          return Status::Error(L"a wineserver" + (pid > 0 ? L" (pid " + std::to_wstring(pid) + L")" : L"") +
-                               L" is running for the prefix " + Utf8ToWide(dir) +
-                               L"; it would overwrite any change, so nothing is written. Close the "
-                               L"Wine programs (or run \"wineserver -k\") and try again.");
+      wine_watch_(options_.prefix_dir),
+      store_(options_.prefix_dir, [this](bool fresh) -> Status {
+        if (Status quiet = wine_watch_.Check(fresh); !quiet) return quiet;
         bool first = !lock_.held();
         Status locked = lock_.Acquire();
         // Whatever an earlier run was killed in the middle of writing.
@@ -92,8 +86,19 @@ LONG WinePlatform::DeleteKey(HKEY key, const std::wstring& sub_key) {
   if (rc == ERROR_SUCCESS) InvalidateEnvironment();
   return rc;
 }
-Status WinePlatform::Flush() { return store_.Save(); }
-Status WinePlatform::CheckWritable() { return store_.CheckWritable(); }
+// A hive read again (another program saved it) may change the environment.
+Status WinePlatform::Flush() {
+  const uint64_t reloads = store_.reloads();
+  Status s = store_.Save();
+  if (store_.reloads() != reloads) InvalidateEnvironment();
+  return s;
+}
+Status WinePlatform::CheckWritable() {
+  const uint64_t reloads = store_.reloads();
+  Status s = store_.CheckWritable();
+  if (store_.reloads() != reloads) InvalidateEnvironment();
+  return s;
+}
 
 void WinePlatform::InvalidateEnvironment() {
   std::lock_guard lock(env_mutex_);

@@ -17,6 +17,7 @@
 #include "platform/platform.h"
 #include "platform/wine/prefix_lock.h"
 #include "platform/wine/registry_store.h"
+#include "platform/wine/server_lock.h"
 #include "platform/wine/trash.h"
 #include "platform/wine/wine_process.h"
 
@@ -45,8 +46,8 @@ struct WineOptions {
   // is absolute, else $HOME/.config.
   std::string config_dir;
   // The host program that stands for the machine's Orvane.exe (see
-  // ModuleFileName): what the autostart entry and the scheduled scan run,
-  // with --prefix. Empty means "orvane" beside the running executable.
+  // ModuleFileName): what the autostart entry and the scheduled scan run.
+  // Empty means "orvane" beside the running executable.
   std::string program;
   // Runs "systemctl --user" with args; gives its exit status (-1 when it
   // could not run) and its output. Empty runs the real systemctl.
@@ -55,6 +56,9 @@ struct WineOptions {
   // ---- Programs run inside the prefix (wine_process.cpp).
   // The Wine loader; empty finds it (FindWineLoader).
   std::string wine_program;
+  // The program that starts command lines in the prefix (a host path);
+  // empty finds it (StartHelperProgram).
+  std::string start_helper;
   // Starts a host program; empty uses SpawnHostProcess. Tests put a fake.
   std::function<std::unique_ptr<HostProcess>(const HostCommand& command, std::string* error)> spawn;
 };
@@ -107,15 +111,20 @@ class WinePlatform : public Platform {
   bool CreateDirectory(const std::wstring& path) override;
   bool RemoveDirectory(const std::wstring& path) override;
   bool ReadFile(const std::wstring& path, std::string* bytes) override;
+  bool StreamFile(const std::wstring& path, const std::function<void(std::string_view)>& sink,
+                  uint64_t* size) override;
   bool WriteFileAtomic(const std::wstring& path, const std::string& bytes) override;
   std::string NativePath(const std::wstring& path) override;
-  // Inside the prefix folder's real path (see InsideRoot).
+  // On a drive of the machine inside the prefix (see OnMachineDrive).
   bool InsideMachine(const std::wstring& path) override;
   // A rename into a state folder on the prefix's file system, else a flushed
   // copy; links as links (wine_state_crossings.cpp).
   Status MoveIntoState(const std::wstring& path, StateFolder& state, const std::string& name) override;
   Status CopyFromState(StateFolder& state, const std::string& name, const std::wstring& path,
                        StateCopyOutcome* outcome) override;
+  // The path's real path (every link resolved) is the prefix folder's or
+  // lies below it.
+  bool TargetInsideMachine(const std::wstring& path) override;
 
   std::wstring TempPath() override;
   std::wstring ModuleFileName() override;
@@ -135,9 +144,6 @@ class WinePlatform : public Platform {
   // Shell links read with liblnk (wine_shell.cpp).
   bool ShortcutResolves(const std::wstring& path) override;
   bool CanCheckShortcuts() override { return true; }
-  // The profile folders Wine links to the host user's folders
-  // (linked_folders.cpp).
-  std::vector<std::wstring> LinkedShortcutFolders() override;
   // WinINet's URL cache and history of the prefix, through a program run in
   // it (wine_url_cache.cpp); each call is one run of Wine.
   bool ListUrlCache(std::vector<UrlCacheEntry>* entries) override;
@@ -145,32 +151,52 @@ class WinePlatform : public Platform {
   bool DeleteUrlCacheEntries(const std::vector<std::wstring>& source_urls,
                              std::vector<std::wstring>* failed) override;
   bool ClearUrlHistory() override;
+  // The user's configuration folder (WineOptions::config_dir).
+  std::string UserConfigFolder() override { return ConfigDir(); }
   // Session start: an XDG autostart entry, "orvane.desktop" in the
-  // configuration folder's autostart/, that runs the host program for this
-  // prefix (wine_autostart.cpp). Turning it on also puts a small stand-in
-  // file at ModuleFileName() in the machine, so the Run value that names it
-  // points at a file that exists, as on Windows.
+  // configuration folder's autostart/, that runs the host program without
+  // naming a prefix, so at login it opens the user's default machine
+  // (wine_autostart.cpp). Refused, with the reason, for a program path the
+  // desktop could not start.
   Status SetSessionStart(bool on) override;
+  // The entry is there, runs a program, and is not Hidden or disabled.
+  bool SessionStartIsOn() override;
   // The scheduled scan as systemd user units in the configuration folder's
-  // systemd/user/: the task is orvane-scan.service (its ExecStart runs the
-  // host program with the parameters and --prefix), its trigger is
-  // orvane-scan.timer (OnCalendar), which is removed for "no trigger".
-  // Only the task "Orvane" for this program (application = ModuleFileName())
-  // is kept; one per user, so saving replaces another prefix's task and
-  // says so, and loading ignores it (wine_scheduler.cpp).
+  // systemd/user/: the task is the template orvane-scan@.service (its
+  // ExecStart runs the host program with the parameters and --prefix %f),
+  // each prefix's trigger is its own timer orvane-scan@<escaped real
+  // path>.timer (OnCalendar, as systemd-escape --path names it), removed
+  // for "no trigger". Only the task "Orvane" for this program
+  // (application = ModuleFileName()) is kept. Units of the older
+  // single-timer form (orvane-scan.service and .timer, one per user) are
+  // taken over by the first save: their prefix keeps its schedule as a
+  // timer of its own (wine_scheduler.cpp).
   Status SaveScheduledTask(const ScheduledTask& task, std::wstring* notice) override;
   bool LoadScheduledTask(const std::wstring& name, ScheduledTask* task) override;
-  // The command line runs in the prefix through the Wine loader
-  // (WineCommand). It has ended once the prefix's wineserver has ended too,
-  // which saves the registry; the hives are then read again.
+  // Every prefix's timer, and a timer of the older form as its prefix's.
+  bool ListScheduledTasks(const std::wstring& name, std::vector<MachineTask>* tasks) override;
+  // The line's program is found as CreateProcessW finds it, from C:\, and
+  // refused unless the file, after every link, lies in the prefix and is a
+  // Windows program (an image or a batch file; Wine would run a host
+  // program natively). Then StartInMachine with that program.
   std::unique_ptr<RunningProcess> StartProcess(const std::wstring& command_line,
                                                std::wstring* why) override;
+  // Runs command_line with CreateProcessW(application, ...) in the prefix
+  // through the starting program and the Wine loader (WineCommand), with
+  // C:\ as its current folder. application is not judged: the caller found
+  // it, or it is a program of ours ("" lets CreateProcessW find it). The run
+  // has ended once the prefix's wineserver has ended too, which saves the
+  // registry; the hives are then read again. Null with *why (may be null)
+  // when Wine or the starting program is missing or the loader did not
+  // start.
+  std::unique_ptr<RunningProcess> StartInMachine(const std::wstring& application, const std::wstring& command_line,
+                                                 std::wstring* why);
   // The host processes Wine runs for this prefix, with their Windows image
   // paths; only those can be terminated (wine_processes.cpp).
   bool ListProcesses(std::vector<MachineProcess>* processes) override;
   bool TerminateProcess(DWORD id) override;
   // Reads again the hives a Wine program saved (RegistryStore::ReloadChanged).
-  Status ReloadRegistry();
+  Status ReloadRegistry() override;
 
   // Every variable, by upper-cased name, as (name, value).
   std::map<std::wstring, std::pair<std::wstring, std::wstring>> Environment();
@@ -195,17 +221,20 @@ class WinePlatform : public Platform {
   // As Resolve, for a path about to be written: refuses while the machine may
   // not be changed or when the path leads out of the prefix (ERROR_ACCESS_DENIED),
   // and creates the program's own folder on first use.
-  // linked_shortcut admits a shortcut file in a linked profile folder too
-  // (LinkedShortcut), for the operations that may change one.
-  std::string ResolveForWrite(const std::wstring& path, bool linked_shortcut = false);
-  // True when host names a regular *.lnk file, or nothing yet, whose folder
-  // lies in one of LinkedShortcutFolders() (linked_folders.cpp).
-  bool LinkedShortcut(const std::string& host);
+  std::string ResolveForWrite(const std::wstring& path);
   // True when changing the entry at host would change nothing outside the
   // prefix: the folder holding it (after every link) lies in the prefix's
   // real folder. The entry itself may be a link; changing it changes only
   // the link.
   bool InsideRoot(const std::string& host) const;
+  // True when host lies on one of the machine's drives inside the prefix:
+  // InsideRoot, but not the prefix folder's own entries (hives, dosdevices,
+  // Orvane's lock and temporaries). Every change through a Windows path
+  // must pass this.
+  bool OnMachineDrive(const std::string& host) const;
+  // The real path (links resolved) of the folder holding host, or of the
+  // nearest folder above it that exists; "" when none can be resolved.
+  std::string RealFolderOf(const std::string& host) const;
   void InvalidateEnvironment();
   // Where a file about to replace target is written first: the prefix's
   // folder of temporaries ("<prefix>/.orvane-tmp/<pid>-<n>.tmp"), so that
@@ -233,6 +262,7 @@ class WinePlatform : public Platform {
   std::string temporaries_;
   std::atomic<uint64_t> temporary_count_{0};
   PrefixLock lock_;
+  WineWatch wine_watch_;
   RegistryStore store_;
   struct FolderListing {
     bool read = false;

@@ -19,6 +19,27 @@ namespace orvane::wine {
 bool ListPrefixProcesses(const std::string &proc_root, const std::string &prefix_dir,
                          std::vector<MachineProcess> *processes);
 
+// A Wine program of the host that uses a prefix: while one runs, its
+// wineserver holds the prefix's registry and overwrites whatever we save.
+struct WineUser {
+  int pid = 0;
+  std::string program;  // the host executable, or the process's name when that cannot be read
+  std::string image;    // the Windows image path of a Windows process; "" for a server
+  std::string how;      // what ties it to the prefix, in words
+  bool server = false;  // a wineserver
+};
+
+// Every Wine process (a loader, a Windows process or a wineserver, told by
+// its executable's name) that uses prefix_dir: its environment names the
+// prefix (WINEPREFIX, or without one $HOME/.wine), or its working folder or
+// a file it holds open lies in it. Paths are judged in the process's own
+// view of the file system, so a sandbox with its own /tmp or mounts is seen
+// too. Processes whose details may not be read (another user's) count only
+// when they are wineservers of the prefix's owner and that owner is not us:
+// Wine serves a prefix only to its owner. Servers first, then by id; false
+// when proc_root cannot be listed.
+bool FindWineUsers(const std::string &proc_root, const std::string &prefix_dir, std::vector<WineUser> *users);
+
 // Kills (SIGKILL, as TerminateProcess gives no chance to clean up) the
 // process id when, at the moment of the kill, it is one of the prefix's
 // processes. The process is held through a pidfd while it is checked, so a

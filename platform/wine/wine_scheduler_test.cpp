@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -93,29 +94,78 @@ class SchedulerTest : public ::testing::Test {
     return t;
   }
   std::string Units() { return prefix_.HostDir() + "/config/systemd/user/"; }
+  // This prefix's timer, named as systemd-escape --path names the prefix.
+  std::string Timer() { return "orvane-scan@" + Escaped(fs::canonical(prefix_.dir()).string()) + ".timer"; }
+  static std::string Escaped(const std::string& path) {
+    std::string escaped;
+    EXPECT_TRUE(EscapeSystemdPath(path, &escaped)) << path;
+    return escaped;
+  }
+  // Another prefix of the same user: the same configuration folder.
+  std::unique_ptr<WinePlatform> OpenOther(testing::TempPrefix& other) {
+    WineOptions options = other.Options();
+    options.config_dir = prefix_.HostDir() + "/config";
+    options.program = prefix_.HostDir() + "/bin/orvane";
+    options.systemctl = [this](const std::vector<std::string>& args, std::string* output) {
+      std::string call;
+      for (const std::string& a : args) call += (call.empty() ? "" : " ") + a;
+      calls_.push_back(call);
+      *output = "Failed to connect to bus: No medium found";
+      return 1;
+    };
+    other.Write();
+    return std::make_unique<WinePlatform>(options);
+  }
 
   TempPrefix prefix_;
   std::vector<std::string> calls_;
   std::string fail_;
 };
 
-TEST_F(SchedulerTest, AWeeklyTaskIsAServiceAndAnEnabledTimer) {
+TEST(SystemdEscapeTest, PathsAreNamedAsSystemdNamesThem) {
+  struct Case {
+    const char* path;
+    const char* escaped;
+  } cases[] = {
+      {"/home/u/.wine", "home-u-.wine"},
+      {"/", "-"},
+      {"//home//u/./x/", "home-u-x"},
+      {"/.hidden/a.b", "\\x2ehidden-a.b"},
+      {"/a b/c-d/e\\f", "a\\x20b-c\\x2dd-e\\x5cf"},
+      {"/p%q:r_s", "p\\x25q:r_s"},
+      {"/\xc3\xa9t\xc3\xa9", "\\xc3\\xa9t\\xc3\\xa9"},
+  };
+  for (const Case& c : cases) {
+    std::string escaped, back;
+    ASSERT_TRUE(EscapeSystemdPath(c.path, &escaped)) << c.path;
+    EXPECT_EQ(escaped, c.escaped) << c.path;
+    ASSERT_TRUE(UnescapeSystemdPath(escaped, &back)) << escaped;
+  }
+  std::string back;
+  ASSERT_TRUE(UnescapeSystemdPath("a\\x20b-c\\x2dd-e\\x5cf", &back));
+  EXPECT_EQ(back, "/a b/c-d/e\\f");
+  std::string escaped;
+  for (const char* refused : {"relative/path", "", "/a/../b", "/.."})
+    EXPECT_FALSE(EscapeSystemdPath(refused, &escaped));
+  for (const char* odd : {"", "a--b", "a-", "a\\x2", "a\\xzz", "a\\y20"})
+    EXPECT_FALSE(UnescapeSystemdPath(odd, &back)) << odd;
+}
+
+TEST_F(SchedulerTest, AWeeklyTaskIsTheTemplateAndThisPrefixsEnabledTimer) {
   auto p = Open(true);
   std::wstring notice = L"old";
   ASSERT_TRUE(p->SaveScheduledTask(Task(2, 21, 30, 0x22), &notice));
   EXPECT_EQ(notice, L"");
-  EXPECT_EQ(calls_,
-            (std::vector<std::string>{"daemon-reload", "enable --now orvane-scan.timer", "restart orvane-scan.timer"}));
+  EXPECT_EQ(calls_, (std::vector<std::string>{"daemon-reload", "enable --now " + Timer(), "restart " + Timer()}));
 
-  std::string service = ReadHostFile(Units() + "orvane-scan.service");
-  EXPECT_NE(service.find("\nExecStart=\"" + prefix_.HostDir() + "/bin/orvane\" \"-scan\" \"--prefix\" \"" +
-                         fs::canonical(prefix_.dir()).string() + "\"\n"),
+  std::string service = ReadHostFile(Units() + "orvane-scan@.service");
+  EXPECT_NE(service.find("\nExecStart=\"" + prefix_.HostDir() + "/bin/orvane\" \"-scan\" \"--prefix\" %f\n"),
             std::string::npos)
       << service;
-  std::string timer = ReadHostFile(Units() + "orvane-scan.timer");
+  std::string timer = ReadHostFile(Units() + Timer());
   EXPECT_NE(timer.find("\nOnCalendar=Mon,Fri *-*-* 21:30:00\n"), std::string::npos) << timer;
   EXPECT_NE(timer.find("\nWantedBy=timers.target\n"), std::string::npos) << timer;
-  EXPECT_EQ(fs::read_symlink(Units() + "timers.target.wants/orvane-scan.timer"), Units() + "orvane-scan.timer");
+  EXPECT_EQ(fs::read_symlink(Units() + "timers.target.wants/" + Timer()), Units() + Timer());
 
   ScheduledTask back;
   ASSERT_TRUE(p->LoadScheduledTask(L"orvane", &back));
@@ -127,14 +177,14 @@ TEST_F(SchedulerTest, AWeeklyTaskIsAServiceAndAnEnabledTimer) {
   EXPECT_EQ(back.day_mask, 0x22);
 }
 
-TEST_F(SchedulerTest, NoTriggerStopsAndRemovesTheTimerAndKeepsTheTask) {
+TEST_F(SchedulerTest, NoTriggerStopsAndRemovesThisPrefixsTimerAndKeepsTheTask) {
   auto p = Open(true);
   ASSERT_TRUE(p->SaveScheduledTask(Task(1, 6, 0), nullptr));
   calls_.clear();
   ASSERT_TRUE(p->SaveScheduledTask(Task(0), nullptr));
-  EXPECT_EQ(calls_, (std::vector<std::string>{"disable --now orvane-scan.timer", "daemon-reload"}));
-  EXPECT_FALSE(fs::exists(Units() + "orvane-scan.timer"));
-  EXPECT_FALSE(fs::is_symlink(Units() + "timers.target.wants/orvane-scan.timer"));
+  EXPECT_EQ(calls_, (std::vector<std::string>{"disable --now " + Timer(), "daemon-reload"}));
+  EXPECT_FALSE(fs::exists(Units() + Timer()));
+  EXPECT_FALSE(fs::is_symlink(Units() + "timers.target.wants/" + Timer()));
   ScheduledTask back;
   ASSERT_TRUE(p->LoadScheduledTask(L"Orvane", &back));
   EXPECT_EQ(back.trigger_kind, 0);
@@ -148,32 +198,93 @@ TEST_F(SchedulerTest, WithoutAUserManagerTheFilesAreWrittenAndTheNoticeSaysWhen)
   EXPECT_NE(notice.find(L"next login"), std::wstring::npos);
   EXPECT_NE(notice.find(L"systemctl --user daemon-reload"), std::wstring::npos);
   EXPECT_EQ(notice.find(L'\n'), std::wstring::npos);
-  EXPECT_TRUE(fs::is_symlink(Units() + "timers.target.wants/orvane-scan.timer"));
+  EXPECT_TRUE(fs::is_symlink(Units() + "timers.target.wants/" + Timer()));
 }
 
 TEST_F(SchedulerTest, ATimerSystemdWouldNotStartIsTold) {
   auto p = Open(true);
-  fail_ = "enable --now orvane-scan.timer";
+  fail_ = "enable --now " + Timer();
   std::wstring notice;
   ASSERT_TRUE(p->SaveScheduledTask(Task(1, 12, 0), &notice));
   EXPECT_NE(notice.find(L"Job failed."), std::wstring::npos);
   EXPECT_EQ(notice.find(L"journal"), std::wstring::npos);  // one line
 }
 
-TEST_F(SchedulerTest, AnotherPrefixsTaskIsNotThisMachinesAndGivesWay) {
-  auto p = Open(false);
-  fs::create_directories(Units());
-  std::ofstream(Units() + "orvane-scan.service")
-      << "[Service]\nExecStart=\"/usr/bin/orvane\" \"-scan\" \"--prefix\" \"/home/u/other prefix\"\n";
-  std::ofstream(Units() + "orvane-scan.timer") << "[Timer]\nOnCalendar=*-*-* 10:00:00\n";
+TEST_F(SchedulerTest, TwoPrefixesKeepTwoSchedules) {
+  auto a = Open(false);
+  testing::TempPrefix other;
+  auto b = OpenOther(other);
+  const std::string b_timer = "orvane-scan@" + Escaped(fs::canonical(other.dir()).string()) + ".timer";
+  ASSERT_TRUE(a->SaveScheduledTask(Task(1, 6, 0), nullptr));
+  ASSERT_TRUE(b->SaveScheduledTask(Task(2, 21, 30, 0x22), nullptr));
+  const std::string b_text = ReadHostFile(Units() + b_timer);
+  const std::string service = ReadHostFile(Units() + "orvane-scan@.service");
+
+  // A changes, then drops its trigger: B's timer, its link and the task stay.
+  ASSERT_TRUE(a->SaveScheduledTask(Task(2, 7, 45, 0x41), nullptr));
+  ASSERT_TRUE(a->SaveScheduledTask(Task(0), nullptr));
+  EXPECT_EQ(ReadHostFile(Units() + b_timer), b_text);
+  EXPECT_TRUE(fs::is_symlink(Units() + "timers.target.wants/" + b_timer));
+  EXPECT_EQ(ReadHostFile(Units() + "orvane-scan@.service"), service);
+  for (const std::string& call : calls_) EXPECT_EQ(call.find(b_timer), std::string::npos) << call;
+
   ScheduledTask back;
-  EXPECT_FALSE(p->LoadScheduledTask(L"Orvane", &back));
+  ASSERT_TRUE(b->LoadScheduledTask(L"Orvane", &back));
+  EXPECT_EQ(back.trigger_kind, 2);
+  EXPECT_EQ(back.hour * 100 + back.minute, 2130);
+  ASSERT_TRUE(a->LoadScheduledTask(L"Orvane", &back));
+  EXPECT_EQ(back.trigger_kind, 0);
+
+  std::vector<MachineTask> all;
+  ASSERT_TRUE(a->ListScheduledTasks(L"Orvane", &all));
+  ASSERT_EQ(all.size(), 2u);  // A without a trigger, B with its own
+  for (const MachineTask& t : all) {
+    bool is_b = t.machine == Utf8ToWide(fs::canonical(other.dir()).string());
+    EXPECT_EQ(t.this_machine, !is_b);
+    EXPECT_EQ(t.task.trigger_kind, is_b ? 2 : 0);
+    EXPECT_EQ(t.task.application, Utf8ToWide(prefix_.HostDir() + "/bin/orvane"));
+  }
+}
+
+TEST_F(SchedulerTest, TheOlderSingleTimerIsTakenOverByTheFirstSave) {
+  auto a = Open(false);
+  testing::TempPrefix other;
+  auto b = OpenOther(other);
+  const std::string b_dir = fs::canonical(other.dir()).string();
+  fs::create_directories(Units() + "timers.target.wants");
+  std::ofstream(Units() + "orvane-scan.service")
+      << "[Service]\nExecStart=\"/opt/orvane/orvane\" \"-scan\" \"--prefix\" \"" << b_dir
+      << "\"\nX-Orvane-Account=old\nX-Orvane-Flags=0x2000\n";
+  std::ofstream(Units() + "orvane-scan.timer") << "[Timer]\nOnCalendar=Mon..Fri *-*-* 08:00\n";
+  fs::create_symlink(Units() + "orvane-scan.timer", Units() + "timers.target.wants/orvane-scan.timer");
+
+  // Until then the old units are B's, and not A's.
+  ScheduledTask back;
+  EXPECT_FALSE(a->LoadScheduledTask(L"Orvane", &back));
+  ASSERT_TRUE(b->LoadScheduledTask(L"Orvane", &back));
+  EXPECT_EQ(back.day_mask, 0x3E);
+  std::vector<MachineTask> all;
+  ASSERT_TRUE(a->ListScheduledTasks(L"Orvane", &all));
+  ASSERT_EQ(all.size(), 1u);
+  EXPECT_EQ(all[0].machine, Utf8ToWide(b_dir));
 
   std::wstring notice;
-  ASSERT_TRUE(p->SaveScheduledTask(Task(1, 9, 0), &notice));
-  EXPECT_NE(notice.find(L"/home/u/other prefix"), std::wstring::npos);
-  ASSERT_TRUE(p->LoadScheduledTask(L"Orvane", &back));
-  EXPECT_EQ(back.application, Utf8ToWide(prefix_.HostDir() + "/bin/orvane"));
+  ASSERT_TRUE(a->SaveScheduledTask(Task(1, 9, 0), &notice));
+  EXPECT_NE(notice.find(Utf8ToWide(b_dir)), std::wstring::npos) << WideToUtf8(notice);
+  const std::string b_timer = "orvane-scan@" + Escaped(b_dir) + ".timer";
+  EXPECT_NE(ReadHostFile(Units() + b_timer).find("\nOnCalendar=Mon..Fri *-*-* 08:00\n"), std::string::npos);
+  EXPECT_TRUE(fs::is_symlink(Units() + "timers.target.wants/" + b_timer));
+  for (const char* gone : {"orvane-scan.service", "orvane-scan.timer", "timers.target.wants/orvane-scan.timer"})
+    EXPECT_FALSE(fs::exists(fs::symlink_status(Units() + gone))) << gone;
+  EXPECT_NE(std::find(calls_.begin(), calls_.end(), "disable --now orvane-scan.timer"), calls_.end());
+
+  // The task keeps the older one's program and account, for both.
+  ASSERT_TRUE(b->LoadScheduledTask(L"Orvane", &back));
+  EXPECT_EQ(back.application, L"/opt/orvane/orvane");
+  EXPECT_EQ(back.account, L"old");
+  EXPECT_EQ(back.day_mask, 0x3E);
+  ASSERT_TRUE(a->LoadScheduledTask(L"Orvane", &back));
+  EXPECT_EQ(back.trigger_kind, 1);
   EXPECT_EQ(back.hour, 9);
 }
 
@@ -191,14 +302,38 @@ TEST_F(SchedulerTest, WhatTheSchedulerCannotHoldIsRefusedBeforeAnythingIsWritten
 
   // A timer edited by hand reads as what it does; one we cannot read, as none.
   ASSERT_TRUE(p->SaveScheduledTask(Task(1, 9, 0), nullptr));
-  std::ofstream(Units() + "orvane-scan.timer") << "[Timer]\nOnCalendar=Mon..Wed *-*-* 7:15\n";
+  std::ofstream(Units() + Timer()) << "[Timer]\nOnCalendar=Mon..Wed *-*-* 7:15\n";
   ScheduledTask back;
   ASSERT_TRUE(p->LoadScheduledTask(L"Orvane", &back));
   EXPECT_EQ(back.trigger_kind, 2);
   EXPECT_EQ(back.day_mask, 0x0E);
-  std::ofstream(Units() + "orvane-scan.timer") << "[Timer]\nOnCalendar=hourly\n";
+  std::ofstream(Units() + Timer()) << "[Timer]\nOnCalendar=hourly\n";
   ASSERT_TRUE(p->LoadScheduledTask(L"Orvane", &back));
   EXPECT_EQ(back.trigger_kind, 0);
+}
+
+TEST_F(SchedulerTest, APrefixSystemdCannotNameIsRefusedWithTheReason) {
+  // A folder whose name is not UTF-8, and one too long for a unit's name.
+  char tmpl[] = "/tmp/orvane-sched-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string root = tmpl;
+  for (const std::string& name : {std::string("caf\xe9 prefix"), std::string(120, 'x') + "/" + std::string(120, 'y')}) {
+    auto prefix = std::make_unique<testing::TempPrefix>("tester", root + "/" + name);
+    WineOptions options = prefix->Options();
+    options.config_dir = root + "/config";
+    prefix->Write();
+    WinePlatform p(options);
+    std::wstring notice;
+    Status s = p.SaveScheduledTask(Task(1, 9, 0), &notice);
+    ASSERT_FALSE(s) << name;
+    EXPECT_NE(s.message.find(L"Cannot schedule the scan of the Wine prefix"), std::wstring::npos)
+        << WideToUtf8(s.message);
+    EXPECT_FALSE(fs::exists(root + "/config/systemd")) << name;
+    std::string host = prefix->HostDir();
+    prefix.reset();
+    fs::remove_all(host);
+  }
+  fs::remove_all(root);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The autostart entry and the scheduled-scan units, read by the programs
-// that will really read them: systemd-analyze and GLib's gio. A prefix and
-// a program whose paths hold every character the quoting rules care about
-// must come through as they are.
+// that will really read them: systemd-analyze, systemd-escape, GLib's gio and
+// desktop-file-validate. A prefix and a program whose paths hold every
+// character the quoting rules care about must come through as they are.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -17,6 +17,7 @@
 
 #include "platform/testing/temp_prefix.h"
 #include "platform/wine/wine_platform.h"
+#include "platform/wine/wine_services.h"
 
 namespace orvane::wine {
 namespace {
@@ -92,19 +93,26 @@ class PeerTest : public ::testing::Test {
     fs::remove_all(host, ec);
     fs::remove_all(root_, ec);
   }
+  // The timer and service of a prefix (its instance of the template).
+  static std::vector<std::string> UnitsOf(const std::string& prefix_dir) {
+    std::string instance;
+    EXPECT_TRUE(EscapeSystemdPath(fs::canonical(prefix_dir).string(), &instance));
+    return {"orvane-scan@" + instance + ".timer", "orvane-scan@" + instance + ".service"};
+  }
   // systemd-analyze verify on the generated units, as user units.
-  void Verify() {
+  void Verify(const std::vector<std::string>& names) {
     std::string runtime = root_ + "/runtime";
     fs::create_directories(runtime);
     fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
     std::string units = config_ + "/systemd/user/";
+    std::string command = "XDG_RUNTIME_DIR=" + ShellWord(runtime) + " systemd-analyze verify --user";
+    for (const std::string& name : names) command += " " + ShellWord(units + name);
     std::string output;
-    int rc = RunShell("XDG_RUNTIME_DIR=" + ShellWord(runtime) + " systemd-analyze verify --user " +
-                          ShellWord(units + "orvane-scan.timer") + " " + ShellWord(units + "orvane-scan.service"),
-                      &output);
+    int rc = RunShell(command, &output);
     EXPECT_EQ(rc, 0) << output;
     EXPECT_EQ(output, "");  // not even a warning
   }
+  void Verify() { Verify(UnitsOf(prefix_->dir())); }
   ScheduledTask Task(int kind, int hour, int minute, int mask) {
     ScheduledTask t;
     t.name = L"Orvane";
@@ -120,7 +128,8 @@ class PeerTest : public ::testing::Test {
   }
   // The "Next elapse:" lines of the next count elapses of the timer's calendar.
   std::vector<std::string> NextElapses(int count) {
-    std::string calendar = UnitValue(ReadHostFile(config_ + "/systemd/user/orvane-scan.timer"), "OnCalendar");
+    std::string calendar =
+        UnitValue(ReadHostFile(config_ + "/systemd/user/" + UnitsOf(prefix_->dir())[0]), "OnCalendar");
     std::string output;
     EXPECT_EQ(
         RunShell("systemd-analyze calendar --iterations=" + std::to_string(count) + " " + ShellWord(calendar), &output),
@@ -170,19 +179,66 @@ TEST_F(PeerTest, SystemdAcceptsTheDailyUnitsAndRunsThemEveryDay) {
   EXPECT_EQ(days.size(), 7u);
 }
 
-TEST_F(PeerTest, TheDesktopStartsTheProgramForThePrefixAsItIs) {
+TEST_F(PeerTest, TwoPrefixesHaveTwoTimersThatSystemdAccepts) {
+  if (!Have("systemd-analyze")) GTEST_SKIP() << "systemd-analyze is not installed (Debian package systemd)";
+  testing::TempPrefix second("tester", root_ + "/second prefix");
+  WineOptions options = second.Options();
+  options.config_dir = config_;
+  options.program = program_dir_ + "/orvane";
+  second.Write();
+  WinePlatform b(options);
+  ASSERT_TRUE(platform_->SaveScheduledTask(Task(2, 21, 30, 0x22), nullptr));
+  ASSERT_TRUE(b.SaveScheduledTask(Task(1, 6, 5, 0), nullptr));
+  std::vector<std::string> both = UnitsOf(prefix_->dir());
+  for (const std::string& name : UnitsOf(second.dir())) both.push_back(name);
+  Verify(both);
+  EXPECT_NE(ReadHostFile(config_ + "/systemd/user/" + UnitsOf(second.dir())[0]).find("OnCalendar=*-*-* 06:05:00"),
+            std::string::npos);
+  std::string host = second.HostDir();
+  fs::remove_all(host);
+}
+
+TEST_F(PeerTest, PathsAreEscapedAsSystemdEscapeDoes) {
+  if (!Have("systemd-escape")) GTEST_SKIP() << "systemd-escape is not installed (Debian package systemd)";
+  for (const std::string& path :
+       {prefix_->dir(), std::string("/home/u/.wine"), std::string("/"), std::string("//a//b/./c/"),
+        std::string("/.dot/x.y/-lead/trail-"), std::string("/\xc3\xa9t\xc3\xa9 \xe2\x82\xac/"),
+        std::string("/tab\there/nl\nx"), std::string("/bytes\xff\xfe\x80"), std::string("/a:b_c+d=e,f@g~h"),
+        std::string("/a/../b")}) {
+    std::string output;
+    int rc = RunShell("systemd-escape --path -- " + ShellWord(path), &output);
+    std::string ours;
+    bool escaped = EscapeSystemdPath(path, &ours);
+    EXPECT_EQ(escaped, rc == 0) << path << ": " << output;
+    if (rc != 0) continue;
+    EXPECT_EQ(ours + "\n", output) << path;
+    std::string back;
+    ASSERT_TRUE(UnescapeSystemdPath(ours, &back)) << ours;
+    ASSERT_EQ(RunShell("systemd-escape --unescape --path -- " + ShellWord(ours), &output), 0) << output;
+    EXPECT_EQ(back + "\n", output) << ours;
+  }
+}
+
+TEST_F(PeerTest, TheDesktopStartsTheProgramForTheDefaultMachine) {
   if (!Have("gio")) GTEST_SKIP() << "gio is not installed (Debian package libglib2.0-bin)";
-  // GLib looks for the program before it reads "%%" as "%", so it cannot
-  // start one whose path holds a percent sign; this one has spaces only.
-  std::string dir = root_ + "/my programs";
+  // GLib looks for the program before it reads "%%" as "%", so the entry
+  // refuses a path with a percent sign; this one has quotes, a backslash,
+  // '$', '`' and spaces.
+  std::string dir = root_ + "/my \"programs\" $HOME `x` back\\slash";
+  EXPECT_FALSE(platform_->SetSessionStart(true));  // in "my programs 100%"
   platform_.reset();
   platform_ = Open(MakeProgram(dir));
   ASSERT_TRUE(platform_->SetSessionStart(true));
+  const std::string entry = config_ + "/autostart/orvane.desktop";
   std::string output;
-  ASSERT_EQ(RunShell("gio launch " + ShellWord(config_ + "/autostart/orvane.desktop"), &output), 0) << output;
+  if (Have("desktop-file-validate")) {
+    EXPECT_EQ(RunShell("desktop-file-validate " + ShellWord(entry), &output), 0) << output;
+  }
+  ASSERT_EQ(RunShell("gio launch " + ShellWord(entry), &output), 0) << output;
   std::string args_file = dir + "/args";
   for (int i = 0; i < 100 && !fs::exists(args_file); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(ReadHostFile(args_file), "--prefix\n" + fs::canonical(prefix_->dir()).string() + "\n");
+  ASSERT_TRUE(fs::exists(args_file));
+  EXPECT_EQ(ReadHostFile(args_file), "");  // no prefix: the program opens the default machine
 }
 
 }  // namespace
