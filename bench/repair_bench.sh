@@ -30,7 +30,9 @@ die() { echo "repair_bench: $*" >&2; exit 2; }
 # and its Windows temporary folder with N files of 512 to 4095 bytes.
 make_prefix() {  # make_prefix DIR N
   local p=$1 n=$2 hive
-  mkdir -p "$p/dosdevices" "$p/drive_c/windows/temp/bench" "$p/drive_c/users/bench"
+  # The profile is the running user's, as Wine names it; the program keeps
+  # its list of findings in its AppData.
+  mkdir -p "$p/dosdevices" "$p/drive_c/windows/temp/bench" "$p/drive_c/users/${USER:-$(id -un)}/AppData/Roaming"
   ln -sfn ../drive_c "$p/dosdevices/c:"
   for hive in system.reg user.reg userdef.reg; do
     printf 'WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n' >"$p/$hive"

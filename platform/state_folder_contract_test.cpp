@@ -18,6 +18,8 @@ struct Kind {
   const char* name;
   std::function<std::unique_ptr<StateFolder>()> make;
 };
+// ctest shows the parameter by this, not by its bytes.
+void PrintTo(const Kind& kind, std::ostream* out) { *out << kind.name; }
 
 class StateFolderContract : public ::testing::TestWithParam<Kind> {
  protected:
