@@ -39,10 +39,10 @@ CRestoreBackupsDialog::CRestoreBackupsDialog(CSarvelEngine& engine, Messenger& m
   list_->setObjectName(QStringLiteral("1040"));
   // The whole date and time must show, with the set's items and size beside
   // it, within the list's width.
-  list_->InsertColumn(kNameColumn, QStringLiteral("Backup Name"), 118);
-  list_->InsertColumn(kDateColumn, QStringLiteral("Date"), 164);
-  list_->InsertColumn(kItemsColumn, QStringLiteral("Items"), 40);
-  list_->InsertColumn(kSizeColumn, QStringLiteral("Size"), 58);
+  list_->InsertColumn(kNameColumn, QStringLiteral("Backup Name"), 104);
+  list_->InsertColumn(kDateColumn, QStringLiteral("Date"), 166);
+  list_->InsertColumn(kItemsColumn, QStringLiteral("Items"), 48);
+  list_->InsertColumn(kSizeColumn, QStringLiteral("Size"), 64);
   list_->SetFullRowSelect(true);
   delete_ = MakeButton(this, kButtonImage, {135, 360, 81, 21}, QStringLiteral("Delete"), 1041);
   restore_ = MakeButton(this, kButtonImage, {235, 360, 81, 21}, QStringLiteral("Restore"), 1039);
