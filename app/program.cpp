@@ -18,6 +18,7 @@
 #include "platform/file_version.h"
 #include "platform/text.h"
 #include "platform/wine/machine_choice.h"
+#include "platform/wine/machine_state.h"
 #include "platform/wine/wine_platform.h"
 #include "ui/advanced_scan_dialog.h"
 #include "ui/event_bridge.h"
@@ -66,6 +67,8 @@ int RunProgram(const ProgramOptions& options) {
   if (Status s = platform.CheckReadable(); !s) return Refuse(messenger, Q(s.message));
   for (const std::wstring& problem : platform.LoadProblems())
     std::fprintf(stderr, "orvane: warning: %s\n", WideToUtf8(problem).c_str());
+  // What the program keeps about this machine (its backups) lives outside it.
+  std::unique_ptr<StateFolder> state = wine::OpenMachineState(machine.prefix);
 
   ui::EventBridge bridge;
   SleepPacer pacer;
@@ -81,6 +84,7 @@ int RunProgram(const ProgramOptions& options) {
   const update::CVersionInfo version(program_file);
   engine_options.product_version = version.ProductVersion();
   engine_options.release_date = version.ReleaseDate();
+  engine_options.state = state.get();
   CSarvelEngine engine(platform, engine_options);
   // The user's own settings, kept outside every machine; the store routes
   // each name to them or to the machine.
@@ -112,7 +116,7 @@ int RunProgram(const ProgramOptions& options) {
   ui::CScanResultsDialog results(engine, messenger, results_actions);
   ui::CSendLogDialog send_report(engine, http, messenger);
   ui::SupportMessenger support_messages(messenger, nullptr);
-  SolutionExecutor solution(platform);
+  SolutionExecutor solution(platform, *state);
   ui::CCustomSolnDialog custom_solution(
       solution, messenger, [&](std::wstring* comments, std::wstring* commands, std::wstring* problem) {
         SupportDesk desk(platform, http, SupportEndpoint(settings), support_messages);

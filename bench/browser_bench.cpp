@@ -24,6 +24,7 @@
 #include "model/messages.h"
 #include "model/pacer.h"
 #include "platform/testing/temp_prefix.h"
+#include "platform/testing/temp_state.h"
 #include "repair/repair_thread.h"
 #include "scanners/browsers/browser_fixtures.h"
 #include "scanners/browsers/browser_profiles.h"
@@ -199,7 +200,8 @@ void BM_ChromeHistoryScanThenRepair(benchmark::State& state) {
     auto t1 = std::chrono::steady_clock::now();
     if (errors.GetCount() != kRepairVisits) state.SkipWithError("wrong finding count");
     CRegistryItemListEx repaired;
-    CRepairErrorsThread worker({*m.platform, errors, counters, repaired, target, pacer}, errors.GetCount(),
+    testing::TempStateFolder backups;
+    CRepairErrorsThread worker({*m.platform, backups, errors, counters, repaired, target, pacer}, errors.GetCount(),
                                {L"0", L"0", L"1"});
     worker.set_browser_cleaner([](Platform& platform, int32_t section, const std::vector<std::wstring>& selection) {
       return CleanBrowserData(platform, section, selection).left_in_place;

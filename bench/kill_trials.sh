@@ -5,14 +5,17 @@
 # One template Wine prefix is made with real Wine (wineboot) and given a few
 # dozen registry faults and some junk files that the scans find. Each trial
 # copies it, records the "before" state (the scanned keys as orvane-cli
-# reg query shows them, and drive_c with checksums), scans, then kills
-# "repair" (or, every third trial, "backups restore" after a complete repair)
-# after a random delay. It then checks that:
+# reg query shows them, and drive_c with checksums), scans, then kills, after
+# a random delay, a paced "repair" (a second a record: each record on its
+# own), an unpaced one (records in batches, one flush of their lines each),
+# or "backups restore" after a complete repair, in turn. It then checks that:
 #   1. every hive still starts and ends as Wine writes it, and Wine itself
 #      reads HKCU and HKLM; no temporary file is left once orvane-cli has run
 #      again (and none after the restores);
 #   2. everything gone from the registry or from drive_c is in a backup set
 #      (registry values with their type and data, files with a complete copy);
+#      the sets live outside the prefix, in $XDG_DATA_HOME/orvane/machines/,
+#      where the repair moves the files it removes;
 #   3. restoring every set ("backups restore 1" until none is left) brings
 #      the scanned keys and drive_c back exactly to the "before" state.
 # A control run without a kill comes first, so that a fault that has nothing
@@ -267,6 +270,7 @@ build_template() {
 # ---------------------------------------------------------------- state
 
 fresh_prefix() {  # fresh_prefix DIR: a copy of the template, with a ctime mark
+  [ -d "$1" ] && remove_state "$1"
   rm -rf "$1"
   cp -a "$WORK/template" "$1" || return 1
   sleep 0.05
@@ -293,6 +297,11 @@ scan() {  # scan PREFIX LOG: prints the number of findings
 }
 
 backup_count() { orv "$1" backups list 2>/dev/null | grep -c '^[0-9]'; }
+
+# The program's own folders about a prefix (its backups), outside it; gone
+# with the prefix at the end of a trial, so a work folder used again starts
+# clean.
+remove_state() { python3 "$HELPER" statedirs "$1" | while read -r dir; do rm -rf "$dir"; done; }
 
 # Beside the files they were to replace, or in the prefix's own folder of
 # temporaries.
@@ -371,15 +380,15 @@ run_and_kill() {  # run_and_kill DELAY_MS LOG ARGS...
 
 # Kills a paced repair somewhere in its expected run (a second a record and
 # the pauses around them). Sets WHERE.
-kill_repair() {  # kill_repair PREFIX DIR RECORDS
-  local p=$1 d=$2 records=$3 begun
-  pick_ms $(( (records + 2) * 1000 ))
-  run_and_kill "$MS" "$d/repair.log" --prefix "$p" --pace spec repair
+kill_repair() {  # kill_repair PREFIX DIR RECORDS PACE
+  local p=$1 d=$2 records=$3 pace=$4 begun
+  if [ "$pace" = spec ]; then pick_ms $(( (records + 2) * 1000 )); else pick_ms "${REPAIR_MS:-300}"; fi
+  run_and_kill "$MS" "$d/repair.log" --prefix "$p" --pace "$pace" repair
   begun=$(grep -c '^  ' "$d/repair.log")
   if [ $KILLED = 1 ]; then
-    WHERE="repair killed at $(seconds "$MS")s (in record $begun of $records)"
+    WHERE="$pace-paced repair killed at $(seconds "$MS")s (in record $begun of $records)"
   else
-    WHERE="repair ended before the kill at $(seconds "$MS")s (exit $RC)"
+    WHERE="$pace-paced repair ended before the kill at $(seconds "$MS")s (exit $RC)"
   fi
 }
 
@@ -438,14 +447,18 @@ run_trial() {  # run_trial NUMBER KIND
     if ! records=$(scan "$p" "$d/scan.log") || [ -z "$records" ]; then
       echo "the scan failed: $(tail -n 3 "$d/scan.log" | tr '\n' '|')" >>"$d/problems"
     else
-      if [ "$kind" = repair ]; then kill_repair "$p" "$d" "$records"
-      else kill_restore "$p" "$d" || echo "$WHERE" >>"$d/problems"; fi
+      case $kind in
+        repair) kill_repair "$p" "$d" "$records" spec ;;
+        fast) kill_repair "$p" "$d" "$records" none ;;
+        *) kill_restore "$p" "$d" || echo "$WHERE" >>"$d/problems" ;;
+      esac
       check_after_kill "$p" "$d"
     fi
   fi
   report_trial "$n" "$WHERE" "$d/problems"
   local failed=$?
   stop_server "$p"
+  remove_state "$p"
   rm -rf "$p" "$p.mark"
   [ "$KEEP" = 1 ] || rm -rf "$d"
   return $failed
@@ -470,7 +483,9 @@ control_run() {
   snapshot "$p" "$d/before"
   records=$(scan "$p" "$d/scan.log") || die "the scan failed: $(tail -n 3 "$d/scan.log")"
   echo "the scan finds $records records" >&2
+  t0=$(now_ms)
   out=$(orv "$p" repair 2>&1)
+  REPAIR_MS=$(( $(now_ms) - t0 ))
   [ $? -le 1 ] || echo "repair failed: $(tail -n 3 <<<"$out" | tr '\n' '|')" >>"$d/problems"
   RESTORE_MS=()
   {
@@ -487,7 +502,7 @@ control_run() {
     snapshot "$p" "$d/after"
     check_same_state "$d/before" "$d/after"
   } >>"$d/problems" 2>&1
-  echo "restores take ${RESTORE_MS[*]:-?} ms" >&2
+  echo "an unpaced repair takes $REPAIR_MS ms; restores take ${RESTORE_MS[*]:-?} ms" >&2
   if [ -s "$d/problems" ]; then
     echo "control (no kill): FAIL"
     echo "control (no kill) failed:" >&2
@@ -495,7 +510,7 @@ control_run() {
   else
     echo "control (no kill): pass"
   fi
-  stop_server "$p"; rm -rf "$p" "$p.mark"
+  stop_server "$p"; remove_state "$p"; rm -rf "$p" "$p.mark"
 }
 
 # ---------------------------------------------------------------- helper
@@ -623,25 +638,56 @@ def record_value(type_field, data_field):
     return type_field, data_field
 
 
+def decode(field):
+    """A text field as the line writer encodes what would not survive."""
+    if field.startswith("hex:"):
+        try:
+            return bytes.fromhex(field[4:].replace(",", "")).decode("utf-16-le")
+        except ValueError:
+            return field
+    return field
+
+
+def state_dirs(prefix):
+    """The program's folders about prefix: those whose note names it."""
+    data = os.environ.get("XDG_DATA_HOME") or os.path.join(os.environ["HOME"], ".local", "share")
+    machines = os.path.join(data, "orvane", "machines")
+    real = os.path.realpath(prefix)
+    found = []
+    for name in sorted(os.listdir(machines)) if os.path.isdir(machines) else []:
+        try:
+            with open(os.path.join(machines, name, "prefix"), encoding="utf-8", errors="surrogateescape") as f:
+                if f.read().rstrip("\n") == real:
+                    found.append(os.path.join(machines, name))
+        except OSError:
+            pass
+    return found
+
+
 def backup_records(prefix):
-    folder = None
+    """(set name, fields, folder of its copies or None for Windows paths)
+    for every record of every set: those in the state folders and those an
+    older version left in the prefix."""
+    folders = []
     pf = os.path.join(prefix, "drive_c")
     for name in os.listdir(pf):
         if name.lower() == "program files":
             for sub in os.listdir(os.path.join(pf, name)):
                 if sub.lower() == "orvane" and os.path.isdir(os.path.join(pf, name, sub, "backup")):
-                    folder = os.path.join(pf, name, sub, "backup")
+                    folders.append((os.path.join(pf, name, sub, "backup"), False))
+    for d in state_dirs(prefix):
+        if os.path.isdir(os.path.join(d, "backup")):
+            folders.append((os.path.join(d, "backup"), True))
     records = []
-    if not folder:
-        return records
-    for name in sorted(os.listdir(folder)):
-        if not name.lower().endswith(".dat"):
-            continue
-        with open(os.path.join(folder, name), "rb") as f:
-            text = f.read().decode("utf-16-le", "surrogatepass")
-        for piece in text.split(";;\r\n"):
-            if piece:
-                records.append((name, piece.split("::")))
+    for folder, relative in folders:
+        for name in sorted(os.listdir(folder)):
+            if not name.lower().endswith(".dat"):
+                continue
+            with open(os.path.join(folder, name), "rb") as f:
+                text = f.read().decode("utf-16-le", "surrogatepass")
+            copies = os.path.join(folder, name[:-4]) if relative else None
+            for piece in text.split(";;\r\n")[:-1]:
+                records.append((name, piece.split("::")[:-1] if piece.endswith("::") else piece.split("::"), copies))
     return records
 
 
@@ -658,9 +704,19 @@ def host_path(prefix, windows_path):
     return here
 
 
-def copy_holds(prefix, copy, digest):
-    host = host_path(prefix, copy) if copy else None
-    return bool(host) and os.path.isfile(host) and sha256(host) == digest
+def copy_path(prefix, copy, copies):
+    """The host path of a record's copy: in its set's folder, or (older
+    sets) a Windows path in the prefix."""
+    if not copy:
+        return None
+    if copies is not None:
+        return os.path.join(copies, copy) if "/" not in copy and "\\" not in copy else None
+    return host_path(prefix, copy)
+
+
+def copy_holds(prefix, copy, copies, digest):
+    host = copy_path(prefix, copy, copies)
+    return bool(host) and os.path.isfile(host) and not os.path.islink(host) and sha256(host) == digest
 
 
 def coverage(before_dir, after_dir, prefix):
@@ -669,10 +725,10 @@ def coverage(before_dir, after_dir, prefix):
     after, _ = read_registry(os.path.join(after_dir, "registry.txt"))
     records = backup_records(prefix)
     values = {}
-    for set_name, f in records:
-        if f[0] == "1" and len(f) >= 6:
-            key = norm_key(f[1] + "\\" + f[3])
-            name = f[4][len("ValueName="):] if f[4].startswith("ValueName=") else f[4]
+    for set_name, f, _ in records:
+        if f[0] == "1" and len(f) == 6:
+            key = norm_key(decode(f[1]) + "\\" + decode(f[3]))
+            name = decode(f[4][len("ValueName="):] if f[4].startswith("ValueName=") else f[4])
             values.setdefault((key, name.lower()), []).append((set_name, record_value(f[2], f[5])))
     for k, (shown, t, data) in sorted(before.items()):
         if after.get(k) == (shown, t, data):
@@ -687,9 +743,9 @@ def coverage(before_dir, after_dir, prefix):
     files_before = read_listing(os.path.join(before_dir, "files.txt"))
     files_after = read_listing(os.path.join(after_dir, "files.txt"))
     copies = {}
-    for set_name, f in records:
+    for set_name, f, folder in records:
         if f[0] == "0" and len(f) >= 3:
-            copies.setdefault(f[1].rstrip("\\").lower(), []).append((set_name, f[2]))
+            copies.setdefault(decode(f[1]).rstrip("\\").lower(), []).append((set_name, decode(f[2]), folder))
     for rel, what in sorted(files_before.items()):
         if files_after.get(rel) == what:
             continue
@@ -703,10 +759,11 @@ def coverage(before_dir, after_dir, prefix):
             problems.append("%s (%s) changed and is no file a backup could hold" % (rel, what))
             continue
         digest = what.split()[2]
-        good = [s for s, c in kept if copy_holds(prefix, c, digest)]
+        good = [s for s, c, folder in kept if copy_holds(prefix, c, folder, digest)]
         if not good:
-            detail = "; ".join("%s names copy %r%s" % (s, c, "" if c and host_path(prefix, c) else " (missing)")
-                               for s, c in kept) or "no record names it"
+            detail = "; ".join("%s names copy %r%s" % (s, c, "" if copy_path(prefix, c, folder) and
+                                                       os.path.lexists(copy_path(prefix, c, folder)) else " (missing)")
+                               for s, c, folder in kept) or "no record names it"
             problems.append("file %s is %s and no complete copy of it is kept: %s" %
                             (rel, "changed" if rel in files_after else "gone", detail))
     for p in problems:
@@ -775,6 +832,10 @@ def main(argv):
     if cmd == "mklnk":
         mklnk(argv[2], argv[3])
         return 0
+    if cmd == "statedirs":
+        for d in state_dirs(argv[2]):
+            print(d)
+        return 0
     print("unknown helper command " + cmd)
     return 2
 
@@ -796,8 +857,7 @@ main() {
   build_template
   control_run
   for ((n = 1; n <= TRIALS; n++)); do
-    kind=repair
-    [ $((n % 3)) -eq 0 ] && kind=restore
+    case $((n % 3)) in 1) kind=repair ;; 2) kind=fast ;; *) kind=restore ;; esac
     if run_trial "$n" "$kind"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
   done
   echo "($TRIALS trials in $((SECONDS - start)) s)" >&2

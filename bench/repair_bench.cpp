@@ -12,6 +12,7 @@
 #include "model/messages.h"
 #include "model/pacer.h"
 #include "platform/testing/temp_prefix.h"
+#include "platform/testing/temp_state.h"
 #include "repair/backup_set.h"
 #include "repair/repair_thread.h"
 #include "repair/restore.h"
@@ -83,6 +84,7 @@ long PeakRssKb() {
 void BM_RepairThenRestore(benchmark::State& state) {
   TempPrefix& prefix = Machine();
   auto platform = prefix.Open();
+  orvane::testing::TempStateFolder backups;
   double repair_s = 0, restore_s = 0;
   for (auto _ : state) {
     orvane::CErrorListEx errors;
@@ -94,15 +96,15 @@ void BM_RepairThenRestore(benchmark::State& state) {
 
     auto t0 = std::chrono::steady_clock::now();
     {
-      orvane::CRepairErrorsThread worker({*platform, errors, counters, repaired, target, pacer},
+      orvane::CRepairErrorsThread worker({*platform, backups, errors, counters, repaired, target, pacer},
                                          kRecords, {L"0", L"0", L"0"});
       worker.Start();
       worker.Join();
       if (!worker.status().ok) state.SkipWithError("repair fell short");
     }
     auto t1 = std::chrono::steady_clock::now();
-    for (const std::wstring& set : orvane::ListBackupFiles(*platform)) {
-      orvane::RestoreReport report = orvane::RestoreBackupSet(*platform, set);
+    for (const std::wstring& set : orvane::ListBackupFiles(*platform, backups)) {
+      orvane::RestoreReport report = orvane::RestoreBackupSet(*platform, backups, set);
       if (!report.ok() || !report.set_deleted) state.SkipWithError("restore fell short");
     }
     auto t2 = std::chrono::steady_clock::now();

@@ -4,11 +4,13 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "cli/backups_command.h"
 #include "cli/repair_command.h"
 #include "cli/report_command.h"
 #include "platform/wine/machine_choice.h"
 #include "cli/scan_command.h"
 #include "platform/registry_values.h"
+#include "platform/testing/temp_state.h"
 #include "platform/testing/temp_prefix.h"
 #include "platform/wine/wine_platform.h"
 
@@ -52,6 +54,7 @@ class EngineCommandsTest : public ::testing::Test {
     EngineOptions options;
     options.target = &queue_;
     options.pacer = &pacer_;
+    options.state = &state_;
     engine_ = std::make_unique<CSarvelEngine>(*platform_, options);
   }
   int Scan(const std::string& sections, bool json = false) {
@@ -62,6 +65,7 @@ class EngineCommandsTest : public ::testing::Test {
   }
 
   testing::TempPrefix prefix_;
+  testing::TempStateFolder state_;
   std::unique_ptr<wine::WinePlatform> platform_;
   MessageQueue queue_;
   NoPacer pacer_;
@@ -108,17 +112,17 @@ TEST_F(EngineCommandsTest, RepairChosenSectionsThenRestore) {
   EXPECT_EQ(engine_->errors()[0].section, 10);
 
   std::ostringstream listed;
-  ASSERT_EQ(RunBackups(*platform_, "list", 0, Output{listed, err_, true, false}), 0);
+  ASSERT_EQ(RunBackups(*engine_, BackupsRequest{"list", 0, {}, {}}, Output{listed, err_, true, false}), 0);
   nlohmann::json sets = nlohmann::json::parse(listed.str());
   ASSERT_EQ(sets.size(), 1u);
   EXPECT_EQ(sets[0]["name"], "Registry Cleaner");
   std::ostringstream restored;
-  EXPECT_EQ(RunBackups(*platform_, "restore", 1, Output{restored, err_, false, false}), 0);
+  EXPECT_EQ(RunBackups(*engine_, BackupsRequest{"restore", 1, {}, {}}, Output{restored, err_, false, false}), 0);
   EXPECT_EQ(ReadRegistryString(*platform_, HKEY_LOCAL_MACHINE, kRun, L"Gone"), L"C:\\gone\\gone.exe");
   EXPECT_EQ(ReadRegistryString(*platform_, HKEY_CURRENT_USER, kRun, L"AlsoGone"), L"C:\\gone\\also.exe");
 
   std::ostringstream none;
-  EXPECT_EQ(RunBackups(*platform_, "restore", 1, Output{none, err_, false, false}), 2);  // the set is gone
+  EXPECT_EQ(RunBackups(*engine_, BackupsRequest{"restore", 1, {}, {}}, Output{none, err_, false, false}), 2);  // the set is gone
   EXPECT_NE(err_.str().find("no backup number 1"), std::string::npos) << err_.str();
 }
 
@@ -193,6 +197,8 @@ TEST(SampleMachineTest, IsMadeOnceWithFaultsAndItsOwnRecycleBin) {
   EngineOptions options;
   options.target = &queue;
   options.pacer = &pacer;
+  testing::TempStateFolder state;
+  options.state = &state;
   CSarvelEngine engine(platform, options);
   ScanRequest request;
   ASSERT_TRUE(ParseScanRequest("0-16", false, "", &request));

@@ -1,7 +1,9 @@
 // "orvane-cli machines": the Wine prefixes found in the usual places
 // (wine::FindPrefixes), one row each (kind, name, size on disk, path; a
 // Steam game's name and whether its prefix is orphaned) or a JSON list of
-// objects. It works on no machine, so --prefix plays no part.
+// objects; then the backups the program still keeps of prefixes that are
+// gone, with their size, so they can be found and removed. It works on no
+// machine, so --prefix plays no part.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/wine/machine_state.h"
 #include "platform/wine/prefix_discovery.h"
 
 namespace orvane::cli {
@@ -28,8 +31,15 @@ struct MachineListing {
 // The prefixes found, each measured on disk. Reads only.
 MachineListing ListMachines(const wine::PrefixSearch& found);
 
+// The JSON "kind" of a folder of backups whose prefix is gone.
+inline constexpr char kOrphanedBackupsKind[] = "backups of a removed prefix";
+
 // Prints the listing; when it has no rows, one sentence naming the places
-// looked in (JSON: an empty list). Always 0: finding none is no error.
-int RunMachines(const MachineListing& listing, bool json, std::ostream& out);
+// looked in (JSON: no prefix objects). Of machines, only the folders whose
+// prefix is gone and that still hold backups are shown (JSON objects of kind
+// kOrphanedBackupsKind with the former prefix, sets and bytes). Always 0:
+// finding none is no error.
+int RunMachines(const MachineListing& listing, const std::vector<wine::MachineStateSummary>& machines, bool json,
+                std::ostream& out);
 
 }  // namespace orvane::cli

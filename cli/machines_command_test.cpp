@@ -29,7 +29,7 @@ TEST(MachinesCommandTest, RowsLineUpAndOutsideTextCannotDriveTheTerminal) {
                                     {{"Lutris", "Caf\xC3\xA9\x1b[2J\nX", "/home/u/Games/Caf\xC3\xA9"}, std::nullopt},
                                     {steam, 3u << 30}});
   std::ostringstream out;
-  EXPECT_EQ(RunMachines(listing, false, out), 0);
+  EXPECT_EQ(RunMachines(listing, {}, false, out), 0);
   EXPECT_EQ(out.str(),
             "KIND     NAME                             SIZE  PATH\n"
             "default  .wine                         1.5 KiB  /home/u/.wine\n"
@@ -41,7 +41,7 @@ TEST(MachinesCommandTest, RowsLineUpAndOutsideTextCannotDriveTheTerminal) {
   listing.rows.erase(listing.rows.begin() + 1);
   listing.rows[0].prefix.path = "/home/u/\xFF";  // not UTF-8: shown, not thrown
   listing.rows[1].size.reset();
-  EXPECT_EQ(RunMachines(listing, true, json), 0);
+  EXPECT_EQ(RunMachines(listing, {}, true, json), 0);
   EXPECT_EQ(nlohmann::json::parse(json.str()), nlohmann::json::parse(R"([
       {"kind":"default","name":".wine","path":"/home/u/\ufffd","game":"","orphaned":false,"size_bytes":1536},
       {"kind":"Steam","name":"228980","path":"/home/u/.steam/steam/steamapps/compatdata/228980/pfx",
@@ -52,15 +52,15 @@ TEST(MachinesCommandTest, NothingFoundSaysWhereItLooked) {
   MachineListing listing;
   listing.looked_in = {"~/.wine", "~/.steam/steam"};
   std::ostringstream out, json;
-  EXPECT_EQ(RunMachines(listing, false, out), 0);
+  EXPECT_EQ(RunMachines(listing, {}, false, out), 0);
   EXPECT_EQ(out.str(), "No Wine prefix found; looked in ~/.wine, ~/.steam/steam.\n");
-  EXPECT_EQ(RunMachines(listing, true, json), 0);
+  EXPECT_EQ(RunMachines(listing, {}, true, json), 0);
   EXPECT_EQ(json.str(), "[]\n");
 }
 
 // The program itself, over a fake home folder, as a user runs it.
 int RunCliAt(const std::string& home, const std::string& args, std::string* output) {
-  return RunCli(args, output, "env -u WINEPREFIX HOME='" + home + "' ");
+  return RunCli(args, output, "env -u WINEPREFIX -u XDG_DATA_HOME HOME='" + home + "' ");
 }
 
 TEST(MachinesCommandTest, TheProgramListsThePrefixesOfTheHomeFolder) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "cli/backups_command.h"
 #include "cli/info_command.h"
 #include "cli/machines_command.h"
 #include "cli/pace_option.h"
@@ -27,6 +28,7 @@
 #include "platform/file_version.h"
 #include "platform/text.h"
 #include "platform/wine/machine_choice.h"
+#include "platform/wine/machine_state.h"
 #include "platform/wine/wine_platform.h"
 #include "update/update_server.h"
 #include "update/version_info.h"
@@ -102,13 +104,14 @@ int main(int argc, char** argv) {
   repair->add_option("--only", only_records, "Repair only these records: numbers as 'results' prints them (3,7 or 2-5)");
   repair->add_flag("--json", json, "Print JSON");
 
-  auto* backups = app.add_subcommand("backups", "List, restore or delete backup sets");
-  std::string action;
-  int number = 0;
-  backups->add_option("action", action, "list, restore or delete")
+  auto* backups = app.add_subcommand("backups", "List, restore, delete or prune backup sets");
+  orvane::cli::BackupsRequest backups_request;
+  backups->add_option("action", backups_request.action, "list, restore, delete or prune")
       ->required()
-      ->check(CLI::IsMember({"list", "restore", "delete"}));
-  backups->add_option("number", number, "The set's number in 'backups list'");
+      ->check(CLI::IsMember({"list", "restore", "delete", "prune"}));
+  backups->add_option("number", backups_request.number, "The set's number in 'backups list'");
+  backups->add_option("--older-than", backups_request.older_than_days, "prune: the sets made more than DAYS days ago");
+  backups->add_option("--keep", backups_request.keep, "prune: all but the newest N sets");
   backups->add_flag("--json", json, "Print JSON");
 
   auto* startup = app.add_subcommand("startup", "List the programs started at logon (Run keys), or remove one");
@@ -196,10 +199,13 @@ int main(int argc, char** argv) {
   }
   if (*machines)
     return orvane::cli::RunMachines(
-        orvane::cli::ListMachines(orvane::wine::FindPrefixes(orvane::wine::HostSearchPlaces())), json, std::cout);
-  if (*backups && action != "list" && number == 0) {
-    std::cerr << "orvane-cli: backups " << action << " needs the set's number (see 'orvane-cli backups list')\n";
-    return 2;
+        orvane::cli::ListMachines(orvane::wine::FindPrefixes(orvane::wine::HostSearchPlaces())),
+        orvane::wine::ListMachineStates(orvane::wine::DataHome(), orvane::kStateBackupFolder), json, std::cout);
+  if (*backups) {
+    if (orvane::Status s = orvane::cli::CheckBackupsRequest(backups_request); !s) {
+      std::cerr << "orvane-cli: " << orvane::WideToUtf8(s.message) << "\n";
+      return 2;
+    }
   }
   if (*uninstall && uninstall_action == "run" && uninstall_number == 0) {
     std::cerr << "orvane-cli: uninstall run needs the program's number (see 'orvane-cli uninstall list')\n";
@@ -254,10 +260,12 @@ int main(int argc, char** argv) {
   }
   for (const std::wstring& problem : platform.LoadProblems())
     std::cerr << "orvane-cli: warning: " << orvane::WideToUtf8(problem) << "\n";
+  // What the program keeps about this machine (its backups) lives outside it.
+  std::unique_ptr<orvane::StateFolder> state = orvane::wine::OpenMachineState(prefix);
   if (*info) return orvane::cli::RunInfo(platform, json, std::cout);
   if (*apply) {
     orvane::CurlHttpClient http;
-    return orvane::cli::RunSolutionApply(platform, solution, {std::cout, std::cerr, solution.json, false},
+    return orvane::cli::RunSolutionApply(platform, *state, solution, {std::cout, std::cerr, solution.json, false},
                                          [&](std::wstring* script, std::wstring* why) {
                                            return orvane::cli::FetchSolutionScript(platform, http, solution.server,
                                                                                    script, why);
@@ -276,7 +284,6 @@ int main(int argc, char** argv) {
   }
 
   orvane::cli::Output output{std::cout, std::cerr, json, isatty(STDOUT_FILENO) != 0};
-  if (*backups) return orvane::cli::RunBackups(platform, action, number, output);
 
   orvane::MessageQueue queue;
   orvane::EngineOptions options;
@@ -284,10 +291,12 @@ int main(int argc, char** argv) {
   options.pacer = &pace.Choose(sleeper);
   options.product_version = own_version.ProductVersion();
   options.release_date = own_version.ReleaseDate();
+  options.state = state.get();
   orvane::CSarvelEngine engine(platform, options);
   orvane::cli::CatchInterrupt();
 
   int rc = 2;
+  if (*backups) rc = orvane::cli::RunBackups(engine, backups_request, output);
   if (*scan) rc = orvane::cli::RunScan(engine, queue, request, output, machine_text);
   if (*results) rc = orvane::cli::RunResults(engine, output);
   if (*report) rc = orvane::cli::RunReport(engine, output);

@@ -4,8 +4,6 @@
 #include <sstream>
 
 #include "platform/text.h"
-#include "repair/backup_set.h"
-#include "repair/restore.h"
 
 namespace orvane::cli {
 namespace {
@@ -112,64 +110,6 @@ int RunRepair(CSarvelEngine& engine, MessageQueue& queue, const RepairRequest& r
     return 2;
   }
   return summary.remaining > 0 ? 1 : 0;
-}
-
-int RunBackups(Platform& platform, const std::string& action, int number, const Output& output) {
-  std::vector<std::wstring> files = ListBackupFiles(platform);
-  if (action == "list") {
-    if (output.json) {
-      nlohmann::json list = nlohmann::json::array();
-      for (size_t i = 0; i < files.size(); ++i)
-        list.push_back({{"number", i + 1}, {"name", WideToUtf8(BackupDisplayName(files[i]))},
-                        {"file", WideToUtf8(files[i])}});
-      output.out << list.dump(2) << "\n";
-    } else if (files.empty()) {
-      output.out << "No backups.\n";
-    } else {
-      for (size_t i = 0; i < files.size(); ++i)
-        output.out << i + 1 << "  " << WideToUtf8(BackupDisplayName(files[i])) << "  " << WideToUtf8(files[i])
-                   << "\n";
-    }
-    return 0;
-  }
-  if (number < 1 || number > static_cast<int>(files.size())) {
-    output.err << "orvane-cli: there is no backup number " << number << " ('orvane-cli backups list' shows "
-               << files.size() << ")\n";
-    return 2;
-  }
-  if (Status writable = platform.CheckWritable(); !writable) {
-    output.err << "orvane-cli: " << WideToUtf8(writable.message) << "\n";
-    return 2;
-  }
-  const std::wstring& file = files[number - 1];
-  if (action == "delete") {
-    Status s = DeleteBackupSet(platform, file);
-    if (!s) {
-      output.err << "orvane-cli: " << WideToUtf8(s.message) << "\n";
-      return 2;
-    }
-    output.out << "Deleted " << WideToUtf8(file) << "\n";
-    return 0;
-  }
-  RestoreReport report = RestoreBackupSet(platform, file);
-  if (output.json) {
-    output.out << nlohmann::json{{"file", WideToUtf8(file)},  {"ok", report.ok()},
-                                 {"restored", report.restored}, {"failed", Lines(report.failed)},
-                                 {"replaced", Lines(report.replaced)}, {"skipped", Lines(report.skipped)},
-                                 {"set_deleted", report.set_deleted}}
-                          .dump(2)
-                   << "\n";
-  } else {
-    for (const std::wstring& l : report.replaced) output.out << "Replaced: " << WideToUtf8(l) << "\n";
-    for (const std::wstring& l : report.skipped) output.out << "No copy kept: " << WideToUtf8(l) << "\n";
-    for (const std::wstring& l : report.failed) output.out << "Not restored: " << WideToUtf8(l) << "\n";
-    if (report.ok())
-      output.out << "A previous registry configuration has been successfully restored.\n";
-    else
-      output.out << "The restore was incomplete; the backup set was kept.\n";
-    output.out << report.restored << " items restored from " << WideToUtf8(file) << "\n";
-  }
-  return report.ok() ? 0 : 2;
 }
 
 }  // namespace orvane::cli

@@ -1,6 +1,6 @@
-// "orvane-cli repair" and "orvane-cli backups": repairing the unresolved
-// errors (all, or chosen sections) with a backup of everything removed, and
-// listing, restoring and deleting the backup sets.
+// "orvane-cli repair": repairing the unresolved errors (all, or chosen
+// sections) with a backup of everything removed (backups_command.h lists,
+// restores and deletes the sets).
 #pragma once
 
 #include <set>
@@ -26,9 +26,5 @@ Status ParseRecordNumbers(const std::vector<std::string>& lists, std::set<int>* 
 // repaired (not selected, or failed) stays in the unresolved errors.
 // 0 when none remain, 1 when some do, 2 when the machine cannot be changed.
 int RunRepair(CSarvelEngine& engine, MessageQueue& queue, const RepairRequest& request, const Output& output);
-
-// action "list", "restore" or "delete"; number counts from 1 in the list's
-// order (oldest first). 0 on success, 2 on a usage or machine error.
-int RunBackups(Platform& platform, const std::string& action, int number, const Output& output);
 
 }  // namespace orvane::cli

@@ -16,6 +16,7 @@
 #include "cli/testing_run_cli.h"
 #include "cli/scan_command.h"
 #include "platform/registry_values.h"
+#include "platform/testing/temp_state.h"
 #include "platform/testing/shortcut_writer.h"
 #include "platform/testing/temp_prefix.h"
 #include "platform/text.h"
@@ -70,6 +71,7 @@ class SafetyTest : public ::testing::Test {
     EngineOptions options;
     options.target = &queue_;
     options.pacer = &pacer_;
+    options.state = &state_;
     engine_ = std::make_unique<CSarvelEngine>(*platform_, options);
   }
   int Scan(const std::string& sections, bool privacy, const std::string& browsers, nlohmann::json* result) {
@@ -94,6 +96,7 @@ class SafetyTest : public ::testing::Test {
   }
 
   testing::TempPrefix prefix_;
+  testing::TempStateFolder state_;
   std::unique_ptr<wine::WinePlatform> platform_;
   MessageQueue queue_;
   NoPacer pacer_;

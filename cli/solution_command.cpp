@@ -41,7 +41,7 @@ CLI::App* AddSolutionCommands(CLI::App& support, SolutionRequest* request) {
   return apply;
 }
 
-int RunSolutionApply(Platform& platform, const SolutionRequest& request, const Output& output,
+int RunSolutionApply(Platform& platform, StateFolder& state, const SolutionRequest& request, const Output& output,
                      const std::function<bool(std::wstring* script, std::wstring* why)>& fetch) {
   std::wstring script;
   if (request.script_file.empty()) {
@@ -63,7 +63,7 @@ int RunSolutionApply(Platform& platform, const SolutionRequest& request, const O
   // its last command.
   while (!script.empty() && (script.back() == L'\n' || script.back() == L'\r')) script.pop_back();
 
-  SolutionExecutor executor(platform);
+  SolutionExecutor executor(platform, state);
   std::wstring report;
   if (request.plan)
     executor.PlanSolution(script);

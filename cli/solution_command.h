@@ -10,6 +10,7 @@
 
 #include "cli/scan_command.h"
 #include "platform/platform.h"
+#include "platform/state_folder.h"
 
 namespace orvane::cli {
 
@@ -27,7 +28,7 @@ CLI::App* AddSolutionCommands(CLI::App& support, SolutionRequest* request);
 // Plans (request.plan) or applies the script. 0 when it ran; 2 when the
 // script file cannot be read (the reason on the error stream).
 // fetch gives the service's script when no file is named.
-int RunSolutionApply(Platform& platform, const SolutionRequest& request, const Output& output,
+int RunSolutionApply(Platform& platform, StateFolder& state, const SolutionRequest& request, const Output& output,
                      const std::function<bool(std::wstring* script, std::wstring* why)>& fetch);
 
 }  // namespace orvane::cli

@@ -9,6 +9,7 @@
 #include "cli/testing_run_cli.h"
 #include "platform/testing/recording_platform.h"
 #include "platform/testing/temp_prefix.h"
+#include "platform/testing/temp_state.h"
 #include "platform/text.h"
 
 namespace orvane::cli {
@@ -27,6 +28,7 @@ TEST(SolutionCommandTest, PlanShowsActionsAndRefusalsAndChangesNothing) {
   std::ofstream(host) << "host";
   auto wine = prefix.Open();
   testing::RecordingPlatform recording(*wine);
+  testing::MemoryStateFolder state;
   std::ostringstream out, err;
   SolutionRequest request;
   request.script_file = WriteScript(prefix, "2%C:\\a.txt;2%" + WideToUtf8(prefix.ZPath(host)) + ";\r\n");
@@ -38,7 +40,7 @@ TEST(SolutionCommandTest, PlanShowsActionsAndRefusalsAndChangesNothing) {
     *why = L"";
     return true;
   };
-  ASSERT_EQ(RunSolutionApply(recording, request, {out, err, true, false}, service), 0) << err.str();
+  ASSERT_EQ(RunSolutionApply(recording, state, request, {out, err, true, false}, service), 0) << err.str();
   nlohmann::json plan = nlohmann::json::parse(out.str());
   EXPECT_EQ(plan["actions"], nlohmann::json::array({"2;C:\\a.txt"}));
   ASSERT_EQ(plan["refused"].size(), 1u);
@@ -48,13 +50,13 @@ TEST(SolutionCommandTest, PlanShowsActionsAndRefusalsAndChangesNothing) {
   EXPECT_TRUE(recording.changes().empty());
 
   request.script_file = prefix.OutsideDir() + "/missing.txt";
-  EXPECT_EQ(RunSolutionApply(recording, request, {out, err, true, false}, service), 2);
+  EXPECT_EQ(RunSolutionApply(recording, state, request, {out, err, true, false}, service), 2);
   EXPECT_EQ(asked, 0);
 
   // Without a file the service is asked; when it has nothing, nothing runs.
   request.script_file.clear();
   std::ostringstream planned;
-  ASSERT_EQ(RunSolutionApply(recording, request, {planned, err, true, false}, service), 0);
+  ASSERT_EQ(RunSolutionApply(recording, state, request, {planned, err, true, false}, service), 0);
   EXPECT_EQ(asked, 1);
   EXPECT_EQ(nlohmann::json::parse(planned.str())["actions"], nlohmann::json::array({"2;C:\\a.txt"}));
   std::ostringstream none, why;
@@ -62,7 +64,7 @@ TEST(SolutionCommandTest, PlanShowsActionsAndRefusalsAndChangesNothing) {
     *reason = L"No solution is ready yet.";
     return false;
   };
-  EXPECT_EQ(RunSolutionApply(recording, request, {none, why, true, false}, not_ready), 2);
+  EXPECT_EQ(RunSolutionApply(recording, state, request, {none, why, true, false}, not_ready), 2);
   EXPECT_NE(why.str().find("No solution is ready yet."), std::string::npos);
   EXPECT_TRUE(recording.changes().empty());
 }

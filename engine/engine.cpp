@@ -43,7 +43,7 @@ void EnsureFolder(Platform& platform, const std::wstring& folder) {
 CSarvelEngine::CSarvelEngine(Platform& platform, EngineOptions options)
     : platform_(platform),
       options_(std::move(options)),
-      finder_(platform) {
+      state_(options_.state ? options_.state : &no_state_) {
   if (options_.pacer) {
     pacer_ = options_.pacer;
   } else {
@@ -51,8 +51,6 @@ CSarvelEngine::CSarvelEngine(Platform& platform, EngineOptions options)
     pacer_ = own_pacer_.get();
   }
   target_ = options_.target ? options_.target : &null_target_;
-  finder_.callback = &OnBackupFound;
-  finder_.user = this;
 
   product_version_ = OrNoVersion(options_.product_version);
   release_date_ = OrNoVersion(options_.release_date);
@@ -142,7 +140,7 @@ void CSarvelEngine::StartRepair(int count) {
   // The repair judges each record against the registry as it is now; a
   // refusal shows in the worker's own check that the machine is writable.
   platform_.ReloadRegistry();
-  RepairEnvironment env{platform_, errors_, counters_, repaired_items_, *target_, *pacer_};
+  RepairEnvironment env{platform_, *state_, errors_, counters_, repaired_items_, *target_, *pacer_};
   repair_thread_ = std::make_unique<CRepairErrorsThread>(env, count, browser_flags_);
   ++repair_runs_;
   repair_thread_->set_browser_cleaner([](Platform& platform, int32_t section, const std::vector<std::wstring>& selection) {
@@ -340,15 +338,8 @@ ReportResult CSarvelEngine::WriteReportOfList() {
 bool CSarvelEngine::IsBrowserInstalled(const std::wstring& name) { return orvane::IsBrowserInstalled(platform_, name); }
 
 void CSarvelEngine::ListBackups() {
-  finder_.stop = false;
-  FindFilesUnder(BackupFolder(platform_), finder_, L"*.dat", false);
-}
-
-void CSarvelEngine::OnBackupFound(CFileFinder* finder, int code, void* user) {
-  if (code != CFileFinder::kFileFound || finder->found.empty()) return;
-  auto* engine = static_cast<CSarvelEngine*>(user);
-  CPath path(finder->found.back());
-  engine->target_->Post(Message{kMsgBackupFound, 0, 0, path.GetFullPath()});
+  for (const std::wstring& file : ListBackupFiles(platform_, *state_))
+    target_->Post(Message{kMsgBackupFound, 0, 0, file});
 }
 
 }  // namespace orvane

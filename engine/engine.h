@@ -24,9 +24,11 @@
 #include "engine/singleton.h"
 #include "engine/startup_list.h"
 #include "engine/uninstall_list.h"
-#include "platform/file_finder.h"
 #include "platform/platform.h"
+#include "platform/state_folder.h"
+#include "repair/backup_catalog.h"
 #include "repair/repair_thread.h"
+#include "repair/restore.h"
 
 namespace orvane {
 
@@ -43,6 +45,10 @@ struct EngineOptions {
   // The running program's version strings (its file's version block);
   // empty shows "<no version info found>".
   std::wstring product_version, release_date;
+  // The program's own folder of state about the machine, where backups go
+  // (outside the machine); null gives none, so nothing can be backed up and
+  // no repair removes anything.
+  StateFolder* state = nullptr;
 };
 
 // What the last scan found, for a front end to show.
@@ -218,13 +224,33 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   // ---- Other services. ----
   // True when HKLM\Software\Clients\StartMenuInternet\<name> opens.
   bool IsBrowserInstalled(const std::wstring& name);
-  // Lists the backup data files ("*.dat" in the backup folder), posting one
-  // backup-found message with the full path per file, in finder order.
-  void ListBackups();
   // The startup manager's listing and removal (see startup_list.h); the
   // removal's backup set is stamped with the engine's clock.
   CRegistryItemListEx ListStartupEntries() { return orvane::ListStartupEntries(platform_); }
-  StartupRemoval RemoveStartupEntry(int index) { return orvane::RemoveStartupEntry(platform_, index, Now()); }
+  StartupRemoval RemoveStartupEntry(int index) {
+    return orvane::RemoveStartupEntry(platform_, *state_, index, Now());
+  }
+
+  // ---- Backup sets (repair/backup_set.h): those of the state folder and
+  // those older versions left in the machine. ----
+  // Posts one backup-found message with the set's data file per set,
+  // oldest first.
+  void ListBackups();
+  // Its kind, time, item count and size (backup_catalog.h).
+  BackupSetInfo DescribeBackup(const std::wstring& data_file) {
+    return DescribeBackupSet(platform_, *state_, data_file);
+  }
+  // Puts the set back and deletes it when everything came back
+  // (RestoreBackupSet).
+  RestoreReport RestoreBackup(const std::wstring& data_file) {
+    return RestoreBackupSet(platform_, *state_, data_file);
+  }
+  // Deletes the set without restoring it (DeleteBackupSet).
+  Status DeleteBackup(const std::wstring& data_file, std::vector<std::wstring>* left_alone = nullptr) {
+    return DeleteBackupSet(platform_, *state_, data_file, left_alone);
+  }
+  // Deletes the sets the rule takes, judged by the engine's clock.
+  PruneReport PruneBackups(const PruneRule& rule) { return PruneBackupSets(platform_, *state_, rule, Now()); }
 
   // ---- Uninstall manager (uninstall_list.h). ----
   CRegistryItemListEx ListUninstallValues() { return orvane::ListUninstallValues(platform_); }
@@ -236,12 +262,12 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   CRegistryItemListEx& repaired_items() { return repaired_items_; }
   const ScheduledScanTask& scheduled_task() const { return task_; }
   Platform& platform() { return platform_; }
+  StateFolder& state() { return *state_; }
 
   // The date text of a local time: "%.2d-%s-%d" with the month's name.
   static std::wstring FormatScanDate(const LocalDateTime& local);
 
  private:
-  static void OnBackupFound(CFileFinder* finder, int code, void* user);
   void DiscardScanWorker();
   // Writes the two files of unresolved errors, each atomically.
   bool WriteUnresolvedFiles(const CErrorListEx& records);
@@ -250,6 +276,8 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
 
   Platform& platform_;
   EngineOptions options_;
+  NoStateFolder no_state_;
+  StateFolder* state_;
   std::unique_ptr<Pacer> own_pacer_;
   Pacer* pacer_;
   NullTarget null_target_;
@@ -257,7 +285,6 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
 
   CErrorListEx errors_;
   SectionCounters counters_;
-  CFileFinder finder_;
   std::unique_ptr<CRepairErrorsThread> repair_thread_;
   uint64_t repair_runs_ = 0;  // repairs started, so old outcomes are not taken for new
   std::unique_ptr<CRegistryScanThread> scan_thread_;

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/registry_values.h"
+#include "platform/testing/temp_state.h"
 #include "platform/testing/shortcut_writer.h"
 #include "platform/testing/temp_prefix.h"
 #include "platform/text.h"
@@ -43,12 +44,14 @@ class EngineTest : public ::testing::Test {
       options.pacer = &pacer_;
       options.now = [] { return LocalDateTime{2026, 3, 5, 9, 30, 0}; };
       options.on_problems_changed = [this] { ++refreshed_; };
+      options.state = &state_;
       engine_ = std::make_unique<CSarvelEngine>(*platform_, options);
     }
     return *engine_;
   }
 
   testing::TempPrefix prefix_;
+  testing::TempStateFolder state_;
   std::unique_ptr<wine::WinePlatform> platform_;
   MessageQueue messages_;
   RecordingPacer pacer_;
@@ -166,18 +169,24 @@ TEST_F(EngineTest, BrowsersAndBackupListing) {
       .File(L"C:\\Program Files\\Orvane\\backup\\20261208_1000_Registry.dat", "")
       .File(L"C:\\Program Files\\Orvane\\backup\\20261208_1000_Junk.dat", "")
       .File(L"C:\\Program Files\\Orvane\\backup\\notes.txt", "");
+  BackupSet newer;
+  ASSERT_TRUE(CreateBackupSet(state_, L"Shortcut", LocalDateTime{2026, 12, 9, 8, 0, 0}, &newer));
   CSarvelEngine& engine = Engine();
   EXPECT_TRUE(engine.IsBrowserInstalled(L"FIREFOX.EXE"));
   EXPECT_FALSE(engine.IsBrowserInstalled(L"chrome.exe.missing"));
 
+  // Older versions' sets in the machine and the new ones beside it, oldest
+  // first.
   engine.ListBackups();
-  std::set<std::wstring> found;
+  std::vector<std::wstring> found;
   for (const Message& m : messages_.Drain()) {
     ASSERT_EQ(m.code, kMsgBackupFound);
-    found.insert(m.text);
+    found.push_back(m.text);
   }
-  EXPECT_EQ(found, (std::set<std::wstring>{L"C:\\Program Files\\Orvane\\backup\\20261208_1000_Registry.dat",
-                                          L"C:\\Program Files\\Orvane\\backup\\20261208_1000_Junk.dat"}));
+  EXPECT_EQ(found, (std::vector<std::wstring>{L"C:\\Program Files\\Orvane\\backup\\20261208_1000_Junk.dat",
+                                             L"C:\\Program Files\\Orvane\\backup\\20261208_1000_Registry.dat",
+                                             newer.data_file}));
+  EXPECT_EQ(engine.DescribeBackup(newer.data_file).kind, L"ShortCut Cleaner");
 }
 
 std::vector<std::wstring> FilesOf(const CErrorListEx& list) {
@@ -305,6 +314,35 @@ TEST_F(EngineTest, ShortcutsOnTheHostDesktopTheProfileLinksToAreNotTheMachines) 
   engine.WaitForScan();
   EXPECT_EQ(engine.errors().GetCount(), 0);
   EXPECT_TRUE(std::filesystem::exists(desktop + "/Gone.lnk"));
+}
+
+// A backup is a move into the program's own folder, which would take a file
+// out of the host's folder: a record naming a shortcut there (the file of
+// unresolved errors can say anything) leaves it, and everything beside it.
+TEST_F(EngineTest, AShortcutOnTheLinkedDesktopIsNeverMovedOutOfTheHostsFolder) {
+  char pattern[] = "/tmp/orvane-home-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string desktop = std::string(pattern) + "/Desktop";
+  struct Cleanup {
+    std::string dir;
+    ~Cleanup() { std::filesystem::remove_all(dir); }
+  } cleanup{pattern};
+  std::filesystem::create_directories(desktop);
+  std::ofstream(desktop + "/Gone.lnk") << testing::ShortcutBytes({"C:\\apps\\gone.exe", L"", L"", false});
+  std::ofstream(desktop + "/Gone.txt") << "the user's own notes";
+  prefix_.Link(L"C:\\users\\tester\\Desktop", desktop);
+  CSarvelEngine& engine = Engine();
+  CError record;
+  record.errorType = ErrorType::File;
+  record.section = section::kShortcuts;
+  record.filePath = L"C:\\users\\tester\\Desktop\\Gone.lnk";
+  engine.errors().Add(record);
+
+  engine.StartRepair(1);
+  engine.WaitForRepair();
+  EXPECT_TRUE(std::filesystem::exists(desktop + "/Gone.lnk"));
+  EXPECT_TRUE(std::filesystem::exists(desktop + "/Gone.txt"));
+  EXPECT_EQ(engine.repair_thread()->outcomes()[0].state, RecordOutcome::State::kNotRepaired);
 }
 
 }  // namespace

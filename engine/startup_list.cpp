@@ -75,7 +75,7 @@ std::wstring StartupLocation(const CRegistryItem& entry) {
   return entry.rootName + L"\\" + entry.subKey;
 }
 
-StartupRemoval RemoveStartupEntry(Platform& platform, int index, const LocalDateTime& now) {
+StartupRemoval RemoveStartupEntry(Platform& platform, StateFolder& state, int index, const LocalDateTime& now) {
   StartupRemoval removal;
   if (Status writable = platform.CheckWritable(); !writable)
     return Refused(removal, writable.message);
@@ -99,14 +99,14 @@ StartupRemoval RemoveStartupEntry(Platform& platform, int index, const LocalDate
   record.item = entry;
 
   BackupSet set;
-  if (Status created = CreateBackupSet(platform, BackupCategoryOf(record.section), now, &set);
+  if (Status created = CreateBackupSet(state, BackupCategoryOf(record.section), now, &set);
       !created) {
     return Refused(removal, L"The entry was not removed, because no backup of it could be made: " +
                                 created.message);
   }
   removal.backup_set = set.data_file;
-  if (!AppendBackupRecord(platform, set.data_file, record, L"", ExactValue(platform, entry))) {
-    DeleteBackupSet(platform, set.data_file);
+  if (!AppendBackupRecord(state, set, record, L"", ExactValue(platform, entry))) {
+    DeleteBackupSet(platform, state, set.data_file);
     return Refused(removal, L"The entry was not removed, because the backup file " + set.data_file +
                                 L" could not be written.");
   }
@@ -114,7 +114,7 @@ StartupRemoval RemoveStartupEntry(Platform& platform, int index, const LocalDate
   if (!DeleteRegistryValue(platform, entry.rootKey, entry.subKey, entry.valueName) &&
       RegistryValueExists(platform, entry.rootKey, entry.subKey, entry.valueName)) {
     // Nothing changed, so a set that would restore it only misleads.
-    DeleteBackupSet(platform, set.data_file);
+    DeleteBackupSet(platform, state, set.data_file);
     return Refused(removal, L"The entry could not be removed from the registry.");
   }
   if (Status saved = platform.Flush(); !saved) {

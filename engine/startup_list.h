@@ -14,6 +14,7 @@
 #include "model/error_list.h"
 #include "model/local_time.h"
 #include "platform/platform.h"
+#include "platform/state_folder.h"
 
 namespace orvane {
 
@@ -47,7 +48,7 @@ struct StartupRemoval {
 // reason), when index is outside the fresh listing, or when the backup cannot
 // be written. A backup set made for a value that then could not be deleted
 // is removed again.
-StartupRemoval RemoveStartupEntry(Platform& platform, int index, const LocalDateTime& now);
+StartupRemoval RemoveStartupEntry(Platform& platform, StateFolder& state, int index, const LocalDateTime& now);
 
 // "HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Run": where an
 // entry lives, as the window's "Location" column and the command line show it.

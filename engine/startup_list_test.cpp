@@ -5,6 +5,7 @@
 #include "model/program_paths.h"
 #include "platform/registry_values.h"
 #include "platform/testing/temp_prefix.h"
+#include "platform/testing/temp_state.h"
 #include "platform/text.h"
 #include "platform/wine/wine_platform.h"
 #include "repair/backup_set.h"
@@ -42,6 +43,7 @@ TEST(StartupListTest, UserKeyFirstDwordsAsNumbersAndLongEntriesWhole) {
       .String(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", L"Once",
               L"C:\\once.exe");
   auto platform = prefix.Open();
+  testing::TempStateFolder state;
 
   CRegistryItemListEx list = ListStartupEntries(*platform);
   ASSERT_EQ(Names(list),
@@ -52,10 +54,10 @@ TEST(StartupListTest, UserKeyFirstDwordsAsNumbersAndLongEntriesWhole) {
   EXPECT_EQ(list[3].valueData, long_data);
 
   // What the list shows can be removed through it.
-  StartupRemoval removal = RemoveStartupEntry(*platform, 4, kNow);
+  StartupRemoval removal = RemoveStartupEntry(*platform, state, 4, kNow);
   ASSERT_TRUE(removal.status) << WideToUtf8(removal.status.message);
   EXPECT_EQ(removal.entry.valueName, long_name);
-  removal = RemoveStartupEntry(*platform, 3, kNow);
+  removal = RemoveStartupEntry(*platform, state, 3, kNow);
   ASSERT_TRUE(removal.status) << WideToUtf8(removal.status.message);
   EXPECT_EQ(removal.entry.valueData, long_data);
   list = ListStartupEntries(*platform);
@@ -87,6 +89,7 @@ class StartupRemovalTest : public ::testing::Test {
   }
 
   testing::TempPrefix prefix_;
+  testing::TempStateFolder state_;
   std::unique_ptr<wine::WinePlatform> platform_;
 };
 
@@ -96,31 +99,31 @@ TEST_F(StartupRemovalTest, TheFreshListingDecidesWhichEntryGoes) {
   // The list someone looked at said row 2 was "Agent"; since then "Sync" went.
   ASSERT_TRUE(DeleteRegistryValue(*platform_, HKEY_CURRENT_USER, kRunKey, L"Sync"));
 
-  StartupRemoval removal = RemoveStartupEntry(*platform_, 2, kNow);
+  StartupRemoval removal = RemoveStartupEntry(*platform_, state_, 2, kNow);
   ASSERT_TRUE(removal.status) << WideToUtf8(removal.status.message);
   EXPECT_EQ(removal.entry.valueName, L"Level");
   EXPECT_EQ(NamesOnDisk(), (std::vector<std::wstring>{L"Tray", L"Agent"}));
 
   for (int index : {-1, 2}) {
-    StartupRemoval none = RemoveStartupEntry(*platform_, index, kNow);
+    StartupRemoval none = RemoveStartupEntry(*platform_, state_, index, kNow);
     EXPECT_FALSE(none.status) << index;
     EXPECT_TRUE(none.backup_set.empty());
     EXPECT_TRUE(none.entry.rootName.empty());
   }
   EXPECT_EQ(NamesOnDisk(), (std::vector<std::wstring>{L"Tray", L"Agent"}));
-  EXPECT_EQ(ListBackupFiles(*platform_).size(), 1u);
+  EXPECT_EQ(ListBackupFiles(*platform_, state_).size(), 1u);
 }
 
 TEST_F(StartupRemovalTest, TheBackupSetBringsTheValueBackExactly) {
-  StartupRemoval removal = RemoveStartupEntry(*platform_, 3, kNow);
+  StartupRemoval removal = RemoveStartupEntry(*platform_, state_, 3, kNow);
   ASSERT_TRUE(removal.status) << WideToUtf8(removal.status.message);
   EXPECT_EQ(removal.entry.valueName, L"Level");
-  ASSERT_EQ(ListBackupFiles(*platform_), std::vector<std::wstring>{removal.backup_set});
+  ASSERT_EQ(ListBackupFiles(*platform_, state_), std::vector<std::wstring>{removal.backup_set});
   EXPECT_NE(removal.backup_set.find(L"20261209_1842_Registry"), std::wstring::npos);
   EXPECT_EQ(BackupDisplayName(removal.backup_set), L"Registry Cleaner");
   EXPECT_EQ(NamesOnDisk(), (std::vector<std::wstring>{L"Sync", L"Tray", L"Agent"}));
 
-  RestoreReport report = RestoreBackupSet(*platform_, removal.backup_set);
+  RestoreReport report = RestoreBackupSet(*platform_, state_, removal.backup_set);
   ASSERT_TRUE(report.ok());
   EXPECT_EQ(report.restored, 1);
   EXPECT_TRUE(report.set_deleted);
@@ -136,8 +139,8 @@ TEST_F(StartupRemovalTest, TheBackupSetBringsTheValueBackExactly) {
 
 TEST_F(StartupRemovalTest, NothingGoesWithoutItsBackup) {
   // A file where the backup folder belongs: no set can be made.
-  ASSERT_TRUE(platform_->CreateNewFile(BackupFolder(*platform_)));
-  StartupRemoval removal = RemoveStartupEntry(*platform_, 0, kNow);
+  ASSERT_TRUE(state_.CreateNewFile(kStateBackupFolder));
+  StartupRemoval removal = RemoveStartupEntry(*platform_, state_, 0, kNow);
   EXPECT_FALSE(removal.status);
   EXPECT_NE(removal.status.message.find(L"backup"), std::wstring::npos);
   EXPECT_TRUE(removal.backup_set.empty());

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/engine.h"
+#include "platform/testing/temp_state.h"
 #include "platform/testing/wine_peer.h"
 #include "platform/text.h"
 #include "platform/wine/wine_platform.h"
@@ -55,9 +56,10 @@ TEST_F(StartupWineTest, RemovedEntriesComeBackThroughTheRestore) {
   peer_.Wait();
 
   std::vector<std::wstring> sets;
+  testing::TempStateFolder state;
   {
     wine::WinePlatform platform(wine::WineOptions(peer_.dir()));
-    CSarvelEngine engine(platform, EngineOptions{&messages_, &pacer_, {}, {}, {}, {}});
+    CSarvelEngine engine(platform, EngineOptions{&messages_, &pacer_, {}, {}, {}, {}, &state});
     CRegistryItemListEx entries = engine.ListStartupEntries();
     int level = IndexOf(engine, L"Level");
     ASSERT_GE(level, 0);
@@ -78,9 +80,9 @@ TEST_F(StartupWineTest, RemovedEntriesComeBackThroughTheRestore) {
 
   {
     wine::WinePlatform platform(wine::WineOptions(peer_.dir()));
-    ASSERT_EQ(ListBackupFiles(platform).size(), 2u);
+    ASSERT_EQ(ListBackupFiles(platform, state).size(), 2u);
     for (const std::wstring& set : sets) {
-      RestoreReport report = RestoreBackupSet(platform, set);
+      RestoreReport report = RestoreBackupSet(platform, state, set);
       EXPECT_TRUE(report.ok()) << WideToUtf8(set);
       EXPECT_EQ(report.restored, 1);
     }

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "engine/engine.h"
+#include "platform/testing/temp_state.h"
 #include "platform/testing/temp_prefix.h"
 #include "platform/testing/wine_peer.h"
 #include "platform/names.h"
@@ -120,11 +121,12 @@ TEST_F(WineEndToEnd, ScanRepairRestore) {
   fs::create_directories(peer_.dir() + "/drive_c/windows/temp/unpacked");
   std::ofstream(peer_.dir() + "/drive_c/windows/temp/setup.tmp") << "junk";
   std::ofstream(peer_.dir() + "/drive_c/windows/temp/unpacked/part.bin") << "part";
+  testing::TempStateFolder state;
 
   {
     wine::WinePlatform platform(wine::WineOptions(peer_.dir()));
     ASSERT_TRUE(platform.CheckWritable());
-    CSarvelEngine engine(platform, EngineOptions{&messages_, &pacer_, {}, {}, {}, {}});
+    CSarvelEngine engine(platform, EngineOptions{&messages_, &pacer_, {}, {}, {}, {}, &state});
     engine.StartScan(Sections({3, 4, 10, 13}));
     engine.WaitForScan();
     std::set<std::wstring> found;
@@ -156,10 +158,10 @@ TEST_F(WineEndToEnd, ScanRepairRestore) {
   // Restore every set, and the registry and the files are as they were.
   {
     wine::WinePlatform platform(wine::WineOptions(peer_.dir()));
-    std::vector<std::wstring> sets = ListBackupFiles(platform);
+    std::vector<std::wstring> sets = ListBackupFiles(platform, state);
     ASSERT_FALSE(sets.empty());
     for (const std::wstring& set : sets) {
-      RestoreReport report = RestoreBackupSet(platform, set);
+      RestoreReport report = RestoreBackupSet(platform, state, set);
       EXPECT_TRUE(report.ok()) << WideToUtf8(set);
     }
     ASSERT_TRUE(platform.Flush());
@@ -183,7 +185,8 @@ TEST_F(WineEndToEnd, ScanRepairRestore) {
 TEST_F(WineEndToEnd, AfterWineCommandsScansRepairsAndRestoresSeeTheRegistryAsItIs) {
   const std::string run = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
   wine::WinePlatform platform(wine::WineOptions(peer_.dir()));
-  CSarvelEngine engine(platform, EngineOptions{&messages_, &pacer_, {}, {}, {}, {}});
+  testing::TempStateFolder state;
+  CSarvelEngine engine(platform, EngineOptions{&messages_, &pacer_, {}, {}, {}, {}, &state});
   engine.StartScan(Sections({3, 4}));
   engine.WaitForScan();
   ASSERT_TRUE(platform.Flush());  // the last-scan date, as the program keeps it
@@ -202,10 +205,10 @@ TEST_F(WineEndToEnd, AfterWineCommandsScansRepairsAndRestoresSeeTheRegistryAsItI
   ASSERT_EQ(Reg("add " + WinePeer::Quote(run) + " /v Other /d " + WinePeer::Quote("C:\\windows\\notepad.exe") + " /f"),
             0);
   peer_.Wait();
-  std::vector<std::wstring> sets = ListBackupFiles(platform);
+  std::vector<std::wstring> sets = ListBackupFiles(platform, state);
   ASSERT_FALSE(sets.empty());
   for (const std::wstring& set : sets) {
-    RestoreReport report = RestoreBackupSet(platform, set);
+    RestoreReport report = RestoreBackupSet(platform, state, set);
     EXPECT_TRUE(report.ok()) << WideToUtf8(set) << ": "
                              << (report.failed.empty() ? std::string() : WideToUtf8(report.failed.front()));
   }

@@ -17,6 +17,7 @@
 
 #include "engine/engine.h"
 #include "repair/repair_thread.h"
+#include "platform/testing/temp_state.h"
 #include "platform/testing/http_server.h"
 #include "platform/testing/wine_peer.h"
 #include "platform/text.h"
@@ -105,6 +106,8 @@ TEST_F(WinInetPeer, ScanListsWinInetsOwnEntriesRepairRemovesThemAndWinInetStillC
   EngineOptions options;
   options.target = &messages_;
   options.pacer = &pacer_;
+  testing::TempStateFolder state;
+  options.state = &state;
   CSarvelEngine engine(platform, options);
   engine.SetBrowserFlags({L"1", L"0", L"0"});
   engine.StartScan(Sections({15, 17, 18, 19}));

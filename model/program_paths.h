@@ -1,6 +1,9 @@
-// Where the program keeps its files on the machine, in one place: the data
+// Where the program keeps its files, in one place: on the machine, the data
 // folder (unresolved errors, the browser selection kept with them, the
-// repair log), the backup folder beside the program, and the reports folder.
+// repair log) and the reports folder; in the program's state folder for the
+// machine, outside it (platform/state_folder.h), the backup sets. Older
+// versions kept backup sets in a folder beside the program, inside the
+// machine; those are still listed, restored and deleted, and never written.
 // Windows paths; "" parts where the machine does not know a folder.
 #pragma once
 
@@ -17,8 +20,11 @@ std::wstring DataFolder(Platform& platform);
 std::wstring UnresolvedErrorsFile(Platform& platform);
 std::wstring UnresolvedBrowsersFile(Platform& platform);
 std::wstring RepairLogFile(Platform& platform);
-// The program's own folder + "\backup".
+// The folder of backup sets inside the machine that older versions wrote:
+// the program's own folder + "\backup".
 std::wstring BackupFolder(Platform& platform);
+// The folder of backup sets in the state folder, where every new set goes.
+inline constexpr char kStateBackupFolder[] = "backup";
 // The common application-data folder + "\Orvane"; "" when that folder is
 // unknown.
 std::wstring ReportsFolder(Platform& platform);

@@ -34,6 +34,14 @@ struct Status {
 };
 
 class RunningProcess;  // process.h
+class StateFolder;     // state_folder.h
+
+// What Platform::CopyFromState found at the machine's path.
+enum class StateCopyOutcome {
+  kWritten,      // nothing was there
+  kReplaced,     // another file or link was there and was replaced
+  kSameAlready,  // the same file (or the same link) was there; left alone
+};
 
 // The largest file ReadFile reads whole; StreamFile takes any size.
 inline constexpr uint64_t kMaxWholeFileRead = uint64_t{256} << 20;
@@ -241,6 +249,30 @@ class Platform {
   // NativePath) is handed only such a file. False when path names nothing.
   // This default serves platforms that have no links.
   virtual bool TargetInsideMachine(const std::wstring& path) { return InsideMachine(path); }
+
+  // ---- Crossings to the program's own state folder (state_folder.h). ------
+  // The only ways a file passes between the machine and the folder where
+  // the program keeps its own files about it, outside the machine. Both
+  // keep the write boundary: path must be inside the machine, as for the
+  // file operations above. These defaults copy through ReadFile, DeleteFile
+  // and WriteFileAtomic (so a platform without links keeps them); the Wine
+  // platform renames where it can.
+
+  // Puts the machine's regular file or link at path into state as name
+  // (which must not exist yet; its folder must), and path is gone: by a
+  // rename where both lie on one file system (every byte kept, nothing
+  // copied, the machine's space freed at once), else by a copy flushed to
+  // the disk and then the removal of the original. A link goes as the link,
+  // with its target text. Folders and other kinds of file are refused. On
+  // failure the file is where it was and name is not left behind.
+  virtual Status MoveIntoState(const std::wstring& path, StateFolder& state, const std::string& name);
+  // Puts state's file or link name at path as it was kept (a link as the
+  // link), replacing a file or link there but never a folder; the folder
+  // holding path must exist. It is written aside and renamed into place, so
+  // a crash leaves the old or the new one. *outcome (may be null) tells what
+  // was there.
+  virtual Status CopyFromState(StateFolder& state, const std::string& name, const std::wstring& path,
+                               StateCopyOutcome* outcome);
 
   // ---- Environment, folders, profile files. --------------------------------
   // GetTempPathW: the temporary folder with a trailing backslash.

@@ -13,18 +13,60 @@ namespace {
 
 constexpr wchar_t kDataSuffix[] = L".dat";
 constexpr wchar_t kValueNamePrefix[] = L"ValueName=";
+constexpr wchar_t kTextMarker[] = L"hex:";
+constexpr wchar_t kCopyPrefix[] = L"OrvaneBK";
+constexpr wchar_t kCopySuffix[] = L".bpc";
 // Far more runs than fit in one minute; a bound only so a folder we cannot
 // read properly never loops for long.
 constexpr int kMaxSuffix = 9999;
-
-bool IsFolder(Platform& platform, const std::wstring& path) {
-  DWORD attributes = platform.GetFileAttributes(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+// Far beyond any repair's data file; a bound on what is read whole.
+constexpr uint64_t kMaxDataFile = 256ull << 20;
+constexpr wchar_t kDigits[] = L"0123456789abcdef";
 
 bool EndsWithNoCase(const std::wstring& text, std::wstring_view end) {
-  return text.size() >= end.size() &&
-         EqualsNoCase(std::wstring_view(text).substr(text.size() - end.size()), end);
+  return text.size() >= end.size() && EqualsNoCase(std::wstring_view(text).substr(text.size() - end.size()), end);
+}
+
+// Bytes as two-digit hex numbers joined by ",".
+std::wstring HexBytes(std::string_view data) {
+  std::wstring bytes;
+  bytes.reserve(data.size() * 3);
+  for (unsigned char c : data) {
+    if (!bytes.empty()) bytes.push_back(L',');
+    bytes.push_back(kDigits[c >> 4]);
+    bytes.push_back(kDigits[c & 15]);
+  }
+  return bytes;
+}
+
+int HexDigit(wchar_t c) {
+  if (c >= L'0' && c <= L'9') return c - L'0';
+  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+  return -1;
+}
+
+// The bytes of a HexBytes text; nullopt when it is not one.
+std::optional<std::string> ParseHexBytes(std::wstring_view text) {
+  std::string bytes;
+  for (size_t i = 0; i < text.size(); i += 3) {
+    int high = HexDigit(text[i]);
+    int low = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
+    if (high < 0 || low < 0 || (i + 2 < text.size() && text[i + 2] != L',') || i + 2 == text.size() - 1)
+      return std::nullopt;
+    bytes.push_back(static_cast<char>(high * 16 + low));
+  }
+  return bytes;
+}
+
+// True when a text would not come back the same from a line as it stands:
+// it would split the field or the record, lose its end, lose text to the
+// "ValueName=" prefix, or read as the encoded form.
+bool NeedsEncoding(std::wstring_view text) {
+  if (text.empty()) return false;
+  return text.find(L"::") != std::wstring_view::npos || text.find_first_of(L"=\r\n") != std::wstring_view::npos ||
+         text.find(L'\0') != std::wstring_view::npos || text.front() == L':' || text.back() == L':' ||
+         text.starts_with(kTextMarker);
 }
 
 // A string value the text form keeps unchanged: well-formed UTF-16 ending
@@ -37,7 +79,8 @@ bool TextFormKeeps(const RecordedValue& value, std::wstring* text) {
   *text = Utf16leToWide(std::string_view(d).substr(0, d.size() - 2), &complete);
   if (!complete || text->find(L'\0') != std::wstring::npos) return false;
   return text->find(L"::") == std::wstring::npos && text->find(L";;") == std::wstring::npos &&
-         text->find_first_of(L"\r\n") == std::wstring::npos && (text->empty() || text->back() != L':');
+         text->find_first_of(L"\r\n") == std::wstring::npos && (text->empty() || text->back() != L':') &&
+         !text->starts_with(L':');
 }
 
 // "hex(<type>)" and the bytes, or the text forms older sets also hold.
@@ -49,41 +92,47 @@ std::pair<std::wstring, std::wstring> ValueFields(const RecordedValue& value) {
     for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(value.data[i]);
     return {L"REG_DWORD", std::to_wstring(n)};
   }
-  static constexpr wchar_t kDigits[] = L"0123456789abcdef";
-  std::wstring bytes;
-  for (unsigned char c : value.data) {
-    if (!bytes.empty()) bytes.push_back(L',');
-    bytes.push_back(kDigits[c >> 4]);
-    bytes.push_back(kDigits[c & 15]);
-  }
   std::wstring type;
   for (DWORD t = value.type; type.empty() || t != 0; t >>= 4) type.insert(type.begin(), kDigits[t & 15]);
-  return {L"hex(" + type + L")", bytes};
+  return {L"hex(" + type + L")", HexBytes(value.data)};
 }
 
-int HexDigit(wchar_t c) {
-  if (c >= L'0' && c <= L'9') return c - L'0';
-  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-  return -1;
+// The type and data fields of a record written from its own text.
+std::pair<std::wstring, std::wstring> TextValueFields(const CRegistryItem& item) {
+  if (!NeedsEncoding(item.valueData) && item.valueData.find(L";;") == std::wstring::npos)
+    return {ValueTypeName(item.valueType), item.valueData};
+  DWORD type = item.valueType == REG_EXPAND_SZ ? REG_EXPAND_SZ : REG_SZ;
+  std::string bytes = WideToUtf16le(item.valueData);
+  bytes.append(2, '\0');
+  return {L"hex(" + std::to_wstring(type) + L")", HexBytes(bytes)};
 }
 
 // Sort key of a data file name "<stamp>_<word>[_<n>].dat": sets of one minute
 // stay in the order they were made.
 std::tuple<std::wstring, long, std::wstring> ListingKey(const std::wstring& path) {
-  std::wstring name = ToUpper(FileNameOfPath(path));
+  std::wstring name = ToUpper(path.substr(path.find_last_of(L"\\/") + 1));
   name.resize(name.size() - std::size(kDataSuffix) + 1);
   size_t stamp_end = name.find(L'_', name.find(L'_') + 1);
   if (stamp_end == std::wstring::npos) return {name, 0, name};
   long suffix = 1;
   size_t last = name.rfind(L'_');
   if (last > stamp_end && last + 1 < name.size() &&
-      std::all_of(name.begin() + last + 1, name.end(),
-                  [](wchar_t c) { return c >= L'0' && c <= L'9'; }) &&
+      std::all_of(name.begin() + last + 1, name.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }) &&
       name.size() - last - 1 <= 6) {
     suffix = std::stol(name.substr(last + 1));
   }
   return {name.substr(0, stamp_end), suffix, name};
+}
+
+// A set's own name: one plain component.
+bool IsSetName(const std::wstring& name) {
+  return !name.empty() && name != L"." && name != L".." &&
+         name.find_first_of(std::wstring_view(L"\\/:\0", 4)) == std::wstring::npos;
+}
+
+std::wstring StateBackupFolderPath(StateFolder& state) {
+  std::wstring location = state.Location();
+  return location.empty() ? location : location + L"/" + Utf8ToWide(kStateBackupFolder);
 }
 
 }  // namespace
@@ -99,77 +148,101 @@ bool NeedsBackupCopy(const CError& record) {
   return record.errorType == ErrorType::File && (record.section == section::kShortcuts || IsJunkSection(record.section));
 }
 
-
 std::wstring BackupStamp(const LocalDateTime& now) {
   return PaddedNumber(now.year, 4) + PaddedNumber(now.month, 2) + PaddedNumber(now.day, 2) + L"_" +
          PaddedNumber(now.hour, 2) + PaddedNumber(now.minute, 2);
 }
 
-Status CreateBackupSet(Platform& platform, const std::wstring& word, const LocalDateTime& now,
-                       BackupSet* set) {
-  std::wstring folder = BackupFolder(platform);
-  if (!PathExists(platform, folder)) platform.CreateDirectory(folder);
-  if (!IsFolder(platform, folder))
-    return Status::Error(L"The backup folder " + folder + L" could not be created.");
-
-  std::wstring base = folder + L"\\" + BackupStamp(now) + L"_" + word;
+Status CreateBackupSet(StateFolder& state, const std::wstring& word, const LocalDateTime& now, BackupSet* set) {
+  if (Status made = state.CreateFolder(kStateBackupFolder); !made)
+    return Status::Error(L"The backup folder could not be made. " + made.message);
+  const std::string base = std::string(kStateBackupFolder) + "/" + WideToUtf8(BackupStamp(now) + L"_" + word);
+  StateEntry entry;
   for (int n = 1; n <= kMaxSuffix; ++n) {
-    std::wstring copies = n == 1 ? base : base + L"_" + std::to_wstring(n);
-    std::wstring data = copies + kDataSuffix;
-    if (PathExists(platform, data) || PathExists(platform, copies)) continue;
-    // Each name is claimed by creating it where nothing is: whoever loses
-    // a race moves on to the next suffix and never touches the winner's.
-    if (!platform.CreateDirectory(copies)) {
-      if (PathExists(platform, copies)) continue;
-      return Status::Error(L"The backup folder " + copies + L" could not be created.");
+    std::string stem = n == 1 ? base : base + "_" + std::to_string(n);
+    std::string data = stem + ".dat";
+    if (state.Stat(data, &entry) || state.Stat(stem, &entry)) continue;
+    // Each name is claimed by creating its data file where nothing is:
+    // whoever loses a race moves on to the next suffix and never touches
+    // the winner's.
+    if (Status claimed = state.CreateNewFile(data); !claimed) {
+      if (state.Stat(data, &entry)) continue;
+      return Status::Error(L"The backup file could not be made. " + claimed.message);
     }
-    if (!platform.CreateNewFile(data)) {
-      DWORD error = LastError();
-      platform.RemoveDirectory(copies);  // ours, and still empty
-      if (error == ERROR_FILE_EXISTS || PathExists(platform, data)) continue;
-      return Status::Error(L"The backup file " + data + L" could not be created.");
+    if (Status folder = state.CreateFolder(stem); !folder || !state.Stat(stem, &entry) ||
+                                                 entry.kind != StateEntry::Kind::kFolder) {
+      state.Remove(data);  // ours, and still empty
+      return Status::Error(L"The backup folder could not be made. " + folder.message);
     }
-    *set = {data, copies};
+    const std::wstring location = state.Location() + L"/";
+    *set = {location + Utf8ToWide(data), location + Utf8ToWide(stem), stem};
     return Status::Ok();
   }
   return Status::Error(L"Too many backups were made in one minute; no name is free for another.");
 }
 
-std::wstring CopyToBackup(Platform& platform, const std::wstring& file,
-                          const std::wstring& copies_folder, int number, bool* copied) {
-  std::wstring copy = copies_folder + L"\\OrvaneBK" + std::to_wstring(number) + L".bpc";
-  bool ok = platform.CopyFile(file, copy, /*fail_if_exists=*/true);
-  if (copied) *copied = ok;
-  return copy;
+std::wstring BackupCopyName(int number) { return kCopyPrefix + std::to_wstring(number) + kCopySuffix; }
+
+bool IsBackupCopyName(std::wstring_view name) {
+  const std::wstring_view prefix = kCopyPrefix, suffix = kCopySuffix;
+  if (name.size() <= prefix.size() + suffix.size() || !EqualsNoCase(name.substr(0, prefix.size()), prefix) ||
+      !EqualsNoCase(name.substr(name.size() - suffix.size()), suffix))
+    return false;
+  std::wstring_view digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+  return digits.size() <= 10 && std::all_of(digits.begin(), digits.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
 }
 
-std::wstring FormatBackupRecord(const CError& record, const std::wstring& copy_path,
+Status MoveToBackup(Platform& platform, StateFolder& state, const BackupSet& set, const std::wstring& path,
+                    int number) {
+  if (set.stem.empty()) return Status::Error(L"Older backup sets are never written to.");
+  return platform.MoveIntoState(path, state, set.stem + "/" + WideToUtf8(BackupCopyName(number)));
+}
+
+std::wstring EncodeBackupText(const std::wstring& text) {
+  if (!NeedsEncoding(text)) return text;
+  return kTextMarker + HexBytes(WideToUtf16le(text));
+}
+
+std::wstring DecodeBackupText(const std::wstring& field) {
+  if (!field.starts_with(kTextMarker)) return field;
+  std::optional<std::string> bytes = ParseHexBytes(std::wstring_view(field).substr(std::size(kTextMarker) - 1));
+  if (!bytes || bytes->size() % 2 != 0) return field;
+  bool complete = false;
+  std::wstring text = Utf16leToWide(*bytes, &complete);
+  return complete ? text : field;
+}
+
+std::wstring FormatBackupRecord(const CError& record, const std::wstring& copy,
                                 const std::optional<RecordedValue>& value) {
   const std::wstring sep = kFieldSeparator;
   std::wstring type = std::to_wstring(record.errorType);
   switch (record.errorType) {
     case ErrorType::RegistryValue:
     case ErrorType::RegistryKey: {
-      auto [type_name, data] = value && record.errorType == ErrorType::RegistryValue
-                                   ? ValueFields(*value)
-                                   : std::pair{ValueTypeName(record.item.valueType), record.item.valueData};
-      return type + sep + record.item.rootName + sep + type_name + sep + record.item.subKey + sep +
-             kValueNamePrefix + record.item.valueName + sep + data + sep + kRecordEnd;
+      auto [type_name, data] =
+          value && record.errorType == ErrorType::RegistryValue ? ValueFields(*value) : TextValueFields(record.item);
+      return type + sep + EncodeBackupText(record.item.rootName) + sep + type_name + sep +
+             EncodeBackupText(record.item.subKey) + sep + kValueNamePrefix + EncodeBackupText(record.item.valueName) +
+             sep + data + sep + kRecordEnd;
     }
     case ErrorType::File:
     case ErrorType::RecycleBin:
-      return type + sep + record.filePath + sep + copy_path + sep + record.reason + sep +
-             kRecordEnd;
+      return type + sep + EncodeBackupText(record.filePath) + sep + EncodeBackupText(copy) + sep +
+             EncodeBackupText(record.reason) + sep + kRecordEnd;
     default:
       return L"";
   }
 }
 
-bool AppendBackupRecord(Platform& platform, const std::wstring& data_file, const CError& record,
-                        const std::wstring& copy_path, const std::optional<RecordedValue>& value) {
-  std::wstring line = FormatBackupRecord(record, copy_path, value);
-  if (line.empty()) return true;
-  return platform.AppendToFile(data_file, WideToUtf16le(line));
+Status AppendBackupLines(StateFolder& state, const BackupSet& set, const std::wstring& lines) {
+  if (lines.empty()) return Status::Ok();
+  if (set.stem.empty()) return Status::Error(L"Older backup sets are never written to.");
+  return state.Append(set.stem + ".dat", WideToUtf16le(lines));
+}
+
+Status AppendBackupRecord(StateFolder& state, const BackupSet& set, const CError& record, const std::wstring& copy,
+                          const std::optional<RecordedValue>& value) {
+  return AppendBackupLines(state, set, FormatBackupRecord(record, copy, value));
 }
 
 bool DecodeBackupValue(const std::wstring& type_field, const std::wstring& data_field, RecordedValue* value,
@@ -177,29 +250,22 @@ bool DecodeBackupValue(const std::wstring& type_field, const std::wstring& data_
   if (type_field.starts_with(L"hex(") && type_field.ends_with(L")")) {
     std::wstring digits = type_field.substr(4, type_field.size() - 5);
     uint64_t type = 0;
-    if (digits.empty() || digits.size() > 8) {
+    bool number = !digits.empty() && digits.size() <= 8;
+    for (wchar_t c : digits) {
+      int d = HexDigit(c);
+      number = number && d >= 0;
+      type = type * 16 + static_cast<uint64_t>(std::max(d, 0));
+    }
+    if (!number) {
       *why = L"the recorded type \"" + type_field + L"\" is not a registry type";
       return false;
     }
-    for (wchar_t c : digits) {
-      int d = HexDigit(c);
-      if (d < 0) {
-        *why = L"the recorded type \"" + type_field + L"\" is not a registry type";
-        return false;
-      }
-      type = type * 16 + static_cast<uint64_t>(d);
+    std::optional<std::string> bytes = ParseHexBytes(data_field);
+    if (!bytes) {
+      *why = L"the recorded data is not a list of hex bytes";
+      return false;
     }
-    std::string bytes;
-    for (size_t i = 0; i < data_field.size(); i += 3) {
-      int high = HexDigit(data_field[i]);
-      int low = i + 1 < data_field.size() ? HexDigit(data_field[i + 1]) : -1;
-      if (high < 0 || low < 0 || (i + 2 < data_field.size() && data_field[i + 2] != L',')) {
-        *why = L"the recorded data is not a list of hex bytes";
-        return false;
-      }
-      bytes.push_back(static_cast<char>(high * 16 + low));
-    }
-    *value = {static_cast<DWORD>(type), std::move(bytes)};
+    *value = {static_cast<DWORD>(type), std::move(*bytes)};
     return true;
   }
   DWORD type = ValueTypeFromName(type_field);
@@ -248,34 +314,69 @@ std::vector<std::vector<std::wstring>> ParseBackupRecords(std::string_view bytes
   return records;
 }
 
-bool ReadBackupRecords(Platform& platform, const std::wstring& data_file,
+bool LocateBackupSet(Platform& platform, StateFolder& state, const std::wstring& data_file, BackupSetPlace* place) {
+  const std::wstring state_folder = StateBackupFolderPath(state);
+  if (!state_folder.empty() && data_file.size() > state_folder.size() + 1 && data_file.starts_with(state_folder) &&
+      data_file[state_folder.size()] == L'/' && data_file.ends_with(kDataSuffix)) {
+    std::wstring name = data_file.substr(state_folder.size() + 1);
+    name.resize(name.size() - std::size(kDataSuffix) + 1);
+    std::string stem = std::string(kStateBackupFolder) + "/" + WideToUtf8(name);
+    if (!IsSetName(name) || !IsStateName(stem)) return false;
+    *place = {false, name, stem, L""};
+    return true;
+  }
+  const std::wstring folder = BackupFolder(platform);
+  if (data_file.size() <= folder.size() + 1 || !EqualsNoCase(data_file.substr(0, folder.size()), folder) ||
+      data_file[folder.size()] != L'\\' || !EndsWithNoCase(data_file, kDataSuffix))
+    return false;
+  std::wstring name = data_file.substr(folder.size() + 1);
+  name.resize(name.size() - std::size(kDataSuffix) + 1);
+  if (!IsSetName(name)) return false;
+  *place = {true, name, "", folder + L"\\" + name};
+  return true;
+}
+
+bool ReadBackupRecords(Platform& platform, StateFolder& state, const std::wstring& data_file,
                        std::vector<std::vector<std::wstring>>* records) {
   records->clear();
+  BackupSetPlace place;
+  if (!LocateBackupSet(platform, state, data_file, &place)) return false;
   std::string bytes;
-  if (!platform.ReadFile(data_file, &bytes)) return false;
+  bool read = place.in_machine ? platform.ReadFile(data_file, &bytes)
+                               : state.Read(place.stem + ".dat", &bytes, kMaxDataFile);
+  if (!read) return false;
   *records = ParseBackupRecords(bytes);
   return true;
 }
 
-std::vector<std::wstring> ListBackupFiles(Platform& platform) {
-  std::wstring folder = BackupFolder(platform);
+std::vector<std::wstring> ListBackupFiles(Platform& platform, StateFolder& state) {
+  // Older sets first where stamps are equal: they were made by an earlier
+  // version, so before any set of the state folder.
   std::vector<std::wstring> files;
+  const std::wstring folder = BackupFolder(platform);
   FindData entry;
-  std::unique_ptr<FileSearch> search = platform.FindFirst(folder + L"\\*.dat", &entry);
-  if (!search) return files;
-  do {
-    if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    if (!EndsWithNoCase(entry.name, kDataSuffix)) continue;
-    files.push_back(folder + L"\\" + entry.name);
-  } while (search->Next(&entry));
-  std::sort(files.begin(), files.end(), [](const std::wstring& a, const std::wstring& b) {
-    return ListingKey(a) < ListingKey(b);
-  });
+  if (std::unique_ptr<FileSearch> search = platform.FindFirst(folder + L"\\*.dat", &entry)) {
+    do {
+      if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+      if (!EndsWithNoCase(entry.name, kDataSuffix) || !IsSetName(entry.name)) continue;
+      files.push_back(folder + L"\\" + entry.name);
+    } while (search->Next(&entry));
+  }
+  std::vector<StateEntry> entries;
+  state.List(kStateBackupFolder, &entries);
+  const std::wstring state_folder = StateBackupFolderPath(state);
+  for (const StateEntry& e : entries) {
+    std::wstring name = Utf8ToWide(e.name);
+    if (e.kind == StateEntry::Kind::kFile && name.size() > 4 && name.ends_with(kDataSuffix))
+      files.push_back(state_folder + L"/" + name);
+  }
+  std::stable_sort(files.begin(), files.end(),
+                   [](const std::wstring& a, const std::wstring& b) { return ListingKey(a) < ListingKey(b); });
   return files;
 }
 
 std::wstring BackupDisplayName(const std::wstring& data_file) {
-  std::wstring name = ToUpper(FileNameOfPath(data_file));
+  std::wstring name = ToUpper(data_file.substr(data_file.find_last_of(L"\\/") + 1));
   if (name.find(L"JUNK") != std::wstring::npos) return L"Junk Cleaner";
   if (name.find(L"INTERNET") != std::wstring::npos) return L"Internet Cleaner";
   if (name.find(L"SHORTCUT") != std::wstring::npos) return L"ShortCut Cleaner";

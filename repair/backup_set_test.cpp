@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/names.h"
-#include "platform/testing/recording_platform.h"
 #include "platform/testing/temp_prefix.h"
+#include "platform/testing/temp_state.h"
 #include "platform/text.h"
 
 namespace orvane {
@@ -36,9 +38,9 @@ CError FileRecord(int32_t type, int32_t section, std::wstring path) {
   return e;
 }
 
-std::wstring FileText(Platform& p, const std::wstring& path) {
+std::wstring StateText(StateFolder& state, const std::string& name) {
   std::string bytes;
-  EXPECT_TRUE(p.ReadFile(path, &bytes)) << WideToUtf8(path);
+  EXPECT_TRUE(state.Read(name, &bytes, 1 << 20)) << name;
   return Utf16leToWide(bytes);
 }
 
@@ -74,9 +76,8 @@ TEST(BackupSetTest, RecordLines) {
 
   EXPECT_EQ(FormatBackupRecord(FileRecord(ErrorType::RecycleBin, 16, L"C:\\bin"), L""),
             L"3::C:\\bin::::R::;;\r\n");
-  EXPECT_EQ(
-      FormatBackupRecord(FileRecord(ErrorType::File, 11, L"C:\\a.lnk"), L"C:\\b\\OrvaneBK1.bpc"),
-      L"0::C:\\a.lnk::C:\\b\\OrvaneBK1.bpc::R::;;\r\n");
+  EXPECT_EQ(FormatBackupRecord(FileRecord(ErrorType::File, 11, L"C:\\a.lnk"), BackupCopyName(1)),
+            L"0::C:\\a.lnk::OrvaneBK1.bpc::R::;;\r\n");
   EXPECT_EQ(FormatBackupRecord(FileRecord(7, 11, L"C:\\a.lnk"), L""), L"");
 }
 
@@ -148,140 +149,205 @@ TEST(BackupSetTest, ParsingKeepsFieldCountsAndDropsUnfinishedText) {
   EXPECT_TRUE(ParseBackupRecords("x").empty());
 }
 
+// Names and texts that hold the line's own separators come back as they
+// were; plain ones are written as older sets hold them.
+TEST(BackupSetTest, EveryNameAndTextRoundTripsThroughALine) {
+  const std::vector<std::wstring> names = {L"a::b", L"trail::", L"xValueName=y", L":lead", L"hex:41,00",
+                                           L"two\r\nlines", L"end;;\r\n", L"nul\0inside", L"", L"plain name"};
+  for (std::wstring name : names) {
+    if (name == L"nul\0inside") name = std::wstring(L"nul\0inside", 10);
+    CError value = ValueRecord(REG_SZ, L"data " + name);
+    value.item.valueName = name;
+    value.item.subKey = L"Soft" + name + L"ware";
+    Records records = ParseBackupRecords(WideToUtf16le(FormatBackupRecord(value, L"")));
+    ASSERT_EQ(records.size(), 1u) << WideToUtf8(name);
+    ASSERT_EQ(records[0].size(), 6u) << WideToUtf8(name);
+    ASSERT_TRUE(records[0][4].starts_with(L"ValueName="));
+    EXPECT_EQ(DecodeBackupText(records[0][4].substr(10)), name);
+    EXPECT_EQ(DecodeBackupText(records[0][3]), L"Soft" + name + L"ware");
+    RecordedValue data;
+    std::wstring why;
+    ASSERT_TRUE(DecodeBackupValue(records[0][2], records[0][5], &data, &why)) << WideToUtf8(why);
+    EXPECT_EQ(data.data, WideToUtf16le(L"data " + name) + std::string(2, '\0')) << WideToUtf8(name);
+
+    CError file = FileRecord(ErrorType::File, 15, L"C:\\t\\" + name + L".tmp");
+    file.reason = L"why " + name;
+    records = ParseBackupRecords(WideToUtf16le(FormatBackupRecord(file, BackupCopyName(3))));
+    ASSERT_EQ(records.size(), 1u) << WideToUtf8(name);
+    ASSERT_EQ(records[0].size(), 4u) << WideToUtf8(name);
+    EXPECT_EQ(DecodeBackupText(records[0][1]), L"C:\\t\\" + name + L".tmp");
+    EXPECT_EQ(records[0][2], L"OrvaneBK3.bpc");
+    EXPECT_EQ(DecodeBackupText(records[0][3]), L"why " + name);
+  }
+  EXPECT_EQ(EncodeBackupText(L"plain name"), L"plain name");
+  EXPECT_EQ(EncodeBackupText(L"a::b"), L"hex:61,00,3a,00,3a,00,62,00");
+  // What is not a well-formed encoding reads as the text it is.
+  for (std::wstring field : {L"hex:", L"hex:6", L"hex:61,", L"hex:zz,00", L"hex:00,d8", L"hex:61"})
+    EXPECT_EQ(DecodeBackupText(field), field == L"hex:" ? L"" : field) << WideToUtf8(field);
+}
+
 TEST(BackupSetTest, SetsOfOneMinuteNeverShareNamesOrTruncateEachOther) {
-  testing::TempPrefix prefix;
-  auto p = prefix.Open();
-  EXPECT_EQ(BackupFolder(*p), L"C:\\Program Files\\Orvane\\backup");
+  testing::TempStateFolder state;
+  const std::wstring folder = state.Location() + L"/backup/";
 
   BackupSet first;
-  ASSERT_TRUE(CreateBackupSet(*p, L"Registry", kMoment, &first));
-  EXPECT_EQ(first.data_file, L"C:\\Program Files\\Orvane\\backup\\20131105_1742_Registry.dat");
-  EXPECT_EQ(first.copies_folder, L"C:\\Program Files\\Orvane\\backup\\20131105_1742_Registry");
-  EXPECT_EQ(FileText(*p, first.data_file), L"");
-  EXPECT_NE(p->GetFileAttributes(first.copies_folder) & FILE_ATTRIBUTE_DIRECTORY, 0u);
-  ASSERT_TRUE(AppendBackupRecord(*p, first.data_file, ValueRecord(REG_DWORD, L"5"), L""));
+  ASSERT_TRUE(CreateBackupSet(state, L"Registry", kMoment, &first));
+  EXPECT_EQ(first.data_file, folder + L"20131105_1742_Registry.dat");
+  EXPECT_EQ(first.copies_folder, folder + L"20131105_1742_Registry");
+  EXPECT_EQ(first.stem, "backup/20131105_1742_Registry");
+  EXPECT_EQ(StateText(state, "backup/20131105_1742_Registry.dat"), L"");
+  EXPECT_TRUE(std::filesystem::is_directory(state.HostFile("backup/20131105_1742_Registry")));
+  ASSERT_TRUE(AppendBackupRecord(state, first, ValueRecord(REG_DWORD, L"5"), L""));
 
   BackupSet second, third;
-  ASSERT_TRUE(CreateBackupSet(*p, L"Registry", kMoment, &second));
-  ASSERT_TRUE(CreateBackupSet(*p, L"Registry", kMoment, &third));
-  EXPECT_EQ(second.data_file, L"C:\\Program Files\\Orvane\\backup\\20131105_1742_Registry_2.dat");
-  EXPECT_EQ(third.copies_folder, L"C:\\Program Files\\Orvane\\backup\\20131105_1742_Registry_3");
-  EXPECT_EQ(FileText(*p, first.data_file),
+  ASSERT_TRUE(CreateBackupSet(state, L"Registry", kMoment, &second));
+  ASSERT_TRUE(CreateBackupSet(state, L"Registry", kMoment, &third));
+  EXPECT_EQ(second.data_file, folder + L"20131105_1742_Registry_2.dat");
+  EXPECT_EQ(third.copies_folder, folder + L"20131105_1742_Registry_3");
+  EXPECT_EQ(StateText(state, "backup/20131105_1742_Registry.dat"),
             L"1::HKEY_LOCAL_MACHINE::REG_DWORD::S::ValueName=V::5::;;\r\n");
   EXPECT_EQ(BackupDisplayName(second.data_file), L"Registry Cleaner");
 
   // A copies folder left without its data file still blocks the name.
-  ASSERT_TRUE(p->DeleteFile(third.data_file));
+  ASSERT_TRUE(state.Remove(third.stem + ".dat"));
   BackupSet fourth;
-  ASSERT_TRUE(CreateBackupSet(*p, L"Registry", kMoment, &fourth));
-  EXPECT_EQ(fourth.data_file, L"C:\\Program Files\\Orvane\\backup\\20131105_1742_Registry_4.dat");
+  ASSERT_TRUE(CreateBackupSet(state, L"Registry", kMoment, &fourth));
+  EXPECT_EQ(fourth.data_file, folder + L"20131105_1742_Registry_4.dat");
 }
 
-// A platform on which another writer claims a name between our look and our
-// creation, as a second process could.
-class RacingPlatform : public testing::RecordingPlatform {
+// A state folder in which another writer claims a name between our look
+// and our creation, as a second process could.
+class RacingState : public testing::MemoryStateFolder {
  public:
-  using RecordingPlatform::RecordingPlatform;
-  bool CreateNewFile(const std::wstring& path) override {
-    if (!raced_ && path.ends_with(L"_Registry.dat")) {
+  Status CreateNewFile(const std::string& name) override {
+    if (!raced_ && name.ends_with("_Registry.dat")) {
       raced_ = true;
-      RecordingPlatform::CreateNewFile(path);  // the other run's file
-      RecordingPlatform::AppendToFile(path, "theirs");
+      MemoryStateFolder::CreateNewFile(name);  // the other run's file
+      MemoryStateFolder::Append(name, "theirs");
     }
-    return RecordingPlatform::CreateNewFile(path);
+    return MemoryStateFolder::CreateNewFile(name);
   }
   bool raced_ = false;
 };
 
 TEST(BackupSetTest, ALostRaceForANameMovesOnAndLeavesTheWinnerAlone) {
-  testing::TempPrefix prefix;
-  auto wine = prefix.Open();
-  RacingPlatform p(*wine);
+  RacingState state;
   BackupSet set;
-  ASSERT_TRUE(CreateBackupSet(p, L"Registry", kMoment, &set));
-  EXPECT_EQ(set.data_file, L"C:\\Program Files\\Orvane\\backup\\20131105_1742_Registry_2.dat");
+  ASSERT_TRUE(CreateBackupSet(state, L"Registry", kMoment, &set));
+  EXPECT_EQ(set.stem, "backup/20131105_1742_Registry_2");
   std::string theirs;
-  ASSERT_TRUE(p.ReadFile(L"C:\\Program Files\\Orvane\\backup\\20131105_1742_Registry.dat", &theirs));
+  ASSERT_TRUE(state.Read("backup/20131105_1742_Registry.dat", &theirs, 100));
   EXPECT_EQ(theirs, "theirs");
-  // The folder claimed for the lost name was ours and empty: it went again.
-  EXPECT_EQ(p.GetFileAttributes(L"C:\\Program Files\\Orvane\\backup\\20131105_1742_Registry"),
-            INVALID_FILE_ATTRIBUTES);
+  StateEntry entry;
+  EXPECT_FALSE(state.Stat("backup/20131105_1742_Registry", &entry));
 }
 
-TEST(BackupSetTest, AppendedRecordsReadBackInOrder) {
+TEST(BackupSetTest, AppendedRecordsReadBackInOrderAndNeedTheirSet) {
   testing::TempPrefix prefix;
   auto p = prefix.Open();
+  testing::TempStateFolder state;
   BackupSet set;
-  ASSERT_TRUE(CreateBackupSet(*p, L"Junk", kMoment, &set));
+  ASSERT_TRUE(CreateBackupSet(state, L"Junk", kMoment, &set));
   const int n = 50;
-  for (int i = 0; i < n; ++i)
-    ASSERT_TRUE(AppendBackupRecord(*p, set.data_file,
-                                   FileRecord(ErrorType::File, 15, L"C:\\t\\" + std::to_wstring(i)),
-                                   L"C:\\copy\\" + std::to_wstring(i)));
+  std::wstring lines;
+  for (int i = 0; i < n / 2; ++i)
+    ASSERT_TRUE(AppendBackupRecord(state, set, FileRecord(ErrorType::File, 15, L"C:\\t\\" + std::to_wstring(i)),
+                                   BackupCopyName(i)));
+  for (int i = n / 2; i < n; ++i)
+    lines += FormatBackupRecord(FileRecord(ErrorType::File, 15, L"C:\\t\\" + std::to_wstring(i)), L"");
+  ASSERT_TRUE(AppendBackupLines(state, set, lines));  // a batch in one write
   Records records;
-  ASSERT_TRUE(ReadBackupRecords(*p, set.data_file, &records));
+  ASSERT_TRUE(ReadBackupRecords(*p, state, set.data_file, &records));
   ASSERT_EQ(records.size(), static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) EXPECT_EQ(records[i][1], L"C:\\t\\" + std::to_wstring(i));
 
   // Appending needs the set's file; it is never made up on the way.
-  EXPECT_FALSE(AppendBackupRecord(*p, set.data_file + L"x", FileRecord(0, 15, L"C:\\a"), L""));
-  EXPECT_EQ(p->GetFileAttributes(set.data_file + L"x"), INVALID_FILE_ATTRIBUTES);
-  EXPECT_FALSE(ReadBackupRecords(*p, set.data_file + L"x", &records));
+  BackupSet missing = set;
+  missing.stem += "x";
+  EXPECT_FALSE(AppendBackupRecord(state, missing, FileRecord(0, 15, L"C:\\a"), L""));
+  StateEntry entry;
+  EXPECT_FALSE(state.Stat(missing.stem + ".dat", &entry));
+  EXPECT_FALSE(ReadBackupRecords(*p, state, set.data_file + L"x", &records));
   EXPECT_TRUE(records.empty());
+  // Sets older versions left in the machine are read, never written.
+  BackupSet old{L"C:\\Program Files\\Orvane\\backup\\20131105_1742_Junk.dat",
+                L"C:\\Program Files\\Orvane\\backup\\20131105_1742_Junk", ""};
+  EXPECT_FALSE(AppendBackupLines(state, old, L"x"));
 }
 
-TEST(BackupSetTest, CopiesKeepBytesAndNeverReplace) {
+TEST(BackupSetTest, MovedFilesLeaveTheMachineWithEveryByteAndNeverReplace) {
   testing::TempPrefix prefix;
   prefix.File(L"C:\\users\\tester\\Desktop\\a.lnk", "link bytes\r\n\x01");
   prefix.File(L"C:\\other.tmp", "other");
   auto p = prefix.Open();
+  testing::TempStateFolder state;
   BackupSet set;
-  ASSERT_TRUE(CreateBackupSet(*p, L"Shortcut", kMoment, &set));
+  ASSERT_TRUE(CreateBackupSet(state, L"Shortcut", kMoment, &set));
 
-  bool copied = false;
-  std::wstring copy =
-      CopyToBackup(*p, L"C:\\users\\tester\\Desktop\\a.lnk", set.copies_folder, 1, &copied);
-  EXPECT_TRUE(copied);
-  EXPECT_EQ(copy, set.copies_folder + L"\\OrvaneBK1.bpc");
-  EXPECT_EQ(testing::ReadHostFile(p->NativePath(copy)), "link bytes\r\n\x01");
+  ASSERT_TRUE(MoveToBackup(*p, state, set, L"C:\\users\\tester\\Desktop\\a.lnk", 1));
+  EXPECT_FALSE(std::filesystem::exists(prefix.HostPath(L"C:\\users\\tester\\Desktop\\a.lnk")));
+  EXPECT_EQ(testing::ReadHostFile(state.HostFile(set.stem + "/OrvaneBK1.bpc")), "link bytes\r\n\x01");
 
-  EXPECT_EQ(CopyToBackup(*p, L"C:\\other.tmp", set.copies_folder, 1, &copied), copy);
-  EXPECT_FALSE(copied);
-  EXPECT_EQ(testing::ReadHostFile(p->NativePath(copy)), "link bytes\r\n\x01");
+  // Number 1 is taken: the other file stays where it is.
+  EXPECT_FALSE(MoveToBackup(*p, state, set, L"C:\\other.tmp", 1));
+  EXPECT_EQ(testing::ReadHostFile(prefix.HostPath(L"C:\\other.tmp")), "other");
+  EXPECT_EQ(testing::ReadHostFile(state.HostFile(set.stem + "/OrvaneBK1.bpc")), "link bytes\r\n\x01");
+  EXPECT_FALSE(MoveToBackup(*p, state, set, L"C:\\gone.lnk", 2));
 
-  EXPECT_EQ(CopyToBackup(*p, L"C:\\gone.lnk", set.copies_folder, 2, &copied),
-            set.copies_folder + L"\\OrvaneBK2.bpc");
-  EXPECT_FALSE(copied);
+  EXPECT_EQ(BackupCopyName(12), L"OrvaneBK12.bpc");
+  EXPECT_TRUE(IsBackupCopyName(L"orvanebk7.BPC"));
+  for (std::wstring name : {L"OrvaneBK.bpc", L"OrvaneBK1.bpc.x", L"..\\..\\windows\\victim.ini", L"OrvaneBK1x.bpc",
+                            L"OrvaneBK-1.bpc"})
+    EXPECT_FALSE(IsBackupCopyName(name)) << WideToUtf8(name);
 }
 
-TEST(BackupSetTest, ListingOrderAndNames) {
+TEST(BackupSetTest, ListingCoversBothPlacesInOrderAndNothingElseIsASet) {
   testing::TempPrefix prefix;
+  prefix.File(L"C:\\Program Files\\Orvane\\backup\\20131105_1741_Registry.dat", "")
+      .File(L"C:\\Program Files\\Orvane\\backup\\20131105_1742_Junk.dat", "")
+      .File(L"C:\\Program Files\\Orvane\\backup\\notes.txt", "");
   auto p = prefix.Open();
-  EXPECT_TRUE(ListBackupFiles(*p).empty());  // no backup folder yet
-
+  testing::TempStateFolder state;
   BackupSet s;
   LocalDateTime later = kMoment;
   later.minute = 43;
-  ASSERT_TRUE(CreateBackupSet(*p, L"Registry", later, &s));
-  for (int i = 0; i < 10; ++i) ASSERT_TRUE(CreateBackupSet(*p, L"Junk", kMoment, &s));
-  ASSERT_TRUE(CreateBackupSet(*p, L"Internet", kMoment, &s));
-  std::vector<std::wstring> files = ListBackupFiles(*p);
-  ASSERT_EQ(files.size(), 12u);
+  ASSERT_TRUE(CreateBackupSet(state, L"Registry", later, &s));
+  for (int i = 0; i < 10; ++i) ASSERT_TRUE(CreateBackupSet(state, L"Junk", kMoment, &s));
+  ASSERT_TRUE(CreateBackupSet(state, L"Internet", kMoment, &s));
+  std::vector<std::wstring> files = ListBackupFiles(*p, state);
+  ASSERT_EQ(files.size(), 14u);
   std::vector<std::wstring> names;
-  for (const auto& f : files) names.push_back(FileNameOfPath(f));
-  EXPECT_EQ(names[0], L"20131105_1742_Internet.dat");
-  EXPECT_EQ(names[1], L"20131105_1742_Junk.dat");
-  EXPECT_EQ(names[2], L"20131105_1742_Junk_2.dat");
-  EXPECT_EQ(names[10], L"20131105_1742_Junk_10.dat");
-  EXPECT_EQ(names[11], L"20131105_1743_Registry.dat");
-  for (const auto& f : files) EXPECT_EQ(f.rfind(BackupFolder(*p) + L"\\", 0), 0u);
+  for (const auto& f : files) names.push_back(f.substr(f.find_last_of(L"\\/") + 1));
+  EXPECT_EQ(files[0], L"C:\\Program Files\\Orvane\\backup\\20131105_1741_Registry.dat");
+  EXPECT_EQ(names[1], L"20131105_1742_Internet.dat");
+  EXPECT_EQ(files[2], L"C:\\Program Files\\Orvane\\backup\\20131105_1742_Junk.dat");  // the older one first
+  EXPECT_EQ(files[3], state.Location() + L"/backup/20131105_1742_Junk.dat");
+  EXPECT_EQ(names[4], L"20131105_1742_Junk_2.dat");
+  EXPECT_EQ(names[12], L"20131105_1742_Junk_10.dat");
+  EXPECT_EQ(names[13], L"20131105_1743_Registry.dat");
+
+  BackupSetPlace place;
+  ASSERT_TRUE(LocateBackupSet(*p, state, files[3], &place));
+  EXPECT_FALSE(place.in_machine);
+  EXPECT_EQ(place.stem, "backup/20131105_1742_Junk");
+  ASSERT_TRUE(LocateBackupSet(*p, state, files[0], &place));
+  EXPECT_TRUE(place.in_machine);
+  EXPECT_EQ(place.machine_stem, L"C:\\Program Files\\Orvane\\backup\\20131105_1741_Registry");
+  for (std::wstring other : {state.Location() + L"/backup/../x.dat", state.Location() + L"/backup/a/b.dat",
+                             state.Location() + L"/x.dat", state.Location() + L"/backup/.dat",
+                             std::wstring(L"/elsewhere/backup/20131105_1742_Junk.dat"),
+                             std::wstring(L"C:\\data\\20131105_1742_Junk.dat"),
+                             std::wstring(L"C:\\Program Files\\Orvane\\backup\\a\\..\\..\\x.dat"),
+                             std::wstring(L"C:\\Program Files\\Orvane\\backup\\20131105_1742_Junk")})
+    EXPECT_FALSE(LocateBackupSet(*p, state, other, &place)) << WideToUtf8(other);
 
   EXPECT_EQ(BackupDisplayName(L"C:\\x\\20131105_1742_junk.dat"), L"Junk Cleaner");
-  EXPECT_EQ(BackupDisplayName(L"C:\\x\\20131105_1742_Internet.dat"), L"Internet Cleaner");
+  EXPECT_EQ(BackupDisplayName(L"/x/20131105_1742_Internet.dat"), L"Internet Cleaner");
   EXPECT_EQ(BackupDisplayName(L"C:\\x\\20131105_1742_Shortcut_2.dat"), L"ShortCut Cleaner");
   EXPECT_EQ(BackupDisplayName(L"C:\\x\\20131105_1742_Registry.dat"), L"Registry Cleaner");
-  // Only the set's own name counts, not the folders the program sits in.
-  EXPECT_EQ(BackupDisplayName(L"C:\\Junk Tools\\backup\\20131105_1742_Registry.dat"),
+  // Only the set's own name counts, not the folders it sits in (a machine
+  // folder may be called "junk").
+  EXPECT_EQ(BackupDisplayName(L"/home/u/.local/share/orvane/machines/junk-0123/backup/20131105_1742_Registry.dat"),
             L"Registry Cleaner");
 }
 

@@ -1,9 +1,9 @@
 #include "repair/repair_thread.h"
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <optional>
-#include <tuple>
 
 #include "model/own_files.h"
 #include "platform/names.h"
@@ -16,9 +16,11 @@ namespace {
 
 constexpr uint32_t kRecordPauseMs = 1000;
 constexpr uint32_t kEndPauseMs = 1000;
-
-// The junk whose files the repair deletes (the recycle bin is emptied as a whole).
-bool IsJunkFileSection(int32_t id) { return IsJunkSection(id) && id != section::kRecycleBin; }
+// A pause that took this long really waited.
+constexpr auto kPacedPause = std::chrono::milliseconds(1);
+// A batch is committed at the latest this long after its first record, so
+// the disk never lags far behind the progress shown.
+constexpr auto kMaxBatchAge = std::chrono::milliseconds(200);
 
 // The value as the registry holds it now, in either view; nullopt when it is
 // gone (the record's own text is then all there is to keep).
@@ -45,24 +47,6 @@ RecordOutcome NotRepaired(std::wstring why) {
 // Whether the browser clean of the record's section removes what it names.
 bool IsBrowserData(const CError& record) {
   return IsBrowserSection(record.section) && record.errorType == ErrorType::File;
-}
-
-// Appends to the set the lines of the browser data records of section among
-// records[from..end), about a megabyte to a write: the section's one clean
-// removes the data of all of them at once.
-bool AppendBrowserLines(Platform& platform, const std::wstring& data_file, const CErrorListEx& records, int from,
-                        int end, int32_t section) {
-  constexpr size_t kPieceBytes = size_t{1} << 20;
-  std::string piece;
-  for (int i = from; i < end; ++i) {
-    const CError record = records[i];
-    if (record.section != section || !IsBrowserData(record)) continue;
-    piece += WideToUtf16le(FormatBackupRecord(record, L""));
-    if (piece.size() < kPieceBytes) continue;
-    if (!platform.AppendToFile(data_file, piece)) return false;
-    piece.clear();
-  }
-  return piece.empty() || platform.AppendToFile(data_file, piece);
 }
 
 }  // namespace
@@ -102,6 +86,7 @@ void CRepairErrorsThread::AddProblem(const std::wstring& text) {
 
 int CRepairErrorsThread::Run() {
   const CErrorListEx records = env_.errors;
+  own_files_.emplace(env_.platform);
   outcomes_.assign(records.GetCount(), RecordOutcome{});
   env_.target.Post(Message{kMsgRepairStarted, count_, 0, {}});
 
@@ -111,14 +96,17 @@ int CRepairErrorsThread::Run() {
   std::map<std::wstring, SetState> sets;
   int processed = 0;
   int copy_number = 0;
-  while (writable.ok && processed < count_ && processed < records.GetCount() &&
-         !stop_requested()) {
-    const CError& record = records[processed];
+  // Whether the pauses really wait is known once one was made: until then
+  // each record is its own batch.
+  bool paced = true;
+  auto batch_began = std::chrono::steady_clock::now();
+  const int end = std::min(count_, records.GetCount());
+  while (writable.ok && processed < end && !stop_requested()) {
+    const CError record = records[processed];
     SetState& set = sets[BackupCategoryOf(record.section)];
     if (!set.attempted) {
       set.attempted = true;
-      Status created =
-          CreateBackupSet(env_.platform, BackupCategoryOf(record.section), clock_(), &set.files);
+      Status created = CreateBackupSet(env_.state, BackupCategoryOf(record.section), clock_(), &set.files);
       set.usable = created.ok;
       if (created) {
         copies_folder_ = set.files.copies_folder;
@@ -129,11 +117,25 @@ int CRepairErrorsThread::Run() {
       }
     }
     env_.target.Post(Message{kMsgRecordBegins, 0, 0, DisplayText(record)});
-    ProcessRecord(records, processed, set, &copy_number, &outcomes_[processed]);
+    if (IsBrowserData(record) && set.usable && !browser_lines_written_[record.section]) {
+      // The section's clean takes the data of all its records at once, so
+      // all their lines must be in the set before it runs.
+      Commit(records);
+      browser_lines_written_[record.section] =
+          WriteBrowserSectionLines(records, processed, end, record.section, set);
+    }
+    if (staged_.empty()) batch_began = std::chrono::steady_clock::now();
+    bool now = StageRecord(record, static_cast<size_t>(processed), set, &copy_number);
+    if (now || paced || staged_.size() >= kMaxBatch ||
+        std::chrono::steady_clock::now() - batch_began > kMaxBatchAge)
+      Commit(records);
     ++processed;
     env_.target.Post(Message{kMsgRecordProcessed, processed, 0, {}});
+    auto before = std::chrono::steady_clock::now();
     env_.pacer.Pause(kRecordPauseMs);
+    paced = std::chrono::steady_clock::now() - before >= kPacedPause;
   }
+  Commit(records);
 
   if (writable.ok) {
     Status saved = env_.platform.Flush();
@@ -141,7 +143,7 @@ int CRepairErrorsThread::Run() {
       // The deletions never reached the disk: say so record by record.
       AddProblem(L"The registry changes could not be saved: " + saved.message);
       for (int i = 0; i < records.GetCount(); ++i) {
-        const CError& record = records[i];
+        const CError record = records[i];
         bool registry_change = (record.errorType == ErrorType::RegistryValue ||
                                 record.errorType == ErrorType::RegistryKey) &&
                                !record.markOnly;
@@ -159,60 +161,190 @@ int CRepairErrorsThread::Run() {
   return 1;
 }
 
-void CRepairErrorsThread::ProcessRecord(const CErrorListEx& records, int index, SetState& set, int* copy_number,
-                                        RecordOutcome* outcome) {
-  const CError record = records[index];
+void CRepairErrorsThread::Settle(const CError& record, size_t index, RecordOutcome outcome) {
+  if (outcome.state == RecordOutcome::State::kRepaired) env_.counters.AddRepaired(record.section);
+  outcomes_[index] = std::move(outcome);
+}
+
+bool CRepairErrorsThread::StageRecord(const CError& record, size_t index, SetState& set, int* copy_number) {
+  using Action = Staged::Action;
   if (!set.usable) {
-    *outcome = NotRepaired(L"no backup could be written: " + set.problem);
-    return;
+    Settle(record, index, NotRepaired(L"no backup could be written: " + set.problem));
+    return false;
   }
-  if (IsBrowserData(record)) {
+  const bool privacy = IsBrowserSection(record.section);
+  if (privacy && record.errorType == ErrorType::File) {
     if (!BrowserSelection::FromFlags(browser_flags_).any()) {
-      *outcome = NotRepaired(L"the browsers its scan looked at are not known, so nothing was cleaned; scan again");
-      return;
+      Settle(record, index,
+             NotRepaired(L"the browsers its scan looked at are not known, so nothing was cleaned; scan again"));
+      return false;
     }
     if (!cleaner_) {
-      *outcome = NotRepaired(L"browser data cannot be cleaned here");
-      return;
+      Settle(record, index, NotRepaired(L"browser data cannot be cleaned here"));
+      return false;
     }
   }
-  std::wstring copy_path;
-  bool copied = false;
+  // Whatever a record says (the file of unresolved errors is the machine's
+  // to write), the program's own files are no junk.
+  if (record.errorType == ErrorType::File && own_files_->Protects(record.filePath)) {
+    Settle(record, index, NotRepaired(L"it is one of Orvane's own files, which no repair deletes"));
+    return false;
+  }
+  Staged staged;
+  staged.index = index;
+  staged.set = &set;
+  std::wstring copy;
   if (NeedsBackupCopy(record)) {
-    ++*copy_number;
-    copy_path = CopyToBackup(env_.platform, record.filePath, set.files.copies_folder, *copy_number,
-                             &copied);
+    // A folder record ends in "\": the entry is the folder itself, or a
+    // link standing where a folder is expected (kept as the link).
+    std::wstring entry = record.filePath;
+    while (entry.size() > 3 && entry.back() == L'\\') entry.pop_back();
+    DWORD attributes = env_.platform.GetFileAttributes(entry);
+    bool real_folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                       !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (real_folder && entry.size() == record.filePath.size()) {
+      Settle(record, index, NotRepaired(L"it is a folder, not a file, so it was kept"));
+      return false;
+    }
+    staged.entry = entry;
+    const bool folder_record = entry.size() != record.filePath.size();
+    if (real_folder) {
+      // An emptied folder: its line is all a restore needs.
+      staged.action = Action::kRemoveFolder;
+    } else if (folder_record && attributes == INVALID_FILE_ATTRIBUTES) {
+      // Gone already (with its last file, as often as not): a folder takes
+      // no copy.
+      staged.action = Action::kSettled;
+      staged.settled = Repaired();
+    } else {
+      staged.copy_number = ++*copy_number;
+      copy = BackupCopyName(staged.copy_number);
+      staged.action = attributes == INVALID_FILE_ATTRIBUTES ? Action::kSettled : Action::kMove;
+      staged.settled = Repaired();  // already gone: nothing to keep
+    }
+  } else if (record.errorType == ErrorType::File && !privacy && PathExists(env_.platform, record.filePath)) {
+    Settle(record, index, NotRepaired(L"files of this section are not backed up, so it was kept"));
+    return false;
+  } else if (privacy) {
+    staged.action = Action::kPrivacy;
+  } else if (record.errorType == ErrorType::File) {
+    staged.action = Action::kSettled;
+    staged.settled = Repaired();  // gone already
+  } else {
+    staged.action = Action::kRepair;
   }
 
-  // The browser section's clean, run at its first record and shared by
-  // every other record of it.
-  auto clean = browser_cleans_.end();
-  bool first_of_section = false;
-  if (IsBrowserSection(record.section) && cleaner_)
-    std::tie(clean, first_of_section) = browser_cleans_.try_emplace(record.section);
-
-  // The record's line goes into the set before anything is removed, so a
-  // crash or a full disk in between can never leave a removal without its
-  // backup line. The lines of a browser section's data all go in before its
-  // clean; this record's among them when it is such data.
   std::optional<RecordedValue> value;
   if (record.errorType == ErrorType::RegistryValue) value = CurrentValue(env_.platform, record.item);
-  bool written = !first_of_section || AppendBrowserLines(env_.platform, set.files.data_file, records, index,
-                                                         std::min(count_, records.GetCount()), record.section);
-  if (written && !IsBrowserData(record))
-    written = AppendBackupRecord(env_.platform, set.files.data_file, record, copy_path, value);
-  if (!written) {
-    set.usable = false;
-    set.problem = L"the backup file " + set.files.data_file + L" could not be written";
-    AddProblem(L"The backup file " + set.files.data_file + L" could not be written.");
-    *outcome = NotRepaired(L"no backup could be written: " + set.problem);
-    return;
-  }
+  // A browser data record's line went in with its section's lines.
+  if (!IsBrowserData(record)) set.pending += FormatBackupRecord(record, copy, value);
+  staged_.push_back(std::move(staged));
+  // Registry changes reach the disk only with the run's last save, and a
+  // move is what the batch is for; anything else acts on the disk at once.
+  const Action action = staged_.back().action;
+  bool registry = action == Action::kRepair && (record.errorType == ErrorType::RegistryValue ||
+                                                record.errorType == ErrorType::RegistryKey);
+  // A browser section cleaned already has nothing left to do on the disk.
+  bool cleaned = action == Action::kPrivacy && IsBrowserData(record) && browser_cleans_.count(record.section) != 0;
+  return !(action == Action::kMove || action == Action::kSettled || registry || cleaned);
+}
 
+bool CRepairErrorsThread::WriteBrowserSectionLines(const CErrorListEx& records, int from, int end, int32_t section,
+                                                   SetState& set) {
+  // About a megabyte a write: a history of 200,000 visits is never held
+  // as one text.
+  constexpr size_t kPieceChars = size_t{1} << 18;
+  std::wstring piece;
+  Status written = Status::Ok();
+  for (int i = from; i < end && written; ++i) {
+    const CError record = records[i];
+    if (record.section != section || !IsBrowserData(record)) continue;
+    piece += FormatBackupRecord(record, L"", std::nullopt);
+    if (piece.size() < kPieceChars) continue;
+    written = AppendBackupLines(env_.state, set.files, piece);
+    piece.clear();
+  }
+  if (written && !piece.empty()) written = AppendBackupLines(env_.state, set.files, piece);
+  if (written) return true;
+  set.usable = false;
+  set.problem = L"the backup file " + set.files.data_file + L" could not be written";
+  AddProblem(L"The backup file " + set.files.data_file + L" could not be written: " + written.message);
+  return false;
+}
+
+void CRepairErrorsThread::Commit(const CErrorListEx& records) {
+  using Action = Staged::Action;
+  for (Staged& staged : staged_) {
+    SetState& set = *staged.set;
+    if (set.pending.empty()) continue;
+    Status written = AppendBackupLines(env_.state, set.files, set.pending);
+    set.pending.clear();
+    if (written) continue;
+    set.usable = false;
+    set.batch_lost = true;
+    set.problem = L"the backup file " + set.files.data_file + L" could not be written";
+    AddProblem(L"The backup file " + set.files.data_file + L" could not be written: " + written.message);
+  }
+  for (Staged& staged : staged_) {
+    const CError record = records[static_cast<int>(staged.index)];
+    if (staged.set->batch_lost) {
+      Settle(record, staged.index, NotRepaired(L"no backup could be written: " + staged.set->problem));
+      continue;
+    }
+    switch (staged.action) {
+      case Action::kSettled:
+        Settle(record, staged.index, std::move(staged.settled));
+        break;
+      case Action::kMove:
+        Settle(record, staged.index, MoveIntoSet(record, staged));
+        break;
+      case Action::kRemoveFolder:
+        Settle(record, staged.index, RemoveFolder(record, staged.entry));
+        break;
+      case Action::kRepair:
+        Settle(record, staged.index, RepairRecord(record));
+        break;
+      case Action::kPrivacy:
+        Settle(record, staged.index, RepairPrivacyRecord(record));
+        break;
+    }
+  }
+  for (Staged& staged : staged_) staged.set->batch_lost = false;
+  staged_.clear();
+}
+
+RecordOutcome CRepairErrorsThread::MoveIntoSet(const CError& record, const Staged& staged) {
+  Status moved = MoveToBackup(env_.platform, env_.state, staged.set->files, staged.entry, staged.copy_number);
+  if (!moved) {
+    if (!PathExists(env_.platform, staged.entry)) return Repaired();  // gone meanwhile
+    return NotRepaired(L"it could not be moved into its backup, so it was kept: " + moved.message);
+  }
+  if (record.section == section::kTempFiles) RemoveEmptiedFolders(staged.entry);
+  return Repaired();
+}
+
+RecordOutcome CRepairErrorsThread::RemoveFolder(const CError& record, const std::wstring& folder) {
+  Platform& platform = env_.platform;
+  DWORD attributes = platform.GetFileAttributes(folder);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Repaired();
+  std::string host = platform.NativePath(folder);
+  while (host.size() > 1 && host.back() == '/') host.pop_back();
+  if (host.empty() || IsKeptFolder(host)) return NotRepaired(L"programs expect this folder to exist, so it was kept");
+  if (!platform.RemoveDirectory(folder)) {
+    if (LastError() == ERROR_DIR_NOT_EMPTY) return NotRepaired(L"the folder still holds files, so it was kept");
+    return NotRepaired(L"the folder could not be removed (error " + std::to_wstring(LastError()) + L")");
+  }
+  if (record.section == section::kTempFiles) RemoveEmptiedFolders(folder);
+  return Repaired();
+}
+
+RecordOutcome CRepairErrorsThread::RepairPrivacyRecord(const CError& record) {
   std::vector<std::wstring> left;
   bool clean_failed = false;
-  if (clean != browser_cleans_.end()) {
-    if (first_of_section) {
+  if (cleaner_) {
+    // One clean a section and run, at its first record, shared by the rest.
+    auto [clean, first] = browser_cleans_.try_emplace(record.section);
+    if (first) {
       try {
         clean->second.left = cleaner_(env_.platform, record.section, browser_flags_);
       } catch (...) {
@@ -224,30 +356,19 @@ void CRepairErrorsThread::ProcessRecord(const CErrorListEx& records, int index, 
     left = clean->second.left;
     clean_failed = clean->second.failed;
   }
-
-  if (IsBrowserData(record)) {
-    // What a browser record names is what its listing read (a URL, a
-    // cookie, a cache file the clean removed), never a file of its own to
-    // delete: a history row could name any file of the machine.
-    *outcome = Repaired();
-  } else if (record.errorType == ErrorType::File && !copied && PathExists(env_.platform, record.filePath) &&
-      (NeedsBackupCopy(record) || !IsBrowserSection(record.section))) {
-    // Browser data is not kept by design; any other file goes only with its copy.
-    *outcome = NotRepaired(NeedsBackupCopy(record)
-                               ? L"its backup copy could not be made, so it was kept"
-                               : L"files of this section are not backed up, so it was kept");
-  } else {
-    *outcome = RepairRecord(record);
-  }
-  if (clean_failed && outcome->state == RecordOutcome::State::kRepaired)
-    *outcome = NotRepaired(L"the browser data could not be cleaned");
-  if (!left.empty() && outcome->state == RecordOutcome::State::kRepaired) {
+  // What a browser data record names is what its listing read (a URL, a
+  // cookie, a cache file the clean removed), never a file of its own to
+  // delete: a history row could name any file of the machine.
+  RecordOutcome outcome = IsBrowserData(record) ? Repaired() : RepairRecord(record);
+  if (clean_failed && outcome.state == RecordOutcome::State::kRepaired)
+    outcome = NotRepaired(L"the browser data could not be cleaned");
+  if (!left.empty() && outcome.state == RecordOutcome::State::kRepaired) {
     std::wstring names;
     for (const std::wstring& name : left) names += (names.empty() ? L"" : L", ") + name;
-    *outcome = NotRepaired(L"the data of " + names + L" was left in place (is the browser running?)");
+    outcome = NotRepaired(L"the data of " + names + L" was left in place (is the browser running?)");
   }
-  outcome->browsers_left_in_place = std::move(left);
-  if (outcome->state == RecordOutcome::State::kRepaired) env_.counters.AddRepaired(record.section);
+  outcome.browsers_left_in_place = std::move(left);
+  return outcome;
 }
 
 RecordOutcome CRepairErrorsThread::RepairRecord(const CError& record) {
@@ -256,20 +377,11 @@ RecordOutcome CRepairErrorsThread::RepairRecord(const CError& record) {
   switch (record.errorType) {
     case ErrorType::File: {
       // Whatever a record says, the program's own files are no junk.
-      if (OwnFiles(platform).Protects(record.filePath))
+      if (own_files_->Protects(record.filePath))
         return NotRepaired(L"it is one of Orvane's own files, which no repair deletes");
-      // Junk may be read-only; its copy is already in the backup set.
-      if (IsJunkFileSection(record.section)) {
-        DWORD attributes = platform.GetFileAttributes(record.filePath);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
-            !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-          platform.SetFileAttributes(record.filePath, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-      }
       if (PathExists(platform, record.filePath) && !platform.DeleteFile(record.filePath)) {
-        return NotRepaired(L"the file could not be deleted (error " + std::to_wstring(LastError()) +
-                           L")");
+        return NotRepaired(L"the file could not be deleted (error " + std::to_wstring(LastError()) + L")");
       }
-      if (record.section == section::kTempFiles) RemoveEmptiedFolders(record.filePath);
       return Repaired();
     }
     case ErrorType::RegistryValue: {
@@ -277,8 +389,7 @@ RecordOutcome CRepairErrorsThread::RepairRecord(const CError& record) {
         env_.repaired.Add(item);
         return Repaired();
       }
-      if (DeleteRegistryValue(platform, item.rootKey, item.subKey, item.valueName))
-        return Repaired();
+      if (DeleteRegistryValue(platform, item.rootKey, item.subKey, item.valueName)) return Repaired();
       if (RegistryValueExists(platform, item.rootKey, item.subKey, item.valueName))
         return NotRepaired(L"the value could not be deleted");
       return Repaired();
@@ -290,20 +401,17 @@ RecordOutcome CRepairErrorsThread::RepairRecord(const CError& record) {
       }
       if (item.subKey.empty()) return NotRepaired(L"the record names no key");
       HKEY key;
-      if (platform.OpenKey(item.rootKey, item.subKey, KEY_READ, &key) != ERROR_SUCCESS)
-        return Repaired();
+      if (platform.OpenKey(item.rootKey, item.subKey, KEY_READ, &key) != ERROR_SUCCESS) return Repaired();
       DWORD sub_keys = 0, values = 0;
       LONG rc = platform.QueryInfoKey(key, &sub_keys, &values);
       platform.CloseKey(key);
       // The backup brings a key back empty, so values found in it now would
       // be lost. Browser keys (typed URLs) are cleaned with their values by
       // design: nothing of them is ever restored.
-      if (rc != ERROR_SUCCESS || sub_keys != 0 ||
-          (values != 0 && !IsBrowserSection(record.section)))
+      if (rc != ERROR_SUCCESS || sub_keys != 0 || (values != 0 && !IsBrowserSection(record.section)))
         return NotRepaired(L"the key is no longer empty, so it was kept");
       rc = platform.DeleteKey(item.rootKey, item.subKey);
-      if (rc != ERROR_SUCCESS)
-        return NotRepaired(L"the key could not be deleted (error " + std::to_wstring(rc) + L")");
+      if (rc != ERROR_SUCCESS) return NotRepaired(L"the key could not be deleted (error " + std::to_wstring(rc) + L")");
       return Repaired();
     }
     case ErrorType::RecycleBin:
@@ -314,39 +422,44 @@ RecordOutcome CRepairErrorsThread::RepairRecord(const CError& record) {
   }
 }
 
-void CRepairErrorsThread::RemoveEmptiedFolders(const std::wstring& file_path) {
+bool CRepairErrorsThread::IsKeptFolder(const std::string& host) {
+  Platform& platform = env_.platform;
+  if (!kept_folders_known_) {
+    kept_folders_known_ = true;
+    for (const std::wstring& folder :
+         {platform.TempPath(), ExpandEnvironment(platform, L"%SystemRoot%\\Temp"),
+          ExpandEnvironment(platform, L"%USERPROFILE%"), ExpandEnvironment(platform, L"%APPDATA%"),
+          ExpandEnvironment(platform, L"%LOCALAPPDATA%"), ExpandEnvironment(platform, L"%ProgramData%"),
+          ExpandEnvironment(platform, L"%SystemRoot%")}) {
+      std::string kept = platform.NativePath(folder);
+      while (kept.size() > 1 && kept.back() == '/') kept.pop_back();
+      if (!kept.empty()) kept_folders_.push_back(kept);
+    }
+  }
+  return std::any_of(kept_folders_.begin(), kept_folders_.end(), [&](const std::string& k) {
+    return k == host || (k.size() > host.size() && k.compare(0, host.size(), host) == 0 && k[host.size()] == '/');
+  });
+}
+
+void CRepairErrorsThread::RemoveEmptiedFolders(const std::wstring& path) {
   // A relative path would resolve against whatever the current folder is.
-  if (!IsAbsoluteDrivePath(file_path)) return;
+  if (!IsAbsoluteDrivePath(path)) return;
   Platform& platform = env_.platform;
   // The folders being cleaned, the profile's folders and everything above
   // them stay even when they end up empty: programs expect them to exist.
   // They are compared as the files they are, so no other spelling of a
-  // path (case, short forms, a link) slips past.
-  std::vector<std::string> kept;
-  for (const std::wstring& folder :
-       {platform.TempPath(), ExpandEnvironment(platform, L"%SystemRoot%\\Temp"),
-        ExpandEnvironment(platform, L"%USERPROFILE%"), ExpandEnvironment(platform, L"%APPDATA%"),
-        ExpandEnvironment(platform, L"%LOCALAPPDATA%"), ExpandEnvironment(platform, L"%ProgramData%"),
-        ExpandEnvironment(platform, L"%SystemRoot%")}) {
-    std::string host = platform.NativePath(folder);
-    while (host.size() > 1 && host.back() == '/') host.pop_back();
-    if (!host.empty()) kept.push_back(host);
-  }
-  auto is_kept = [&](const std::string& host) {
-    return std::any_of(kept.begin(), kept.end(), [&](const std::string& k) {
-      return k == host || (k.size() > host.size() && k.compare(0, host.size(), host) == 0 && k[host.size()] == '/');
-    });
-  };
-  // From the deleted file's folder upwards, each folder that is now empty
-  // because of it; the first one that stays ends the walk.
-  std::wstring folder = file_path.substr(0, file_path.rfind(L'\\'));
+  // path (case, short forms, a link) slips past. From the removed entry's
+  // folder upwards, each folder that is now empty because of it goes; the
+  // first one that stays ends the walk.
+  std::wstring folder = path.substr(0, path.rfind(L'\\'));
   while (folder.size() > 3) {
     DWORD attributes = platform.GetFileAttributes(folder);
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
         (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
       return;
     std::string host = platform.NativePath(folder);
-    if (host.empty() || is_kept(host) || !platform.RemoveDirectory(folder)) return;
+    while (host.size() > 1 && host.back() == '/') host.pop_back();
+    if (host.empty() || IsKeptFolder(host) || !platform.RemoveDirectory(folder)) return;
     folder.resize(folder.rfind(L'\\'));
   }
 }

@@ -6,10 +6,13 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <thread>
+#include <sys/stat.h>
 
 #include "platform/names.h"
 #include "platform/testing/recording_platform.h"
 #include "platform/testing/temp_prefix.h"
+#include "platform/testing/temp_state.h"
 #include "platform/text.h"
 #include "repair/repair_log.h"
 
@@ -23,8 +26,9 @@ const LocalDateTime kMoment{2026, 12, 8, 14, 30, 5};
 const std::wstring kKey = L"Software\\Broken";
 const std::wstring kDesktop = L"C:\\users\\tester\\Desktop";
 
-// Records what changes, and lets a test make the shell or the file copies
-// fail. The recycle bin is never passed on: a test has no business with it.
+// Records what changes, and lets a test make the shell or the moves into
+// the backup fail. The recycle bin is never passed on: a test has no
+// business with it.
 class TestPlatform : public testing::RecordingPlatform {
  public:
   using RecordingPlatform::RecordingPlatform;
@@ -32,24 +36,32 @@ class TestPlatform : public testing::RecordingPlatform {
     ++emptied;
     return bin_empties;
   }
-  bool CopyFile(const std::wstring& from, const std::wstring& to, bool fail_if_exists) override {
-    if (copies_fail) return false;
-    return RecordingPlatform::CopyFile(from, to, fail_if_exists);
-  }
-  bool CreateDirectory(const std::wstring& path) override {
-    if (!refused_folder.empty() && EqualsNoCase(path, refused_folder)) return false;
-    return RecordingPlatform::CreateDirectory(path);
-  }
-  // Backup data files ("*.dat") can be made but not extended.
-  bool AppendToFile(const std::wstring& path, const std::string& bytes) override {
-    if (appends_fail && path.ends_with(L".dat")) return false;
-    return RecordingPlatform::AppendToFile(path, bytes);
+  Status MoveIntoState(const std::wstring& path, StateFolder& state, const std::string& name) override {
+    if (moves_fail) return Status::Error(L"moves fail here");
+    return RecordingPlatform::MoveIntoState(path, state, name);
   }
   int emptied = 0;
-  bool appends_fail = false;
   bool bin_empties = true;
-  bool copies_fail = false;
-  std::wstring refused_folder;
+  bool moves_fail = false;
+};
+
+// The program's state folder in a temporary folder, whose backup folder can
+// be refused and whose data files can be made but not extended. It counts
+// the flushes of lines.
+class TestState : public testing::TempStateFolder {
+ public:
+  Status CreateFolder(const std::string& name) override {
+    if (refuse_folders) return Status::Error(L"no folders here");
+    return TempStateFolder::CreateFolder(name);
+  }
+  Status Append(const std::string& name, const std::string& bytes) override {
+    if (appends_fail) return Status::Error(L"the disk is full");
+    ++appends;
+    return TempStateFolder::Append(name, bytes);
+  }
+  bool refuse_folders = false;
+  bool appends_fail = false;
+  int appends = 0;
 };
 
 class Recorder : public MessageTarget {
@@ -144,7 +156,7 @@ class RepairThreadTest : public ::testing::Test {
   }
 
   std::unique_ptr<CRepairErrorsThread> Make(std::vector<std::wstring> flags = {L"0", L"0", L"0"}) {
-    RepairEnvironment env{*platform, errors, counters, repaired, target, pacer};
+    RepairEnvironment env{*platform, state, errors, counters, repaired, target, pacer};
     auto worker = std::make_unique<CRepairErrorsThread>(env, errors.GetCount(), std::move(flags));
     worker->set_clock([] { return kMoment; });
     worker->set_browser_cleaner(
@@ -165,8 +177,12 @@ class RepairThreadTest : public ::testing::Test {
 
   Records SetRecords(const std::wstring& data_file) {
     Records records;
-    EXPECT_TRUE(ReadBackupRecords(*platform, data_file, &records)) << WideToUtf8(data_file);
+    EXPECT_TRUE(ReadBackupRecords(*platform, state, data_file, &records)) << WideToUtf8(data_file);
     return records;
+  }
+  // The host path of a copy in a set.
+  std::string CopyOf(const BackupSet& set, int number) {
+    return state.HostFile(set.stem + "/" + WideToUtf8(BackupCopyName(number)));
   }
 
   std::vector<std::wstring> RegistryChanges() {
@@ -179,6 +195,7 @@ class RepairThreadTest : public ::testing::Test {
   }
 
   testing::TempPrefix prefix;
+  TestState state;
   std::unique_ptr<wine::WinePlatform> wine_;
   std::unique_ptr<TestPlatform> platform;
   CErrorListEx errors;
@@ -196,7 +213,7 @@ TEST_F(RepairThreadTest, EmptyRepairStartsEndsAndSavesTheLogWithoutBackups) {
             (std::vector<Message>{{kMsgRepairStarted, 0, 0, L""}, {kMsgRepairEnded, 0, 0, L""}}));
   EXPECT_EQ(pacer.pauses(), std::vector<uint32_t>{1000});
   EXPECT_TRUE(Exists(*platform, RepairLogPath(*platform)));
-  EXPECT_FALSE(Exists(*platform, L"C:\\Program Files\\Orvane\\backup"));
+  EXPECT_FALSE(std::filesystem::exists(state.root()));
   EXPECT_TRUE(worker->backup_sets().empty());
   EXPECT_TRUE(worker->status().ok);
   EXPECT_FALSE(worker->IsRunning());
@@ -272,8 +289,7 @@ TEST_F(RepairThreadTest, RegistryRecordsAreDeletedSavedAndBackedUpInOrder) {
       HasKey(fresh, HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer\\TypedURLs"));
 
   ASSERT_EQ(worker->backup_sets().size(), 2u);
-  EXPECT_EQ(worker->backup_sets()[0].data_file,
-            L"C:\\Program Files\\Orvane\\backup\\20261208_1430_Registry.dat");
+  EXPECT_EQ(worker->backup_sets()[0].data_file, state.Location() + L"/backup/20261208_1430_Registry.dat");
   Records records = SetRecords(worker->backup_sets()[0].data_file);
   ASSERT_EQ(records.size(), 5u);
   // The line keeps the value as the registry held it, not the scan's text.
@@ -325,18 +341,15 @@ TEST_F(RepairThreadTest, RecycleBinRecordsEmptyTheBinWithoutCopies) {
   EXPECT_EQ(counters[16].repaired, 1);
   ASSERT_EQ(worker->backup_sets().size(), 1u);
   const BackupSet& set = worker->backup_sets()[0];
-  EXPECT_EQ(FileNameOfPath(set.data_file), L"20261208_1430_Junk.dat");
+  EXPECT_EQ(set.stem, "backup/20261208_1430_Junk");
   Records records = SetRecords(set.data_file);
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0],
             (std::vector<std::wstring>{L"3", L"C:\\users\\tester\\Documents\\old.txt", L"",
                                        L"reason of C:\\users\\tester\\Documents\\old.txt"}));
-  FindData entry;
-  auto search = platform->FindFirst(set.copies_folder + L"\\*", &entry);
-  while (search && (entry.name == L"." || entry.name == L"..")) {
-    if (!search->Next(&entry)) search.reset();
-  }
-  EXPECT_EQ(search, nullptr) << "a copy was made: " << WideToUtf8(entry.name);
+  std::vector<StateEntry> copies;
+  ASSERT_TRUE(state.List(set.stem, &copies));
+  EXPECT_TRUE(copies.empty()) << "a copy was made: " << copies[0].name;
 }
 
 TEST_F(RepairThreadTest, TempFileRemovalTakesTheFoldersItEmptied) {
@@ -356,8 +369,7 @@ TEST_F(RepairThreadTest, TempFileRemovalTakesTheFoldersItEmptied) {
   EXPECT_FALSE(Exists(*platform, L"C:\\T\\a"));
   EXPECT_TRUE(Exists(*platform, L"C:\\T\\keep.txt"));
   const BackupSet& set = worker->backup_sets()[0];
-  EXPECT_EQ(testing::ReadHostFile(platform->NativePath(set.copies_folder + L"\\OrvaneBK1.bpc")),
-            "junk");
+  EXPECT_EQ(testing::ReadHostFile(CopyOf(set, 1)), "junk");
   // Nothing is removed at or beneath a link, even when it points at an
   // emptied folder.
   EXPECT_TRUE(std::filesystem::is_symlink(prefix.dir() + "/drive_c/L2/linked"));
@@ -472,7 +484,7 @@ TEST_F(RepairThreadTest, EachPrivacySectionIsCleanedOnceForAllItsRecords) {
   EXPECT_EQ(counters[21].repaired, 0);
 
   ASSERT_EQ(worker->backup_sets().size(), 2u);
-  EXPECT_EQ(FileNameOfPath(worker->backup_sets()[0].data_file), L"20261208_1430_Internet.dat");
+  EXPECT_EQ(worker->backup_sets()[0].stem, "backup/20261208_1430_Internet");
   Records internet = SetRecords(worker->backup_sets()[0].data_file);
   ASSERT_EQ(internet.size(), 6u);
   EXPECT_EQ(internet[0][2], L"");  // browser data gets no copy
@@ -491,20 +503,21 @@ TEST_F(RepairThreadTest, CopyNumbersRunAcrossCategories) {
   ASSERT_EQ(worker->backup_sets().size(), 2u);
   const BackupSet& shortcuts = worker->backup_sets()[0];
   const BackupSet& junk = worker->backup_sets()[1];
-  EXPECT_EQ(FileNameOfPath(shortcuts.data_file), L"20261208_1430_Shortcut.dat");
+  EXPECT_EQ(shortcuts.stem, "backup/20261208_1430_Shortcut");
   EXPECT_EQ(worker->copies_folder(), junk.copies_folder);
 
   Records s = SetRecords(shortcuts.data_file);
   Records j = SetRecords(junk.data_file);
   ASSERT_EQ(s.size(), 3u);
   ASSERT_EQ(j.size(), 1u);
-  EXPECT_EQ(s[0][2], shortcuts.copies_folder + L"\\OrvaneBK1.bpc");
-  EXPECT_EQ(s[1][2], shortcuts.copies_folder + L"\\OrvaneBK2.bpc");
-  EXPECT_EQ(j[0][2], junk.copies_folder + L"\\OrvaneBK3.bpc");
-  EXPECT_EQ(s[2][2], shortcuts.copies_folder + L"\\OrvaneBK4.bpc");
-  EXPECT_EQ(testing::ReadHostFile(platform->NativePath(s[1][2])), "B");
-  EXPECT_EQ(testing::ReadHostFile(platform->NativePath(j[0][2])), "X");
-  EXPECT_FALSE(Exists(*platform, s[2][2]));
+  // Each line names its copy within its own set.
+  EXPECT_EQ(s[0][2], L"OrvaneBK1.bpc");
+  EXPECT_EQ(s[1][2], L"OrvaneBK2.bpc");
+  EXPECT_EQ(j[0][2], L"OrvaneBK3.bpc");
+  EXPECT_EQ(s[2][2], L"OrvaneBK4.bpc");
+  EXPECT_EQ(testing::ReadHostFile(CopyOf(shortcuts, 2)), "B");
+  EXPECT_EQ(testing::ReadHostFile(CopyOf(junk, 3)), "X");
+  EXPECT_FALSE(std::filesystem::exists(CopyOf(shortcuts, 4)));
   EXPECT_FALSE(Exists(*platform, kDesktop + L"\\a.lnk"));
   EXPECT_FALSE(Exists(*platform, L"C:\\users\\tester\\Temp\\x.tmp"));
   EXPECT_EQ(worker->outcomes()[3].state, State::kRepaired);
@@ -514,7 +527,7 @@ TEST_F(RepairThreadTest, CopyNumbersRunAcrossCategories) {
 TEST_F(RepairThreadTest, FilesWithoutACopyStay) {
   prefix.File(kDesktop + L"\\a.lnk", "A").File(L"C:\\data\\report.doc", "precious");
   Open();
-  platform->copies_fail = true;
+  platform->moves_fail = true;
   errors.Add(File(11, kDesktop + L"\\a.lnk"));
   errors.Add(File(4, L"C:\\data\\report.doc"));  // a file record where no copies are kept
   auto worker = Repair();
@@ -522,7 +535,7 @@ TEST_F(RepairThreadTest, FilesWithoutACopyStay) {
   EXPECT_TRUE(Exists(*platform, kDesktop + L"\\a.lnk"));
   EXPECT_TRUE(Exists(*platform, L"C:\\data\\report.doc"));
   for (const std::wstring& c : platform->changes())
-    EXPECT_FALSE(c.starts_with(L"DeleteFile")) << WideToUtf8(c);
+    EXPECT_FALSE(c.starts_with(L"DeleteFile") || c.starts_with(L"MoveIntoState")) << WideToUtf8(c);
   EXPECT_EQ(worker->outcomes()[0].state, State::kNotRepaired);
   EXPECT_EQ(worker->outcomes()[1].state, State::kNotRepaired);
   EXPECT_FALSE(worker->outcomes()[0].detail.empty());
@@ -533,7 +546,7 @@ TEST_F(RepairThreadTest, FilesWithoutACopyStay) {
 TEST_F(RepairThreadTest, NothingChangesWhenNoBackupCanBeWritten) {
   prefix.String(HKEY_CURRENT_USER, kKey, L"A", L"a");
   Open();
-  platform->refused_folder = L"C:\\Program Files\\Orvane\\backup";
+  state.refuse_folders = true;
   errors.Add(Value(4, L"A"));
   errors.Add(Value(4, L"A"));
   auto worker = Repair();
@@ -552,7 +565,7 @@ TEST_F(RepairThreadTest, NothingChangesWhenNoBackupCanBeWritten) {
 TEST_F(RepairThreadTest, ARecordWhoseBackupLineCannotBeWrittenIsLeftAlone) {
   prefix.String(HKEY_CURRENT_USER, kKey, L"A", L"a").File(L"C:\\windows\\Temp\\x.tmp", "junk");
   Open();
-  platform->appends_fail = true;
+  state.appends_fail = true;
   errors.Add(Value(4, L"A"));
   errors.Add(File(13, L"C:\\windows\\Temp\\x.tmp"));
   auto worker = Repair();
@@ -579,7 +592,116 @@ TEST_F(RepairThreadTest, TwoRepairsInOneMinuteKeepBothBackups) {
   EXPECT_NE(first_file, second_file);
   EXPECT_EQ(SetRecords(first_file)[0][4], L"ValueName=A");
   EXPECT_EQ(SetRecords(second_file)[0][4], L"ValueName=B");
-  EXPECT_EQ(ListBackupFiles(*platform), (std::vector<std::wstring>{first_file, second_file}));
+  EXPECT_EQ(ListBackupFiles(*platform, state), (std::vector<std::wstring>{first_file, second_file}));
+}
+
+// A removed file is moved into its set on the same file system: the very
+// file (its inode), so the machine gives up its space at once.
+TEST_F(RepairThreadTest, FilesMoveIntoTheSetOutsideTheMachine) {
+  prefix.File(L"C:\\users\\tester\\Temp\\big.tmp", std::string(1 << 20, 'x'));
+  prefix.File(L"C:\\users\\tester\\Temp\\keep.txt", "keep");
+  Open();
+  struct stat before;
+  ASSERT_EQ(stat(prefix.HostPath(L"C:\\users\\tester\\Temp\\big.tmp").c_str(), &before), 0);
+  errors.Add(File(15, L"C:\\users\\tester\\Temp\\big.tmp"));
+  auto worker = Repair();
+  ASSERT_EQ(worker->outcomes()[0].state, State::kRepaired) << WideToUtf8(worker->outcomes()[0].detail);
+  const BackupSet& set = worker->backup_sets()[0];
+  EXPECT_EQ(set.data_file.rfind(state.Location(), 0), 0u);
+  struct stat kept;
+  ASSERT_EQ(stat(CopyOf(set, 1).c_str(), &kept), 0);
+  EXPECT_EQ(kept.st_ino, before.st_ino);
+  EXPECT_EQ(kept.st_size, 1 << 20);
+  EXPECT_FALSE(Exists(*platform, L"C:\\users\\tester\\Temp\\big.tmp"));
+  EXPECT_TRUE(Exists(*platform, L"C:\\users\\tester\\Temp\\keep.txt"));
+  // Nothing of the program's is left inside the machine.
+  EXPECT_FALSE(std::filesystem::exists(prefix.HostPath(L"C:\\Program Files\\Orvane\\backup")));
+}
+
+// Without real pauses the lines of many records reach their set in one
+// flush, before any of their files moves; with them, each record is
+// flushed and moved before its pause, as the window shows it.
+TEST_F(RepairThreadTest, LinesAreFlushedPerBatchAndAlwaysBeforeTheirFiles) {
+  const int n = 300;
+  for (int i = 0; i < n; ++i) prefix.File(L"C:\\users\\tester\\Temp\\j\\" + std::to_wstring(i) + L".tmp", "junk");
+  prefix.File(L"C:\\users\\tester\\Temp\\j\\stays.txt", "stays");
+  Open();
+  for (int i = 0; i < n; ++i) errors.Add(File(15, L"C:\\users\\tester\\Temp\\j\\" + std::to_wstring(i) + L".tmp"));
+  // Each move finds its line, and every line before it, on disk already.
+  size_t moves = 0;
+  bool moved_before_its_line = false;
+  class Watching : public TestPlatform {
+   public:
+    using TestPlatform::TestPlatform;
+    Status MoveIntoState(const std::wstring& path, StateFolder& s, const std::string& name) override {
+      if (on_move) on_move();
+      return TestPlatform::MoveIntoState(path, s, name);
+    }
+    std::function<void()> on_move;
+  };
+  Watching watching(*wine_);
+  watching.on_move = [&] {
+    std::string bytes;
+    state.Read("backup/20261208_1430_Junk.dat", &bytes, 1 << 24);
+    if (ParseBackupRecords(bytes).size() < ++moves) moved_before_its_line = true;
+  };
+  RepairEnvironment env{watching, state, errors, counters, repaired, target, pacer};
+  CRepairErrorsThread worker(env, errors.GetCount(), {L"0", L"0", L"0"});
+  worker.set_clock([] { return kMoment; });
+  worker.Start();
+  worker.Join();
+  for (const RecordOutcome& o : worker.outcomes()) ASSERT_EQ(o.state, State::kRepaired) << WideToUtf8(o.detail);
+  EXPECT_EQ(SetRecords(worker.backup_sets()[0].data_file).size(), static_cast<size_t>(n));
+  EXPECT_EQ(counters[15].repaired, n);
+  EXPECT_LE(state.appends, 3) << "one flush per batch, not per line";
+  EXPECT_EQ(moves, static_cast<size_t>(n));
+  EXPECT_FALSE(moved_before_its_line);
+  EXPECT_TRUE(Exists(watching, L"C:\\users\\tester\\Temp\\j\\stays.txt"));
+
+  // A pacer that really waits: one flush per record.
+  class Waiting : public Pacer {
+   public:
+    void Pause(uint32_t) override { std::this_thread::sleep_for(std::chrono::milliseconds(2)); }
+    uint32_t Delay(uint32_t) override { return 0; }
+  } waiting;
+  for (int i = 0; i < 3; ++i) prefix.File(L"C:\\users\\tester\\Temp\\w" + std::to_wstring(i) + L".tmp", "w");
+  errors.RemoveAll();
+  for (int i = 0; i < 3; ++i) errors.Add(File(15, L"C:\\users\\tester\\Temp\\w" + std::to_wstring(i) + L".tmp"));
+  state.appends = 0;
+  RepairEnvironment paced{watching, state, errors, counters, repaired, target, waiting};
+  CRepairErrorsThread slow(paced, errors.GetCount(), {L"0", L"0", L"0"});
+  slow.Start();
+  slow.Join();
+  EXPECT_EQ(state.appends, 3);
+}
+
+TEST_F(RepairThreadTest, EmptiedJunkFoldersGoAndFullOnesStay) {
+  prefix.File(L"C:\\users\\tester\\Temp\\setup\\a.tmp", "a");
+  prefix.File(L"C:\\users\\tester\\Temp\\busy\\open.log", "in use");
+  prefix.Folder(L"C:\\users\\tester\\Temp\\empty");
+  Open();
+  errors.Add(File(15, L"C:\\users\\tester\\Temp\\setup\\a.tmp"));
+  errors.Add(File(15, L"C:\\users\\tester\\Temp\\setup\\"));
+  errors.Add(File(13, L"C:\\users\\tester\\Temp\\busy\\"));
+  errors.Add(File(13, L"C:\\users\\tester\\Temp\\empty\\"));
+  errors.Add(File(13, L"C:\\users\\tester\\Temp\\busy"));  // a folder named as a file
+  auto worker = Repair();
+  const auto& o = worker->outcomes();
+  EXPECT_EQ(o[0].state, State::kRepaired);
+  EXPECT_EQ(o[1].state, State::kRepaired);
+  EXPECT_EQ(o[2].state, State::kNotRepaired);
+  EXPECT_NE(o[2].detail.find(L"still holds"), std::wstring::npos) << WideToUtf8(o[2].detail);
+  EXPECT_EQ(o[3].state, State::kRepaired);
+  EXPECT_EQ(o[4].state, State::kNotRepaired);
+  EXPECT_FALSE(Exists(*platform, L"C:\\users\\tester\\Temp\\setup"));
+  EXPECT_FALSE(Exists(*platform, L"C:\\users\\tester\\Temp\\empty"));
+  EXPECT_TRUE(Exists(*platform, L"C:\\users\\tester\\Temp\\busy\\open.log"));
+  // A folder needs no copy and uses no copy number.
+  Records junk = SetRecords(worker->backup_sets()[0].data_file);
+  ASSERT_EQ(junk.size(), 4u);
+  EXPECT_EQ(junk[0][2], L"OrvaneBK1.bpc");
+  EXPECT_EQ(junk[1][2], L"");
+  EXPECT_EQ(junk[1][1], L"C:\\users\\tester\\Temp\\setup\\");
 }
 
 }  // namespace

@@ -14,9 +14,16 @@ namespace {
 
 constexpr wchar_t kValueNamePrefix[] = L"ValueName=";
 constexpr size_t kFileFields = 3;
+constexpr size_t kFullFileFields = 4;
 constexpr size_t kRegistryFields = 6;
 
 bool IsDriveOnly(const std::wstring& path) { return path.size() == 2 && path[1] == L':'; }
+
+bool IsFolder(Platform& platform, const std::wstring& path) {
+  DWORD attributes = platform.GetFileAttributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
 
 // True for "<copies>\<name>" with a plain file name (no folder, no "..").
 bool IsCopyOfSet(const std::wstring& copy, const std::wstring& copies) {
@@ -27,10 +34,13 @@ bool IsCopyOfSet(const std::wstring& copy, const std::wstring& copies) {
   return name != L"." && name != L".." && name.find_first_of(L"\\/:") == std::wstring::npos;
 }
 
-// Creates every missing folder above the file, from the top down.
-void CreateParentFolders(Platform& platform, const std::wstring& file) {
+// Creates every missing folder of path, from the top down: the folders
+// above it, and path itself when itself is set.
+void CreateFolders(Platform& platform, const std::wstring& path, bool itself) {
+  std::vector<std::wstring> components = SplitString(path + L"\\", L"\\");
+  if (!itself && !components.empty()) components.pop_back();
   std::wstring prefix;
-  for (const std::wstring& component : SplitString(file, L"\\")) {
+  for (const std::wstring& component : components) {
     prefix = prefix.empty() ? component : prefix + L"\\" + component;
     if (prefix.empty() || IsDriveOnly(prefix)) continue;
     if (!FileExists(platform, prefix)) platform.CreateDirectory(prefix);
@@ -43,8 +53,8 @@ bool SameBytes(Platform& platform, const std::wstring& a, const std::wstring& b)
 }
 
 // The value as it stands: false when the key or the value is missing.
-bool QueryExisting(Platform& platform, HKEY root, const std::wstring& sub_key,
-                   const std::wstring& name, DWORD* type, std::string* data) {
+bool QueryExisting(Platform& platform, HKEY root, const std::wstring& sub_key, const std::wstring& name, DWORD* type,
+                   std::string* data) {
   HKEY key;
   if (platform.OpenKey(root, sub_key, KEY_READ, &key) != ERROR_SUCCESS) return false;
   LONG rc = platform.QueryValue(key, name, type, data, 0xFFFFFFFFu);
@@ -80,8 +90,8 @@ void RestoreValue(Platform& platform, HKEY root, const std::wstring& sub_key, co
     return;
   }
   if (exists && !exact && !IsText(existing_type) && existing_type != REG_DWORD) {
-    report->failed.push_back(shown + L": kept the existing value of type " +
-                             std::to_wstring(existing_type) + L", which the backup cannot hold");
+    report->failed.push_back(shown + L": kept the existing value of type " + std::to_wstring(existing_type) +
+                             L", which the backup cannot hold");
     return;
   }
   HKEY key;
@@ -92,16 +102,15 @@ void RestoreValue(Platform& platform, HKEY root, const std::wstring& sub_key, co
     platform.CloseKey(key);
   }
   if (rc != ERROR_SUCCESS) {
-    report->failed.push_back(shown + L": could not be written (error " + std::to_wstring(rc) +
-                             L")");
+    report->failed.push_back(shown + L": could not be written (error " + std::to_wstring(rc) + L")");
     return;
   }
   ++report->restored;
   if (exists) report->replaced.push_back(shown);
 }
 
-void RestoreKey(Platform& platform, HKEY root, const std::wstring& sub_key,
-                const std::wstring& shown, RestoreReport* report) {
+void RestoreKey(Platform& platform, HKEY root, const std::wstring& sub_key, const std::wstring& shown,
+                RestoreReport* report) {
   if (KeyExists(platform, root, sub_key)) {
     ++report->restored;
     return;
@@ -109,48 +118,18 @@ void RestoreKey(Platform& platform, HKEY root, const std::wstring& sub_key,
   HKEY key;
   LONG rc = platform.CreateKey(root, sub_key, &key);
   if (rc != ERROR_SUCCESS) {
-    report->failed.push_back(shown + L": could not be created (error " + std::to_wstring(rc) +
-                             L")");
+    report->failed.push_back(shown + L": could not be created (error " + std::to_wstring(rc) + L")");
     return;
   }
   platform.CloseKey(key);
   ++report->restored;
 }
 
-// Removes folder and everything in it; links are removed, never entered.
-// Returns false when anything stayed.
-bool DeleteTree(Platform& platform, const std::wstring& folder) {
-  DWORD attributes = platform.GetFileAttributes(folder);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return platform.RemoveDirectory(folder);
-  std::vector<FindData> entries;
-  FindData entry;
-  if (std::unique_ptr<FileSearch> search = platform.FindFirst(folder + L"\\*", &entry)) {
-    do {
-      if (entry.name != L"." && entry.name != L"..") entries.push_back(entry);
-    } while (search->Next(&entry));
-  }
-  bool ok = true;
-  for (const FindData& e : entries) {
-    std::wstring path = folder + L"\\" + e.name;
-    bool is_folder = e.attributes & FILE_ATTRIBUTE_DIRECTORY;
-    if (e.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-      ok &= is_folder ? platform.RemoveDirectory(path) : platform.DeleteFile(path);
-    } else if (is_folder) {
-      ok &= DeleteTree(platform, path);
-    } else if (!platform.DeleteFile(path)) {
-      // A copy of a read-only file is read-only too.
-      ok &= platform.SetFileAttributes(path, FILE_ATTRIBUTE_NORMAL) && platform.DeleteFile(path);
-    }
-  }
-  return platform.RemoveDirectory(folder) && ok;
-}
-
 // Reads the set's records when the machine may be changed now; otherwise
 // says in report why nothing can be restored.
-bool ReadSetForRestore(Platform& platform, const std::wstring& data_file,
+bool ReadSetForRestore(Platform& platform, StateFolder& state, const std::wstring& data_file,
                        std::vector<std::vector<std::wstring>>* records, RestoreReport* report) {
-  if (!ReadBackupRecords(platform, data_file, records)) {
+  if (!ReadBackupRecords(platform, state, data_file, records)) {
     report->read = false;
     return false;
   }
@@ -161,77 +140,136 @@ bool ReadSetForRestore(Platform& platform, const std::wstring& data_file,
   return true;
 }
 
+const wchar_t kDamaged[] =
+    L": its backup line holds more fields than a backup line has (a name in it held \"::\"), so it is not "
+    L"guessed at";
+
+// One file record's copy back at its place.
+void RestoreFile(Platform& platform, StateFolder& state, const BackupSetPlace& place, const std::wstring& path,
+                 const std::wstring& copy, RestoreReport* report) {
+  // A folder record ends in "\": the entry itself is the folder (or the
+  // link that stood for one), never a folder to make below it.
+  const bool folder_record = path.size() > 3 && path.back() == L'\\';
+  std::wstring entry = path;
+  while (entry.size() > 3 && entry.back() == L'\\') entry.pop_back();
+  if (copy.empty() && !folder_record) return;  // nothing was kept
+  if (!IsAbsoluteDrivePath(entry) || !platform.InsideMachine(entry)) {
+    report->failed.push_back(path + L": refused, the path lies outside the machine");
+    return;
+  }
+  if (copy.empty()) {
+    // An emptied folder that the repair removed comes back as the folder.
+    CreateFolders(platform, entry, /*itself=*/true);
+    if (IsFolder(platform, entry))
+      ++report->restored;
+    else
+      report->failed.push_back(path + L": the folder could not be made again");
+    return;
+  }
+  if (place.in_machine) {
+    if (!IsCopyOfSet(copy, place.machine_stem)) {
+      report->failed.push_back(path + L": refused, the record names a copy outside its backup set (" + copy + L")");
+      return;
+    }
+    CreateFolders(platform, entry, /*itself=*/false);
+    if (!PathExists(platform, copy)) {
+      report->skipped.push_back(path);
+      return;
+    }
+    bool existed = PathExists(platform, entry);
+    if (existed && SameBytes(platform, copy, entry)) {
+      ++report->restored;
+      return;
+    }
+    if (!platform.CopyFile(copy, entry, /*fail_if_exists=*/false)) {
+      report->failed.push_back(path + L": could not be copied back from " + copy + L" (error " +
+                               std::to_wstring(LastError()) + L")");
+      return;
+    }
+    ++report->restored;
+    if (existed) report->replaced.push_back(path);
+    return;
+  }
+  if (!IsBackupCopyName(copy)) {
+    report->failed.push_back(path + L": refused, the record names a copy outside its backup set (" + copy + L")");
+    return;
+  }
+  const std::string kept = place.stem + "/" + WideToUtf8(copy);
+  StateEntry found;
+  CreateFolders(platform, entry, /*itself=*/false);
+  if (!state.Stat(kept, &found)) {
+    report->skipped.push_back(path);
+    return;
+  }
+  StateCopyOutcome outcome = StateCopyOutcome::kWritten;
+  if (Status back = platform.CopyFromState(state, kept, entry, &outcome); !back) {
+    report->failed.push_back(path + L": could not be brought back. " + back.message);
+    return;
+  }
+  ++report->restored;
+  if (outcome == StateCopyOutcome::kReplaced) report->replaced.push_back(path);
+}
+
 }  // namespace
 
-
-RestoreReport RestoreFileBackup(Platform& platform, const std::wstring& data_file) {
+RestoreReport RestoreFileBackup(Platform& platform, StateFolder& state, const std::wstring& data_file) {
   RestoreReport report;
+  BackupSetPlace place;
   std::vector<std::vector<std::wstring>> records;
-  if (!ReadSetForRestore(platform, data_file, &records, &report)) return report;
-  const std::wstring copies = data_file.substr(0, data_file.size() - std::min<size_t>(4, data_file.size()));
+  if (!LocateBackupSet(platform, state, data_file, &place)) {
+    report.read = false;
+    return report;
+  }
+  if (!ReadSetForRestore(platform, state, data_file, &records, &report)) return report;
   for (const std::vector<std::wstring>& fields : records) {
     if (fields.size() < kFileFields) {
       report.complete = false;
       break;
     }
-    const std::wstring& path = fields[1];
-    const std::wstring& copy = fields[2];
-    if (copy.empty()) continue;
-    // The set is outside input: copies come only from its own folder, and
-    // go only to files inside the machine.
-    if (!IsCopyOfSet(copy, copies)) {
-      report.failed.push_back(path + L": refused, the record names a copy outside its backup set (" + copy + L")");
+    const std::wstring path = DecodeBackupText(fields[1]);
+    if (fields.size() > kFullFileFields) {
+      report.failed.push_back(path + kDamaged);
       continue;
     }
-    if (!IsAbsoluteDrivePath(path) || !platform.InsideMachine(path)) {
-      report.failed.push_back(path + L": refused, the path lies outside the machine");
-      continue;
-    }
-    CreateParentFolders(platform, path);
-    if (!PathExists(platform, copy)) {
-      report.skipped.push_back(path);
-      continue;
-    }
-    bool existed = PathExists(platform, path);
-    if (existed && SameBytes(platform, copy, path)) {
-      ++report.restored;
-      continue;
-    }
-    if (!platform.CopyFile(copy, path, /*fail_if_exists=*/false)) {
-      report.failed.push_back(path + L": could not be copied back from " + copy + L" (error " +
-                              std::to_wstring(LastError()) + L")");
-      continue;
-    }
-    ++report.restored;
-    if (existed) report.replaced.push_back(path);
+    // Recycle-bin records keep nothing.
+    if (ParseDecimal(fields[0]) != ErrorType::File) continue;
+    RestoreFile(platform, state, place, path, DecodeBackupText(fields[2]), &report);
   }
   return report;
 }
 
-RestoreReport RestoreRegistryBackup(Platform& platform, const std::wstring& data_file) {
+RestoreReport RestoreRegistryBackup(Platform& platform, StateFolder& state, const std::wstring& data_file) {
   RestoreReport report;
   std::vector<std::vector<std::wstring>> records;
-  if (!ReadSetForRestore(platform, data_file, &records, &report)) return report;
+  if (!ReadSetForRestore(platform, state, data_file, &records, &report)) return report;
   for (const std::vector<std::wstring>& f : records) {
     if (f.size() < kRegistryFields) {
       report.complete = false;
       break;
     }
     int32_t type = ParseDecimal(f[0]);
+    const std::wstring root_name = DecodeBackupText(f[1]);
+    const std::wstring sub_key = DecodeBackupText(f[3]);
+    // The prefix is taken off once: the name itself may hold "ValueName="
+    // (older sets wrote it as it was).
+    std::wstring name = f[4].starts_with(kValueNamePrefix) ? f[4].substr(std::size(kValueNamePrefix) - 1) : f[4];
+    name = DecodeBackupText(name);
+    std::wstring shown = root_name + L"\\" + sub_key + (type == ErrorType::RegistryValue ? L"\\" + name : L"");
+    if (f.size() > kRegistryFields) {
+      report.failed.push_back(shown + kDamaged);
+      continue;
+    }
     if (type != ErrorType::RegistryValue && type != ErrorType::RegistryKey) continue;
-    std::wstring name = EraseAll(f[4], kValueNamePrefix);
-    std::wstring shown =
-        f[1] + L"\\" + f[3] + (type == ErrorType::RegistryValue ? L"\\" + name : L"");
-    HKEY root = RootKeyFromName(f[1]);
+    HKEY root = RootKeyFromName(root_name);
     // An unknown name would otherwise land in HKEY_LOCAL_MACHINE.
-    if (RootKeyName(root) != f[1]) {
+    if (RootKeyName(root) != root_name) {
       report.failed.push_back(shown + L": unknown root key");
       continue;
     }
     if (type == ErrorType::RegistryValue)
-      RestoreValue(platform, root, f[3], name, f[2], f[5], shown, &report);
+      RestoreValue(platform, root, sub_key, name, f[2], f[5], shown, &report);
     else
-      RestoreKey(platform, root, f[3], shown, &report);
+      RestoreKey(platform, root, sub_key, shown, &report);
   }
   Status saved = platform.Flush();
   if (!saved) {
@@ -247,32 +285,86 @@ RestoreReport RestoreRegistryBackup(Platform& platform, const std::wstring& data
   return report;
 }
 
-Status DeleteBackupSet(Platform& platform, const std::wstring& data_file) {
-  std::wstring folder = BackupFolder(platform);
-  size_t slash = data_file.rfind(L'\\');
-  if (slash == std::wstring::npos || !EqualsNoCase(data_file.substr(0, slash), folder) ||
-      data_file.size() - slash - 1 <= 4 ||
-      !EqualsNoCase(data_file.substr(data_file.size() - 4), L".dat")) {
-    return Status::Error(data_file + L" is not a backup set of " + folder + L".");
+Status DeleteBackupSet(Platform& platform, StateFolder& state, const std::wstring& data_file,
+                       std::vector<std::wstring>* left_alone) {
+  BackupSetPlace place;
+  if (!LocateBackupSet(platform, state, data_file, &place))
+    return Status::Error(data_file + L" is not a backup set.");
+  std::vector<std::wstring> stayed, foreign;
+  if (!place.in_machine) {
+    const std::wstring folder = state.Location() + L"/" + Utf8ToWide(place.stem);
+    StateEntry entry;
+    std::vector<StateEntry> entries;
+    state.List(place.stem, &entries);
+    for (const StateEntry& e : entries) {
+      const std::wstring name = Utf8ToWide(e.name);
+      bool own = IsBackupCopyName(name) &&
+                 (e.kind == StateEntry::Kind::kFile || e.kind == StateEntry::Kind::kLink);
+      if (!own)
+        foreign.push_back(folder + L"/" + name);
+      else if (!state.Remove(place.stem + "/" + e.name))
+        stayed.push_back(folder + L"/" + name);
+    }
+    if (state.Stat(place.stem, &entry) && foreign.empty() && stayed.empty() && !state.Remove(place.stem))
+      stayed.push_back(folder);
+    if (stayed.empty() && state.Stat(place.stem + ".dat", &entry) && !state.Remove(place.stem + ".dat"))
+      stayed.push_back(data_file);
+  } else {
+    const std::wstring& folder = place.machine_stem;
+    DWORD attributes = platform.GetFileAttributes(folder);
+    std::vector<FindData> entries;
+    FindData found;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      // A set never makes its folder a link: what it leads to is not ours.
+      foreign.push_back(folder);
+    } else if (std::unique_ptr<FileSearch> search = platform.FindFirst(folder + L"\\*", &found)) {
+      do {
+        if (found.name != L"." && found.name != L"..") entries.push_back(found);
+      } while (search->Next(&found));
+    }
+    for (const FindData& e : entries) {
+      const std::wstring path = folder + L"\\" + e.name;
+      const bool link = e.attributes & FILE_ATTRIBUTE_REPARSE_POINT;
+      if (!IsBackupCopyName(e.name) || ((e.attributes & FILE_ATTRIBUTE_DIRECTORY) && !link)) {
+        foreign.push_back(path);
+        continue;
+      }
+      bool gone = (e.attributes & FILE_ATTRIBUTE_DIRECTORY) ? platform.RemoveDirectory(path)
+                                                             : platform.DeleteFile(path);
+      // A copy of a read-only file is read-only too.
+      if (!gone && !link) gone = platform.SetFileAttributes(path, FILE_ATTRIBUTE_NORMAL) && platform.DeleteFile(path);
+      if (!gone) stayed.push_back(path);
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES && foreign.empty() && stayed.empty() &&
+        !platform.RemoveDirectory(folder)) {
+      // Still holding entries no Windows search shows (host names that are
+      // no Windows names): none of them is the set's, so they stay with it.
+      if (LastError() == ERROR_DIR_NOT_EMPTY)
+        foreign.push_back(folder);
+      else
+        stayed.push_back(folder);
+    }
+    if (stayed.empty() && PathExists(platform, data_file) && !platform.DeleteFile(data_file))
+      stayed.push_back(data_file);
   }
-  std::wstring copies = data_file.substr(0, data_file.size() - 4);
-  bool copies_gone = DeleteTree(platform, copies);
-  bool data_gone = !PathExists(platform, data_file) || platform.DeleteFile(data_file);
-  if (copies_gone && data_gone) return Status::Ok();
-  std::wstring left = !copies_gone ? copies : data_file;
-  if (!copies_gone && !data_gone) left += L" and " + data_file;
-  return Status::Error(L"Not everything of the backup could be deleted: " + left + L" remains.");
+  if (left_alone) *left_alone = foreign;
+  if (stayed.empty()) return Status::Ok();
+  std::wstring names;
+  for (const std::wstring& s : stayed) names += (names.empty() ? L"" : L", ") + s;
+  return Status::Error(L"Not everything of the backup could be deleted: " + names + L" remains.");
 }
 
-RestoreReport RestoreBackupSet(Platform& platform, const std::wstring& data_file) {
+RestoreReport RestoreBackupSet(Platform& platform, StateFolder& state, const std::wstring& data_file) {
   std::wstring name = BackupDisplayName(data_file);
   RestoreReport report;
   if (name == L"Junk Cleaner" || name == L"ShortCut Cleaner")
-    report = RestoreFileBackup(platform, data_file);
+    report = RestoreFileBackup(platform, state, data_file);
   else if (name != L"Internet Cleaner")
-    report = RestoreRegistryBackup(platform, data_file);
+    report = RestoreRegistryBackup(platform, state, data_file);
+  else if (BackupSetPlace place; !LocateBackupSet(platform, state, data_file, &place))
+    report.read = false;
   if (!report.ok()) return report;
-  Status deleted = DeleteBackupSet(platform, data_file);
+  Status deleted = DeleteBackupSet(platform, state, data_file);
   report.set_deleted = deleted.ok;
   if (!deleted) report.failed.push_back(deleted.message);
   return report;

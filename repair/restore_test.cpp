@@ -10,6 +10,7 @@
 #include "platform/names.h"
 #include "platform/testing/recording_platform.h"
 #include "platform/testing/temp_prefix.h"
+#include "platform/testing/temp_state.h"
 #include "platform/text.h"
 #include "repair/backup_set.h"
 #include "repair/repair_log.h"
@@ -20,12 +21,27 @@ namespace {
 
 const LocalDateTime kMoment{2013, 11, 5, 17, 42, 0};
 
-// A data file of the given category holding exactly text.
-std::wstring WriteSet(Platform& p, const std::wstring& word, const std::wstring& text) {
+// A set of the given category in the state folder whose data file holds
+// exactly text.
+BackupSet WriteSet(StateFolder& state, const std::wstring& word, const std::wstring& text) {
   BackupSet set;
-  EXPECT_TRUE(CreateBackupSet(p, word, kMoment, &set));
-  EXPECT_TRUE(p.WriteFileAtomic(set.data_file, WideToUtf16le(text)));
-  return set.data_file;
+  EXPECT_TRUE(CreateBackupSet(state, word, kMoment, &set));
+  EXPECT_TRUE(state.Append(set.stem + ".dat", WideToUtf16le(text)));
+  return set;
+}
+
+// A set as older versions left them in the machine: "C:\Program
+// Files\Orvaneackup\<name>.dat" holding text (copies named by full paths).
+std::wstring WriteOldSet(testing::TempPrefix& prefix, const std::wstring& name, const std::wstring& text) {
+  const std::wstring file = L"C:\\Program Files\\Orvane\\backup\\" + name + L".dat";
+  prefix.File(file, WideToUtf16le(text));
+  prefix.Folder(L"C:\\Program Files\\Orvane\\backup\\" + name);
+  return file;
+}
+
+void WriteHost(const std::string& path, const std::string& bytes) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 std::unique_ptr<wine::WinePlatform> Fresh(const testing::TempPrefix& prefix) {
@@ -70,39 +86,35 @@ TEST(RestoreTest, DwordTexts) {
   EXPECT_EQ(ParseDwordText(L"4294967295"), 0xFFFFFFFFu);
   EXPECT_EQ(ParseDwordText(L"-1"), 0xFFFFFFFFu);
   EXPECT_EQ(ParseDwordText(L"-2147483648"), 0x80000000u);
-  for (const wchar_t* bad :
-       {L"", L" ", L"4294967296", L"-2147483649", L"0x10", L"12a", L"-", L"99999999999"})
+  for (const wchar_t* bad : {L"", L" ", L"4294967296", L"-2147483649", L"0x10", L"12a", L"-", L"99999999999"})
     EXPECT_FALSE(ParseDwordText(bad).has_value()) << WideToUtf8(bad);
 }
 
 TEST(RestoreTest, RegistryValuesComeBackWithTheirRecordedTypes) {
   testing::TempPrefix prefix;
+  testing::TempStateFolder state;
   auto p = prefix.Open();
   MakeRepairLog(*p);
-  std::wstring file = WriteSet(
-      *p, L"Registry",
-      L"1::HKEY_LOCAL_MACHINE::REG_DWORD::Software\\T::ValueName=Count::5::;;\r\n"
-      L"1::HKEY_CURRENT_USER::REG_EXPAND_SZ::Software\\T::ValueName=Path::%windir%\\a.exe::;;\r\n"
-      L"1::HKEY_CURRENT_USER::REG_SZ::Software\\T::ValueName=::default text::;;\r\n"
-      L"1::HKEY_CURRENT_USER::REG_DWORD::Software\\T::ValueName=Max::4294967295::;;\r\n"
-      L"2::HKEY_CURRENT_USER::REG_SZ::Software\\T\\Empty\\Deep::ValueName=::::;;\r\n");
-  RestoreReport report = RestoreRegistryBackup(*p, file);
+  BackupSet set = WriteSet(state, L"Registry",
+                           L"1::HKEY_LOCAL_MACHINE::REG_DWORD::Software\\T::ValueName=Count::5::;;\r\n"
+                           L"1::HKEY_CURRENT_USER::REG_EXPAND_SZ::Software\\T::ValueName=Path::%windir%\\a.exe::;;\r\n"
+                           L"1::HKEY_CURRENT_USER::REG_SZ::Software\\T::ValueName=::default text::;;\r\n"
+                           L"1::HKEY_CURRENT_USER::REG_DWORD::Software\\T::ValueName=Max::4294967295::;;\r\n"
+                           L"2::HKEY_CURRENT_USER::REG_SZ::Software\\T\\Empty\\Deep::ValueName=::::;;\r\n");
+  RestoreReport report = RestoreRegistryBackup(*p, state, set.data_file);
   EXPECT_TRUE(report.ok()) << (report.failed.empty() ? "" : WideToUtf8(report.failed[0]));
   EXPECT_EQ(report.restored, 5);
   EXPECT_TRUE(report.replaced.empty());
 
   auto fresh = Fresh(prefix);  // what reached the hive files
-  EXPECT_EQ(ValueOf(*fresh, HKEY_LOCAL_MACHINE, L"Software\\T", L"Count"),
-            std::make_pair(REG_DWORD, Dword(5)));
+  EXPECT_EQ(ValueOf(*fresh, HKEY_LOCAL_MACHINE, L"Software\\T", L"Count"), std::make_pair(REG_DWORD, Dword(5)));
   EXPECT_EQ(ValueOf(*fresh, HKEY_CURRENT_USER, L"Software\\T", L"Path"),
             std::make_pair(REG_EXPAND_SZ, testing::StringData(L"%windir%\\a.exe")));
   EXPECT_EQ(ValueOf(*fresh, HKEY_CURRENT_USER, L"Software\\T", L""),
             std::make_pair(REG_SZ, testing::StringData(L"default text")));
-  EXPECT_EQ(ValueOf(*fresh, HKEY_CURRENT_USER, L"Software\\T", L"Max"),
-            std::make_pair(REG_DWORD, Dword(0xFFFFFFFFu)));
+  EXPECT_EQ(ValueOf(*fresh, HKEY_CURRENT_USER, L"Software\\T", L"Max"), std::make_pair(REG_DWORD, Dword(0xFFFFFFFFu)));
   HKEY key;
-  ASSERT_EQ(fresh->OpenKey(HKEY_CURRENT_USER, L"Software\\T\\Empty\\Deep", KEY_READ, &key),
-            ERROR_SUCCESS);
+  ASSERT_EQ(fresh->OpenKey(HKEY_CURRENT_USER, L"Software\\T\\Empty\\Deep", KEY_READ, &key), ERROR_SUCCESS);
   DWORD sub_keys = 9, values = 9;
   ASSERT_EQ(fresh->QueryInfoKey(key, &sub_keys, &values), ERROR_SUCCESS);
   EXPECT_EQ(sub_keys + values, 0u);
@@ -113,23 +125,23 @@ TEST(RestoreTest, RegistryValuesComeBackWithTheirRecordedTypes) {
 
 TEST(RestoreTest, RegistryRestoreSaysWhatItCouldNotDo) {
   testing::TempPrefix prefix;
+  testing::TempStateFolder state;
   prefix.String(HKEY_CURRENT_USER, L"Software\\T", L"Changed", L"newer");
   prefix.String(HKEY_CURRENT_USER, L"Software\\T", L"Same", L"same");
   prefix.Value(HKEY_CURRENT_USER, L"Software\\T", L"Blob", REG_BINARY, std::string("\x01\x02", 2));
   auto wine = prefix.Open();
   testing::RecordingPlatform p(*wine);
   MakeRepairLog(p);
-  std::wstring file =
-      WriteSet(p, L"Registry",
-               L"1::HKEY_CURRENT_USER::REG_DWORD::Software\\T::ValueName=Hex::0x10::;;\r\n"
-               L"1::HKEY_NOWHERE::REG_SZ::Software\\T::ValueName=Lost::x::;;\r\n"
-               L"1::HKEY_CURRENT_USER::REG_SZ::Software\\T::ValueName=Changed::older::;;\r\n"
-               L"1::HKEY_CURRENT_USER::REG_SZ::Software\\T::ValueName=Same::same::;;\r\n"
-               L"1::HKEY_CURRENT_USER::REG_SZ::Software\\T::ValueName=Blob::text::;;\r\n"
-               L"1::HKEY_CURRENT_USER::REG_SZ::too short::;;\r\n"
-               L"1::HKEY_CURRENT_USER::REG_SZ::Software\\T::ValueName=After::x::;;\r\n");
+  BackupSet set = WriteSet(state, L"Registry",
+                           L"1::HKEY_CURRENT_USER::REG_DWORD::Software\\T::ValueName=Hex::0x10::;;\r\n"
+                           L"1::HKEY_NOWHERE::REG_SZ::Software\\T::ValueName=Lost::x::;;\r\n"
+                           L"1::HKEY_CURRENT_USER::REG_SZ::Software\\T::ValueName=Changed::older::;;\r\n"
+                           L"1::HKEY_CURRENT_USER::REG_SZ::Software\\T::ValueName=Same::same::;;\r\n"
+                           L"1::HKEY_CURRENT_USER::REG_SZ::Software\\T::ValueName=Blob::text::;;\r\n"
+                           L"1::HKEY_CURRENT_USER::REG_SZ::too short::;;\r\n"
+                           L"1::HKEY_CURRENT_USER::REG_SZ::Software\\T::ValueName=After::x::;;\r\n");
   p.ClearChanges();
-  RestoreReport report = RestoreRegistryBackup(p, file);
+  RestoreReport report = RestoreRegistryBackup(p, state, set.data_file);
   EXPECT_FALSE(report.ok());
   EXPECT_FALSE(report.complete);
   EXPECT_EQ(report.failed.size(), 3u);  // the hex text, the unknown root, the binary value
@@ -144,118 +156,208 @@ TEST(RestoreTest, RegistryRestoreSaysWhatItCouldNotDo) {
   EXPECT_TRUE(Exists(p, RepairLogPath(p)));
 }
 
+// Run values whose names hold the line's separators, removed by a repair,
+// come back as themselves and nothing else; an older set that could not
+// keep such a name is not guessed at, and is kept.
+TEST(RestoreTest, NamesWithTheLinesSeparatorsComeBackAsThemselves) {
+  const std::wstring run = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  const std::vector<std::wstring> names = {L"a::b", L"trail::", L"xValueName=y", L":lead", L"hex:61,00"};
+  testing::TempPrefix prefix;
+  testing::TempStateFolder state;
+  for (const std::wstring& name : names) prefix.String(HKEY_CURRENT_USER, run, name, L"C:\\" + name + L".exe");
+  prefix.String(HKEY_CURRENT_USER, L"Software\\Odd::Key", L"v", L"in a key named with \"::\"");
+  auto p = prefix.Open();
+  CErrorListEx errors;
+  for (const std::wstring& name : names) {
+    CError e;
+    e.errorType = ErrorType::RegistryValue;
+    e.section = 4;
+    e.item = {REG_SZ, HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", run, name, L"C:\\" + name + L".exe", 0};
+    errors.Add(e);
+  }
+  CError odd;
+  odd.errorType = ErrorType::RegistryValue;
+  odd.section = 4;
+  odd.item = {REG_SZ, HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", L"Software\\Odd::Key", L"v", L"", 0};
+  errors.Add(odd);
+  SectionCounters counters;
+  CRegistryItemListEx repaired;
+  NullTarget target;
+  NoPacer pacer;
+  CRepairErrorsThread worker({*p, state, errors, counters, repaired, target, pacer}, errors.GetCount(),
+                             {L"0", L"0", L"0"});
+  worker.Start();
+  worker.Join();
+  ASSERT_EQ(worker.backup_sets().size(), 1u);
+  for (const std::wstring& name : names) ASSERT_EQ(ValueOf(*p, HKEY_CURRENT_USER, run, name).first, 0xFFFFFFFFu);
+
+  RestoreReport report = RestoreBackupSet(*p, state, worker.backup_sets()[0].data_file);
+  EXPECT_TRUE(report.ok() && report.set_deleted) << (report.failed.empty() ? "" : WideToUtf8(report.failed[0]));
+  auto fresh = Fresh(prefix);
+  for (const std::wstring& name : names)
+    EXPECT_EQ(ValueOf(*fresh, HKEY_CURRENT_USER, run, name), std::make_pair(REG_SZ, testing::StringData(L"C:\\" + name + L".exe")))
+        << WideToUtf8(name);
+  EXPECT_EQ(ValueOf(*fresh, HKEY_CURRENT_USER, L"Software\\Odd::Key", L"v").first, REG_SZ);
+  // Nothing else appeared in the key: no "a" = "b", no "xy".
+  HKEY key;
+  ASSERT_EQ(fresh->OpenKey(HKEY_CURRENT_USER, run, KEY_READ, &key), ERROR_SUCCESS);
+  DWORD sub_keys = 0, values = 0;
+  ASSERT_EQ(fresh->QueryInfoKey(key, &sub_keys, &values), ERROR_SUCCESS);
+  fresh->CloseKey(key);
+  EXPECT_EQ(values, names.size());
+
+  // Lines an older version wrote: a name holding "ValueName=" loses only
+  // the prefix; one holding "::" split the line and cannot be known.
+  std::wstring old = WriteOldSet(
+      prefix, L"20131105_1742_Registry",
+      L"1::HKEY_CURRENT_USER::REG_SZ::Software\\Old::ValueName=xValueName=y::C:\\x.exe::;;\r\n"
+      L"1::HKEY_CURRENT_USER::REG_SZ::Software\\Old::ValueName=a::b::C:\\a.exe::;;\r\n");
+  report = RestoreBackupSet(*p, state, old);
+  EXPECT_FALSE(report.ok());
+  EXPECT_FALSE(report.set_deleted);
+  ASSERT_EQ(report.failed.size(), 1u);
+  EXPECT_NE(report.failed[0].find(L"more fields"), std::wstring::npos) << WideToUtf8(report.failed[0]);
+  EXPECT_EQ(ValueOf(*p, HKEY_CURRENT_USER, L"Software\\Old", L"xValueName=y").first, REG_SZ);
+  EXPECT_EQ(ValueOf(*p, HKEY_CURRENT_USER, L"Software\\Old", L"a").first, 0xFFFFFFFFu);
+  EXPECT_TRUE(Exists(*p, old));
+}
+
 TEST(RestoreTest, FilesComeBackIntoRecreatedFolders) {
   testing::TempPrefix prefix;
+  testing::TempStateFolder state;
   prefix.File(L"C:\\kept\\now.txt", "newer");
   auto p = prefix.Open();
-  BackupSet set;
-  ASSERT_TRUE(CreateBackupSet(*p, L"Shortcut", kMoment, &set));
-  std::wstring c1 = set.copies_folder + L"\\OrvaneBK1.bpc",
-               c2 = set.copies_folder + L"\\OrvaneBK2.bpc";
-  ASSERT_TRUE(p->WriteFileAtomic(c1, "link"));
-  ASSERT_TRUE(p->WriteFileAtomic(c2, "older"));
-  ASSERT_TRUE(p->WriteFileAtomic(set.data_file, WideToUtf16le(L"0::C:\\A\\B\\f.lnk::" + c1 +
-                                                              L"::r::;;\r\n"
-                                                              L"3::C:\\Bin\\Sub\\x.txt::::r::;;\r\n"
-                                                              L"0::C:\\never\\made.lnk::" +
-                                                              set.copies_folder +
-                                                              L"\\OrvaneBK9.bpc::r::;;\r\n"
-                                                              L"0::C:\\kept\\now.txt::" +
-                                                              c2 +
-                                                              L"::r::;;\r\n"
-                                                              L"0::short;;\r\n"
-                                                              L"0::C:\\late.lnk::" +
-                                                              c1 + L"::r::;;\r\n")));
-  RestoreReport report = RestoreFileBackup(*p, set.data_file);
+  BackupSet set = WriteSet(state, L"Shortcut",
+                           L"0::C:\\A\\B\\f.lnk::OrvaneBK1.bpc::r::;;\r\n"
+                           L"3::C:\\Bin\\Sub\\x.txt::::r::;;\r\n"
+                           L"0::C:\\never\\made.lnk::OrvaneBK9.bpc::r::;;\r\n"
+                           L"0::C:\\kept\\now.txt::OrvaneBK2.bpc::r::;;\r\n"
+                           L"0::C:\\users\\tester\\Temp\\emptied\\::::r::;;\r\n"
+                           L"0::short;;\r\n"
+                           L"0::C:\\late.lnk::OrvaneBK1.bpc::r::;;\r\n");
+  WriteHost(state.HostFile(set.stem + "/OrvaneBK1.bpc"), "link");
+  WriteHost(state.HostFile(set.stem + "/OrvaneBK2.bpc"), "older");
+  RestoreReport report = RestoreFileBackup(*p, state, set.data_file);
   EXPECT_FALSE(report.complete);
-  EXPECT_TRUE(report.failed.empty());
-  EXPECT_EQ(report.restored, 2);
+  EXPECT_TRUE(report.failed.empty()) << WideToUtf8(report.failed[0]);
+  EXPECT_EQ(report.restored, 3);
   EXPECT_EQ(testing::ReadHostFile(p->NativePath(L"C:\\A\\B\\f.lnk")), "link");
-  EXPECT_FALSE(Exists(*p, L"C:\\Bin"));  // a record without a copy puts nothing back
-  EXPECT_FALSE(Exists(*p, L"C:\\Bin\\Sub\\x.txt"));
+  EXPECT_FALSE(Exists(*p, L"C:\\Bin"));  // a recycle-bin record puts nothing back
   EXPECT_EQ(report.skipped, std::vector<std::wstring>{L"C:\\never\\made.lnk"});
   EXPECT_EQ(report.replaced, std::vector<std::wstring>{L"C:\\kept\\now.txt"});
   EXPECT_EQ(testing::ReadHostFile(p->NativePath(L"C:\\kept\\now.txt")), "older");
+  // A folder the repair emptied and removed is a folder again.
+  EXPECT_TRUE(std::filesystem::is_directory(prefix.HostPath(L"C:\\users\\tester\\Temp\\emptied")));
   EXPECT_FALSE(Exists(*p, L"C:\\late.lnk"));
+  // The set keeps its copies until it is deleted.
+  EXPECT_EQ(testing::ReadHostFile(state.HostFile(set.stem + "/OrvaneBK1.bpc")), "link");
+}
+
+// Sets that older versions left in the machine, copies named by their full
+// Windows paths, restore and delete as they always did.
+TEST(RestoreTest, SetsOlderVersionsLeftInTheMachineStillRestore) {
+  testing::TempPrefix prefix;
+  testing::TempStateFolder state;
+  const std::wstring copies = L"C:\\Program Files\\Orvane\\backup\\20131105_1742_Junk";
+  std::wstring old = WriteOldSet(prefix, L"20131105_1742_Junk",
+                                 L"0::C:\\users\\tester\\Temp\\a.tmp::" + copies + L"\\OrvaneBK1.bpc::r::;;\r\n" +
+                                     L"0::C:\\users\\tester\\Temp\\gone.tmp::" + copies + L"\\OrvaneBK2.bpc::r::;;\r\n");
+  prefix.File(copies + L"\\OrvaneBK1.bpc", "old copy");
+  auto p = prefix.Open();
+  ASSERT_EQ(ListBackupFiles(*p, state), std::vector<std::wstring>{old});
+  RestoreReport report = RestoreBackupSet(*p, state, old);
+  EXPECT_TRUE(report.ok());
+  EXPECT_TRUE(report.set_deleted);
+  EXPECT_EQ(report.skipped, std::vector<std::wstring>{L"C:\\users\\tester\\Temp\\gone.tmp"});
+  EXPECT_EQ(testing::ReadHostFile(prefix.HostPath(L"C:\\users\\tester\\Temp\\a.tmp")), "old copy");
+  EXPECT_FALSE(Exists(*p, old));
+  EXPECT_FALSE(Exists(*p, copies));
+  EXPECT_TRUE(ListBackupFiles(*p, state).empty());
 }
 
 TEST(RestoreTest, RestoringASetByItsNameDeletesItOnlyWhenAllCameBack) {
   testing::TempPrefix prefix;
+  testing::TempStateFolder state;
   auto p = prefix.Open();
   MakeRepairLog(*p);
-  std::wstring internet = WriteSet(*p, L"Internet", L"0::https://example.org/::::r::;;\r\n");
-  BackupSet junk;
-  ASSERT_TRUE(CreateBackupSet(*p, L"Junk", kMoment, &junk));
-  ASSERT_TRUE(p->WriteFileAtomic(junk.copies_folder + L"\\OrvaneBK1.bpc", "tmp"));
-  ASSERT_TRUE(p->WriteFileAtomic(
-      junk.data_file,
-      WideToUtf16le(L"0::C:\\t\\a.tmp::" + junk.copies_folder + L"\\OrvaneBK1.bpc::r::;;\r\n")));
-  std::wstring broken = WriteSet(*p, L"Registry", L"1::HKEY_CURRENT_USER::REG_SZ::short::;;\r\n");
-  std::wstring registry =
-      WriteSet(*p, L"Registry", L"2::HKEY_CURRENT_USER::REG_SZ::Software\\K::ValueName=::::;;\r\n");
-  ASSERT_EQ(ListBackupFiles(*p).size(), 4u);
+  BackupSet internet = WriteSet(state, L"Internet", L"0::https://example.org/::::r::;;\r\n");
+  BackupSet junk = WriteSet(state, L"Junk", L"0::C:\\t\\a.tmp::OrvaneBK1.bpc::r::;;\r\n");
+  WriteHost(state.HostFile(junk.stem + "/OrvaneBK1.bpc"), "tmp");
+  BackupSet broken = WriteSet(state, L"Registry", L"1::HKEY_CURRENT_USER::REG_SZ::short::;;\r\n");
+  BackupSet registry = WriteSet(state, L"Registry", L"2::HKEY_CURRENT_USER::REG_SZ::Software\\K::ValueName=::::;;\r\n");
+  ASSERT_EQ(ListBackupFiles(*p, state).size(), 4u);
 
-  RestoreReport r = RestoreBackupSet(*p, internet);
+  RestoreReport r = RestoreBackupSet(*p, state, internet.data_file);
   EXPECT_TRUE(r.ok());
   EXPECT_TRUE(r.set_deleted);
   EXPECT_EQ(r.restored, 0);
-  EXPECT_FALSE(Exists(*p, internet));
-  EXPECT_FALSE(Exists(*p, internet.substr(0, internet.size() - 4)));
+  EXPECT_FALSE(std::filesystem::exists(state.HostFile(internet.stem + ".dat")));
+  EXPECT_FALSE(std::filesystem::exists(state.HostFile(internet.stem)));
 
-  r = RestoreBackupSet(*p, junk.data_file);
+  r = RestoreBackupSet(*p, state, junk.data_file);
   EXPECT_TRUE(r.set_deleted);
   EXPECT_EQ(testing::ReadHostFile(p->NativePath(L"C:\\t\\a.tmp")), "tmp");
   EXPECT_TRUE(Exists(*p, RepairLogPath(*p)));  // only a registry restore forgets marks
 
-  r = RestoreBackupSet(*p, broken);
+  r = RestoreBackupSet(*p, state, broken.data_file);
   EXPECT_FALSE(r.ok());
   EXPECT_FALSE(r.set_deleted);
-  EXPECT_TRUE(Exists(*p, broken));
 
-  r = RestoreBackupSet(*p, registry);
+  r = RestoreBackupSet(*p, state, registry.data_file);
   EXPECT_TRUE(r.set_deleted);
   EXPECT_FALSE(Exists(*p, RepairLogPath(*p)));
-  EXPECT_EQ(ListBackupFiles(*p), std::vector<std::wstring>{broken});
+  EXPECT_EQ(ListBackupFiles(*p, state), std::vector<std::wstring>{broken.data_file});
+  // What is no set is neither restored nor deleted.
+  EXPECT_FALSE(RestoreBackupSet(*p, state, L"/etc/passwd.dat").read);
+  EXPECT_FALSE(DeleteBackupSet(*p, state, state.Location() + L"/backup/../x.dat"));
 }
 
-TEST(RestoreTest, DeletingASetRemovesItsWholeTreeButNothingBeyond) {
+// A host file whose name reads as a Windows path up and out, put into a
+// set's folder, is never taken for another file: a delete removes what the
+// set made and nothing else, in the machine or out of it.
+TEST(RestoreTest, DeletingASetRemovesOnlyWhatTheSetMade) {
   testing::TempPrefix prefix;
-  std::filesystem::create_directories(prefix.dir() + "/outside");
-  std::ofstream(prefix.dir() + "/outside/keep.txt") << "keep";
+  testing::TempStateFolder state;
+  prefix.File(L"C:\\windows\\victim.ini", "victim");
+  prefix.File(L"C:\\Program Files\\Orvane\\windows\\victim.ini", "victim too");
+  const std::wstring copies = L"C:\\Program Files\\Orvane\\backup\\20131105_1742_Junk";
+  std::wstring old = WriteOldSet(prefix, L"20131105_1742_Junk", L"0::C:\\t\\a.tmp::" + copies + L"\\OrvaneBK1.bpc::r::;;\r\n");
+  prefix.File(copies + L"\\OrvaneBK1.bpc", "copy");
+  WriteHost(prefix.HostPath(copies) + "/..\\..\\windows\\victim.ini", "planted");
   auto p = prefix.Open();
-  BackupSet set;
-  ASSERT_TRUE(CreateBackupSet(*p, L"Junk", kMoment, &set));
-  ASSERT_TRUE(p->WriteFileAtomic(set.copies_folder + L"\\OrvaneBK1.bpc", "a"));
-  ASSERT_TRUE(
-      p->SetFileAttributes(set.copies_folder + L"\\OrvaneBK1.bpc", FILE_ATTRIBUTE_READONLY));
-  ASSERT_TRUE(p->CreateDirectory(set.copies_folder + L"\\nested"));
-  ASSERT_TRUE(p->WriteFileAtomic(set.copies_folder + L"\\nested\\b", "b"));
-  std::filesystem::create_directory_symlink(prefix.dir() + "/outside",
-                                            p->NativePath(set.copies_folder) + "/link");
 
-  BackupSet other;
-  ASSERT_TRUE(CreateBackupSet(*p, L"Junk", kMoment, &other));
+  BackupSet set = WriteSet(state, L"Junk", L"0::C:\\t\\b.tmp::OrvaneBK2.bpc::r::;;\r\n");
+  WriteHost(state.HostFile(set.stem + "/OrvaneBK2.bpc"), "copy");
+  WriteHost(state.HostFile(set.stem + "/..\\..\\windows\\victim.ini"), "planted");
+  WriteHost(state.HostFile(set.stem + "/nested/OrvaneBK3.bpc"), "not at the top");
+  WriteHost(state.HostFile("windows/victim.ini"), "beside the sets");
+  std::filesystem::create_symlink(prefix.HostPath(L"C:\\windows"), state.HostFile(set.stem + "/OrvaneBK4.bpc"));
 
-  EXPECT_TRUE(DeleteBackupSet(*p, set.data_file));
-  EXPECT_FALSE(Exists(*p, set.data_file));
-  EXPECT_FALSE(Exists(*p, set.copies_folder));
-  EXPECT_EQ(testing::ReadHostFile(prefix.dir() + "/outside/keep.txt"), "keep");
-  EXPECT_TRUE(Exists(*p, other.data_file));
-  EXPECT_TRUE(Exists(*p, other.copies_folder));
+  std::vector<std::wstring> left;
+  ASSERT_TRUE(DeleteBackupSet(*p, state, set.data_file, &left));
+  EXPECT_EQ(left, (std::vector<std::wstring>{state.Location() + L"/" + Utf8ToWide(set.stem) + L"/..\\..\\windows\\victim.ini",
+                                            state.Location() + L"/" + Utf8ToWide(set.stem) + L"/nested"}));
+  EXPECT_FALSE(std::filesystem::exists(state.HostFile(set.stem + ".dat")));
+  EXPECT_FALSE(std::filesystem::exists(state.HostFile(set.stem + "/OrvaneBK2.bpc")));
+  EXPECT_FALSE(std::filesystem::is_symlink(state.HostFile(set.stem + "/OrvaneBK4.bpc")));  // the link, not its target
+  EXPECT_EQ(testing::ReadHostFile(state.HostFile("windows/victim.ini")), "beside the sets");
+  EXPECT_EQ(testing::ReadHostFile(state.HostFile(set.stem + "/nested/OrvaneBK3.bpc")), "not at the top");
 
-  // Only data files of the backup folder are sets.
-  prefix.File(L"C:\\data\\x.dat", "x");
-  std::filesystem::create_directories(prefix.dir() + "/drive_c/data/x");
-  EXPECT_FALSE(DeleteBackupSet(*p, L"C:\\data\\x.dat"));
-  EXPECT_TRUE(Exists(*p, L"C:\\data\\x"));
-  EXPECT_FALSE(DeleteBackupSet(*p, other.copies_folder));
-  EXPECT_FALSE(DeleteBackupSet(*p, BackupFolder(*p) + L"\\.dat"));
-  EXPECT_TRUE(Exists(*p, other.copies_folder));
+  Status deleted = DeleteBackupSet(*p, state, old, &left);
+  ASSERT_TRUE(deleted) << WideToUtf8(deleted.message);
+  EXPECT_FALSE(Exists(*p, old));
+  EXPECT_FALSE(Exists(*p, copies + L"\\OrvaneBK1.bpc"));
+  EXPECT_EQ(testing::ReadHostFile(prefix.HostPath(L"C:\\windows\\victim.ini")), "victim");
+  EXPECT_EQ(testing::ReadHostFile(prefix.HostPath(L"C:\\Program Files\\Orvane\\windows\\victim.ini")), "victim too");
+  EXPECT_EQ(left, std::vector<std::wstring>{copies});  // the folder, with what no set made
+  EXPECT_TRUE(std::filesystem::exists(prefix.HostPath(copies) + "/..\\..\\windows\\victim.ini"));
 }
 
-// Everything a repair removed is back after restoring its sets.
+// Everything a repair removed is back after restoring its sets, links as
+// the links they were and emptied folders as folders.
 TEST(RestoreTest, RepairThenRestoreGivesBackTheMachine) {
   testing::TempPrefix prefix;
+  testing::TempStateFolder state;
   const std::wstring run = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
   prefix.String(HKEY_CURRENT_USER, run, L"Gone", L"C:\\gone.exe");
   prefix.String(HKEY_CURRENT_USER, run, L"Expand", L"%ProgramFiles%\\gone.exe", REG_EXPAND_SZ);
@@ -263,33 +365,43 @@ TEST(RestoreTest, RepairThenRestoreGivesBackTheMachine) {
   prefix.Key(HKEY_CURRENT_USER, L"Software\\Empty\\Leaf\\Node");
   prefix.File(L"C:\\users\\tester\\Desktop\\old.lnk", std::string("L\0\0\0", 4));
   prefix.File(L"C:\\users\\tester\\Temp\\sub\\x.tmp", "temp");
+  prefix.Folder(L"C:\\users\\tester\\Temp\\empty");
   // Values of the types a text line cannot hold, and a string it would split.
   const std::wstring recent = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs";
   prefix.Value(HKEY_CURRENT_USER, recent, L"0", REG_BINARY, std::string("a\0b\0\0\0\x14\x00\xff", 9));
-  prefix.Value(HKEY_CURRENT_USER, recent, L"MRUListEx", REG_MULTI_SZ,
-               WideToUtf16le(std::wstring(L"one\0two\0\0", 9)));
+  prefix.Value(HKEY_CURRENT_USER, recent, L"MRUListEx", REG_MULTI_SZ, WideToUtf16le(std::wstring(L"one\0two\0\0", 9)));
   prefix.Value(HKEY_CURRENT_USER, recent, L"Big", 11 /* REG_QWORD */, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8));
   prefix.String(HKEY_CURRENT_USER, recent, L"Colons", L"a::b;;\r\nc:");
   prefix.File(L"C:\\users\\tester\\Links\\target.txt", "target");
   prefix.Link(L"C:\\users\\tester\\Desktop\\linked.lnk", prefix.HostPath(L"C:\\users\\tester\\Links\\target.txt"));
+  // A junk folder that is a link, to a folder inside the machine and to one
+  // that may not exist: each comes back as the link, with its target text.
+  prefix.Folder(L"C:\\users\\tester\\Links\\cache");
+  prefix.Link(L"C:\\users\\tester\\Temp\\cache", "../Links/cache");
+  prefix.Link(L"C:\\users\\tester\\Temp\\dangling", "/nowhere/at/all");
   auto wine = prefix.Open();
+  auto link_text = [&](const wchar_t* path) {
+    std::error_code ec;
+    return std::filesystem::read_symlink(prefix.HostPath(path), ec).string();
+  };
   auto snapshot = [&](Platform& p) {
     return std::make_tuple(
         ValueOf(p, HKEY_CURRENT_USER, run, L"Gone"), ValueOf(p, HKEY_CURRENT_USER, run, L"Expand"),
-        ValueOf(p, HKEY_LOCAL_MACHINE, L"Software\\App", L"Level"),
-        Exists(p, L"C:\\users\\tester\\Desktop\\old.lnk"),
+        ValueOf(p, HKEY_LOCAL_MACHINE, L"Software\\App", L"Level"), Exists(p, L"C:\\users\\tester\\Desktop\\old.lnk"),
         testing::ReadHostFile(p.NativePath(L"C:\\users\\tester\\Desktop\\old.lnk")),
         testing::ReadHostFile(p.NativePath(L"C:\\users\\tester\\Temp\\sub\\x.tmp")),
         ValueOf(p, HKEY_CURRENT_USER, recent, L"0"), ValueOf(p, HKEY_CURRENT_USER, recent, L"MRUListEx"),
         ValueOf(p, HKEY_CURRENT_USER, recent, L"Big"), ValueOf(p, HKEY_CURRENT_USER, recent, L"Colons"),
         p.GetFileAttributes(L"C:\\users\\tester\\Desktop\\linked.lnk"),
-        std::filesystem::is_symlink(p.NativePath(L"C:\\users\\tester\\Desktop\\linked.lnk")));
+        std::filesystem::is_symlink(p.NativePath(L"C:\\users\\tester\\Desktop\\linked.lnk")),
+        std::filesystem::is_directory(prefix.HostPath(L"C:\\users\\tester\\Temp\\empty")),
+        link_text(L"C:\\users\\tester\\Temp\\cache"), link_text(L"C:\\users\\tester\\Temp\\dangling"));
   };
   auto before = snapshot(*wine);
 
   CErrorListEx errors;
-  auto value = [&](HKEY root, std::wstring root_name, std::wstring key, std::wstring name,
-                   DWORD type, std::wstring data) {
+  auto value = [&](HKEY root, std::wstring root_name, std::wstring key, std::wstring name, DWORD type,
+                   std::wstring data) {
     CError e;
     e.errorType = ErrorType::RegistryValue;
     e.section = 4;
@@ -297,8 +409,7 @@ TEST(RestoreTest, RepairThenRestoreGivesBackTheMachine) {
     errors.Add(e);
   };
   value(HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", run, L"Gone", REG_SZ, L"C:\\gone.exe");
-  value(HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", run, L"Expand", REG_EXPAND_SZ,
-        L"%ProgramFiles%\\gone.exe");
+  value(HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", run, L"Expand", REG_EXPAND_SZ, L"%ProgramFiles%\\gone.exe");
   value(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"Software\\App", L"Level", REG_DWORD, L"42");
   // The scan's texts for these are lossy (cut at the first NUL); the backup
   // must not be.
@@ -309,79 +420,78 @@ TEST(RestoreTest, RepairThenRestoreGivesBackTheMachine) {
   CError key;
   key.errorType = ErrorType::RegistryKey;
   key.section = 7;
-  key.item = {
-      REG_SZ, HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", L"Software\\Empty\\Leaf\\Node", L"", L"", 0};
+  key.item = {REG_SZ, HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", L"Software\\Empty\\Leaf\\Node", L"", L"", 0};
   errors.Add(key);
-  CError shortcut;
-  shortcut.section = 11;
-  shortcut.filePath = L"C:\\users\\tester\\Desktop\\old.lnk";
-  errors.Add(shortcut);
-  CError linked;
-  linked.section = 11;
-  linked.filePath = L"C:\\users\\tester\\Desktop\\linked.lnk";
-  errors.Add(linked);
-  CError temp;
-  temp.section = 15;
-  temp.filePath = L"C:\\users\\tester\\Temp\\sub\\x.tmp";
-  errors.Add(temp);
+  auto file = [&](int32_t section, std::wstring path) {
+    CError e;
+    e.section = section;
+    e.filePath = std::move(path);
+    errors.Add(e);
+  };
+  file(11, L"C:\\users\\tester\\Desktop\\old.lnk");
+  file(11, L"C:\\users\\tester\\Desktop\\linked.lnk");
+  file(15, L"C:\\users\\tester\\Temp\\sub\\x.tmp");
+  file(15, L"C:\\users\\tester\\Temp\\sub\\");
+  file(15, L"C:\\users\\tester\\Temp\\empty\\");
+  file(15, L"C:\\users\\tester\\Temp\\cache\\");
+  file(15, L"C:\\users\\tester\\Temp\\dangling\\");
 
   SectionCounters counters;
   CRegistryItemListEx repaired;
   NullTarget target;
   NoPacer pacer;
   {
-    CRepairErrorsThread worker({*wine, errors, counters, repaired, target, pacer},
-                               errors.GetCount(), {L"0", L"0", L"0"});
+    CRepairErrorsThread worker({*wine, state, errors, counters, repaired, target, pacer}, errors.GetCount(),
+                               {L"0", L"0", L"0"});
     worker.Start();
     worker.Join();
     ASSERT_TRUE(worker.status().ok) << WideToUtf8(worker.status().message);
+    for (const RecordOutcome& o : worker.outcomes()) EXPECT_EQ(o.state, RecordOutcome::State::kRepaired) << WideToUtf8(o.detail);
   }
   auto after_repair = snapshot(*Fresh(prefix));
   EXPECT_NE(after_repair, before);
   EXPECT_FALSE(Exists(*wine, L"C:\\users\\tester\\Temp\\sub"));
+  EXPECT_FALSE(Exists(*wine, L"C:\\users\\tester\\Temp\\empty"));
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(prefix.HostPath(L"C:\\users\\tester\\Temp\\cache"))));
+  EXPECT_TRUE(std::filesystem::is_directory(prefix.HostPath(L"C:\\users\\tester\\Links\\cache")));  // only the link went
   EXPECT_EQ(ValueOf(*wine, HKEY_CURRENT_USER, recent, L"0").first, 0xFFFFFFFFu);
   EXPECT_FALSE(Exists(*wine, L"C:\\users\\tester\\Desktop\\linked.lnk"));
-  EXPECT_TRUE(Exists(*wine, L"C:\\users\\tester\\Links\\target.txt"));  // only the link went
-  EXPECT_TRUE(
-      Exists(*wine, L"C:\\users\\tester\\Temp"));  // emptied, but the temporary folder stays
+  EXPECT_TRUE(Exists(*wine, L"C:\\users\\tester\\Links\\target.txt"));
+  EXPECT_TRUE(Exists(*wine, L"C:\\users\\tester\\Temp"));  // emptied, but the temporary folder stays
   HKEY probe;
-  EXPECT_NE(wine->OpenKey(HKEY_CURRENT_USER, L"Software\\Empty\\Leaf\\Node", KEY_READ, &probe),
-            ERROR_SUCCESS);
+  EXPECT_NE(wine->OpenKey(HKEY_CURRENT_USER, L"Software\\Empty\\Leaf\\Node", KEY_READ, &probe), ERROR_SUCCESS);
 
-  std::vector<std::wstring> sets = ListBackupFiles(*wine);
+  std::vector<std::wstring> sets = ListBackupFiles(*wine, state);
   ASSERT_EQ(sets.size(), 3u);
   for (const std::wstring& set : sets) {
-    RestoreReport r = RestoreBackupSet(*wine, set);
-    EXPECT_TRUE(r.ok() && r.set_deleted) << WideToUtf8(set);
+    EXPECT_EQ(set.rfind(state.Location(), 0), 0u) << "a new set lies outside the machine";
+    RestoreReport r = RestoreBackupSet(*wine, state, set);
+    EXPECT_TRUE(r.ok() && r.set_deleted) << WideToUtf8(set) << (r.failed.empty() ? "" : WideToUtf8(r.failed[0]));
   }
   auto fresh = Fresh(prefix);
   EXPECT_EQ(snapshot(*fresh), before);
-  ASSERT_EQ(fresh->OpenKey(HKEY_CURRENT_USER, L"Software\\Empty\\Leaf\\Node", KEY_READ, &probe),
-            ERROR_SUCCESS);
+  EXPECT_TRUE(std::filesystem::is_symlink(prefix.HostPath(L"C:\\users\\tester\\Temp\\cache")));
+  ASSERT_EQ(fresh->OpenKey(HKEY_CURRENT_USER, L"Software\\Empty\\Leaf\\Node", KEY_READ, &probe), ERROR_SUCCESS);
   fresh->CloseKey(probe);
-  EXPECT_TRUE(ListBackupFiles(*wine).empty());
+  EXPECT_TRUE(ListBackupFiles(*wine, state).empty());
 }
 
 TEST(RestoreTest, ASetIsOutsideInputAndNeverWritesOutOfTheMachine) {
   testing::TempPrefix prefix;
+  testing::TempStateFolder state;
   std::string outside = prefix.OutsideDir();
   std::ofstream(outside + "/hosts") << "host's own";
-  std::ofstream(outside + "/secret") << "host secret";
   std::wstring z_hosts = prefix.ZPath(outside + "/hosts");
-  std::wstring z_secret = prefix.ZPath(outside + "/secret");
   auto p = prefix.Open();
-  BackupSet set;
-  ASSERT_TRUE(CreateBackupSet(*p, L"Junk", kMoment, &set));
-  std::wstring copy = set.copies_folder + L"\\OrvaneBK1.bpc";
-  ASSERT_TRUE(p->WriteFileAtomic(copy, "from the set"));
-  ASSERT_TRUE(p->WriteFileAtomic(
-      set.data_file,
-      WideToUtf16le(L"0::" + z_hosts + L"::" + copy + L"::r::;;\r\n"                   // a host file
-                    L"0::" + prefix.ZPath(outside + "/made/x") + L"::" + copy + L"::r::;;\r\n"  // host folders
-                    L"0::C:\\users\\tester\\stolen.txt::" + z_secret + L"::r::;;\r\n"      // a host file in
-                    L"0::C:\\users\\tester\\up.txt::" + set.copies_folder + L"\\..\\..\\x::r::;;\r\n"
-                    L"0::C:\\users\\tester\\good.txt::" + copy + L"::r::;;\r\n")));
-  RestoreReport report = RestoreFileBackup(*p, set.data_file);
+  WriteHost(state.HostFile("secret"), "the state folder's own");
+  BackupSet set = WriteSet(state, L"Junk",
+                           L"0::" + z_hosts + L"::OrvaneBK1.bpc::r::;;\r\n"                               // a host file
+                           L"0::" + prefix.ZPath(outside + "/made/x") + L"::OrvaneBK1.bpc::r::;;\r\n"      // host folders
+                           L"0::C:\\users\\tester\\stolen.txt::../../secret::r::;;\r\n"                  // out of the set
+                           L"0::C:\\users\\tester\\up.txt::C:\\Program Files\\Orvane\\x::r::;;\r\n"       // a machine path
+                           L"0::C:\\users\\tester\\good.txt::OrvaneBK1.bpc::r::;;\r\n");
+  WriteHost(state.HostFile(set.stem + "/OrvaneBK1.bpc"), "from the set");
+  RestoreReport report = RestoreFileBackup(*p, state, set.data_file);
   EXPECT_FALSE(report.ok());
   ASSERT_EQ(report.failed.size(), 4u);
   for (const std::wstring& line : report.failed) EXPECT_NE(line.find(L"refused"), std::wstring::npos);
@@ -392,30 +502,29 @@ TEST(RestoreTest, ASetIsOutsideInputAndNeverWritesOutOfTheMachine) {
   EXPECT_FALSE(Exists(*p, L"C:\\users\\tester\\up.txt"));
   EXPECT_EQ(testing::ReadHostFile(p->NativePath(L"C:\\users\\tester\\good.txt")), "from the set");
   // A refused restore keeps its set for a look.
-  EXPECT_FALSE(RestoreBackupSet(*p, set.data_file).set_deleted);
-  EXPECT_TRUE(Exists(*p, set.data_file));
+  EXPECT_FALSE(RestoreBackupSet(*p, state, set.data_file).set_deleted);
+  EXPECT_TRUE(std::filesystem::exists(state.HostFile(set.stem + ".dat")));
 }
 
 TEST(RestoreTest, DeletingASetNeverFollowsALinkedBackupFolder) {
   testing::TempPrefix prefix;
+  testing::TempStateFolder state;
   std::string outside = prefix.OutsideDir();
   std::filesystem::create_directories(outside + "/20131105_1742_Registry/deep");
   std::ofstream(outside + "/20131105_1742_Registry/deep/precious") << "keep";
+  std::ofstream(outside + "/20131105_1742_Registry/OrvaneBK1.bpc") << "keep";
   std::ofstream(outside + "/20131105_1742_Registry.dat") << "keep";
   prefix.Folder(L"C:\\Program Files\\Orvane");
   prefix.Link(L"C:\\Program Files\\Orvane\\backup", outside);
   auto p = prefix.Open();
-  std::vector<std::wstring> sets = ListBackupFiles(*p);
+  std::vector<std::wstring> sets = ListBackupFiles(*p, state);
   ASSERT_EQ(sets.size(), 1u);
-  Status deleted = DeleteBackupSet(*p, sets[0]);
+  Status deleted = DeleteBackupSet(*p, state, sets[0]);
   EXPECT_FALSE(deleted);
   EXPECT_NE(deleted.message.find(L"remains"), std::wstring::npos);
   EXPECT_EQ(testing::ReadHostFile(outside + "/20131105_1742_Registry/deep/precious"), "keep");
+  EXPECT_EQ(testing::ReadHostFile(outside + "/20131105_1742_Registry/OrvaneBK1.bpc"), "keep");
   EXPECT_EQ(testing::ReadHostFile(outside + "/20131105_1742_Registry.dat"), "keep");
-  // Nor does a repair put a new set there.
-  BackupSet set;
-  EXPECT_FALSE(CreateBackupSet(*p, L"Registry", LocalDateTime{2013, 11, 5, 17, 43, 0}, &set));
-  EXPECT_FALSE(std::filesystem::exists(outside + "/20131105_1743_Registry.dat"));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "platform/names.h"
 #include "platform/registry_values.h"
 #include "platform/testing/temp_prefix.h"
+#include "platform/testing/temp_state.h"
 #include "ui/testing_windows.h"
 
 namespace orvane::ui {
@@ -24,7 +25,7 @@ class CustomSolnDialogTest : public ::testing::Test {
   CustomSolnDialogTest() {
     prefix_.File(L"C:\\a.txt", "a").Dword(HKEY_LOCAL_MACHINE, SettingsStore::kKey, L"LogID", 42);
     platform_ = prefix_.Open();
-    executor_ = std::make_unique<SolutionExecutor>(*platform_);
+    executor_ = std::make_unique<SolutionExecutor>(*platform_, state_);
   }
 
   // A service that answers ready (with comments and script) or not.
@@ -39,6 +40,7 @@ class CustomSolnDialogTest : public ::testing::Test {
   }
 
   ::orvane::testing::TempPrefix prefix_;
+  orvane::testing::TempStateFolder state_;
   std::unique_ptr<wine::WinePlatform> platform_;
   std::unique_ptr<SolutionExecutor> executor_;
   RecordingMessenger messenger_;

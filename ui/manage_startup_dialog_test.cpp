@@ -83,7 +83,7 @@ TEST_F(ManageStartupDialogTest, WithoutASelectionNothingIsRemoved) {
   EXPECT_EQ(messenger_.said[0].caption, "Orvane");
   EXPECT_EQ(messenger_.said[0].text, "Please first select an item to be removed.");
   EXPECT_EQ(NamesInRegistry().size(), 4u);
-  EXPECT_TRUE(ListBackupFiles(*platform_).empty());
+  EXPECT_TRUE(ListBackupFiles(*platform_, state_).empty());
 }
 
 TEST_F(ManageStartupDialogTest, TheFreshListingDecidesAfterTheRunKeysChanged) {
@@ -103,7 +103,7 @@ TEST_F(ManageStartupDialogTest, TheFreshListingDecidesAfterTheRunKeysChanged) {
             "The selected application has been removed from Windows startup successfully.");
   EXPECT_EQ(messenger_.said[1].text, "Please first select an item to be removed.");
   EXPECT_EQ(NamesInRegistry(), (std::vector<std::wstring>{L"Tray <b>Bold</b>", L"Level"}));
-  EXPECT_EQ(ListBackupFiles(*platform_).size(), 1u);
+  EXPECT_EQ(ListBackupFiles(*platform_, state_).size(), 1u);
 }
 
 TEST_F(ManageStartupDialogTest, ARunningWineserverIsToldAndNothingChanges) {
@@ -121,7 +121,7 @@ TEST_F(ManageStartupDialogTest, ARunningWineserverIsToldAndNothingChanges) {
   EXPECT_TRUE(text.contains("wineserver")) << text.toStdString();
   EXPECT_TRUE(text.contains(QString::fromStdString(prefix_.dir()))) << text.toStdString();
   EXPECT_EQ(NamesInRegistry().size(), 4u);
-  EXPECT_TRUE(ListBackupFiles(*platform_).empty());
+  EXPECT_TRUE(ListBackupFiles(*platform_, state_).empty());
 }
 
 }  // namespace

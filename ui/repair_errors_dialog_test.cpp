@@ -10,6 +10,7 @@
 
 #include "platform/testing/fake_wineserver.h"
 #include "ui/result_status.h"
+#include "model/program_paths.h"
 #include "ui/testing_windows.h"
 
 namespace orvane::ui {
@@ -186,7 +187,7 @@ TEST_F(RepairErrorsDialogTest, ARefusedMachineIsToldAndNothingStarts) {
 TEST_F(RepairErrorsDialogTest, ARunThatFellShortIsNotAnnouncedAsASuccess) {
   CError record = ValueRecord(section::kStartup, L"unsafe");
   // A file where the backup folder belongs: no backup, so no repair.
-  prefix_.File(L"C:\\Program Files\\Orvane\\backup", "in the way");
+  ASSERT_TRUE(state_.CreateNewFile(kStateBackupFolder));
   CSarvelEngine& engine = Engine();
   engine.errors().Add(record);
   CRepairErrorsDialog window(engine, messenger_);

@@ -1,10 +1,6 @@
 #include "ui/restore_backups_dialog.h"
 
-#include <QDateTime>
-#include <QLocale>
-#include <QTimeZone>
-
-#include "repair/backup_set.h"
+#include "repair/backup_catalog.h"
 #include "ui/work_area.h"
 
 namespace orvane::ui {
@@ -15,8 +11,8 @@ constexpr int kButtonImage = 202;
 const QString kCaption = QStringLiteral("Orvane");
 constexpr int kNameColumn = 0;
 constexpr int kDateColumn = 1;
-// 100 ns ticks from 1601-01-01 to 1970-01-01.
-constexpr uint64_t kFileTimeUnixEpoch = 116444736000000000ull;
+constexpr int kItemsColumn = 2;
+constexpr int kSizeColumn = 3;
 
 QString Lines(const std::vector<std::wstring>& items) {
   QString text;
@@ -41,8 +37,12 @@ CRestoreBackupsDialog::CRestoreBackupsDialog(CSarvelEngine& engine, Messenger& m
   select_all_label_->setObjectName(QStringLiteral("1141"));
   list_ = new CItemListCtrl(this);
   list_->setObjectName(QStringLiteral("1040"));
-  list_->InsertColumn(kNameColumn, QStringLiteral("Backup Name"), 200);
-  list_->InsertColumn(kDateColumn, QStringLiteral("Date"), 200);
+  // The whole date and time must show, with the set's items and size beside
+  // it, within the list's width.
+  list_->InsertColumn(kNameColumn, QStringLiteral("Backup Name"), 104);
+  list_->InsertColumn(kDateColumn, QStringLiteral("Date"), 166);
+  list_->InsertColumn(kItemsColumn, QStringLiteral("Items"), 48);
+  list_->InsertColumn(kSizeColumn, QStringLiteral("Size"), 64);
   list_->SetFullRowSelect(true);
   delete_ = MakeButton(this, kButtonImage, {135, 360, 81, 21}, QStringLiteral("Delete"), 1041);
   restore_ = MakeButton(this, kButtonImage, {235, 360, 81, 21}, QStringLiteral("Restore"), 1039);
@@ -79,7 +79,31 @@ void CRestoreBackupsDialog::Lay() {
   select_all_label_->SetText(QStringLiteral("Select / Deselect All"));
   select_all_label_->hide();
 
-  list_->setGeometry(24, 112, 402, 238);
+  list_->setGeometry(18, 112, 414, 238);
+  FitColumns();
+}
+
+void CRestoreBackupsDialog::FitColumns() {
+  // The widest text each column can hold, whole: the kind, the date and
+  // time, the items and the size. Where this screen's font is too wide for
+  // the list, the list's font steps down until they fit.
+  const char* widest[] = {"ShortCut Cleaner", "Wed, Sep 30, 2026 23:59", "10000", "1023.9 KB"};
+  constexpr int kMargin = 14;
+  QFont font = list_->font();
+  for (;;) {
+    const QFontMetrics metrics(font);
+    int widths[4], total = 0;
+    for (int column = 0; column < 4; ++column) total += widths[column] = metrics.horizontalAdvance(widest[column]) + kMargin;
+    const int room = list_->viewport()->width() > 0 ? list_->viewport()->width() : list_->width() - 4;
+    if (total <= room || font.pointSizeF() <= 6) {
+      list_->setFont(font);
+      // What is left goes to the date.
+      if (total < room) widths[kDateColumn] += room - total;
+      for (int column = 0; column < 4; ++column) list_->setColumnWidth(column, widths[column]);
+      return;
+    }
+    font.setPointSizeF(font.pointSizeF() - 0.5);
+  }
 }
 
 int CRestoreBackupsDialog::Run() {
@@ -91,6 +115,7 @@ int CRestoreBackupsDialog::Run() {
 void CRestoreBackupsDialog::Relist() {
   list_->DeleteAllItems();
   paths_.clear();
+  sets_.clear();
   engine_.ListBackups();
 }
 
@@ -100,9 +125,14 @@ void CRestoreBackupsDialog::HandleEvent(const WorkerEvent& event) {
   for (const std::wstring& path : paths_)
     if (path == found->path) return;
   paths_.push_back(found->path);
-  int row = list_->InsertItem(list_->GetItemCount(),
-                              QString::fromStdWString(BackupDisplayName(found->path)));
-  list_->SetItemText(row, kDateColumn, DateText(engine_.platform(), found->path));
+  sets_.push_back(engine_.DescribeBackup(found->path));
+  const BackupSetInfo& set = sets_.back();
+  int row = list_->InsertItem(list_->GetItemCount(), QString::fromStdWString(set.kind));
+  list_->SetItemText(row, kDateColumn,
+                     set.made ? QString::fromStdWString(BackupShortDateText(*set.made)) : QString());
+  list_->topLevelItem(row)->setToolTip(kDateColumn, DateText(set));
+  list_->SetItemText(row, kItemsColumn, set.readable ? QString::number(set.items) : QStringLiteral("?"));
+  list_->SetItemText(row, kSizeColumn, SizeText(set.bytes));
 }
 
 void CRestoreBackupsDialog::Restore() {
@@ -121,9 +151,7 @@ void CRestoreBackupsDialog::Restore() {
                     Messenger::Icon::kWarning);
     return;
   }
-  // The engine has no restore operation of its own; the restore command of
-  // the repair layer is the one the command line uses too.
-  RestoreReport report = RestoreBackupSet(engine_.platform(), path);
+  RestoreReport report = engine_.RestoreBackup(path);
   Relist();
   messenger_.Tell(this, kCaption, RestoreMessage(report),
                   report.ok() ? Messenger::Icon::kNone : Messenger::Icon::kWarning);
@@ -135,11 +163,26 @@ void CRestoreBackupsDialog::Delete() {
     messenger_.Tell(this, kCaption, QStringLiteral("Please make a selection first."));
     return;
   }
-  Status deleted = DeleteBackupSet(engine_.platform(), paths_[row]);
+  // A deleted set cannot be brought back: the user says which one goes.
+  if (!messenger_.Ask(this, kCaption, DeleteQuestion(sets_[row]))) return;
+  std::vector<std::wstring> left_alone;
+  Status deleted = engine_.DeleteBackup(paths_[row], &left_alone);
   Relist();
-  if (!deleted)
-    messenger_.Tell(this, kCaption, QString::fromStdWString(deleted.message),
+  if (!deleted) {
+    messenger_.Tell(this, kCaption, QString::fromStdWString(deleted.message), Messenger::Icon::kWarning);
+  } else if (!left_alone.empty()) {
+    messenger_.Tell(this, kCaption,
+                    QStringLiteral("The backup was deleted. Its folder also held files that no backup made; they "
+                                   "were left where they are:") +
+                        Lines(left_alone),
                     Messenger::Icon::kWarning);
+  }
+}
+
+QString CRestoreBackupsDialog::DeleteQuestion(const BackupSetInfo& set) {
+  const QString date = DateText(set);
+  return QStringLiteral("Delete the %1 backup%2? What it holds cannot be restored afterwards.")
+      .arg(QString::fromStdWString(set.kind), date.isEmpty() ? QString() : QStringLiteral(" of ") + date);
 }
 
 QString CRestoreBackupsDialog::RestoreMessage(const RestoreReport& report) {
@@ -174,18 +217,10 @@ QString CRestoreBackupsDialog::RestoreMessage(const RestoreReport& report) {
   return text;
 }
 
-QString CRestoreBackupsDialog::DateText(Platform& platform, const std::wstring& data_file) {
-  const QString name = QString::fromStdWString(data_file.substr(data_file.rfind(L'\\') + 1));
-  QDateTime when = QDateTime::fromString(name.left(13), QStringLiteral("yyyyMMdd_HHmm"));
-  if (!when.isValid()) {
-    FindData entry;
-    if (!platform.FindFirst(data_file, &entry) || entry.last_write < kFileTimeUnixEpoch)
-      return QString();
-    const qint64 ms = static_cast<qint64>((entry.last_write - kFileTimeUnixEpoch) / 10000);
-    when = QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc()).toLocalTime();
-  }
-  return QLocale(QLocale::English, QLocale::UnitedStates)
-      .toString(when, QStringLiteral("dddd, MMMM dd, yyyy HH:mm"));
+QString CRestoreBackupsDialog::DateText(const BackupSetInfo& set) {
+  return set.made ? QString::fromStdWString(BackupDateText(*set.made)) : QString();
 }
+
+QString CRestoreBackupsDialog::SizeText(uint64_t bytes) { return QString::fromStdWString(BackupSizeText(bytes)); }
 
 }  // namespace orvane::ui

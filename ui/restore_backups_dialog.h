@@ -1,9 +1,11 @@
-// `CRestoreBackupsDialog`: lists the backup sets repairs have left and lets
-// the user restore one (its items go back, then the set goes) or delete one.
-// The listing arrives as BackupFound events (the engine's ListBackups posts
-// them; the main window relays them while this dialog exists). After each
-// restore or delete the list is listed afresh, so it shows what is on disk:
-// a set kept after a partial restore stays in it. Interface thread only.
+// `CRestoreBackupsDialog`: lists the backup sets repairs have left, each with
+// its kind, when it was made, its item count and the space it takes, and
+// lets the user restore one (its items go back, then the set goes) or
+// delete one (after a question naming its kind, date and time). The listing
+// arrives as BackupFound events (the engine's ListBackups posts them; the
+// main window relays them while this dialog exists). After each restore or
+// delete the list is listed afresh, so it shows what is on disk: a set kept
+// after a partial restore stays in it. Interface thread only.
 #pragma once
 
 #include <QCheckBox>
@@ -41,6 +43,7 @@ class CRestoreBackupsDialog : public CBitmapDialog, public CSingleton<CRestoreBa
   void HandleEvent(const WorkerEvent& event);
 
   // The commands of the Restore and Delete buttons, on the selected row.
+  // Delete asks first and deletes only on Yes.
   void Restore();
   void Delete();
 
@@ -50,17 +53,22 @@ class CRestoreBackupsDialog : public CBitmapDialog, public CSingleton<CRestoreBa
   CBitmapButtonEx* delete_button() const { return delete_; }
   CBitmapButtonEx* close_button() const { return close_; }
 
-  // The "Date" text of a set: when it was made, in local time, as
-  // "Tuesday, November 05, 2013 17:42". The moment comes from the stamp in
-  // the data file's name (it is the set's creation time, and the platform
-  // keeps no creation times); a name without one gives the file's last
-  // write time, and a file that cannot be found gives "".
-  static QString DateText(Platform& platform, const std::wstring& data_file);
+  // When a set was made, in local time, as "Tuesday, November 05, 2013
+  // 17:42" (BackupDateText); "" when unknown. The "Date" column shows it cut
+  // to "Tue, Nov 05, 2013 17:42" so that the set's items and size fit
+  // beside it, and the whole text on hovering.
+  static QString DateText(const BackupSetInfo& set);
+  // The "Size" text: "3.1 MB".
+  static QString SizeText(uint64_t bytes);
+  // The question Delete asks about a set.
+  static QString DeleteQuestion(const BackupSetInfo& set);
   // What the user is told after RestoreBackupSet.
   static QString RestoreMessage(const RestoreReport& report);
 
  private:
   void Lay();
+  // Column widths that show each column's widest text whole, within the list.
+  void FitColumns();
   void Relist();
 
   CSarvelEngine& engine_;
@@ -73,8 +81,9 @@ class CRestoreBackupsDialog : public CBitmapDialog, public CSingleton<CRestoreBa
   CBitmapButtonEx* delete_;
   CBitmapButtonEx* restore_;
   CBitmapButtonEx* close_;
-  // The data file of each row, parallel to the rows.
+  // The data file and the facts of each row, parallel to the rows.
   std::vector<std::wstring> paths_;
+  std::vector<BackupSetInfo> sets_;
 };
 
 }  // namespace orvane::ui

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <QRegularExpression>
 #include <algorithm>
 
@@ -85,12 +86,25 @@ TEST_F(RestoreBackupsDialogTest, RestoreAndDeleteTheNewestSetAndTheListFollows) 
   CRestoreBackupsDialog dialog(*engine_, messenger_);
   EXPECT_EQ(dialog.windowTitle(), "Restore Backups");
   WithDialog(dialog, 2, [&] {
-    const QRegularExpression date("^[A-Z][a-z]+day, [A-Z][a-z]+ \\d\\d, \\d{4} \\d\\d:\\d\\d$");
+    const QRegularExpression date("^[A-Z][a-z]{2}, [A-Z][a-z]{2} \\d\\d, \\d{4} \\d\\d:\\d\\d$");
     for (int row = 0; row < 2; ++row) {
       EXPECT_EQ(dialog.list()->GetItemText(row, 0), "Registry Cleaner");
       EXPECT_TRUE(date.match(dialog.list()->GetItemText(row, 1)).hasMatch())
           << dialog.list()->GetItemText(row, 1).toStdString();
+      EXPECT_EQ(dialog.list()->GetItemText(row, 2), "1");
+      EXPECT_TRUE(dialog.list()->GetItemText(row, 3).endsWith(" KB")) << dialog.list()->GetItemText(row, 3).toStdString();
+      EXPECT_TRUE(dialog.list()->topLevelItem(row)->toolTip(1).contains("day, ")) << "the whole date on hovering";
     }
+    // Nothing is cut: the widest texts of each column fit it, and the
+    // columns fit the list.
+    const QFontMetrics metrics(dialog.list()->font());
+    const char* widest[] = {"ShortCut Cleaner", "Wed, Sep 30, 2026 23:59", "10000", "1023.9 KB"};
+    int total = 0;
+    for (int column = 0; column < 4; ++column) {
+      EXPECT_LT(metrics.horizontalAdvance(widest[column]) + 12, dialog.list()->columnWidth(column)) << column;
+      total += dialog.list()->columnWidth(column);
+    }
+    EXPECT_LE(total, dialog.list()->viewport()->width());
     // Nothing selected yet.
     dialog.restore_button()->click();
     dialog.delete_button()->click();
@@ -111,15 +125,29 @@ TEST_F(RestoreBackupsDialogTest, RestoreAndDeleteTheNewestSetAndTheListFollows) 
     EXPECT_TRUE(ValueExists(L"Second"));
     EXPECT_FALSE(ValueExists(L"First"));
 
+    // Deleting asks first, naming the set; No keeps it.
+    messenger_.said.clear();
+    messenger_.answer = false;
+    dialog.list()->SelectRow(0);
+    dialog.delete_button()->click();
+    ASSERT_EQ(messenger_.said.size(), 1u);
+    EXPECT_TRUE(messenger_.said[0].question);
+    EXPECT_EQ(messenger_.said[0].caption, "Orvane");
+    EXPECT_TRUE(messenger_.said[0].text.startsWith("Delete the Registry Cleaner backup of " +
+                                                   dialog.list()->topLevelItem(0)->toolTip(1) + "?"))
+        << messenger_.said[0].text.toStdString();
+    Settle();
+    EXPECT_EQ(dialog.paths(), older);
+    messenger_.answer = true;
     dialog.list()->SelectRow(0);
     dialog.delete_button()->click();
     Settle();
     EXPECT_EQ(dialog.list()->GetItemCount(), 0);
     EXPECT_TRUE(dialog.paths().empty());
-    EXPECT_EQ(messenger_.said.size(), 1u);  // a delete says nothing
+    EXPECT_EQ(messenger_.said.size(), 2u);  // the question only: a delete that worked says nothing
     EXPECT_FALSE(ValueExists(L"First"));
   });
-  EXPECT_TRUE(ListBackupFiles(*platform_).empty());
+  EXPECT_TRUE(ListBackupFiles(*platform_, state_).empty());
 }
 
 TEST_F(RestoreBackupsDialogTest, APartialRestoreSaysWhichItemsFailedAndKeepsTheSet) {
@@ -132,6 +160,7 @@ TEST_F(RestoreBackupsDialogTest, APartialRestoreSaysWhichItemsFailedAndKeepsTheS
   CRestoreBackupsDialog dialog(*engine_, messenger_);
   WithDialog(dialog, 1, [&] {
     EXPECT_EQ(dialog.list()->GetItemText(0, 0), "Junk Cleaner");
+    EXPECT_EQ(dialog.list()->GetItemText(0, 2), "2");  // two files
     dialog.list()->SelectRow(0);
     dialog.restore_button()->click();
     ASSERT_EQ(messenger_.said.size(), 1u);
@@ -169,7 +198,8 @@ TEST_F(RestoreBackupsDialogTest, RowsAreNamedByCategoryAndAnInternetSetRestoresN
     int row = RowOf(dialog, internet);
     ASSERT_GE(row, 0);
     EXPECT_EQ(dialog.list()->GetItemText(row, 0), "Internet Cleaner");
-    EXPECT_EQ(dialog.list()->GetItemText(row, 1), "Tuesday, November 05, 2013 17:42");
+    EXPECT_EQ(dialog.list()->GetItemText(row, 1), "Tue, Nov 05, 2013 17:42");
+    EXPECT_EQ(dialog.list()->topLevelItem(row)->toolTip(1), "Tuesday, November 05, 2013 17:42");
     EXPECT_EQ(dialog.list()->GetItemText(RowOf(dialog, shortcut), 0), "ShortCut Cleaner");
     // Without a stamp the file's own time stands in.
     EXPECT_FALSE(
@@ -200,7 +230,7 @@ TEST_F(RestoreBackupsDialogTest, ARunningWineserverIsToldAndTheSetStays) {
     EXPECT_EQ(dialog.paths(), sets);
   });
   EXPECT_FALSE(ValueExists(L"Held"));
-  EXPECT_EQ(ListBackupFiles(*platform_), sets);
+  EXPECT_EQ(ListBackupFiles(*platform_, state_), sets);
 }
 
 }  // namespace

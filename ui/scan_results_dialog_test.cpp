@@ -13,6 +13,7 @@
 #include "model/messages.h"
 #include "model/pacer.h"
 #include "platform/registry_values.h"
+#include "platform/testing/temp_state.h"
 #include "platform/testing/temp_prefix.h"
 #include "ui/scan_result_container.h"
 #include "ui/section_result_dialog.h"
@@ -62,6 +63,7 @@ class ResultsWindowTest : public ::testing::Test {
     EngineOptions options;
     options.target = &messages_;
     options.pacer = &pacer_;
+    options.state = &state_;
     engine_ = std::make_unique<CSarvelEngine>(*platform_, options);
   }
 
@@ -97,6 +99,7 @@ class ResultsWindowTest : public ::testing::Test {
   }
 
   testing::TempPrefix prefix_;
+  testing::TempStateFolder state_;
   std::unique_ptr<wine::WinePlatform> platform_;
   MessageQueue messages_;
   RecordingPacer pacer_;

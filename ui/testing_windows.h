@@ -12,6 +12,7 @@
 
 #include "engine/engine.h"
 #include "platform/testing/temp_prefix.h"
+#include "platform/testing/temp_state.h"
 #include "ui/event_bridge.h"
 #include "ui/testing_messenger.h"
 
@@ -48,6 +49,7 @@ class WindowFixture {
       EngineOptions options;
       options.target = &bridge_;
       options.pacer = pacer ? pacer : &recording_pacer_;
+      options.state = &state_;
       engine_ = std::make_unique<CSarvelEngine>(*platform_, options);
     }
     return *engine_;
@@ -82,6 +84,7 @@ class WindowFixture {
   }
 
   orvane::testing::TempPrefix prefix_;
+  orvane::testing::TempStateFolder state_;
   std::unique_ptr<wine::WinePlatform> platform_;
   EventBridge bridge_;
   RecordingMessenger messenger_;

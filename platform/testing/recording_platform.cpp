@@ -89,6 +89,21 @@ bool RecordingPlatform::MoveFile(const std::wstring& from, const std::wstring& t
   return ok;
 }
 
+Status RecordingPlatform::MoveIntoState(const std::wstring& path, StateFolder& state, const std::string& name) {
+  Status moved = inner_.MoveIntoState(path, state, name);
+  if (moved) Record(L"MoveIntoState " + path);
+  return moved;
+}
+
+Status RecordingPlatform::CopyFromState(StateFolder& state, const std::string& name, const std::wstring& path,
+                                        StateCopyOutcome* outcome) {
+  StateCopyOutcome what = StateCopyOutcome::kSameAlready;
+  Status copied = inner_.CopyFromState(state, name, path, &what);
+  if (copied && what != StateCopyOutcome::kSameAlready) Record(L"CopyFromState " + path);
+  if (outcome) *outcome = what;
+  return copied;
+}
+
 bool RecordingPlatform::CreateDirectory(const std::wstring& path) {
   bool ok = inner_.CreateDirectory(path);
   if (ok) Record(L"CreateDirectory " + path);

@@ -69,6 +69,10 @@ class RecordingPlatform : public Platform {
   bool WriteFileAtomic(const std::wstring& path, const std::string& bytes) override;
   std::string NativePath(const std::wstring& path) override { return inner_.NativePath(path); }
   bool InsideMachine(const std::wstring& path) override { return inner_.InsideMachine(path); }
+  // Recorded as "MoveIntoState C:\x" and "CopyFromState C:\x".
+  Status MoveIntoState(const std::wstring& path, StateFolder& state, const std::string& name) override;
+  Status CopyFromState(StateFolder& state, const std::string& name, const std::wstring& path,
+                       StateCopyOutcome* outcome) override;
   bool TargetInsideMachine(const std::wstring& path) override { return inner_.TargetInsideMachine(path); }
 
   std::wstring TempPath() override { return inner_.TempPath(); }

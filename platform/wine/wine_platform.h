@@ -117,6 +117,11 @@ class WinePlatform : public Platform {
   std::string NativePath(const std::wstring& path) override;
   // On a drive of the machine inside the prefix (see OnMachineDrive).
   bool InsideMachine(const std::wstring& path) override;
+  // A rename into a state folder on the prefix's file system, else a flushed
+  // copy; links as links (wine_state_crossings.cpp).
+  Status MoveIntoState(const std::wstring& path, StateFolder& state, const std::string& name) override;
+  Status CopyFromState(StateFolder& state, const std::string& name, const std::wstring& path,
+                       StateCopyOutcome* outcome) override;
   // The path's real path (every link resolved) is the prefix folder's or
   // lies below it.
   bool TargetInsideMachine(const std::wstring& path) override;

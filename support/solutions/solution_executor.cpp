@@ -62,7 +62,8 @@ CError ValueRecord(HKEY root, const std::wstring& root_name, const std::wstring&
 
 }  // namespace
 
-SolutionExecutor::SolutionExecutor(Platform& platform, Clock clock) : platform_(platform), clock_(std::move(clock)) {}
+SolutionExecutor::SolutionExecutor(Platform& platform, StateFolder& state, Clock clock)
+    : platform_(platform), state_(state), clock_(std::move(clock)) {}
 
 void SolutionExecutor::PlanSolution(const std::wstring& script) {
   actions_.clear();
@@ -205,7 +206,7 @@ std::wstring SolutionExecutor::RunSolution() {
   for (SetInUse* set : {&files_, &registry_}) {
     if (!set->usable) continue;
     if (set->records == 0)
-      DeleteBackupSet(platform_, set->set.data_file);
+      DeleteBackupSet(platform_, state_, set->set.data_file);
     else
       kept_sets_.push_back(set->set.data_file);
   }
@@ -241,41 +242,44 @@ void SolutionExecutor::Kill(DWORD id, const std::wstring& name, std::wstring* re
 SolutionExecutor::SetInUse* SolutionExecutor::SetFor(SetInUse& set) {
   if (!set.tried) {
     set.tried = true;
-    set.usable = static_cast<bool>(CreateBackupSet(platform_, set.word, clock_(), &set.set));
+    set.usable = static_cast<bool>(CreateBackupSet(state_, set.word, clock_(), &set.set));
   }
   return set.usable ? &set : nullptr;
 }
 
-bool SolutionExecutor::BackUpFile(const std::wstring& path) {
+bool SolutionExecutor::MoveIntoFilesSet(const std::wstring& path, bool* no_backup) {
   SetInUse* set = SetFor(files_);
-  if (!set) return false;
-  bool copied = false;
-  std::wstring copy = CopyToBackup(platform_, path, set->set.copies_folder, ++set->copies, &copied);
-  if (!copied) return false;
   CError record;
   record.errorType = ErrorType::File;
   record.section = section::kTempFiles;
   record.filePath = path;
   record.reason = kReason;
-  if (!AppendBackupRecord(platform_, set->set.data_file, record, copy)) return false;
+  const int number = set ? ++set->copies : 0;
+  if (!set || !AppendBackupRecord(state_, set->set, record, BackupCopyName(number))) {
+    if (no_backup) *no_backup = true;
+    return false;
+  }
   ++set->records;
-  return true;
+  // A file that cannot go into the set is not backed up, so it stays.
+  if (MoveToBackup(platform_, state_, set->set, path, number)) return true;
+  if (no_backup) *no_backup = true;
+  return false;
 }
 
-bool SolutionExecutor::DeleteOneFile(const std::wstring& path) {
-  return BackUpFile(path) && platform_.DeleteFile(path);
-}
+bool SolutionExecutor::DeleteOneFile(const std::wstring& path) { return MoveIntoFilesSet(path); }
 
 void SolutionExecutor::DeleteFileAction(const std::wstring& path, std::wstring* report) {
   if (std::wstring refusal; !PathAllowed(L"File", path, &refusal)) {
     *report += refusal;
     return;
   }
-  if (!BackUpFile(path)) {
+  bool no_backup = false;
+  bool deleted = MoveIntoFilesSet(path, &no_backup);
+  if (no_backup) {
     *report += L"File = " + path + L" was not deleted: no backup of it could be made\r\n";
     return;
   }
-  *report += L"File = " + path + (platform_.DeleteFile(path) ? L" has been deleted\r\n" : L" was not deleted\r\n");
+  *report += L"File = " + path + (deleted ? L" has been deleted\r\n" : L" was not deleted\r\n");
 }
 
 void SolutionExecutor::DeleteTree(const OwnFiles& own, const std::wstring& folder, std::wstring* report) {
@@ -339,8 +343,8 @@ void SolutionExecutor::DeleteValueAction(const std::wstring& root_name, const st
     const HKEY root = RootKeyFromName(root_name);
     std::optional<RecordedValue> value = CurrentValue(platform_, root, sub_key, name);
     SetInUse* set = value ? SetFor(registry_) : nullptr;
-    if (set && AppendBackupRecord(platform_, set->set.data_file,
-                                  ValueRecord(root, root_name, sub_key, name, value->type), L"", value)) {
+    if (set && AppendBackupRecord(state_, set->set, ValueRecord(root, root_name, sub_key, name, value->type), L"",
+                                  value)) {
       ++set->records;
       deleted = DeleteRegistryValue(platform_, root, sub_key, name);
     }
@@ -397,14 +401,14 @@ void SolutionExecutor::RemoveHelperObject(const std::wstring& class_id, std::wst
     if (ok) {
       CError key_record = ValueRecord(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", sub_key, L"", REG_SZ);
       key_record.errorType = ErrorType::RegistryKey;
-      ok = AppendBackupRecord(platform_, set->set.data_file, key_record, L"");
+      ok = static_cast<bool>(AppendBackupRecord(state_, set->set, key_record, L""));
       if (ok) ++set->records;
     }
     for (DWORD i = 0; ok && i < values; ++i) {
       std::wstring name;
       RecordedValue value;
       ok = platform_.EnumValue(key, i, &name, &value.type, &value.data) == ERROR_SUCCESS &&
-           AppendBackupRecord(platform_, set->set.data_file,
+           AppendBackupRecord(state_, set->set,
                               ValueRecord(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", sub_key, name, value.type), L"",
                               value);
     }

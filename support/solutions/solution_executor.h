@@ -14,9 +14,10 @@
 //    machine's processes alone, and are checked again by id and name just
 //    before they are ended.
 //  - everything deleted (files, the files of a folder, DLLs, registry values,
-//    helper-object keys with their values) is first written into a backup
-//    set, as a repair does, so the restore brings it back; what could not be
-//    backed up (a FIFO, a device) is not deleted.
+//    helper-object keys with their values) goes into a backup set, as a
+//    repair does (a file is moved into it, out of the machine), so the
+//    restore brings it back; what could not be backed up (a FIFO, a device)
+//    is not deleted.
 //  - Orvane's own files (OwnFiles: its backups, its unresolved errors, its
 //    log) are never deleted: a file command naming one is refused, and a
 //    folder delete leaves them and the folders above them, and says so.
@@ -35,6 +36,7 @@
 #include "model/local_time.h"
 #include "model/own_files.h"
 #include "platform/platform.h"
+#include "platform/state_folder.h"
 #include "repair/backup_set.h"
 
 namespace orvane {
@@ -53,8 +55,9 @@ class SolutionExecutor {
  public:
   using Clock = std::function<LocalDateTime()>;
 
-  // platform must outlive the executor; clock stamps the backup sets.
-  explicit SolutionExecutor(Platform& platform, Clock clock = LocalNow);
+  // platform and state (where the backup sets go) must outlive the
+  // executor; clock stamps the backup sets.
+  SolutionExecutor(Platform& platform, StateFolder& state, Clock clock = LocalNow);
 
   // Empties the action list, plans every command of script in order, then
   // marks the list completed. Changes nothing on the machine.
@@ -104,10 +107,13 @@ class SolutionExecutor {
 
   // The run's set for word, made on first use; null when it cannot be made.
   SetInUse* SetFor(SetInUse& set);
-  // Copies the file into the files set and records it there.
-  bool BackUpFile(const std::wstring& path);
+  // Records the file in the files set, then moves it there: true when it
+  // is in the set, and so gone from the machine. *no_backup (may be null)
+  // is set when it could not go into a set (and so stays).
+  bool MoveIntoFilesSet(const std::wstring& path, bool* no_backup = nullptr);
 
   Platform& platform_;
+  StateFolder& state_;
   Clock clock_;
   std::vector<std::wstring> actions_;
   std::vector<std::wstring> refusals_;

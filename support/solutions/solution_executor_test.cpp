@@ -14,6 +14,7 @@
 #include "platform/testing/fake_wineserver.h"
 #include "platform/testing/recording_platform.h"
 #include "platform/testing/temp_prefix.h"
+#include "platform/testing/temp_state.h"
 #include "platform/text.h"
 #include "repair/restore.h"
 
@@ -42,8 +43,9 @@ class ProcessPlatform : public testing::RecordingPlatform {
     ended.push_back(id);
     return true;
   }
-  bool CopyFile(const std::wstring& from, const std::wstring& to, bool fail_if_exists) override {
-    return !copies_fail && RecordingPlatform::CopyFile(from, to, fail_if_exists);
+  Status MoveIntoState(const std::wstring& path, StateFolder& state, const std::string& name) override {
+    if (copies_fail) return Status::Error(L"no copy can be kept");
+    return RecordingPlatform::MoveIntoState(path, state, name);
   }
   std::map<DWORD, std::wstring> running;
   std::vector<DWORD> ended;
@@ -55,13 +57,14 @@ class SolutionExecutorTest : public ::testing::Test {
   ProcessPlatform& Open() {
     wine_ = prefix_.Open();
     platform_ = std::make_unique<ProcessPlatform>(*wine_);
-    executor_ = std::make_unique<SolutionExecutor>(*platform_, [] { return kMoment; });
+    executor_ = std::make_unique<SolutionExecutor>(*platform_, state_, [] { return kMoment; });
     return *platform_;
   }
   bool Exists(const std::wstring& path) { return PathExists(*platform_, path); }
   std::wstring Apply(const std::wstring& script) { return executor_->ApplySolution(script); }
 
   testing::TempPrefix prefix_;
+  testing::TempStateFolder state_;
   std::unique_ptr<wine::WinePlatform> wine_;
   std::unique_ptr<ProcessPlatform> platform_;
   std::unique_ptr<SolutionExecutor> executor_;
@@ -104,7 +107,7 @@ TEST_F(SolutionExecutorTest, NothingToDoGivesTheNoActionReportAndForgetsTheLog) 
   EXPECT_TRUE(Exists(L"C:\\a.txt"));
   EXPECT_FALSE(RegistryValueExists(p, HKEY_LOCAL_MACHINE, SettingsStore::kKey, L"LogID"));
   EXPECT_FALSE(RegistryValueExists(p, HKEY_LOCAL_MACHINE, SettingsStore::kKey, L"Email"));
-  EXPECT_TRUE(ListBackupFiles(p).empty());  // no empty sets left behind
+  EXPECT_TRUE(ListBackupFiles(p, state_).empty());  // no empty sets left behind
 }
 
 TEST_F(SolutionExecutorTest, RegistryValuesOnlyBelowTheirRootsAndRestorable) {
@@ -127,7 +130,7 @@ TEST_F(SolutionExecutorTest, RegistryValuesOnlyBelowTheirRootsAndRestorable) {
   EXPECT_FALSE(RegistryValueExists(p, HKEY_CURRENT_USER, L"Software\\Bad", L"blob"));
 
   ASSERT_EQ(executor_->backup_sets().size(), 1u);
-  EXPECT_TRUE(RestoreBackupSet(p, executor_->backup_sets()[0]).ok());
+  EXPECT_TRUE(RestoreBackupSet(p, state_, executor_->backup_sets()[0]).ok());
   HKEY key;
   ASSERT_EQ(p.OpenKey(HKEY_CURRENT_USER, L"Software\\Bad", KEY_READ, &key), ERROR_SUCCESS);
   DWORD type = 0;
@@ -199,11 +202,11 @@ TEST_F(SolutionExecutorTest, DeletedFilesAndFoldersComeBackThroughTheRestore) {
   EXPECT_FALSE(Exists(L"C:\\Program Files\\Bad"));
 
   // The sets are the ones the restore window lists, restored as it does.
-  const std::vector<std::wstring> sets = ListBackupFiles(p);
+  const std::vector<std::wstring> sets = ListBackupFiles(p, state_);
   ASSERT_EQ(sets, executor_->backup_sets());
   ASSERT_EQ(sets.size(), 1u);
   EXPECT_EQ(BackupDisplayName(sets[0]), L"Junk Cleaner");
-  RestoreReport restored = RestoreBackupSet(p, sets[0]);
+  RestoreReport restored = RestoreBackupSet(p, state_, sets[0]);
   EXPECT_TRUE(restored.ok());
   EXPECT_EQ(restored.restored, 3);
   EXPECT_EQ(ReadHostFile(prefix_.HostPath(L"C:\\users\\tester\\bad.exe")), "bad");
@@ -239,11 +242,14 @@ TEST_F(SolutionExecutorTest, AFifoIsLeftWithItsReason) {
   EXPECT_TRUE(Exists(L"C:\\junk\\pipe"));
 }
 
-// Deleting C:\\Program Files once took the backup set the run was writing
-// with it: the restore it offered found "No backups.".
+// Deleting C:\\Program Files once took the backup sets with it: the restore
+// it offered found "No backups.". New sets live outside the machine; those
+// an older version left in it are the program's own files too.
 TEST_F(SolutionExecutorTest, OrvanesOwnFilesOutliveEveryDeletion) {
   const std::wstring data = L"C:\\users\\tester\\AppData\\Roaming\\Orvane\\";
+  const std::wstring old_set = L"C:\\Program Files\\Orvane\\backup\\20120101_0000_Junk.dat";
   prefix_.File(L"C:\\Program Files\\Bad\\bad.dll", "bad")
+      .File(old_set, "")
       .File(L"C:\\Program Files\\Orvane\\Orvane.exe", "stand-in")
       .File(data + L"log.dat", "log")
       .File(data + L"unresolvederrors.dat", "errors")
@@ -266,10 +272,11 @@ TEST_F(SolutionExecutorTest, OrvanesOwnFilesOutliveEveryDeletion) {
   EXPECT_EQ(ReadHostFile(prefix_.HostPath(data + L"log.dat")), "log");
   EXPECT_EQ(ReadHostFile(prefix_.HostPath(data + L"unresolvederrors.dat")), "errors");
   // The set is there to be listed and restored, as the report promised.
-  const std::vector<std::wstring> sets = ListBackupFiles(p);
-  ASSERT_EQ(sets, executor_->backup_sets());
-  ASSERT_EQ(sets.size(), 1u);
-  EXPECT_TRUE(RestoreBackupSet(p, sets[0]).ok());
+  EXPECT_TRUE(Exists(old_set));
+  const std::vector<std::wstring> sets = ListBackupFiles(p, state_);
+  ASSERT_EQ(executor_->backup_sets().size(), 1u);
+  ASSERT_EQ(sets, (std::vector<std::wstring>{old_set, executor_->backup_sets()[0]}));
+  EXPECT_TRUE(RestoreBackupSet(p, state_, sets[1]).ok());
   EXPECT_EQ(ReadHostFile(prefix_.HostPath(L"C:\\Program Files\\Bad\\bad.dll")), "bad");
 }
 
@@ -319,7 +326,7 @@ TEST_F(SolutionExecutorTest, HelperObjectGoesWithItsServerDllAndComesBack) {
   EXPECT_FALSE(KeyExists(p, HKEY_LOCAL_MACHINE, bho));
   EXPECT_FALSE(Exists(L"C:\\windows\\bho.dll"));
 
-  for (const std::wstring& set : executor_->backup_sets()) EXPECT_TRUE(RestoreBackupSet(p, set).ok()) << set;
+  for (const std::wstring& set : executor_->backup_sets()) EXPECT_TRUE(RestoreBackupSet(p, state_, set).ok()) << set;
   EXPECT_EQ(ReadRegistryDword(p, bho, L"NoExplorer"), 1u);
   EXPECT_EQ(ReadHostFile(prefix_.HostPath(L"C:\\windows\\bho.dll")), TestDll("with_unregister.dll"));
 }
