@@ -89,6 +89,7 @@ int RunProgram(const ProgramOptions& options) {
   AskStartAtLoginOnce(settings, messenger, options.scan_at_start);
   CurlHttpClient http;
   ProgramUpdates updates({&http, &bridge, [&settings] { return update::ServerAddress(settings); },
+                          [&settings](update::ReleaseKey* key) { return update::UpdateKey(settings, key); },
                           version.ProductVersion(), program_file, std::filesystem::temp_directory_path()},
                          messenger, options.prefix);
 

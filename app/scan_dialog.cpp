@@ -109,7 +109,7 @@ void CScanDialog::Initialise() {
   PlaceWindow();
 
   version_->SetText(Q(parts_.engine->GetProductVersion()));
-  update_status_->SetText("Checking...");
+  ShowUpdateStatus("Not checked");
   last_scan_->SetText(Q(parts_.engine->GetLastScanDate()));
   RefreshProblemsDisplay();
   first_paint_pending_ = true;
@@ -195,7 +195,10 @@ void CScanDialog::Layout() {
   version_->set_text_color(Qt::white);
   version_->SetFont("Arial", 8);
   update_status_ = new CXColorStatic(QString(), this);
-  update_status_->setGeometry(DialogUnits(77, 350, 84, 8));
+  // Beside "Updates:", inside the Statistics box; a longer status (the
+  // offered version, an unreachable server) takes a second line there.
+  update_status_->setGeometry(QRect(DialogUnits(77, 350, 84, 8).topLeft(), QSize(100, 28)));
+  update_status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   update_status_->set_text_color(Qt::white);
   update_status_->SetFont("Arial", 8);
 }
@@ -285,8 +288,7 @@ void CScanDialog::RefreshProblemsDisplay() {
 void CScanDialog::OnSettings() {
   if (parts_.run_settings) parts_.run_settings();
   HandBrowserSelection();
-  if (parts_.settings->ReadSetting(L"AllowAutoUpdates") == L"true" && parts_.updates)
-    parts_.updates->StartUpdateCheck();
+  if (parts_.settings->ReadSetting(L"AllowAutoUpdates") == L"true" && parts_.updates) BeginUpdateCheck(false);
 }
 
 void CScanDialog::OnRestore() {
@@ -321,8 +323,33 @@ void CScanDialog::OnUpdate() {
     Tell("Updates cannot be checked in this version of Orvane.");
     return;
   }
-  if (parts_.updates->Connected()) parts_.updates->StartUpdateCheck();
-  else Tell("No internet connection available. Please check your connection.", "Orvane");
+  BeginUpdateCheck(true);
+}
+
+void CScanDialog::BeginUpdateCheck(bool user) {
+  if (!parts_.updates->HasServer()) {
+    ShowUpdateStatus("Not checked");
+    if (user)
+      Tell("No update server is set, so updates cannot be checked. An update server is named with the setting "
+           "UpdateServer.",
+           "Updates");
+    return;
+  }
+  // The worker finds a missing connection too and answers at once; the
+  // user who asked hears it in the words they always have.
+  if (user && !parts_.updates->Connected()) {
+    ShowUpdateStatus("Cannot reach the update server");
+    Tell("No internet connection available. Please check your connection.", "Orvane");
+    return;
+  }
+  ShowUpdateStatus("Checking...");
+  parts_.updates->StartUpdateCheck();
+}
+
+void CScanDialog::ShowUpdateStatus(const QString& text, bool highlighted) {
+  update_status_->SetText(text);
+  update_status_->set_text_color(highlighted ? QColor(0xFF, 0xFF, 0x00) : QColor(Qt::white));
+  update_status_->SetFont("Arial", 8, highlighted ? 700 : 400);
 }
 
 void CScanDialog::OnSendReport() {
@@ -437,21 +464,33 @@ void CScanDialog::OnWorkerEvent(const WorkerEvent& event) {
                              std::is_same_v<E, DownloadComplete>) {
           if (parts_.updates) parts_.updates->DownloadProgress(event);
         } else if constexpr (std::is_same_v<E, NewVersion>) {
-          update_status_->SetText("Available");
-          update_status_->set_text_color(QColor(0xFF, 0xFF, 0x00));
-          update_status_->SetFont("Arial", 8, 700);
+          std::optional<update::CheckResult> found;
+          if (parts_.updates) found = parts_.updates->LastCheck();
+          QString offered = found ? Q(found->offered) : QString();
+          ShowUpdateStatus(offered.isEmpty() ? QString("Available") : "Available: " + offered, true);
           update(QRect(QPoint(115, 550), QPoint(200, 650)));
-          if (parts_.messenger->Ask(this, kAppCaption,
-                                    "A new version of Orvane is available. Do you want to download it now?") &&
-              parts_.updates) {
+          QString question = offered.isEmpty()
+                                 ? QString("A new version of Orvane is available. Do you want to download it now?")
+                                 : QString("A new version of Orvane (%1) is available. Do you want to download it now?")
+                                       .arg(offered);
+          if (parts_.messenger->Ask(this, kAppCaption, question) && parts_.updates) {
             parts_.updates->StartDownload();
             parts_.updates->RunDownloadDialog();
           }
         } else if constexpr (std::is_same_v<E, NoNewVersion>) {
-          update_status_->SetText("Not ready yet");
-          if (update_requested_)
-            Tell("No updates available. The latest version of Orvane Performance is already installed on your PC.",
-                 "Updates");
+          std::optional<update::CheckResult> found;
+          if (parts_.updates) found = parts_.updates->LastCheck();
+          if (found && found->outcome == update::CheckResult::Outcome::kFailed) {
+            ShowUpdateStatus("Cannot reach the update server");
+            if (update_requested_)
+              Tell("The update server cannot be reached, so updates cannot be checked now.\n\n" + Q(found->reason),
+                   "Updates");
+          } else {
+            ShowUpdateStatus("Up to date");
+            if (update_requested_)
+              Tell("No updates available. The latest version of Orvane Performance is already installed on your PC.",
+                   "Updates");
+          }
           update_requested_ = false;
         } else if constexpr (std::is_same_v<E, VersionInPlace>) {
           // A download window still open closes first.

@@ -11,6 +11,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "engine/engine.h"
 #include "engine/singleton.h"
@@ -18,6 +19,7 @@
 #include "model/settings_store.h"
 #include "ui/messenger.h"
 #include "ui/skin/bitmap_dialog.h"
+#include "update/auto_find_new_version.h"
 
 namespace orvane {
 class CBitmapButtonEx;
@@ -37,8 +39,14 @@ class TrayIcon;
 class Updates {
  public:
   virtual ~Updates() = default;
+  // Whether an update server is set at all (the user's or the build's).
+  virtual bool HasServer() = 0;
   virtual bool Connected() = 0;
   virtual void StartUpdateCheck() = 0;
+  // What the check whose NewVersion or NoNewVersion just arrived found
+  // (the offered version, or why the server could not be asked); empty
+  // when that is not known.
+  virtual std::optional<update::CheckResult> LastCheck() = 0;
   virtual void StartDownload() = 0;
   // Runs the download dialog modally.
   virtual void RunDownloadDialog() = 0;
@@ -158,6 +166,12 @@ class CScanDialog : public CBitmapDialog, public CSingleton<CScanDialog> {
   // to do; nothing when status is Ok.
   void ReportRefusal(const Status& status);
   void Tell(const QString& text, const QString& caption = kAppCaption);
+  // Starts an update check when a server is set, showing "Checking..." until
+  // its answer; user: the user asked (the Update button, the tray), so a
+  // check that cannot start is explained in a message.
+  void BeginUpdateCheck(bool user);
+  // The "Updates:" line; highlighted for an offer.
+  void ShowUpdateStatus(const QString& text, bool highlighted = false);
 
   MainWindowParts parts_;
   bool scan_at_start_ = false;

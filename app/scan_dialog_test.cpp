@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QTest>
 
 #include <chrono>
@@ -30,13 +31,16 @@ const std::wstring kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 class FakeUpdates : public Updates {
  public:
+  bool HasServer() override { return has_server; }
   bool Connected() override { return connected; }
   void StartUpdateCheck() override { ++checks; }
+  std::optional<update::CheckResult> LastCheck() override { return last; }
   void StartDownload() override { ++downloads; }
   void RunDownloadDialog() override {}
   void DownloadProgress(const WorkerEvent&) override { ++progress; }
   void StartRestarter() override { ++restarts; }
-  bool connected = true;
+  bool has_server = true, connected = true;
+  std::optional<update::CheckResult> last;
   int checks = 0, downloads = 0, restarts = 0, progress = 0;
 };
 
@@ -140,7 +144,7 @@ TEST_F(ScanDialogTest, StartsWithItsDefaultsLayoutAndLabels) {
   EXPECT_EQ(w.section_label(12)->ShownText(), "MRU Clean");
   EXPECT_TRUE(w.section_label(10)->toolTip().contains("Invalid Fonts refer"));
   EXPECT_EQ(w.last_scan_label()->ShownText(), "Not scanned yet");
-  EXPECT_EQ(w.update_status_label()->ShownText(), "Checking...");
+  EXPECT_EQ(w.update_status_label()->ShownText(), "Not checked");
   EXPECT_EQ(w.problems_label()->ShownText(), "0 errors");
   EXPECT_EQ(w.gauge_image(), 257);
   EXPECT_TRUE(messenger_.said.empty());
@@ -271,33 +275,73 @@ TEST_F(ScanDialogTest, ClosingWhileAScanRuns) {
 }
 
 TEST_F(ScanDialogTest, UpdateReportsAndTheUsersQuestion) {
+  using Outcome = update::CheckResult::Outcome;
   CScanDialog& w = Window();
-  // A report nobody asked for changes the label only.
+  // A report nobody asked for changes the line only.
+  updates_.last = update::CheckResult{Outcome::kUpToDate, L"0.1.0", L"0.1.0", L""};
   w.OnWorkerEvent(NoNewVersion{});
-  EXPECT_EQ(w.update_status_label()->ShownText(), "Not ready yet");
+  EXPECT_EQ(w.update_status_label()->ShownText(), "Up to date");
   EXPECT_TRUE(messenger_.said.empty());
 
-  // Asked for: the check starts and its "no update" is said once.
+  // Asked for: the check starts, the line says so until the answer, and
+  // its "no update" is said once.
   w.OnUpdate();
   EXPECT_EQ(updates_.checks, 1);
+  EXPECT_EQ(w.update_status_label()->ShownText(), "Checking...");
   w.OnWorkerEvent(NoNewVersion{});
   w.OnWorkerEvent(NoNewVersion{});
+  EXPECT_EQ(w.update_status_label()->ShownText(), "Up to date");
   ASSERT_EQ(messenger_.said.size(), 1u);
   EXPECT_EQ(messenger_.said[0].caption, "Updates");
   EXPECT_EQ(messenger_.said[0].text,
             "No updates available. The latest version of Orvane Performance is already installed on your PC.");
 
+  // A check that could not ask the server leaves "Checking..." for the
+  // truth, and the user who asked hears why.
+  w.OnUpdate();
+  updates_.last = update::CheckResult{Outcome::kFailed, L"", L"0.1.0", L"The server could not be reached (x)."};
+  w.OnWorkerEvent(NoNewVersion{});
+  EXPECT_EQ(w.update_status_label()->ShownText(), "Cannot reach the update server");
+  EXPECT_EQ(messenger_.texts().back(),
+            "The update server cannot be reached, so updates cannot be checked now.\n\nThe server could not be "
+            "reached (x).");
+  EXPECT_FALSE(w.update_requested());
+
   // Without a connection nothing starts.
   updates_.connected = false;
   w.OnTrayCommand(TrayIcon::kCheckUpdates);
-  EXPECT_EQ(updates_.checks, 1);
+  EXPECT_EQ(updates_.checks, 2);
   EXPECT_EQ(messenger_.texts().back(), "No internet connection available. Please check your connection.");
+  EXPECT_EQ(w.update_status_label()->ShownText(), "Cannot reach the update server");
+  // Without a server neither, and the Update button says so.
+  updates_.connected = true;
+  updates_.has_server = false;
+  w.OnUpdate();
+  EXPECT_EQ(updates_.checks, 2);
+  EXPECT_EQ(w.update_status_label()->ShownText(), "Not checked");
+  EXPECT_TRUE(messenger_.texts().back().startsWith("No update server is set"));
+  updates_.has_server = true;
 
-  // A newer version: the label, the question, and the download on Yes;
-  // the request stays set.
+  // A newer version: the line names it, the question too, and the
+  // download on Yes; the request stays set.
+  w.OnUpdate();
+  updates_.last = update::CheckResult{Outcome::kNewer, L"0.2.0", L"0.1.0", L""};
   w.OnWorkerEvent(NewVersion{});
-  EXPECT_EQ(w.update_status_label()->ShownText(), "Available");
+  EXPECT_EQ(w.update_status_label()->ShownText(), "Available: 0.2.0");
+  // Each of the line's texts fits its place, bold or not, on two lines at
+  // most.
+  const QRect place = w.update_status_label()->geometry();
+  for (const char* text : {"Not checked", "Checking...", "Up to date", "Available: 10.20.300",
+                           "Cannot reach the update server"}) {
+    QFont bold = w.update_status_label()->label_font();
+    bold.setBold(true);
+    QRect need = QFontMetrics(bold).boundingRect(QRect(0, 0, place.width(), 1000), Qt::TextWordWrap, text);
+    EXPECT_LE(need.width(), place.width()) << text;
+    EXPECT_LE(need.height(), place.height()) << text;
+  }
   EXPECT_TRUE(messenger_.said.back().question);
+  EXPECT_EQ(messenger_.said.back().text,
+            "A new version of Orvane (0.2.0) is available. Do you want to download it now?");
   EXPECT_EQ(updates_.downloads, 1);
   EXPECT_TRUE(w.update_requested());
   messenger_.answer = false;

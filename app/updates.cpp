@@ -9,9 +9,13 @@ ProgramUpdates::ProgramUpdates(update::UpdaterSetup setup, ui::Messenger& messen
 
 ProgramUpdates::~ProgramUpdates() = default;
 
+bool ProgramUpdates::HasServer() { return updater_.HasServer(); }
+
 bool ProgramUpdates::Connected() { return updater_.Connected(); }
 
 void ProgramUpdates::StartUpdateCheck() { updater_.StartUpdateCheck(); }
+
+std::optional<update::CheckResult> ProgramUpdates::LastCheck() { return updater_.LastCheck(); }
 
 void ProgramUpdates::StartDownload() { updater_.StartDownload(); }
 

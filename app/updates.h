@@ -22,8 +22,10 @@ class ProgramUpdates : public Updates {
   ProgramUpdates(update::UpdaterSetup setup, ui::Messenger& messenger, QString prefix);
   ~ProgramUpdates() override;
 
+  bool HasServer() override;
   bool Connected() override;
   void StartUpdateCheck() override;
+  std::optional<update::CheckResult> LastCheck() override;
   void StartDownload() override;
   void RunDownloadDialog() override;
   void DownloadProgress(const WorkerEvent& event) override;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "cli/info_command.h"
 #include "cli/machines_command.h"
@@ -16,6 +17,7 @@
 #include "cli/solution_command.h"
 #include "cli/startup_command.h"
 #include "cli/support_command.h"
+#include "cli/terminal_text.h"
 #include "cli/uninstall_command.h"
 #include "cli/update_command.h"
 #include "engine/engine.h"
@@ -148,6 +150,10 @@ int main(int argc, char** argv) {
       ->required()
       ->check(CLI::IsMember({"check", "install"}));
   update->add_option("--server", update_request.server, "The update server for this run (default: the setting)");
+  std::string update_key;
+  update->add_option("--key", update_key,
+                     "The PEM public key releases must be signed with, for this run (default: the setting "
+                     "UpdateKey, else the build's)");
   update->add_flag("--json", json, "Print JSON");
 
   try {
@@ -156,16 +162,25 @@ int main(int argc, char** argv) {
     int rc = app.exit(e);
     return rc == 0 ? 0 : 2;
   }
+  // Registry names, file names and the support service's answers are
+  // printed as text: control characters and escape sequences in them never
+  // reach the terminal (terminal_text.h). JSON stays exact; its encoder
+  // escapes them.
+  std::optional<orvane::cli::TerminalSafeStream> safe_out;
+  if (!json && !solution.json) safe_out.emplace(std::cout);
+  orvane::cli::TerminalSafeStream safe_err(std::cerr);
   if (*update) {
-    // The server: this run's, else the user's setting, else the build's.
-    // No machine has a say in it, so none need exist.
-    if (update_request.server.empty()) {
-      std::string home = prefix_option.empty() ? orvane::wine::DefaultPrefixDir() : prefix_option;
-      orvane::wine::WinePlatform platform{orvane::wine::WineOptions(home, "", "")};
-      orvane::UserSettings user(orvane::UserSettingsPath(platform.UserConfigFolder()));
-      orvane::SettingsStore store(platform, user);
-      update_request.server = orvane::update::ServerAddress(store);
-    }
+    // The server and the key: this run's, else the user's settings, else the
+    // build's. No machine has a say in them, so none need exist.
+    std::string home = prefix_option.empty() ? orvane::wine::DefaultPrefixDir() : prefix_option;
+    orvane::wine::WinePlatform platform{orvane::wine::WineOptions(home, "", "")};
+    orvane::UserSettings user(orvane::UserSettingsPath(platform.UserConfigFolder()));
+    orvane::SettingsStore store(platform, user);
+    if (update_request.server.empty()) update_request.server = orvane::update::ServerAddress(store);
+    if (!update_key.empty())
+      update_request.key_status = orvane::update::ReadKeyFile(update_key, &update_request.key);
+    else
+      update_request.key_status = orvane::update::UpdateKey(store, &update_request.key);
     update_request.program = std::filesystem::path(orvane::OwnExecutablePath()).parent_path() /
                              orvane::update::kProgramName;
     update_request.temp_folder = std::filesystem::temp_directory_path();

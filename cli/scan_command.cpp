@@ -7,11 +7,16 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/terminal_text.h"
 #include "model/sections.h"
 #include "platform/text.h"
 
 namespace orvane::cli {
 namespace {
+
+// Back to the start of the live line, and that line cleared: the program's
+// own control, which goes past the filter that takes outside text's out.
+constexpr char kClearLine[] = "\r\033[K";
 
 std::atomic<bool> g_interrupted{false};
 
@@ -109,7 +114,7 @@ int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& reque
   int current = -1;
   bool live_line = false;
   auto end_live = [&] {
-    if (live_line) out << "\r\033[K";
+    if (live_line) WriteTerminalControl(out, kClearLine);
     live_line = false;
   };
   std::array<int32_t, kSectionCount> found{};  // as the events tell it, for the live display
@@ -126,7 +131,8 @@ int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& reque
     } else if (const auto* added = std::get_if<ErrorAdded>(&event)) {
       if (IsValidSection(added->section)) ++found[added->section];
     } else if (const auto* text = std::get_if<ProgressText>(&event); text && output.live && !output.json) {
-      out << "\r\033[K    " << Cut(text->text, 90);
+      WriteTerminalControl(out, kClearLine);
+      out << "    " << Cut(text->text, 90);
       out.flush();
       live_line = true;
     }

@@ -78,5 +78,30 @@ TEST_F(SupportCommandTest, SendThenStatusThroughTheService) {
             nlohmann::json::array({"Please connect to Internet so you can send your log data."}));
 }
 
+// A service that answers with terminal escapes: the program prints its texts
+// without them, and its JSON keeps them exact.
+TEST_F(SupportCommandTest, TheServicesTextsReachTheTerminalWithoutEscapes) {
+  testing::SupportServicePeer service;
+  ASSERT_TRUE(service.ready());
+  std::string out;
+  EXPECT_EQ(Cli("support send --email escape@example.org --name Ann --description slow --server " + service.url(),
+                &out),
+            2);
+  EXPECT_NE(out.find("reported a fault: Store full"), std::string::npos) << out;
+  EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
+
+  {
+    wine::WinePlatform machine(prefix_.Options());
+    ASSERT_TRUE(WriteRegistryString(machine, HKEY_LOCAL_MACHINE, L"Software\\Orvane", L"Email", L"escape@example.org"));
+    ASSERT_TRUE(WriteRegistryDword(machine, HKEY_LOCAL_MACHINE, L"Software\\Orvane", L"LogID", 42));
+    ASSERT_TRUE(machine.Flush());
+  }
+  ASSERT_EQ(Cli("support status --server " + service.url(), &out), 0) << out;
+  EXPECT_EQ(out, "A solution is ready.\nInstructions:\nStep one\nStep two\nSolution commands:\n1%x.exe;\n");
+  ASSERT_EQ(Cli("support status --json --server " + service.url(), &out), 0) << out;
+  nlohmann::json status = nlohmann::json::parse(out);
+  EXPECT_EQ(status["solution_commands"], "1%x.exe;\x1b[2J\x1b]0;owned\x07\x1b]52;c;ZXZpbA==\x07\xc2\x9b" "31m");
+}
+
 }  // namespace
 }  // namespace orvane::cli

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "platform/process.h"
 #include "platform/text.h"
 
 namespace orvane::cli {
@@ -72,16 +73,24 @@ int RunUninstall(CSarvelEngine& engine, const std::string& action, int number, c
     if (!waiting.empty() && waiting != said) output.out << WideToUtf8(waiting) << "\n" << std::flush;
     said = waiting;
   }
+  const ProcessExit exit = start.process->Exit();
+  if (!exit.started) {
+    output.err << "orvane-cli: the uninstaller of " << WideToUtf8(row.program)
+               << " could not be started: " << WideToUtf8(exit.why) << "\n";
+    return 2;
+  }
+  const std::string ended =
+      exit.code ? "The uninstaller has ended (exit code " + std::to_string(*exit.code) + ")" : "The uninstaller has ended";
   if (Status outcome = start.process->Outcome(); !outcome) {
-    output.err << "orvane-cli: the uninstaller has ended, but the registry could not be read again: "
+    output.err << "orvane-cli: " << ended << ", but the registry could not be read again: "
                << WideToUtf8(outcome.message) << "\n";
     return 2;
   }
   if (StillListed(engine.UninstallRows(), row)) {
-    output.out << "The uninstaller has ended, but " << WideToUtf8(row.program) << " is still installed.\n";
+    output.out << ended << ", but " << WideToUtf8(row.program) << " is still installed.\n";
     return 1;
   }
-  output.out << "The uninstaller has ended; " << WideToUtf8(row.program) << " has been removed.\n";
+  output.out << ended << "; " << WideToUtf8(row.program) << " has been removed.\n";
   return 0;
 }
 

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "cli/testing_run_cli.h"
+#include "platform/registry_values.h"
 #include "platform/testing/temp_prefix.h"
 #include "platform/wine/wine_platform.h"
 
@@ -16,17 +17,28 @@ namespace {
 
 const std::wstring kUninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
+// An uninstaller that has done its work and ended with exit code 0, as the
+// starting program reports it.
 class Ends : public wine::HostProcess {
  public:
-  explicit Ends(std::function<void()> work) : work_(std::move(work)) {}
+  Ends(std::function<void()> work, std::string answer_file)
+      : work_(std::move(work)), answer_file_(std::move(answer_file)) {}
   bool Ended(int*) override {
     if (work_) std::exchange(work_, nullptr)();
+    std::ofstream(answer_file_) << "exit\t0\n";
     return true;
   }
 
  private:
   std::function<void()> work_;
+  std::string answer_file_;
 };
+
+std::string Env(const wine::HostCommand& command, const std::string& name) {
+  for (const auto& [n, v] : command.environment)
+    if (n == name) return v;
+  return "";
+}
 
 class UninstallCommandTest : public ::testing::Test {
  protected:
@@ -35,14 +47,17 @@ class UninstallCommandTest : public ::testing::Test {
         .String(HKEY_LOCAL_MACHINE, kUninstall + L"Zeta", L"UninstallString", L"C:\\Zeta\\remove.exe")
         .String(HKEY_CURRENT_USER, kUninstall + L"{C0DE}", L"DisplayName", L"alpha")
         .String(HKEY_CURRENT_USER, kUninstall + L"{C0DE}", L"Publisher", L"Alpha Inc")
-        .Dword(HKEY_CURRENT_USER, kUninstall + L"{C0DE}", L"EstimatedSize", 512);
+        .Dword(HKEY_CURRENT_USER, kUninstall + L"{C0DE}", L"EstimatedSize", 512)
+        .File(L"C:\\Zeta\\remove.exe", "MZ")
+        .File(L"C:\\windows\\system32\\msiexec.exe", "MZ");
     prefix_.Write();
     wine::WineOptions options = prefix_.Options();
     options.wine_program = "wine64";
+    options.start_helper = "orvane-start.exe";
     options.spawn = [this](const wine::HostCommand& command,
                            std::string*) -> std::unique_ptr<wine::HostProcess> {
       command_ = command;
-      return std::make_unique<Ends>(uninstaller_);
+      return std::make_unique<Ends>(uninstaller_, Env(command, wine::kAnswerVariable));
     };
     platform_ = std::make_unique<wine::WinePlatform>(options);
     engine_ = std::make_unique<CSarvelEngine>(*platform_, EngineOptions{});
@@ -93,8 +108,8 @@ TEST_F(UninstallCommandTest, RunSaysWhetherTheProgramIsGone) {
     ASSERT_TRUE(other.Flush());
   };
   EXPECT_EQ(Run("run", 2), 0);
-  EXPECT_NE(out_.str().find("Zeta has been removed"), std::string::npos) << out_.str();
-  EXPECT_EQ(command_.argv.back(), "%ORVANE_COMMAND_LINE%");
+  EXPECT_NE(out_.str().find("(exit code 0); Zeta has been removed"), std::string::npos) << out_.str();
+  EXPECT_EQ(Env(command_, wine::kCommandLineVariable), "C:\\Zeta\\remove.exe");
   EXPECT_EQ(Run("list", 0), 0);
   EXPECT_EQ(out_.str(), "1  alpha  Alpha Inc  0.50 MB\n");
 }
@@ -103,14 +118,27 @@ TEST_F(UninstallCommandTest, RunSaysWhetherTheProgramIsGone) {
 TEST_F(UninstallCommandTest, ProgramRunsTheLoaderItFinds) {
   const std::string dir = prefix_.HostDir();
   const std::string loader = dir + "/wine";
-  std::ofstream(loader) << "#!/bin/sh\nprintf '%s|' \"$@\" \"$ORVANE_COMMAND_LINE\" > '" << dir << "/got'\n";
+  std::ofstream(loader) << "#!/bin/sh\nprintf '%s|' \"$@\" \"$ORVANE_COMMAND_LINE\" > '" << dir << "/got'\n"
+                        << "printf 'exit\\t2\\n' > \"$ORVANE_ANSWER_FILE\"\n";
   std::filesystem::permissions(loader, std::filesystem::perms::owner_all);
+  std::ofstream(dir + "/orvane-start.exe") << "MZ";
   std::string output;
   EXPECT_EQ(RunCli("--prefix " + prefix_.dir() + " uninstall run", &output), 2);
-  EXPECT_EQ(RunCli("--prefix " + prefix_.dir() + " uninstall run 2", &output, "ORVANE_WINE=" + loader + " "),
-            1)
-      << output;
-  EXPECT_EQ(testing::ReadHostFile(dir + "/got"), "cmd.exe|/c|%ORVANE_COMMAND_LINE%|C:\\Zeta\\remove.exe|");
+  const std::string env = "ORVANE_WINE=" + loader + " ORVANE_START_HELPER=" + dir + "/orvane-start.exe ";
+  EXPECT_EQ(RunCli("--prefix " + prefix_.dir() + " uninstall run 2", &output, env), 1) << output;
+  EXPECT_NE(output.find("(exit code 2), but Zeta is still installed"), std::string::npos) << output;
+  EXPECT_EQ(testing::ReadHostFile(dir + "/got"), dir + "/orvane-start.exe|C:\\Zeta\\remove.exe|");
+}
+
+// A line whose program lies outside the machine is refused, and says why.
+TEST_F(UninstallCommandTest, AProgramOutsideTheMachineIsRefused) {
+  std::ofstream(prefix_.OutsideDir() + "/remove.exe") << "MZ";
+  ASSERT_TRUE(WriteRegistryString(*platform_, HKEY_LOCAL_MACHINE, kUninstall + L"Zeta", L"UninstallString",
+                                  L"\"" + prefix_.ZPath(prefix_.OutsideDir() + "/remove.exe") + L"\" /S"));
+  EXPECT_EQ(Run("run", 2), 2);
+  EXPECT_NE(err_.str().find("could not be started: The program Z:"), std::string::npos) << err_.str();
+  EXPECT_NE(err_.str().find("lies outside the machine"), std::string::npos) << err_.str();
+  EXPECT_TRUE(command_.argv.empty());
 }
 
 }  // namespace

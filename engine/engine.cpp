@@ -56,9 +56,9 @@ CSarvelEngine::CSarvelEngine(Platform& platform, EngineOptions options)
 
   product_version_ = OrNoVersion(options_.product_version);
   release_date_ = OrNoVersion(options_.release_date);
-  std::wstring user = platform_.GetEnvironmentVariable(L"USERNAME");
-  if (user.size() > 1024) user.resize(1024);
-  task_ = ScheduledScanTask{L"Orvane", user, platform_.ModuleFileName(), L"-scan"};
+  // The account whole: a name cut short would be another user's.
+  task_ = ScheduledScanTask{L"Orvane", platform_.GetEnvironmentVariable(L"USERNAME"), platform_.ModuleFileName(),
+                            L"-scan"};
 
   last_scan_date_ = ReadRegistryString(platform_, HKEY_LOCAL_MACHINE, kSettingsKey, L"LastScanDate");
   if (last_scan_date_.empty()) last_scan_date_ = L"Not scanned yet";

@@ -111,7 +111,12 @@ std::wstring HtmlEscape(std::wstring_view text) {
         out += L"&#39;";
         break;
       default:
-        out.push_back(c);
+        // Control characters other than blanks have no place in a page (a
+        // parse error in HTML, a fatal one in XHTML); they show as U+FFFD.
+        if ((c < 0x20 && c != L'\t' && c != L'\n' && c != L'\r') || c == 0x7F || (c >= 0x80 && c <= 0x9F))
+          out.push_back(0xFFFD);
+        else
+          out.push_back(c);
     }
   }
   return out;

@@ -44,7 +44,8 @@ ReportResult WriteScanReport(Platform& platform, const CErrorListEx& errors,
 ReportResult WriteScanReport(Platform& platform, const CErrorListEx& errors,
                              const ReportProduct& product);
 
-// text with & < > " ' as character references.
+// text with & < > " ' as character references, and control characters
+// other than tab, line feed and carriage return as U+FFFD.
 std::wstring HtmlEscape(std::wstring_view text);
 
 }  // namespace orvane

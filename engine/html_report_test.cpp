@@ -104,6 +104,25 @@ TEST(HtmlReportTest, InsertedTextIsEscapedAndNeverExpandedAgain) {
   EXPECT_EQ(HtmlEscape(L"a\u00e9\u4e2d"), L"a\u00e9\u4e2d");
 }
 
+TEST(HtmlReportTest, EveryFieldFromTheMachineIsEscapedControlsIncluded) {
+  CErrorListEx errors;
+  CError key = Record(4);
+  key.typeText = L"<i>type</i>";
+  key.item.rootName = L"<u>root";
+  key.item.subKey = L"Software\\</td></tr><tr><td>\x1b[2J\x01";
+  errors.Add(key);
+  CError shortcut = Record(11);
+  shortcut.filePath = L"C:\\<img src=x onerror=alert(1)>.lnk\x7f\u0085";
+  errors.Add(shortcut);
+  std::wstring html = BuildScanReport(errors, ReportProduct{L"1", L"2"}, kMoment);
+  for (const wchar_t* raw : {L"<i>", L"<u>", L"</td></tr><tr><td>\x1b", L"<img", L"\x01", L"\x7f", L"\u0085"})
+    EXPECT_EQ(html.find(raw), std::wstring::npos) << WideToUtf8(raw);
+  EXPECT_NE(html.find(L"&lt;i&gt;type&lt;/i&gt;"), std::wstring::npos);
+  EXPECT_NE(html.find(L"Software\\&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;td&gt;\uFFFD[2J\uFFFD"), std::wstring::npos);
+  EXPECT_NE(html.find(L"C:\\&lt;img src=x onerror=alert(1)&gt;.lnk\uFFFD\uFFFD"), std::wstring::npos);
+  EXPECT_EQ(HtmlEscape(L"tab\tline\r\n"), L"tab\tline\r\n");
+}
+
 TEST(HtmlReportTest, WritesUtf8WithoutByteOrderMarkIntoAnExistingFolderOnly) {
   testing::TempPrefix prefix;
   auto p = prefix.Open();

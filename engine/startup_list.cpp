@@ -10,11 +10,6 @@
 namespace orvane {
 namespace {
 
-// The listing reads names into 256 characters (the NUL included) and data
-// into 1024 bytes; what does not fit is left out rather than cut short.
-constexpr DWORD kMaxName = 255;
-constexpr DWORD kMaxData = 1024;
-
 std::wstring DataText(DWORD type, const std::string& data) {
   if (type == REG_DWORD) {
     // A DWORD shorter than four bytes reads as the bytes it has.
@@ -35,9 +30,9 @@ void ListRunKey(Platform& platform, HKEY root, const wchar_t* root_name,
     for (DWORD i = 0; i < values; ++i) {
       CRegistryItem item;
       std::string data;
-      if (platform.EnumValue(key, i, &item.valueName, &item.valueType, &data, kMaxName, kMaxData) !=
-          ERROR_SUCCESS)
-        continue;
+      // Whole names and data, however long: an entry left out of the list
+      // could never be removed through it.
+      if (platform.EnumValue(key, i, &item.valueName, &item.valueType, &data) != ERROR_SUCCESS) continue;
       item.rootKey = root;
       item.rootName = root_name;
       item.subKey = kRunKey;

@@ -22,9 +22,9 @@ inline constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVers
 
 // Every readable value of the user's Run key, then every readable value of
 // the machine's, each in enumeration order. valueData is a REG_DWORD's
-// decimal number, else the data as text up to its first NUL. A key that
-// cannot be opened contributes nothing; a value whose name exceeds 255
-// characters or whose data exceeds 1024 bytes is left out. Never fails.
+// decimal number, else the data as text up to its first NUL. Names and data
+// are read whole, whatever their length. A key that cannot be opened
+// contributes nothing. Never fails.
 CRegistryItemListEx ListStartupEntries(Platform& platform);
 
 // What a removal did.

@@ -27,16 +27,16 @@ std::string Utf16(const std::wstring& text) {
   return bytes;
 }
 
-TEST(StartupListTest, UserKeyFirstDwordsAsNumbersAndWhatDoesNotFitLeftOut) {
+TEST(StartupListTest, UserKeyFirstDwordsAsNumbersAndLongEntriesWhole) {
   testing::TempPrefix prefix;
+  const std::wstring long_name(300, L'm');
+  const std::wstring long_data = L"C:\\long\\" + std::wstring(3000, L'd') + L".exe";
   // A hive enumerates its values by name, whatever order they were added in.
   prefix.String(HKEY_CURRENT_USER, kRunKey, L"Alpha", L"C:\\alpha.exe")
       .Dword(HKEY_CURRENT_USER, kRunKey, L"Bravo", 0xFFFFFFFEu)
-      // 511 characters and the NUL fill the 1024 bytes exactly; one more does not fit.
       .Value(HKEY_CURRENT_USER, kRunKey, L"Charlie", REG_SZ, Utf16(std::wstring(511, L'c')))
-      .Value(HKEY_CURRENT_USER, kRunKey, L"Delta", REG_SZ, Utf16(std::wstring(512, L'd')))
-      .String(HKEY_CURRENT_USER, kRunKey, std::wstring(255, L'm'), L"C:\\name.exe")
-      .String(HKEY_CURRENT_USER, kRunKey, std::wstring(256, L'n'), L"C:\\long-name.exe")
+      .Value(HKEY_CURRENT_USER, kRunKey, L"Delta", REG_SZ, Utf16(long_data))
+      .String(HKEY_CURRENT_USER, kRunKey, long_name, L"C:\\name.exe")
       .String(HKEY_LOCAL_MACHINE, kRunKey, L"Agent", L"%ProgramFiles%\\agent.exe /quiet",
               REG_EXPAND_SZ)
       .String(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", L"Once",
@@ -44,13 +44,24 @@ TEST(StartupListTest, UserKeyFirstDwordsAsNumbersAndWhatDoesNotFitLeftOut) {
   auto platform = prefix.Open();
 
   CRegistryItemListEx list = ListStartupEntries(*platform);
-  ASSERT_EQ(Names(list), (std::vector<std::wstring>{L"Alpha", L"Bravo", L"Charlie",
-                                                    std::wstring(255, L'm'), L"Agent"}));
+  ASSERT_EQ(Names(list),
+            (std::vector<std::wstring>{L"Alpha", L"Bravo", L"Charlie", L"Delta", long_name, L"Agent"}));
   EXPECT_EQ(list[1].valueData, L"4294967294");
   EXPECT_EQ(list[1].valueType, static_cast<DWORD>(REG_DWORD));
   EXPECT_EQ(list[2].valueData, std::wstring(511, L'c'));
+  EXPECT_EQ(list[3].valueData, long_data);
 
-  const CRegistryItem& agent = list[4];
+  // What the list shows can be removed through it.
+  StartupRemoval removal = RemoveStartupEntry(*platform, 4, kNow);
+  ASSERT_TRUE(removal.status) << WideToUtf8(removal.status.message);
+  EXPECT_EQ(removal.entry.valueName, long_name);
+  removal = RemoveStartupEntry(*platform, 3, kNow);
+  ASSERT_TRUE(removal.status) << WideToUtf8(removal.status.message);
+  EXPECT_EQ(removal.entry.valueData, long_data);
+  list = ListStartupEntries(*platform);
+  ASSERT_EQ(Names(list), (std::vector<std::wstring>{L"Alpha", L"Bravo", L"Charlie", L"Agent"}));
+
+  const CRegistryItem& agent = list[3];
   EXPECT_EQ(agent.rootKey, HKEY_LOCAL_MACHINE);
   EXPECT_EQ(agent.rootName, L"HKEY_LOCAL_MACHINE");
   EXPECT_EQ(agent.valueData, L"%ProgramFiles%\\agent.exe /quiet");

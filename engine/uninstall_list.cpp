@@ -10,8 +10,6 @@
 namespace orvane {
 namespace {
 
-constexpr DWORD kMaxName = 256;
-constexpr DWORD kMaxData = 1024;
 constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 void ListKeyValues(Platform& platform, const UninstallBase& base, const std::wstring& sub_key,
@@ -24,7 +22,9 @@ void ListKeyValues(Platform& platform, const UninstallBase& base, const std::wst
       std::wstring name;
       DWORD type = 0;
       std::string data;
-      if (platform.EnumValue(key, i, &name, &type, &data, kMaxName, kMaxData) != ERROR_SUCCESS) continue;
+      // Whole, however long: a cut-off UninstallString would read as none,
+      // and the product code's installer would be started instead.
+      if (platform.EnumValue(key, i, &name, &type, &data) != ERROR_SUCCESS) continue;
       CRegistryItem item;
       item.valueType = type;
       item.rootKey = base.root;
@@ -70,7 +70,7 @@ CRegistryItemListEx ListUninstallValues(Platform& platform) {
     if (platform.QueryInfoKey(key, &sub_keys, &values) == ERROR_SUCCESS) {
       for (DWORD i = 0; i < sub_keys; ++i) {
         std::wstring name;
-        if (platform.EnumKey(key, i, &name, kMaxName) != ERROR_SUCCESS) continue;
+        if (platform.EnumKey(key, i, &name) != ERROR_SUCCESS) continue;
         ListKeyValues(platform, base, std::wstring(base.key) + L"\\" + name, &out);
       }
     }

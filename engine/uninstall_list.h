@@ -35,8 +35,8 @@ struct UninstallRow {
 // Every readable value directly in each program key of the three bases:
 // bases in order, each base's keys and each key's values in enumeration
 // order. subKey is base + "\" + key name; valueData is the decimal text of a
-// REG_DWORD, else the data as text. Names over 256 characters and data over
-// 1024 bytes are left out, as are keys and values that cannot be read.
+// REG_DWORD, else the data as text. Names and data are read whole, whatever
+// their length; keys and values that cannot be read are left out.
 CRegistryItemListEx ListUninstallValues(Platform& platform);
 
 // The rows of a listing, sorted by program (case-insensitively; keys of the
@@ -65,7 +65,9 @@ struct UninstallStart {
 };
 
 // Starts row's uninstaller on the machine (UninstallCommandLine through
-// Platform::StartProcess) and returns at once; the caller waits for it.
+// Platform::StartProcess, as Windows starts it) and returns at once; the
+// caller waits for it. A line whose program is missing or lies outside the
+// machine is never started: kNotStarted with the platform's reason.
 UninstallStart StartUninstall(Platform& platform, const UninstallRow& row);
 
 // True when rows still hold the program of row (the same key).

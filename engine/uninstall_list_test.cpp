@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "platform/testing/fake_wineserver.h"
 #include "platform/testing/temp_prefix.h"
+#include "platform/text.h"
 #include "platform/wine/wine_platform.h"
 
 namespace orvane {
@@ -73,27 +75,36 @@ TEST(UninstallList, RowsKeepProgramsAndLeaveOutComponentsUpdatesAndProductCodes)
 
 TEST(UninstallList, ListingTakesTheBasesInOrderAndOnlyValuesOfProgramKeys) {
   testing::TempPrefix prefix;
+  const std::wstring long_name(600, L'x');
+  const std::wstring long_line = L"\"C:\\Program Files\\Long\\uninstall.exe\" /log=" + std::wstring(1500, L'l');
+  const std::wstring long_key = L"LongLine";
   prefix.String(HKEY_CURRENT_USER, kHklm + L"User", L"DisplayName", L"user")
       .Dword(HKEY_LOCAL_MACHINE, kHklm + L"Machine", L"EstimatedSize", 4294967295u)
       .String(HKEY_LOCAL_MACHINE, kHklm + L"Machine\\Sub", L"DisplayName", L"deeper")
-      .String(HKEY_LOCAL_MACHINE, kHklm + L"Machine", L"DisplayName", std::wstring(600, L'x'))
+      .String(HKEY_LOCAL_MACHINE, kHklm + L"Machine", L"DisplayName", long_name)
+      .String(HKEY_LOCAL_MACHINE, kHklm + long_key, L"UninstallString", long_line)
       .String(HKEY_LOCAL_MACHINE, kProducts + L"Product", L"DisplayName", L"product");
   auto platform = prefix.Open();
 
   CRegistryItemListEx values = ListUninstallValues(*platform);
-  ASSERT_EQ(values.GetCount(), 3);
+  ASSERT_EQ(values.GetCount(), 5);
   EXPECT_EQ(values[0].subKey, kProducts + L"Product");
-  EXPECT_EQ(values[1].subKey, kHklm + L"Machine");
-  EXPECT_EQ(values[1].rootName, L"HKEY_LOCAL_MACHINE");
-  // A DWORD as unsigned decimal; the 1202-byte display name is left out.
-  EXPECT_EQ(values[1].valueName, L"EstimatedSize");
-  EXPECT_EQ(values[1].valueData, L"4294967295");
-  EXPECT_EQ(values[2].rootKey, HKEY_CURRENT_USER);
-  EXPECT_EQ(values[2].valueData, L"user");
+  EXPECT_EQ(values[1].subKey, kHklm + long_key);
+  EXPECT_EQ(values[2].subKey, kHklm + L"Machine");
+  EXPECT_EQ(values[2].rootName, L"HKEY_LOCAL_MACHINE");
+  EXPECT_EQ(values[2].valueData, long_name);
+  // A DWORD as unsigned decimal.
+  EXPECT_EQ(values[3].valueName, L"EstimatedSize");
+  EXPECT_EQ(values[3].valueData, L"4294967295");
+  EXPECT_EQ(values[4].rootKey, HKEY_CURRENT_USER);
+  EXPECT_EQ(values[4].valueData, L"user");
 
-  // The long name was not readable, so the key's own name is shown.
   std::vector<UninstallRow> rows = BuildUninstallRows(values);
-  EXPECT_TRUE(Find(rows, L"Machine"));
+  EXPECT_TRUE(Find(rows, long_name));
+  // A long uninstall string is the command, not the installer's for the key.
+  const UninstallRow* long_row = Find(rows, long_key);
+  ASSERT_TRUE(long_row);
+  EXPECT_EQ(UninstallCommandLine(*long_row), long_line);
 }
 
 TEST(UninstallList, SizeIsReckonedInSinglePrecision) {
@@ -114,25 +125,33 @@ TEST(UninstallList, CommandLineFallsBackToTheInstallerForAProductCode) {
 }
 
 // A host program that ends when told; ending can run what "the uninstaller"
-// did to the machine.
+// did to the machine, and write what the starting program would answer.
 class FakeChild : public wine::HostProcess {
  public:
   bool Ended(int* status) override {
     if (!ended) return false;
     if (on_end) std::exchange(on_end, nullptr)();
+    if (!answer.empty()) std::ofstream(answer_file, std::ios::binary) << std::exchange(answer, "");
     if (status) *status = 0;
     return true;
   }
   bool ended = true;
   std::function<void()> on_end;
+  std::string answer_file;
+  std::string answer;
 };
 
 class UninstallRun : public ::testing::Test {
  protected:
+  UninstallRun() {
+    prefix_.File(L"C:\\Program Files\\Tool\\uninst.exe", "MZ\x90")
+        .File(L"C:\\windows\\system32\\msiexec.exe", "MZ\x90");
+  }
   std::unique_ptr<wine::WinePlatform> Open() {
     prefix_.Write();
     wine::WineOptions options = prefix_.Options();
     options.wine_program = "/opt/wine/bin/wine64";
+    options.start_helper = "/opt/orvane/orvane-start.exe";
     options.spawn = [this](const wine::HostCommand& command,
                            std::string* error) -> std::unique_ptr<wine::HostProcess> {
       handed_.push_back(command);
@@ -144,37 +163,102 @@ class UninstallRun : public ::testing::Test {
       child_ = child.get();
       child->ended = end_at_once_;
       child->on_end = on_end_;
+      child->answer_file = Env(command, wine::kAnswerVariable);
+      child->answer = answer_;
       return child;
     };
     return std::make_unique<wine::WinePlatform>(options);
   }
-  std::string Env(const wine::HostCommand& command, const std::string& name) {
+  static std::string Env(const wine::HostCommand& command, const std::string& name) {
     for (const auto& [n, v] : command.environment)
       if (n == name) return v;
     return "<unset>";
+  }
+  UninstallRow Row(const std::wstring& line) {
+    UninstallRow row;
+    row.key_name = L"Tool";
+    row.uninstall = line;
+    return row;
   }
 
   testing::TempPrefix prefix_;
   std::vector<wine::HostCommand> handed_;
   bool refuse_ = false;
   bool end_at_once_ = true;
+  std::string answer_ = "exit\t0\n";
   std::function<void()> on_end_;
   FakeChild* child_ = nullptr;
 };
 
-TEST_F(UninstallRun, TheLineGoesWholeToWindowsAndNeverToAHostShell) {
+TEST_F(UninstallRun, TheLineGoesWholeToCreateProcessAndNeverToAShell) {
   auto platform = Open();
-  UninstallRow row;
-  row.key_name = L"Evil";
-  row.uninstall = L"foo.exe; rm -rf ~ && \"C:\\x y\\z.exe\" | echo $HOME";
-  UninstallStart start = StartUninstall(*platform, row);
-  ASSERT_EQ(start.result, UninstallStart::Result::kStarted);
+  const std::wstring line = L"C:\\Program Files\\Tool\\uninst.exe ; rm -rf ~ && \"C:\\x y\\z.exe\" | echo $HOME";
+  UninstallStart start = StartUninstall(*platform, Row(line));
+  ASSERT_EQ(start.result, UninstallStart::Result::kStarted) << WideToUtf8(start.why);
   ASSERT_EQ(handed_.size(), 1u);
   const wine::HostCommand& c = handed_[0];
-  EXPECT_EQ(c.argv,
-            (std::vector<std::string>{"/opt/wine/bin/wine64", "cmd.exe", "/c", "%ORVANE_COMMAND_LINE%"}));
-  EXPECT_EQ(Env(c, "ORVANE_COMMAND_LINE"), "foo.exe; rm -rf ~ && \"C:\\x y\\z.exe\" | echo $HOME");
+  EXPECT_EQ(c.argv, (std::vector<std::string>{"/opt/wine/bin/wine64", "/opt/orvane/orvane-start.exe"}));
+  // The program's cut in quotes, as Wine's CreateProcess would hand it on.
+  EXPECT_EQ(Env(c, wine::kCommandLineVariable), "\"C:\\Program Files\\Tool\\uninst.exe\"" + WideToUtf8(line.substr(32)));
+  // The program as it was judged, so nothing else can start in its place.
+  EXPECT_EQ(Env(c, wine::kApplicationVariable), "C:\\Program Files\\Tool\\uninst.exe");
   EXPECT_EQ(Env(c, "WINEPREFIX"), prefix_.dir());
+  EXPECT_EQ(c.working_dir, prefix_.dir() + "/drive_c");
+  ASSERT_TRUE(start.process->Wait(std::chrono::milliseconds(2000)));
+  EXPECT_TRUE(start.process->Exit().started);
+}
+
+TEST_F(UninstallRun, TheExitCodeArrivesAndAFailedStartIsSaid) {
+  answer_ = "exit\t3010\n";
+  auto platform = Open();
+  UninstallStart start = StartUninstall(*platform, Row(L"\"C:\\Program Files\\Tool\\uninst.exe\" /S"));
+  ASSERT_TRUE(start.process);
+  ASSERT_TRUE(start.process->Wait(std::chrono::milliseconds(2000)));
+  ProcessExit exit = start.process->Exit();
+  EXPECT_TRUE(exit.started);
+  EXPECT_EQ(exit.code, std::optional<DWORD>(3010));
+
+  answer_ = "failed\t193\n";
+  start = StartUninstall(*platform, Row(L"\"C:\\Program Files\\Tool\\uninst.exe\" /S"));
+  ASSERT_TRUE(start.process->Wait(std::chrono::milliseconds(2000)));
+  exit = start.process->Exit();
+  EXPECT_FALSE(exit.started);
+  EXPECT_NE(exit.why.find(L"not a valid Windows program"), std::wstring::npos) << WideToUtf8(exit.why);
+
+  // No answer: the starting program never ran.
+  answer_ = "";
+  start = StartUninstall(*platform, Row(L"\"C:\\Program Files\\Tool\\uninst.exe\" /S"));
+  ASSERT_TRUE(start.process->Wait(std::chrono::milliseconds(2000)));
+  EXPECT_FALSE(start.process->Exit().started);
+  EXPECT_FALSE(start.process->Exit().code);
+}
+
+TEST_F(UninstallRun, ProgramsOutsideTheMachineOrNotWindowsOnesAreNeverStarted) {
+  const std::string outside = prefix_.OutsideDir();
+  std::ofstream(outside + "/tool.exe") << "MZ\x90";
+  prefix_.Link(L"C:\\Linked", outside)
+      .Link(L"C:\\Program Files\\Tool\\other.exe", outside + "/tool.exe")
+      .File(L"C:\\Program Files\\Tool\\script.exe", "#!/bin/sh\ntouch /tmp/x\n");
+  auto platform = Open();
+  const std::wstring through_z = prefix_.ZPath(outside + "/tool.exe");
+  struct {
+    std::wstring line;
+    const wchar_t* said;
+  } cases[] = {
+      {L"\"" + through_z + L"\" /S", L"outside the machine"},
+      {through_z, L"outside the machine"},
+      {L"C:\\Linked\\tool.exe /S", L"outside the machine"},
+      {L"\"C:\\Program Files\\Tool\\other.exe\"", L"outside the machine"},
+      {L"C:\\Program Files\\Tool\\script.exe", L"not a Windows program"},
+      {L"foo.exe; touch /tmp/x", L"is not on the machine"},
+      {L"C:\\Program Files\\Tool\\uninst.exe " + std::wstring(40000, L'x'), L"longer than Windows takes"},
+  };
+  for (const auto& c : cases) {
+    UninstallStart start = StartUninstall(*platform, Row(c.line));
+    EXPECT_EQ(start.result, UninstallStart::Result::kNotStarted) << WideToUtf8(c.line);
+    EXPECT_NE(start.why.find(c.said), std::wstring::npos) << WideToUtf8(start.why);
+  }
+  EXPECT_TRUE(handed_.empty());
 }
 
 TEST_F(UninstallRun, ProductCodeRunsTheInstallerAndNothingRunsWithoutACommand) {
@@ -183,7 +267,8 @@ TEST_F(UninstallRun, ProductCodeRunsTheInstallerAndNothingRunsWithoutACommand) {
   code.key_name = L"{ABCD}";
   EXPECT_EQ(StartUninstall(*platform, code).result, UninstallStart::Result::kStarted);
   ASSERT_EQ(handed_.size(), 1u);
-  EXPECT_EQ(Env(handed_[0], "ORVANE_COMMAND_LINE"), "MsiExec.exe /x{ABCD} /qf");
+  EXPECT_EQ(Env(handed_[0], wine::kCommandLineVariable), "MsiExec.exe /x{ABCD} /qf");
+  EXPECT_EQ(Env(handed_[0], wine::kApplicationVariable), "C:\\windows\\system32\\MsiExec.exe");
 
   UninstallStart none = StartUninstall(*platform, UninstallRow{});
   EXPECT_EQ(none.result, UninstallStart::Result::kNoCommand);
@@ -255,33 +340,47 @@ TEST_F(UninstallRun, UnsavedChangesOfOursAreNotDroppedByTheRereading) {
   platform->CloseKey(key);
 }
 
-// The real start, with a stand-in for the loader that records what it got.
-TEST(UninstallSpawn, HostProgramGetsArgumentsAsDataAndNoShellRunsTheLine) {
+// The real start, with a stand-in for the loader that records what it got
+// and answers as the starting program would.
+TEST(UninstallSpawn, HostProgramGetsTheLineAsDataAndNoShellRunsIt) {
   testing::TempPrefix prefix;
+  prefix.File(L"C:\\tools\\foo.exe", "MZ");
   const std::string dir = prefix.HostDir();
   const std::string marker = dir + "/marker";
   const std::string loader = dir + "/fake-wine";
   {
     std::ofstream script(loader);
     script << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << dir << "/args'\n"
-           << "printf '%s' \"$ORVANE_COMMAND_LINE\" > '" << dir << "/line'\n";
+           << "printf '%s' \"$ORVANE_COMMAND_LINE\" > '" << dir << "/line'\n"
+           << "pwd > '" << dir << "/cwd'\n"
+           << "echo 'seen on the terminal'\n"
+           << "printf 'exit\\t7\\n' > \"$ORVANE_ANSWER_FILE\"\n";
   }
   std::filesystem::permissions(loader, std::filesystem::perms::owner_all);
+  std::ofstream(dir + "/orvane-start.exe") << "MZ";
   prefix.Write();
   wine::WineOptions options = prefix.Options();
   options.wine_program = loader;
+  options.start_helper = dir + "/orvane-start.exe";
   wine::WinePlatform platform(options);
 
   UninstallRow row;
-  row.uninstall = L"foo.exe; touch " + std::wstring(marker.begin(), marker.end()) + L" `touch " +
-                  std::wstring(marker.begin(), marker.end()) + L"`";
+  const std::wstring wide_marker = Utf8ToWide(marker);
+  row.uninstall = L"C:\\tools\\foo.exe ; touch " + wide_marker + L" `touch " + wide_marker + L"`";
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
   UninstallStart start = StartUninstall(platform, row);
-  ASSERT_EQ(start.result, UninstallStart::Result::kStarted)
-      << std::string(start.why.begin(), start.why.end());
-  ASSERT_TRUE(start.process->Wait(std::chrono::milliseconds(10000)));
-  EXPECT_EQ(testing::ReadHostFile(dir + "/args"), "cmd.exe\n/c\n%ORVANE_COMMAND_LINE%\n");
-  EXPECT_EQ(testing::ReadHostFile(dir + "/line"), "foo.exe; touch " + marker + " `touch " + marker + "`");
+  bool ended = start.process && start.process->Wait(std::chrono::milliseconds(10000));
+  std::string printed = ::testing::internal::GetCapturedStdout() + ::testing::internal::GetCapturedStderr();
+  ASSERT_EQ(start.result, UninstallStart::Result::kStarted) << WideToUtf8(start.why);
+  ASSERT_TRUE(ended);
+  // What a program of the machine prints never reaches our terminal.
+  EXPECT_EQ(printed.find("seen on the terminal"), std::string::npos) << printed;
+  EXPECT_EQ(testing::ReadHostFile(dir + "/args"), dir + "/orvane-start.exe\n");
+  EXPECT_EQ(testing::ReadHostFile(dir + "/line"), WideToUtf8(row.uninstall));
+  EXPECT_EQ(testing::ReadHostFile(dir + "/cwd"), std::filesystem::canonical(prefix.dir() + "/drive_c").string() + "\n");
   EXPECT_FALSE(std::filesystem::exists(marker));
+  EXPECT_EQ(start.process->Exit().code, std::optional<DWORD>(7));
 
   options.wine_program = dir + "/no-such-wine";
   wine::WinePlatform without(options);

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <fstream>
 #include <set>
 #include <sstream>
 
 #include "engine/uninstall_list.h"
+#include "platform/process.h"
 #include "platform/testing/temp_prefix.h"
 #include "platform/testing/wine_peer.h"
 #include "platform/text.h"
@@ -135,11 +137,72 @@ TEST_F(UninstallWine, HostShellWordsInTheLineStayWindowsText) {
   UninstallRow row;
   row.uninstall = L"foo.exe; touch " + Utf8ToWide(marker) + L" && touch " + Utf8ToWide(marker);
   UninstallStart start = StartUninstall(*platform, row);
-  ASSERT_EQ(start.result, UninstallStart::Result::kStarted);
-  ASSERT_TRUE(start.process->Wait(std::chrono::seconds(120)));
+  // No program is called "foo.exe;", so Windows would start nothing either.
+  EXPECT_EQ(start.result, UninstallStart::Result::kNotStarted);
+  EXPECT_NE(start.why.find(L"not on the machine"), std::wstring::npos) << WideToUtf8(start.why);
   EXPECT_FALSE(fs::exists(marker));
-  EXPECT_TRUE(start.process->Outcome());
 }
+
+#ifdef ORVANE_TEST_EXIT_PROGRAM_PATH
+// A real Windows program as an uninstaller: started by CreateProcess inside
+// the prefix from an unquoted line with blanks in its path, with its
+// arguments as Windows splits them, and its exit code arrives.
+TEST_F(UninstallWine, ARealProgramRunsAndItsExitCodeArrives) {
+  const std::string folder = peer_->dir() + "/drive_c/Program Files/Exit Tool";
+  fs::create_directories(folder);
+  fs::copy_file(ORVANE_TEST_EXIT_PROGRAM_PATH, folder + "/uninst.exe", fs::copy_options::overwrite_existing);
+  fs::remove(peer_->dir() + "/drive_c/ran.txt");
+  auto platform = Open();
+  UninstallRow row;
+  row.uninstall = L"C:\\Program Files\\Exit Tool\\uninst.exe 3010 \"C:\\ran.txt\"";
+  UninstallStart start = StartUninstall(*platform, row);
+  ASSERT_EQ(start.result, UninstallStart::Result::kStarted) << WideToUtf8(start.why);
+  ASSERT_TRUE(start.process->Wait(std::chrono::seconds(120)));
+  EXPECT_TRUE(start.process->Outcome()) << WideToUtf8(start.process->Outcome().message);
+  ProcessExit exit = start.process->Exit();
+  ASSERT_TRUE(exit.started) << WideToUtf8(exit.why);
+  EXPECT_EQ(exit.code, std::optional<DWORD>(3010));
+  std::string ran = testing::ReadHostFile(peer_->dir() + "/drive_c/ran.txt");
+  // As Wine's CreateProcess hands an unquoted program path with blanks on.
+  EXPECT_EQ(ran, "C:\\Program Files\\Exit Tool\\uninst.exe\n3010\nC:\\ran.txt\n");
+}
+
+// Lines whose program lies outside the machine, through Z: or through a
+// link that leads out, are refused before anything runs: the program there
+// would make the marker file.
+TEST_F(UninstallWine, ProgramsOutsideTheMachineNeverRun) {
+  const std::string outside = peer_->dir() + "-outside";
+  fs::create_directories(outside);
+  fs::copy_file(ORVANE_TEST_EXIT_PROGRAM_PATH, outside + "/tool.exe", fs::copy_options::overwrite_existing);
+  {
+    std::ofstream script(outside + "/script.sh");
+    script << "#!/bin/sh\ntouch '" << outside << "/marker'\n";
+  }
+  fs::permissions(outside + "/script.sh", fs::perms::owner_all);
+  std::error_code ec;
+  fs::remove(peer_->dir() + "/drive_c/leads-out", ec);
+  fs::create_directory_symlink(outside, peer_->dir() + "/drive_c/leads-out");
+  auto platform = Open();
+  const std::wstring z_marker = L"Z:" + Utf8ToWide(outside) + L"/marker";
+  const std::wstring lines[] = {
+      L"Z:" + Utf8ToWide(outside) + L"/script.sh",
+      L"\"Z:" + Utf8ToWide(outside) + L"/tool.exe\" 0 " + z_marker,
+      L"C:\\leads-out\\tool.exe 0 " + z_marker,
+      L"C:\\leads-out\\script.sh",
+  };
+  for (const std::wstring& line : lines) {
+    UninstallRow row;
+    row.uninstall = line;
+    UninstallStart start = StartUninstall(*platform, row);
+    EXPECT_EQ(start.result, UninstallStart::Result::kNotStarted) << WideToUtf8(line);
+    EXPECT_NE(start.why.find(L"outside the machine"), std::wstring::npos) << WideToUtf8(start.why);
+    if (start.process) start.process->Wait(std::chrono::seconds(120));
+  }
+  EXPECT_FALSE(fs::exists(outside + "/marker"));
+  fs::remove(peer_->dir() + "/drive_c/leads-out");
+  fs::remove_all(outside);
+}
+#endif
 
 }  // namespace
 }  // namespace orvane

@@ -37,8 +37,9 @@ prefix=$tmp/prefix
   { cat "$tmp/install.log" >&2; fail "cmake --install failed"; exit 1; }
 
 expect_file "$prefix/bin/orvane-cli" executable
-# The URL-cache program for Wine prefixes, where mingw-w64 built it.
+# The Windows programs for Wine prefixes, where mingw-w64 built them.
 [[ -e $build/orvane-urlcache.exe ]] && expect_file "$prefix/lib/orvane/orvane-urlcache.exe"
+[[ -e $build/orvane-start.exe ]] && expect_file "$prefix/lib/orvane/orvane-start.exe"
 if [[ $with_window == 1 ]]; then
   expect_file "$prefix/bin/orvane" executable
   expect_file "$prefix/bin/orvane-restarter" executable
@@ -119,6 +120,7 @@ grep -E '(_test|\.a|\.o|CMakeFiles/?)$' "$tmp/contents" >"$tmp/leftovers" &&
   fail "build leftovers in the package: $(tr '\n' ' ' <"$tmp/leftovers")"
 packed=(/usr/bin/orvane-cli)
 [[ -e $build/orvane-urlcache.exe ]] && packed+=(/usr/lib/orvane/orvane-urlcache.exe)
+[[ -e $build/orvane-start.exe ]] && packed+=(/usr/lib/orvane/orvane-start.exe)
 if [[ $with_window == 1 ]]; then
   packed+=(/usr/bin/orvane /usr/bin/orvane-restarter /usr/share/applications/orvane.desktop
     /usr/share/icons/hicolor/scalable/apps/orvane.svg

@@ -2,6 +2,8 @@
 // Contents are made through the platform itself, so the same test works on
 // any implementation.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <functional>
@@ -33,6 +35,14 @@ class Machine {
   // file's bytes as they now stand. False where a machine has no outside.
   virtual bool MakeOutside(std::wstring* through_drive, std::wstring* through_link, std::wstring* link) = 0;
   virtual std::string OutsideFile(const std::string& name) = 0;
+  // Entries a Windows program could not make, made by the host: a FIFO at
+  // path, a file in folder whose host name is host_name, a file of size
+  // bytes that takes no room, a link at path to the outside's "precious".
+  // False where a machine cannot have them.
+  virtual bool MakeFifo(const std::wstring& path) = 0;
+  virtual bool MakeHostNamedFile(const std::wstring& folder, const std::string& host_name) = 0;
+  virtual bool MakeSparseFile(const std::wstring& path, uint64_t size) = 0;
+  virtual bool LinkToOutsideFile(const std::wstring& path) = 0;
 };
 
 class WineMachine : public Machine {
@@ -54,6 +64,19 @@ class WineMachine : public Machine {
   }
   std::string OutsideFile(const std::string& name) override {
     return testing::ReadHostFile(prefix_.OutsideDir() + "/" + name);
+  }
+  bool MakeFifo(const std::wstring& path) override { return mkfifo(prefix_.HostPath(path).c_str(), 0644) == 0; }
+  bool MakeHostNamedFile(const std::wstring& folder, const std::string& host_name) override {
+    return static_cast<bool>(std::ofstream(prefix_.HostPath(folder) + "/" + host_name) << "host");
+  }
+  bool MakeSparseFile(const std::wstring& path, uint64_t size) override {
+    std::ofstream(prefix_.HostPath(path)).close();
+    return truncate(prefix_.HostPath(path).c_str(), static_cast<off_t>(size)) == 0;
+  }
+  bool LinkToOutsideFile(const std::wstring& path) override {
+    std::ofstream(prefix_.OutsideDir() + "/precious") << "keep";
+    prefix_.Link(path, prefix_.OutsideDir() + "/precious");
+    return true;
   }
 
  private:
@@ -102,12 +125,31 @@ TEST_P(PlatformContract, StringAndDwordValuesWithTheirDefaults) {
   p().CloseKey(key);
 }
 
-TEST_P(PlatformContract, StringReadsFailPastTheirBuffer) {
-  ASSERT_TRUE(WriteRegistryString(p(), HKEY_CURRENT_USER, kKey, L"long", std::wstring(600, L'x')));
-  ASSERT_TRUE(WriteRegistryString(p(), HKEY_CURRENT_USER, kKey, L"fits", std::wstring(511, L'x')));
-  EXPECT_EQ(ReadRegistryString(p(), HKEY_CURRENT_USER, kKey, L"long"), L"");
-  EXPECT_EQ(ReadRegistryString(p(), HKEY_CURRENT_USER, kKey, L"fits").size(), 511u);
-  EXPECT_EQ(ListRegistryValues(p(), HKEY_CURRENT_USER, kKey), L"<b>[fits]</b>, " + std::wstring(511, L'x') + L"\r\n");
+TEST_P(PlatformContract, ReadsWithoutALimitAreWholeAndLimitsAnswerMoreData) {
+  const std::wstring long_name(300, L'n');
+  const std::wstring long_text(40000, L'x');
+  ASSERT_TRUE(WriteRegistryString(p(), HKEY_CURRENT_USER, kKey, long_name, long_text));
+  // Key names stop at 255 characters, as on Windows.
+  const std::wstring key_name(255, L'k');
+  HKEY created;
+  ASSERT_EQ(p().CreateKey(HKEY_CURRENT_USER, std::wstring(kKey) + L"\\" + key_name, &created), ERROR_SUCCESS);
+  p().CloseKey(created);
+  EXPECT_EQ(ReadRegistryString(p(), HKEY_CURRENT_USER, kKey, long_name), long_text);
+  EXPECT_EQ(ListRegistryValues(p(), HKEY_CURRENT_USER, kKey), L"<b>[" + long_name + L"]</b>, " + long_text + L"\r\n");
+
+  HKEY key;
+  ASSERT_EQ(p().OpenKey(HKEY_CURRENT_USER, kKey, KEY_READ, &key), ERROR_SUCCESS);
+  std::wstring name;
+  DWORD type = 0;
+  std::string data;
+  EXPECT_EQ(p().EnumKey(key, 0, &name), ERROR_SUCCESS);
+  EXPECT_EQ(name, key_name);
+  EXPECT_EQ(p().EnumKey(key, 0, &name, 254), ERROR_MORE_DATA);
+  EXPECT_EQ(p().EnumValue(key, 0, &name, &type, &data), ERROR_SUCCESS);
+  EXPECT_EQ(data.size(), 2 * long_text.size() + 2);
+  EXPECT_EQ(p().EnumValue(key, 0, &name, &type, &data, 300, 80000), ERROR_MORE_DATA);
+  EXPECT_EQ(p().QueryValue(key, long_name, &type, &data, 1024), ERROR_MORE_DATA);
+  p().CloseKey(key);
 }
 
 TEST_P(PlatformContract, DeleteTriesThe64BitViewSecond) {
@@ -281,6 +323,95 @@ TEST_P(PlatformContract, ChangesNeverLeaveTheMachine) {
   EXPECT_TRUE(p().InsideMachine(link));
   EXPECT_TRUE(p().RemoveDirectory(link));
   EXPECT_EQ(machine_->OutsideFile("precious"), "keep");
+}
+
+// A FIFO would make a read, a copy or a backup wait for a writer for ever;
+// none of them opens one.
+TEST_P(PlatformContract, FifosAreListedAsDevicesAndNeverOpened) {
+  const std::wstring fifo = dir() + L"\\pipe.tmp";
+  if (!machine_->MakeFifo(fifo)) GTEST_SKIP() << "no FIFOs";
+  FindData entry;
+  ASSERT_NE(p().FindFirst(dir() + L"\\*.tmp", &entry), nullptr);
+  EXPECT_EQ(entry.name, L"pipe.tmp");
+  EXPECT_TRUE(entry.attributes & FILE_ATTRIBUTE_DEVICE);
+  ASSERT_NE(p().FindFirstBasic(dir() + L"\\*.tmp", &entry), nullptr);
+  EXPECT_TRUE(entry.attributes & FILE_ATTRIBUTE_DEVICE);
+  EXPECT_TRUE(p().GetFileAttributes(fifo) & FILE_ATTRIBUTE_DEVICE);
+  std::string bytes;
+  EXPECT_FALSE(p().ReadFile(fifo, &bytes));
+  EXPECT_EQ(LastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_FALSE(p().StreamFile(fifo, [](std::string_view) {}, nullptr));
+  EXPECT_FALSE(p().CopyFile(fifo, dir() + L"\\copy.tmp", false));
+  EXPECT_EQ(LastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(p().GetFileAttributes(dir() + L"\\copy.tmp"), INVALID_FILE_ATTRIBUTES);
+  // Moving and deleting it open nothing.
+  MakeFolder(dir() + L"\\sub");
+  EXPECT_TRUE(p().MoveFile(fifo, dir() + L"\\sub\\pipe.tmp", false));
+  EXPECT_TRUE(p().DeleteFile(dir() + L"\\sub\\pipe.tmp"));
+}
+
+// A listed name joined to its folder must mean the entry listed, never
+// another file ("..\..\x" climbs out, "*" matches others).
+TEST_P(PlatformContract, ListingsHandOutOnlyWindowsNames) {
+  MakeFolder(dir() + L"\\odd");
+  MakeFile(dir() + L"\\odd\\plain.txt");
+  MakeFile(dir() + L"\\odd\\caf\u00e9.txt");
+  for (const char* name :
+       {"..\\..\\victim.ini", "a*b", "what?", "c:d", "pipe|x", "quote\"", "<a>", "tab\tname", "bad\xff.txt"})
+    if (!machine_->MakeHostNamedFile(dir() + L"\\odd", name)) GTEST_SKIP() << "no host names";
+  std::set<std::wstring> names;
+  FindData entry;
+  auto search = p().FindFirst(dir() + L"\\odd\\*", &entry);
+  for (bool more = search != nullptr; more; more = search->Next(&entry)) names.insert(entry.name);
+  EXPECT_EQ(names, (std::set<std::wstring>{L".", L"..", L"plain.txt", L"caf\u00e9.txt"}));
+  CFileFinder finder(p());
+  FindFilesUnder(dir() + L"\\odd", finder, L"*.*", true);
+  EXPECT_EQ(finder.found, (std::vector<std::wstring>{dir() + L"\\odd\\caf\u00e9.txt", dir() + L"\\odd\\plain.txt"}));
+}
+
+TEST_P(PlatformContract, StreamedReadsGoInPiecesAndWholeReadsAreBounded) {
+  std::string big(200000, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + i / 251);
+  ASSERT_TRUE(p().WriteFileAtomic(dir() + L"\\big.bin", big));
+  std::string streamed;
+  size_t largest = 0;
+  uint64_t size = 0;
+  ASSERT_TRUE(p().StreamFile(dir() + L"\\big.bin",
+                             [&](std::string_view piece) {
+                               largest = std::max(largest, piece.size());
+                               streamed.append(piece);
+                             },
+                             &size));
+  EXPECT_EQ(streamed, big);
+  EXPECT_EQ(size, big.size());
+  EXPECT_LE(largest, size_t{1} << 16);
+  EXPECT_FALSE(p().StreamFile(dir() + L"\\missing", [](std::string_view) {}, nullptr));
+  // Past the bound nothing is read at all.
+  if (!machine_->MakeSparseFile(dir() + L"\\huge.bin", kMaxWholeFileRead + 1)) GTEST_SKIP() << "no sparse files";
+  std::string bytes = "untouched";
+  EXPECT_FALSE(p().ReadFile(dir() + L"\\huge.bin", &bytes));
+  EXPECT_EQ(LastError(), static_cast<DWORD>(ERROR_FILE_TOO_LARGE));
+  EXPECT_EQ(bytes, "untouched");
+}
+
+// What a library writing through a link would change: the link's target.
+TEST_P(PlatformContract, TargetsInsideTheMachineAreToldFromLinksLeadingOut) {
+  MakeFile(dir() + L"\\real.db");
+  EXPECT_TRUE(p().TargetInsideMachine(dir() + L"\\real.db"));
+  EXPECT_TRUE(p().TargetInsideMachine(dir()));
+  EXPECT_FALSE(p().TargetInsideMachine(dir() + L"\\missing.db"));
+  if (machine_->MakeFolderLink(dir() + L"\\inner", dir())) {
+    EXPECT_TRUE(p().TargetInsideMachine(dir() + L"\\inner\\real.db"));
+    EXPECT_TRUE(p().TargetInsideMachine(dir() + L"\\inner"));
+  }
+  if (!machine_->LinkToOutsideFile(dir() + L"\\host.db")) GTEST_SKIP() << "no outside";
+  EXPECT_TRUE(p().InsideMachine(dir() + L"\\host.db"));  // the link itself may go
+  EXPECT_FALSE(p().TargetInsideMachine(dir() + L"\\host.db"));
+  std::wstring drive_way, link_way, link;
+  ASSERT_TRUE(machine_->MakeOutside(&drive_way, &link_way, &link));
+  EXPECT_FALSE(p().TargetInsideMachine(link_way));
+  EXPECT_FALSE(p().TargetInsideMachine(link_way + L"\\precious"));
+  EXPECT_FALSE(p().TargetInsideMachine(drive_way));
 }
 
 TEST_P(PlatformContract, NewFilesAreExclusiveAndAppendsDurable) {

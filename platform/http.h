@@ -1,7 +1,8 @@
 // HTTP as the program speaks it to its own servers (the update server, the
 // support service): one request at a time, its body read in blocks so a
-// caller can show progress and stop between blocks. `https://` addresses are
-// verified against the host's trusted certificates; redirects are not
+// caller can show progress and stop between blocks. Servers are spoken to
+// over `https://`, verified against the host's trusted certificates; plain
+// `http://` only to a loopback address (this computer). A redirect is never
 // followed. Stands in for WinINet's InternetOpen/HttpSendRequest/
 // InternetReadFile.
 #pragma once
@@ -54,7 +55,9 @@ class HttpClient {
   virtual bool Connected(const std::string& url) = 0;
   // Sends the request and waits for the status and headers. Null when no
   // response came (bad address, refused, certificate not trusted, timed out,
-  // cancelled); *error (may be null) then says why in words.
+  // cancelled), when the address is plain http:// to another computer, or
+  // when the answer is a redirect (3xx); *error (may be null) then says why
+  // in words.
   virtual std::unique_ptr<HttpResponse> Send(const HttpRequest& request, std::wstring* error) = 0;
 };
 

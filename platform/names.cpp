@@ -60,8 +60,8 @@ std::wstring ExpandEnvironment(Platform& platform, const std::wstring& text) {
 }
 
 std::wstring ProgramFolder(Platform& platform) {
+  // Whole: a path cut at MAX_PATH would name another folder.
   std::wstring module = platform.ModuleFileName();
-  if (module.size() >= static_cast<size_t>(MAX_PATH)) module.resize(MAX_PATH - 1);
   size_t slash = module.rfind(L'\\');
   return slash == std::wstring::npos ? module : module.substr(0, slash);
 }

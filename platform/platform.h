@@ -13,8 +13,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/win32_types.h"
@@ -32,6 +34,9 @@ struct Status {
 };
 
 class RunningProcess;  // process.h
+
+// The largest file ReadFile reads whole; StreamFile takes any size.
+inline constexpr uint64_t kMaxWholeFileRead = uint64_t{256} << 20;
 
 // A program running on the machine (a Windows process; under Wine, a host
 // process that Wine runs for this prefix).
@@ -110,20 +115,26 @@ class Platform {
                          HKEY* result) = 0;
   virtual LONG CloseKey(HKEY key) = 0;
   virtual LONG QueryInfoKey(HKEY key, DWORD* sub_keys, DWORD* values) = 0;
+  // The reads below take the most a caller will accept (a Win32 buffer's
+  // size) and answer ERROR_MORE_DATA past it. Their defaults accept
+  // anything: a caller that names no limit gets every name and every datum
+  // whole, however long, and never has to grow a buffer and ask again.
+  static constexpr DWORD kNoLimit = 0xFFFFFFFFu;
+
   // Subkey name by index from 0; ERROR_NO_MORE_ITEMS past the end,
   // ERROR_MORE_DATA when the name is longer than max_name characters.
   virtual LONG EnumKey(HKEY key, DWORD index, std::wstring* name,
-                       DWORD max_name = 255) = 0;
+                       DWORD max_name = kNoLimit) = 0;
   // Value by index from 0 (name, type and data). ERROR_MORE_DATA when the name
   // exceeds max_name characters or the data exceeds max_data bytes; then
   // nothing is returned.
   virtual LONG EnumValue(HKEY key, DWORD index, std::wstring* name, DWORD* type,
-                         std::string* data, DWORD max_name = 16383,
-                         DWORD max_data = 0xFFFFFFFFu) = 0;
+                         std::string* data, DWORD max_name = kNoLimit,
+                         DWORD max_data = kNoLimit) = 0;
   // One value's type and data; "" names the default value. ERROR_MORE_DATA
   // when the data exceeds max_data bytes (type is still set).
   virtual LONG QueryValue(HKEY key, const std::wstring& name, DWORD* type,
-                          std::string* data, DWORD max_data = 0xFFFFFFFFu) = 0;
+                          std::string* data, DWORD max_data = kNoLimit) = 0;
   virtual LONG SetValue(HKEY key, const std::wstring& name, DWORD type,
                         const std::string& data) = 0;
   virtual LONG DeleteValue(HKEY key, const std::wstring& name) = 0;
@@ -148,7 +159,11 @@ class Platform {
   // ---- Files. -------------------------------------------------------------
   // FindFirstFileW: pattern is a folder plus a last component that may hold
   // Windows wildcards (* and ?, "*.*" matching every name). Returns null with
-  // LastError() set when nothing matches.
+  // LastError() set when nothing matches. Every name handed out is a
+  // Windows name (no \ / : * ? " < > | or control characters), so folder +
+  // name always means the entry that was listed; an entry whose host name
+  // is not one is left out. FIFOs, sockets and devices carry
+  // FILE_ATTRIBUTE_DEVICE: they can be neither read nor copied.
   virtual std::unique_ptr<FileSearch> FindFirst(const std::wstring& pattern,
                                                 FindData* first) = 0;
   // FindFirstFileExW with FindExInfoBasic, for walks that only need names:
@@ -167,7 +182,9 @@ class Platform {
   // Fails for folders and read-only files. A link is removed, never its target.
   virtual bool DeleteFile(const std::wstring& path) = 0;
   // A link is copied as a link (its target text unchanged), never as the
-  // contents it points at, so a backup copy puts back what was there.
+  // contents it points at, so a backup copy puts back what was there. Only
+  // regular files and links are copied: anything else fails
+  // (ERROR_ACCESS_DENIED) without being opened.
   virtual bool CopyFile(const std::wstring& from, const std::wstring& to,
                         bool fail_if_exists) = 0;
   // MoveFileExW; replace_existing as MOVEFILE_REPLACE_EXISTING.
@@ -185,9 +202,26 @@ class Platform {
   virtual bool CreateDirectory(const std::wstring& path) = 0;
   // Removes an empty folder (or a link to one, leaving its target alone).
   virtual bool RemoveDirectory(const std::wstring& path) = 0;
-  // Whole-file read and atomic whole-file write (temporary file beside the
-  // target, flush, rename): a crash leaves the old or the new file, never half.
+  // Whole-file read of a regular file of at most kMaxWholeFileRead bytes
+  // (ERROR_FILE_TOO_LARGE beyond, nothing read). Folders, FIFOs, sockets and
+  // devices are never opened (ERROR_ACCESS_DENIED), so a read never waits.
   virtual bool ReadFile(const std::wstring& path, std::string* bytes) = 0;
+  // The same file handed to sink in order, in pieces of at most 64 KiB, up
+  // to the size it had when it was opened: for files of any size, whose
+  // bytes are only looked at once (a digest). *size (may be null) gets the
+  // bytes delivered. False when the file could not be opened or read; the
+  // pieces delivered until then stand. Implementations over real files keep
+  // only one piece in memory; this default reads the file whole.
+  virtual bool StreamFile(const std::wstring& path, const std::function<void(std::string_view)>& sink,
+                          uint64_t* size) {
+    std::string bytes;
+    if (!ReadFile(path, &bytes)) return false;
+    if (!bytes.empty()) sink(bytes);
+    if (size) *size = bytes.size();
+    return true;
+  }
+  // Atomic whole-file write (temporary file beside the target, flush,
+  // rename): a crash leaves the old or the new file, never half.
   virtual bool WriteFileAtomic(const std::wstring& path,
                                const std::string& bytes) = 0;
   // The path as the host's own file calls take it (for libraries such as
@@ -200,6 +234,13 @@ class Platform {
   // whatever drive letter or link leads there; reads may go anywhere.
   // Scanners use it to leave out what no repair could change.
   virtual bool InsideMachine(const std::wstring& path) = 0;
+  // True when what path names, with every link resolved (its own last
+  // component's too), lies inside the machine: a folder whose entries are
+  // the machine's, a file whose bytes are. A walk starts only at such a
+  // folder, and a library that writes a file itself (SQLite, through
+  // NativePath) is handed only such a file. False when path names nothing.
+  // This default serves platforms that have no links.
+  virtual bool TargetInsideMachine(const std::wstring& path) { return InsideMachine(path); }
 
   // ---- Environment, folders, profile files. --------------------------------
   // GetTempPathW: the temporary folder with a trailing backslash.
@@ -246,13 +287,6 @@ class Platform {
   // False when this platform cannot check shell links at all (then no
   // shortcut may be judged broken).
   virtual bool CanCheckShortcuts() { return false; }
-  // Folders of the user's profile that lead out of the machine to the
-  // host's own folders (under Wine: Desktop, Documents, Downloads, Music,
-  // Pictures, Videos, Templates), as Windows paths through the profile.
-  // Shortcut files (*.lnk) in them, at any depth, count as inside the
-  // machine (InsideMachine, DeleteFile, SetFileAttributes, CopyFile to);
-  // nothing else there may be changed.
-  virtual std::vector<std::wstring> LinkedShortcutFolders() { return {}; }
 
   // ---- Internet Explorer's URL cache and history store. ----------------------
   // Every entry of the URL cache, in the cache's order. False when the cache
@@ -338,8 +372,11 @@ class Platform {
   // ---- Processes. ----------------------------------------------------------
   // CreateProcessW with command_line as the whole Windows command line,
   // default environment, folder and window; never through a shell of the
-  // host. Null when it could not be started, with the reason in *why (may be
-  // null). A platform that cannot run programs keeps this default.
+  // host. The program is found as CreateProcessW finds it (command_line.h)
+  // and must lie inside the machine, links followed, and be a Windows
+  // program: one that lies outside (a drive or a link that leads out) is
+  // never started. Null when it was not started, with the reason in *why
+  // (may be null). A platform that cannot run programs keeps this default.
   virtual std::unique_ptr<RunningProcess> StartProcess(const std::wstring& command_line,
                                                        std::wstring* why);
   // The machine's running processes (a Toolhelp process snapshot). False

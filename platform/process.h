@@ -3,11 +3,21 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "platform/platform.h"
 
 namespace orvane {
+
+// How a started program ended.
+struct ProcessExit {
+  // False when Windows could not start the program after all; why says why.
+  bool started = true;
+  // Its exit code, when the platform learned it.
+  std::optional<DWORD> code;
+  std::wstring why;
+};
 
 class RunningProcess {
  public:
@@ -22,6 +32,9 @@ class RunningProcess {
   // After Wait returned true: Ok, or why the machine's state could not be
   // read again (the listing then shows the state from before the run).
   virtual Status Outcome() const = 0;
+  // After Wait returned true: whether the program was started, and how it
+  // ended.
+  virtual ProcessExit Exit() const { return {}; }
   // While Wait returns false: what is being waited for, in words a user
   // reads ("" when there is nothing to say beyond the program running).
   virtual std::wstring WaitingFor() const { return L""; }

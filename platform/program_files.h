@@ -5,8 +5,11 @@
 // of its own renamed program.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace orvane {
 
@@ -38,5 +41,32 @@ std::filesystem::path MakePrivateFolder(const std::filesystem::path& parent);
 // Removes such a folder with what the program wrote into it; a link in it is
 // removed, never followed.
 void RemovePrivateFolder(const std::filesystem::path& folder);
+
+// The bytes this user may still write on the file system that holds folder
+// (statvfs: the blocks free to unprivileged users); empty when it cannot be
+// asked.
+std::optional<uint64_t> FreeSpace(const std::filesystem::path& folder);
+
+// A regular file the program wrote itself, mapped read-only, so that a large
+// download can be checked as one piece of memory without copying it to the
+// heap (its pages stay the page cache's). Open() refuses anything but a
+// regular file (a link is not followed). One thread at a time.
+class MappedFile {
+ public:
+  MappedFile() = default;
+  ~MappedFile();
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+
+  // False (and bytes() empty) when the file cannot be opened or mapped.
+  bool Open(const std::filesystem::path& file);
+  // The whole file; valid until the object is destroyed or opened again.
+  std::string_view bytes() const { return {static_cast<const char*>(data_), size_}; }
+
+ private:
+  void Close();
+  void* data_ = nullptr;
+  size_t size_ = 0;
+};
 
 }  // namespace orvane

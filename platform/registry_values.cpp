@@ -5,9 +5,6 @@
 namespace orvane {
 namespace {
 
-constexpr DWORD kStringQueryBytes = 1024;
-constexpr DWORD kMaxListedName = 255;
-
 // Opens for writing, creating the key when it cannot be opened.
 bool OpenForWrite(Platform& p, HKEY root, const std::wstring& sub_key, HKEY* key) {
   if (p.OpenKey(root, sub_key, KEY_WRITE, key) == ERROR_SUCCESS) return true;
@@ -46,7 +43,7 @@ std::wstring ReadRegistryString(Platform& p, HKEY root, const std::wstring& sub_
   if (p.OpenKey(root, sub_key, KEY_READ, &key) != ERROR_SUCCESS) return L"";
   DWORD type = 0;
   std::string data;
-  LONG rc = p.QueryValue(key, value_name, &type, &data, kStringQueryBytes);
+  LONG rc = p.QueryValue(key, value_name, &type, &data);
   p.CloseKey(key);
   return rc == ERROR_SUCCESS ? RegistryDataAsText(data) : L"";
 }
@@ -105,7 +102,7 @@ std::wstring ListRegistryValues(Platform& p, HKEY root, const std::wstring& sub_
     std::wstring name;
     DWORD type = 0;
     std::string data;
-    LONG rc = p.EnumValue(key, i, &name, &type, &data, kMaxListedName, kStringQueryBytes);
+    LONG rc = p.EnumValue(key, i, &name, &type, &data);
     if (rc == ERROR_NO_MORE_ITEMS) break;
     if (rc != ERROR_SUCCESS) continue;
     out += L"<b>[" + name + L"]</b>, " + RegistryDataAsText(data) + L"\r\n";
@@ -120,7 +117,7 @@ std::wstring ListRegistrySubkeys(Platform& p, const std::wstring& sub_key) {
   if (p.OpenKey(HKEY_LOCAL_MACHINE, sub_key, KEY_READ, &key) != ERROR_SUCCESS) return out;
   for (DWORD i = 0;; ++i) {
     std::wstring name;
-    LONG rc = p.EnumKey(key, i, &name, kMaxListedName);
+    LONG rc = p.EnumKey(key, i, &name);
     if (rc == ERROR_NO_MORE_ITEMS) break;
     if (rc != ERROR_SUCCESS) continue;
     out += name + L"\r\n";

@@ -9,8 +9,7 @@
 
 namespace orvane {
 
-// The value's data as text whatever its type; data over 1024 bytes reads as
-// "" (the query buffer holds 512 characters).
+// The value's data as text whatever its type, whole (up to its first NUL).
 std::wstring ReadRegistryString(Platform& p, HKEY root, const std::wstring& sub_key,
                                 const std::wstring& value_name);
 // Four bytes under HKEY_LOCAL_MACHINE; 0xFFFFFFFF when missing or failed.

@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 
+#include "model/own_files.h"
 #include "platform/names.h"
 #include "platform/registry_values.h"
 #include "platform/text.h"
@@ -208,6 +209,9 @@ RecordOutcome CRepairErrorsThread::RepairRecord(const CError& record) {
   const CRegistryItem& item = record.item;
   switch (record.errorType) {
     case ErrorType::File: {
+      // Whatever a record says, the program's own files are no junk.
+      if (OwnFiles(platform).Protects(record.filePath))
+        return NotRepaired(L"it is one of Orvane's own files, which no repair deletes");
       // Junk may be read-only; its copy is already in the backup set.
       if (IsJunkFileSection(record.section)) {
         DWORD attributes = platform.GetFileAttributes(record.filePath);

@@ -364,6 +364,27 @@ TEST_F(RepairThreadTest, TempFileRemovalTakesTheFoldersItEmptied) {
   EXPECT_TRUE(std::filesystem::is_directory(outside));
 }
 
+// Records come from the file of unresolved errors too, which any program of
+// the machine can write: none may take the program's own files.
+TEST_F(RepairThreadTest, TheProgramsOwnFilesAreNeverRepairedAway) {
+  const std::wstring unresolved = L"C:\\users\\tester\\AppData\\Roaming\\Orvane\\unresolvederrors.dat";
+  const std::wstring old_set = L"C:\\Program Files\\Orvane\\backup\\Junk_20260101_000000.dat";
+  prefix.File(unresolved, "errors").File(old_set, "set").File(L"C:\\T\\junk.tmp", "junk");
+  Open();
+  errors.Add(File(15, L"c:\\users\\TESTER\\appdata\\roaming\\orvane\\UNRESOLVEDERRORS.DAT"));
+  errors.Add(File(11, old_set));
+  errors.Add(File(15, L"C:\\T\\junk.tmp"));
+  auto worker = Repair();
+  const auto& o = worker->outcomes();
+  ASSERT_EQ(o.size(), 3u);
+  EXPECT_EQ(o[0].state, State::kNotRepaired);
+  EXPECT_NE(o[0].detail.find(L"Orvane's own files"), std::wstring::npos) << WideToUtf8(o[0].detail);
+  EXPECT_EQ(o[1].state, State::kNotRepaired);
+  EXPECT_EQ(o[2].state, State::kRepaired);
+  EXPECT_EQ(testing::ReadHostFile(prefix.HostPath(unresolved)), "errors");
+  EXPECT_EQ(testing::ReadHostFile(prefix.HostPath(old_set)), "set");
+}
+
 TEST_F(RepairThreadTest, PrivacyRecordsOfAnUnknownBrowserSelectionAreLeftAndSaySo) {
   prefix.String(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer\\TypedURLs", L"url1", L"https://a/");
   Open();

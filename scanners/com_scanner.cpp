@@ -29,7 +29,7 @@ void ForEachClass(ScanContext& context, Check check) {
   }
   for (DWORD index = 0; index < count && context.IsRunning(); ++index) {
     std::wstring id;
-    if (platform.EnumKey(classes, index, &id, 255) != ERROR_SUCCESS) continue;
+    if (platform.EnumKey(classes, index, &id) != ERROR_SUCCESS) continue;
     context.ReportProgress(L"CLSID\\" + id);
     check(platform, classes, id);
   }

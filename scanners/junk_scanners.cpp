@@ -1,5 +1,6 @@
 #include "scanners/junk_scanners.h"
 
+#include "model/own_files.h"
 #include "model/program_paths.h"
 
 #include "platform/names.h"
@@ -54,18 +55,30 @@ bool IsUrlCacheContainer(Platform& platform, const std::wstring& folder) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void WalkJunkFolder(ScanContext& context, const std::wstring& folder, const std::wstring& mask, bool windows_temp,
-                    bool skip_containers) {
+// A walk starts only where the folder itself, links resolved, lies in the
+// machine: a Temp or cache folder that is a link to /tmp or to the user's
+// home holds nothing of the machine's, and what is there may be large.
+bool WalkableStart(Platform& platform, const std::wstring& folder) {
+  return !folder.empty() && platform.TargetInsideMachine(folder);
+}
+
+// own is checked only in folders that hold one of the program's own files:
+// everywhere else no entry can be one.
+void WalkJunkFolder(ScanContext& context, const OwnFiles& own, const std::wstring& folder, const std::wstring& mask,
+                    bool windows_temp, bool skip_containers) {
   const std::wstring description = windows_temp ? L"Windows Temporary Clean" : L"Temp Clean";
   Platform& platform = context.platform();
   if (skip_containers && IsUrlCacheContainer(platform, folder)) return;
+  const bool holds_own = own.HeldIn(folder);
   FindData entry;
   auto search = platform.FindFirst(folder + mask, &entry);
   for (bool more = search != nullptr; more; more = search->Next(&entry)) {
     // "." and ".." name this folder and its parent, which are not ours to
-    // change.
-    if (entry.name == L"." || entry.name == L"..") continue;
+    // change. FIFOs, sockets and devices cannot be backed up, so no repair
+    // may take them.
+    if (entry.name == L"." || entry.name == L".." || (entry.attributes & FILE_ATTRIBUTE_DEVICE)) continue;
     std::wstring full = folder + entry.name;
+    if (holds_own && own.Protects(full)) continue;
     // A read-only file is made writable by the repair, when it is deleted:
     // a scan changes nothing.
     if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -73,12 +86,21 @@ void WalkJunkFolder(ScanContext& context, const std::wstring& folder, const std:
       if (skip_containers && !link && IsUrlCacheContainer(platform, full + L"\\")) continue;
       // A link to a folder is listed like a folder but never entered: it
       // may lead anywhere on the host.
-      if (!link) WalkJunkFolder(context, full + L"\\", mask, windows_temp, skip_containers);
-      context.ReportJunkItem(description, full + L"\\", description);
+      if (!link) WalkJunkFolder(context, own, full + L"\\", mask, windows_temp, skip_containers);
+      // A folder the program keeps its files in is no junk, though what
+      // else it holds may be.
+      if (!(holds_own && own.HeldIn(full))) context.ReportJunkItem(description, full + L"\\", description);
     } else {
       context.ReportJunkItem(description, full, description);
     }
   }
+}
+
+void WalkJunkStart(ScanContext& context, const std::wstring& folder, const std::wstring& mask, bool windows_temp,
+                   bool skip_containers) {
+  Platform& platform = context.platform();
+  if (!WalkableStart(platform, folder)) return;
+  WalkJunkFolder(context, OwnFiles(platform), folder, mask, windows_temp, skip_containers);
 }
 
 }  // namespace
@@ -87,17 +109,10 @@ void ScanShortcuts(ScanContext& context, const std::wstring& root) {
   std::wstring folder = root;
   if (folder == L"%USERPROFILE%") folder = ExpandEnvironment(context.platform(), folder);
   PrepareFinder(context);
-  FindFilesUnder(folder, context.finder, L"*.lnk", true);
-  // The walk never enters links, but the profile's Desktop (and its
-  // neighbours) may be links to the host's folders, where installers leave
-  // most shortcuts; the platform names those it lets us repair.
-  if (folder.empty()) return;
-  std::wstring under = WithTrailingBackslash(folder);
-  for (const std::wstring& linked : context.platform().LinkedShortcutFolders()) {
-    if (!context.IsRunning()) break;
-    if (linked.size() > under.size() && EqualsNoCase(std::wstring_view(linked).substr(0, under.size()), under))
-      FindFilesUnder(linked, context.finder, L"*.lnk", true);
-  }
+  // The profile's Desktop, Documents and the like are often Wine's links to
+  // the host user's folders (to the whole home where those do not exist):
+  // the walk enters no link, so what lies there is never looked at.
+  if (WalkableStart(context.platform(), folder)) FindFilesUnder(folder, context.finder, L"*.lnk", true);
 }
 
 void ScanWindowsLogs(ScanContext& context, const std::wstring& root) {
@@ -105,7 +120,7 @@ void ScanWindowsLogs(ScanContext& context, const std::wstring& root) {
   if (folder == L"%USERPROFILE%" || folder == L"%WinDir%")
     folder = ExpandEnvironment(context.platform(), folder);
   PrepareFinder(context);
-  FindFilesUnder(folder, context.finder, L"*.*", true);
+  if (WalkableStart(context.platform(), folder)) FindFilesUnder(folder, context.finder, L"*.*", true);
 }
 
 void OnFinderEvent(CFileFinder* finder, int code, void* user) {
@@ -125,16 +140,20 @@ void OnFinderEvent(CFileFinder* finder, int code, void* user) {
   CPath path(entry);
   std::wstring full = path.GetFullPath();
   if (full.empty()) return;  // too long to name a file reliably
+  Platform& platform = context.platform();
+  // A FIFO, socket or device of that name cannot be backed up, so no
+  // repair may take it. (The program's own files are either in the backup
+  // folder, which the finder does not enter, or named *.dat.)
+  auto odd = [&] { return (platform.GetFileAttributes(full) & FILE_ATTRIBUTE_DEVICE) != 0; };
   if (finder->tag == kShortcutSection) {
-    Platform& platform = context.platform();
     // Only a check that could actually be made may call a shortcut broken,
     // and only one the repair could remove is reported.
-    if (platform.CanCheckShortcuts() && platform.InsideMachine(full) && !platform.ShortcutResolves(full))
+    if (platform.CanCheckShortcuts() && platform.InsideMachine(full) && !odd() && !platform.ShortcutResolves(full))
       context.AddShortcutError(full);
     return;
   }
   std::wstring extension = ToUpper(path.GetExtension());
-  if (extension == L"TMP" || extension == L"LOG") context.AddJunkFileError(full);
+  if ((extension == L"TMP" || extension == L"LOG") && !odd()) context.AddJunkFileError(full);
 }
 
 void ScanWindowsTemp(ScanContext& context, int32_t ordinal) {
@@ -151,12 +170,12 @@ void ScanTempFiles(ScanContext& context, int32_t ordinal) {
   if (temp.size() > 519) temp.clear();  // GetTempPathW's buffer holds 520 characters
   if (IsCleanableFolder(temp)) ScanJunkFolder(context, WithTrailingBackslash(temp), L"*.*", false);
   std::wstring cache = platform.SpecialFolder(kInternetCacheFolder);
-  if (IsCleanableFolder(cache)) WalkJunkFolder(context, WithTrailingBackslash(cache), L"*.*", false, true);
+  if (IsCleanableFolder(cache)) WalkJunkStart(context, WithTrailingBackslash(cache), L"*.*", false, true);
 }
 
 void ScanJunkFolder(ScanContext& context, const std::wstring& folder, const std::wstring& mask,
                     bool windows_temp) {
-  WalkJunkFolder(context, folder, mask, windows_temp, false);
+  WalkJunkStart(context, folder, mask, windows_temp, false);
 }
 
 void ScanRecycleBin(ScanContext& context, int32_t ordinal) {

@@ -12,11 +12,15 @@
 
 namespace orvane {
 
+// Every walk below stays in the machine: it starts only at a folder whose
+// real path lies in it (TargetInsideMachine), enters no link to a folder,
+// and takes no FIFO, socket or device (they cannot be backed up).
+
 // Shortcut files (*.lnk) under root ("%USERPROFILE%" is expanded) whose
 // target cannot be resolved; nothing is judged when the platform cannot
 // check links. The program's backup folder is not searched. Links to
-// folders are not entered, except the platform's LinkedShortcutFolders
-// under root, which are walked too.
+// folders are not entered, the profile's links to the host user's folders
+// included.
 void ScanShortcuts(ScanContext& context, const std::wstring& root);
 // Every file and folder of %WinDir%\Temp (section 13, announced here).
 void ScanWindowsTemp(ScanContext& context, int32_t ordinal);
@@ -32,7 +36,7 @@ void ScanTempFiles(ScanContext& context, int32_t ordinal);
 // Every item of the recycle bin (section 16, announced here).
 void ScanRecycleBin(ScanContext& context, int32_t ordinal);
 // Every entry of folder (ending in "\") matching mask, recursively, children
-// before their folder; read-only attributes are cleared on the way. A link
+// before their folder, except the program's own files (OwnFiles). A link
 // to a folder is reported like a folder but never entered. Records stop
 // when running is cleared; the walk itself goes to its end.
 void ScanJunkFolder(ScanContext& context, const std::wstring& folder, const std::wstring& mask,

@@ -1,6 +1,7 @@
 #include "scanners/junk_scanners.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include "platform/testing/recording_platform.h"
 #include "platform/testing/shortcut_writer.h"
 #include "platform/testing/temp_prefix.h"
+#include "platform/text.h"
 
 namespace orvane {
 namespace {
@@ -131,52 +133,109 @@ TEST_F(JunkScanTest, BrokenShortcutsAnywhereInTheProfileButNotInTheBackupFolder)
 }
 
 // Wine links the profile's Desktop and its neighbours to the host user's
-// folders, out of the machine: their shortcuts are the machine's, nothing
-// else there is.
-TEST_F(JunkScanTest, BrokenShortcutsOnTheLinkedDesktopAreFoundAndOnlyThoseCanGo) {
+// folders, and to the whole home where those do not exist: nothing there is
+// the machine's, the shortcuts other prefixes left there included, and what
+// is there is never even looked at.
+TEST_F(JunkScanTest, NothingInTheHostFoldersTheProfileLinksToIsFoundOrChanged) {
   const std::wstring home = L"C:\\users\\tester";
-  char pattern[] = "/tmp/orvane-desktop-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string host_home = pattern;
-  struct Cleanup {
-    std::string dir;
-    ~Cleanup() { fs::remove_all(dir); }
-  } cleanup{host_home};
-  fs::create_directories(host_home + "/Desktop/Apps");
-  fs::create_directories(host_home + "/Elsewhere");
+  const std::string host_home = prefix_.OutsideDir();
+  fs::create_directories(host_home + "/Apps");
   auto write = [](const std::string& path, const std::string& bytes) { std::ofstream(path) << bytes; };
-  write(host_home + "/Desktop/Gone.lnk", ShortcutBytes({"C:\\apps\\gone.exe", L"", L"", false}));
-  write(host_home + "/Desktop/Apps/Old.LNK", ShortcutBytes({"C:\\apps\\old.exe", L"", L"", false}));
-  write(host_home + "/Desktop/Gone.txt", "the user's own notes");
-  write(host_home + "/Elsewhere/Gone.lnk", ShortcutBytes({"C:\\apps\\gone.exe", L"", L"", false}));
-  prefix_.Link(home + L"\\Desktop", host_home + "/Desktop");
-  // A profile folder Wine does not link is never entered, wherever it leads.
-  prefix_.Link(home + L"\\Stuff", host_home + "/Elsewhere");
-  const std::wstring through_z = prefix_.ZPath(host_home + "/Elsewhere/Gone.lnk");
+  write(host_home + "/Gone.lnk", ShortcutBytes({"C:\\apps\\gone.exe", L"", L"", false}));
+  write(host_home + "/Apps/Old.LNK", ShortcutBytes({"C:\\apps\\old.exe", L"", L"", false}));
+  write(host_home + "/notes.txt", "the user's own notes");
+  const std::vector<std::wstring> linked = {L"Desktop", L"Documents", L"Downloads", L"Music", L"Pictures", L"Videos"};
+  for (const std::wstring& name : linked) prefix_.Link(home + L"\\" + name, host_home);
+  Shortcut(home + L"\\AppData\\Roaming\\Gone.lnk", "C:\\apps\\gone.exe");
+  prefix_.File(L"C:\\saved.lnk", ShortcutBytes({"C:\\apps\\gone.exe", L"", L"", false}));
   Open();
   context_->BeginSection(L"HKEY_CURRENT_USER", HKEY_CURRENT_USER, 11, 0, false);
 
   ScanShortcuts(*context_, L"%USERPROFILE%");
 
+  EXPECT_EQ(Paths(), (V{home + L"\\AppData\\Roaming\\Gone.lnk"}));
+  for (const std::wstring& name : linked) {
+    const std::wstring folder = home + L"\\" + name;
+    EXPECT_FALSE(platform_->InsideMachine(folder + L"\\Gone.lnk")) << WideToUtf8(name);
+    EXPECT_FALSE(platform_->DeleteFile(folder + L"\\Gone.lnk"));
+    EXPECT_FALSE(platform_->SetFileAttributes(folder + L"\\Apps\\Old.LNK", FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(platform_->CopyFile(L"C:\\saved.lnk", folder + L"\\New.lnk", false));
+  }
+  EXPECT_TRUE(fs::exists(host_home + "/Gone.lnk"));
+  EXPECT_TRUE(fs::exists(host_home + "/Apps/Old.LNK"));
+  EXPECT_FALSE(fs::exists(host_home + "/New.lnk"));
+  EXPECT_TRUE(platform_->changes().empty());
+}
+
+// A folder a section starts at that is itself a link out of the machine (the
+// user's Temp or the cache linked to /tmp, a whole profile to a home) holds
+// nothing of the machine's: it is not walked at all.
+TEST_F(JunkScanTest, NoWalkStartsAtAFolderThatLeadsOutOfTheMachine) {
+  const std::string outside = prefix_.OutsideDir();
+  fs::create_directories(outside + "/sub");
+  std::ofstream(outside + "/a.tmp") << "host";
+  std::ofstream(outside + "/sub/b.log") << "host";
+  std::ofstream(outside + "/c.lnk") << ShortcutBytes({"C:\\apps\\gone.exe", L"", L"", false});
+  fs::remove(prefix_.HostPath(L"C:\\users\\tester\\Temp"));
+  prefix_.Link(L"C:\\users\\tester\\Temp", outside)
+      .Link(L"C:\\users\\tester\\AppData\\Local\\Microsoft\\Windows\\INetCache", outside)
+      .Link(L"C:\\windows\\Temp", outside)
+      .Link(L"C:\\users\\other", outside);
+  Open();
+  ScanTempFiles(*context_, 15);
+  ScanWindowsTemp(*context_, 13);
+  context_->BeginSection(L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE, 14, 0, false);
+  ScanWindowsLogs(*context_, L"C:\\windows\\Temp");
+  context_->BeginSection(L"HKEY_CURRENT_USER", HKEY_CURRENT_USER, 11, 0, false);
+  ScanShortcuts(*context_, L"C:\\users\\other");
+  EXPECT_EQ(Paths(), V{});
+}
+
+// They cannot be backed up, and a repair that tried would wait for ever on
+// the FIFO.
+TEST_F(JunkScanTest, FifosAreNeverTaken) {
+  const std::wstring windows_temp = L"C:\\windows\\Temp\\";
+  prefix_.File(windows_temp + L"real.tmp")
+      .Folder(L"C:\\users\\tester\\Temp")
+      .Folder(L"C:\\users\\tester\\Desktop");
+  for (const std::wstring& fifo : {windows_temp + L"pipe.tmp", std::wstring(L"C:\\windows\\pipe.log"),
+                                   std::wstring(L"C:\\users\\tester\\Temp\\pipe"),
+                                   std::wstring(L"C:\\users\\tester\\Desktop\\pipe.lnk")})
+    ASSERT_EQ(mkfifo(prefix_.HostPath(fifo).c_str(), 0644), 0);
+  Open();
+  ScanWindowsTemp(*context_, 13);
+  ScanTempFiles(*context_, 15);
+  context_->BeginSection(L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE, 14, 0, false);
+  ScanWindowsLogs(*context_, L"%WinDir%");
+  context_->BeginSection(L"HKEY_CURRENT_USER", HKEY_CURRENT_USER, 11, 0, false);
+  ScanShortcuts(*context_, L"%USERPROFILE%");
+  EXPECT_EQ(Paths(), (V{windows_temp + L"real.tmp", windows_temp + L"real.tmp"}));
+}
+
+// A temporary folder set to where the program keeps its own files: they
+// stay out of every record, the folders holding them too.
+TEST_F(JunkScanTest, TheProgramsOwnFilesAreNeverJunk) {
+  const std::wstring roaming = L"C:\\users\\tester\\AppData\\Roaming\\";
+  const std::wstring program = L"C:\\Program Files\\Orvane\\";
+  prefix_.String(HKEY_CURRENT_USER, L"Environment", L"TEMP", roaming)
+      .String(HKEY_CURRENT_USER, L"Environment", L"TMP", roaming)
+      .File(roaming + L"Orvane\\unresolvederrors.dat")
+      .File(roaming + L"Orvane\\log.dat")
+      .File(roaming + L"Orvane\\stray.tmp")
+      .File(roaming + L"other.tmp")
+      .File(program + L"backup\\Junk_20261209_204500.dat")
+      .File(program + L"backup\\Junk_20261209_204500\\OrvaneBK1.bpc")
+      .File(program + L"setup.log");
+  Open();
+  ASSERT_EQ(platform_->TempPath(), roaming);
+  ScanTempFiles(*context_, 15);
   V paths = Paths();
   std::sort(paths.begin(), paths.end());
-  EXPECT_EQ(paths, (V{home + L"\\Desktop\\Apps\\Old.LNK", home + L"\\Desktop\\Gone.lnk"}));
-  // The boundary: the shortcut may go, the file beside it may not, and
-  // neither may anything in a folder the profile does not link.
-  EXPECT_TRUE(platform_->InsideMachine(home + L"\\Desktop\\Gone.lnk"));
-  EXPECT_FALSE(platform_->InsideMachine(home + L"\\Desktop\\Gone.txt"));
-  EXPECT_FALSE(platform_->DeleteFile(home + L"\\Desktop\\Gone.txt"));
-  EXPECT_FALSE(platform_->CreateDirectory(home + L"\\Desktop\\New.lnk"));
-  EXPECT_FALSE(platform_->DeleteFile(home + L"\\Stuff\\Gone.lnk"));
-  EXPECT_FALSE(platform_->DeleteFile(through_z));
-  EXPECT_TRUE(fs::exists(host_home + "/Desktop/Gone.txt"));
-  EXPECT_TRUE(fs::exists(host_home + "/Elsewhere/Gone.lnk"));
-  // A backup copy can be put back where it was.
-  ASSERT_TRUE(platform_->CopyFile(home + L"\\Desktop\\Gone.lnk", L"C:\\saved.lnk", false));
-  ASSERT_TRUE(platform_->DeleteFile(home + L"\\Desktop\\Gone.lnk"));
-  EXPECT_FALSE(fs::exists(host_home + "/Desktop/Gone.lnk"));
-  EXPECT_TRUE(platform_->CopyFile(L"C:\\saved.lnk", home + L"\\Desktop\\Gone.lnk", true));
-  EXPECT_TRUE(fs::exists(host_home + "/Desktop/Gone.lnk"));
+  EXPECT_EQ(paths, (V{roaming + L"Orvane\\stray.tmp", roaming + L"other.tmp"}));
+  errors_.RemoveAll();
+  // Another spelling of the same folder is the same folder.
+  ScanJunkFolder(*context_, L"c:\\program files\\orvane\\", L"*.*", false);
+  EXPECT_EQ(Paths(), (V{L"c:\\program files\\orvane\\setup.log"}));
 }
 
 TEST_F(JunkScanTest, NoShortcutIsJudgedWhenLinksCannotBeChecked) {

@@ -14,9 +14,6 @@ constexpr int32_t kCacheSection = section::kCache;
 constexpr int32_t kTypedUrlSection = section::kTypedUrls;
 constexpr int32_t kAutocompleteSection = section::kAutocomplete;
 
-// Registry values are read into a buffer of this many bytes.
-constexpr size_t kValueBufferBytes = 1024;
-
 const wchar_t* TypeTextOf(int32_t section) {
   switch (section) {
     case kCookieSection:
@@ -125,7 +122,7 @@ void ScanTypedUrls(ScanContext& context, const std::wstring& key_path) {
     std::wstring name;
     DWORD type = 0;
     std::string data;
-    if (platform.EnumValue(key, index, &name, &type, &data, 255, 0xFFFFFFFFu) != ERROR_SUCCESS) continue;
+    if (platform.EnumValue(key, index, &name, &type, &data) != ERROR_SUCCESS) continue;
     context.ReportProgress(key_path + L"\\" + name);
     CRegistryItem item;
     item.valueType = type;
@@ -133,9 +130,7 @@ void ScanTypedUrls(ScanContext& context, const std::wstring& key_path) {
     item.rootName = context.root_name();
     item.subKey = key_path;
     item.valueName = name;
-    // Data too large for the read buffer gives no URL text, never the
-    // previous value's.
-    if (data.size() <= kValueBufferBytes) item.valueData = RegistryDataAsText(data);
+    item.valueData = RegistryDataAsText(data);
     context.AddRegistryError(L"The key " + key_path + L"\\" + name + L" is a History URL", L"Internet History ", item,
                              key_path, ErrorType::RegistryKey);
   }

@@ -154,8 +154,8 @@ TEST_F(PrivacySectionsTest, EveryTypedUrlValueIsARecordOfTheWholeKey) {
       EXPECT_EQ(e.item.valueName, name);
     }
     EXPECT_EQ(errors[0].item.valueData, L"http://one.example/");
-    // Too long for the read buffer: no URL text, and never the previous one's.
-    EXPECT_EQ(errors[3].item.valueData, L"");
+    // A long URL whole, never cut short.
+    EXPECT_EQ(errors[3].item.valueData, L"http://" + std::wstring(600, L'x') + L".example/");
     EXPECT_EQ(errors[4].item.valueData, L"http://five.example/");
   }
 }

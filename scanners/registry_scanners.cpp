@@ -6,8 +6,6 @@
 namespace orvane {
 namespace {
 
-constexpr DWORD kMaxName = 255;        // a 256-character name buffer
-constexpr size_t kMaxDataBytes = 1024;  // the value read's buffer
 constexpr int kMaxTreeDepth = 50;
 // Windows refuses keys nested deeper than this; a hive read from a file may
 // hold anything, and the empty-key search must not recurse without end.
@@ -49,10 +47,11 @@ bool PassesFilter(Filter filter, DWORD type) {
   return false;
 }
 
-// The value's data as a record keeps it. String data is read as text up to
-// its first NUL, within a 1024-byte buffer whose last character stays NUL.
-// A REG_DWORD is kept as its decimal number, so that a restore can write the
-// same number back (its raw bytes read as characters could not be).
+// The value's data as a record keeps it: string data as text up to its
+// first NUL, whole (a text cut short would be judged as another path, and
+// recorded as another value). A REG_DWORD is kept as its decimal number, so
+// that a restore can write the same number back (its raw bytes read as
+// characters could not be).
 std::wstring DataText(DWORD type, const std::string& data) {
   if (type == REG_DWORD && data.size() == 4) {
     uint32_t number = static_cast<uint8_t>(data[0]) | static_cast<uint8_t>(data[1]) << 8 |
@@ -60,9 +59,7 @@ std::wstring DataText(DWORD type, const std::string& data) {
                       static_cast<uint32_t>(static_cast<uint8_t>(data[3])) << 24;
     return std::to_wstring(number);
   }
-  std::wstring text = RegistryDataAsText(data);
-  if (text.size() >= kMaxDataBytes / 2) text.resize(kMaxDataBytes / 2 - 1);
-  return text;
+  return RegistryDataAsText(data);
 }
 
 void ReportInvalidPath(ScanContext& context, const std::wstring& location, const std::wstring& path,
@@ -81,11 +78,9 @@ void ExamineOpenKey(ScanContext& context, HKEY key, const std::wstring& key_path
   std::string data;
   for (DWORD index = 0; index < values && context.IsRunning(); ++index) {
     DWORD type = 0;
-    if (platform.EnumValue(key, index, &name, &type, &data, kMaxName) != ERROR_SUCCESS) continue;
+    if (platform.EnumValue(key, index, &name, &type, &data) != ERROR_SUCCESS) continue;
     context.ReportProgress(key_path + L"\\" + name);
     if (!PassesFilter(filter, type)) continue;
-    // Data larger than the read buffer cannot be read, and is skipped.
-    if (data.size() > kMaxDataBytes) continue;
 
     std::wstring text = DataText(type, data);
     const std::wstring& path = path_from == PathFrom::kName ? name : text;
@@ -128,7 +123,7 @@ void WalkTree(ScanContext& context, HKEY parent, const std::wstring& relative, c
   if (depth > kMaxTreeDepth) return;
   std::wstring name;
   for (DWORD index = 0; index < sub_keys && context.running.load() == 1; ++index) {
-    if (platform.EnumKey(key.get(), index, &name, kMaxName) != ERROR_SUCCESS) continue;
+    if (platform.EnumKey(key.get(), index, &name) != ERROR_SUCCESS) continue;
     WalkTree(context, key.get(), name, key_path + L"\\" + name, depth + 1, examine);
   }
 }
@@ -169,7 +164,7 @@ void FindEmptyKeys(ScanContext& context, HKEY root, const std::wstring& key_path
   if (sub_keys != 0 || values != 0) {
     std::wstring name;
     for (DWORD index = 0; context.IsRunning() && index < sub_keys; ++index) {
-      if (platform.EnumKey(key.get(), index, &name, kMaxName) != ERROR_SUCCESS) continue;
+      if (platform.EnumKey(key.get(), index, &name) != ERROR_SUCCESS) continue;
       FindEmptyKeys(context, root, key_path + L"\\" + name, depth + 1);
     }
   } else if (depth > 2) {

@@ -237,20 +237,26 @@ TEST_F(RegistryScanTest, RecentListsReportAllButInstallerCommands) {
   EXPECT_EQ(errors_[1].reason, L"The value in HKEY_CURRENT_USER\\" + run_mru + L"\\MRUList  contains an invalid path abc");
 }
 
-TEST_F(RegistryScanTest, OversizedDataIsSkippedAndLongTextCut) {
-  prefix_.String(HKEY_LOCAL_MACHINE, kRun, L"Huge", L"C:\\gone\\" + std::wstring(600, L'a') + L".exe")
+TEST_F(RegistryScanTest, LongDataIsReadAndJudgedWhole) {
+  const std::wstring long_path = L"C:\\gone\\" + std::wstring(600, L'a') + L".exe";
+  // Past what expansion takes: never judged, neither whole nor cut.
+  const std::wstring overlong = L"C:\\gone\\" + std::wstring(1100, L'a') + L".exe";
+  prefix_.String(HKEY_LOCAL_MACHINE, kRun, L"Huge", long_path)
+      .String(HKEY_LOCAL_MACHINE, kRun, L"Overlong", overlong)
       .Value(HKEY_CURRENT_USER, L"Software\\Mru", L"full", REG_BINARY, std::string(1024, 'b'))
       .Value(HKEY_CURRENT_USER, L"Software\\Mru", L"over", REG_BINARY, std::string(1026, 'b'));
   Open();
   Begin(HKEY_LOCAL_MACHINE, 4);
   CheckValuePaths(*context_, HKEY_LOCAL_MACHINE, kRun);
-  EXPECT_TRUE(errors_.IsEmpty());
+  ASSERT_EQ(errors_.GetCount(), 1);
+  EXPECT_EQ(errors_[0].item.valueName, L"Huge");
+  EXPECT_EQ(errors_[0].item.valueData, long_path);
+  errors_.RemoveAll();
   Begin(HKEY_CURRENT_USER, 12);
   CheckRecentLists(*context_, L"Software\\Mru");
-  ASSERT_EQ(errors_.GetCount(), 1);
-  EXPECT_EQ(errors_[0].item.valueName, L"full");
-  // The read buffer keeps its last character NUL.
-  EXPECT_EQ(errors_[0].item.valueData, std::wstring(511, L'\x6262'));
+  ASSERT_EQ(errors_.GetCount(), 2);
+  EXPECT_EQ(errors_[0].item.valueData, std::wstring(512, L'\x6262'));
+  EXPECT_EQ(errors_[1].item.valueData, std::wstring(513, L'\x6262'));
 }
 
 TEST_F(RegistryScanTest, PacingAndSectionMessages) {

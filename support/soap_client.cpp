@@ -171,6 +171,31 @@ std::wstring ReadString(pugi::xml_node response, const char* name) {
   return Utf8ToWide(TextOf(node));
 }
 
+// A fault's text goes into one sentence of a message: on one line, without
+// control characters (a terminal or a message box is no place for them),
+// and no longer than a person reads (an answer may hold megabytes).
+constexpr size_t kLongestFaultText = 300;
+
+std::wstring FaultText(const std::string& utf8) {
+  std::wstring out;
+  bool blank = false;
+  for (wchar_t c : Utf8ToWide(utf8)) {
+    if (c == L' ' || (c >= L'\t' && c <= L'\r')) {
+      blank = !out.empty();
+      continue;
+    }
+    if (c < L' ' || c == 0x7F || (c >= 0x80 && c <= 0x9F)) continue;
+    if (out.size() >= kLongestFaultText) {
+      out += L"...";
+      break;
+    }
+    if (blank) out.push_back(L' ');
+    blank = false;
+    out.push_back(c);
+  }
+  return out;
+}
+
 // The operation's response element, or why there is none.
 Status FindResponse(const pugi::xml_document& doc, const char* operation, pugi::xml_node* response) {
   pugi::xml_node envelope = doc.document_element();
@@ -183,7 +208,7 @@ Status FindResponse(const pugi::xml_document& doc, const char* operation, pugi::
   if (Is(first, kEnvelopeNs, "Fault")) {
     std::string text = Trimmed(TextOf(Output(first, "faultstring")));
     if (text.empty()) text = Trimmed(TextOf(Output(first, "faultcode")));
-    return Status::Error(L"The support service reported a fault: " + Utf8ToWide(text));
+    return Status::Error(L"The support service reported a fault: " + FaultText(text));
   }
   std::string expected = std::string(operation) + "Response";
   if (!Is(first, kSupportNamespace, expected)) return Malformed("it holds no " + expected);

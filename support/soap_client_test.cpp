@@ -96,6 +96,11 @@ TEST(SoapAnswers, FaultsAndMalformedAnswersFailAndChangeNothing) {
       {Answer("<s:Fault><faultcode>s:Server</faultcode><faultstring>Database down</faultstring></s:Fault>"),
        L"fault: Database down"},
       {Answer("<s:Fault><faultcode>s:Client</faultcode></s:Fault>"), L"fault: s:Client"},
+      // One line without controls, whatever the service sends.
+      {Answer("<s:Fault><faultstring>Clear\x1b[2J\r\nthe\t screen\x1b]0;t&#x7;\xc2\x9b!</faultstring></s:Fault>"),
+       L"fault: Clear[2J the screen]0;t!"},
+      {Answer("<s:Fault><faultstring>" + std::string(5000, 'x') + "</faultstring></s:Fault>"),
+       L"fault: " + std::wstring(300, L'x') + L"..."},
       {"not xml at all", L"could not be read"},
       {"<Envelope><Body/></Envelope>", L"not a SOAP 1.1 envelope"},
       {Answer(""), L"no ReportComputerLogResponse"},

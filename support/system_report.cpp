@@ -2,8 +2,10 @@
 
 #include <openssl/evp.h>
 
+#include <memory>
 #include <vector>
 
+#include "engine/html_report.h"
 #include "platform/registry_values.h"
 #include "platform/text.h"
 
@@ -14,36 +16,65 @@ constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Ru
 constexpr wchar_t kHelperObjectsKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
 
-void ReplaceAll(std::wstring* text, std::wstring_view from, std::wstring_view to) {
-  for (size_t at = text->find(from); at != std::wstring::npos; at = text->find(from, at + to.size()))
-    text->replace(at, from.size(), to);
-}
+// An MD5 digest taken piece by piece, so a file of any size is hashed while
+// it streams past.
+class Md5 {
+ public:
+  Md5() : context_(EVP_MD_CTX_new(), EVP_MD_CTX_free) {
+    ok_ = context_ && EVP_DigestInit_ex(context_.get(), EVP_md5(), nullptr) == 1;
+  }
+  void Add(std::string_view piece) { ok_ = ok_ && EVP_DigestUpdate(context_.get(), piece.data(), piece.size()) == 1; }
+  // 32 lower-case hexadecimal digits; "" when the digest could not be made.
+  std::string Hex() {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!ok_ || EVP_DigestFinal_ex(context_.get(), digest, &length) != 1) return {};
+    ok_ = false;  // finished: a second call must not pass off an empty digest
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned int i = 0; i < length; ++i) {
+      out += kHex[digest[i] >> 4];
+      out += kHex[digest[i] & 15];
+    }
+    return out;
+  }
 
-// The Run-key listing as a person reads it: the bold marks become a label.
-std::wstring ForDisplay(std::wstring lines) {
-  ReplaceAll(&lines, L"<b>", L"ValueName= ");
-  ReplaceAll(&lines, L"</b>", L"");
-  return lines;
-}
+ private:
+  std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context_;
+  bool ok_ = false;
+};
 
 void Heading(SystemReport* report, const wchar_t* display, const wchar_t* upload) {
   report->display += L"\r\n" + std::wstring(display) + L"\r\n";
   report->upload += L"\r\n<b>" + std::wstring(upload) + L"</b>\r\n";
 }
 
+// The values of root\kRunKey: "ValueName= [name], data" for a person to read,
+// "<b>[name]</b>, data" with name and data escaped for the support desk,
+// whose page shows the text as HTML.
+void RunValues(Platform& platform, HKEY root, SystemReport* report) {
+  HKEY key;
+  if (platform.OpenKey(root, kRunKey, KEY_READ, &key) != ERROR_SUCCESS) return;
+  for (DWORD i = 0;; ++i) {
+    std::wstring name;
+    DWORD type = 0;
+    std::string data;
+    LONG rc = platform.EnumValue(key, i, &name, &type, &data, 16383, 0xFFFFFFFFu);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    if (rc != ERROR_SUCCESS) continue;
+    const std::wstring text = RegistryDataAsText(data);
+    report->display += L"ValueName= [" + name + L"], " + text + L"\r\n";
+    report->upload += L"<b>[" + HtmlEscape(name) + L"]</b>, " + HtmlEscape(text) + L"\r\n";
+  }
+  platform.CloseKey(key);
+}
+
 }  // namespace
 
 std::string Md5Hex(const std::string& bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr) != 1) return {};
-  static const char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned int i = 0; i < length; ++i) {
-    out += kHex[digest[i] >> 4];
-    out += kHex[digest[i] & 15];
-  }
-  return out;
+  Md5 md5;
+  md5.Add(bytes);
+  return md5.Hex();
 }
 
 SystemReport BuildSystemReport(Platform& platform) {
@@ -53,13 +84,17 @@ SystemReport BuildSystemReport(Platform& platform) {
   if (platform.ListProcesses(&processes)) {
     for (const MachineProcess& process : processes) {
       if (process.image_path.empty()) continue;
-      std::string image;
-      if (!platform.ReadFile(process.image_path, &image)) continue;
-      std::string digest = Md5Hex(image);
+      // Streamed: an image of gigabytes costs one piece of memory, and a
+      // path naming a device or a FIFO is refused without being opened.
+      Md5 md5;
+      uint64_t size = 0;
+      auto hash = [&md5](std::string_view piece) { md5.Add(piece); };
+      if (!platform.StreamFile(process.image_path, hash, &size)) continue;
+      std::string digest = md5.Hex();
       if (digest.empty()) continue;
       report.display += process.image_path + L"\r\n";
       report.upload +=
-          process.image_path + L", " + std::to_wstring(image.size()) + L", " + Utf8ToWide(digest) + L"\r\n";
+          HtmlEscape(process.image_path) + L", " + std::to_wstring(size) + L", " + Utf8ToWide(digest) + L"\r\n";
     }
   }
 
@@ -72,15 +107,13 @@ SystemReport BuildSystemReport(Platform& platform) {
        {RunBlock{HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"Startup registry items (LOCAL MACHINE)"},
         RunBlock{HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", L"Startup registry items (CURRENT USER)"}}) {
     Heading(&report, block.display, block.upload);
-    std::wstring lines = ListRegistryValues(platform, block.root, kRunKey);
-    report.display += ForDisplay(lines);
-    report.upload += lines;
+    RunValues(platform, block.root, &report);
   }
 
   Heading(&report, L"BHO Items", L"BHO Items");
   std::wstring helpers = ListRegistrySubkeys(platform, kHelperObjectsKey);
   report.display += helpers;
-  report.upload += helpers;
+  report.upload += HtmlEscape(helpers);
   return report;
 }
 

@@ -10,14 +10,17 @@
 namespace orvane {
 
 struct SystemReport {
-  std::wstring display;  // for the user to read (the dialog's report box)
-  std::wstring upload;   // for the support service: sizes and digests, bold headings
+  std::wstring display;  // for the user to read (the dialog's report box): plain text
+  // For the support service, which shows it as HTML: sizes and digests,
+  // bold headings, and every path, name and value from the machine escaped.
+  std::wstring upload;
 };
 
 // Both texts in one pass. A process whose image path is unknown, or whose
-// image file cannot be read for its size and digest, is left out of both,
-// so the two always list the same processes. Never fails: a listing the
-// platform cannot give leaves its block with only its heading.
+// image cannot be read as a regular file, is left out of both, so the two
+// always list the same processes; images are hashed while they stream, so
+// their size costs no memory. Never fails: a listing the platform cannot
+// give leaves its block with only its heading.
 SystemReport BuildSystemReport(Platform& platform);
 
 // MD5 (RFC 1321) of bytes as 32 lower-case hexadecimal digits.

@@ -60,12 +60,11 @@ class ManageStartupDialogTest : public ::testing::Test, public testing::WindowFi
 TEST_F(ManageStartupDialogTest, ListsBothRunKeysAsTheRegistryHoldsThem) {
   CManageStartupDialog dialog(*engine_, messenger_);
   WithDialog(dialog, [&] {
-    EXPECT_EQ(Column(dialog, 0),
-              (std::vector<QString>{"Tray", "Tray <b>Bold</b>", "Level"}));  // "Huge" does not fit
-    EXPECT_EQ(Column(dialog, 1),
-              (std::vector<QString>{"C:\\tray.exe", "<i>C:\\bold.exe</i>", "42"}));
-    EXPECT_EQ(Column(dialog, 2),
-              (std::vector<QString>{kLocationUser, kLocationUser, kLocationMachine}));
+    // "Huge" whole, however long.
+    EXPECT_EQ(Column(dialog, 0), (std::vector<QString>{"Tray", "Tray <b>Bold</b>", "Huge", "Level"}));
+    EXPECT_EQ(Column(dialog, 1), (std::vector<QString>{"C:\\tray.exe", "<i>C:\\bold.exe</i>",
+                                                       QString(600, QChar('h')), "42"}));
+    EXPECT_EQ(Column(dialog, 2), (std::vector<QString>{kLocationUser, kLocationUser, kLocationMachine, kLocationMachine}));
     // The whole text on hovering, as the registry holds it, not as markup.
     QTextDocument tip;
     tip.setHtml(dialog.list()->topLevelItem(1)->toolTip(1));
@@ -78,12 +77,12 @@ TEST_F(ManageStartupDialogTest, WithoutASelectionNothingIsRemoved) {
   CManageStartupDialog dialog(*engine_, messenger_);
   WithDialog(dialog, [&] {
     dialog.remove_button()->click();
-    EXPECT_EQ(dialog.list()->GetItemCount(), 3);
+    EXPECT_EQ(dialog.list()->GetItemCount(), 4);
   });
   ASSERT_EQ(messenger_.said.size(), 1u);
   EXPECT_EQ(messenger_.said[0].caption, "Orvane");
   EXPECT_EQ(messenger_.said[0].text, "Please first select an item to be removed.");
-  EXPECT_EQ(NamesInRegistry().size(), 3u);
+  EXPECT_EQ(NamesInRegistry().size(), 4u);
   EXPECT_TRUE(ListBackupFiles(*platform_).empty());
 }
 
@@ -92,10 +91,10 @@ TEST_F(ManageStartupDialogTest, TheFreshListingDecidesAfterTheRunKeysChanged) {
   WithDialog(dialog, [&] {
     dialog.list()->SelectRow(1);
     // Another program takes "Tray" out while the window shows it: index 1
-    // of a fresh listing is "Level" now.
+    // of a fresh listing is "Huge" now.
     ASSERT_TRUE(DeleteRegistryValue(*platform_, HKEY_CURRENT_USER, kRunKey, L"Tray"));
     dialog.remove_button()->click();
-    EXPECT_EQ(Column(dialog, 0), (std::vector<QString>{"Tray <b>Bold</b>"}));
+    EXPECT_EQ(Column(dialog, 0), (std::vector<QString>{"Tray <b>Bold</b>", "Level"}));
     // The refilled list has no selection: a second press removes nothing.
     dialog.remove_button()->click();
   });
@@ -103,7 +102,7 @@ TEST_F(ManageStartupDialogTest, TheFreshListingDecidesAfterTheRunKeysChanged) {
   EXPECT_EQ(messenger_.said[0].text,
             "The selected application has been removed from Windows startup successfully.");
   EXPECT_EQ(messenger_.said[1].text, "Please first select an item to be removed.");
-  EXPECT_EQ(NamesInRegistry(), (std::vector<std::wstring>{L"Tray <b>Bold</b>"}));
+  EXPECT_EQ(NamesInRegistry(), (std::vector<std::wstring>{L"Tray <b>Bold</b>", L"Level"}));
   EXPECT_EQ(ListBackupFiles(*platform_).size(), 1u);
 }
 
@@ -113,7 +112,7 @@ TEST_F(ManageStartupDialogTest, ARunningWineserverIsToldAndNothingChanges) {
     orvane::testing::FakeWineserver server(prefix_.dir());
     dialog.list()->SelectRow(0);
     dialog.remove_button()->click();
-    EXPECT_EQ(dialog.list()->GetItemCount(), 3);
+    EXPECT_EQ(dialog.list()->GetItemCount(), 4);
   });
   ASSERT_EQ(messenger_.said.size(), 1u);
   const QString& text = messenger_.said[0].text;
@@ -121,7 +120,7 @@ TEST_F(ManageStartupDialogTest, ARunningWineserverIsToldAndNothingChanges) {
       << text.toStdString();
   EXPECT_TRUE(text.contains("wineserver")) << text.toStdString();
   EXPECT_TRUE(text.contains(QString::fromStdString(prefix_.dir()))) << text.toStdString();
-  EXPECT_EQ(NamesInRegistry().size(), 3u);
+  EXPECT_EQ(NamesInRegistry().size(), 4u);
   EXPECT_TRUE(ListBackupFiles(*platform_).empty());
 }
 

@@ -37,10 +37,14 @@ class ManageUninstallDialogTest : public ::testing::Test {
         .String(HKEY_LOCAL_MACHINE, kUninstall + L"Gone", L"Publisher", L"<b>Tags</b> & Co")
         .Dword(HKEY_LOCAL_MACHINE, kUninstall + L"Gone", L"EstimatedSize", 2048)
         .String(HKEY_CURRENT_USER, kUninstall + L"{C0DE}", L"DisplayName", L"Packaged")
-        .String(HKEY_LOCAL_MACHINE, kUninstall + L"Another", L"DisplayName", L"Another");
+        .String(HKEY_LOCAL_MACHINE, kUninstall + L"Another", L"DisplayName", L"Another")
+        // The programs the lines name: only what lies in the machine starts.
+        .File(L"C:\\Gone\\unins000.exe", "MZ")
+        .File(L"C:\\windows\\system32\\msiexec.exe", "MZ");
     prefix_.Write();
     wine::WineOptions options = prefix_.Options();
     options.wine_program = "wine64";
+    options.start_helper = "orvane-start.exe";
     options.spawn = [this](const wine::HostCommand& command,
                            std::string* error) -> std::unique_ptr<wine::HostProcess> {
       for (const auto& [name, value] : command.environment)

@@ -10,7 +10,11 @@ Updater::Updater(UpdaterSetup setup) : setup_(std::move(setup)) {}
 // Each worker stops and is waited for by its own destructor.
 Updater::~Updater() = default;
 
+bool Updater::HasServer() { return !setup_.server().empty(); }
+
 bool Updater::Connected() { return setup_.client->Connected(setup_.server()); }
+
+std::optional<CheckResult> Updater::LastCheck() const { return check_ ? check_->result() : std::nullopt; }
 
 void Updater::StartUpdateCheck() {
   if (!check_ || !check_->IsRunning()) {
@@ -26,8 +30,10 @@ void Updater::StartDownload() {
   // The window that shows a download is modal and its Abort waits, so a
   // worker that still runs here is one whose result is on its way.
   if (download_) download_->Join();
-  download_ = std::make_unique<CDownloadAppNewVersion>(
-      DownloadSetup{setup_.client, setup_.target, setup_.server(), setup_.program, setup_.temp_folder});
+  DownloadSetup download{setup_.client, setup_.target, setup_.server(), setup_.program, setup_.temp_folder,
+                         setup_.own_version, Status::Ok(), {}};
+  download.key_status = setup_.key ? setup_.key(&download.key) : Status::Error(L"No release key is set.");
+  download_ = std::make_unique<CDownloadAppNewVersion>(std::move(download));
   download_->Start();
 }
 

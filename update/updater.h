@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/platform.h"
@@ -17,8 +18,10 @@ namespace orvane::update {
 struct UpdaterSetup {
   HttpClient* client = nullptr;
   MessageTarget* target = nullptr;
-  // The update server, asked at each start (a setting may have changed it).
+  // The update server ("" when none is set) and the key its releases must
+  // be signed with, asked at each start (a setting may have changed them).
   std::function<std::string()> server;
+  std::function<Status(ReleaseKey*)> key;
   std::wstring own_version;
   std::filesystem::path program;  // the running program's file
   std::filesystem::path temp_folder;
@@ -31,11 +34,16 @@ class Updater {
   // or for the server ends at once, a download within a block.
   ~Updater();
 
+  // Whether an update server is set at all (the user's or the build's).
+  bool HasServer();
   // Whether the update server can be reached at all (no network: false).
   bool Connected();
   // Asks for a check. A check worker that still waits for its request is
   // asked again rather than replaced under its running thread.
   void StartUpdateCheck();
+  // What the last check found, once its message was posted; empty before
+  // that (also while a newer check runs).
+  std::optional<CheckResult> LastCheck() const;
   // Starts a download, replacing an ended download worker.
   void StartDownload();
   // The download window's Abort: the worker stops, is waited for and

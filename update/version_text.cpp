@@ -13,12 +13,6 @@ std::wstring_view TrimEnd(std::wstring_view text) {
   return text;
 }
 
-std::wstring_view Trim(std::wstring_view text) {
-  text = TrimEnd(text);
-  while (!text.empty() && Blank(text.front())) text.remove_prefix(1);
-  return text;
-}
-
 // "1.10.2" as its components without leading zeros; false when the text is
 // not digits separated by single dots.
 bool DottedNumber(std::wstring_view text, std::vector<std::wstring_view>* parts) {
@@ -44,6 +38,21 @@ int CompareNumbers(std::wstring_view a, std::wstring_view b) {
 
 }  // namespace
 
+std::wstring_view TrimBlanks(std::wstring_view text) {
+  text = TrimEnd(text);
+  while (!text.empty() && Blank(text.front())) text.remove_prefix(1);
+  return text;
+}
+
+std::wstring ShownVersion(std::wstring_view text) {
+  constexpr size_t kShown = 40;
+  text = TrimBlanks(text);
+  std::wstring shown;
+  for (wchar_t c : text.substr(0, kShown)) shown.push_back(c < 0x20 || c == 0x7f || (c >= 0x80 && c < 0xa0) ? L'?' : c);
+  if (text.size() > kShown) shown += L"...";
+  return shown;
+}
+
 std::wstring WidenAscii(std::string_view bytes) {
   std::wstring text;
   text.reserve(bytes.size());
@@ -67,7 +76,7 @@ bool IsNewerVersion(std::wstring_view server, std::wstring_view own) {
 }
 
 std::optional<uint64_t> ParseAnnouncedSize(std::wstring_view text) {
-  text = Trim(text);
+  text = TrimBlanks(text);
   if (text.empty() || text.size() > 16) return std::nullopt;
   uint64_t size = 0;
   for (wchar_t c : text) {

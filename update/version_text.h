@@ -20,6 +20,15 @@ std::wstring WidenAscii(std::string_view bytes);
 // other difference counts as newer.
 bool IsNewerVersion(std::wstring_view server, std::wstring_view own);
 
+// The text without the blanks and line ends around it (how servers store
+// their files), as it is compared.
+std::wstring_view TrimBlanks(std::wstring_view text);
+
+// A version text from outside as it may be shown on a terminal or in a
+// window: trimmed, each control character as "?", at most 40 characters
+// (then "...").
+std::wstring ShownVersion(std::wstring_view text);
+
 // The announced size: decimal digits with optional blanks or a line end
 // around them. Empty for anything else, or for a size beyond 2^53.
 std::optional<uint64_t> ParseAnnouncedSize(std::wstring_view text);

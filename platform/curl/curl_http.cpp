@@ -60,6 +60,28 @@ bool AnyNetworkUp() {
   return up;
 }
 
+struct Address {
+  std::string scheme;  // lower case; "" when the address cannot be parsed
+  bool loopback = false;
+};
+
+Address ParseAddress(const std::string& url) {
+  Address address;
+  CURLU* parsed = curl_url();
+  char* scheme = nullptr;
+  char* host = nullptr;
+  if (parsed && curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+      curl_url_get(parsed, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+      curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK) {
+    address.scheme = Lower(scheme);
+    address.loopback = IsLoopback(host);
+  }
+  curl_free(scheme);
+  curl_free(host);
+  curl_url_cleanup(parsed);
+  return address;
+}
+
 class CurlResponse : public HttpResponse {
  public:
   CurlResponse(const HttpRequest& request, const CurlHttpOptions& options);
@@ -289,22 +311,31 @@ std::wstring CurlResponse::Failure() const {
 
 CurlHttpClient::CurlHttpClient(CurlHttpOptions options) : options_(std::move(options)) { InitOnce(); }
 
-bool CurlHttpClient::Connected(const std::string& url) {
-  CURLU* parsed = curl_url();
-  char* host = nullptr;
-  bool loopback = false;
-  if (parsed && curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
-      curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK) {
-    loopback = IsLoopback(host);
-  }
-  curl_free(host);
-  curl_url_cleanup(parsed);
-  return loopback || AnyNetworkUp();
-}
+bool CurlHttpClient::Connected(const std::string& url) { return ParseAddress(url).loopback || AnyNetworkUp(); }
 
 std::unique_ptr<HttpResponse> CurlHttpClient::Send(const HttpRequest& request, std::wstring* error) {
+  // Plain http can be read and changed by anyone on the way; only a server
+  // on this very computer (the tests' own) may be spoken to without TLS.
+  Address address = ParseAddress(request.url);
+  if (address.scheme != "https" && !(address.scheme == "http" && address.loopback)) {
+    if (error)
+      *error = L"Orvane speaks to servers only over https:// (plain http:// only to this computer itself), not to " +
+               Utf8ToWide(request.url) + L".";
+    return nullptr;
+  }
   auto response = std::make_unique<CurlResponse>(request, options_);
   if (!response->Start(error)) return nullptr;
+  // A redirect is never followed, and is no answer either: whoever could
+  // make the server redirect could send the program anywhere.
+  if (response->status() >= 300 && response->status() < 400) {
+    if (error) {
+      std::string target = response->header("Location");
+      *error = L"The server at " + Utf8ToWide(request.url) + L" answered with a redirect" +
+               (target.empty() ? std::wstring() : L" to " + Utf8ToWide(target)) +
+               L", which Orvane does not follow.";
+    }
+    return nullptr;
+  }
   return response;
 }
 

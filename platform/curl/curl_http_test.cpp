@@ -137,6 +137,28 @@ TEST_F(CurlHttpTest, UnreachableServerSaysSo) {
   EXPECT_EQ(client_.Send(Get("file:///etc/passwd"), &error), nullptr);
 }
 
+TEST_F(CurlHttpTest, PlainHttpOnlyToThisComputerAndNoRedirects) {
+  LocalHttpServer server(root_);
+  ASSERT_TRUE(server.ready());
+  std::wstring error;
+  // Refused before any connection is tried: nothing is sent anywhere.
+  for (const char* far : {"http://updates.orvane.invalid/Orvane_version.txt", "HTTP://updates.orvane.invalid/x",
+                          "ftp://127.0.0.1/x", "not an address"}) {
+    EXPECT_EQ(client_.Send(Get(far), &error), nullptr) << far;
+    EXPECT_NE(error.find(L"only over https://"), std::wstring::npos) << far;
+  }
+  // Loopback in each of its spellings may be spoken to plainly.
+  std::string port = server.url().substr(server.url().rfind(':'));
+  for (std::string host : {"127.0.0.1", "localhost", "127.1.2.3"}) {
+    HttpResult result = HttpFetch(client_, Get("http://" + host + port + "/small.txt"), 4095);
+    EXPECT_TRUE(result.ok || result.error.find(L"could not be reached") != std::wstring::npos) << host;
+    EXPECT_EQ(result.error.find(L"only over https"), std::wstring::npos) << host;
+  }
+  // A redirect is an answer no caller gets: it could lead anywhere.
+  EXPECT_EQ(client_.Send(Get(server.url("redirect") + "/small.txt"), &error), nullptr);
+  EXPECT_NE(error.find(L"redirect to /small.txt"), std::wstring::npos);
+}
+
 TEST_F(CurlHttpTest, HttpsVerifiesTheCertificate) {
   std::string cert = (root_ / "cert.pem").string(), key = (root_ / "key.pem").string();
   std::string make = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 "

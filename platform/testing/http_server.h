@@ -17,9 +17,9 @@ class LocalHttpServer {
   // False when python3 could not start or named no port.
   bool ready() const { return peer_.port() > 0; }
   // The server's address, without a trailing "/"; with a mode ("cut",
-  // "nolength", "slow", "steady", "stall") the address under which every
-  // file misbehaves that way. (A file F.mode beside F, holding a mode, makes
-  // F alone misbehave.)
+  // "nolength", "slow", "steady", "stall", "endless", "redirect": see
+  // http_server.py) the address under which every file misbehaves that way.
+  // (A file F.mode beside F, holding a mode, makes F alone misbehave.)
   std::string url(const std::string& mode = "") const;
 
  private:

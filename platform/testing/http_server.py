@@ -5,7 +5,10 @@ Serves the files of a folder on 127.0.0.1 at a port of its own choosing,
 which it prints on the first line of its output. The first part of a path
 can ask it to misbehave: /cut/F announces F's length but sends half and
 closes, /nolength/F sends no Content-Length, /slow/F sends 4096 bytes every
-0.2 s, /steady/F 64 KiB every 0.1 s, /stall/F sends the headers and then nothing. A file F.mode beside F
+0.2 s, /steady/F 64 KiB every 0.1 s, /stall/F sends the headers and then nothing,
+/endless/F sends F again and again without a Content-Length (until the client
+leaves, 256 MiB or 30 s), /redirect/F answers 302 with F's own path as the
+Location. A file F.mode beside F
 holding one of those words makes F alone misbehave that way. With a
 certificate and a key it speaks https. Runs until it is killed.
 """
@@ -17,7 +20,9 @@ import sys
 import time
 
 ROOT = os.path.realpath(sys.argv[1])
-MODES = ("cut", "nolength", "slow", "steady", "stall")
+MODES = ("cut", "nolength", "slow", "steady", "stall", "endless", "redirect")
+ENDLESS_BYTES = 256 << 20
+ENDLESS_SECONDS = 30
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -37,11 +42,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if not mode and os.path.isfile(path + ".mode"):
             with open(path + ".mode") as f:
                 mode = f.read().strip()
+        if mode == "redirect":
+            self.send_response(302)
+            self.send_header("Location", "/" + rest)
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
         with open(path, "rb") as f:
             data = f.read()
         self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")
-        if mode != "nolength":
+        if mode not in ("nolength", "endless"):
             self.send_header("Content-Length", str(len(data)))
         self.send_header("Connection", "close")
         self.end_headers()
@@ -51,6 +62,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif mode == "stall":
             self.wfile.flush()
             time.sleep(3600)
+            return
+        elif mode == "endless":
+            sent, started = 0, time.monotonic()
+            chunk = data or b"x"
+            try:
+                while sent < ENDLESS_BYTES and time.monotonic() - started < ENDLESS_SECONDS:
+                    self.wfile.write(chunk)
+                    sent += len(chunk)
+            except OSError:
+                pass
             return
         elif mode in ("slow", "steady"):
             step = 4096 if mode == "slow" else 65536

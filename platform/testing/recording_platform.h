@@ -62,9 +62,14 @@ class RecordingPlatform : public Platform {
   bool CreateDirectory(const std::wstring& path) override;
   bool RemoveDirectory(const std::wstring& path) override;
   bool ReadFile(const std::wstring& path, std::string* bytes) override { return inner_.ReadFile(path, bytes); }
+  bool StreamFile(const std::wstring& path, const std::function<void(std::string_view)>& sink,
+                  uint64_t* size) override {
+    return inner_.StreamFile(path, sink, size);
+  }
   bool WriteFileAtomic(const std::wstring& path, const std::string& bytes) override;
   std::string NativePath(const std::wstring& path) override { return inner_.NativePath(path); }
   bool InsideMachine(const std::wstring& path) override { return inner_.InsideMachine(path); }
+  bool TargetInsideMachine(const std::wstring& path) override { return inner_.TargetInsideMachine(path); }
 
   std::wstring TempPath() override { return inner_.TempPath(); }
   std::wstring ModuleFileName() override { return inner_.ModuleFileName(); }
@@ -86,7 +91,6 @@ class RecordingPlatform : public Platform {
   bool EmptyRecycleBin() override;
   bool ShortcutResolves(const std::wstring& path) override { return inner_.ShortcutResolves(path); }
   bool CanCheckShortcuts() override { return inner_.CanCheckShortcuts(); }
-  std::vector<std::wstring> LinkedShortcutFolders() override { return inner_.LinkedShortcutFolders(); }
   bool ListUrlCache(std::vector<UrlCacheEntry>* entries) override { return inner_.ListUrlCache(entries); }
   bool DeleteUrlCacheEntry(const std::wstring& source_url) override;
   // Recorded as one "DeleteUrlCacheEntry <url>" per URL that went.

@@ -36,7 +36,7 @@ std::string WinePeer::Quote(const std::string& text) {
 
 bool WinePeer::Available() { return !WineBinary().empty() && !ServerBinary().empty(); }
 
-WinePeer::WinePeer() {
+WinePeer::WinePeer(std::string home) : home_(std::move(home)) {
   if (!Available()) return;
   std::string tmpl = (fs::temp_directory_path() / "orvane-wine-XXXXXX").string();
   if (!mkdtemp(tmpl.data())) return;
@@ -58,8 +58,8 @@ WinePeer::~WinePeer() {
 bool WinePeer::ready() const { return !dir_.empty() && fs::exists(dir_ + "/system.reg"); }
 
 int WinePeer::Run(const std::string& args, std::string* output) const {
-  std::string cmd = "env WINEPREFIX=" + Quote(dir_) +
-                    " WINEDEBUG=-all LC_ALL=C.UTF-8 WINEDLLOVERRIDES=mscoree,mshtml= " + Quote(WineBinary()) + " " +
+  std::string cmd = "env " + (home_.empty() ? std::string() : "-u XDG_CONFIG_HOME HOME=" + Quote(home_) + " ") +
+                    "WINEPREFIX=" + Quote(dir_) + " WINEDEBUG=-all LC_ALL=C.UTF-8 WINEDLLOVERRIDES=mscoree,mshtml= " + Quote(WineBinary()) + " " +
                     args + " 2>/dev/null";
   FILE* pipe = popen(cmd.c_str(), "r");
   if (!pipe) return -1;

@@ -10,7 +10,10 @@ namespace orvane::testing {
 class WinePeer {
  public:
   // Makes a fresh prefix with wineboot and waits for the server to save it.
-  WinePeer();
+  // With home given, every Wine program of the peer runs with HOME set to
+  // it (and no XDG_CONFIG_HOME), so wineboot links the profile's Desktop,
+  // Documents and the like to what it finds there, or to home itself.
+  explicit WinePeer(std::string home = "");
   // Ends any server of the prefix and removes the folder.
   ~WinePeer();
   WinePeer(const WinePeer&) = delete;
@@ -35,6 +38,7 @@ class WinePeer {
 
  private:
   std::string dir_;
+  std::string home_;
 };
 
 }  // namespace orvane::testing

@@ -15,6 +15,8 @@ constexpr char kSectionName[] = ".orvane_version";
 constexpr uint64_t kMaxSectionTable = 1 << 20;
 constexpr uint64_t kMaxNames = 1 << 20;
 constexpr uint64_t kMaxBlock = 64 * 1024;
+constexpr uint64_t kMaxProgramHeaders = 1 << 20;
+constexpr uint32_t kInterpreterEntry = 3;  // PT_INTERP
 
 uint64_t Little(const std::string& bytes, size_t at, size_t width) {
   uint64_t value = 0;
@@ -35,7 +37,34 @@ void ParseLines(std::string_view block, VersionStrings* strings) {
   }
 }
 
+// The 64-byte header of an ELF64 little-endian file, or false.
+bool ReadElfHeader(const std::function<bool(uint64_t, size_t, std::string*)>& read, std::string* header) {
+  return read(0, 64, header) && header->compare(0, 4, "\x7f" "ELF") == 0 && (*header)[4] == 2 && (*header)[5] == 1;
+}
+
 }  // namespace
+
+bool ParseExecutableHeader(const std::function<bool(uint64_t, size_t, std::string*)>& read,
+                           ExecutableHeader* result) {
+  *result = {};
+  std::string header;
+  if (!ReadElfHeader(read, &header)) return false;
+  ExecutableHeader parsed;
+  parsed.type = static_cast<uint16_t>(Little(header, 0x10, 2));
+  parsed.machine = static_cast<uint16_t>(Little(header, 0x12, 2));
+  uint64_t table = Little(header, 0x20, 8);
+  uint64_t entry_size = Little(header, 0x36, 2);
+  uint64_t count = Little(header, 0x38, 2);
+  if (count > 0) {
+    if (entry_size < 56 || entry_size * count > kMaxProgramHeaders) return false;
+    std::string entries;
+    if (!read(table, static_cast<size_t>(entry_size * count), &entries)) return false;
+    for (uint64_t i = 0; i < count && !parsed.has_interpreter; ++i)
+      parsed.has_interpreter = Little(entries, static_cast<size_t>(i * entry_size), 4) == kInterpreterEntry;
+  }
+  *result = parsed;
+  return true;
+}
 
 bool ParseFileVersionStrings(const std::function<bool(uint64_t, size_t, std::string*)>& read,
                              VersionStrings* strings) {
@@ -43,8 +72,7 @@ bool ParseFileVersionStrings(const std::function<bool(uint64_t, size_t, std::str
   // ELF64, little-endian: the header names the section table and the
   // section that holds the sections' names.
   std::string header;
-  if (!read(0, 64, &header) || header.compare(0, 4, "\x7f" "ELF") != 0 || header[4] != 2 || header[5] != 1)
-    return false;
+  if (!ReadElfHeader(read, &header)) return false;
   uint64_t table = Little(header, 0x28, 8);
   uint64_t entry_size = Little(header, 0x3A, 2);
   uint64_t count = Little(header, 0x3C, 2);
@@ -73,12 +101,14 @@ bool ParseFileVersionStrings(const std::function<bool(uint64_t, size_t, std::str
   return false;
 }
 
-bool ReadFileVersionStrings(const std::string& host_path, VersionStrings* strings) {
+namespace {
+
+// Runs parse over the file at host_path, read as the parsers ask; false
+// when the file cannot be opened.
+bool ParseFile(const std::string& host_path,
+               const std::function<bool(const std::function<bool(uint64_t, size_t, std::string*)>&)>& parse) {
   std::ifstream file(host_path, std::ios::binary);
-  if (!file) {
-    strings->clear();
-    return false;
-  }
+  if (!file) return false;
   file.seekg(0, std::ios::end);
   const uint64_t length = static_cast<uint64_t>(file.tellg());
   auto read = [&](uint64_t offset, size_t size, std::string* out) {
@@ -87,7 +117,21 @@ bool ReadFileVersionStrings(const std::string& host_path, VersionStrings* string
     file.seekg(static_cast<std::streamoff>(offset));
     return static_cast<bool>(file.read(out->data(), static_cast<std::streamsize>(size)));
   };
-  return ParseFileVersionStrings(read, strings);
+  return parse(read);
+}
+
+}  // namespace
+
+bool ReadFileVersionStrings(const std::string& host_path, VersionStrings* strings) {
+  strings->clear();
+  return ParseFile(host_path, [&](const auto& read) { return ParseFileVersionStrings(read, strings); });
+}
+
+ExecutableHeader OwnExecutableHeader() {
+  ExecutableHeader header;
+  // The running file itself, also once an update has renamed or removed it.
+  ParseFile("/proc/self/exe", [&](const auto& read) { return ParseExecutableHeader(read, &header); });
+  return header;
 }
 
 }  // namespace orvane

@@ -2,6 +2,9 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <random>
@@ -96,6 +99,39 @@ std::filesystem::path MakePrivateFolder(const std::filesystem::path& parent) {
 void RemovePrivateFolder(const std::filesystem::path& folder) {
   std::error_code ignored;
   if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
+}
+
+std::optional<uint64_t> FreeSpace(const std::filesystem::path& folder) {
+  struct statvfs info {};
+  if (::statvfs(folder.c_str(), &info) != 0) return std::nullopt;
+  return static_cast<uint64_t>(info.f_bavail) * static_cast<uint64_t>(info.f_frsize);
+}
+
+MappedFile::~MappedFile() { Close(); }
+
+void MappedFile::Close() {
+  if (data_) ::munmap(data_, size_);
+  data_ = nullptr;
+  size_ = 0;
+}
+
+bool MappedFile::Open(const std::filesystem::path& file) {
+  Close();
+  int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return false;
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  // An empty file has nothing to map; it is open, and its bytes are none.
+  if (info.st_size == 0) return true;
+  void* data = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+  if (data == MAP_FAILED) return false;
+  data_ = data;
+  size_ = static_cast<size_t>(info.st_size);
+  return true;
 }
 
 }  // namespace orvane

@@ -1,6 +1,8 @@
 // Files of a prefix. Windows paths resolve through dosdevices/<letter>: and
 // then component by component, case-insensitively. Links are reported as
 // reparse points; deleting one removes the link, never what it points at.
+// Only regular files are ever opened: a FIFO would make the program wait for
+// a writer for ever, a device may never end (/dev/zero) or act on its open.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -13,9 +15,11 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 #include "platform/text.h"
 #include "platform/wine/host_files.h"
+#include "platform/wine/unique_fd.h"
 #include "platform/wine/wine_platform.h"
 
 namespace orvane::wine {
@@ -44,6 +48,65 @@ bool Fail(int e) {
   return false;
 }
 
+bool IsOddFile(mode_t mode) { return S_ISFIFO(mode) || S_ISSOCK(mode) || S_ISCHR(mode) || S_ISBLK(mode); }
+
+// A name Windows could spell. Any other would be read back as another path
+// when joined to its folder ("..\..\windows\x.ini" climbs out of it) or as
+// a pattern ("*"), so the listing never hands one out.
+bool IsWindowsName(std::wstring_view name) {
+  return std::none_of(name.begin(), name.end(),
+                      [](wchar_t c) { return c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c) != nullptr; });
+}
+
+bool Below(std::string_view path, std::string_view root) {
+  return path == root || (path.size() > root.size() && path.substr(0, root.size()) == root && path[root.size()] == '/');
+}
+
+// The regular file at host, open for reading; anything else is refused
+// before it is opened, and again by the open descriptor in case the entry
+// was swapped in between. follow_link false refuses a link too. O_NONBLOCK
+// keeps the open and every read from waiting.
+UniqueFd OpenRegularFile(const std::string& host, bool follow_link, struct stat* st) {
+  if ((follow_link ? stat(host.c_str(), st) : lstat(host.c_str(), st)) != 0) {
+    Fail(errno);
+    return {};
+  }
+  if (!S_ISREG(st->st_mode)) {
+    Fail(EACCES);
+    return {};
+  }
+  UniqueFd fd(open(host.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (follow_link ? 0 : O_NOFOLLOW)));
+  if (!fd.valid()) {
+    Fail(errno == ELOOP ? EACCES : errno);
+    return {};
+  }
+  struct stat opened;
+  if (fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != st->st_dev ||
+      opened.st_ino != st->st_ino) {
+    Fail(EACCES);
+    return {};
+  }
+  *st = opened;
+  return fd;
+}
+
+// Hands fd's bytes to sink up to size (the size it had when opened), so a
+// file that grows while it is read cannot keep the read going.
+bool ReadPieces(int fd, uint64_t size, const std::function<void(std::string_view)>& sink, uint64_t* delivered) {
+  char buf[1 << 16];
+  uint64_t done = 0;
+  while (done < size) {
+    ssize_t n = read(fd, buf, static_cast<size_t>(std::min<uint64_t>(sizeof buf, size - done)));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Fail(errno);
+    if (n == 0) break;  // it shrank
+    sink(std::string_view(buf, static_cast<size_t>(n)));
+    done += static_cast<uint64_t>(n);
+  }
+  if (delivered) *delivered = done;
+  return true;
+}
+
 uint64_t ToFileTime(const struct timespec& ts) {
   return kTicks1601To1970 + static_cast<uint64_t>(ts.tv_sec) * 10000000 + ts.tv_nsec / 100;
 }
@@ -60,6 +123,8 @@ DWORD AttributesFromStatus(const struct stat& st, int dir_fd, const char* path, 
     if (fstatat(dir_fd, path, &target, 0) == 0 && S_ISDIR(target.st_mode)) a |= FILE_ATTRIBUTE_DIRECTORY;
   } else if (S_ISDIR(st.st_mode)) {
     a |= FILE_ATTRIBUTE_DIRECTORY;
+  } else if (IsOddFile(st.st_mode)) {
+    a |= FILE_ATTRIBUTE_DEVICE;
   } else {
     a |= FILE_ATTRIBUTE_ARCHIVE;
     if (!(st.st_mode & S_IWUSR)) a |= FILE_ATTRIBUTE_READONLY;
@@ -143,6 +208,9 @@ void ListFolder(DIR* d, bool at_root, const std::wstring& mask, bool basic, std:
     size_t length = std::strlen(n);
     bool ascii = std::all_of(n, n + length, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     std::wstring wide = ascii ? std::wstring(n, n + length) : Utf8ToWide(n);
+    // A name that is not UTF-8 would come back as another one (its bad
+    // bytes replaced), which may be a neighbour's.
+    if (!IsWindowsName(wide) || (!ascii && WideToUtf8(wide) != std::string_view(n, length))) continue;
     if (!every_name && !MatchMask(mask, wide)) continue;
     FindData data;
     if (basic && (e->d_type == DT_DIR || e->d_type == DT_REG)) {
@@ -199,36 +267,32 @@ bool CopyLink(const std::string& from, const std::string& to, const std::string&
 }
 
 bool CopyContents(const std::string& from, const std::string& to, const std::string& tmp) {
-  int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return Fail(errno);
   struct stat st;
-  fstat(in, &st);
-  int out = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777);
-  if (out < 0) {
-    int e = errno;
-    close(in);
-    return Fail(e);
-  }
-  char buf[1 << 16];
-  ssize_t n;
-  bool ok = true;
-  while ((n = read(in, buf, sizeof buf)) > 0) {
-    if (write(out, buf, static_cast<size_t>(n)) != n) {
-      ok = false;
-      break;
+  UniqueFd in = OpenRegularFile(from, /*follow_link=*/false, &st);
+  if (!in.valid()) return false;
+  UniqueFd out(open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777));
+  if (!out.valid()) return Fail(errno);
+  int error = 0;
+  auto write_piece = [&](std::string_view piece) {
+    while (!error && !piece.empty()) {
+      ssize_t n = write(out.get(), piece.data(), piece.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        error = n < 0 ? errno : EIO;
+        break;
+      }
+      piece.remove_prefix(static_cast<size_t>(n));
     }
-  }
-  if (n < 0) ok = false;
-  int e = errno;
-  close(in);
-  if (fsync(out) != 0) ok = false;
+  };
+  if (!ReadPieces(in.get(), static_cast<uint64_t>(st.st_size), write_piece, nullptr)) error = EIO;
+  if (!error && fsync(out.get()) != 0) error = errno;
   struct timespec times[2] = {st.st_atim, st.st_mtim};
-  futimens(out, times);
-  if (close(out) != 0) ok = false;
-  if (!ok || rename(tmp.c_str(), to.c_str()) != 0) {
-    e = ok ? errno : e;
+  futimens(out.get(), times);
+  if (out.Close() != 0 && !error) error = errno;
+  if (!error && rename(tmp.c_str(), to.c_str()) != 0) error = errno;
+  if (error) {
     unlink(tmp.c_str());
-    return Fail(e ? e : EIO);
+    return Fail(error);
   }
   return true;
 }
@@ -360,22 +424,35 @@ std::string WinePlatform::Resolve(const std::wstring& windows_path, struct stat*
   return host;
 }
 
-bool WinePlatform::InsideRoot(const std::string& host) const {
-  if (machine_root_.empty() || host.empty()) return false;
-  // The folder that holds the entry, or the nearest one above it that exists
-  // (a folder about to be created), with every link resolved.
+std::string WinePlatform::RealFolderOf(const std::string& host) const {
+  if (host.empty()) return "";
   std::string folder = host.substr(0, host.rfind('/'));
   char real[PATH_MAX];
   while (!realpath(folder.empty() ? "/" : folder.c_str(), real)) {
-    if (errno != ENOENT && errno != ENOTDIR) return false;
+    if (errno != ENOENT && errno != ENOTDIR) return "";
     size_t slash = folder.rfind('/');
-    if (slash == std::string::npos) return false;
+    if (slash == std::string::npos) return "";
     folder.resize(slash);
   }
-  std::string_view folder_real(real);
-  return folder_real == machine_root_ ||
-         (folder_real.size() > machine_root_.size() && folder_real.substr(0, machine_root_.size()) == machine_root_ &&
-          folder_real[machine_root_.size()] == '/');
+  return real;
+}
+
+bool WinePlatform::InsideRoot(const std::string& host) const {
+  if (machine_root_.empty()) return false;
+  std::string folder = RealFolderOf(host);
+  return !folder.empty() && Below(folder, machine_root_);
+}
+
+bool WinePlatform::OnMachineDrive(const std::string& host) const {
+  if (machine_root_.empty()) return false;
+  std::string folder = RealFolderOf(host);
+  // The prefix folder's own entries (the hives, dosdevices, Orvane's lock
+  // and temporaries) belong to no drive of the machine: a Windows path
+  // reaches them only through Z: or a drive that leads back into the
+  // prefix, and a file operation that lands there would change the
+  // registry or the drives behind the store's back.
+  return !folder.empty() && folder != machine_root_ && Below(folder, machine_root_) &&
+         !Below(folder, machine_root_ + "/dosdevices") && !Below(folder, machine_root_ + "/.orvane-tmp");
 }
 
 std::string WinePlatform::TemporaryFor(const std::string& target) {
@@ -421,12 +498,15 @@ void WinePlatform::RemoveStaleTemporaryFiles() {
   closedir(d);
 }
 
-bool WinePlatform::InsideMachine(const std::wstring& path) {
+bool WinePlatform::InsideMachine(const std::wstring& path) { return OnMachineDrive(Resolve(path)); }
+
+bool WinePlatform::TargetInsideMachine(const std::wstring& path) {
   std::string host = Resolve(path);
-  return InsideRoot(host) || LinkedShortcut(host);
+  std::string real = host.empty() || machine_root_.empty() ? std::string() : RealPath(host);
+  return !real.empty() && OnMachineDrive(real);
 }
 
-std::string WinePlatform::ResolveForWrite(const std::wstring& path, bool linked_shortcut) {
+std::string WinePlatform::ResolveForWrite(const std::wstring& path) {
   if (!CheckWritable()) {
     SetLastError(ERROR_WRITE_PROTECT);
     return "";
@@ -434,9 +514,9 @@ std::string WinePlatform::ResolveForWrite(const std::wstring& path, bool linked_
   std::string host = Resolve(path);
   if (host.empty()) return host;
   // The machine ends at the prefix: a drive such as Z: (the host's root), a
-  // linked profile folder or a path from a record may lead out of it, and
-  // nothing out there is ours to change.
-  if (!InsideRoot(host) && !(linked_shortcut && LinkedShortcut(host))) {
+  // profile folder Wine links to the host's or a path from a record may
+  // lead out of it, and nothing out there is ours to change.
+  if (!OnMachineDrive(host)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return "";
   }
@@ -513,7 +593,7 @@ DWORD WinePlatform::GetFileAttributes(const std::wstring& path) {
 }
 
 bool WinePlatform::SetFileAttributes(const std::wstring& path, DWORD attributes) {
-  std::string host = ResolveForWrite(path, true);
+  std::string host = ResolveForWrite(path);
   struct stat st;
   if (host.empty()) return false;
   if (lstat(host.c_str(), &st) != 0) return Fail(errno);
@@ -524,7 +604,7 @@ bool WinePlatform::SetFileAttributes(const std::wstring& path, DWORD attributes)
 }
 
 bool WinePlatform::DeleteFile(const std::wstring& path) {
-  std::string host = ResolveForWrite(path, true);
+  std::string host = ResolveForWrite(path);
   if (host.empty()) return false;
   struct stat st;
   if (lstat(host.c_str(), &st) != 0) return Fail(errno);
@@ -556,12 +636,12 @@ bool WinePlatform::CreateDirectory(const std::wstring& path) {
 
 bool WinePlatform::CopyFile(const std::wstring& from, const std::wstring& to, bool fail_if_exists) {
   std::string src = Resolve(from);
-  std::string dst = ResolveForWrite(to, true);
+  std::string dst = ResolveForWrite(to);
   if (src.empty() || dst.empty()) return false;
   struct stat st;
   if (lstat(src.c_str(), &st) != 0) return Fail(errno);
   bool link = S_ISLNK(st.st_mode);
-  if (S_ISDIR(st.st_mode)) return Fail(EACCES);
+  if (!link && !S_ISREG(st.st_mode)) return Fail(EACCES);
   if (lstat(dst.c_str(), &st) == 0) {
     if (fail_if_exists) {
       SetLastError(ERROR_FILE_EXISTS);
@@ -623,33 +703,43 @@ bool WinePlatform::MoveFile(const std::wstring& from, const std::wstring& to, bo
   if (src.empty() || dst.empty()) return false;
   struct stat st;
   if (lstat(src.c_str(), &st) != 0) return Fail(errno);
+  const bool link = S_ISLNK(st.st_mode);
   if (lstat(dst.c_str(), &st) == 0 && !replace_existing) {
     SetLastError(ERROR_ALREADY_EXISTS);
     return false;
   }
   if (rename(src.c_str(), dst.c_str()) == 0) return true;
   if (errno != EXDEV) return Fail(errno);
-  if (!CopyContents(src, dst, TemporaryFor(dst))) return false;
+  std::string tmp = TemporaryFor(dst);
+  if (!(link ? CopyLink(src, dst, tmp) : CopyContents(src, dst, tmp))) return false;
   return unlink(src.c_str()) == 0 || Fail(errno);
 }
 
 bool WinePlatform::ReadFile(const std::wstring& path, std::string* bytes) {
   std::string host = Resolve(path);
   if (host.empty()) return false;
-  int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return Fail(errno);
   struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    close(fd);
-    return Fail(EACCES);
+  UniqueFd fd = OpenRegularFile(host, /*follow_link=*/true, &st);
+  if (!fd.valid()) return false;
+  const uint64_t size = static_cast<uint64_t>(st.st_size);
+  if (size > kMaxWholeFileRead) {
+    SetLastError(ERROR_FILE_TOO_LARGE);
+    return false;
   }
-  bytes->clear();
-  char buf[1 << 16];
-  ssize_t n;
-  while ((n = read(fd, buf, sizeof buf)) > 0) bytes->append(buf, static_cast<size_t>(n));
-  int e = errno;
-  close(fd);
-  return n == 0 || Fail(e);
+  std::string read;
+  read.reserve(static_cast<size_t>(size));
+  if (!ReadPieces(fd.get(), size, [&](std::string_view piece) { read.append(piece); }, nullptr)) return false;
+  *bytes = std::move(read);
+  return true;
+}
+
+bool WinePlatform::StreamFile(const std::wstring& path, const std::function<void(std::string_view)>& sink,
+                              uint64_t* size) {
+  std::string host = Resolve(path);
+  if (host.empty()) return false;
+  struct stat st;
+  UniqueFd fd = OpenRegularFile(host, /*follow_link=*/true, &st);
+  return fd.valid() && ReadPieces(fd.get(), static_cast<uint64_t>(st.st_size), sink, size);
 }
 
 bool WinePlatform::WriteFileAtomic(const std::wstring& path, const std::string& bytes) {

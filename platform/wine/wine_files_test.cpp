@@ -88,5 +88,26 @@ TEST(WineFilesTest, CaseInsensitiveLookUpsFollowFolderChanges) {
   EXPECT_EQ(testing::ReadHostFile(prefix.HostPath(L"C:\\Big") + "/new.TXT"), "y");
 }
 
+// The prefix folder itself holds the hives, the drive links and Orvane's
+// lock: reached through Z: they are still no file of any drive, and a file
+// operation there would change the registry behind the store's back.
+TEST(WineFilesTest, ThePrefixFolderOwnEntriesAreOnNoDriveOfTheMachine) {
+  TempPrefix prefix;
+  prefix.File(L"C:\\windows\\kept.txt", "k");
+  auto p = prefix.Open();
+  std::string real = fs::canonical(prefix.dir()).string();
+  std::wstring hive = prefix.ZPath(real + "/user.reg");
+  std::wstring drives = prefix.ZPath(real + "/dosdevices/c:");
+  EXPECT_FALSE(p->InsideMachine(hive));
+  EXPECT_FALSE(p->InsideMachine(drives));
+  EXPECT_FALSE(p->DeleteFile(hive));
+  EXPECT_EQ(LastError(), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(p->WriteFileAtomic(prefix.ZPath(real + "/system.reg"), "WINE REGISTRY Version 2\n"));
+  EXPECT_FALSE(p->CreateDirectory(prefix.ZPath(real + "/dosdevices/q:")));
+  // The same drive reached through Z: is still the machine's.
+  EXPECT_TRUE(p->InsideMachine(prefix.ZPath(real + "/drive_c/windows/kept.txt")));
+  EXPECT_TRUE(p->InsideMachine(L"C:\\windows\\kept.txt"));
+}
+
 }  // namespace
 }  // namespace orvane::wine

@@ -56,6 +56,9 @@ struct WineOptions {
   // ---- Programs run inside the prefix (wine_process.cpp).
   // The Wine loader; empty finds it (FindWineLoader).
   std::string wine_program;
+  // The program that starts command lines in the prefix (a host path);
+  // empty finds it (StartHelperProgram).
+  std::string start_helper;
   // Starts a host program; empty uses SpawnHostProcess. Tests put a fake.
   std::function<std::unique_ptr<HostProcess>(const HostCommand& command, std::string* error)> spawn;
 };
@@ -108,10 +111,15 @@ class WinePlatform : public Platform {
   bool CreateDirectory(const std::wstring& path) override;
   bool RemoveDirectory(const std::wstring& path) override;
   bool ReadFile(const std::wstring& path, std::string* bytes) override;
+  bool StreamFile(const std::wstring& path, const std::function<void(std::string_view)>& sink,
+                  uint64_t* size) override;
   bool WriteFileAtomic(const std::wstring& path, const std::string& bytes) override;
   std::string NativePath(const std::wstring& path) override;
-  // Inside the prefix folder's real path (see InsideRoot).
+  // On a drive of the machine inside the prefix (see OnMachineDrive).
   bool InsideMachine(const std::wstring& path) override;
+  // The path's real path (every link resolved) is the prefix folder's or
+  // lies below it.
+  bool TargetInsideMachine(const std::wstring& path) override;
 
   std::wstring TempPath() override;
   std::wstring ModuleFileName() override;
@@ -131,9 +139,6 @@ class WinePlatform : public Platform {
   // Shell links read with liblnk (wine_shell.cpp).
   bool ShortcutResolves(const std::wstring& path) override;
   bool CanCheckShortcuts() override { return true; }
-  // The profile folders Wine links to the host user's folders
-  // (linked_folders.cpp).
-  std::vector<std::wstring> LinkedShortcutFolders() override;
   // WinINet's URL cache and history of the prefix, through a program run in
   // it (wine_url_cache.cpp); each call is one run of Wine.
   bool ListUrlCache(std::vector<UrlCacheEntry>* entries) override;
@@ -165,11 +170,22 @@ class WinePlatform : public Platform {
   bool LoadScheduledTask(const std::wstring& name, ScheduledTask* task) override;
   // Every prefix's timer, and a timer of the older form as its prefix's.
   bool ListScheduledTasks(const std::wstring& name, std::vector<MachineTask>* tasks) override;
-  // The command line runs in the prefix through the Wine loader
-  // (WineCommand). It has ended once the prefix's wineserver has ended too,
-  // which saves the registry; the hives are then read again.
+  // The line's program is found as CreateProcessW finds it, from C:\, and
+  // refused unless the file, after every link, lies in the prefix and is a
+  // Windows program (an image or a batch file; Wine would run a host
+  // program natively). Then StartInMachine with that program.
   std::unique_ptr<RunningProcess> StartProcess(const std::wstring& command_line,
                                                std::wstring* why) override;
+  // Runs command_line with CreateProcessW(application, ...) in the prefix
+  // through the starting program and the Wine loader (WineCommand), with
+  // C:\ as its current folder. application is not judged: the caller found
+  // it, or it is a program of ours ("" lets CreateProcessW find it). The run
+  // has ended once the prefix's wineserver has ended too, which saves the
+  // registry; the hives are then read again. Null with *why (may be null)
+  // when Wine or the starting program is missing or the loader did not
+  // start.
+  std::unique_ptr<RunningProcess> StartInMachine(const std::wstring& application, const std::wstring& command_line,
+                                                 std::wstring* why);
   // The host processes Wine runs for this prefix, with their Windows image
   // paths; only those can be terminated (wine_processes.cpp).
   bool ListProcesses(std::vector<MachineProcess>* processes) override;
@@ -200,17 +216,20 @@ class WinePlatform : public Platform {
   // As Resolve, for a path about to be written: refuses while the machine may
   // not be changed or when the path leads out of the prefix (ERROR_ACCESS_DENIED),
   // and creates the program's own folder on first use.
-  // linked_shortcut admits a shortcut file in a linked profile folder too
-  // (LinkedShortcut), for the operations that may change one.
-  std::string ResolveForWrite(const std::wstring& path, bool linked_shortcut = false);
-  // True when host names a regular *.lnk file, or nothing yet, whose folder
-  // lies in one of LinkedShortcutFolders() (linked_folders.cpp).
-  bool LinkedShortcut(const std::string& host);
+  std::string ResolveForWrite(const std::wstring& path);
   // True when changing the entry at host would change nothing outside the
   // prefix: the folder holding it (after every link) lies in the prefix's
   // real folder. The entry itself may be a link; changing it changes only
   // the link.
   bool InsideRoot(const std::string& host) const;
+  // True when host lies on one of the machine's drives inside the prefix:
+  // InsideRoot, but not the prefix folder's own entries (hives, dosdevices,
+  // Orvane's lock and temporaries). Every change through a Windows path
+  // must pass this.
+  bool OnMachineDrive(const std::string& host) const;
+  // The real path (links resolved) of the folder holding host, or of the
+  // nearest folder above it that exists; "" when none can be resolved.
+  std::string RealFolderOf(const std::string& host) const;
   void InvalidateEnvironment();
   // Where a file about to replace target is written first: the prefix's
   // folder of temporaries ("<prefix>/.orvane-tmp/<pid>-<n>.tmp"), so that

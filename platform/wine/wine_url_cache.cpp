@@ -7,7 +7,7 @@
 // reads; removing an entry means keeping the container's hash table,
 // allocation map and cache files consistent, which only WinINet should do.
 //
-// The program runs through StartProcess, which waits for the prefix's
+// The program runs through StartInMachine, which waits for the prefix's
 // wineserver to end and reads the hives again before it reports the run
 // ended, so nothing of ours is written to a hive while Wine holds them;
 // registry changes of ours not yet saved are saved before it starts.
@@ -34,26 +34,15 @@ namespace {
 // start of a prefix that Wine updates on the way.
 constexpr std::chrono::minutes kLongestRun{3};
 
-bool IsFile(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// $ORVANE_URLCACHE_HELPER, else the program beside the running executable
-// or in ../lib/orvane from it (installed), else the one this build made; ""
-// when none is there.
+// The URL-cache program: $ORVANE_URLCACHE_HELPER, else where our Windows
+// programs are found (FindOwnWindowsProgram); "" when none is there.
 std::string HelperProgram() {
-  if (const char* env = std::getenv("ORVANE_URLCACHE_HELPER"); env && *env) return IsFile(env) ? env : "";
-  std::string self = RealPath("/proc/self/exe");
-  if (!self.empty()) {
-    std::string folder = self.substr(0, self.rfind('/'));
-    for (const std::string& place : {folder + "/orvane-urlcache.exe", folder + "/../lib/orvane/orvane-urlcache.exe"})
-      if (IsFile(place)) return place;
-  }
 #ifdef ORVANE_URLCACHE_HELPER_PATH
-  if (IsFile(ORVANE_URLCACHE_HELPER_PATH)) return ORVANE_URLCACHE_HELPER_PATH;
+  const char* built = ORVANE_URLCACHE_HELPER_PATH;
+#else
+  const char* built = "";
 #endif
-  return "";
+  return FindOwnWindowsProgram("orvane-urlcache.exe", "ORVANE_URLCACHE_HELPER", built);
 }
 
 // The Windows path of a host path through a drive of the prefix (Wine makes
@@ -81,24 +70,6 @@ std::wstring WindowsPathOf(const WinePlatform& platform, const std::string& host
 
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
-// A folder of our own on the host for one run's request and answer; removed
-// with what is in it when the run is over.
-class RunFolder {
- public:
-  RunFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "orvane-urlcache-XXXXXX").string();
-    if (mkdtemp(pattern.data())) dir_ = pattern;
-  }
-  ~RunFolder() {
-    std::error_code ec;
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
-  }
-  const std::string& dir() const { return dir_; }
-
- private:
-  std::string dir_;
-};
-
 }  // namespace
 
 // Runs the program with arguments (after the answer file) and gives back
@@ -106,7 +77,7 @@ class RunFolder {
 static bool RunUrlCacheProgram(WinePlatform& platform, const std::wstring& arguments, const std::string& request,
                                std::string* answer) {
   std::string helper = HelperProgram();
-  RunFolder folder;
+  ScratchFolder folder("orvane-urlcache");
   if (helper.empty() || folder.dir().empty()) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return false;
@@ -130,7 +101,9 @@ static bool RunUrlCacheProgram(WinePlatform& platform, const std::wstring& argum
     SetLastError(ERROR_WRITE_PROTECT);
     return false;
   }
-  std::unique_ptr<RunningProcess> run = platform.StartProcess(command, nullptr);
+  // Our own program, which lies outside the machine: started as itself,
+  // not judged as a line from the machine would be.
+  std::unique_ptr<RunningProcess> run = platform.StartInMachine(WindowsPathOf(platform, helper), command, nullptr);
   if (!run) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return false;

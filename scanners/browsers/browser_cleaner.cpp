@@ -19,7 +19,8 @@ void Collect(Platform& platform, const std::wstring& folder, const std::vector<s
              const CollectOptions& options, std::vector<std::wstring>* found, bool remove, uint64_t now,
              CollectResult* result) {
   if (!options.skip_files) {
-    DWORD excluded = FILE_ATTRIBUTE_DIRECTORY | kFileAttributeOffline;
+    // A FIFO, socket or device is no browser's data.
+    DWORD excluded = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | kFileAttributeOffline;
     if (!options.include_system) excluded |= FILE_ATTRIBUTE_SYSTEM;
     for (const auto& name : names) {
       if (name.empty()) break;  // the list may carry its old end marker
@@ -79,6 +80,9 @@ void BrowserCleaner::CopyItemsTo(std::vector<std::wstring>* out) {
 CollectResult CollectFiles(Platform& platform, const std::wstring& folder, const std::vector<std::wstring>& names,
                            const CollectOptions& options, std::vector<std::wstring>* found, bool remove) {
   CollectResult result;
+  // A cache folder that is itself a link out of the machine (to the host's
+  // own cache) holds nothing of the machine's: it is not walked at all.
+  if (!platform.TargetInsideMachine(folder)) return result;
   Collect(platform, folder, names, options, found, remove, NowAsFileTime(), &result);
   if (remove && options.remove_start_folder) {
     std::wstring start = folder;

@@ -79,7 +79,9 @@ struct CollectResult {
 // remove is set. Folders, offline files and (unless include_system) system
 // files are never taken. With recurse, every subfolder is collected the same
 // way and, when deleting, removed afterwards if that left it empty. Links to
-// folders are never entered, so a walk cannot leave the folder it was given.
+// folders are never entered, so a walk cannot leave the folder it was given,
+// and a folder that is itself reached through a link out of the machine is
+// not walked. FIFOs, sockets and devices are never taken.
 // found may be null when deleting.
 CollectResult CollectFiles(Platform& platform, const std::wstring& folder, const std::vector<std::wstring>& names,
                            const CollectOptions& options, std::vector<std::wstring>* found, bool remove);

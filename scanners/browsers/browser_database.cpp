@@ -47,6 +47,12 @@ bool Exists(Platform& platform, const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// SQLite opens the file itself and writes wherever a link at path leads, so
+// a database in the machine that is a link to a file outside it (the host
+// user's own browser profile, say) is never opened. Its journal and WAL
+// files need no check: SQLite opens those with O_NOFOLLOW.
+constexpr wchar_t kLeadsOutside[] = L"it is a link to a file outside this computer";
+
 }  // namespace
 
 std::wstring DatabaseRow::Text(int column) const {
@@ -65,6 +71,10 @@ bool ListDatabase(Platform& platform, const std::wstring& path, const std::vecto
   auto fault = [&](const std::wstring& why) {
     if (problem && problem->empty()) *problem = path + L" could not be read (" + why + L")";
   };
+  if (!platform.TargetInsideMachine(path)) {
+    fault(kLeadsOutside);
+    return false;
+  }
   Connection db;
   if (!db.Open(platform.NativePath(path))) {
     fault(L"it cannot be opened");
@@ -92,7 +102,8 @@ CleanOutcome CleanDatabase(Platform& platform, const std::wstring& path, const s
   if (!Exists(platform, path)) return CleanOutcome::kAbsent;
   // The platform refuses writes while the machine is in use (a running
   // wineserver); SQLite writes past it, so ask first.
-  if (!platform.CheckWritable() || !platform.InsideMachine(path)) return CleanOutcome::kLeftInPlace;
+  if (!platform.CheckWritable() || !platform.InsideMachine(path) || !platform.TargetInsideMachine(path))
+    return CleanOutcome::kLeftInPlace;
   Connection db;
   if (!db.Open(platform.NativePath(path)))
     return Exists(platform, path) ? CleanOutcome::kLeftInPlace : CleanOutcome::kAbsent;

@@ -1,7 +1,9 @@
 // Reading and cleaning the browsers' SQLite databases.
 //
 // Only existing files are opened (read-write, never created), so a profile
-// that lacks a database keeps lacking it. Every connection has a busy
+// that lacks a database keeps lacking it, and only files that lie in the
+// machine: one that is a link to a file outside it is left alone, and the
+// listing says so. Every connection has a busy
 // timeout of 0: a database the running browser holds is reported at once and
 // never waits. A clean runs all of its DELETE statements in one transaction
 // and compacts the file only after that transaction committed, so a locked,

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "scanners/browsers/browser_fixtures.h"
 
@@ -20,6 +21,7 @@ using testing::kFirefoxPlacesSchema;
 using testing::kFirefoxProfile;
 using testing::QueryRows;
 using testing::ReadHostFile;
+using testing::RunSql;
 
 const std::wstring kPlaces = std::wstring(kFirefoxProfile) + L"\\places.sqlite";
 const std::wstring kCookies = std::wstring(kFirefoxProfile) + L"\\cookies.sqlite";
@@ -158,6 +160,54 @@ TEST_F(FirefoxCleanersTest, CacheListsRoamingThenLocalAndCleaningKeepsTheCacheFo
   EXPECT_TRUE(cache.Clean());
   EXPECT_TRUE(fs::is_empty(Host(roaming)));
   EXPECT_TRUE(fs::is_empty(Host(local)));
+}
+
+// A profile database that is a link to a host file (the user's own Firefox
+// profile, say): SQLite would read and empty it through the link, so it is
+// neither read nor cleaned, and the listing says why.
+TEST_F(FirefoxCleanersTest, ADatabaseThatIsALinkOutOfTheMachineIsLeftAlone) {
+  const std::string host_places = prefix.OutsideDir() + "/places.sqlite";
+  RunSql(host_places, kFirefoxPlacesSchema);
+  RunSql(host_places, kPlacesRows);
+  fs::create_directories(Host(kFirefoxProfile));
+  fs::create_symlink(host_places, Host(kPlaces));
+  // A journal that is a link is no way round: SQLite will not open it.
+  MakeDatabase(kCookies, kFirefoxCookiesSchema,
+               "INSERT INTO moz_cookies (name, value, host, path, isSecure) VALUES ('sid', 'abc', '.x', '/', 1);");
+  const std::string host_journal = prefix.OutsideDir() + "/cookies.sqlite-journal";
+  fs::create_symlink(host_journal, Host(kCookies) + "-journal");
+  Platform& p = Open();
+  const std::string before = ReadHostFile(host_places);
+
+  firefox_history history(p);
+  history.List(1);
+  EXPECT_TRUE(history.item_list().empty());
+  EXPECT_EQ(history.unread(),
+            std::vector<std::wstring>{kPlaces + L" could not be read (it is a link to a file outside this computer)"});
+  EXPECT_FALSE(history.Clean());
+  EXPECT_EQ(ReadHostFile(host_places), before);
+  EXPECT_EQ(CountRows(host_places, "moz_historyvisits"), 4);
+
+  EXPECT_FALSE(firefox_cookies(p).Clean());
+  EXPECT_EQ(CountRows(Host(kCookies), "moz_cookies"), 1);
+  EXPECT_FALSE(fs::exists(host_journal));
+}
+
+// A cache folder linked to the host's own cache is no cache of the machine.
+TEST_F(FirefoxCleanersTest, ACacheFolderThatLeadsOutOfTheMachineIsNotWalked) {
+  const std::string host_cache = prefix.OutsideDir() + "/cache";
+  fs::create_directories(host_cache + "/1");
+  std::ofstream(host_cache + "/1/entry") << "host";
+  std::ofstream(host_cache + "/_CACHE_MAP_") << "host";
+  fs::create_directories(Host(kFirefoxProfile));
+  fs::create_directory_symlink(host_cache, Host(std::wstring(kFirefoxProfile) + L"\\Cache"));
+  Platform& p = Open();
+  firefox_cache cache(p);
+  cache.List(1);
+  EXPECT_TRUE(cache.found_items().empty());
+  EXPECT_TRUE(cache.Clean());
+  EXPECT_TRUE(fs::exists(host_cache + "/1/entry"));
+  EXPECT_TRUE(fs::exists(host_cache + "/_CACHE_MAP_"));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "model/error_record.h"
+#include "model/own_files.h"
 #include "model/sections.h"
 #include "model/settings_store.h"
 #include "platform/names.h"
@@ -84,6 +85,7 @@ bool SolutionExecutor::PathAllowed(const std::wstring& kind, const std::wstring&
       if (step == L"." || step == L"..") why = L"it climbs out of its folder";
   }
   if (why.empty() && !platform_.InsideMachine(path)) why = L"it lies outside this computer";
+  if (why.empty() && OwnFiles(platform_).Protects(path)) why = L"it is one of Orvane's own files";
   if (why.empty()) {
     // Every folder on the way, and the item itself, must be what it seems:
     // a link could lead a deletion anywhere the link points.
@@ -183,7 +185,7 @@ std::wstring SolutionExecutor::RunSolution() {
           report += refusal;
           break;
         }
-        DeleteTree(f[1], &report);
+        DeleteTree(OwnFiles(platform_), f[1], &report);
         break;
       case SolutionCode::kRegistryValue:
         if (f.size() >= 4) DeleteValueAction(f[1], f[2], f[3], &report);
@@ -276,7 +278,13 @@ void SolutionExecutor::DeleteFileAction(const std::wstring& path, std::wstring* 
   *report += L"File = " + path + (platform_.DeleteFile(path) ? L" has been deleted\r\n" : L" was not deleted\r\n");
 }
 
-void SolutionExecutor::DeleteTree(const std::wstring& folder, std::wstring* report) {
+void SolutionExecutor::DeleteTree(const OwnFiles& own, const std::wstring& folder, std::wstring* report) {
+  auto line = [&](bool done, const std::wstring& path, const std::wstring& why) {
+    *report += (done ? L"Folder deleted: " : L"Folder was not deleted: ") + path +
+               (why.empty() ? L"" : L" (" + why + L")") + L"\r\n";
+  };
+  // The listing names only entries that folder + "\" + name means again, so
+  // nothing outside the folder can be reached through a name.
   FindData entry;
   std::unique_ptr<FileSearch> search = platform_.FindFirst(folder + L"\\*.*", &entry);
   std::vector<FindData> entries;
@@ -289,19 +297,37 @@ void SolutionExecutor::DeleteTree(const std::wstring& folder, std::wstring* repo
   for (const FindData& e : entries) {
     const std::wstring path = folder + L"\\" + e.name;
     bool done = false;
-    if (e.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    std::wstring why;
+    if (own.Protects(path)) {
+      why = L"it is one of Orvane's own files, which nothing deletes";
+    } else if (e.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
       // Never followed, and kept: what it points at is not the folder's.
-      done = false;
+      why = L"it is a link, which is never followed";
     } else if (e.attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      DeleteTree(path, report);
+      DeleteTree(own, path, report);
       continue;
+    } else if (e.attributes & FILE_ATTRIBUTE_DEVICE) {
+      why = L"it is not a regular file, so it cannot be backed up";
     } else {
       done = DeleteOneFile(path);
     }
-    *report += (done ? L"Folder deleted: " : L"Folder was not deleted: ") + path + L"\r\n";
+    line(done, path, why);
   }
-  const bool removed = platform_.RemoveDirectory(folder);
-  *report += (removed ? L"Folder deleted: " : L"Folder was not deleted: ") + folder + L"\r\n";
+  std::wstring why;
+  bool removed = false;
+  if (own.HeldIn(folder)) {
+    why = L"it holds Orvane's own files";
+  } else if (!(removed = platform_.RemoveDirectory(folder)) && LastError() == ERROR_DIR_NOT_EMPTY) {
+    // What is left but not listed has a host name that no Windows path can
+    // spell; it is left alone rather than guessed at.
+    FindData left;
+    std::unique_ptr<FileSearch> rest = platform_.FindFirst(folder + L"\\*.*", &left);
+    bool listed = false;
+    for (bool more = rest != nullptr; more && !listed; more = rest->Next(&left))
+      listed = left.name != L"." && left.name != L"..";
+    if (!listed) why = L"it holds files whose names are not Windows names; they were left alone";
+  }
+  line(removed, folder, why);
 }
 
 void SolutionExecutor::DeleteValueAction(const std::wstring& root_name, const std::wstring& sub_key,

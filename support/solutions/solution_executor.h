@@ -16,7 +16,12 @@
 //  - everything deleted (files, the files of a folder, DLLs, registry values,
 //    helper-object keys with their values) is first written into a backup
 //    set, as a repair does, so the restore brings it back; what could not be
-//    backed up is not deleted.
+//    backed up (a FIFO, a device) is not deleted.
+//  - Orvane's own files (OwnFiles: its backups, its unresolved errors, its
+//    log) are never deleted: a file command naming one is refused, and a
+//    folder delete leaves them and the folders above them, and says so.
+//  - a folder delete removes only what its listing names inside it, and
+//    says which entries it left and why.
 //  - a DLL is never loaded: its export table is read from the file.
 //
 // Interface thread (or the command line's); synchronous; never while a
@@ -28,6 +33,7 @@
 #include <vector>
 
 #include "model/local_time.h"
+#include "model/own_files.h"
 #include "platform/platform.h"
 #include "repair/backup_set.h"
 
@@ -87,8 +93,9 @@ class SolutionExecutor {
 
   void Kill(DWORD id, const std::wstring& name, std::wstring* report);
   void DeleteFileAction(const std::wstring& path, std::wstring* report);
-  // Deletes the tree below folder, then folder; one line per entry.
-  void DeleteTree(const std::wstring& folder, std::wstring* report);
+  // Deletes the tree below folder, then folder, except what own protects;
+  // one line per entry, with the reason for each one left.
+  void DeleteTree(const OwnFiles& own, const std::wstring& folder, std::wstring* report);
   bool DeleteOneFile(const std::wstring& path);
   void DeleteValueAction(const std::wstring& root, const std::wstring& sub_key, const std::wstring& name,
                          std::wstring* report);

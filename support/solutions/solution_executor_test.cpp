@@ -1,6 +1,7 @@
 #include "support/solutions/solution_executor.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "platform/testing/fake_wineserver.h"
 #include "platform/testing/recording_platform.h"
 #include "platform/testing/temp_prefix.h"
+#include "platform/text.h"
 #include "repair/restore.h"
 
 namespace orvane {
@@ -166,7 +168,7 @@ TEST_F(SolutionExecutorTest, PathsOutsideTheMachineOrThroughLinksAreRefused) {
           L"Folder = C:\\ was refused: it is a whole drive.\r\n"
           // The link inside the folder is neither followed nor removed.
           L"Folder deleted: C:\\junk\\a.tmp\r\n"
-          L"Folder was not deleted: C:\\junk\\escape\r\n"
+          L"Folder was not deleted: C:\\junk\\escape (it is a link, which is never followed)\r\n"
           L"Folder was not deleted: C:\\junk\r\n");
   EXPECT_EQ(ReadHostFile(outside + "/victim.txt"), "host file");
   EXPECT_EQ(ReadHostFile(outside + "/dir/inner.txt"), "host file");
@@ -206,6 +208,69 @@ TEST_F(SolutionExecutorTest, DeletedFilesAndFoldersComeBackThroughTheRestore) {
   EXPECT_EQ(restored.restored, 3);
   EXPECT_EQ(ReadHostFile(prefix_.HostPath(L"C:\\users\\tester\\bad.exe")), "bad");
   EXPECT_EQ(ReadHostFile(prefix_.HostPath(L"C:\\Program Files\\Bad\\data\\cfg.ini")), "cfg");
+}
+
+// A host file named "..\\..\\windows\\victim.ini" in the folder once made the
+// folder delete remove C:\\windows\\victim.ini: a listed name always means
+// the entry inside the folder, and what is left is said.
+TEST_F(SolutionExecutorTest, AFolderDeleteRemovesOnlyWhatIsInsideTheFolder) {
+  prefix_.File(L"C:\\windows\\victim.ini", "keep").File(L"C:\\junk\\a.tmp", "a");
+  const std::string odd = prefix_.HostPath(L"C:\\junk") + "/..\\..\\windows\\victim.ini";
+  std::ofstream(odd) << "host name";
+  Open();
+  EXPECT_EQ(Apply(L"3%C:\\junk"),
+            L"Folder deleted: C:\\junk\\a.tmp\r\n"
+            L"Folder was not deleted: C:\\junk (it holds files whose names are not Windows names; they were left "
+            L"alone)\r\n");
+  EXPECT_EQ(ReadHostFile(prefix_.HostPath(L"C:\\windows\\victim.ini")), "keep");
+  EXPECT_EQ(ReadHostFile(odd), "host name");
+}
+
+// A FIFO cannot be backed up, and copying it once hung the run for ever.
+TEST_F(SolutionExecutorTest, AFifoIsLeftWithItsReason) {
+  prefix_.File(L"C:\\junk\\a.tmp", "a");
+  ASSERT_EQ(mkfifo(prefix_.HostPath(L"C:\\junk\\pipe").c_str(), 0644), 0);
+  Open();
+  EXPECT_EQ(Apply(L"2%C:\\junk\\pipe;3%C:\\junk"),
+            L"File = C:\\junk\\pipe was not deleted: no backup of it could be made\r\n"
+            L"Folder deleted: C:\\junk\\a.tmp\r\n"
+            L"Folder was not deleted: C:\\junk\\pipe (it is not a regular file, so it cannot be backed up)\r\n"
+            L"Folder was not deleted: C:\\junk\r\n");
+  EXPECT_TRUE(Exists(L"C:\\junk\\pipe"));
+}
+
+// Deleting C:\\Program Files once took the backup set the run was writing
+// with it: the restore it offered found "No backups.".
+TEST_F(SolutionExecutorTest, OrvanesOwnFilesOutliveEveryDeletion) {
+  const std::wstring data = L"C:\\users\\tester\\AppData\\Roaming\\Orvane\\";
+  prefix_.File(L"C:\\Program Files\\Bad\\bad.dll", "bad")
+      .File(L"C:\\Program Files\\Orvane\\Orvane.exe", "stand-in")
+      .File(data + L"log.dat", "log")
+      .File(data + L"unresolvederrors.dat", "errors")
+      .File(L"C:\\users\\tester\\AppData\\Roaming\\app.ini", "app");
+  ProcessPlatform& p = Open();
+  const std::wstring report = Apply(L"2%" + data + L"log.dat;3%C:\\Program Files;3%C:\\users\\tester\\AppData");
+  for (const std::wstring& line :
+       {L"File = " + data + L"log.dat was refused: it is one of Orvane's own files.\r\n",
+        std::wstring(L"Folder deleted: C:\\Program Files\\Bad\\bad.dll\r\n"),
+        std::wstring(L"Folder was not deleted: C:\\Program Files\\Orvane\\backup (it is one of Orvane's own files, "
+                     L"which nothing deletes)\r\n"),
+        std::wstring(L"Folder was not deleted: C:\\Program Files\\Orvane (it holds Orvane's own files)\r\n"),
+        std::wstring(L"Folder was not deleted: C:\\Program Files (it holds Orvane's own files)\r\n"),
+        std::wstring(L"Folder deleted: C:\\users\\tester\\AppData\\Roaming\\app.ini\r\n"),
+        L"Folder was not deleted: " + data + L"log.dat (it is one of Orvane's own files, which nothing deletes)\r\n",
+        L"Folder was not deleted: " + data +
+            L"unresolvederrors.dat (it is one of Orvane's own files, which nothing deletes)\r\n",
+        std::wstring(L"Folder was not deleted: C:\\users\\tester\\AppData (it holds Orvane's own files)\r\n")})
+    EXPECT_NE(report.find(line), std::wstring::npos) << WideToUtf8(line) << "\nin\n" << WideToUtf8(report);
+  EXPECT_EQ(ReadHostFile(prefix_.HostPath(data + L"log.dat")), "log");
+  EXPECT_EQ(ReadHostFile(prefix_.HostPath(data + L"unresolvederrors.dat")), "errors");
+  // The set is there to be listed and restored, as the report promised.
+  const std::vector<std::wstring> sets = ListBackupFiles(p);
+  ASSERT_EQ(sets, executor_->backup_sets());
+  ASSERT_EQ(sets.size(), 1u);
+  EXPECT_TRUE(RestoreBackupSet(p, sets[0]).ok());
+  EXPECT_EQ(ReadHostFile(prefix_.HostPath(L"C:\\Program Files\\Bad\\bad.dll")), "bad");
 }
 
 TEST_F(SolutionExecutorTest, NothingIsDeletedWithoutItsBackup) {

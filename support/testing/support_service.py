@@ -7,6 +7,9 @@ file (argv[1]) as one JSON line: path, SOAPAction, Content-Type and body.
 Behaviour the tests rely on: a report from "fault@example.org" raises a
 fault, one from "refuse@example.org" is not accepted, any other is accepted
 with log id 42. GetStatus for id 42 has a solution ready; any other id not.
+Any request naming "escape@example.org" gets, instead, what no SOAP library
+would send: a fault (ReportComputerLog) or a ready solution (GetStatus)
+whose texts hold raw control characters and terminal escape sequences.
 """
 import io
 import json
@@ -40,6 +43,27 @@ class SupportService(ServiceBase):
         return 0, None, None
 
 
+ESCAPES = "\x1b[2J\x1b]0;owned\x07\x1b]52;c;ZXZpbA==\x07\x9b31m"
+ENVELOPE = ('<?xml version="1.0" encoding="UTF-8"?><s:Envelope '
+            'xmlns:s="http://schemas.xmlsoap.org/soap/envelope/" xmlns:t="' + NAMESPACE + '">'
+            '<s:Body>{}</s:Body></s:Envelope>')
+
+
+def escaping_answer(environ, start_response):
+    if "GetStatus" in environ.get("HTTP_SOAPACTION", ""):
+        status, body = "200 OK", ("<t:GetStatusResponse><t:GetStatusResult>1</t:GetStatusResult>"
+                                  "<t:Comments>Step one" + ESCAPES + "\r\nStep two</t:Comments>"
+                                  "<t:SolutionCommands>1%x.exe;" + ESCAPES + "</t:SolutionCommands>"
+                                  "</t:GetStatusResponse>")
+    else:
+        status, body = "500 Internal Server Error", (
+            "<s:Fault><faultcode>s:Server</faultcode><faultstring>Store full" + ESCAPES +
+            "</faultstring></s:Fault>")
+    answer = ENVELOPE.format(body).encode("utf-8")
+    start_response(status, [("Content-Type", "text/xml; charset=utf-8"), ("Content-Length", str(len(answer)))])
+    return [answer]
+
+
 class Quiet(WSGIRequestHandler):
     def log_message(self, *args):
         pass
@@ -60,6 +84,8 @@ def main():
                 "content_type": environ.get("CONTENT_TYPE", ""),
                 "body": body.decode("utf-8", "replace"),
             }) + "\n")
+        if b"escape@example.org" in body:
+            return escaping_answer(environ, start_response)
         environ["wsgi.input"] = io.BytesIO(body)
         return soap(environ, start_response)
 
