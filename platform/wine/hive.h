@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/win32_types.h"
+#include "platform/wine/hive_bytes.h"
 
 namespace orvane::wine {
 
@@ -94,7 +95,8 @@ class Hive {
   // checked here, what cannot be read is listed in problems() (with its
   // line) and skipped; a bad first line (or a file over kMaxHiveBytes)
   // leaves the hive empty.
-  static Hive Parse(std::string text);
+  static Hive Parse(HiveBytes bytes);
+  static Hive Parse(std::string text) { return Parse(HiveBytes(std::move(text))); }
   // A new, empty file whose header names root_path (e.g.
   // "REGISTRY\\User\\.Default") and arch ("win64").
   static Hive Empty(const std::string& root_path, const std::string& arch);

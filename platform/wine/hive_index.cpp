@@ -284,16 +284,17 @@ class Indexer {
 
 }  // namespace
 
-Hive Hive::Parse(std::string text) {
+Hive Hive::Parse(HiveBytes bytes) {
   Hive h;
   State& s = *h.s_;
   s.from_text = true;
-  if (text.size() > kMaxHiveBytes) {
+  if (bytes.size() > kMaxHiveBytes) {
     s.problems.push_back({1, "the file is larger than a hive may be (2 GiB)"});
     s.readable = false;
     return h;
   }
-  s.text = std::move(text);
+  s.bytes = std::move(bytes);
+  s.text = s.bytes.view();
   Indexer(s).Run();
   return h;
 }

@@ -99,7 +99,7 @@ class Writer {
 }  // namespace
 
 std::string Hive::Serialize() const {
-  if (s_->from_text && !s_->changed) return s_->text;
+  if (s_->from_text && !s_->changed) return std::string(s_->text);
   std::string out;
   out.reserve(s_->text.size() + 4096);
   Writer(*this, *s_, &out).Run();

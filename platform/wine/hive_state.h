@@ -21,6 +21,7 @@
 
 #include "platform/text.h"
 #include "platform/wine/hive.h"
+#include "platform/wine/hive_bytes.h"
 
 namespace orvane::wine {
 
@@ -38,7 +39,7 @@ class Segments {
  public:
   Segments() = default;
   ~Segments() {
-    for (T* segment : segments_) std::free(segment);
+    for (unsigned k = 0; k < segments_.size(); ++k) FreeBlock(segments_[k], Bytes(k));
   }
   Segments(const Segments&) = delete;
   Segments& operator=(const Segments&) = delete;
@@ -56,7 +57,7 @@ class Segments {
   size_t Add() {
     auto [segment, offset] = Locate(size_);
     if (!segments_[segment]) {
-      segments_[segment] = static_cast<T*>(std::malloc(sizeof(T) << (segment + kFirstBits)));
+      segments_[segment] = static_cast<T*>(AllocateBlock(Bytes(segment)));
       if (!segments_[segment]) throw std::bad_alloc();
     }
     new (&segments_[segment][offset]) T();
@@ -65,6 +66,7 @@ class Segments {
 
  private:
   static constexpr unsigned kFirstBits = 6;
+  static size_t Bytes(unsigned segment) { return sizeof(T) << (segment + kFirstBits); }
   // Segment k holds 2^(k + kFirstBits) elements.
   static std::pair<unsigned, size_t> Locate(size_t i) {
     const size_t p = i + (size_t{1} << kFirstBits);
@@ -168,6 +170,20 @@ int CompareFolded(const A& a, const B& b) {
   }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
+// The same for two names of the hive; most are 8-bit and mostly equal
+// unit for unit, which needs no folding.
+inline int CompareFolded(const HiveText& a, const HiveText& b) {
+  if (a.wide() || b.wide()) return CompareFolded<HiveText, HiveText>(a, b);
+  const auto* x = static_cast<const unsigned char*>(a.data());
+  const auto* y = static_cast<const unsigned char*>(b.data());
+  const size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    if (x[i] == y[i]) continue;
+    const wchar_t fx = FoldCase(x[i]), fy = FoldCase(y[i]);
+    if (fx != fy) return fx < fy ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
 template <typename A, typename B>
 bool SameFolded(const A& a, const B& b) {
   return a.size() == b.size() && CompareFolded(a, b) == 0;
@@ -212,9 +228,10 @@ struct Hive::State {
   // returns 1 + its index. Called under mutex.
   uint32_t ParseBody(KeyId id) const;
 
-  // The file's bytes, which names and lines point into; "" for a hive made
-  // in memory.
-  std::string text;
+  // The file's bytes, which names and lines point into, and a view of them;
+  // "" for a hive made in memory.
+  HiveBytes bytes;
+  std::string_view text;
   bool from_text = false;
   bool changed = false;  // since it was read
   // The lines between the first line and the first key: a range of the

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <thread>
 
 #include "platform/text.h"
@@ -305,6 +306,30 @@ TEST(HiveTest, KeysReadOnSeveralThreadsAtOnceAreParsedOnce) {
   }
   for (auto& r : readers) r.join();
   EXPECT_EQ(wrong, std::vector<int>(4, 0));
+}
+
+TEST(HiveTest, BytesReadInPiecesSurviveGrowthAndMoves) {
+  // As the store reads a file that grew since it was measured: a small
+  // block first, then one of huge pages; every byte read must stay.
+  const std::string text = "WINE REGISTRY Version 2\n\n[A] 0\n\"v\"=\"" + std::string(3 << 20, 'x') + "\"\n";
+  HiveBytes bytes;
+  ASSERT_TRUE(bytes.Reserve(100));
+  std::memcpy(bytes.data(), text.data(), 100);
+  bytes.SetSize(100);
+  ASSERT_TRUE(bytes.Reserve(text.size()));
+  ASSERT_GE(bytes.capacity(), text.size());
+  std::memcpy(bytes.data() + 100, text.data() + 100, text.size() - 100);
+  bytes.SetSize(text.size());
+  HiveBytes moved = std::move(bytes);
+  EXPECT_EQ(bytes.size(), 0u);
+  ASSERT_EQ(moved.view(), text);
+  Hive hive = Hive::Parse(std::move(moved));
+  ASSERT_TRUE(hive.complete());
+  EXPECT_EQ(hive.Serialize(), text);
+  KeyId a = hive.FindSubkey(kRootKey, L"a");
+  ASSERT_NE(a, kNoKey);
+  ASSERT_NE(hive.FindValue(a, L"V"), nullptr);
+  EXPECT_EQ(hive.FindValue(a, L"V")->size, ((3u << 20) + 1) * 2);
 }
 
 TEST(HiveTest, AVeryDeepReferenceTreeIsFreedWithoutRecursion) {

@@ -120,21 +120,23 @@ bool DigestOf(const std::string& path, off_t limit, uint64_t* digest) {
 // Reads the whole file (at most kMaxHiveBytes) into *bytes. A read that
 // fails midway is an error, never taken for the end of the file: a hive cut
 // short where a line ends would look complete and could be saved over.
-bool ReadWhole(int fd, off_t expected, std::string* bytes, std::string* why) {
+bool ReadWhole(int fd, off_t expected, HiveBytes* bytes, std::string* why) {
   // One byte more than announced, so that the end is seen without growing.
   size_t capacity = expected > 0 ? static_cast<size_t>(expected) + 1 : size_t{1} << 16;
   if (capacity > kMaxHiveBytes + 1) capacity = kMaxHiveBytes + 1;
-  bytes->resize(capacity);
   size_t size = 0;
   for (;;) {
-    if (size == bytes->size()) {
+    if (size == bytes->capacity()) {
       if (size > kMaxHiveBytes) {
         *why = "it is larger than 2 GiB, more than a hive may hold";
         return false;
       }
-      bytes->resize(std::min(size * 2, kMaxHiveBytes + 1));
+      if (!bytes->Reserve(size ? std::min(size * 2, kMaxHiveBytes + 1) : capacity)) {
+        *why = "there is not enough memory to read it";
+        return false;
+      }
     }
-    ssize_t got = read(fd, bytes->data() + size, bytes->size() - size);
+    ssize_t got = read(fd, bytes->data() + size, bytes->capacity() - size);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       *why = std::string("reading it failed: ") + std::strerror(errno);
@@ -142,8 +144,8 @@ bool ReadWhole(int fd, off_t expected, std::string* bytes, std::string* why) {
     }
     if (got == 0) break;
     size += static_cast<size_t>(got);
+    bytes->SetSize(size);
   }
-  bytes->resize(size);
   return true;
 }
 
@@ -168,7 +170,7 @@ bool LoadHive(RegistryStore::HiveFile& f) {
   // always shows as a change.
   struct stat st;
   if (fstat(fd.get(), &st) == 0) f.stamp = StampFrom(st);
-  std::string bytes;
+  HiveBytes bytes;
   if (!ReadWhole(fd.get(), f.stamp.size, &bytes, &why)) {
     f.open_error = why;
     return false;
