@@ -122,9 +122,21 @@ const std::wstring& Hive::relative_to() const { return s_->relative_to; }
 
 KeyId Hive::FindSubkey(KeyId key, std::wstring_view name) const {
   const KeyRecord& r = s_->keys[key];
+  const KeyId* list = s_->ChildList(r);
+  const uint64_t hint = s_->recent[key % s_->recent.size()].load(std::memory_order_relaxed);
+  if (hint >> 32 == key) {
+    for (size_t at = hint & 0xFFFFFFFFu, i = 0; i < 2 && at < r.child_count; ++i, ++at) {
+      if (SameFolded(s_->NameOf(list[at]), name)) {
+        s_->NoteRecent(key, at);
+        return list[at];
+      }
+    }
+  }
   bool found;
   size_t at = s_->LowerBound(r, name, &found);
-  return found ? s_->ChildList(r)[at] : kNoKey;
+  if (!found) return kNoKey;
+  s_->NoteRecent(key, at);
+  return list[at];
 }
 
 KeyId Hive::AddSubkey(KeyId key, std::wstring_view name, bool* created) {
@@ -163,7 +175,10 @@ bool Hive::RemoveSubkey(KeyId key, std::wstring_view name) {
 }
 
 size_t Hive::SubkeyCount(KeyId key) const { return s_->keys[key].child_count; }
-KeyId Hive::Subkey(KeyId key, size_t index) const { return s_->ChildList(s_->keys[key])[index]; }
+KeyId Hive::Subkey(KeyId key, size_t index) const {
+  s_->NoteRecent(key, index);
+  return s_->ChildList(s_->keys[key])[index];
+}
 KeyId Hive::Parent(KeyId key) const { return s_->keys[key].parent; }
 HiveText Hive::Name(KeyId key) const { return s_->NameOf(key); }
 bool Hive::IsLink(KeyId key) const { return s_->keys[key].flags & kLink; }

@@ -184,6 +184,19 @@ inline int CompareFolded(const HiveText& a, const HiveText& b) {
   }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
+// And for a name of the hive against one asked for, as every lookup by path
+// compares them.
+inline int CompareFolded(const HiveText& a, std::wstring_view b) {
+  if (a.wide()) return CompareFolded<HiveText, std::wstring_view>(a, b);
+  const auto* x = static_cast<const unsigned char*>(a.data());
+  const size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    if (static_cast<wchar_t>(x[i]) == b[i]) continue;
+    const wchar_t fx = FoldCase(x[i]), fy = FoldCase(b[i]);
+    if (fx != fy) return fx < fy ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
 template <typename A, typename B>
 bool SameFolded(const A& a, const B& b) {
   return a.size() == b.size() && CompareFolded(a, b) == 0;
@@ -248,6 +261,17 @@ struct Hive::State {
   std::vector<const void*> owned_names;
   // The later sections of keys whose lines the file gives more than once.
   std::unordered_map<KeyId, std::vector<uint32_t>> more_sections;
+
+  // The subkey each of a few keys was last asked for, by position: a scan
+  // lists a key's subkeys and then opens each by path, so the name asked for
+  // next is most often at that position or the one after it, and a binary
+  // search over a large list (a cache miss or two a step) is not needed.
+  // Entry: key << 32 | position; slot key % size. A hint only: checked by
+  // name before use, so a stale or torn entry costs a search, nothing more.
+  mutable std::array<std::atomic<uint64_t>, 64> recent{};
+  void NoteRecent(KeyId key, size_t position) const {
+    recent[key % recent.size()].store(uint64_t{key} << 32 | position, std::memory_order_relaxed);
+  }
 
   // Guards what a parse on first use changes: bodies and the arena.
   mutable std::mutex mutex;

@@ -308,6 +308,26 @@ TEST(HiveTest, KeysReadOnSeveralThreadsAtOnceAreParsedOnce) {
   EXPECT_EQ(wrong, std::vector<int>(4, 0));
 }
 
+TEST(HiveTest, LookupsAfterListingStayRightWhenTheListChanges) {
+  Hive hive = Hive::Parse("WINE REGISTRY Version 2\n\n[A\\\\b] 0\n\n[A\\\\c] 0\n\n[A\\\\d] 0\n");
+  ASSERT_TRUE(hive.complete());
+  const KeyId a = hive.FindSubkey(kRootKey, L"A");
+  ASSERT_EQ(hive.SubkeyCount(a), 3u);
+  // Listed up to "c", then the list shifts under what was listed.
+  EXPECT_TRUE(hive.Name(hive.Subkey(a, 1)) == L"c");
+  ASSERT_TRUE(hive.RemoveSubkey(a, L"b"));
+  EXPECT_EQ(hive.FindSubkey(a, L"B"), kNoKey);
+  const KeyId d = hive.FindSubkey(a, L"D");
+  ASSERT_NE(d, kNoKey);
+  EXPECT_TRUE(hive.Name(d) == L"d");
+  hive.AddSubkey(a, L"a0");
+  hive.AddSubkey(a, L"a1");
+  EXPECT_TRUE(hive.Name(hive.FindSubkey(a, L"c")) == L"c");
+  EXPECT_TRUE(hive.Name(hive.FindSubkey(a, L"d")) == L"d");
+  EXPECT_TRUE(hive.Name(hive.FindSubkey(a, L"A1")) == L"a1");
+  EXPECT_EQ(hive.FindSubkey(a, L"e"), kNoKey);
+}
+
 TEST(HiveTest, BytesReadInPiecesSurviveGrowthAndMoves) {
   // As the store reads a file that grew since it was measured: a small
   // block first, then one of huge pages; every byte read must stay.

@@ -462,7 +462,13 @@ LONG RegistryStore::FollowLink(const Node& link, Node* out, int depth) {
 }
 
 LONG RegistryStore::Walk(Node node, const std::wstring& sub_key, bool create, Node* out, int depth) {
-  for (std::wstring_view part : Split(sub_key)) {
+  // Component by component, empty ones skipped, without a list of them:
+  // lookups are most of what a scan does.
+  for (size_t start = 0, end; start < sub_key.size(); start = end + 1) {
+    end = sub_key.find(L'\\', start);
+    if (end == std::wstring::npos) end = sub_key.size();
+    const std::wstring_view part(sub_key.data() + start, end - start);
+    if (part.empty()) continue;
     if (part.size() > 255) return ERROR_INVALID_PARAMETER;
     if (node.key == kNoKey) {  // the HKEY_USERS level
       if (EqualsNoCase(part, user_sid_))
