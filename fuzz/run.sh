@@ -7,11 +7,11 @@ seconds=${FUZZ_SECONDS:-30}
 build=build-fuzz
 cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DORVANE_FUZZ=ON -DORVANE_BENCH=OFF -DORVANE_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target hive_fuzz lnk_fuzz trashinfo_fuzz backup_file_fuzz url_cache_fuzz \
+cmake --build "$build" -j2 --target hive_fuzz hive_index_fuzz lnk_fuzz trashinfo_fuzz backup_file_fuzz url_cache_fuzz \
   prefix_discovery_fuzz \
   $(test -f fuzz/record_file_fuzz.cpp && echo record_file_fuzz) gif_fuzz soap_response_fuzz pe_exports_fuzz update_texts_fuzz \
   release_check_fuzz
-for target in hive_fuzz record_file_fuzz lnk_fuzz trashinfo_fuzz backup_file_fuzz url_cache_fuzz \
+for target in hive_fuzz hive_index_fuzz record_file_fuzz lnk_fuzz trashinfo_fuzz backup_file_fuzz url_cache_fuzz \
   prefix_discovery_fuzz gif_fuzz soap_response_fuzz pe_exports_fuzz update_texts_fuzz release_check_fuzz; do
   [[ -x "$build/fuzz/$target" ]] || continue
   corpus_seed="fuzz/corpus/${target%_fuzz}"

@@ -86,36 +86,33 @@ std::wstring TempPrefix::ZPath(const std::string& host_path) {
   return path;
 }
 
-wine::HiveKey* TempPrefix::KeyOf(HKEY root, const std::wstring& key) {
-  wine::HiveKey* k;
+std::pair<wine::Hive*, wine::KeyId> TempPrefix::KeyOf(HKEY root, const std::wstring& key) {
+  wine::Hive* hive;
   std::wstring path = key;
   switch (root) {
-    case HKEY_CURRENT_USER: k = &user_hive_.root(); break;
-    case HKEY_CLASSES_ROOT: k = &system_.root(); path = L"Software\\Classes\\" + key; break;
+    case HKEY_CURRENT_USER: hive = &user_hive_; break;
+    case HKEY_CLASSES_ROOT: hive = &system_; path = L"Software\\Classes\\" + key; break;
     case HKEY_USERS:
       if (path.rfind(L".Default", 0) == 0) {
-        k = &default_.root();
+        hive = &default_;
         path = path.size() > 9 ? path.substr(9) : L"";
       } else {
-        k = &user_hive_.root();
+        hive = &user_hive_;
         size_t slash = path.find(L'\\');
         path = slash == std::wstring::npos ? L"" : path.substr(slash + 1);
       }
       break;
-    default: k = &system_.root();
+    default: hive = &system_;
   }
+  wine::KeyId k = wine::kRootKey;
   size_t start = 0;
   while (start < path.size()) {
     size_t end = path.find(L'\\', start);
     if (end == std::wstring::npos) end = path.size();
-    if (end > start) {
-      bool created = false;
-      k = k->AddSubkey(path.substr(start, end - start), &created);
-      if (created) k->modified = wine::FileTimeNow();
-    }
+    if (end > start) k = hive->AddSubkey(k, path.substr(start, end - start));
     start = end + 1;
   }
-  return k;
+  return {hive, k};
 }
 
 TempPrefix& TempPrefix::Key(HKEY root, const std::wstring& key) {
@@ -125,7 +122,8 @@ TempPrefix& TempPrefix::Key(HKEY root, const std::wstring& key) {
 
 TempPrefix& TempPrefix::Value(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type,
                               std::string data) {
-  KeyOf(root, key)->SetValue(name, type, std::move(data));
+  auto [hive, k] = KeyOf(root, key);
+  hive->SetValue(k, name, type, data);
   return *this;
 }
 

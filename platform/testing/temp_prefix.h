@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/wine/hive.h"
 #include "platform/wine/wine_platform.h"
@@ -63,7 +64,8 @@ class TempPrefix {
   const std::string& HostDir();
 
  private:
-  wine::HiveKey* KeyOf(HKEY root, const std::wstring& key);
+  // The hive and the key a root and path name, made when absent.
+  std::pair<wine::Hive*, wine::KeyId> KeyOf(HKEY root, const std::wstring& key);
 
   std::string dir_;
   std::string outside_;

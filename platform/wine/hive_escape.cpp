@@ -159,4 +159,16 @@ bool ReadEscaped(std::string_view text, size_t* pos, char terminator, std::wstri
   return false;
 }
 
+size_t SkipEscaped(std::string_view text, size_t pos, char terminator) {
+  // An escape never reads a quote or a bracket as one of its digits or
+  // UTF-8 continuation bytes, so skipping the byte after each backslash
+  // finds the same terminator as decoding does.
+  for (size_t i = pos; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == terminator) return i + 1;
+    if (c == '\\' && ++i >= text.size()) return std::string_view::npos;
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace orvane::wine

@@ -28,4 +28,9 @@ void AppendHexNumber(std::string* out, uint64_t v, int min_digits);
 bool ReadEscaped(std::string_view text, size_t* pos, char terminator,
                  std::wstring* out);
 
+// Where ReadEscaped would stop, without decoding: the position just past the
+// unescaped terminator, npos when it never comes. terminator must be an ASCII
+// character that no escape reads as part of itself (a quote, a bracket).
+size_t SkipEscaped(std::string_view text, size_t pos, char terminator);
+
 }  // namespace orvane::wine

@@ -12,6 +12,7 @@
 #include "platform/testing/wine_peer.h"
 #include "platform/text.h"
 #include "platform/wine/hive.h"
+#include "platform/wine/hive_reference.h"
 #include "platform/wine/wine_platform.h"
 #include "platform/wine/wine_processes.h"
 
@@ -52,11 +53,21 @@ class WineInterop : public ::testing::Test {
 testing::WinePeer* WineInterop::peer_ = nullptr;
 std::string WineInterop::prefix_, WineInterop::pristine_;
 
+// Marks every key changed, so that the whole file is written anew.
+void TouchEveryKey(Hive& h, KeyId k = kRootKey) {
+  h.SetModified(k, h.Modified(k));
+  for (size_t i = 0; i < h.SubkeyCount(k); ++i) TouchEveryKey(h, h.Subkey(k, i));
+}
+
 TEST_F(WineInterop, UntouchedHivesRoundTripByteForByte) {
   for (const char* f : {"system.reg", "user.reg", "userdef.reg"}) {
     std::string text = testing::ReadHostFile(pristine_ + "/" + f);
     Hive hive = Hive::Parse(text);
     EXPECT_TRUE(hive.complete()) << f;
+    EXPECT_EQ(hive.Serialize(), text) << f;
+    EXPECT_EQ(DifferenceFromReference(hive, ReferenceHive::Parse(text)), "") << f;
+    // Every key written as we write a changed one: Wine's own text again.
+    TouchEveryKey(hive);
     EXPECT_EQ(hive.Serialize(), text) << f;
   }
 }

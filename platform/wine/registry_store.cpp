@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <xxhash.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -116,9 +117,40 @@ bool DigestOf(const std::string& path, off_t limit, uint64_t* digest) {
   return true;
 }
 
-// Parses the hive file in chunks, so a large file is never held whole beside
-// the tree built from it, hashing the same bytes as they pass. A file that
-// cannot be opened leaves f's hive untouched and says why (missing counts as
+// Reads the whole file (at most kMaxHiveBytes) into *bytes. A read that
+// fails midway is an error, never taken for the end of the file: a hive cut
+// short where a line ends would look complete and could be saved over.
+bool ReadWhole(int fd, off_t expected, HiveBytes* bytes, std::string* why) {
+  // One byte more than announced, so that the end is seen without growing.
+  size_t capacity = expected > 0 ? static_cast<size_t>(expected) + 1 : size_t{1} << 16;
+  if (capacity > kMaxHiveBytes + 1) capacity = kMaxHiveBytes + 1;
+  size_t size = 0;
+  for (;;) {
+    if (size == bytes->capacity()) {
+      if (size > kMaxHiveBytes) {
+        *why = "it is larger than 2 GiB, more than a hive may hold";
+        return false;
+      }
+      if (!bytes->Reserve(size ? std::min(size * 2, kMaxHiveBytes + 1) : capacity)) {
+        *why = "there is not enough memory to read it";
+        return false;
+      }
+    }
+    ssize_t got = read(fd, bytes->data() + size, bytes->capacity() - size);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      *why = std::string("reading it failed: ") + std::strerror(errno);
+      return false;
+    }
+    if (got == 0) break;
+    size += static_cast<size_t>(got);
+    bytes->SetSize(size);
+  }
+  return true;
+}
+
+// Reads and indexes the hive file, digesting the same bytes. A file that
+// cannot be read leaves f's hive untouched and says why (missing counts as
 // empty, not as an error).
 bool LoadHive(RegistryStore::HiveFile& f) {
   f.open_error.clear();
@@ -138,20 +170,13 @@ bool LoadHive(RegistryStore::HiveFile& f) {
   // always shows as a change.
   struct stat st;
   if (fstat(fd.get(), &st) == 0) f.stamp = StampFrom(st);
-  XXH3_state_t* state = XXH3_createState();
-  if (state) XXH3_64bits_reset(state);
-  off_t total = 0;
-  Hive::Source source = [&](char* buf, size_t n) -> size_t {
-    size_t got = ReadSome(fd.get(), buf, n);
-    if (state) XXH3_64bits_update(state, buf, got);
-    total += static_cast<off_t>(got);
-    return got;
-  };
-  f.hive = Hive::Parse(source);
-  if (state) {
-    f.digest = XXH3_64bits_digest(state) ^ static_cast<uint64_t>(total);
-    XXH3_freeState(state);
+  HiveBytes bytes;
+  if (!ReadWhole(fd.get(), f.stamp.size, &bytes, &why)) {
+    f.open_error = why;
+    return false;
   }
+  f.digest = XXH3_64bits(bytes.data(), bytes.size()) ^ static_cast<uint64_t>(bytes.size());
+  f.hive = Hive::Parse(std::move(bytes));
   f.racy = RacyNow(f.stamp);
   return true;
 }
@@ -161,12 +186,13 @@ uint64_t DigestOfBytes(const std::string& bytes) {
   return XXH3_64bits(bytes.data(), bytes.size()) ^ static_cast<uint64_t>(bytes.size());
 }
 
-std::vector<std::wstring> Split(const std::wstring& path) {
-  std::vector<std::wstring> parts;
+// The components of a key path, empty ones skipped.
+std::vector<std::wstring_view> Split(std::wstring_view path) {
+  std::vector<std::wstring_view> parts;
   size_t start = 0;
   while (start <= path.size()) {
     size_t end = path.find(L'\\', start);
-    if (end == std::wstring::npos) end = path.size();
+    if (end == std::wstring_view::npos) end = path.size();
     if (end > start) parts.push_back(path.substr(start, end - start));
     start = end + 1;
   }
@@ -277,26 +303,30 @@ void RegistryStore::Reload(int index) {
   HiveFile& f = hives_[index];
   // Each handle into the hive, by the names from its root down to its key;
   // handles of keys we deleted go with the old tree.
-  std::vector<std::pair<HKEY, std::vector<HiveName>>> paths;
+  std::vector<std::pair<HKEY, std::vector<std::wstring>>> paths;
   for (auto it = handles_.begin(); it != handles_.end();) {
-    if (it->second.node.hive != index || !it->second.node.key) {
+    const Node& node = it->second.node;
+    if (node.hive != index || node.key == kNoKey) {
       ++it;
       continue;
     }
-    std::vector<HiveName> names;
-    const HiveKey* key = it->second.node.key;
-    for (; key->parent; key = key->parent) names.push_back(key->name);
-    if (key == &f.hive.root()) paths.emplace_back(it->first, std::move(names));
-    it = key == &f.hive.root() ? std::next(it) : handles_.erase(it);
+    if (f.hive.Removed(node.key)) {
+      it = handles_.erase(it);
+      continue;
+    }
+    std::vector<std::wstring> names;
+    for (KeyId k = node.key; k != kRootKey; k = f.hive.Parent(k)) names.push_back(f.hive.Name(k).ToWide());
+    paths.emplace_back(it->first, std::move(names));
+    ++it;
   }
   f.outside_link = OutsideTarget(f.host_path, machine_root_);
   if (!LoadHive(f)) f.hive = Hive::Empty(kRootPaths[index], "win64");
   f.dirty = false;
   // A handle whose key is not in the file read again is no longer valid.
   for (auto& [handle, names] : paths) {
-    HiveKey* key = &f.hive.root();
-    for (auto it = names.rbegin(); key && it != names.rend(); ++it) key = key->FindSubkey(WideName(*it));
-    if (key)
+    KeyId key = kRootKey;
+    for (auto it = names.rbegin(); key != kNoKey && it != names.rend(); ++it) key = f.hive.FindSubkey(key, *it);
+    if (key != kNoKey)
       handles_[handle].node.key = key;
     else
       handles_.erase(handle);
@@ -377,18 +407,19 @@ Status RegistryStore::Save() {
 LONG RegistryStore::NodeOf(HKEY key, Node* node) const {
   switch (key) {
     case HKEY_LOCAL_MACHINE:
-      *node = {&const_cast<Hive&>(hives_[kSystem].hive).root(), kSystem, false};
+      *node = {kRootKey, kSystem, false};
       return ERROR_SUCCESS;
     case HKEY_CURRENT_USER:
-      *node = {&const_cast<Hive&>(hives_[kUser].hive).root(), kUser, false};
+      *node = {kRootKey, kUser, false};
       return ERROR_SUCCESS;
     case HKEY_USERS:
-      *node = {nullptr, kNoHive, false};
+      *node = {kNoKey, kNoHive, false};
       return ERROR_SUCCESS;
     case HKEY_CLASSES_ROOT: {
-      HiveKey* sw = const_cast<Hive&>(hives_[kSystem].hive).root().FindSubkey(L"Software");
-      HiveKey* classes = sw ? sw->FindSubkey(L"Classes") : nullptr;
-      if (!classes) return ERROR_FILE_NOT_FOUND;
+      const Hive& system = hives_[kSystem].hive;
+      KeyId sw = system.FindSubkey(kRootKey, L"Software");
+      KeyId classes = sw != kNoKey ? system.FindSubkey(sw, L"Classes") : kNoKey;
+      if (classes == kNoKey) return ERROR_FILE_NOT_FOUND;
       *node = {classes, kSystem, false};
       return ERROR_SUCCESS;
     }
@@ -396,31 +427,27 @@ LONG RegistryStore::NodeOf(HKEY key, Node* node) const {
   auto it = handles_.find(key);
   if (it == handles_.end()) return ERROR_INVALID_HANDLE;
   *node = it->second.node;
-  if (node->key) {
-    const HiveKey* top = node->key;
-    while (top->parent) top = top->parent;
-    if (top != &hives_[node->hive].hive.root()) return ERROR_KEY_DELETED;
-  }
+  if (node->key != kNoKey && hives_[node->hive].hive.Removed(node->key)) return ERROR_KEY_DELETED;
   return ERROR_SUCCESS;
 }
 
-LONG RegistryStore::FollowLink(const HiveKey& link, Node* out, int depth) {
-  const HiveValue* target = link.FindValue(L"SymbolicLinkValue");
+LONG RegistryStore::FollowLink(const Node& link, Node* out, int depth) {
+  const HiveValue* target = hives_[link.hive].hive.FindValue(link.key, L"SymbolicLinkValue");
   if (!target || target->type != REG_LINK || depth > kMaxLinkDepth) return ERROR_FILE_NOT_FOUND;
-  std::wstring path = Utf16leToWide(target->data);
+  std::wstring path = Utf16leToWide(target->data());
   while (!path.empty() && path.back() == 0) path.pop_back();
   auto parts = Split(path);
   if (parts.size() < 2 || !EqualsNoCase(parts[0], L"Registry")) return ERROR_FILE_NOT_FOUND;
   size_t used;
   Node start;
   if (EqualsNoCase(parts[1], L"Machine")) {
-    start = {&hives_[kSystem].hive.root(), kSystem, true};
+    start = {kRootKey, kSystem, true};
     used = 2;
   } else if (EqualsNoCase(parts[1], L"User") && parts.size() >= 3) {
     if (EqualsNoCase(parts[2], user_sid_))
-      start = {&hives_[kUser].hive.root(), kUser, true};
+      start = {kRootKey, kUser, true};
     else if (EqualsNoCase(parts[2], L".Default"))
-      start = {&hives_[kDefault].hive.root(), kDefault, true};
+      start = {kRootKey, kDefault, true};
     else
       return ERROR_FILE_NOT_FOUND;
     used = 3;
@@ -428,38 +455,41 @@ LONG RegistryStore::FollowLink(const HiveKey& link, Node* out, int depth) {
     return ERROR_FILE_NOT_FOUND;
   }
   std::wstring rest;
-  for (size_t i = used; i < parts.size(); ++i) rest += parts[i] + L"\\";
+  for (size_t i = used; i < parts.size(); ++i) (rest += parts[i]) += L'\\';
   LONG rc = Walk(start, rest, false, out, depth + 1);
   out->crossed_link = true;
   return rc;
 }
 
 LONG RegistryStore::Walk(Node node, const std::wstring& sub_key, bool create, Node* out, int depth) {
-  for (const std::wstring& part : Split(sub_key)) {
+  // Component by component, empty ones skipped, without a list of them:
+  // lookups are most of what a scan does.
+  for (size_t start = 0, end; start < sub_key.size(); start = end + 1) {
+    end = sub_key.find(L'\\', start);
+    if (end == std::wstring::npos) end = sub_key.size();
+    const std::wstring_view part(sub_key.data() + start, end - start);
+    if (part.empty()) continue;
     if (part.size() > 255) return ERROR_INVALID_PARAMETER;
-    if (!node.key) {  // the HKEY_USERS level
+    if (node.key == kNoKey) {  // the HKEY_USERS level
       if (EqualsNoCase(part, user_sid_))
-        node = {&hives_[kUser].hive.root(), kUser, node.crossed_link};
+        node = {kRootKey, kUser, node.crossed_link};
       else if (EqualsNoCase(part, L".Default"))
-        node = {&hives_[kDefault].hive.root(), kDefault, node.crossed_link};
+        node = {kRootKey, kDefault, node.crossed_link};
       else
         return create ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
       continue;
     }
-    HiveKey* next = node.key->FindSubkey(part);
-    if (!next) {
+    Hive& hive = hives_[node.hive].hive;
+    KeyId next = hive.FindSubkey(node.key, part);
+    if (next == kNoKey) {
       if (!create) return ERROR_FILE_NOT_FOUND;
-      if (KeyDepth(*node.key) >= kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
+      if (hive.Depth(node.key) >= kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
       if (LONG rc = CheckChange(node.hive); rc != ERROR_SUCCESS) return rc;
-      bool created = false;
-      next = node.key->AddSubkey(part, &created);
-      if (created) {
-        next->modified = FileTimeNow();
-        Touch(node.key, node.hive);
-      }
+      next = hive.AddSubkey(node.key, part);
+      Touch(node);
     }
-    if (next->is_link) {
-      if (LONG rc = FollowLink(*next, &node, depth); rc != ERROR_SUCCESS) return rc;
+    if (hive.IsLink(next)) {
+      if (LONG rc = FollowLink({next, node.hive, node.crossed_link}, &node, depth); rc != ERROR_SUCCESS) return rc;
       continue;
     }
     node.key = next;
@@ -476,9 +506,9 @@ LONG RegistryStore::CheckChange(int hive) const {
   return ERROR_SUCCESS;
 }
 
-void RegistryStore::Touch(HiveKey* key, int hive) {
-  key->modified = FileTimeNow();
-  hives_[hive].dirty = true;
+void RegistryStore::Touch(const Node& node) {
+  hives_[node.hive].hive.SetModified(node.key, FileTimeNow());
+  hives_[node.hive].dirty = true;
 }
 
 HKEY RegistryStore::NewHandle(Node node, DWORD access) {
@@ -488,12 +518,24 @@ HKEY RegistryStore::NewHandle(Node node, DWORD access) {
   return h;
 }
 
-std::vector<const HiveKey*> RegistryStore::VisibleSubkeys(const HiveKey& key) const {
-  std::vector<const HiveKey*> out;
-  out.reserve(key.subkeys.size());
-  for (const auto& k : key.subkeys)
-    if (!k->is_link) out.push_back(k.get());
-  return out;
+size_t RegistryStore::VisibleSubkeyCount(const Node& node) const {
+  const Hive& hive = hives_[node.hive].hive;
+  const size_t all = hive.SubkeyCount(node.key);
+  if (!hive.HasLinkSubkeys(node.key)) return all;
+  size_t visible = 0;
+  for (size_t i = 0; i < all; ++i) visible += !hive.IsLink(hive.Subkey(node.key, i));
+  return visible;
+}
+
+KeyId RegistryStore::VisibleSubkey(const Node& node, size_t index) const {
+  const Hive& hive = hives_[node.hive].hive;
+  const size_t all = hive.SubkeyCount(node.key);
+  if (!hive.HasLinkSubkeys(node.key)) return index < all ? hive.Subkey(node.key, index) : kNoKey;
+  for (size_t i = 0; i < all; ++i) {
+    KeyId sub = hive.Subkey(node.key, i);
+    if (!hive.IsLink(sub) && index-- == 0) return sub;
+  }
+  return kNoKey;
 }
 
 LONG RegistryStore::OpenKey(HKEY root, const std::wstring& sub_key, DWORD access, HKEY* result) {
@@ -525,12 +567,11 @@ LONG RegistryStore::QueryInfoKey(HKEY key, DWORD* sub_keys, DWORD* values) {
   Node node;
   if (LONG rc = NodeOf(key, &node); rc != ERROR_SUCCESS) return rc;
   DWORD s = 0, v = 0;
-  if (!node.key) {
+  if (node.key == kNoKey) {
     s = 2;
   } else {
-    s = static_cast<DWORD>(node.key->has_link_subkeys ? VisibleSubkeys(*node.key).size()
-                                                      : node.key->subkeys.size());
-    v = static_cast<DWORD>(node.key->values.size());
+    s = static_cast<DWORD>(VisibleSubkeyCount(node));
+    v = static_cast<DWORD>(hives_[node.hive].hive.ValueCount(node.key));
   }
   if (sub_keys) *sub_keys = s;
   if (values) *values = v;
@@ -542,16 +583,13 @@ LONG RegistryStore::EnumKey(HKEY key, DWORD index, std::wstring* name, DWORD max
   Node node;
   if (LONG rc = NodeOf(key, &node); rc != ERROR_SUCCESS) return rc;
   std::wstring found;
-  if (!node.key) {
+  if (node.key == kNoKey) {
     if (index > 1) return ERROR_NO_MORE_ITEMS;
     found = index == 0 ? std::wstring(L".Default") : user_sid_;
-  } else if (node.key->has_link_subkeys) {
-    auto visible = VisibleSubkeys(*node.key);
-    if (index >= visible.size()) return ERROR_NO_MORE_ITEMS;
-    found = WideName(visible[index]->name);
   } else {
-    if (index >= node.key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
-    found = WideName(node.key->subkeys[index]->name);
+    KeyId sub = VisibleSubkey(node, index);
+    if (sub == kNoKey) return ERROR_NO_MORE_ITEMS;
+    found = hives_[node.hive].hive.Name(sub).ToWide();
   }
   if (found.size() > max_name) return ERROR_MORE_DATA;
   *name = std::move(found);
@@ -563,12 +601,14 @@ LONG RegistryStore::EnumValue(HKEY key, DWORD index, std::wstring* name, DWORD* 
   std::shared_lock lock(mutex_);
   Node node;
   if (LONG rc = NodeOf(key, &node); rc != ERROR_SUCCESS) return rc;
-  if (!node.key || index >= node.key->values.size()) return ERROR_NO_MORE_ITEMS;
-  const HiveValue& v = node.key->values[index];
-  if (v.name.size() > max_name || v.data.size() > max_data) return ERROR_MORE_DATA;
-  if (name) *name = WideName(v.name);
+  if (node.key == kNoKey) return ERROR_NO_MORE_ITEMS;
+  const Hive& hive = hives_[node.hive].hive;
+  if (index >= hive.ValueCount(node.key)) return ERROR_NO_MORE_ITEMS;
+  const HiveValue v = hive.Value(node.key, index);
+  if (v.name.size() > max_name || v.size > max_data) return ERROR_MORE_DATA;
+  if (name) *name = v.name.ToWide();
   if (type) *type = v.type;
-  if (data) *data = v.data;
+  if (data) data->assign(v.data());
   return ERROR_SUCCESS;
 }
 
@@ -577,11 +617,11 @@ LONG RegistryStore::QueryValue(HKEY key, const std::wstring& name, DWORD* type, 
   std::shared_lock lock(mutex_);
   Node node;
   if (LONG rc = NodeOf(key, &node); rc != ERROR_SUCCESS) return rc;
-  const HiveValue* v = node.key ? node.key->FindValue(name) : nullptr;
+  const HiveValue* v = node.key != kNoKey ? hives_[node.hive].hive.FindValue(node.key, name) : nullptr;
   if (!v) return ERROR_FILE_NOT_FOUND;
   if (type) *type = v->type;
-  if (v->data.size() > max_data) return ERROR_MORE_DATA;
-  if (data) *data = v->data;
+  if (v->size > max_data) return ERROR_MORE_DATA;
+  if (data) data->assign(v->data());
   return ERROR_SUCCESS;
 }
 
@@ -593,8 +633,8 @@ LONG RegistryStore::SetValue(HKEY key, const std::wstring& name, DWORD type, con
     return ERROR_ACCESS_DENIED;
   if (LONG rc = CheckChange(node.hive); rc != ERROR_SUCCESS) return rc;
   if (name.size() > 16383) return ERROR_INVALID_PARAMETER;
-  node.key->SetValue(name, type, data);
-  Touch(node.key, node.hive);
+  hives_[node.hive].hive.SetValue(node.key, name, type, data);
+  Touch(node);
   return ERROR_SUCCESS;
 }
 
@@ -605,8 +645,8 @@ LONG RegistryStore::DeleteValue(HKEY key, const std::wstring& name) {
   if (auto h = handles_.find(key); h != handles_.end() && !(h->second.access & KEY_SET_VALUE))
     return ERROR_ACCESS_DENIED;
   if (LONG rc = CheckChange(node.hive); rc != ERROR_SUCCESS) return rc;
-  if (!node.key->DeleteValue(name)) return ERROR_FILE_NOT_FOUND;
-  Touch(node.key, node.hive);
+  if (!hives_[node.hive].hive.DeleteValue(node.key, name)) return ERROR_FILE_NOT_FOUND;
+  Touch(node);
   return ERROR_SUCCESS;
 }
 
@@ -616,19 +656,20 @@ LONG RegistryStore::DeleteKey(HKEY key, const std::wstring& sub_key) {
   if (LONG rc = NodeOf(key, &parent); rc != ERROR_SUCCESS) return rc;
   auto parts = Split(sub_key);
   if (parts.empty()) return ERROR_ACCESS_DENIED;  // a key cannot delete itself this way
-  std::wstring last = parts.back();
+  std::wstring last(parts.back());
   parts.pop_back();
   std::wstring above;
-  for (const auto& p : parts) above += p + L"\\";
+  for (const auto& p : parts) (above += p) += L'\\';
   if (LONG rc = Walk(parent, above, false, &parent); rc != ERROR_SUCCESS) return rc;
   // Deleting through a link would remove the link's target: refused.
-  if (parent.crossed_link || !parent.key) return ERROR_ACCESS_DENIED;
-  HiveKey* victim = parent.key->FindSubkey(last);
-  if (!victim) return ERROR_FILE_NOT_FOUND;
-  if (victim->is_link || !victim->subkeys.empty()) return ERROR_ACCESS_DENIED;
+  if (parent.crossed_link || parent.key == kNoKey) return ERROR_ACCESS_DENIED;
+  Hive& hive = hives_[parent.hive].hive;
+  KeyId victim = hive.FindSubkey(parent.key, last);
+  if (victim == kNoKey) return ERROR_FILE_NOT_FOUND;
+  if (hive.IsLink(victim) || hive.SubkeyCount(victim) != 0) return ERROR_ACCESS_DENIED;
   if (LONG rc = CheckChange(parent.hive); rc != ERROR_SUCCESS) return rc;
-  deleted_.push_back(parent.key->RemoveSubkey(last));
-  Touch(parent.key, parent.hive);
+  hive.RemoveSubkey(parent.key, last);
+  Touch(parent);
   return ERROR_SUCCESS;
 }
 

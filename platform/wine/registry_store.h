@@ -112,7 +112,7 @@ class RegistryStore {
   enum HiveIndex { kSystem = 0, kUser = 1, kDefault = 2, kNoHive = 3 };
   // Where a handle or root points: a key of a hive, or the HKEY_USERS level.
   struct Node {
-    HiveKey* key = nullptr;
+    KeyId key = kNoKey;
     int hive = kNoHive;
     bool crossed_link = false;
   };
@@ -124,7 +124,7 @@ class RegistryStore {
   LONG NodeOf(HKEY key, Node* node) const;
   // Walks sub_key from node, following link keys. create makes missing keys.
   LONG Walk(Node node, const std::wstring& sub_key, bool create, Node* out, int depth = 0);
-  LONG FollowLink(const HiveKey& link, Node* out, int depth);
+  LONG FollowLink(const Node& link, Node* out, int depth);
   LONG CheckChange(int hive) const;
   // True when the file is no longer what we read or saved. by_content
   // compares the bytes too where the stamp cannot tell (HiveFile::racy).
@@ -136,9 +136,12 @@ class RegistryStore {
   // Reads hive index again and points its handles at the new tree.
   void Reload(int index);
   void TakeUserSid();
-  void Touch(HiveKey* key, int hive);
+  void Touch(const Node& node);
   HKEY NewHandle(Node node, DWORD access);
-  std::vector<const HiveKey*> VisibleSubkeys(const HiveKey& key) const;
+  // The subkeys a walk shows: every one but links, which are followed by
+  // path and never listed.
+  size_t VisibleSubkeyCount(const Node& node) const;
+  KeyId VisibleSubkey(const Node& node, size_t index) const;
 
   std::function<Status(bool fresh)> guard_;
   std::string machine_root_;  // the prefix folder's real path
@@ -147,8 +150,6 @@ class RegistryStore {
   mutable std::shared_mutex mutex_;
   std::map<HKEY, Handle> handles_;
   HKEY next_handle_ = 0x1000;
-  // Keys deleted while a handle may still point at them; freed with the store.
-  std::vector<std::unique_ptr<HiveKey>> deleted_;
   uint64_t reloads_ = 0;
 };
 

@@ -153,6 +153,66 @@ TEST(RegistryStoreTest, RefusesEveryWriteWhileAWineserverRuns) {
   EXPECT_EQ(ReadRegistryString(again, HKEY_CURRENT_USER, L"Software\\A", L"pending"), L"x");
 }
 
+// A process that /proc shows as a Wine program of prefix: a copy of sleep
+// named like Wine's loader, its environment naming the prefix. It has no
+// server, so only the walk through /proc can see it.
+class FakeWineProgram {
+ public:
+  explicit FakeWineProgram(const std::string& prefix) {
+    program_ = prefix + ".bin/wine-fake";
+    std::filesystem::create_directories(prefix + ".bin");
+    std::filesystem::copy_file("/bin/sleep", program_, std::filesystem::copy_options::overwrite_existing);
+    const std::string env = "WINEPREFIX=" + prefix;
+    pid_ = fork();
+    if (pid_ == 0) {
+      char* argv[] = {const_cast<char*>("wine-fake"), const_cast<char*>("60"), nullptr};
+      char* envp[] = {const_cast<char*>(env.c_str()), nullptr};
+      execve(program_.c_str(), argv, envp);
+      _exit(127);
+    }
+    // Seen once its own executable stands in /proc.
+    for (int i = 0; i < 200; ++i) {
+      std::error_code ec;
+      if (std::filesystem::read_symlink("/proc/" + std::to_string(pid_) + "/exe", ec).filename() == "wine-fake") break;
+      usleep(5000);
+    }
+  }
+  ~FakeWineProgram() {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    std::filesystem::remove_all(std::filesystem::path(program_).parent_path());
+  }
+
+ private:
+  std::string program_;
+  pid_t pid_;
+};
+
+TEST(RegistryStoreTest, AWineProgramThatStartsIsSeenBeforeTheNextSave) {
+  TempPrefix prefix;
+  prefix.String(HKEY_CURRENT_USER, L"Software\\A", L"v", L"1");
+  auto p = prefix.Open();
+  // Checks made in a row keep their verdict for a moment: cheap for a
+  // repair's thousands of files.
+  ASSERT_TRUE(p->CheckWritable());
+  ASSERT_TRUE(WriteRegistryString(*p, HKEY_CURRENT_USER, L"Software\\A", L"pending", L"x"));
+  const std::string before = testing::ReadHostFile(prefix.dir() + "/user.reg");
+  {
+    FakeWineProgram wine(prefix.dir());
+    // However recent the last verdict, a save looks afresh.
+    Status saved = p->Flush();
+    ASSERT_FALSE(saved);
+    EXPECT_NE(WideToUtf8(saved.message).find("a Wine program (pid "), std::string::npos) << WideToUtf8(saved.message);
+    EXPECT_EQ(testing::ReadHostFile(prefix.dir() + "/user.reg"), before);
+    // What that look saw, every other write sees too.
+    EXPECT_FALSE(p->CheckWritable());
+    EXPECT_FALSE(p->WriteFileAtomic(L"C:\\x.txt", "x"));
+  }
+  ASSERT_TRUE(p->Flush());
+  WinePlatform again({prefix.dir(), prefix.user()});
+  EXPECT_EQ(ReadRegistryString(again, HKEY_CURRENT_USER, L"Software\\A", L"pending"), L"x");
+}
+
 TEST(RegistryStoreTest, AHiveChangedBySomeoneElseSinceItWasReadIsNeverSavedOver) {
   TempPrefix prefix;
   prefix.String(HKEY_CURRENT_USER, L"Software\\A", L"v", L"1");

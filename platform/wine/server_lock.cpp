@@ -67,11 +67,15 @@ std::vector<std::string> ServerRoots(uid_t owner) {
 // The newest process id the host has handed out (the last field of
 // /proc/loadavg); -1 when unknown.
 long NewestPid() {
-  std::ifstream in("/proc/loadavg");
-  std::string a, b, c, running;
-  long last = -1;
-  if (in >> a >> b >> c >> running >> last) return last;
-  return -1;
+  int fd = open("/proc/loadavg", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  char text[128];
+  ssize_t n = read(fd, text, sizeof text - 1);
+  close(fd);
+  if (n <= 0) return -1;
+  text[n] = '\0';
+  const char* last = std::strrchr(text, ' ');
+  return last ? std::strtol(last + 1, nullptr, 10) : -1;
 }
 
 std::wstring Refusal(const std::string& prefix_dir, const std::wstring& who) {
@@ -80,44 +84,70 @@ std::wstring Refusal(const std::string& prefix_dir, const std::wstring& who) {
          L"\"wineserver -k\") and try again.";
 }
 
+std::wstring ServerRefusal(const std::string& prefix_dir, int pid) {
+  return Refusal(prefix_dir, L"a wineserver" + (pid > 0 ? L" (pid " + std::to_wstring(pid) + L")" : L""));
+}
+
+// The folders a wineserver for prefix_dir would hold its lock in: the one in
+// Wine's usual place whether or not it exists (so that a server starting
+// there is seen at once), and those of the other places that exist. Empty
+// when the prefix cannot be looked at.
+std::vector<std::string> ServerFolders(const std::string& prefix_dir, uid_t* owner) {
+  struct stat st;
+  if (stat(prefix_dir.c_str(), &st) != 0) return {};
+  char server[64];
+  std::snprintf(server, sizeof server, "/server-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
+                static_cast<unsigned long long>(st.st_ino));
+  // Wine serves a prefix only to the user who owns it.
+  *owner = st.st_uid;
+  std::vector<std::string> roots = ServerRoots(st.st_uid);
+  std::vector<std::string> folders = {roots.front() + server};
+  for (size_t i = 1; i < roots.size(); ++i)
+    if (OwnedFolder(roots[i] + server, st.st_uid)) folders.push_back(roots[i] + server);
+  return folders;
+}
+
+// The pid holding the server lock in folder, 0 when none does.
+int ServerIn(const std::string& folder, uid_t owner) {
+  const std::string root = folder.substr(0, folder.rfind('/'));
+  if (!OwnedFolder(root, owner) || !OwnedFolder(folder, owner)) return 0;
+  return LockHolder(folder + "/lock", owner);
+}
+
 }  // namespace
 
 int RunningWineserver(const std::string& prefix_dir) {
-  struct stat st;
-  if (stat(prefix_dir.c_str(), &st) != 0) return 0;
-  char server[64];
-  std::snprintf(server, sizeof server, "server-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
-                static_cast<unsigned long long>(st.st_ino));
-  // Wine serves a prefix only to the user who owns it.
-  const uid_t owner = st.st_uid;
-  for (const std::string& root : ServerRoots(owner)) {
-    if (!OwnedFolder(root, owner) || !OwnedFolder(root + "/" + server, owner)) continue;
-    if (int pid = LockHolder(root + "/" + server + "/lock", owner)) return pid;
-  }
+  uid_t owner = 0;
+  for (const std::string& folder : ServerFolders(prefix_dir, &owner))
+    if (int pid = ServerIn(folder, owner)) return pid;
   return 0;
 }
 
-Status WineWatch::Check(bool fresh) {
-  if (int pid = RunningWineserver(prefix_dir_); pid != 0)
-    return Status::Error(
-        Refusal(prefix_dir_, L"a wineserver" + (pid > 0 ? L" (pid " + std::to_wstring(pid) + L")" : L"")));
-  std::lock_guard lock(mutex_);
-  const long newest = NewestPid();
-  if (!fresh && clear_ && newest >= 0 && newest == last_pid_) return Status::Ok();
+void WineWatch::Look() {
+  looked_ = true;
+  looked_at_ = std::chrono::steady_clock::now();
+  last_pid_ = NewestPid();
+  server_folders_ = ServerFolders(prefix_dir_, &owner_);
+  found_ = Status::Ok();
   std::vector<WineUser> users;
-  clear_ = false;
-  if (!FindWineUsers("/proc", prefix_dir_, &users)) return Status::Ok();  // no /proc: the lock above is all we have
-  if (users.empty()) {
-    clear_ = true;
-    last_pid_ = newest;
-    return Status::Ok();
-  }
+  if (!FindWineUsers("/proc", prefix_dir_, &users) || users.empty()) return;  // no /proc: the lock is all we have
   const WineUser& first = users.front();
   std::wstring who = first.server ? L"a wineserver" : L"a Wine program";
   who += L" (pid " + std::to_wstring(first.pid) + L", " + Utf8ToWide(first.program);
   if (!first.image.empty()) who += L", " + Utf8ToWide(first.image);
   who += L": " + Utf8ToWide(first.how) + L")";
-  return Status::Error(Refusal(prefix_dir_, who));
+  found_ = Status::Error(Refusal(prefix_dir_, who));
+}
+
+Status WineWatch::Check(bool fresh) {
+  std::lock_guard lock(mutex_);
+  // A Wine program found stays a refusal until a look sees it gone; a clear
+  // look stands while the host starts no process.
+  const bool stale = !looked_ || std::chrono::steady_clock::now() - looked_at_ >= kLookInterval;
+  if (fresh || (stale && (!found_ || last_pid_ < 0 || NewestPid() != last_pid_))) Look();
+  for (const std::string& folder : server_folders_)
+    if (int pid = ServerIn(folder, owner_)) return Status::Error(ServerRefusal(prefix_dir_, pid));
+  return found_;
 }
 
 }  // namespace orvane::wine
