@@ -14,6 +14,7 @@
 #include "platform/names.h"
 #include "platform/testing/shortcut_writer.h"
 #include "platform/testing/temp_prefix.h"
+#include "platform/testing/temp_state.h"
 #include "platform/testing/wine_peer.h"
 #include "platform/text.h"
 #include "platform/wine/wine_platform.h"
@@ -77,7 +78,12 @@ TEST(LinkedHomeWine, NothingInTheHomeTheProfileLinksToIsFoundOrRemoved) {
 
   MessageQueue messages;
   RecordingPacer pacer;
-  CSarvelEngine engine(platform, EngineOptions{&messages, &pacer, {}, {}, {}, {}});
+  testing::TempStateFolder backups;
+  EngineOptions options;
+  options.target = &messages;
+  options.pacer = &pacer;
+  options.state = &backups;
+  CSarvelEngine engine(platform, options);
   std::array<bool, kSectionCount> sections{};
   for (int id : {section::kShortcuts, 13, 14, section::kTempFiles}) sections[id] = true;
   engine.StartScan(sections);

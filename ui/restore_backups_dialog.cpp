@@ -94,7 +94,9 @@ void CRestoreBackupsDialog::FitColumns() {
     const QFontMetrics metrics(font);
     int widths[4], total = 0;
     for (int column = 0; column < 4; ++column) total += widths[column] = metrics.horizontalAdvance(widest[column]) + kMargin;
-    const int room = list_->viewport()->width() > 0 ? list_->viewport()->width() : list_->width() - 4;
+    // The list's own width less its frame: the viewport has no size of its
+    // own until the window is shown.
+    const int room = list_->width() - 2 * list_->frameWidth() - 2;
     if (total <= room || font.pointSizeF() <= 6) {
       list_->setFont(font);
       // What is left goes to the date.
