@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "app/single_instance.h"
+#include "platform/testing/scoped_env.h"
 
 namespace orvane::app {
 namespace {
@@ -22,27 +23,6 @@ bool WaitUntil(const std::function<bool()>& done, int limit_ms = 10000) {
   while (!done() && timer.elapsed() < limit_ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   return done();
 }
-
-// Sets an environment variable for this process (and so for the processes
-// it starts) until the end of the scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const QByteArray& value)
-      : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
-    qputenv(name, value);
-  }
-  ~ScopedEnv() {
-    if (had_)
-      qputenv(name_, old_);
-    else
-      qunsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  bool had_;
-  QByteArray old_;
-};
 
 // The installed layout in a scratch folder: the built restarter and, as the
 // program beside it, a script that writes its arguments (one a line) to
@@ -65,9 +45,9 @@ class RestarterTest : public ::testing::Test {
         "mv \"$here/started.part\" \"$here/started.txt\"\n");
     script.close();
     ASSERT_TRUE(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
-    runtime_ = std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", dir_.path().toUtf8());
+    runtime_ = std::make_unique<testing::ScopedEnv>("XDG_RUNTIME_DIR", dir_.path().toUtf8().constData());
     // A running program's socket is found in the temporary folder.
-    tmp_ = std::make_unique<ScopedEnv>("TMPDIR", dir_.path().toUtf8());
+    tmp_ = std::make_unique<testing::ScopedEnv>("TMPDIR", dir_.path().toUtf8().constData());
   }
 
   void StartRestarter(const QStringList& arguments) {
@@ -88,8 +68,8 @@ class RestarterTest : public ::testing::Test {
   QTemporaryDir dir_;
   QString bin_;
   QString restarter_;
-  std::unique_ptr<ScopedEnv> runtime_;
-  std::unique_ptr<ScopedEnv> tmp_;
+  std::unique_ptr<testing::ScopedEnv> runtime_;
+  std::unique_ptr<testing::ScopedEnv> tmp_;
   QProcess restarter_process_;
 };
 
@@ -124,7 +104,7 @@ TEST_F(RestarterTest, AsksTheRunningProgramToQuitAndStartsTheNewOneOnceItHasEnde
 }
 
 TEST_F(RestarterTest, AProgramThatNeverEndsIsLeftAloneAndNothingIsStarted) {
-  ScopedEnv limit("ORVANE_RESTARTER_LIMIT_MS", "1500");
+  testing::ScopedEnv limit("ORVANE_RESTARTER_LIMIT_MS", "1500");
   SingleInstance running(kProgramInstanceName);
   ASSERT_TRUE(running.Claim());
   bool quit = false;

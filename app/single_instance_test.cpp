@@ -9,9 +9,10 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <optional>
 #include <string>
+
+#include "platform/testing/scoped_env.h"
 
 namespace orvane::app {
 namespace {
@@ -76,29 +77,14 @@ TEST(SingleInstanceTest, QuitReachesTheRunningOneAndOnlyAsQuit) {
   EXPECT_FALSE(quit);
 }
 
-// Sets an environment variable for one scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const QString& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old, had_ = true;
-    setenv(name, value.toUtf8().constData(), 1);
-  }
-  ~ScopedEnv() { had_ ? setenv(name_, old_.c_str(), 1) : unsetenv(name_); }
-
- private:
-  const char* name_;
-  std::string old_;
-  bool had_ = false;
-};
-
 TEST(SingleInstanceTest, TheChannelLiesBesideTheLockSoAnotherSessionCannotTakeItOver) {
   // Two sessions of one user whose runtime folders differ hold two locks;
   // they share one temporary folder. The second must not replace the first
   // one's channel there and receive its requests.
   QTemporaryDir shared_tmp, runtime_a, runtime_b;
-  ScopedEnv tmp("TMPDIR", shared_tmp.path());
-  std::optional<ScopedEnv> runtime;
-  runtime.emplace("XDG_RUNTIME_DIR", runtime_a.path());
+  testing::ScopedEnv tmp("TMPDIR", shared_tmp.path().toUtf8().constData());
+  std::optional<testing::ScopedEnv> runtime;
+  runtime.emplace("XDG_RUNTIME_DIR", runtime_a.path().toUtf8().constData());
   SingleInstance first("orvane-test");
   ASSERT_TRUE(first.Claim());
   bool first_quit = false;
@@ -106,7 +92,7 @@ TEST(SingleInstanceTest, TheChannelLiesBesideTheLockSoAnotherSessionCannotTakeIt
   const QString socket_name = "orvane-test-" + QString::number(getuid()) + ".socket";
   EXPECT_TRUE(QFileInfo::exists(runtime_a.path() + "/" + socket_name));
 
-  runtime.emplace("XDG_RUNTIME_DIR", runtime_b.path());
+  runtime.emplace("XDG_RUNTIME_DIR", runtime_b.path().toUtf8().constData());
   SingleInstance second("orvane-test");
   ASSERT_TRUE(second.Claim());  // another session's lock: it runs too
   bool second_quit = false;
@@ -114,7 +100,7 @@ TEST(SingleInstanceTest, TheChannelLiesBesideTheLockSoAnotherSessionCannotTakeIt
   EXPECT_TRUE(QFileInfo::exists(runtime_b.path() + "/" + socket_name));
   EXPECT_TRUE(QFileInfo::exists(runtime_a.path() + "/" + socket_name));
 
-  runtime.emplace("XDG_RUNTIME_DIR", runtime_a.path());
+  runtime.emplace("XDG_RUNTIME_DIR", runtime_a.path().toUtf8().constData());
   EXPECT_TRUE(SingleInstance::SendQuit("orvane-test"));
   EXPECT_TRUE(WaitFor(first_quit));
   QCoreApplication::processEvents(QEventLoop::AllEvents, 100);

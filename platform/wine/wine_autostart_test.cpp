@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/testing/scoped_env.h"
 #include "platform/testing/temp_prefix.h"
 #include "platform/wine/wine_platform.h"
 #include "platform/wine/wine_services.h"
@@ -16,29 +17,6 @@ using testing::ReadHostFile;
 using testing::TempPrefix;
 
 const std::wstring kModule = L"C:\\Program Files\\Orvane\\Orvane.exe";
-
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = getenv(name)) old_ = old;
-    had_ = getenv(name) != nullptr;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (had_)
-      setenv(name_.c_str(), old_.c_str(), 1);
-    else
-      unsetenv(name_.c_str());
-  }
-
- private:
-  std::string name_, old_;
-  bool had_ = false;
-};
 
 TEST(DesktopExecQuotingTest, ReservedCharactersAreEscapedForTheQuoteAndTheStringRules) {
   std::string q;
@@ -135,14 +113,14 @@ TEST_F(AutostartTest, TheConfigurationFolderIsXdgConfigHomeWhenAbsoluteElseHomeC
   prefix_.Write();
   WinePlatform p(options);
   std::string home = prefix_.HostDir() + "/home";
-  ScopedEnv set_home("HOME", home.c_str());
+  testing::ScopedEnv set_home("HOME", home.c_str());
   {
-    ScopedEnv xdg("XDG_CONFIG_HOME", (prefix_.HostDir() + "/xdg").c_str());
+    testing::ScopedEnv xdg("XDG_CONFIG_HOME", (prefix_.HostDir() + "/xdg").c_str());
     ASSERT_TRUE(p.SetSessionStart(true));
     EXPECT_TRUE(fs::exists(prefix_.HostDir() + "/xdg/autostart/orvane.desktop"));
   }
   {
-    ScopedEnv relative("XDG_CONFIG_HOME", "relative/xdg");
+    testing::ScopedEnv relative("XDG_CONFIG_HOME", "relative/xdg");
     ASSERT_TRUE(p.SetSessionStart(true));
     EXPECT_TRUE(fs::exists(home + "/.config/autostart/orvane.desktop"));
     ASSERT_TRUE(p.SetSessionStart(false));
