@@ -59,7 +59,7 @@ int RunRepair(CSarvelEngine& engine, MessageQueue& queue, const RepairRequest& r
   PumpEvents(queue, [&] { engine.StopRepair(); }, [&](const WorkerEvent& event) {
     if (output.json) return;
     if (const auto* started = std::get_if<RepairStarted>(&event)) out << "Repairing " << started->count << " records\n";
-    if (const auto* record = std::get_if<RecordBegins>(&event)) out << "  " << WideToUtf8(record->text) << "\n" << std::flush;
+    if (const auto* record = std::get_if<RecordBegins>(&event)) out << "  " << WideToUtf8(record->text) << "\n";
   });
   RepairSummary summary = engine.FinishRepair();
 

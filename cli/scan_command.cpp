@@ -4,6 +4,8 @@
 #include <csignal>
 #include <iomanip>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -17,6 +19,7 @@ namespace {
 // Back to the start of the live line, and that line cleared: the program's
 // own control, which goes past the filter that takes outside text's out.
 constexpr char kClearLine[] = "\r\033[K";
+constexpr std::chrono::milliseconds kBatchInterval{10};
 
 std::atomic<bool> g_interrupted{false};
 
@@ -82,11 +85,15 @@ void PumpEvents(MessageQueue& queue, const std::function<void()>& stop,
       stop();
     }
     // The wait is short only so that Ctrl+C is noticed promptly.
-    std::optional<Message> message = queue.Take(std::chrono::milliseconds(50));
-    if (!message) continue;
-    WorkerEvent event = Decode(std::move(*message));
-    handle(event);
-    if (IsEndEvent(event)) return;
+    std::vector<Message> batch = queue.TakeAll(std::chrono::milliseconds(50));
+    for (Message& message : batch) {
+      WorkerEvent event = Decode(std::move(message));
+      handle(event);
+      if (IsEndEvent(event)) return;
+    }
+    // Taken in batches, as the window's bridge takes them: waking for each
+    // of a big scan's findings cost both threads more than the findings.
+    if (!batch.empty()) std::this_thread::sleep_for(kBatchInterval);
   }
 }
 

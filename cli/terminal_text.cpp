@@ -34,7 +34,22 @@ TerminalSafeBuf::int_type TerminalSafeBuf::overflow(int_type c) {
 }
 
 std::streamsize TerminalSafeBuf::xsputn(const char* s, std::streamsize n) {
-  for (std::streamsize i = 0; i < n; ++i) Byte(static_cast<unsigned char>(s[i]));
+  // Printable ASCII in plain text passes as it is, a run at a time: a repair
+  // prints a line per record, and one target call per byte was most of its
+  // printing cost.
+  std::streamsize i = 0;
+  while (i < n) {
+    if (state_ == State::kText && missing_ == 0) {
+      std::streamsize run = i;
+      while (run < n && ((s[run] >= 0x20 && s[run] < 0x7F) || s[run] == '\n')) ++run;
+      if (run > i) {
+        target_->sputn(s + i, run - i);
+        i = run;
+        continue;
+      }
+    }
+    Byte(static_cast<unsigned char>(s[i++]));
+  }
   return n;
 }
 

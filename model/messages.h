@@ -67,6 +67,9 @@ class MessageQueue : public MessageTarget {
   void Post(Message message) override;
   // The oldest message, waiting up to timeout for one; nullopt when none came.
   std::optional<Message> Take(std::chrono::milliseconds timeout);
+  // Every queued message, oldest first, waiting up to timeout for the first;
+  // empty when none came.
+  std::vector<Message> TakeAll(std::chrono::milliseconds timeout);
   // Every queued message, oldest first, without waiting.
   std::vector<Message> Drain();
 
