@@ -164,13 +164,9 @@ Status CSarvelEngine::StartRepairOfUnresolved(const RepairSelection& selection) 
   LoadUnresolvedErrors();
   // The worker repairs the first count records: the chosen ones go first,
   // each group keeping its order.
-  CErrorListEx chosen, rest;
-  int number = 0;
-  for (const CError& e : errors_) (selection.Takes(++number, e.section) ? chosen : rest).Add(e);
-  const int count = chosen.GetCount();
-  errors_.RemoveAll();
-  for (const CError& e : chosen) errors_.Add(e);
-  for (const CError& e : rest) errors_.Add(e);
+  const int count = errors_.Partition(
+      [&](int number, int32_t section) { return selection.Takes(number, section); },
+      [](int32_t) { return true; });
   StartRepair(count);
   return Status::Ok();
 }
@@ -217,13 +213,9 @@ void CSarvelEngine::LoadUnresolvedErrors() {
     for (size_t i = 0; i < fields.size() && i < browser_flags_.size(); ++i)
       browser_flags_[i] = fields[i] == L"1" ? L"1" : L"0";
   }
-  CErrorListEx loaded;
-  if (!ReadErrorFile(platform_, UnresolvedErrorsPath(), &loaded)) return;
-  for (const CError& record : loaded) {
-    if (!IsValidSection(record.section)) continue;
-    counters_.AddFound(record.section);
-    errors_.Add(record);
-  }
+  if (!ReadErrorFile(platform_, UnresolvedErrorsPath(), &errors_)) return;
+  errors_.Partition([](int, int32_t) { return true; }, IsValidSection);
+  for (int i = 0; i < errors_.GetCount(); ++i) counters_.AddFound(errors_.SectionAt(i));
 }
 
 bool CSarvelEngine::WriteUnresolvedFiles(const CErrorListEx& records) {
@@ -231,7 +223,7 @@ bool CSarvelEngine::WriteUnresolvedFiles(const CErrorListEx& records) {
   std::wstring selection;
   for (const std::wstring& flag : browser_flags_) selection += flag + kFieldSeparator;
   return platform_.WriteFileAtomic(UnresolvedBrowsersPath(), WideToUtf16le(selection + kRecordEnd)) &&
-         platform_.WriteFileAtomic(UnresolvedErrorsPath(), EncodeErrorRecords(records));
+         WriteErrorFile(platform_, UnresolvedErrorsPath(), records);
 }
 
 void CSarvelEngine::StoreIgnoredCount(int count) {

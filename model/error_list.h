@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -42,6 +43,15 @@ class CErrorListEx {
 
   int GetCount() const { return static_cast<int>(records_.size()); }
   bool IsEmpty() const { return records_.empty(); }
+  // The section of the record at index (0..count-1), without building it.
+  int32_t SectionAt(int index) const { return records_[index].section; }
+  // Moves the records for which first(number, section) holds (number counts
+  // from 1 in list order) before the others, each group keeping its order,
+  // and drops those for which keep(section) is false. Returns how many went
+  // first. No text is copied: reordering 200,000 history rows costs no more
+  // than their count.
+  int Partition(const std::function<bool(int number, int32_t section)>& first,
+                const std::function<bool(int32_t section)>& keep);
   // The record at index, which must be in 0..count-1 (a fault of the caller
   // otherwise).
   CError operator[](int index) const;
@@ -176,6 +186,11 @@ int AppendErrorRecords(std::string_view bytes, CErrorListEx* list);
 
 // The file form of the list: every record's line, in order, as UTF-16LE.
 std::string EncodeErrorRecords(const CErrorListEx& list);
+
+// Writes the list's file form to path atomically, a piece at a time, so the
+// file of a big scan is never held whole. False (the old file stands) when it
+// cannot be written.
+bool WriteErrorFile(Platform& platform, const std::wstring& path, const CErrorListEx& list);
 
 // Reads the record file at path and appends its records to list. Returns
 // false (list unchanged) when the file cannot be read.

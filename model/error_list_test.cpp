@@ -155,6 +155,36 @@ TEST(RecordFileTest, AFileReadInPiecesOfAnySizeGivesTheRecordsOfAWholeRead) {
   EXPECT_EQ(list[0].filePath, L"C:\\kept");
 }
 
+// Keeps what a piecewise write hands over, piece by piece.
+class PieceCatcher : public FakePlatform {
+ public:
+  std::vector<std::string> pieces;
+  bool WriteFileAtomicPieces(const std::wstring& path, const std::function<bool(const PieceSink&)>& produce) override {
+    std::string whole;
+    bool ok = produce([&](std::string_view piece) {
+      pieces.emplace_back(piece);
+      whole.append(piece);
+      return true;
+    });
+    if (ok) files[path] = whole;
+    return ok;
+  }
+};
+
+TEST(RecordFileTest, ABigListIsWrittenInBoundedPiecesThatReadBackEqual) {
+  CErrorListEx list;
+  for (int i = 0; i < 12000; ++i) list.Add(FileRecord(18, L"C:\\history\\entry" + std::to_wstring(i)));
+  PieceCatcher platform;
+  ASSERT_TRUE(WriteErrorFile(platform, L"C:\\u.dat", list));
+  EXPECT_EQ(platform.files[L"C:\\u.dat"], EncodeErrorRecords(list));
+  EXPECT_GE(platform.pieces.size(), 2u);
+  for (const std::string& piece : platform.pieces) EXPECT_LE(piece.size(), (size_t{1} << 20) + 4096);
+  CErrorListEx again;
+  ASSERT_TRUE(ReadErrorFile(platform, L"C:\\u.dat", &again));
+  ASSERT_EQ(again.GetCount(), list.GetCount());
+  EXPECT_EQ(FormatErrorLine(again[11999]), FormatErrorLine(list[11999]));
+}
+
 TEST(RecordFileTest, ReadsEveryCompleteRecordAndDropsAnUnfinishedLast) {
   CErrorListEx list;
   std::wstring unfinished = kLineA.substr(0, kLineA.size() - 4);

@@ -369,6 +369,21 @@ TEST_P(PlatformContract, ListingsHandOutOnlyWindowsNames) {
   EXPECT_EQ(finder.found, (std::vector<std::wstring>{dir() + L"\\odd\\caf\u00e9.txt", dir() + L"\\odd\\plain.txt"}));
 }
 
+TEST_P(PlatformContract, PieceWritesReplaceTheFileOnlyWhenWhole) {
+  const std::wstring path = dir() + L"\\pieces.dat";
+  ASSERT_TRUE(p().WriteFileAtomic(path, "old"));
+  // A producer that gives up half-way leaves the old file as it was.
+  EXPECT_FALSE(p().WriteFileAtomicPieces(path, [](const Platform::PieceSink& sink) { return sink("ne") && false; }));
+  std::string bytes;
+  ASSERT_TRUE(p().ReadFile(path, &bytes));
+  EXPECT_EQ(bytes, "old");
+  EXPECT_TRUE(p().WriteFileAtomicPieces(path, [](const Platform::PieceSink& sink) {
+    return sink("ne") && sink("") && sink(std::string(70000, 'w'));
+  }));
+  ASSERT_TRUE(p().ReadFile(path, &bytes));
+  EXPECT_EQ(bytes, "ne" + std::string(70000, 'w'));
+}
+
 TEST_P(PlatformContract, StreamedReadsGoInPiecesAndWholeReadsAreBounded) {
   std::string big(200000, '\0');
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + i / 251);

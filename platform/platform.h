@@ -232,6 +232,22 @@ class Platform {
   // rename): a crash leaves the old or the new file, never half.
   virtual bool WriteFileAtomic(const std::wstring& path,
                                const std::string& bytes) = 0;
+  // Takes each piece of a file being written, in order; false when the piece
+  // could not be written, and the producer then stops.
+  using PieceSink = std::function<bool(std::string_view)>;
+  // WriteFileAtomic for a file made piece by piece, so that a large file is
+  // never held whole: produce is called once, and the file replaces the old
+  // one only when produce returns true and every piece was written. This
+  // default gathers the pieces and calls WriteFileAtomic.
+  virtual bool WriteFileAtomicPieces(const std::wstring& path, const std::function<bool(const PieceSink&)>& produce) {
+    std::string bytes;
+    if (!produce([&](std::string_view piece) {
+          bytes.append(piece);
+          return true;
+        }))
+      return false;
+    return WriteFileAtomic(path, bytes);
+  }
   // The path as the host's own file calls take it (for libraries such as
   // SQLite that open files themselves); "" when it names nothing reachable.
   virtual std::string NativePath(const std::wstring& path) = 0;

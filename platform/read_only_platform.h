@@ -71,6 +71,9 @@ class ReadOnlyPlatform : public Platform {
     return inner_.StreamFile(path, sink, size);
   }
   bool WriteFileAtomic(const std::wstring&, const std::string&) override { return Refuse(); }
+  bool WriteFileAtomicPieces(const std::wstring&, const std::function<bool(const PieceSink&)>&) override {
+    return Refuse();
+  }
   std::string NativePath(const std::wstring& path) override { return inner_.NativePath(path); }
   bool InsideMachine(const std::wstring& path) override { return inner_.InsideMachine(path); }
   bool TargetInsideMachine(const std::wstring& path) override { return inner_.TargetInsideMachine(path); }

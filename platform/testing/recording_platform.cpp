@@ -122,6 +122,13 @@ bool RecordingPlatform::WriteFileAtomic(const std::wstring& path, const std::str
   return ok;
 }
 
+bool RecordingPlatform::WriteFileAtomicPieces(const std::wstring& path,
+                                              const std::function<bool(const PieceSink&)>& produce) {
+  bool ok = inner_.WriteFileAtomicPieces(path, produce);
+  if (ok) Record(L"WriteFile " + path);
+  return ok;
+}
+
 bool RecordingPlatform::WriteProfileString(const std::wstring& file, const std::wstring& section,
                                            const std::wstring& key, const std::wstring& value) {
   bool ok = inner_.WriteProfileString(file, section, key, value);

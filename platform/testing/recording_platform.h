@@ -67,6 +67,7 @@ class RecordingPlatform : public Platform {
     return inner_.StreamFile(path, sink, size);
   }
   bool WriteFileAtomic(const std::wstring& path, const std::string& bytes) override;
+  bool WriteFileAtomicPieces(const std::wstring& path, const std::function<bool(const PieceSink&)>& produce) override;
   std::string NativePath(const std::wstring& path) override { return inner_.NativePath(path); }
   bool InsideMachine(const std::wstring& path) override { return inner_.InsideMachine(path); }
   // Recorded as "MoveIntoState C:\x" and "CopyFromState C:\x".

@@ -52,22 +52,32 @@ void RemoveStaleTemporaries(const std::string& path) {
 
 int WriteHostFileAtomic(const std::string& path, const std::string& bytes, bool follow_link,
                         const std::string& given_tmp) {
+  return WriteHostFileAtomicPieces(
+      path, [&](const std::function<bool(std::string_view)>& sink) { return sink(bytes); }, follow_link, given_tmp);
+}
+
+int WriteHostFileAtomicPieces(const std::string& path,
+                              const std::function<bool(const std::function<bool(std::string_view)>&)>& produce,
+                              bool follow_link, const std::string& given_tmp) {
   std::string target = path;
   char resolved[PATH_MAX];
   if (follow_link && realpath(path.c_str(), resolved)) target = resolved;
   std::string tmp = given_tmp.empty() ? TemporaryPathFor(target) : given_tmp;
   int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return errno;
-  size_t done = 0;
   int error = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n <= 0) {
-      error = n < 0 ? errno : EIO;
-      break;
+  auto sink = [&](std::string_view piece) {
+    while (!error && !piece.empty()) {
+      ssize_t n = write(fd, piece.data(), piece.size());
+      if (n <= 0) {
+        error = n < 0 ? errno : EIO;
+        break;
+      }
+      piece.remove_prefix(static_cast<size_t>(n));
     }
-    done += static_cast<size_t>(n);
-  }
+    return error == 0;
+  };
+  if (!produce(sink) && !error) error = ECANCELED;
   if (!error && fsync(fd) != 0) error = errno;
   if (close(fd) != 0 && !error) error = errno;
   if (!error && rename(tmp.c_str(), target.c_str()) != 0) error = errno;

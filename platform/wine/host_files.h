@@ -2,7 +2,9 @@
 // prefix.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace orvane::wine {
 
@@ -18,6 +20,11 @@ std::string RealPath(const std::string& path);
 // system). Nothing else is removed.
 int WriteHostFileAtomic(const std::string& path, const std::string& bytes, bool follow_link,
                         const std::string& tmp = "");
+// The same for a file made piece by piece: produce hands each piece to its
+// sink in order. ECANCELED when produce returns false without a write error.
+int WriteHostFileAtomicPieces(const std::string& path,
+                              const std::function<bool(const std::function<bool(std::string_view)>&)>& produce,
+                              bool follow_link, const std::string& tmp = "");
 
 // The temporary file this process writes beside path: "<path>.orvane-<pid>.tmp".
 std::string TemporaryPathFor(const std::string& path);

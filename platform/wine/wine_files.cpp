@@ -752,4 +752,17 @@ bool WinePlatform::WriteFileAtomic(const std::wstring& path, const std::string& 
   return true;
 }
 
+bool WinePlatform::WriteFileAtomicPieces(const std::wstring& path,
+                                         const std::function<bool(const PieceSink&)>& produce) {
+  std::string host = ResolveForWrite(path);
+  if (host.empty()) return false;
+  struct stat st;
+  if (lstat(host.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR))) return Fail(EACCES);
+  int error = WriteHostFileAtomicPieces(
+      host, [&](const std::function<bool(std::string_view)>& sink) { return produce(sink); }, /*follow_link=*/false,
+      TemporaryFor(host));
+  if (error) return Fail(error == ENOENT ? ENOTDIR : error);
+  return true;
+}
+
 }  // namespace orvane::wine

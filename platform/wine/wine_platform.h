@@ -114,6 +114,7 @@ class WinePlatform : public Platform {
   bool StreamFile(const std::wstring& path, const std::function<void(std::string_view)>& sink,
                   uint64_t* size) override;
   bool WriteFileAtomic(const std::wstring& path, const std::string& bytes) override;
+  bool WriteFileAtomicPieces(const std::wstring& path, const std::function<bool(const PieceSink&)>& produce) override;
   std::string NativePath(const std::wstring& path) override;
   // On a drive of the machine inside the prefix (see OnMachineDrive).
   bool InsideMachine(const std::wstring& path) override;
