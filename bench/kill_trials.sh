@@ -640,6 +640,8 @@ def record_value(type_field, data_field):
 
 def decode(field):
     """A text field as the line writer encodes what would not survive."""
+    if field.startswith("esc:"):
+        return re.sub(r"%([0-9a-f]{4})", lambda m: chr(int(m.group(1), 16)), field[4:])
     if field.startswith("hex:"):
         try:
             return bytes.fromhex(field[4:].replace(",", "")).decode("utf-16-le")

@@ -36,10 +36,12 @@ void Store(std::wstring_view text, char* out) {
 
 template <typename Unit>
 void Load(const char* in, uint32_t units, std::wstring* out) {
+  out->resize(units);
+  wchar_t* to = out->data();
   for (uint32_t i = 0; i < units; ++i, in += sizeof(Unit)) {
     Unit narrow;
     std::memcpy(&narrow, in, sizeof narrow);
-    out->push_back(static_cast<wchar_t>(narrow));
+    to[i] = static_cast<wchar_t>(narrow);
   }
 }
 
@@ -88,7 +90,6 @@ std::wstring TextPool::Get(Id id) const {
   std::wstring text;
   if (id == kEmpty) return text;
   const Entry& entry = entries_[id - 1];
-  text.reserve(entry.units);
   const char* in = blocks_[entry.block].data() + entry.offset;
   if (entry.width == 1) {
     Load<uint8_t>(in, entry.units, &text);

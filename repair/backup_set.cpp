@@ -13,6 +13,9 @@ namespace {
 
 constexpr wchar_t kDataSuffix[] = L".dat";
 constexpr wchar_t kValueNamePrefix[] = L"ValueName=";
+// Texts a line cannot carry as they are: written with escapes; older sets
+// hold them as hex bytes, which still read.
+constexpr wchar_t kEscapedMarker[] = L"esc:";
 constexpr wchar_t kTextMarker[] = L"hex:";
 constexpr wchar_t kCopyPrefix[] = L"OrvaneBK";
 constexpr wchar_t kCopySuffix[] = L".bpc";
@@ -29,12 +32,13 @@ bool EndsWithNoCase(const std::wstring& text, std::wstring_view end) {
 
 // Bytes as two-digit hex numbers joined by ",".
 std::wstring HexBytes(std::string_view data) {
-  std::wstring bytes;
-  bytes.reserve(data.size() * 3);
+  if (data.empty()) return {};
+  std::wstring bytes(data.size() * 3 - 1, L',');
+  wchar_t* out = bytes.data();
   for (unsigned char c : data) {
-    if (!bytes.empty()) bytes.push_back(L',');
-    bytes.push_back(kDigits[c >> 4]);
-    bytes.push_back(kDigits[c & 15]);
+    out[0] = kDigits[c >> 4];
+    out[1] = kDigits[c & 15];
+    out += 3;
   }
   return bytes;
 }
@@ -66,7 +70,36 @@ bool NeedsEncoding(std::wstring_view text) {
   if (text.empty()) return false;
   return text.find(L"::") != std::wstring_view::npos || text.find_first_of(L"=\r\n") != std::wstring_view::npos ||
          text.find(L'\0') != std::wstring_view::npos || text.front() == L':' || text.back() == L':' ||
-         text.starts_with(kTextMarker);
+         text.starts_with(kTextMarker) || text.starts_with(kEscapedMarker);
+}
+
+// A unit the escaped form writes as "%" and four hex digits: what could
+// split a field or end a line, the escape itself, and surrogates (so a lone
+// one cannot make the line's UTF-16 unreadable).
+bool Escaped(wchar_t unit) {
+  const auto u = static_cast<uint32_t>(unit);
+  return u < 0x20 || unit == L'%' || unit == L':' || unit == L'=' || unit == L';' || (u >= 0xD800 && u <= 0xDFFF);
+}
+
+std::optional<std::wstring> Unescape(std::wstring_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != L'%') {
+      out.push_back(text[i]);
+      continue;
+    }
+    if (i + 4 >= text.size()) return std::nullopt;
+    uint32_t unit = 0;
+    for (size_t k = 1; k <= 4; ++k) {
+      int d = HexDigit(text[i + k]);
+      if (d < 0) return std::nullopt;
+      unit = unit * 16 + static_cast<uint32_t>(d);
+    }
+    out.push_back(static_cast<wchar_t>(unit));
+    i += 4;
+  }
+  return out;
 }
 
 // A string value the text form keeps unchanged: well-formed UTF-16 ending
@@ -200,10 +233,26 @@ Status MoveToBackup(Platform& platform, StateFolder& state, const BackupSet& set
 
 std::wstring EncodeBackupText(const std::wstring& text) {
   if (!NeedsEncoding(text)) return text;
-  return kTextMarker + HexBytes(WideToUtf16le(text));
+  // Escapes, not hex: a history of 200,000 URLs, each holding "=", made a
+  // set six times the size of the texts.
+  std::wstring field = kEscapedMarker;
+  field.reserve(field.size() + text.size() + 16);
+  for (wchar_t unit : text) {
+    if (!Escaped(unit)) {
+      field.push_back(unit);
+      continue;
+    }
+    const auto u = static_cast<uint32_t>(unit);
+    field += {L'%', kDigits[u >> 12], kDigits[(u >> 8) & 15], kDigits[(u >> 4) & 15], kDigits[u & 15]};
+  }
+  return field;
 }
 
 std::wstring DecodeBackupText(const std::wstring& field) {
+  if (field.starts_with(kEscapedMarker)) {
+    std::optional<std::wstring> text = Unescape(std::wstring_view(field).substr(std::size(kEscapedMarker) - 1));
+    return text ? *text : field;
+  }
   if (!field.starts_with(kTextMarker)) return field;
   std::optional<std::string> bytes = ParseHexBytes(std::wstring_view(field).substr(std::size(kTextMarker) - 1));
   if (!bytes || bytes->size() % 2 != 0) return field;

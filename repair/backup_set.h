@@ -22,9 +22,11 @@
 // Windows path instead. The value's type and data fields keep it exactly
 // (FormatBackupRecord). A text field that the line could not carry as it is
 // (one holding "::", "=", a line end or a NUL, beginning or ending with ":",
-// or beginning with "hex:") is written as "hex:" and its UTF-16LE bytes in
-// two-digit hex joined by ","; every other text stands as it is, so older
-// sets read the same.
+// or beginning with "esc:" or "hex:") is written as "esc:" and the text with
+// each of "%", ":", "=", ";", the units below U+0020 and surrogates as "%"
+// and four hex digits of the UTF-16 unit; every other text stands as it is,
+// so older sets read the same. Older sets hold such texts as "hex:" and the
+// UTF-16LE bytes in two-digit hex joined by ",", which still read.
 //
 // Sets are never reused: when a set of the same names already exists (an
 // earlier run in the same minute), the new set's word gets "_2", "_3", ...
@@ -112,9 +114,9 @@ struct RecordedValue {
 std::wstring FormatBackupRecord(const CError& record, const std::wstring& copy,
                                 const std::optional<RecordedValue>& value = std::nullopt);
 
-// A text field as a line carries it, and back: "hex:..." for texts that
-// could not stand as they are (see above). Decoding a field that is not a
-// well-formed "hex:" form gives the field itself.
+// A text field as a line carries it, and back: "esc:..." for texts that
+// could not stand as they are (see above). Decoding reads "esc:" and the
+// older "hex:"; a field that is not a well-formed one gives the field itself.
 std::wstring EncodeBackupText(const std::wstring& text);
 std::wstring DecodeBackupText(const std::wstring& field);
 

@@ -152,7 +152,8 @@ TEST(BackupSetTest, ParsingKeepsFieldCountsAndDropsUnfinishedText) {
 // Names and texts that hold the line's own separators come back as they
 // were; plain ones are written as older sets hold them.
 TEST(BackupSetTest, EveryNameAndTextRoundTripsThroughALine) {
-  const std::vector<std::wstring> names = {L"a::b", L"trail::", L"xValueName=y", L":lead", L"hex:41,00",
+  const std::vector<std::wstring> names = {L"a::b", L"trail::", L"xValueName=y", L":lead", L"hex:41,00", L"esc:41",
+                                           L"50% off",
                                            L"two\r\nlines", L"end;;\r\n", L"nul\0inside", L"", L"plain name"};
   for (std::wstring name : names) {
     if (name == L"nul\0inside") name = std::wstring(L"nul\0inside", 10);
@@ -180,10 +181,18 @@ TEST(BackupSetTest, EveryNameAndTextRoundTripsThroughALine) {
     EXPECT_EQ(DecodeBackupText(records[0][3]), L"why " + name);
   }
   EXPECT_EQ(EncodeBackupText(L"plain name"), L"plain name");
-  EXPECT_EQ(EncodeBackupText(L"a::b"), L"hex:61,00,3a,00,3a,00,62,00");
+  EXPECT_EQ(EncodeBackupText(L"a::b"), L"esc:a%003a%003ab");
+  EXPECT_EQ(EncodeBackupText(L"https://x.example/?q=1"), L"esc:https%003a//x.example/?q%003d1");
+  EXPECT_EQ(EncodeBackupText(std::wstring(L"lone \xD800 100%=")), L"esc:lone %d800 100%0025%003d");
+  EXPECT_EQ(DecodeBackupText(L"esc:lone %d800 100%0025%003d"), std::wstring(L"lone \xD800 100%="));
+  // Older sets' hex form still reads.
+  EXPECT_EQ(DecodeBackupText(L"hex:61,00,3a,00,3a,00,62,00"), L"a::b");
   // What is not a well-formed encoding reads as the text it is.
   for (std::wstring field : {L"hex:", L"hex:6", L"hex:61,", L"hex:zz,00", L"hex:00,d8", L"hex:61"})
     EXPECT_EQ(DecodeBackupText(field), field == L"hex:" ? L"" : field) << WideToUtf8(field);
+  for (std::wstring field : {L"esc:50%", L"esc:%00", L"esc:%zz41", L"esc:a%003"})
+    EXPECT_EQ(DecodeBackupText(field), field) << WideToUtf8(field);
+  EXPECT_EQ(DecodeBackupText(L"esc:"), L"");
 }
 
 TEST(BackupSetTest, SetsOfOneMinuteNeverShareNamesOrTruncateEachOther) {

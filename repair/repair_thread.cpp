@@ -186,7 +186,9 @@ bool CRepairErrorsThread::StageRecord(const CError& record, size_t index, SetSta
   }
   // Whatever a record says (the file of unresolved errors is the machine's
   // to write), the program's own files are no junk.
-  if (record.errorType == ErrorType::File && own_files_->Protects(record.filePath)) {
+  // A browser record is never deleted as a file, so its "path" (a URL) needs
+  // no look.
+  if (record.errorType == ErrorType::File && !IsBrowserData(record) && own_files_->Protects(record.filePath)) {
     Settle(record, index, NotRepaired(L"it is one of Orvane's own files, which no repair deletes"));
     return false;
   }
