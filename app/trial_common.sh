@@ -32,7 +32,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*"; import -window root "$shots/failure.png" 2>/dev/null; exit 1; }
+fail() {
+  echo "FAIL: $*"
+  import -window root "$shots/failure.png" 2>/dev/null
+  # What the programs said, so that a failure on a machine nobody watches
+  # explains itself.
+  for log in "$work"/*.log; do [ -s "$log" ] && { echo "--- ${log##*/}"; tail -n 30 "$log"; }; done
+  exit 1
+}
 wait_for() {  # SECONDS NAME-REGEX: prints the id of a mapped window so named
   local end=$((SECONDS + $1)) id
   while [ $SECONDS -lt $end ]; do
