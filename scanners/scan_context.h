@@ -55,12 +55,15 @@ class ScanContext {
   void AddRegistryError(const std::wstring& reason, const std::wstring& type_text, const CRegistryItem& item,
                         const std::wstring& file_path, int32_t error_type);
   // The file-error forms. AddShortcutError records while running is set;
-  // AddJunkFileError and AddTargetError only while it is exactly 1.
-  void AddShortcutError(const std::wstring& path);
-  void AddJunkFileError(const std::wstring& path);
-  void AddTargetError(const std::wstring& target, const std::wstring& type_text);
-  // Progress "<prefix>\<target>", then AddTargetError(target, type_text).
-  void ReportJunkItem(const std::wstring& prefix, const std::wstring& target, const std::wstring& type_text);
+  // AddJunkFileError and AddTargetError only while it is exactly 1. size is
+  // the finding's bytes (CError::size), taken from the attributes the
+  // scanner already read.
+  void AddShortcutError(const std::wstring& path, uint64_t size = 0);
+  void AddJunkFileError(const std::wstring& path, uint64_t size = 0);
+  void AddTargetError(const std::wstring& target, const std::wstring& type_text, uint64_t size = 0);
+  // Progress "<prefix>\<target>", then AddTargetError(target, type_text, size).
+  void ReportJunkItem(const std::wstring& prefix, const std::wstring& target, const std::wstring& type_text,
+                      uint64_t size = 0);
 
   // For the scanners that announce their own section: sets section and
   // ordinal (root and mark only stay) and, while running, posts the
