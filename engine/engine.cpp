@@ -96,7 +96,8 @@ void CSarvelEngine::StartScan(const std::array<bool, kSectionCount>& enabled) {
   DiscardScanWorker();
   counters_.Reset();
   errors_.RemoveAll();
-  ScanEnvironment env{platform_, errors_, counters_, *target_, *pacer_, &repaired_items_};
+  ignore_file_ = ReadIgnoreFile(*state_);
+  ScanEnvironment env{platform_, errors_, counters_, *target_, *pacer_, &repaired_items_, &ignore_file_.list};
   scan_thread_ = std::make_unique<CRegistryScanThread>(enabled, env);
   scan_thread_->browser_flags = browser_flags_;
   scan_thread_->context.running = 1;
@@ -121,6 +122,9 @@ ScanSummary CSarvelEngine::LastScanSummary() const {
     summary.total += counters_[id].found;
   }
   summary.notes = scan_thread_->context.notes();
+  summary.ignored = scan_thread_->context.ignored();
+  for (int32_t n : summary.ignored) summary.ignored_total += n;
+  summary.ignore_problems = ignore_file_.problems;
   return summary;
 }
 

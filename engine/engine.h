@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "model/error_list.h"
+#include "model/ignore_file.h"
 #include "engine/html_report.h"
 #include "model/local_time.h"
 #include "model/messages.h"
@@ -58,6 +59,11 @@ struct ScanSummary {
   int32_t total = 0;
   // What the scan could not look at (a locked browser database), in words.
   std::vector<std::wstring> notes;
+  // Findings the user's ignore list took (never recorded), per section id.
+  std::array<int32_t, kSectionCount> ignored{};
+  int32_t ignored_total = 0;
+  // Lines of the ignore list that were skipped, and why.
+  std::vector<std::wstring> ignore_problems;
 };
 
 // Which of the unresolved errors a repair takes: those of the sections in
@@ -294,6 +300,8 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   std::vector<std::wstring> browser_flags_;
   bool privacy_scan_ = false;
   CRegistryItemListEx repaired_items_;
+  // The machine's ignore list as the last scan read it.
+  IgnoreFile ignore_file_;
   ScheduledScanTask task_;
 };
 

@@ -26,25 +26,25 @@ inline constexpr char kIgnoreFileName[] = "ignore.txt";
 
 struct IgnoreFile {
   IgnoreList list;
-  std::vector<std::string> kept_lines; // lines that were no entry, as they were
-  std::vector<std::wstring> problems;  // "line 3: ...", one for each of those
-  bool unreadable = false; // a file is there that could not be read: it must
-                           // not be written over
+  std::vector<std::string> kept_lines;  // lines that were no entry, as they were
+  std::vector<std::wstring> problems;   // "line 3: ...", one for each of those
+  bool unreadable = false;              // a file is there that could not be read: it must
+                                        // not be written over
 };
 
 // The file's text read; never fails.
 IgnoreFile ParseIgnoreFile(std::string_view text);
 // The text of the file: a comment saying what it is, the entries, then the
 // kept lines.
-std::string FormatIgnoreFile(const IgnoreFile &file);
+std::string FormatIgnoreFile(const IgnoreFile& file);
 
 // The machine's list; an empty one when there is no file. A file that is
 // there but cannot be read (not a file, too big) gives an empty list and a
 // problem saying so.
-IgnoreFile ReadIgnoreFile(StateFolder &state);
+IgnoreFile ReadIgnoreFile(StateFolder& state);
 // Writes the whole file at once (StateFolder::Replace): the old one stays
 // whole when this fails. Refused, writing nothing, for a file read as
 // unreadable.
-Status WriteIgnoreFile(StateFolder &state, const IgnoreFile &file);
+Status WriteIgnoreFile(StateFolder& state, const IgnoreFile& file);
 
-} // namespace orvane
+}  // namespace orvane

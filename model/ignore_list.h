@@ -33,10 +33,9 @@ enum class IgnoreKind { kKey, kValue, kPath, kHost };
 
 struct IgnoreEntry {
   IgnoreKind kind = IgnoreKind::kKey;
-  std::wstring
-      text; // "HKEY_...\subkey" for keys and values; the pattern; the host
-  std::wstring value; // the value's name (kValue only)
-  bool operator==(const IgnoreEntry &) const = default;
+  std::wstring text;   // "HKEY_...\subkey" for keys and values; the pattern; the host
+  std::wstring value;  // the value's name (kValue only)
+  bool operator==(const IgnoreEntry&) const = default;
 };
 
 // Checks and normalises what a user asks to ignore: a root given short
@@ -46,57 +45,55 @@ struct IgnoreEntry {
 // pattern or host, a host with a blank, "/", "\", ":" or "@", and any text
 // with a tab, a line break or another control character (the file keeps one
 // entry a line).
-Status MakeIgnoreEntry(IgnoreKind kind, const std::wstring &text,
-                       const std::wstring &value, IgnoreEntry *entry);
+Status MakeIgnoreEntry(IgnoreKind kind, const std::wstring& text, const std::wstring& value, IgnoreEntry* entry);
 // The entry that ignores a finding as the user sees it: its value, its key
 // (a key finding), its cookie's host (cookie_host not empty), or its file.
 // False when the finding names none of those.
-bool IgnoreEntryFor(const CError &finding, const std::wstring &cookie_host,
-                    IgnoreEntry *entry);
+bool IgnoreEntryFor(const CError& finding, const std::wstring& cookie_host, IgnoreEntry* entry);
 // "key HKEY_CURRENT_USER\Software\A", "value HKEY_...\A : Name", "path C:\x\*",
 // "host example.com": one entry as lists show it.
-std::wstring IgnoreEntryText(const IgnoreEntry &entry);
+std::wstring IgnoreEntryText(const IgnoreEntry& entry);
 // "key", "value", "path", "host" and back (false for another word).
 std::wstring IgnoreKindName(IgnoreKind kind);
-bool IgnoreKindFromName(std::wstring_view name, IgnoreKind *kind);
+bool IgnoreKindFromName(std::wstring_view name, IgnoreKind* kind);
 
 // Windows wildcard match of a whole text, case-insensitive: "*" any run
 // (backslashes included), "?" exactly one character.
 bool MatchesGlob(std::wstring_view pattern, std::wstring_view text);
 
 class IgnoreList {
-public:
+ public:
   // Entries are taken as MakeIgnoreEntry made them. Adding one already in
   // the list changes nothing and gives false.
-  bool Add(const IgnoreEntry &entry);
+  bool Add(const IgnoreEntry& entry);
   // index counts from 0; false (nothing removed) past the end.
   bool Remove(size_t index);
-  const std::vector<IgnoreEntry> &entries() const { return entries_; }
+  const std::vector<IgnoreEntry>& entries() const { return entries_; }
   bool empty() const { return entries_.empty(); }
 
   // Whether a finding is ignored: by its registry location (key or value
   // entries, when it has a root name) or by its file (path entries, for a
   // record of type File). The cost grows with the finding's depth and the
   // patterns sharing its folders, not with the size of the list.
-  bool Matches(const CError &finding) const;
+  bool Matches(const CError& finding) const;
   // Whether a cookie of host is ignored.
   bool MatchesHost(std::wstring_view host) const;
 
-private:
-  void Index(const IgnoreEntry &entry);
-  bool MatchesKey(const CRegistryItem &item) const;
+ private:
+  void Index(const IgnoreEntry& entry);
+  bool MatchesKey(const CRegistryItem& item) const;
   bool MatchesPath(std::wstring_view path) const;
 
   std::vector<IgnoreEntry> entries_;
   // Folded (upper-case) texts of the entries, for look-ups by each of a
   // finding's parent keys, folders and parent domains.
   std::unordered_set<std::wstring> keys_;
-  std::unordered_set<std::wstring> values_; // key + '\n' + value name
-  std::unordered_set<std::wstring> paths_;  // patterns without wildcards
+  std::unordered_set<std::wstring> values_;  // key + '\n' + value name
+  std::unordered_set<std::wstring> paths_;   // patterns without wildcards
   std::unordered_set<std::wstring> hosts_;
   // Patterns with wildcards, by the folder their text names before the
   // first wildcard ("C:\USERS\" for "C:\users\*\x"; "" for "*.log").
   std::unordered_map<std::wstring, std::vector<std::wstring>> globs_;
 };
 
-} // namespace orvane
+}  // namespace orvane

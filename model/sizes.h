@@ -15,18 +15,26 @@ namespace orvane {
 // tenths cut rather than rounded, so a size is never shown larger than it is.
 std::wstring ByteSizeText(uint64_t bytes);
 
-// The file findings of a list and the bytes they hold. A record counts as a
-// file when it is of type File and names a path; its bytes are its size
-// field (0 for a folder, whose files are findings of their own).
+// Whether a record is a file the repair removes from the machine: a File
+// record naming a path in the shortcut or junk-file sections (11, 13 to 15).
+// The browser sections' items are rows of a browser's stores and the recycle
+// bin's the shell's; they carry no size.
+bool IsFileFinding(const CError& record);
+
+// The file findings of a list and the bytes they hold: their size fields.
+// A folder's finding adds no file and 0 bytes: its files are findings of
+// their own, and the folder is removed once they are.
 struct FileTotals {
   int64_t files = 0;
   uint64_t bytes = 0;
-  bool operator==(const FileTotals &) const = default;
+  bool operator==(const FileTotals&) const = default;
 };
 struct ScanFileTotals {
-  std::array<FileTotals, kSectionCount> sections{}; // by section id
-  FileTotals all; // every record, those of sections outside 0..21 included
+  std::array<FileTotals, kSectionCount> sections{};  // by section id
+  // Every file once: one that two sections found (the same path in any
+  // case) counts once.
+  FileTotals all;
 };
-ScanFileTotals TotalsOf(const CErrorListEx &errors);
+ScanFileTotals TotalsOf(const CErrorListEx& errors);
 
-} // namespace orvane
+}  // namespace orvane

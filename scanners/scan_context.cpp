@@ -5,6 +5,7 @@
 #include <ctime>
 #include <random>
 
+#include "scanners/browsers/cookie_host.h"
 #include "scanners/junk_scanners.h"
 
 namespace orvane {
@@ -132,6 +133,16 @@ void ScanContext::Record(CError record) {
   }
   record.section = section_;
   record.markOnly = mark_only_;
+  // Asked once a finding is made, never for what is merely looked at: the
+  // list costs a scan in proportion to what it finds.
+  if (env_.ignore && !env_.ignore->empty()) {
+    bool ignored = section_ == section::kCookies ? env_.ignore->MatchesHost(CookieHost(record.filePath))
+                                                 : env_.ignore->Matches(record);
+    if (ignored) {
+      if (IsValidSection(section_)) ++ignored_[section_];
+      return;
+    }
+  }
   // Findings live on in a file whose lines have no escaping: one whose text
   // would come back as another item must not reach a repair.
   if (!SurvivesErrorLine(record)) {
