@@ -235,5 +235,24 @@ TEST_F(IgnoreCommandTest, ACorruptFileIsReadAroundItsBadLinesWhichAreNamedAndKep
   EXPECT_FALSE(fs::exists(IgnoreFilePath() + ".new"));
 }
 
+TEST_F(IgnoreCommandTest, TheRepairSaysWhatLeftTheMachineAndWhatTheBackupNowHolds) {
+  const uint64_t found = SectionField(Scan(), 13, "bytes");
+  std::string text;
+  ASSERT_EQ(Cli("scan --sections 13", &text), 1) << text;
+  ASSERT_EQ(Cli("repair --section 13 --json", &text), 0) << text;
+  nlohmann::json repair = nlohmann::json::parse(text);
+  EXPECT_EQ(repair["removed"]["files"], 5);
+  EXPECT_EQ(repair["removed"]["bytes"].get<uint64_t>(), found);
+  EXPECT_FALSE(fs::exists(Host(L"C:\\windows\\Temp\\keep\\a.log")));
+  ASSERT_EQ(Cli("backups list --json", &text), 0) << text;
+  nlohmann::json sets = nlohmann::json::parse(text);
+  ASSERT_EQ(sets.size(), 1u) << text;
+  EXPECT_EQ(repair["backup_bytes"], sets[0]["bytes"]);
+  EXPECT_GE(repair["backup_bytes"].get<uint64_t>(), found);  // every byte removed is kept
+  ASSERT_EQ(Cli("scan --sections 4", &text), 1) << text;
+  ASSERT_EQ(Cli("repair", &text), 0) << text;
+  EXPECT_NE(text.find("Removed from the machine: no files; the backup now holds "), std::string::npos) << text;
+}
+
 }  // namespace
 }  // namespace orvane::cli

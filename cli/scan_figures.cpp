@@ -51,4 +51,10 @@ void AddScanFiguresJson(const ScanSummary& summary, const ScanFileTotals& totals
   (*scan)["ignore_list_skipped"] = skipped;
 }
 
+void PrintRepairFigures(const RepairSummary& summary, std::ostream& out) {
+  out << "Removed from the machine: " << (summary.removed.files ? FilesText(summary.removed) : "no files");
+  if (!summary.backup_sets.empty()) out << "; the backup now holds " << WideToUtf8(ByteSizeText(summary.backup_bytes));
+  out << ".\n";
+}
+
 }  // namespace orvane::cli

@@ -24,4 +24,8 @@ void PrintScanFigures(const ScanSummary& summary, const ScanFileTotals& totals, 
 // "ignore_list_skipped".
 void AddScanFiguresJson(const ScanSummary& summary, const ScanFileTotals& totals, nlohmann::json* scan);
 
+// After a repair: "Removed from the machine: 5 files, 71.3 KB; the backup
+// now holds 72.0 KB." (what left the machine, and what its sets keep of it).
+void PrintRepairFigures(const RepairSummary& summary, std::ostream& out);
+
 }  // namespace orvane::cli

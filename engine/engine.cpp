@@ -185,8 +185,10 @@ RepairSummary CSarvelEngine::FinishRepair() {
   if (!repair_thread_) return summary;
   const CRepairErrorsThread& worker = *repair_thread_;
   const std::vector<RecordOutcome>& outcomes = worker.outcomes();
+  CErrorListEx removed;
   for (int i = static_cast<int>(outcomes.size()) - 1; i >= 0; --i) {
     if (outcomes[i].state == RecordOutcome::State::kRepaired) {
+      if (IsFileFinding(errors_[i])) removed.Add(errors_[i]);
       errors_.RemoveAt(i);
     } else if (outcomes[i].state == RecordOutcome::State::kNotRepaired) {
       summary.not_repaired.insert(summary.not_repaired.begin(),
@@ -200,7 +202,11 @@ RepairSummary CSarvelEngine::FinishRepair() {
     summary.remaining += counters_[id].ignored;
   }
   summary.browsers_left_in_place = worker.browsers_left_in_place();
-  for (const BackupSet& set : worker.backup_sets()) summary.backup_sets.push_back(set.data_file);
+  for (const BackupSet& set : worker.backup_sets()) {
+    summary.backup_sets.push_back(set.data_file);
+    summary.backup_bytes += DescribeBackupSet(platform_, *state_, set.data_file).bytes;
+  }
+  summary.removed = TotalsOf(removed).all;
   summary.problem = worker.status();
   return summary;
 }

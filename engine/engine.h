@@ -17,6 +17,7 @@
 
 #include "model/error_list.h"
 #include "model/ignore_file.h"
+#include "model/sizes.h"
 #include "engine/html_report.h"
 #include "model/local_time.h"
 #include "model/messages.h"
@@ -94,6 +95,10 @@ struct RepairSummary {
   std::vector<RepairFailure> not_repaired;
   std::vector<std::wstring> browsers_left_in_place;
   std::vector<std::wstring> backup_sets;  // data files made by this run
+  // The files the run removed from the machine (model/sizes.h counts them),
+  // and the space its backup sets take now in the state folder.
+  FileTotals removed;
+  uint64_t backup_bytes = 0;
   // Ok, or why the run as a whole fell short (machine not writable, the
   // registry or the repair log not saved).
   Status problem;

@@ -44,9 +44,9 @@ TEST(TotalsOfTest, CountsTheFilesOfTheFileSectionsEachPathOnceAndFoldersAsNoFile
   CError bin = FileRecord(section::kRecycleBin, L"x", 999);
   bin.errorType = ErrorType::RecycleBin;
   errors.Add(bin);
-  errors.Add(FileRecord(section::kTempFiles, L"", 999));  // names no file
+  errors.Add(FileRecord(section::kTempFiles, L"", 999));                             // names no file
   errors.Add(FileRecord(section::kCookies, L"profile host - a.com , name - x", 0));  // a row, no file
-  errors.Add(FileRecord(section::kWindowsTemp, L"c:\\T\\A.tmp", 100));  // the same file, found twice
+  errors.Add(FileRecord(section::kWindowsTemp, L"c:\\T\\A.tmp", 100));               // the same file, found twice
 
   ScanFileTotals totals = TotalsOf(errors);
   EXPECT_EQ(totals.sections[section::kTempFiles], (FileTotals{1, 100}));
