@@ -31,10 +31,10 @@ TEST(MachinesCommandTest, RowsLineUpAndOutsideTextCannotDriveTheTerminal) {
   std::ostringstream out;
   EXPECT_EQ(RunMachines(listing, {}, false, out), 0);
   EXPECT_EQ(out.str(),
-            "KIND     NAME                             SIZE  PATH\n"
-            "default  .wine                         1.5 KiB  /home/u/.wine\n"
-            "Lutris   Caf\xC3\xA9 X                              ?  /home/u/Games/Caf\xC3\xA9\n"
-            "Steam    Old Game (228980) [orphaned]  3.0 GiB  /home/u/.steam/steam/steamapps/compatdata/228980/pfx\n"
+            "KIND     NAME                            SIZE  PATH\n"
+            "default  .wine                         1.5 KB  /home/u/.wine\n"
+            "Lutris   Caf\xC3\xA9 X                             ?  /home/u/Games/Caf\xC3\xA9\n"
+            "Steam    Old Game (228980) [orphaned]  3.0 GB  /home/u/.steam/steam/steamapps/compatdata/228980/pfx\n"
             "[orphaned]: a Steam game's prefix that Steam left behind when the game was uninstalled.\n");
 
   std::ostringstream json;

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "cli/backups_command.h"
+#include "cli/ignore_command.h"
 #include "cli/info_command.h"
 #include "cli/machines_command.h"
 #include "cli/pace_option.h"
@@ -126,6 +127,20 @@ int main(int argc, char** argv) {
   uninstall->add_option("action", uninstall_action, "list or run")->required()->check(CLI::IsMember({"list", "run"}));
   uninstall->add_option("number", uninstall_number, "The program's number in 'uninstall list'");
   uninstall->add_flag("--json", json, "Print JSON");
+
+  auto* ignore = app.add_subcommand("ignore", "The lasting ignore list: add N... | add --key K [--value V] | "
+                                               "add --path GLOB | add --host H | list | remove N");
+  orvane::cli::IgnoreRequest ignore_request;
+  ignore->add_option("action", ignore_request.action, "add, list or remove")
+      ->required()
+      ->check(CLI::IsMember({"add", "list", "remove"}));
+  ignore->add_option("numbers", ignore_request.numbers, "add: records' numbers in 'results'; remove: the entry's in 'list'");
+  ignore->add_option("--key", ignore_request.key, "A registry key, with its subkeys (HKCU\\Software\\Example)");
+  ignore->add_option("--value", ignore_request.value, "One value of the --key (\"\" for its default value)")
+      ->each([&](const std::string&) { ignore_request.value_given = true; });
+  ignore->add_option("--path", ignore_request.path, "A file or folder; * and ? as wildcards, * across folders too");
+  ignore->add_option("--host", ignore_request.host, "A cookie host, with its subdomains");
+  ignore->add_flag("--json", json, "Print JSON");
 
   auto* report = app.add_subcommand("report", "Write the HTML report of the unresolved errors");
   report->add_flag("--json", json, "Print JSON");
@@ -299,6 +314,7 @@ int main(int argc, char** argv) {
   if (*backups) rc = orvane::cli::RunBackups(engine, backups_request, output);
   if (*scan) rc = orvane::cli::RunScan(engine, queue, request, output, machine_text);
   if (*results) rc = orvane::cli::RunResults(engine, output);
+  if (*ignore) rc = orvane::cli::RunIgnore(engine, ignore_request, output);
   if (*report) rc = orvane::cli::RunReport(engine, output);
   if (*startup) rc = orvane::cli::RunStartup(engine, startup_action, startup_number, output);
   if (*uninstall) rc = orvane::cli::RunUninstall(engine, uninstall_action, uninstall_number, output);

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "cli/scan_figures.h"
 #include "platform/text.h"
 
 namespace orvane::cli {
@@ -83,6 +84,8 @@ int RunRepair(CSarvelEngine& engine, MessageQueue& queue, const RepairRequest& r
                           {"not_repaired", failures},
                           {"browsers_left_in_place", Lines(summary.browsers_left_in_place)},
                           {"backup_sets", Lines(summary.backup_sets)},
+                          {"removed", FilesJson(summary.removed)},
+                          {"backup_bytes", summary.backup_bytes},
                           {"problem", WideToUtf8(summary.problem.message)}}
                    .dump(2)
         << "\n";
@@ -102,6 +105,7 @@ int RunRepair(CSarvelEngine& engine, MessageQueue& queue, const RepairRequest& r
       out << row;
     }
     for (const std::wstring& set : summary.backup_sets) out << "Backup: " << WideToUtf8(set) << "\n";
+    PrintRepairFigures(summary, out);
   }
   if (!summary.problem) output.err << "orvane-cli: " << WideToUtf8(summary.problem.message) << "\n";
   if (!summary.kept) {

@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
-#include <set>
 
 #include "cli/table_text.h"
 #include "cli/terminal_text.h"
 #include "model/sections.h"
+#include "model/sizes.h"
 #include "platform/read_only_platform.h"
 #include "platform/text.h"
-#include "platform/wine/disk_usage.h"
 #include "platform/wine/server_lock.h"
 #include "platform/wine/wine_platform.h"
 
@@ -113,13 +112,10 @@ MachineScan ScanMachineReadOnly(const wine::FoundPrefix& machine, const ScanRequ
       });
   engine.WaitForScan();
   scan.summary = engine.LastScanSummary();
-  std::set<std::string> measured;  // a file found twice (two sections) is counted once
-  for (const CError& e : engine.errors()) {
-    if (e.errorType != ErrorType::File) continue;
-    ++scan.files;
-    std::string host = platform.NativePath(e.filePath);
-    if (!host.empty() && measured.insert(host).second) scan.bytes += wine::SizeOnDisk(host).value_or(0);
-  }
+  // Counted as every other listing of the program counts them.
+  const FileTotals totals = TotalsOf(engine.errors()).all;
+  scan.files = totals.files;
+  scan.bytes = totals.bytes;
   return scan;
 }
 

@@ -24,8 +24,8 @@ struct MachineScan {
   wine::FoundPrefix machine;
   Status skipped;       // Ok when it was scanned; else why not
   ScanSummary summary;  // what the scan found (empty when skipped)
-  int64_t files = 0;    // the file findings
-  uint64_t bytes = 0;   // their size on disk (wine::SizeOnDisk)
+  int64_t files = 0;    // the file findings, each path once (model/sizes.h)
+  uint64_t bytes = 0;   // their sizes (CError::size)
 };
 
 // Scans one prefix read-only as request says, pacing through pacer;

@@ -38,9 +38,10 @@ std::map<std::string, std::string> Tree(const std::string& root) {
   return entries;
 }
 
-uint64_t Blocks(const std::string& path) {
+// A file's bytes as the findings count them: its own status, not followed.
+uint64_t Bytes(const std::string& path) {
   struct stat st;
-  return lstat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_blocks) * 512 : 0;
+  return lstat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
 }
 
 // A home folder with three prefixes where a user keeps them: the default
@@ -97,8 +98,8 @@ TEST_F(ScanAllMachinesTest, EachMachineIsScannedReadOnlyAndOneThatWineHoldsIsSki
   EXPECT_EQ(wine["completed"], true);
   EXPECT_EQ(wine["found"], 4);  // two start-up entries, two temporary files
   EXPECT_EQ(wine["files"], 2);
-  EXPECT_EQ(wine["bytes"], Blocks(wine_->HostPath(L"C:\\windows\\Temp\\setup.tmp")) +
-                               Blocks(wine_->HostPath(L"C:\\windows\\Temp\\more.tmp")));
+  EXPECT_EQ(wine["bytes"], Bytes(wine_->HostPath(L"C:\\windows\\Temp\\setup.tmp")) +
+                               Bytes(wine_->HostPath(L"C:\\windows\\Temp\\more.tmp")));
   const nlohmann::json& steam = doc["machines"][1];
   EXPECT_EQ(steam["kind"], "Steam");
   EXPECT_EQ(steam["game"], "Sample Game");
@@ -127,8 +128,8 @@ TEST_F(ScanAllMachinesTest, OneRowPerMachineAndInternetExplorerIsLeftOut) {
   std::ostringstream out, err;
   EXPECT_EQ(RunScanAllMachines(wine::FindPrefixes({home_, ""}), request, pacer, Output{out, err, false, false}), 1);
   std::string text = out.str();
-  std::string bytes = std::to_string(Blocks(wine_->HostPath(L"C:\\windows\\Temp\\setup.tmp")) +
-                                     Blocks(wine_->HostPath(L"C:\\windows\\Temp\\more.tmp")));
+  std::string bytes = std::to_string(Bytes(wine_->HostPath(L"C:\\windows\\Temp\\setup.tmp")) +
+                                     Bytes(wine_->HostPath(L"C:\\windows\\Temp\\more.tmp")));
   EXPECT_NE(text.find("Scanning 3 machines read-only"), std::string::npos) << text;
   EXPECT_NE(text.find("Internet Explorer's cache, cookies and history are left out"), std::string::npos) << text;
   EXPECT_NE(text.find("KIND        NAME   FINDINGS     FILES       BYTES  PATH\n"), std::string::npos) << text;

@@ -9,7 +9,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/scan_figures.h"
 #include "cli/terminal_text.h"
+#include "model/ignore_file.h"
 #include "model/sections.h"
 #include "platform/text.h"
 
@@ -107,7 +109,8 @@ nlohmann::json RecordJson(const CError& e) {
           {"root", WideToUtf8(e.item.rootName)},
           {"key", WideToUtf8(e.item.subKey)},
           {"value", WideToUtf8(e.item.valueName)},
-          {"data", WideToUtf8(e.item.valueData)}};
+          {"data", WideToUtf8(e.item.valueData)},
+          {"size", e.size}};
 }
 
 int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& request, const Output& output,
@@ -153,6 +156,7 @@ int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& reque
   nlohmann::json findings = nlohmann::json::array();
   if (output.json)
     for (const CError& e : engine.errors()) findings.push_back(RecordJson(e));
+  const ScanFileTotals totals = TotalsOf(engine.errors());  // the save hands the records over
   bool saved = engine.SaveUnresolvedErrors();
   if (output.json) {
     nlohmann::json sections = nlohmann::json::array();
@@ -162,17 +166,18 @@ int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& reque
     }
     nlohmann::json notes = nlohmann::json::array();
     for (const std::wstring& n : summary.notes) notes.push_back(WideToUtf8(n));
-    out << nlohmann::json{{"machine", WideToUtf8(machine_text)},
-                          {"completed", summary.completed},
-                          {"found", summary.total},
-                          {"sections", sections},
-                          {"left_in_place", notes},
-                          {"findings", findings},
-                          {"unresolved_errors", saved ? WideToUtf8(engine.UnresolvedErrorsPath()) : ""}}
-                   .dump(2)
-        << "\n";
+    nlohmann::json scan{{"machine", WideToUtf8(machine_text)},
+                        {"completed", summary.completed},
+                        {"found", summary.total},
+                        {"sections", sections},
+                        {"left_in_place", notes},
+                        {"findings", findings},
+                        {"unresolved_errors", saved ? WideToUtf8(engine.UnresolvedErrorsPath()) : ""}};
+    AddScanFiguresJson(summary, totals, &scan);
+    out << scan.dump(2) << "\n";
   } else {
     for (const std::wstring& note : summary.notes) out << "Not scanned: " << WideToUtf8(note) << "\n";
+    PrintScanFigures(summary, totals, out, output.err);
     out << (summary.completed ? "Scan completed: " : "Scan stopped: ") << summary.total << " found.\n";
     if (summary.total > 0 && saved)
       out << "Kept as unresolved errors in " << WideToUtf8(engine.UnresolvedErrorsPath())
@@ -198,27 +203,37 @@ int RunResults(CSarvelEngine& engine, const Output& output) {
       record["number"] = ++number;
       records.push_back(record);
     }
-    output.out << nlohmann::json{{"count", errors.GetCount()}, {"records", records}}.dump(2) << "\n";
+    nlohmann::json listing{{"count", errors.GetCount()}, {"records", records}};
+    listing.update(FilesJson(TotalsOf(errors).all));
+    listing["ignore_list_entries"] = ReadIgnoreFile(engine.state()).list.entries().size();
+    output.out << listing.dump(2) << "\n";
   } else if (errors.IsEmpty()) {
     output.out << "No unresolved errors.\n";
   } else {
+    const ScanFileTotals totals = TotalsOf(errors);
     for (int id = 0; id < kSectionCount; ++id) {
       int count = 0;
       for (const CError& e : errors) count += e.section == id;
       if (count == 0) continue;
-      output.out << WideToUtf8(SectionName(id)) << " (" << count << ")\n";
+      const std::string files = FilesText(totals.sections[id]);
+      output.out << WideToUtf8(SectionName(id)) << " (" << count << (files.empty() ? "" : "; " + files) << ")\n";
       // Numbered in the file's order, which `repair --only` takes.
       int number = 0;
       for (const CError& e : errors) {
         ++number;
         if (e.section != id) continue;
+        const bool file = IsFileFinding(e) && e.filePath.back() != L'\\';  // a folder has no size of its own
         output.out << std::setw(5) << number << ". " << WideToUtf8(e.typeText) << "  " << WideToUtf8(e.reason)
-                   << "\n";
+                   << (file ? "  (" + WideToUtf8(ByteSizeText(e.size)) + ")" : "") << "\n";
         if (!e.filePath.empty() && e.reason.find(e.filePath) == std::wstring::npos)
           output.out << "        " << WideToUtf8(e.filePath) << "\n";
       }
     }
-    output.out << errors.GetCount() << " unresolved errors.\n";
+    const std::string files = FilesText(totals.all);
+    output.out << errors.GetCount() << " unresolved errors" << (files.empty() ? "" : "; " + files) << ".\n";
+    if (size_t listed = ReadIgnoreFile(engine.state()).list.entries().size())
+      output.out << "The ignore list has " << listed << " entr" << (listed == 1 ? "y" : "ies")
+                 << ": what they match is never reported ('orvane-cli ignore list').\n";
   }
   return errors.IsEmpty() ? 0 : 1;
 }

@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "cli/terminal_text.h"
+#include "model/sizes.h"
+#include "platform/text.h"
 
 namespace orvane::cli {
 
@@ -26,19 +28,6 @@ std::string PadLeft(const std::string& text, size_t width) {
   return std::string(width > Width(text) ? width - Width(text) : 0, ' ') + text;
 }
 
-std::string SizeText(uint64_t bytes) {
-  if (bytes < 1024) return std::to_string(bytes) + " B";
-  static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
-  double value = static_cast<double>(bytes) / 1024;
-  size_t unit = 0;
-  // Rounded as printed, so 1023.96 KiB reads "1.0 MiB" rather than "1024.0 KiB".
-  while (value >= 1023.95 && unit + 1 < std::size(kUnits)) {
-    value /= 1024;
-    ++unit;
-  }
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
-  return text;
-}
+std::string SizeText(uint64_t bytes) { return WideToUtf8(ByteSizeText(bytes)); }
 
 }  // namespace orvane::cli

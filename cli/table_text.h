@@ -16,7 +16,7 @@ size_t Width(const std::string& text);
 // text followed by blanks up to width (PadLeft: preceded by them).
 std::string Pad(const std::string& text, size_t width);
 std::string PadLeft(const std::string& text, size_t width);
-// Bytes in binary units, one decimal from KiB up: "512 B", "1.5 KiB", "3.0 GiB".
+// Bytes as the whole program writes them (ByteSizeText): "512 B", "1.5 KB".
 std::string SizeText(uint64_t bytes);
 
 }  // namespace orvane::cli

@@ -96,7 +96,8 @@ void CSarvelEngine::StartScan(const std::array<bool, kSectionCount>& enabled) {
   DiscardScanWorker();
   counters_.Reset();
   errors_.RemoveAll();
-  ScanEnvironment env{platform_, errors_, counters_, *target_, *pacer_, &repaired_items_};
+  ignore_file_ = ReadIgnoreFile(*state_);
+  ScanEnvironment env{platform_, errors_, counters_, *target_, *pacer_, &repaired_items_, &ignore_file_.list};
   scan_thread_ = std::make_unique<CRegistryScanThread>(enabled, env);
   scan_thread_->browser_flags = browser_flags_;
   scan_thread_->context.running = 1;
@@ -121,6 +122,9 @@ ScanSummary CSarvelEngine::LastScanSummary() const {
     summary.total += counters_[id].found;
   }
   summary.notes = scan_thread_->context.notes();
+  summary.ignored = scan_thread_->context.ignored();
+  for (int32_t n : summary.ignored) summary.ignored_total += n;
+  summary.ignore_problems = ignore_file_.problems;
   return summary;
 }
 
@@ -177,8 +181,10 @@ RepairSummary CSarvelEngine::FinishRepair() {
   if (!repair_thread_) return summary;
   const CRepairErrorsThread& worker = *repair_thread_;
   const std::vector<RecordOutcome>& outcomes = worker.outcomes();
+  CErrorListEx removed;
   for (int i = static_cast<int>(outcomes.size()) - 1; i >= 0; --i) {
     if (outcomes[i].state == RecordOutcome::State::kRepaired) {
+      if (IsFileFinding(errors_[i])) removed.Add(errors_[i]);
       errors_.RemoveAt(i);
     } else if (outcomes[i].state == RecordOutcome::State::kNotRepaired) {
       summary.not_repaired.insert(summary.not_repaired.begin(),
@@ -192,7 +198,11 @@ RepairSummary CSarvelEngine::FinishRepair() {
     summary.remaining += counters_[id].ignored;
   }
   summary.browsers_left_in_place = worker.browsers_left_in_place();
-  for (const BackupSet& set : worker.backup_sets()) summary.backup_sets.push_back(set.data_file);
+  for (const BackupSet& set : worker.backup_sets()) {
+    summary.backup_sets.push_back(set.data_file);
+    summary.backup_bytes += DescribeBackupSet(platform_, *state_, set.data_file).bytes;
+  }
+  summary.removed = TotalsOf(removed).all;
   summary.problem = worker.status();
   return summary;
 }

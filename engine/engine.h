@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "model/error_list.h"
+#include "model/ignore_file.h"
+#include "model/sizes.h"
 #include "engine/html_report.h"
 #include "model/local_time.h"
 #include "model/messages.h"
@@ -58,6 +60,11 @@ struct ScanSummary {
   int32_t total = 0;
   // What the scan could not look at (a locked browser database), in words.
   std::vector<std::wstring> notes;
+  // Findings the user's ignore list took (never recorded), per section id.
+  std::array<int32_t, kSectionCount> ignored{};
+  int32_t ignored_total = 0;
+  // Lines of the ignore list that were skipped, and why.
+  std::vector<std::wstring> ignore_problems;
 };
 
 // Which of the unresolved errors a repair takes: those of the sections in
@@ -88,6 +95,10 @@ struct RepairSummary {
   std::vector<RepairFailure> not_repaired;
   std::vector<std::wstring> browsers_left_in_place;
   std::vector<std::wstring> backup_sets;  // data files made by this run
+  // The files the run removed from the machine (model/sizes.h counts them),
+  // and the space its backup sets take now in the state folder.
+  FileTotals removed;
+  uint64_t backup_bytes = 0;
   // Ok, or why the run as a whole fell short (machine not writable, the
   // registry or the repair log not saved).
   Status problem;
@@ -294,6 +305,8 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   std::vector<std::wstring> browser_flags_;
   bool privacy_scan_ = false;
   CRegistryItemListEx repaired_items_;
+  // The machine's ignore list as the last scan read it.
+  IgnoreFile ignore_file_;
   ScheduledScanTask task_;
 };
 

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "model/sections.h"
+#include "model/sizes.h"
 #include "platform/text.h"
 
 namespace orvane {
@@ -123,6 +124,24 @@ std::wstring HtmlEscape(std::wstring_view text) {
 }
 
 
+namespace {
+
+// "5 files, 71.3 KB (Windows Temporary Clean: 5 files, 71.3 KB)"; "none".
+std::wstring FilesFoundText(const ScanFileTotals& totals) {
+  auto text = [](const FileTotals& t) {
+    return std::to_wstring(t.files) + (t.files == 1 ? L" file, " : L" files, ") + ByteSizeText(t.bytes);
+  };
+  if (totals.all.files == 0 && totals.all.bytes == 0) return L"none";
+  std::wstring sections;
+  for (int id = 0; id < kSectionCount; ++id) {
+    if (totals.sections[id].files == 0 && totals.sections[id].bytes == 0) continue;
+    sections += (sections.empty() ? L"" : L"; ") + SectionName(id) + L": " + text(totals.sections[id]);
+  }
+  return text(totals.all) + L" (" + sections + L")";
+}
+
+}  // namespace
+
 std::wstring BuildScanReport(const CErrorListEx& errors, const ReportProduct& product,
                              const LocalDateTime& now) {
   const TemplateParts& parts = Parts();
@@ -131,7 +150,8 @@ std::wstring BuildScanReport(const CErrorListEx& errors, const ReportProduct& pr
        {{L"version", product.version},
         {L"release-date", product.release_date},
         {L"scan-date", ScanDate(now)},
-        {L"total-problems", PaddedNumber(errors.GetCount(), 2)}},
+        {L"total-problems", PaddedNumber(errors.GetCount(), 2)},
+        {L"files-found", FilesFoundText(TotalsOf(errors))}},
        &html);
   for (const CError& record : errors) {
     bool shortcut = record.section == kShortcutSection;
@@ -144,7 +164,8 @@ std::wstring BuildScanReport(const CErrorListEx& errors, const ReportProduct& pr
           {L"sub-key", shortcut ? na : record.item.subKey},
           {L"value-name", shortcut ? na : record.item.valueName},
           {L"value-data", shortcut ? na : record.item.valueData},
-          {L"file-path", shortcut ? record.filePath : na}},
+          {L"file-path", shortcut ? record.filePath : na},
+          {L"size", IsFileFinding(record) && record.filePath.back() != L'\\' ? ByteSizeText(record.size) : L""}},
          &html);
   }
   html += parts.footer;

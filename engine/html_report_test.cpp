@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "model/sections.h"
 #include "model/testing_fake_platform.h"
 #include "platform/testing/temp_prefix.h"
 #include "platform/text.h"
@@ -157,6 +158,31 @@ TEST(HtmlReportTest, WritesUtf8WithoutByteOrderMarkIntoAnExistingFolderOnly) {
   testing::FakePlatform no_folders;  // no common application data folder at all
   EXPECT_FALSE(WriteScanReport(no_folders, errors, kProduct, kMoment).ok);
   EXPECT_EQ(ReportsFolder(no_folders), L"");
+}
+
+TEST(HtmlReportTest, TheHeaderSumsTheFilesFoundAndEachFileShowsItsSize) {
+  CErrorListEx errors;
+  CError big = Record(13);
+  big.size = 2048;
+  errors.Add(big);
+  CError small = Record(13);
+  small.filePath = L"C:\\small";
+  small.size = 1000;
+  errors.Add(small);
+  CError folder = Record(13);
+  folder.filePath = L"C:\\folder\\";
+  errors.Add(folder);
+  errors.Add(Record(4));
+  std::wstring html = BuildScanReport(errors, kProduct, kMoment);
+  EXPECT_NE(html.find(L"<strong>Files found:</strong></td><td>2 files, 2.9 KB (" + SectionName(13) +
+                      L": 2 files, 2.9 KB)</td>"),
+            std::wstring::npos);
+  EXPECT_NE(html.find(L"<strong>Size:</strong></td><td width=\"75%\">2.0 KB</td>"), std::wstring::npos);
+  EXPECT_NE(html.find(L"<strong>Size:</strong></td><td width=\"75%\">1000 B</td>"), std::wstring::npos);
+  // A folder and a registry record have no size of their own.
+  EXPECT_EQ(Count(html, L"<strong>Size:</strong></td><td width=\"75%\"></td>"), 2u);
+  EXPECT_NE(BuildScanReport(CErrorListEx(), kProduct, kMoment).find(L"Files found:</strong></td><td>none</td>"),
+            std::wstring::npos);
 }
 
 }  // namespace

@@ -79,6 +79,7 @@ int CErrorListEx::Add(const CError& record) {
   stored.tag = item.tag;
   stored.root_key = item.rootKey;
   stored.mark_only = record.markOnly;
+  stored.size = record.size;
   stored.file_path = texts_.Intern(record.filePath);
   // Most reasons are their section's sentence with the file path in it:
   // kept as the sentence's two halves, shared by every record of the kind.
@@ -114,6 +115,7 @@ CError CErrorListEx::operator[](int index) const {
   }
   record.typeText = texts_.Get(stored.type_text);
   record.markOnly = stored.mark_only;
+  record.size = stored.size;
   CRegistryItem& item = record.item;
   item.valueType = stored.value_type;
   item.rootKey = stored.root_key;

@@ -99,6 +99,7 @@ class CErrorListEx {
     DWORD value_type;
     int32_t tag;
     HKEY root_key;
+    uint64_t size;
     TextPool::Id file_path, reason, reason_tail, type_text, root_name, sub_key, value_name, value_data;
     bool mark_only;
     // The reason is reason + file path + reason_tail.

@@ -11,6 +11,19 @@ namespace {
 constexpr size_t kRecordFields = 11;
 constexpr wchar_t kValueNamePrefix[] = L"ValueName=";
 constexpr wchar_t kValueDataPrefix[] = L"ValueData=";
+constexpr wchar_t kSizePrefix[] = L"Size=";
+
+// Digits only, at most 19 of them (below 2^63): a size field that is
+// anything else was not written by us and says nothing.
+uint64_t ParseSize(std::wstring_view text) {
+  if (text.empty() || text.size() > 19) return 0;
+  uint64_t value = 0;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return 0;
+    value = value * 10 + static_cast<uint64_t>(c - L'0');
+  }
+  return value;
+}
 
 
 std::wstring Decimal(int64_t value) {
@@ -74,6 +87,11 @@ std::wstring FormatErrorLine(const CError& record) {
   line += kValueDataPrefix;
   line += item.valueData;
   line += sep;
+  if (record.size != 0) {
+    line += kSizePrefix;
+    line += std::to_wstring(record.size);
+    line += sep;
+  }
   line += kRecordEnd;
   return line;
 }
@@ -94,6 +112,12 @@ std::optional<CError> ParseErrorLine(const std::wstring& line) {
   record.item.subKey = fields[8];
   record.item.valueName = EraseAll(fields[9], kValueNamePrefix);
   record.item.valueData = EraseAll(fields[10], kValueDataPrefix);
+  for (size_t i = kRecordFields; i < fields.size(); ++i) {
+    if (std::wstring_view(fields[i]).starts_with(kSizePrefix)) {
+      record.size = ParseSize(std::wstring_view(fields[i]).substr(std::size(kSizePrefix) - 1));
+      break;
+    }
+  }
   return record;
 }
 

@@ -49,6 +49,11 @@ struct CError {
   std::wstring typeText;  // short problem text ("Type")
   bool markOnly = false;  // repair only records the item as repaired
   CRegistryItem item;     // all strings empty for file errors
+  // Bytes of a file finding as it is on disk, links not followed (st_size:
+  // what `stat -c %s` and `du --apparent-size -b` count). 0 for a folder
+  // (the files it holds are findings of their own), for a record that is
+  // no file, and for one whose size was never taken.
+  uint64_t size = 0;
 
   bool operator==(const CError&) const = default;
 };
@@ -60,12 +65,17 @@ inline constexpr wchar_t kFieldSeparator[] = L"::";
 
 // The record as one line, ";;\r\n" included. Neither markOnly nor
 // item.rootKey is written; a value type without a name is written as REG_SZ.
+// A size other than 0 follows the eleven fields as a field of its own,
+// "Size=<decimal>::": readers of eleven fields pass over it, and a line
+// without it reads as size 0.
 std::wstring FormatErrorLine(const CError& record);
 
 // Reads one line without its ";;\r\n". Returns nullopt when the line has
 // fewer than 11 "::"-terminated fields (not a record). Fields are stored as
 // read, unvalidated; rootKey is rebuilt from the root name (HKEY_LOCAL_MACHINE
-// for an unknown one) and markOnly is false.
+// for an unknown one) and markOnly is false. Fields past the eleventh are
+// looked through for "Size=" (the first one counts; anything else there is
+// passed over); a size that is no plain decimal reads as 0.
 std::optional<CError> ParseErrorLine(const std::wstring& line);
 
 // True when the record's line reads back as the same record (its texts hold

@@ -160,3 +160,36 @@ TEST(ErrorLineTest, RecordsWithinTheFormatsLimitsSurviveWriteAndRead) {
 
 }  // namespace
 }  // namespace orvane
+
+namespace orvane {
+namespace {
+
+TEST(ErrorLineSizeTest, SizeIsAFieldOfItsOwnAfterTheElevenSoOlderReadersPassOverIt) {
+  CError record = ExampleRecord();
+  record.errorType = ErrorType::File;
+  const std::wstring without = FormatErrorLine(record);
+  record.size = 1234567890123ull;
+  const std::wstring with = FormatErrorLine(record);
+  // The eleven fields an older reader takes are the very same.
+  EXPECT_EQ(with, WithoutEnd(without) + L"Size=1234567890123::;;\r\n");
+  std::optional<CError> back = ParseErrorLine(WithoutEnd(with));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->size, 1234567890123ull);
+  back->item.rootKey = record.item.rootKey;
+  EXPECT_EQ(*back, record);
+  EXPECT_TRUE(SurvivesErrorLine(record));
+}
+
+TEST(ErrorLineSizeTest, LinesWithoutOrWithStrangeSizeFieldsReadAsSizeZeroOrTheFirstSize) {
+  const std::wstring base = WithoutEnd(FormatErrorLine(ExampleRecord()));
+  EXPECT_EQ(ParseErrorLine(base)->size, 0u);  // a line an older program wrote
+  EXPECT_EQ(ParseErrorLine(base + L"Size=::")->size, 0u);
+  EXPECT_EQ(ParseErrorLine(base + L"Size=-5::")->size, 0u);
+  EXPECT_EQ(ParseErrorLine(base + L"Size=12x::")->size, 0u);
+  EXPECT_EQ(ParseErrorLine(base + L"Size=99999999999999999999::")->size, 0u);
+  // Another field may come first (a later program's); the first size counts.
+  EXPECT_EQ(ParseErrorLine(base + L"View=64::Size=42::Size=7::")->size, 42u);
+}
+
+}  // namespace
+}  // namespace orvane

@@ -44,6 +44,7 @@ uint64_t StateSize(StateFolder& state, const std::string& name) {
 Status NoStateFolder::CreateFolder(const std::string& name) { return NoFolder(name); }
 Status NoStateFolder::CreateNewFile(const std::string& name) { return NoFolder(name); }
 Status NoStateFolder::Append(const std::string& name, const std::string&) { return NoFolder(name); }
+Status NoStateFolder::Replace(const std::string& name, const std::string&) { return NoFolder(name); }
 Status NoStateFolder::Remove(const std::string& name) { return NoFolder(name); }
 
 bool NoStateFolder::Read(const std::string&, std::string* bytes, uint64_t) {

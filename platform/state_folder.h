@@ -55,6 +55,11 @@ class StateFolder {
   // disk before it returns Ok. On failure the file is cut back to its old
   // end, so a later line never joins half of an earlier one.
   virtual Status Append(const std::string& name, const std::string& bytes) = 0;
+  // Makes name a file holding exactly bytes, all or nothing: they are
+  // written to a file beside it ("<name>.new"), flushed to the disk and
+  // renamed over name, so a reader sees the old file or the new one whole.
+  // The parent folder must exist, except for the state folder itself.
+  virtual Status Replace(const std::string& name, const std::string& bytes) = 0;
   // The whole file. False (bytes empty) when it is missing, is not a file
   // (a link is not read through) or holds more than limit bytes.
   virtual bool Read(const std::string& name, std::string* bytes, uint64_t limit) = 0;
@@ -89,6 +94,7 @@ class NoStateFolder : public StateFolder {
   Status CreateFolder(const std::string& name) override;
   Status CreateNewFile(const std::string& name) override;
   Status Append(const std::string& name, const std::string& bytes) override;
+  Status Replace(const std::string& name, const std::string& bytes) override;
   bool Read(const std::string& name, std::string* bytes, uint64_t limit) override;
   bool Stat(const std::string& name, StateEntry* entry) override;
   bool List(const std::string& folder, std::vector<StateEntry>* entries) override;

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <mutex>
 
+#include "model/sizes.h"
 #include "platform/names.h"
 #include "platform/text.h"
 #include "repair/backup_set.h"
@@ -129,18 +130,7 @@ std::wstring BackupDateText(const LocalDateTime& when) { return DateText(when, s
 
 std::wstring BackupShortDateText(const LocalDateTime& when) { return DateText(when, 3); }
 
-std::wstring BackupSizeText(uint64_t bytes) {
-  if (bytes < 1024) return std::to_wstring(bytes) + L" B";
-  static const wchar_t* const kUnits[] = {L"KB", L"MB", L"GB", L"TB"};
-  // Tenths, cut rather than rounded (never more than the set takes).
-  uint64_t tenths = bytes * 10 / 1024;
-  int unit = 0;
-  while (tenths >= 10240 && unit < 3) {
-    tenths /= 1024;
-    ++unit;
-  }
-  return std::to_wstring(tenths / 10) + L"." + std::to_wstring(tenths % 10) + L" " + kUnits[unit];
-}
+std::wstring BackupSizeText(uint64_t bytes) { return ByteSizeText(bytes); }
 
 PruneReport PruneBackupSets(Platform& platform, StateFolder& state, const PruneRule& rule, const LocalDateTime& now) {
   PruneReport report;

@@ -91,7 +91,8 @@ void WalkJunkFolder(ScanContext& context, const OwnFiles& own, const std::wstrin
       // else it holds may be.
       if (!(holds_own && own.HeldIn(full))) context.ReportJunkItem(description, full + L"\\", description);
     } else {
-      context.ReportJunkItem(description, full, description);
+      // The listing's own status of the entry (a link as the link).
+      context.ReportJunkItem(description, full, description, entry.size);
     }
   }
 }
@@ -143,17 +144,23 @@ void OnFinderEvent(CFileFinder* finder, int code, void* user) {
   Platform& platform = context.platform();
   // A FIFO, socket or device of that name cannot be backed up, so no
   // repair may take it. (The program's own files are either in the backup
-  // folder, which the finder does not enter, or named *.dat.)
-  auto odd = [&] { return (platform.GetFileAttributes(full) & FILE_ATTRIBUTE_DEVICE) != 0; };
+  // folder, which the finder does not enter, or named *.dat.) The finder's
+  // listing has names only: the one look at the entry gives both its kind
+  // and its size.
+  FindData status;
+  auto odd = [&] {
+    auto search = platform.FindFirst(full, &status);
+    return !search || (status.attributes & FILE_ATTRIBUTE_DEVICE) != 0;
+  };
   if (finder->tag == kShortcutSection) {
     // Only a check that could actually be made may call a shortcut broken,
     // and only one the repair could remove is reported.
     if (platform.CanCheckShortcuts() && platform.InsideMachine(full) && !odd() && !platform.ShortcutResolves(full))
-      context.AddShortcutError(full);
+      context.AddShortcutError(full, status.size);
     return;
   }
   std::wstring extension = ToUpper(path.GetExtension());
-  if ((extension == L"TMP" || extension == L"LOG") && !odd()) context.AddJunkFileError(full);
+  if ((extension == L"TMP" || extension == L"LOG") && !odd()) context.AddJunkFileError(full, status.size);
 }
 
 void ScanWindowsTemp(ScanContext& context, int32_t ordinal) {

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <random>
 
+#include "scanners/browsers/cookie_host.h"
 #include "scanners/junk_scanners.h"
 
 namespace orvane {
@@ -77,40 +78,43 @@ void ScanContext::AddRegistryError(const std::wstring& reason, const std::wstrin
   Record(std::move(record));
 }
 
-void ScanContext::AddShortcutError(const std::wstring& path) {
+void ScanContext::AddShortcutError(const std::wstring& path, uint64_t size) {
   if (!IsRunning()) return;
   CError record;
   record.errorType = ErrorType::File;
   record.filePath = path;
   record.reason = L"The target file for this shortcut file does not exist.";
   record.typeText = L"Missing Shortcut.";
+  record.size = size;
   Record(std::move(record));
 }
 
-void ScanContext::AddJunkFileError(const std::wstring& path) {
+void ScanContext::AddJunkFileError(const std::wstring& path, uint64_t size) {
   if (running.load() != 1) return;
   CError record;
   record.errorType = ErrorType::File;
   record.filePath = path;
   record.reason = L"The target file junk clean found.";
   record.typeText = L"Temp Clean";
+  record.size = size;
   Record(std::move(record));
 }
 
-void ScanContext::AddTargetError(const std::wstring& target, const std::wstring& type_text) {
+void ScanContext::AddTargetError(const std::wstring& target, const std::wstring& type_text, uint64_t size) {
   if (running.load() != 1) return;
   CError record;
   record.errorType = section_ == section::kRecycleBin ? ErrorType::RecycleBin : ErrorType::File;
   record.filePath = target;
   record.reason = L"The target file for " + target + L" file";
   record.typeText = type_text;
+  record.size = size;
   Record(std::move(record));
 }
 
 void ScanContext::ReportJunkItem(const std::wstring& prefix, const std::wstring& target,
-                                 const std::wstring& type_text) {
+                                 const std::wstring& type_text, uint64_t size) {
   ReportProgress(prefix + L"\\" + target);
-  AddTargetError(target, type_text);
+  AddTargetError(target, type_text, size);
 }
 
 void ScanContext::Record(CError record) {
@@ -129,6 +133,16 @@ void ScanContext::Record(CError record) {
   }
   record.section = section_;
   record.markOnly = mark_only_;
+  // Asked once a finding is made, never for what is merely looked at: the
+  // list costs a scan in proportion to what it finds.
+  if (env_.ignore && !env_.ignore->empty()) {
+    bool ignored = section_ == section::kCookies ? env_.ignore->MatchesHost(CookieHost(record.filePath))
+                                                 : env_.ignore->Matches(record);
+    if (ignored) {
+      if (IsValidSection(section_)) ++ignored_[section_];
+      return;
+    }
+  }
   // Findings live on in a file whose lines have no escaping: one whose text
   // would come back as another item must not reach a repair.
   if (!SurvivesErrorLine(record)) {

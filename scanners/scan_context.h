@@ -9,12 +9,14 @@
 // clear.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "model/error_list.h"
+#include "model/ignore_list.h"
 #include "model/messages.h"
 #include "model/pacer.h"
 #include "platform/file_finder.h"
@@ -24,7 +26,8 @@
 namespace orvane {
 
 // What a context needs from the scan that owns it. Every reference must
-// outlive the context; repaired may be null (nothing is skipped then).
+// outlive the context; repaired and ignore may be null (nothing is skipped
+// for them then).
 struct ScanEnvironment {
   Platform& platform;
   CErrorListEx& errors;
@@ -32,6 +35,9 @@ struct ScanEnvironment {
   MessageTarget& target;
   Pacer& pacer;
   const CRegistryItemListEx* repaired = nullptr;
+  // The user's ignore list: a finding it matches is counted as ignored
+  // instead of being recorded.
+  const IgnoreList* ignore = nullptr;
 };
 
 class ScanContext {
@@ -55,12 +61,15 @@ class ScanContext {
   void AddRegistryError(const std::wstring& reason, const std::wstring& type_text, const CRegistryItem& item,
                         const std::wstring& file_path, int32_t error_type);
   // The file-error forms. AddShortcutError records while running is set;
-  // AddJunkFileError and AddTargetError only while it is exactly 1.
-  void AddShortcutError(const std::wstring& path);
-  void AddJunkFileError(const std::wstring& path);
-  void AddTargetError(const std::wstring& target, const std::wstring& type_text);
-  // Progress "<prefix>\<target>", then AddTargetError(target, type_text).
-  void ReportJunkItem(const std::wstring& prefix, const std::wstring& target, const std::wstring& type_text);
+  // AddJunkFileError and AddTargetError only while it is exactly 1. size is
+  // the finding's bytes (CError::size), taken from the attributes the
+  // scanner already read.
+  void AddShortcutError(const std::wstring& path, uint64_t size = 0);
+  void AddJunkFileError(const std::wstring& path, uint64_t size = 0);
+  void AddTargetError(const std::wstring& target, const std::wstring& type_text, uint64_t size = 0);
+  // Progress "<prefix>\<target>", then AddTargetError(target, type_text, size).
+  void ReportJunkItem(const std::wstring& prefix, const std::wstring& target, const std::wstring& type_text,
+                      uint64_t size = 0);
 
   // For the scanners that announce their own section: sets section and
   // ordinal (root and mark only stay) and, while running, posts the
@@ -76,6 +85,9 @@ class ScanContext {
   void AddNote(const std::wstring& text) { notes_.push_back(text); }
   // Read only after the scan has ended.
   const std::vector<std::wstring>& notes() const { return notes_; }
+  // The findings the ignore list took, by section id. Read only after the
+  // scan has ended.
+  const std::array<int32_t, kSectionCount>& ignored() const { return ignored_; }
 
   bool IsRunning() const { return running.load(std::memory_order_relaxed) != 0; }
 
@@ -106,6 +118,7 @@ class ScanContext {
   HKEY root_key_ = 0;
   int32_t ordinal_ = 0;
   std::vector<std::wstring> notes_;
+  std::array<int32_t, kSectionCount> ignored_{};
   // The folder of the last file finding, and whether it lies in the machine.
   std::wstring checked_folder_{L"\x01"};
   bool checked_inside_ = false;

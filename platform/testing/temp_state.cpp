@@ -64,6 +64,17 @@ Status MemoryStateFolder::Append(const std::string& name, const std::string& byt
   return Status::Ok();
 }
 
+Status MemoryStateFolder::Replace(const std::string& name, const std::string& bytes) {
+  std::lock_guard lock(mutex_);
+  if (!IsStateName(name) || !ParentIsFolder(name)) return Refused(name, "no such folder");
+  auto it = nodes_.find(name);
+  if (it != nodes_.end() && it->second.folder) return Refused(name, "a folder is there");
+  if (fail_appends_) return Refused(name, "the disk is full");
+  nodes_[name] = Node{false, bytes};
+  changes_.push_back("Replace " + name);
+  return Status::Ok();
+}
+
 bool MemoryStateFolder::Read(const std::string& name, std::string* bytes, uint64_t limit) {
   std::lock_guard lock(mutex_);
   bytes->clear();

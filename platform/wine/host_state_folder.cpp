@@ -138,6 +138,26 @@ Status HostStateFolder::Append(const std::string& name, const std::string& bytes
   return Error(name, L"The lines could not be added to");
 }
 
+Status HostStateFolder::Replace(const std::string& name, const std::string& bytes) {
+  std::string leaf;
+  UniqueFd dir = OpenParent(name, &leaf, true);
+  if (!dir.valid()) return Error(name, L"The file cannot be written at");
+  const std::string temp = leaf + ".new";
+  // A ".new" left by a write that was cut short is ours to drop.
+  unlinkat(dir.get(), temp.c_str(), 0);
+  UniqueFd fd(openat(dir.get(), temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!fd.valid()) return Error(name + ".new", L"The file cannot be made at");
+  if (!WriteAll(fd.get(), bytes) || fsync(fd.get()) != 0 || fd.Close() != 0 ||
+      renameat(dir.get(), temp.c_str(), dir.get(), leaf.c_str()) != 0) {
+    int e = errno;
+    unlinkat(dir.get(), temp.c_str(), 0);
+    errno = e;
+    return Error(name, L"The file cannot be written at");
+  }
+  fsync(dir.get());  // the rename itself reaches the disk
+  return Status::Ok();
+}
+
 bool HostStateFolder::Read(const std::string& name, std::string* bytes, uint64_t limit) {
   bytes->clear();
   std::string leaf;

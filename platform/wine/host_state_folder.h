@@ -26,6 +26,7 @@ class HostStateFolder : public StateFolder {
   Status CreateFolder(const std::string& name) override;
   Status CreateNewFile(const std::string& name) override;
   Status Append(const std::string& name, const std::string& bytes) override;
+  Status Replace(const std::string& name, const std::string& bytes) override;
   bool Read(const std::string& name, std::string* bytes, uint64_t limit) override;
   bool Stat(const std::string& name, StateEntry* entry) override;
   bool List(const std::string& folder, std::vector<StateEntry>* entries) override;
