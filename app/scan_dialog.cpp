@@ -281,7 +281,7 @@ void CScanDialog::RefreshProblemsDisplay() {
   problems_->SetFont("Arial", 11, 700);
   if (look.gauge != 0) {
     gauge_id_ = look.gauge;
-    gauge_->setPixmap(QPixmap::fromImage(SkinImage(look.gauge)));
+    gauge_->setPixmap(QPixmap::fromImage(SkinImage(look.gauge, devicePixelRatioF())));
   }
 }
 

@@ -43,7 +43,7 @@ CCustomSolnDialog::CCustomSolnDialog(SolutionExecutor& executor, Messenger& mess
 void CCustomSolnDialog::Lay() {
   // The artwork is 20 pixels shorter than this window; stretched rather than
   // leaving a band of plain background under it.
-  SetBackground(SkinImage(kBackground).scaled(kWidth, kHeight));
+  SetBackground(SkinImage(kBackground, devicePixelRatioF(), QSize(kWidth, kHeight)));
   set_drag(true);
   PlaceOnWorkArea(this, kWidth, kHeight);
   heading_->SetText(QStringLiteral("ADVANCED REPAIR"));

@@ -6,13 +6,17 @@
 #include <QPainter>
 #include <QWindow>
 
+#include "ui/skin/accessible.h"
 #include "ui/skin/skin_images.h"
 
 namespace orvane {
 
-CBitmapDialog::CBitmapDialog(QWidget* parent) : QDialog(parent) {}
+CBitmapDialog::CBitmapDialog(QWidget* parent) : QDialog(parent) { InstallSkinAccessibility(); }
 
-bool CBitmapDialog::SetBackground(int resource_id) { return SetBackground(SkinImage(resource_id)); }
+bool CBitmapDialog::SetBackground(int resource_id) {
+  // At the screen's pixel ratio, so the face stays sharp on a scaled screen.
+  return SetBackground(SkinImage(resource_id, devicePixelRatioF()));
+}
 
 bool CBitmapDialog::SetBackground(const QImage& picture) {
   picture_ = picture;

@@ -38,6 +38,9 @@ class CCheckBox : public QAbstractButton {
   int GetCheck() const { return checked_ ? 1 : 0; }
   // 1 checks; any other value unchecks. Not a click.
   void SetCheck(int state);
+  // Flips the state and tells the parent with a click, as the mouse and
+  // Space do (assistive tools toggle through this).
+  void Toggle();
 
   void SetText(const QString& text);
   QString Text() const { return text_; }
@@ -69,7 +72,7 @@ class CCheckBox : public QAbstractButton {
   void SetLook(int look);
   int NormalLook() const { return checked_ ? kChecked : kUnchecked; }
   int PressedLook() const { return checked_ ? kCheckedPressed : kUncheckedPressed; }
-  void Toggle();
+  void TellCheckChanged();
   void PrepareLooks();
   void InvalidateLooks() { looks_ready_ = false; }
 
