@@ -27,6 +27,7 @@ CManageStartupDialog::CManageStartupDialog(CSarvelEngine& engine, Messenger& mes
   title_ = new CXColorStatic(QString(), this);
   title_->setObjectName(QStringLiteral("1059"));
   list_ = new CItemListCtrl(this);
+  list_->setAccessibleName(QStringLiteral("Programs that start with Windows"));
   list_->setObjectName(QStringLiteral("1024"));
   list_->InsertColumn(kProgramColumn, QStringLiteral("Program"), 120);
   list_->InsertColumn(kFileColumn, QStringLiteral("File Name"), 165);

@@ -45,6 +45,7 @@ CManageUninstallDialog::CManageUninstallDialog(CSarvelEngine& engine, Messenger&
   status_->hide();
 
   list_ = new CItemListCtrl(this);
+  list_->setAccessibleName(QStringLiteral("Installed programs"));
   list_->setObjectName(QStringLiteral("1024"));
   list_->InsertColumn(kProgram, QStringLiteral("Program"), 200);
   list_->InsertColumn(kPublisher, QStringLiteral("Publisher"), 100);

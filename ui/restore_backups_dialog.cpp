@@ -36,6 +36,7 @@ CRestoreBackupsDialog::CRestoreBackupsDialog(CSarvelEngine& engine, Messenger& m
   select_all_label_ = new CXColorStatic(QString(), this);
   select_all_label_->setObjectName(QStringLiteral("1141"));
   list_ = new CItemListCtrl(this);
+  list_->setAccessibleName(QStringLiteral("Backups"));
   list_->setObjectName(QStringLiteral("1040"));
   // The whole date and time must show, with the set's items and size beside
   // it, within the list's width.

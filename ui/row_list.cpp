@@ -1,5 +1,7 @@
 #include "ui/row_list.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QPaintEvent>
 #include <QPainter>
@@ -7,8 +9,20 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cstdlib>
+#include <mutex>
 
 namespace orvane::ui {
+
+namespace {
+
+// The rows are drawn, not widgets: to a screen reader the list is a list,
+// named by the window that shows it.
+QAccessibleInterface* RowListFactory(const QString& key, QObject* object) {
+  if (key != QLatin1String("orvane::ui::CRowList")) return nullptr;
+  return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::List);
+}
+
+}  // namespace
 
 int WheelScrollPixels(int delta, int lines, int step, int page) {
   if (delta == 0) return 0;
@@ -25,6 +39,8 @@ CRowList::CRowList(int row_height, QColor background, QWidget* parent)
   // Every pixel is painted by paintEvent; no need for Qt to clear first.
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   verticalScrollBar()->setSingleStep(kLineStep);
+  static std::once_flag once;
+  std::call_once(once, [] { QAccessible::installFactory(RowListFactory); });
 }
 
 int CRowList::visible_height() const { return viewport()->height(); }

@@ -34,6 +34,7 @@ CSectionResultDialog::CSectionResultDialog(const QString& section_name, const CE
 
   list_ = new CSectionResultsContainer(this);
   list_->setGeometry(50, 140, 430, 252);
+  list_->setAccessibleName(QStringLiteral("Problems of this section"));
   list_->Fill(list, first_, count_);
 
   save_ = new CBitmapButtonEx(this);

@@ -3,6 +3,8 @@
 // standard controls give them. Interface thread only.
 #pragma once
 
+#include <QWidget>
+
 namespace orvane {
 
 // Registers the skin's accessible interfaces with Qt; once per process,
@@ -16,4 +18,12 @@ namespace orvane {
 // caption or accessible name).
 void InstallSkinAccessibility();
 
-} // namespace orvane
+// Gives every control of `window` that has neither an accessible name nor a
+// text of its own the text of the label a reader sees it by: for a check
+// box, the label right of it on its row; for a field, list or picker, the
+// label left of it on its row, else the one just above it. A trailing ':'
+// is left out. Names set by the window are kept. Called when a skinned
+// window shows, so labels set until then count.
+void NameControlsByTheirLabels(QWidget& window);
+
+}  // namespace orvane

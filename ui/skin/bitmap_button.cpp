@@ -32,6 +32,13 @@ QString EscapeMnemonic(QString text) { return text.replace(u'&', QStringLiteral(
 
 }  // namespace
 
+void NameArtworkButton(CBitmapButtonEx* button, const QString& name, QChar mnemonic) {
+  button->setAccessibleName(name);
+  button->SetMnemonic(mnemonic);
+  if (button->toolTip().isEmpty() && !mnemonic.isNull())
+    button->setToolTip(QStringLiteral("%1 (Alt+%2)").arg(name, QString(mnemonic.toUpper())));
+}
+
 int QtTextFlags(int format) {
   int flags = (format & kTextCenter) ? Qt::AlignHCenter : Qt::AlignLeft;
   if (format & kTextSingleLine) {

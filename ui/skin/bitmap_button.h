@@ -127,6 +127,11 @@ class CBitmapButtonEx : public CCtrlButton {
 CBitmapButtonEx* MakeButton(QWidget* parent, int image, const QRect& where, const QString& caption, int id = 0,
                             QColor text = Qt::black, int points = 8);
 
+// For a button whose caption is drawn in its artwork: `name` is what screen
+// readers say, Alt+`mnemonic` presses it, and a button without a tooltip
+// gets one naming the key (the artwork cannot underline it).
+void NameArtworkButton(CBitmapButtonEx* button, const QString& name, QChar mnemonic);
+
 // Qt alignment and wrapping flags for a caption format.
 int QtTextFlags(int format);
 

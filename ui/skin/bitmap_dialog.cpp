@@ -81,6 +81,7 @@ void CBitmapDialog::childEvent(QChildEvent* event) {
 
 void CBitmapDialog::showEvent(QShowEvent* event) {
   ApplyLabelLook();
+  NameControlsByTheirLabels(*this);
   QDialog::showEvent(event);
 }
 

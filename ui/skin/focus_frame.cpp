@@ -3,9 +3,7 @@
 namespace orvane {
 
 void PaintFocusFrame(QPainter &painter, const QRect &rect) {
-  if (rect.width() < 2 * kFocusFrameWidth ||
-      rect.height() < 2 * kFocusFrameWidth)
-    return;
+  if (rect.width() < 2 * kFocusFrameWidth || rect.height() < 2 * kFocusFrameWidth) return;
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.setBrush(Qt::NoBrush);
@@ -16,4 +14,4 @@ void PaintFocusFrame(QPainter &painter, const QRect &rect) {
   painter.restore();
 }
 
-} // namespace orvane
+}  // namespace orvane

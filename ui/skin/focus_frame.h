@@ -10,14 +10,12 @@
 
 namespace orvane {
 
-inline constexpr QRgb kFocusOuterColor =
-    0xFFFFD84A; // the skin's highlight yellow
-inline constexpr QRgb kFocusInnerColor =
-    0xFF14202C; // the slate of the window borders
+inline constexpr QRgb kFocusOuterColor = 0xFFFFD84A;  // the skin's highlight yellow
+inline constexpr QRgb kFocusInnerColor = 0xFF14202C;  // the slate of the window borders
 inline constexpr int kFocusFrameWidth = 2;
 
 // Paints the ring inside `rect` (its outermost pixels), leaving the painter
 // as it was.
 void PaintFocusFrame(QPainter &painter, const QRect &rect);
 
-} // namespace orvane
+}  // namespace orvane

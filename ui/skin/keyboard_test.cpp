@@ -35,22 +35,18 @@ QImage RenderViewport(CItemListCtrl &list) {
 
 // A ring is drawn when the corner pixels are the ring's two colours.
 bool HasRing(const QImage &image) {
-  const QRgb outer = kFocusOuterColor & 0xFFFFFF,
-             inner = kFocusInnerColor & 0xFFFFFF;
+  const QRgb outer = kFocusOuterColor & 0xFFFFFF, inner = kFocusInnerColor & 0xFFFFFF;
   const int r = image.width() - 1, b = image.height() - 1;
-  return (image.pixel(0, 0) & 0xFFFFFF) == outer &&
-         (image.pixel(r, b) & 0xFFFFFF) == outer &&
-         (image.pixel(1, 1) & 0xFFFFFF) == inner &&
-         (image.pixel(r - 1, b - 1) & 0xFFFFFF) == inner;
+  return (image.pixel(0, 0) & 0xFFFFFF) == outer && (image.pixel(r, b) & 0xFFFFFF) == outer &&
+         (image.pixel(1, 1) & 0xFFFFFF) == inner && (image.pixel(r - 1, b - 1) & 0xFFFFFF) == inner;
 }
 
 class KeyboardTest : public ::testing::Test {
-protected:
+ protected:
   KeyboardTest() {
     InstallSkinAccessibility();
     window_.resize(400, 300);
-    scan_ = MakeButton(&window_, 202, QRect(10, 10, 81, 21),
-                       QStringLiteral("Scan"));
+    scan_ = MakeButton(&window_, 202, QRect(10, 10, 81, 21), QStringLiteral("Scan"));
     scan_->SetMnemonic(u's');
     box_ = new CCheckBox(QStringLiteral("Help Files"), &window_);
     box_->setGeometry(10, 40, 160, 21);
@@ -99,8 +95,7 @@ TEST_F(KeyboardTest, TabMovesAVisibleRingFromControlToControl) {
 }
 
 TEST_F(KeyboardTest, MnemonicsPressButtonsFromAnywhereInTheWindow) {
-  QSignalSpy scans(scan_, &QAbstractButton::clicked),
-      artwork(artwork_, &QAbstractButton::clicked);
+  QSignalSpy scans(scan_, &QAbstractButton::clicked), artwork(artwork_, &QAbstractButton::clicked);
   EXPECT_EQ(scan_->text(), QStringLiteral("&Scan"));
   EXPECT_EQ(scan_->caption(), QStringLiteral("Scan"));
 
@@ -150,8 +145,7 @@ TEST_F(KeyboardTest, SkinnedControlsHaveNamesAndRoles) {
   QAccessibleInterface *scan = QAccessible::queryAccessibleInterface(scan_);
   EXPECT_EQ(scan->role(), QAccessible::Button);
   EXPECT_EQ(scan->text(QAccessible::Name), QStringLiteral("Scan"));
-  QAccessibleInterface *artwork =
-      QAccessible::queryAccessibleInterface(artwork_);
+  QAccessibleInterface *artwork = QAccessible::queryAccessibleInterface(artwork_);
   EXPECT_EQ(artwork->text(QAccessible::Name), QStringLiteral("Scan now"));
 
   auto *label = new CXColorStatic(QString(), &window_);
@@ -175,5 +169,5 @@ TEST(SkinImageTest, PicturesRenderAtTheScreensPixelRatio) {
   EXPECT_TRUE(SkinImage(99999, 2.0).isNull());
 }
 
-} // namespace
-} // namespace orvane
+}  // namespace
+}  // namespace orvane
