@@ -36,6 +36,7 @@ CCustomSolnDialog::CCustomSolnDialog(SolutionExecutor& executor, Messenger& mess
   instructions_->setReadOnly(true);
   instructions_->setGeometry(35, 192, 458, 222);
   run_ = MakeButton(this, kButtonImage, {184, 430, 160, 21}, QStringLiteral("Run Custom Solution"), 1045);
+  run_->SetMnemonic(u'r');
   connect(run_, &QPushButton::clicked, this, &CCustomSolnDialog::RunSolution);
   Lay();
 }

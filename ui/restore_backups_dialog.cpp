@@ -48,6 +48,9 @@ CRestoreBackupsDialog::CRestoreBackupsDialog(CSarvelEngine& engine, Messenger& m
   delete_ = MakeButton(this, kButtonImage, {135, 360, 81, 21}, QStringLiteral("Delete"), 1041);
   restore_ = MakeButton(this, kButtonImage, {235, 360, 81, 21}, QStringLiteral("Restore"), 1039);
   close_ = MakeButton(this, kButtonImage, {335, 360, 81, 21}, QStringLiteral("Close"), 1124);
+  delete_->SetMnemonic(u'd');
+  restore_->SetMnemonic(u'r');
+  close_->SetMnemonic(u'c');
   connect(delete_, &QPushButton::clicked, this, &CRestoreBackupsDialog::Delete);
   connect(restore_, &QPushButton::clicked, this, &CRestoreBackupsDialog::Restore);
   connect(close_, &QPushButton::clicked, this, &QDialog::reject);
