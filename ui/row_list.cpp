@@ -52,15 +52,30 @@ void CRowList::ScrollTo(int y) {
   verticalScrollBar()->setValue(y);
 }
 
+int CRowList::scroll_height() const { return tops_.empty() ? row_height_ * row_count_ : tops_.back(); }
+
+int CRowList::RowHeight(int row) const {
+  if (row < 0 || row >= row_count_) return 0;
+  return tops_.empty() ? row_height_ : tops_[row + 1] - tops_[row];
+}
+
+int CRowList::RowTop(int row) const { return tops_.empty() ? row * row_height_ : tops_[row]; }
+
 int CRowList::RowAt(QPoint at) const {
   int y = at.y() + scroll_position();
   if (y < 0 || row_height_ <= 0) return -1;
-  int row = y / row_height_;
+  if (tops_.empty()) {
+    int row = y / row_height_;
+    return row < row_count_ ? row : -1;
+  }
+  // The last top at or above y.
+  auto after = std::upper_bound(tops_.begin(), tops_.end(), y);
+  int row = static_cast<int>(after - tops_.begin()) - 1;
   return row < row_count_ ? row : -1;
 }
 
 QRect CRowList::RowRect(int row) const {
-  return QRect(0, row * row_height_ - scroll_position(), viewport()->width(), row_height_);
+  return QRect(0, RowTop(row) - scroll_position(), viewport()->width(), RowHeight(row));
 }
 
 void CRowList::UpdateRow(int row) {
@@ -71,7 +86,20 @@ int CRowList::wheel_lines() const {
   return wheel_lines_ != 0 ? wheel_lines_ : QApplication::wheelScrollLines();
 }
 
+void CRowList::SetRowHeights(const std::vector<int>& heights) {
+  tops_.clear();
+  if (!heights.empty()) {
+    tops_.reserve(heights.size() + 1);
+    tops_.push_back(0);
+    for (int h : heights) tops_.push_back(tops_.back() + std::max(h, row_height_));
+  }
+  row_count_ = static_cast<int>(heights.size());
+  UpdateScrollRange();
+  viewport()->update();
+}
+
 void CRowList::SetRowCount(int rows) {
+  tops_.clear();
   row_count_ = std::max(0, rows);
   UpdateScrollRange();
   viewport()->update();
@@ -91,11 +119,13 @@ void CRowList::paintEvent(QPaintEvent* event) {
   rows_painted_ = 0;
   if (row_count_ == 0) return;
   const int top = scroll_position();
-  int first = std::max(0, (top + dirty.top()) / row_height_);
-  int last = std::min(row_count_ - 1, (top + dirty.bottom()) / row_height_);
+  int first = RowAt(QPoint(0, std::max(0, dirty.top())));
+  if (first < 0) return;  // the dirty part lies below the last row
+  int last = RowAt(QPoint(0, dirty.bottom()));
+  if (last < 0) last = row_count_ - 1;
   for (int row = first; row <= last; ++row) {
     painter.save();
-    PaintRow(painter, row, row * row_height_ - top);
+    PaintRow(painter, row, RowTop(row) - top);
     painter.restore();
     ++rows_painted_;
   }
