@@ -7,6 +7,8 @@
 #include <QWindow>
 
 #include "ui/skin/accessible.h"
+#include "ui/skin/check_box.h"
+#include "ui/skin/focus_frame.h"
 #include "ui/skin/skin_images.h"
 
 namespace orvane {
@@ -45,6 +47,10 @@ void CBitmapDialog::paintEvent(QPaintEvent* event) {
   // and bottom, never squeezed.
   QPainter painter(this);
   painter.drawImage(QPoint(0, 0), picture_);
+  // A check box as small as its cell gets its focus ring from us, around it.
+  if (auto* box = qobject_cast<CCheckBox*>(focusWidget()); box && box->hasFocus() && box->parentWidget() == this &&
+                                                           box->RingOutside())
+    PaintFocusFrame(painter, box->geometry().adjusted(-3, -3, 3, 3));
 }
 
 void CBitmapDialog::mousePressEvent(QMouseEvent* event) {

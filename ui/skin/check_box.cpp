@@ -118,7 +118,14 @@ void CCheckBox::paintEvent(QPaintEvent*) {
   QImage image = LookImage(look_);
   QPainter painter(this);
   painter.drawImage(QPoint(0, std::max(0, (height() - image.height()) / 2)), image);
-  if (hasFocus()) PaintFocusFrame(painter, rect());
+  if (hasFocus() && !RingOutside()) PaintFocusFrame(painter, rect());
+}
+
+bool CCheckBox::RingOutside() const { return width() <= kCell + 2 * kFocusFrameWidth; }
+
+void CCheckBox::focusInEvent(QFocusEvent* event) {
+  if (RingOutside() && parentWidget()) parentWidget()->update(geometry().adjusted(-4, -4, 4, 4));
+  QAbstractButton::focusInEvent(event);
 }
 
 void CCheckBox::SetLook(int look) {
@@ -232,6 +239,7 @@ void CCheckBox::focusOutEvent(QFocusEvent* event) {
     space_held_ = false;
     SetLook(NormalLook());
   }
+  if (RingOutside() && parentWidget()) parentWidget()->update(geometry().adjusted(-4, -4, 4, 4));
   QAbstractButton::focusOutEvent(event);
 }
 

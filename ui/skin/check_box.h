@@ -47,6 +47,9 @@ class CCheckBox : public QAbstractButton {
   bool text_on_left() const { return text_on_left_; }
   int look() const { return look_; }
   int row_height() const;
+  // A box no larger than its cell has no room for the focus ring inside:
+  // its window draws the ring around it (CBitmapDialog does).
+  bool RingOutside() const;
 
   // Replaces the strip (104 x 13, magenta transparent); used before the first
   // paint when a window brings its own.
@@ -63,6 +66,7 @@ class CCheckBox : public QAbstractButton {
   void leaveEvent(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void changeEvent(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;

@@ -10,6 +10,7 @@
 
 #include "ui/skin/accessible.h"
 #include "ui/skin/bitmap_button.h"
+#include "ui/skin/bitmap_dialog.h"
 #include "ui/skin/check_box.h"
 #include "ui/skin/color_static.h"
 #include "ui/skin/focus_frame.h"
@@ -153,6 +154,25 @@ TEST_F(KeyboardTest, SkinnedControlsHaveNamesAndRoles) {
   QAccessibleInterface *text = QAccessible::queryAccessibleInterface(label);
   EXPECT_EQ(text->role(), QAccessible::StaticText);
   EXPECT_EQ(text->text(QAccessible::Name), QStringLiteral("12 problems"));
+}
+
+TEST(FocusRingTest, ABoxAsSmallAsItsCellHasItsRingDrawnAroundIt) {
+  CBitmapDialog window;
+  window.SetBackground(200);
+  window.resize(200, 100);
+  auto* box = new CCheckBox(QString(), &window);
+  box->setGeometry(50, 40, CCheckBox::kCell, CCheckBox::kCell);
+  auto* other = new CCheckBox(QString(), &window);
+  other->setGeometry(100, 40, CCheckBox::kCell, CCheckBox::kCell);
+  window.show();
+  QApplication::setActiveWindow(&window);
+  box->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(box->RingOutside());
+  const QImage focused = Render(window).copy(box->geometry().adjusted(-3, -3, 3, 3));
+  EXPECT_TRUE(HasRing(focused));
+  other->setFocus(Qt::TabFocusReason);
+  EXPECT_FALSE(HasRing(Render(window).copy(box->geometry().adjusted(-3, -3, 3, 3))));
+  EXPECT_TRUE(HasRing(Render(window).copy(other->geometry().adjusted(-3, -3, 3, 3))));
 }
 
 TEST(SkinImageTest, PicturesRenderAtTheScreensPixelRatio) {
