@@ -93,6 +93,18 @@ press "$done_box" Return
 results=$(wait_for 20 '^Repair Problems$') || fail "no results window"
 sleep 1
 inside "$results" results
+# The list has the focus: Enter opens its first section's records, Down and
+# Space untick one of them, Escape keeps the change and comes back.
+xdotool key Return
+details=$(wait_for 20 '^Scanning results by section$') || fail "Enter on the results list opened nothing"
+sleep 0.8
+inside "$details" details
+xdotool key Down space
+sleep 0.4
+import -window root "$shots/details.png"
+xdotool key Escape
+gone 10 '^Scanning results by section$' || fail "Escape did not close the details"
+sleep 0.5
 tab_moves_focus "$results" results
 import -window root "$shots/results.png"
 xdotool key Escape

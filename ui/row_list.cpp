@@ -3,6 +3,7 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -10,6 +11,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <mutex>
+
+#include "ui/skin/focus_frame.h"
 
 namespace orvane::ui {
 
@@ -39,6 +42,7 @@ CRowList::CRowList(int row_height, QColor background, QWidget* parent)
   // Every pixel is painted by paintEvent; no need for Qt to clear first.
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   verticalScrollBar()->setSingleStep(kLineStep);
+  setFocusPolicy(Qt::StrongFocus);
   static std::once_flag once;
   std::call_once(once, [] { QAccessible::installFactory(RowListFactory); });
 }
@@ -86,6 +90,57 @@ int CRowList::wheel_lines() const {
   return wheel_lines_ != 0 ? wheel_lines_ : QApplication::wheelScrollLines();
 }
 
+void CRowList::SetCurrentRow(int row) {
+  if (row_count_ == 0) {
+    current_row_ = -1;
+    viewport()->update();
+    return;
+  }
+  current_row_ = std::clamp(row, 0, row_count_ - 1);
+  const QRect r = RowRect(current_row_);
+  if (r.top() < 0) {
+    ScrollTo(scroll_position() + r.top());
+  } else if (r.bottom() >= visible_height()) {
+    ScrollTo(scroll_position() + r.bottom() + 1 - visible_height());
+  }
+  viewport()->update();
+}
+
+void CRowList::keyPressEvent(QKeyEvent* event) {
+  const int row = std::max(current_row_, 0);
+  const int page_rows = std::max(1, visible_height() / std::max(1, row_height_));
+  switch (event->key()) {
+    case Qt::Key_Up: SetCurrentRow(current_row_ < 0 ? 0 : row - 1); break;
+    case Qt::Key_Down: SetCurrentRow(current_row_ < 0 ? 0 : row + 1); break;
+    case Qt::Key_PageUp: SetCurrentRow(row - page_rows); break;
+    case Qt::Key_PageDown: SetCurrentRow(row + page_rows); break;
+    case Qt::Key_Home: SetCurrentRow(0); break;
+    case Qt::Key_End: SetCurrentRow(row_count_ - 1); break;
+    case Qt::Key_Space:
+      if (current_row_ >= 0) ToggleRowByKey(current_row_);
+      break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      // Without a row, Enter is the window's.
+      if (current_row_ < 0) return QAbstractScrollArea::keyPressEvent(event);
+      OpenRowByKey(current_row_);
+      break;
+    default: return QAbstractScrollArea::keyPressEvent(event);
+  }
+  event->accept();
+}
+
+void CRowList::focusInEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusInEvent(event);
+  if (current_row_ < 0 && row_count_ > 0) current_row_ = RowAt(QPoint(0, 0));
+  viewport()->update();
+}
+
+void CRowList::focusOutEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusOutEvent(event);
+  viewport()->update();
+}
+
 void CRowList::SetRowHeights(const std::vector<int>& heights) {
   tops_.clear();
   if (!heights.empty()) {
@@ -94,6 +149,7 @@ void CRowList::SetRowHeights(const std::vector<int>& heights) {
     for (int h : heights) tops_.push_back(tops_.back() + std::max(h, row_height_));
   }
   row_count_ = static_cast<int>(heights.size());
+  if (current_row_ >= row_count_) current_row_ = row_count_ - 1;
   UpdateScrollRange();
   viewport()->update();
 }
@@ -101,6 +157,7 @@ void CRowList::SetRowHeights(const std::vector<int>& heights) {
 void CRowList::SetRowCount(int rows) {
   tops_.clear();
   row_count_ = std::max(0, rows);
+  if (current_row_ >= row_count_) current_row_ = row_count_ - 1;
   UpdateScrollRange();
   viewport()->update();
 }
@@ -117,6 +174,11 @@ void CRowList::paintEvent(QPaintEvent* event) {
   const QRect dirty = event->rect();
   painter.fillRect(dirty, background_);
   rows_painted_ = 0;
+  PaintRows(painter, dirty);
+  if (hasFocus()) PaintFocusFrame(painter, current_row_ >= 0 ? RowRect(current_row_) : viewport()->rect());
+}
+
+void CRowList::PaintRows(QPainter& painter, const QRect& dirty) {
   if (row_count_ == 0) return;
   const int top = scroll_position();
   int first = RowAt(QPoint(0, std::max(0, dirty.top())));

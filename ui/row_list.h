@@ -51,6 +51,12 @@ class CRowList : public QAbstractScrollArea {
   void set_wheel_lines(int lines) { wheel_lines_ = lines; }
   int wheel_lines() const;
 
+  // The row the keyboard stands on (-1 for none). Up, Down, Page Up, Page
+  // Down, Home and End move it and scroll it into view; the focus ring is
+  // drawn around it while the list has the focus.
+  int current_row() const { return current_row_; }
+  void SetCurrentRow(int row);
+
   // How many rows the last paint drew.
   int rows_painted() const { return rows_painted_; }
 
@@ -64,6 +70,14 @@ class CRowList : public QAbstractScrollArea {
   void SetRowHeights(const std::vector<int>& heights);
   // Paints row `row` whose top is at `top` in the visible area.
   virtual void PaintRow(QPainter& painter, int row, int top) = 0;
+  // Space and Enter on the current row: what a click on its check box and
+  // on its opening part do. Nothing unless a subclass says.
+  virtual void ToggleRowByKey(int row) { (void)row; }
+  virtual void OpenRowByKey(int row) { (void)row; }
+
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
   void paintEvent(QPaintEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
@@ -71,6 +85,7 @@ class CRowList : public QAbstractScrollArea {
 
  private:
   void UpdateScrollRange();
+  void PaintRows(QPainter& painter, const QRect& dirty);
 
   // The top of the row within the rows.
   int RowTop(int row) const;
@@ -81,6 +96,7 @@ class CRowList : public QAbstractScrollArea {
   QColor background_;
   int wheel_lines_ = 0;  // 0: the platform's
   int rows_painted_ = 0;
+  int current_row_ = -1;
 };
 
 }  // namespace orvane::ui

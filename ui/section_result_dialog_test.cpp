@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QTest>
 
@@ -58,6 +59,37 @@ TEST(SectionResultDialogTest, RowsAreAsTallAsTheirTexts) {
   EXPECT_FALSE(rows[2].selected);
   EXPECT_TRUE(rows[1].selected);
   EXPECT_EQ(shown->last_clicked(), 2);
+}
+
+TEST(SectionResultDialogTest, TheRecordsAreReachedAndTickedFromTheKeyboard) {
+  CErrorListEx list;
+  for (int i = 0; i < 12; ++i) list.Add(FileRecord(L"C:\\gone\\file" + std::to_wstring(i) + L".exe"));
+  std::vector<CScanResultInfo> rows(12);
+  for (int i = 0; i < 12; ++i) rows[i].list_index = i;
+  CSectionResultDialog window(QStringLiteral("Help Files"), list, rows.data(), 12);
+  CSectionResultsContainer* shown = window.list();
+  window.show();
+  QApplication::setActiveWindow(&window);
+  shown->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(shown->hasFocus());
+  EXPECT_EQ(shown->current_row(), 0);
+
+  // Down past the visible rows scrolls the current one into view.
+  for (int i = 0; i < 7; ++i) QTest::keyClick(shown, Qt::Key_Down);
+  EXPECT_EQ(shown->current_row(), 7);
+  const QRect current = shown->RowRect(7);
+  EXPECT_GE(current.top(), 0);
+  EXPECT_LE(current.bottom(), shown->visible_height() - 1);
+  QTest::keyClick(shown, Qt::Key_Space);
+  EXPECT_FALSE(rows[7].selected);
+  EXPECT_TRUE(rows[6].selected);
+  QTest::keyClick(shown, Qt::Key_End);
+  EXPECT_EQ(shown->current_row(), 11);
+  QTest::keyClick(shown, Qt::Key_Down);
+  EXPECT_EQ(shown->current_row(), 11);
+  QTest::keyClick(shown, Qt::Key_Home);
+  EXPECT_EQ(shown->current_row(), 0);
+  EXPECT_EQ(shown->scroll_position(), 0);
 }
 
 }  // namespace

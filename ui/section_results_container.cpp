@@ -31,7 +31,6 @@ QFont PixelFont(int pixels, bool bold) {
 
 CSectionResultsContainer::CSectionResultsContainer(QWidget* parent)
     : CRowList(kRowHeight, kEvenRow, parent), checked_(CheckBoxCell(true)), unchecked_(CheckBoxCell(false)) {
-  setFocusPolicy(Qt::ClickFocus);
 }
 
 void CSectionResultsContainer::Fill(const CErrorListEx& list, CScanResultInfo* first, int count) {

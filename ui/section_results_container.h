@@ -41,6 +41,8 @@ class CSectionResultsContainer : public CRowList, public CSingleton<CSectionResu
  protected:
   void PaintRow(QPainter& painter, int row, int top) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void ToggleRowByKey(int row) override { ClickRow(row); }
+  void OpenRowByKey(int row) override { ClickRow(row); }
 
  private:
   CError RecordOf(int row) const;
