@@ -201,6 +201,35 @@ void CScanDialog::Layout() {
   update_status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   update_status_->set_text_color(Qt::white);
   update_status_->SetFont("Arial", 8);
+  SetUpKeyboard();
+}
+
+void CScanDialog::SetUpKeyboard() {
+  // The sidebar's captions are drawn in its artwork.
+  struct Key {
+    int id;
+    const char* name;
+    char16_t mnemonic;
+  };
+  static constexpr Key kKeys[] = {
+      {1005, "Scan Now", u's'},         {1001, "Settings", u't'},        {1002, "BackUp", u'b'},
+      {1028, "Manage Startup", u'm'},   {1251, "Internet Accelerator: junk and privacy scan", u'i'},
+      {1239, "Uninstaller", u'u'},      {1020, "New PC scan", u'n'},     {1052, "Repair the last results", u'r'},
+      {1025, "Minimise", 0},            {1024, "Close", 0},
+  };
+  for (const Key& key : kKeys) NameArtworkButton(button(key.id), QString::fromUtf8(key.name), QChar(key.mnemonic));
+  button(1021)->SetMnemonic(u'p');
+  button(1022)->SetMnemonic(u'h');
+  for (int i = 0; i < kSectionCount; ++i) boxes_[i]->setAccessibleName(labels_[i]->ShownText());
+  gauge_->setAccessibleName(gauge_->toolTip());
+
+  // Tab reads the window as a person does: the sidebar, the sections by
+  // column, the two big buttons, then the top row.
+  std::vector<QWidget*> order;
+  for (int id : {1005, 1001, 1002, 1028, 1251, 1239}) order.push_back(button(id));
+  for (int i = 0; i < kFirstJunkSection; ++i) order.push_back(boxes_[i]);
+  for (int id : {1020, 1052, 1021, 1022, 1025, 1024}) order.push_back(button(id));
+  for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void CScanDialog::PlaceWindow() {
@@ -281,7 +310,7 @@ void CScanDialog::RefreshProblemsDisplay() {
   problems_->SetFont("Arial", 11, 700);
   if (look.gauge != 0) {
     gauge_id_ = look.gauge;
-    gauge_->setPixmap(QPixmap::fromImage(SkinImage(look.gauge)));
+    gauge_->setPixmap(QPixmap::fromImage(SkinImage(look.gauge, devicePixelRatioF())));
   }
 }
 

@@ -160,6 +160,8 @@ class CScanDialog : public CBitmapDialog, public CSingleton<CScanDialog> {
 
  private:
   void Layout();
+  // Names, keys and the Tab order of the controls Layout made.
+  void SetUpKeyboard();
   void PlaceWindow();
   CBitmapButtonEx* AddButton(int id, int normal, int hover, QPoint where, const QString& caption = {});
   void HandBrowserSelection();

@@ -170,6 +170,9 @@ void CSettingsDialog::Lay() {
   save_ = MakeButton(this, kButtonImage, {240, 400, 81, 21}, QStringLiteral("Save"), 1);
   cancel_ = MakeButton(this, kButtonImage, {340, 400, 81, 21}, QStringLiteral("Cancel"), 2);
   save_->setDefault(true);
+  save_->SetMnemonic(u's');
+  cancel_->SetMnemonic(u'c');
+  reports_->SetMnemonic(u'v');
   connect(save_, &QPushButton::clicked, this, &CSettingsDialog::Save);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -9,7 +9,8 @@
 # Always on a server of its own, never on the desktop of whoever runs it.
 if [ -z "${TRIAL_OWN_SERVER:-}" ]; then
   export TRIAL_OWN_SERVER=1
-  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+  # TRIAL_SCREEN: another screen size (a scaled trial needs a large one).
+  exec xvfb-run -a -s "-screen 0 ${TRIAL_SCREEN:-1280x800x24}" "$0" "$@"
 fi
 
 # A user of its own: its own settings, autostart folder, instance lock and

@@ -9,7 +9,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   libsqlite3-dev sqlite3 liblnk-dev libbfio-dev
   qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core fonts-liberation2 imagemagick librsvg2-bin
-  wine64 time xvfb xdotool chromium
+  wine64 time xvfb xdotool chromium openbox trayer
   systemd libglib2.0-bin
   dpkg-dev file desktop-file-utils
   libcurl4-openssl-dev libpugixml-dev libssl-dev libinih-dev openssl python3 python3-spyne

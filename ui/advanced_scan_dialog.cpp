@@ -94,6 +94,7 @@ void CAdvancedScan::Lay() {
   start_->setObjectName(QStringLiteral("1020"));
   start_->SetUp(kStartNormal, kStartHover, {380, 400}, QString(), 8);
   start_->setDefault(true);
+  NameArtworkButton(start_, QStringLiteral("New PC scan"), u'n');
   connect(start_, &QPushButton::clicked, this, &CAdvancedScan::Confirm);
 
   setTabOrder(internet_explorer_, firefox_);

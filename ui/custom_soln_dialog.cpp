@@ -36,6 +36,7 @@ CCustomSolnDialog::CCustomSolnDialog(SolutionExecutor& executor, Messenger& mess
   instructions_->setReadOnly(true);
   instructions_->setGeometry(35, 192, 458, 222);
   run_ = MakeButton(this, kButtonImage, {184, 430, 160, 21}, QStringLiteral("Run Custom Solution"), 1045);
+  run_->SetMnemonic(u'r');
   connect(run_, &QPushButton::clicked, this, &CCustomSolnDialog::RunSolution);
   Lay();
 }
@@ -43,7 +44,7 @@ CCustomSolnDialog::CCustomSolnDialog(SolutionExecutor& executor, Messenger& mess
 void CCustomSolnDialog::Lay() {
   // The artwork is 20 pixels shorter than this window; stretched rather than
   // leaving a band of plain background under it.
-  SetBackground(SkinImage(kBackground).scaled(kWidth, kHeight));
+  SetBackground(SkinImage(kBackground, devicePixelRatioF(), QSize(kWidth, kHeight)));
   set_drag(true);
   PlaceOnWorkArea(this, kWidth, kHeight);
   heading_->SetText(QStringLiteral("ADVANCED REPAIR"));

@@ -45,6 +45,7 @@ CDownloadDialog::CDownloadDialog(std::function<void()> abort, QWidget* parent)
 
   progress_ = new QProgressBar(this);
   progress_->setObjectName(QStringLiteral("progress"));
+  progress_->setAccessibleName(QStringLiteral("Download progress"));
   progress_->setGeometry(50, 150, 350, 21);
   progress_->setTextVisible(false);
   progress_->setRange(0, 100);
@@ -59,6 +60,7 @@ CDownloadDialog::CDownloadDialog(std::function<void()> abort, QWidget* parent)
   }
 
   abort_button_ = MakeButton(this, kButtonImage, {340, 340, 81, 21}, QStringLiteral("Abort"), 3);
+  abort_button_->SetMnemonic(u'a');
   connect(abort_button_, &QPushButton::clicked, this, &CDownloadDialog::reject);
 }
 

@@ -27,6 +27,7 @@ CManageStartupDialog::CManageStartupDialog(CSarvelEngine& engine, Messenger& mes
   title_ = new CXColorStatic(QString(), this);
   title_->setObjectName(QStringLiteral("1059"));
   list_ = new CItemListCtrl(this);
+  list_->setAccessibleName(QStringLiteral("Programs that start with Windows"));
   list_->setObjectName(QStringLiteral("1024"));
   list_->InsertColumn(kProgramColumn, QStringLiteral("Program"), 120);
   list_->InsertColumn(kFileColumn, QStringLiteral("File Name"), 165);
@@ -35,6 +36,8 @@ CManageStartupDialog::CManageStartupDialog(CSarvelEngine& engine, Messenger& mes
   remove_ =
       MakeButton(this, kRemoveImage, QRect(290, 416, 118, 21), QStringLiteral("Remove Selected"), 1026);
   close_ = MakeButton(this, kCloseImage, QRect(420, 416, 81, 21), QStringLiteral("Close"), 1124);
+  remove_->SetMnemonic(u'r');
+  close_->SetMnemonic(u'c');
   connect(remove_, &QPushButton::clicked, this, &CManageStartupDialog::RemoveSelected);
   connect(close_, &QPushButton::clicked, this, &QDialog::reject);
   Lay();

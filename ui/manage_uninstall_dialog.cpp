@@ -45,6 +45,7 @@ CManageUninstallDialog::CManageUninstallDialog(CSarvelEngine& engine, Messenger&
   status_->hide();
 
   list_ = new CItemListCtrl(this);
+  list_->setAccessibleName(QStringLiteral("Installed programs"));
   list_->setObjectName(QStringLiteral("1024"));
   list_->InsertColumn(kProgram, QStringLiteral("Program"), 200);
   list_->InsertColumn(kPublisher, QStringLiteral("Publisher"), 100);
@@ -61,6 +62,8 @@ CManageUninstallDialog::CManageUninstallDialog(CSarvelEngine& engine, Messenger&
 
   uninstall_ = MakeButton(this, kButtonImage, {290, 416, 118, 21}, QStringLiteral("Uninstall"), 1026);
   close_ = MakeButton(this, kButtonImage, {420, 416, 81, 21}, QStringLiteral("Close"), 1124);
+  uninstall_->SetMnemonic(u'u');
+  close_->SetMnemonic(u'c');
   connect(uninstall_, &QPushButton::clicked, this, &CManageUninstallDialog::Uninstall);
   connect(close_, &QPushButton::clicked, this, &CManageUninstallDialog::reject);
 

@@ -37,6 +37,7 @@ CRepairErrorsDialog::CRepairErrorsDialog(CSarvelEngine& engine, Messenger& messe
   explanation_ = Control<CXColorStatic>(this, 1055);
   item_ = Control<CXColorStatic>(this, 1038);
   progress_ = Control<QProgressBar>(this, 1022);
+  progress_->setAccessibleName(QStringLiteral("Repair progress"));
   button_ = Control<CBitmapButtonEx>(this, 2);
   connect(button_, &QPushButton::clicked, this, &CRepairErrorsDialog::reject);
   Lay();

@@ -36,6 +36,7 @@ CRestoreBackupsDialog::CRestoreBackupsDialog(CSarvelEngine& engine, Messenger& m
   select_all_label_ = new CXColorStatic(QString(), this);
   select_all_label_->setObjectName(QStringLiteral("1141"));
   list_ = new CItemListCtrl(this);
+  list_->setAccessibleName(QStringLiteral("Backups"));
   list_->setObjectName(QStringLiteral("1040"));
   // The whole date and time must show, with the set's items and size beside
   // it, within the list's width.
@@ -47,6 +48,9 @@ CRestoreBackupsDialog::CRestoreBackupsDialog(CSarvelEngine& engine, Messenger& m
   delete_ = MakeButton(this, kButtonImage, {135, 360, 81, 21}, QStringLiteral("Delete"), 1041);
   restore_ = MakeButton(this, kButtonImage, {235, 360, 81, 21}, QStringLiteral("Restore"), 1039);
   close_ = MakeButton(this, kButtonImage, {335, 360, 81, 21}, QStringLiteral("Close"), 1124);
+  delete_->SetMnemonic(u'd');
+  restore_->SetMnemonic(u'r');
+  close_->SetMnemonic(u'c');
   connect(delete_, &QPushButton::clicked, this, &CRestoreBackupsDialog::Delete);
   connect(restore_, &QPushButton::clicked, this, &CRestoreBackupsDialog::Restore);
   connect(close_, &QPushButton::clicked, this, &QDialog::reject);

@@ -102,6 +102,9 @@ void CResultStatus::Lay() {
   close_->SetBitmaps(kTransparent, kButtonImage, kButtonImage, kButtonImage, kButtonImage);
   close_->setGeometry(400, 415, 81, 21);
   close_->set_text_rect(close_->rect());
+  close_->SetMnemonic(u'c');
+  // The window's one button: Enter closes it, as Escape does.
+  close_->setDefault(true);
 }
 
 int CResultStatus::Run() {

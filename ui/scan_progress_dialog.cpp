@@ -104,6 +104,7 @@ void CScanProgressDialog::CreateControls() {
   stop_->SetBitmaps(QColor(0xFF, 0x00, 0x00), kStopImage, kStopImage, kStopImage, kStopImage);
   stop_->setGeometry(415, 398, 81, 21);
   stop_->set_text_rect(stop_->rect());
+  stop_->SetMnemonic(u's');
   connect(stop_, &QPushButton::clicked, this, [this] {
     if (StopProcedure()) done(QDialog::Accepted);
   });
@@ -126,6 +127,7 @@ void CScanProgressDialog::CreateControls() {
 
   progress_ = new QProgressBar(this);
   progress_->setGeometry(50, 130, 420, 21);
+  progress_->setAccessibleName(QStringLiteral("Scan progress"));
   progress_->setRange(0, kProgressMax);
   progress_->setTextVisible(false);
 
@@ -149,6 +151,7 @@ void CScanProgressDialog::CreateControls() {
 
   animation_ = new CPictureBoxEx(this);
   animation_->setGeometry(300, 325, 200, 21);
+  animation_->setAccessibleName(QStringLiteral("Scanning"));
 }
 
 void CScanProgressDialog::LayOut(bool privacy) {
@@ -315,6 +318,11 @@ bool CScanProgressDialog::StopProcedure() {
 }
 
 void CScanProgressDialog::reject() {
+  if (state_ != State::kRunning) return;
+  // A key pressed by mistake must not throw a long scan away; the Stop
+  // button says what it does and needs no question.
+  if (engine_.IsScanRunning() && !messenger_.Ask(this, kCaption, QString::fromUtf8(kStopQuestion))) return;
+  // The scan may have completed while the question was open.
   if (StopProcedure()) done(QDialog::Rejected);
 }
 

@@ -89,9 +89,12 @@ class CScanProgressDialog : public CBitmapDialog, public CSingleton<CScanProgres
   // The item text as label 1023 shows it.
   static QString ShortenItem(const QString& text);
 
-  // Escape and the window's close request: the stop procedure, then
-  // Rejected. Nothing while the window is not running.
+  // Escape and the window's close request (Alt+F4, the close box): while a
+  // scan runs, asks whether to stop it; Yes runs the stop procedure and ends
+  // with Rejected, No keeps scanning. Without a running scan it ends at once.
+  // Nothing while the window is not running.
   void reject() override;
+  static constexpr char kStopQuestion[] = "Do you want to stop the scan?";
   // Every way out ends here: the hold is cancelled, waiting events are
   // dropped, the animation stops, and no event is handled after it.
   void done(int result) override;

@@ -276,8 +276,11 @@ TEST_F(ScanProgressTest, EscapeAndStopWhileTheScanRuns) {
             }),
             QDialog::Rejected);
   EXPECT_TRUE(running_before);
-  EXPECT_EQ(messenger_.texts(), std::vector<QString>{kInterrupted});
-  EXPECT_EQ(messenger_.said[0].caption, QStringLiteral("Orvane"));
+  // Escape asks first; Yes stops.
+  EXPECT_EQ(messenger_.texts(),
+            (std::vector<QString>{QString::fromUtf8(CScanProgressDialog::kStopQuestion), kInterrupted}));
+  EXPECT_TRUE(messenger_.said[0].question);
+  EXPECT_EQ(messenger_.said[1].caption, QStringLiteral("Orvane"));
   EXPECT_FALSE(engine_->LastScanSummary().completed);
   EXPECT_FALSE(window_->animation_playing());
 
@@ -294,6 +297,28 @@ TEST_F(ScanProgressTest, EscapeAndStopWhileTheScanRuns) {
   EXPECT_EQ(engine_->LastScanSummary().found[4], 1);
   EXPECT_FALSE(engine_->LastScanSummary().completed);
   EXPECT_FALSE(engine_->IsScanRunning());
+}
+
+TEST_F(ScanProgressTest, NoToTheStopQuestionKeepsScanning) {
+  prefix_.String(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Tool",
+                 L"C:\\gone\\tool.exe");
+  SleepingPacer slow;
+  Make(/*relay=*/true, &slow);
+  window_->SetSelection(Sections({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12}));
+  messenger_.answer = false;
+  bool still_running = false, still_shown = false;
+  EXPECT_EQ(RunWith([&] {
+              QTest::keyClick(window_.get(), Qt::Key_Escape);
+              window_->close();  // what Alt+F4 and the close box ask for
+              still_running = engine_->IsScanRunning() && window_->running();
+              still_shown = window_->isVisible();
+              window_->stop_button().click();
+            }),
+            QDialog::Accepted);
+  EXPECT_TRUE(still_running);
+  EXPECT_TRUE(still_shown);
+  const QString question = QString::fromUtf8(CScanProgressDialog::kStopQuestion);
+  EXPECT_EQ(messenger_.texts(), (std::vector<QString>{question, question, kInterrupted}));
 }
 
 TEST_F(ScanProgressTest, EndingWithoutARunningScanSaysNothing) {

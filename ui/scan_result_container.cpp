@@ -53,7 +53,6 @@ CScanResultContainer::CScanResultContainer(QWidget* parent)
       unchecked_(CheckBoxCell(false)),
       details_icon_(SkinImage(248)) {
   for (int i = 0; i < 5; ++i) severity_[i] = SkinImage(252 + i);
-  setFocusPolicy(Qt::ClickFocus);
 }
 
 int CScanResultContainer::Build(const CErrorListEx& list, const SectionCounters& counters) {

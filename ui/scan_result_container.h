@@ -74,6 +74,9 @@ class CScanResultContainer : public CRowList, public CSingleton<CScanResultConta
 
  protected:
   void PaintRow(QPainter& painter, int row, int top) override;
+  // Space ticks the current row's box, Enter opens its details.
+  void ToggleRowByKey(int row) override { ToggleRow(row); }
+  void OpenRowByKey(int row) override { OpenDetails(row); }
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void leaveEvent(QEvent* event) override;

@@ -31,9 +31,12 @@ CScanResultsDialog::CScanResultsDialog(CSarvelEngine& engine, Messenger& messeng
   header_ = MakeLabel(this, QRect(100, 100, 351, 21), QString(), 12, 700, Qt::white);
   list_ = new CScanResultContainer(this);
   list_->setGeometry(40, 182, 454, 176);
+  list_->setAccessibleName(QStringLiteral("Problems found, by section"));
   total_ = MakeLabel(this, QRect(320, 373, 181, 21), QString(), 12, 700, QColor(0x98, 0x02, 0x09));
   report_ = MakeButton(this, 203, QRect(275, 410, 90, 21), QStringLiteral("Create Report"));
   repair_ = MakeButton(this, 203, QRect(370, 410, 121, 21), QStringLiteral("Repair Problems"));
+  report_->SetMnemonic(u'c');
+  repair_->SetMnemonic(u'r');
   connect(report_, &QPushButton::clicked, this, &CScanResultsDialog::OnCreateReport);
   connect(repair_, &QPushButton::clicked, this, &CScanResultsDialog::OnRepairProblems);
 }

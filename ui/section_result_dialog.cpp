@@ -34,6 +34,7 @@ CSectionResultDialog::CSectionResultDialog(const QString& section_name, const CE
 
   list_ = new CSectionResultsContainer(this);
   list_->setGeometry(50, 140, 430, 252);
+  list_->setAccessibleName(QStringLiteral("Problems of this section"));
   list_->Fill(list, first_, count_);
 
   save_ = new CBitmapButtonEx(this);
@@ -44,6 +45,8 @@ CSectionResultDialog::CSectionResultDialog(const QString& section_name, const CE
   cancel_->SetUp(202, 202, QPoint(400, 410), QStringLiteral("Cancel"), 8);
   cancel_->resize(81, 21);
   cancel_->set_text_rect(cancel_->rect());
+  save_->SetMnemonic(u's');
+  cancel_->SetMnemonic(u'c');
   connect(save_, &QPushButton::clicked, this, &CSectionResultDialog::OnSave);
   connect(cancel_, &QPushButton::clicked, this, &CSectionResultDialog::OnCancel);
   // Enter is not "Save" by accident of being the default button.

@@ -1,5 +1,6 @@
 #include "ui/section_results_container.h"
 
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -10,6 +11,14 @@ const QColor kEvenRow(0xF4, 0xF6, 0xD1);
 const QColor kClickedRow(0xDB, 0xE1, 0x66);
 const QColor kTypeColor(0x2D, 0x36, 0x3F);
 const QColor kLineColor(0x80, 0x80, 0x80);
+
+// The detail text's box in a row: from 20 pixels down, 385 wide, with 6
+// pixels under its last line (a row of two lines keeps its 60 pixels).
+constexpr int kDetailTop = 20;
+constexpr int kDetailWidth = 385;
+constexpr int kDetailBottomGap = 6;
+constexpr int kDetailPixels = 12;
+constexpr int kDetailFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
 
 QFont PixelFont(int pixels, bool bold) {
   QFont font(QStringLiteral("Arial"));
@@ -22,7 +31,6 @@ QFont PixelFont(int pixels, bool bold) {
 
 CSectionResultsContainer::CSectionResultsContainer(QWidget* parent)
     : CRowList(kRowHeight, kEvenRow, parent), checked_(CheckBoxCell(true)), unchecked_(CheckBoxCell(false)) {
-  setFocusPolicy(Qt::ClickFocus);
 }
 
 void CSectionResultsContainer::Fill(const CErrorListEx& list, CScanResultInfo* first, int count) {
@@ -30,7 +38,10 @@ void CSectionResultsContainer::Fill(const CErrorListEx& list, CScanResultInfo* f
   first_ = first;
   count_ = first ? count : 0;
   last_clicked_ = -1;
-  SetRowCount(count_);
+  std::vector<int> heights;
+  heights.reserve(count_);
+  for (int row = 0; row < count_; ++row) heights.push_back(RowHeightFor(RecordOf(row)));
+  SetRowHeights(heights);
   ScrollTo(0);
 }
 
@@ -38,6 +49,12 @@ QString CSectionResultsContainer::DetailText(const CError& record) {
   const bool registry = record.errorType == ErrorType::RegistryValue || record.errorType == ErrorType::RegistryKey;
   QString text = QString::fromStdWString(registry ? record.reason : record.filePath);
   return text.replace(u'\\', QStringLiteral("\\ "));
+}
+
+int CSectionResultsContainer::RowHeightFor(const CError& record) {
+  const QRect text = QFontMetrics(PixelFont(kDetailPixels, false))
+                         .boundingRect(QRect(0, 0, kDetailWidth, 1 << 20), kDetailFlags, DetailText(record));
+  return std::max(kRowHeight, kDetailTop + text.height() + kDetailBottomGap);
 }
 
 CError CSectionResultsContainer::RecordOf(int row) const {
@@ -57,7 +74,8 @@ void CSectionResultsContainer::ClickRow(int row) {
 
 void CSectionResultsContainer::PaintRow(QPainter& painter, int row, int top) {
   const QColor background = row == last_clicked_ ? kClickedRow : (row % 2 == 0 ? kEvenRow : QColor(Qt::white));
-  painter.fillRect(QRect(0, top, viewport()->width(), kRowHeight), background);
+  const int height = RowHeight(row);
+  painter.fillRect(QRect(0, top, viewport()->width(), height), background);
   const CError& record = RecordOf(row);
   // Texts from the machine are drawn as plain text: a name that looks like
   // markup shows as the characters it is.
@@ -65,11 +83,11 @@ void CSectionResultsContainer::PaintRow(QPainter& painter, int row, int top) {
   painter.setFont(PixelFont(14, true));
   painter.drawText(QRect(25, top + 5, 385, 16), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                    QString::fromStdWString(record.typeText));
-  painter.setFont(PixelFont(12, false));
-  painter.drawText(QRect(QPoint(25, top + 20), QPoint(409, top + 54)),
-                   Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, DetailText(record));
+  painter.setFont(PixelFont(kDetailPixels, false));
+  painter.drawText(QRect(25, top + kDetailTop, kDetailWidth, height - kDetailTop - kDetailBottomGap), kDetailFlags,
+                   DetailText(record));
   painter.setPen(kLineColor);
-  painter.drawLine(0, top + 59, 600, top + 59);
+  painter.drawLine(0, top + height - 1, 600, top + height - 1);
   painter.drawImage(QPoint(5, top + 18), first_[row].selected ? checked_ : unchecked_);
 }
 

@@ -1,6 +1,7 @@
-// `CSectionResultsContainer`: the detail window's list, one 60-pixel row per
-// record of a section with its check box, its type text and its reason or
-// file path. A click anywhere on a row selects or deselects the record.
+// `CSectionResultsContainer`: the detail window's list, one row per record
+// of a section with its check box, its type text and its reason or file
+// path; a row is 60 pixels or as tall as its wrapped text, so a long path
+// shows whole. A click anywhere on a row selects or deselects the record.
 // Interface thread only.
 #pragma once
 
@@ -33,10 +34,15 @@ class CSectionResultsContainer : public CRowList, public CSingleton<CSectionResu
   // The second line of a row: the reason of a registry record, else its
   // file path, with a blank after every backslash so long paths wrap there.
   static QString DetailText(const CError& record);
+  // The height of a row showing `record`: 60 pixels, or more for a detail
+  // text that wraps to more lines than fit.
+  static int RowHeightFor(const CError& record);
 
  protected:
   void PaintRow(QPainter& painter, int row, int top) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void ToggleRowByKey(int row) override { ClickRow(row); }
+  void OpenRowByKey(int row) override { ClickRow(row); }
 
  private:
   CError RecordOf(int row) const;

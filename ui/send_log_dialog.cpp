@@ -64,6 +64,8 @@ CSendLogDialog::CSendLogDialog(CSarvelEngine& engine, HttpClient& http, Messenge
   description_->setTabChangesFocus(true);
   send_ = MakeButton(this, kButtonImage, {306, 442, 100, 24}, QStringLiteral("Send Report"), 1);
   cancel_ = MakeButton(this, kButtonImage, {416, 442, 90, 24}, QStringLiteral("Cancel"), 2);
+  send_->SetMnemonic(u's');
+  cancel_->SetMnemonic(u'c');
   connect(send_, &QPushButton::clicked, this, &CSendLogDialog::Send);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
   Lay();

@@ -59,7 +59,7 @@ TEST_F(SendLogDialogTest, OpensWithTheReportAndEmptyFieldsAndCancelSendsNothing)
                   EXPECT_TRUE(dialog.name_edit()->text().isEmpty());
                   EXPECT_TRUE(dialog.email_edit()->text().isEmpty());
                   EXPECT_TRUE(dialog.description_edit()->toPlainText().isEmpty());
-                  EXPECT_EQ(dialog.send_button()->text(), "Send Report");
+                  EXPECT_EQ(dialog.send_button()->caption(), "Send Report");
                   dialog.cancel_button()->click();
                 }),
             QDialog::Rejected);

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "ui/skin/focus_frame.h"
 #include "ui/skin/skin_images.h"
 
 namespace orvane {
@@ -30,6 +31,13 @@ QImage CutOut(const QImage& image, QColor transparent) {
 QString EscapeMnemonic(QString text) { return text.replace(u'&', QStringLiteral("&&")); }
 
 }  // namespace
+
+void NameArtworkButton(CBitmapButtonEx* button, const QString& name, QChar mnemonic) {
+  button->setAccessibleName(name);
+  button->SetMnemonic(mnemonic);
+  if (button->toolTip().isEmpty() && !mnemonic.isNull())
+    button->setToolTip(QStringLiteral("%1 (Alt+%2)").arg(name, QString(mnemonic.toUpper())));
+}
 
 int QtTextFlags(int format) {
   int flags = (format & kTextCenter) ? Qt::AlignHCenter : Qt::AlignLeft;
@@ -102,7 +110,7 @@ bool CBitmapButtonEx::SetBitmaps(QColor transparent, int normal, int pressed, in
   bool all = normal != 0;
   for (size_t i = 0; i < ids.size(); ++i) {
     if (ids[i] == 0) continue;
-    loaded[i] = SkinImage(ids[i]);
+    loaded[i] = SkinImage(ids[i], devicePixelRatioF());
     if (loaded[i].isNull()) all = false;
   }
   bool has_normal = SetBitmaps(transparent, loaded[0], loaded[1], loaded[2], loaded[3]);
@@ -120,7 +128,23 @@ void CBitmapButtonEx::SetFont(const QString& face, int points, int format) {
 
 void CBitmapButtonEx::set_caption(const QString& caption) {
   caption_ = caption;
-  setText(EscapeMnemonic(caption));
+  ApplyCaption();
+}
+
+void CBitmapButtonEx::SetMnemonic(QChar letter) {
+  mnemonic_ = letter;
+  ApplyCaption();
+}
+
+void CBitmapButtonEx::ApplyCaption() {
+  QString marked = EscapeMnemonic(caption_);
+  const int at = mnemonic_.isNull() ? -1 : marked.indexOf(mnemonic_, 0, Qt::CaseInsensitive);
+  if (at >= 0 && mnemonic_ != u'&') marked.insert(at, u'&');
+  setText(marked);
+  // A caption without the letter (or one drawn in the artwork) still gets
+  // the key; setText has just set the shortcut from the marked text.
+  if (!mnemonic_.isNull() && at < 0)
+    setShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, static_cast<Qt::Key>(mnemonic_.toUpper().unicode()))));
   update();
 }
 
@@ -137,7 +161,7 @@ void CBitmapButtonEx::set_text_rect(const QRect& rect) {
 bool CBitmapButtonEx::SetUp(int normal, int hover, QPoint where, const QString& caption, int points,
                             QColor text, int format, QColor transparent) {
   bool ok = SetBitmaps(transparent, normal, 0, hover, 0);
-  if (has_image(kNormal)) resize(images_[kNormal].size());
+  if (has_image(kNormal)) resize(LogicalSize(images_[kNormal]));
   move(where);
   SetFont(QStringLiteral("Arial"), points, format);
   set_caption(caption);
@@ -171,12 +195,15 @@ void CBitmapButtonEx::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.drawImage(rect(), images_[slot]);
-  if (caption_.isEmpty()) return;
-  QFont font = caption_font_;
-  if (hovering_) font.setUnderline(true);
-  painter.setFont(font);
-  painter.setPen(CaptionColor());
-  painter.drawText(text_rect_, QtTextFlags(text_format_), caption_);
+  if (!caption_.isEmpty()) {
+    QFont font = caption_font_;
+    if (hovering_) font.setUnderline(true);
+    painter.setFont(font);
+    painter.setPen(CaptionColor());
+    // text() is the caption with its '&'s doubled and the mnemonic marked.
+    painter.drawText(text_rect_, QtTextFlags(text_format_) | Qt::TextShowMnemonic, text());
+  }
+  if (hasFocus()) PaintFocusFrame(painter, rect());
 }
 
 void CBitmapButtonEx::mouseMoveEvent(QMouseEvent* event) {
@@ -213,9 +240,9 @@ CBitmapButtonEx* MakeButton(QWidget* parent, int image, const QRect& where, cons
                             QColor text, int points) {
   auto* button = new CBitmapButtonEx(parent);
   if (id != 0) button->setObjectName(QString::number(id));
-  QImage picture = SkinImage(image);
-  if (!picture.isNull() && picture.size() != where.size())
-    picture = picture.scaled(where.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  // Rendered from its vector source at the button's own size, never
+  // stretched from pixels.
+  QImage picture = SkinImage(image, button->devicePixelRatioF(), where.size());
   button->SetBitmaps(QColor(0xFF, 0x00, 0x00), picture, picture, picture, picture);
   button->setGeometry(where);
   button->SetFont(QStringLiteral("Arial"), points, kTextCenter | kTextVCenter | kTextSingleLine);

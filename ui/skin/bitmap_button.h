@@ -15,8 +15,8 @@
 namespace orvane {
 
 // Tab and Shift+Tab move the focus through the parent's tab order; character
-// keys and Alt+character keys pressed on the button are swallowed (no
-// mnemonic, no beep). Space and Enter still press it.
+// keys and Alt+character keys that are no button's mnemonic are swallowed
+// (no beep). Space and Enter still press it.
 class CCtrlButton : public QPushButton {
   Q_OBJECT
 
@@ -59,7 +59,13 @@ class CBitmapButtonEx : public CCtrlButton {
   // caption format and repaints at once.
   void SetFont(const QString& face, int points, int format);
 
+  // The caption drawn, taken literally (an '&' is shown as it is).
   void set_caption(const QString& caption);
+  // Alt+`letter` presses the button from anywhere in its window; the first
+  // such letter of the caption is drawn underlined. Buttons whose caption is
+  // drawn in the artwork take one too. A null letter removes it.
+  void SetMnemonic(QChar letter);
+  QChar mnemonic() const { return mnemonic_; }
   const QString& caption() const { return caption_; }
   void set_text_color(QColor color);
   QColor text_color() const { return text_color_; }
@@ -97,6 +103,11 @@ class CBitmapButtonEx : public CCtrlButton {
   void changeEvent(QEvent* event) override;
 
  private:
+  // Gives QAbstractButton the caption with the mnemonic marked, so the
+  // shortcut and the accessible name follow it.
+  void ApplyCaption();
+
+  QChar mnemonic_;
   QColor text_color_ = Qt::black;
   std::array<QImage, 4> images_;  // transparent colour already cut out
   QColor transparent_;
@@ -115,6 +126,11 @@ class CBitmapButtonEx : public CCtrlButton {
 // it, so a list's Enter never triggers a change.
 CBitmapButtonEx* MakeButton(QWidget* parent, int image, const QRect& where, const QString& caption, int id = 0,
                             QColor text = Qt::black, int points = 8);
+
+// For a button whose caption is drawn in its artwork: `name` is what screen
+// readers say, Alt+`mnemonic` presses it, and a button without a tooltip
+// gets one naming the key (the artwork cannot underline it).
+void NameArtworkButton(CBitmapButtonEx* button, const QString& name, QChar mnemonic);
 
 // Qt alignment and wrapping flags for a caption format.
 int QtTextFlags(int format);

@@ -6,13 +6,19 @@
 #include <QPainter>
 #include <QWindow>
 
+#include "ui/skin/accessible.h"
+#include "ui/skin/check_box.h"
+#include "ui/skin/focus_frame.h"
 #include "ui/skin/skin_images.h"
 
 namespace orvane {
 
-CBitmapDialog::CBitmapDialog(QWidget* parent) : QDialog(parent) {}
+CBitmapDialog::CBitmapDialog(QWidget* parent) : QDialog(parent) { InstallSkinAccessibility(); }
 
-bool CBitmapDialog::SetBackground(int resource_id) { return SetBackground(SkinImage(resource_id)); }
+bool CBitmapDialog::SetBackground(int resource_id) {
+  // At the screen's pixel ratio, so the face stays sharp on a scaled screen.
+  return SetBackground(SkinImage(resource_id, devicePixelRatioF()));
+}
 
 bool CBitmapDialog::SetBackground(const QImage& picture) {
   picture_ = picture;
@@ -41,6 +47,10 @@ void CBitmapDialog::paintEvent(QPaintEvent* event) {
   // and bottom, never squeezed.
   QPainter painter(this);
   painter.drawImage(QPoint(0, 0), picture_);
+  // A check box as small as its cell gets its focus ring from us, around it.
+  if (auto* box = qobject_cast<CCheckBox*>(focusWidget()); box && box->hasFocus() && box->parentWidget() == this &&
+                                                           box->RingOutside())
+    PaintFocusFrame(painter, box->geometry().adjusted(-3, -3, 3, 3));
 }
 
 void CBitmapDialog::mousePressEvent(QMouseEvent* event) {
@@ -77,6 +87,7 @@ void CBitmapDialog::childEvent(QChildEvent* event) {
 
 void CBitmapDialog::showEvent(QShowEvent* event) {
   ApplyLabelLook();
+  NameControlsByTheirLabels(*this);
   QDialog::showEvent(event);
 }
 

@@ -1,5 +1,6 @@
 // `CBitmapDialog`: the base of every window. Its client area shows one
-// picture, unscaled and clipped; labels over it let the picture show through;
+// picture, unscaled and clipped (with the focus ring of a check box too
+// small to hold its own); labels over it let the picture show through;
 // the window moves when the picture is dragged. Interface thread only.
 #pragma once
 

@@ -1,10 +1,12 @@
 #include "ui/skin/check_box.h"
 
+#include <QAccessible>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "ui/skin/focus_frame.h"
 #include "ui/skin/skin_images.h"
 
 namespace orvane {
@@ -116,6 +118,14 @@ void CCheckBox::paintEvent(QPaintEvent*) {
   QImage image = LookImage(look_);
   QPainter painter(this);
   painter.drawImage(QPoint(0, std::max(0, (height() - image.height()) / 2)), image);
+  if (hasFocus() && !RingOutside()) PaintFocusFrame(painter, rect());
+}
+
+bool CCheckBox::RingOutside() const { return width() <= kCell + 2 * kFocusFrameWidth; }
+
+void CCheckBox::focusInEvent(QFocusEvent* event) {
+  if (RingOutside() && parentWidget()) parentWidget()->update(geometry().adjusted(-4, -4, 4, 4));
+  QAbstractButton::focusInEvent(event);
 }
 
 void CCheckBox::SetLook(int look) {
@@ -126,7 +136,17 @@ void CCheckBox::SetLook(int look) {
 
 void CCheckBox::Toggle() {
   checked_ = !checked_;
+  if (!button_held_ && !space_held_) SetLook(NormalLook());
+  TellCheckChanged();
   emit clicked(checked_);
+}
+
+void CCheckBox::TellCheckChanged() {
+  if (!QAccessible::isActive()) return;
+  QAccessible::State changed;
+  changed.checked = true;
+  QAccessibleStateChangeEvent event(this, changed);
+  QAccessible::updateAccessibility(&event);
 }
 
 bool CCheckBox::hitButton(const QPoint& pos) const { return rect().contains(pos); }
@@ -219,6 +239,7 @@ void CCheckBox::focusOutEvent(QFocusEvent* event) {
     space_held_ = false;
     SetLook(NormalLook());
   }
+  if (RingOutside() && parentWidget()) parentWidget()->update(geometry().adjusted(-4, -4, 4, 4));
   QAbstractButton::focusOutEvent(event);
 }
 
@@ -250,7 +271,9 @@ void CCheckBox::resizeEvent(QResizeEvent* event) {
 }
 
 void CCheckBox::SetCheck(int state) {
+  const bool was = checked_;
   checked_ = state == 1;
+  if (was != checked_) TellCheckChanged();
   int look;
   if (disabled_) {
     look = checked_ ? kCheckedDisabled : kUncheckedDisabled;

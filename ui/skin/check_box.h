@@ -38,12 +38,18 @@ class CCheckBox : public QAbstractButton {
   int GetCheck() const { return checked_ ? 1 : 0; }
   // 1 checks; any other value unchecks. Not a click.
   void SetCheck(int state);
+  // Flips the state and tells the parent with a click, as the mouse and
+  // Space do (assistive tools toggle through this).
+  void Toggle();
 
   void SetText(const QString& text);
   QString Text() const { return text_; }
   bool text_on_left() const { return text_on_left_; }
   int look() const { return look_; }
   int row_height() const;
+  // A box no larger than its cell has no room for the focus ring inside:
+  // its window draws the ring around it (CBitmapDialog does).
+  bool RingOutside() const;
 
   // Replaces the strip (104 x 13, magenta transparent); used before the first
   // paint when a window brings its own.
@@ -60,6 +66,7 @@ class CCheckBox : public QAbstractButton {
   void leaveEvent(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void changeEvent(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -69,7 +76,7 @@ class CCheckBox : public QAbstractButton {
   void SetLook(int look);
   int NormalLook() const { return checked_ ? kChecked : kUnchecked; }
   int PressedLook() const { return checked_ ? kCheckedPressed : kUncheckedPressed; }
-  void Toggle();
+  void TellCheckChanged();
   void PrepareLooks();
   void InvalidateLooks() { looks_ready_ = false; }
 

@@ -107,7 +107,7 @@ QImage PlainPicture(int width, int height) {
 QImage ButtonsSample() {
   CBitmapDialog dialog;
   dialog.SetBackground(PlainPicture(905, 660));
-  dialog.resize(dialog.picture().size());
+  dialog.resize(LogicalSize(dialog.picture()));
   Caption(&dialog, QStringLiteral("BUTTONS: each state"), QRect(50, 30, 400, 24), 14, 400,
           QColor(0xC6, 0xF4, 0x37));
   ButtonRow(&dialog, 110, 202, 0, 202, QStringLiteral("Stop Scan"), Qt::black, true);
@@ -126,7 +126,7 @@ QImage ButtonsSample() {
 QImage CheckBoxesSample() {
   CBitmapDialog dialog;
   dialog.SetBackground(297);
-  dialog.resize(dialog.picture().size());
+  dialog.resize(LogicalSize(dialog.picture()));
   const char* names[] = {
       "checked",          "unchecked",          "checked, pointer",  "unchecked, pointer",
       "checked, pressed", "unchecked, pressed", "checked, disabled", "unchecked, disabled"};
@@ -155,7 +155,7 @@ QImage CheckBoxesSample() {
 QImage LabelsSample() {
   CBitmapDialog dialog;
   dialog.SetBackground(200);
-  dialog.resize(dialog.picture().size());
+  dialog.resize(LogicalSize(dialog.picture()));
   Caption(&dialog, QStringLiteral("REGISTRY SCAN"), QRect(50, 30, 181, 21), 14, 400,
           QColor(0xC6, 0xF4, 0x37));
   Caption(&dialog,
@@ -211,7 +211,7 @@ QImage LabelsSample() {
 QImage MainSample() {
   CBitmapDialog dialog;
   dialog.SetBackground(149);
-  dialog.resize(dialog.picture().size());
+  dialog.resize(LogicalSize(dialog.picture()));
   Caption(&dialog, QStringLiteral("Orvane v1.0"), QRect(18, 12, 90, 15), 10, 700, Qt::white);
   struct Place {
     int normal, hover, x, y;

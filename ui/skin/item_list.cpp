@@ -1,6 +1,9 @@
 #include "ui/skin/item_list.h"
 
 #include <QHeaderView>
+#include <QPainter>
+
+#include "ui/skin/focus_frame.h"
 
 namespace orvane {
 
@@ -95,6 +98,29 @@ void CItemListCtrl::SelectRow(int row) {
   setCurrentItem(item);
   item->setSelected(true);
   mark_ = row;
+}
+
+void CItemListCtrl::paintEvent(QPaintEvent* event) {
+  QTreeWidget::paintEvent(event);
+  if (!hasFocus()) return;
+  QPainter painter(viewport());
+  PaintFocusFrame(painter, viewport()->rect());
+}
+
+void CItemListCtrl::focusInEvent(QFocusEvent* event) {
+  QTreeWidget::focusInEvent(event);
+  viewport()->update();
+}
+
+void CItemListCtrl::focusOutEvent(QFocusEvent* event) {
+  QTreeWidget::focusOutEvent(event);
+  viewport()->update();
+}
+
+void CItemListCtrl::scrollContentsBy(int dx, int dy) {
+  QTreeWidget::scrollContentsBy(dx, dy);
+  // Scrolling moves the painted pixels, the ring's top and bottom with them.
+  if (hasFocus()) viewport()->update();
 }
 
 void CItemListCtrl::OnSelectionChanged() {

@@ -34,6 +34,13 @@ class CItemListCtrl : public QTreeWidget {
   // The row selected last, or -1.
   int GetSelectionMark() const { return mark_; }
 
+ protected:
+  // The skin's focus ring around the rows while the list has the focus.
+  void paintEvent(QPaintEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+
  private:
   void OnSelectionChanged();
 

@@ -47,17 +47,24 @@ QSize SkinImageSize(int id) {
   return renderer.isValid() ? renderer.defaultSize() : QSize();
 }
 
-QImage SkinImage(int id) {
+QImage SkinImage(int id) { return SkinImage(id, 1.0); }
+
+QImage SkinImage(int id, qreal dpr, QSize size) {
   EnsureResources();
   QSvgRenderer renderer(SkinImagePath(id));
   if (!renderer.isValid() || renderer.defaultSize().isEmpty()) return {};
-  QImage image(renderer.defaultSize(), QImage::Format_ARGB32_Premultiplied);
+  if (size.isEmpty()) size = renderer.defaultSize();
+  if (dpr <= 0) dpr = 1.0;
+  QImage image(size * dpr, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::transparent);
   QPainter painter(&image);
-  renderer.render(&painter);
+  renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(image.size())));
   painter.end();
+  image.setDevicePixelRatio(dpr);
   return image;
 }
+
+QSize LogicalSize(const QImage& image) { return image.deviceIndependentSize().toSize(); }
 
 QIcon SkinIcon() {
   EnsureResources();

@@ -22,6 +22,15 @@ QString SkinImagePath(int id);
 // its source cannot be read.
 QImage SkinImage(int id);
 
+// Picture `id` drawn for a screen of device pixel ratio `dpr`: the vector
+// source rendered at `size` x dpr pixels (its own size when `size` is
+// empty), carrying that ratio, so a painter draws it sharp at `size` logical
+// pixels. A null image as above.
+QImage SkinImage(int id, qreal dpr, QSize size = {});
+
+// The logical size of a picture that may carry a device pixel ratio.
+QSize LogicalSize(const QImage& image);
+
 // The pixel size picture `id` renders at; an empty size when it is missing.
 QSize SkinImageSize(int id);
 
