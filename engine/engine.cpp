@@ -54,20 +54,14 @@ CSarvelEngine::CSarvelEngine(Platform& platform, EngineOptions options)
 
   product_version_ = OrNoVersion(options_.product_version);
   release_date_ = OrNoVersion(options_.release_date);
-  // The account whole: a name cut short would be another user's.
-  task_ = ScheduledScanTask{L"Orvane", platform_.GetEnvironmentVariable(L"USERNAME"), platform_.ModuleFileName(),
-                            L"-scan"};
-
   last_scan_date_ = ReadRegistryString(platform_, HKEY_LOCAL_MACHINE, kSettingsKey, L"LastScanDate");
   if (last_scan_date_.empty()) last_scan_date_ = L"Not scanned yet";
 }
 
 CSarvelEngine::~CSarvelEngine() {
   DiscardScanWorker();
-  if (repair_thread_) {
-    repair_thread_->RequestStop();
-    repair_thread_->Join();
-  }
+  StopRepair();
+  WaitForRepair();
   errors_.RemoveAll();
 }
 
@@ -80,8 +74,7 @@ std::wstring CSarvelEngine::FormatScanDate(const LocalDateTime& local) {
 
 void CSarvelEngine::DiscardScanWorker() {
   if (!scan_thread_) return;
-  scan_thread_->RequestStop();
-  scan_thread_->Join();
+  StopScan();
   scan_thread_.reset();
 }
 
@@ -96,6 +89,7 @@ void CSarvelEngine::StartScan(const std::array<bool, kSectionCount>& enabled) {
   DiscardScanWorker();
   counters_.Reset();
   errors_.RemoveAll();
+  pacer_->Resume();
   ScanEnvironment env{platform_, errors_, counters_, *target_, *pacer_, &repaired_items_};
   scan_thread_ = std::make_unique<CRegistryScanThread>(enabled, env);
   scan_thread_->browser_flags = browser_flags_;
@@ -104,10 +98,12 @@ void CSarvelEngine::StartScan(const std::array<bool, kSectionCount>& enabled) {
 }
 
 void CSarvelEngine::StopScan() {
-  if (IsScanRunning()) {
-    scan_thread_->RequestStop();
-    scan_thread_->Join();
-  }
+  if (!scan_thread_) return;
+  // The flag first, then the wake: a worker woken from its pause must find
+  // the stop already asked for, or it would start the next section.
+  scan_thread_->RequestStop();
+  pacer_->Interrupt();
+  scan_thread_->Join();
 }
 
 bool CSarvelEngine::IsScanRunning() const { return scan_thread_ && scan_thread_->IsRunning(); }
@@ -129,10 +125,7 @@ void CSarvelEngine::WaitForScan() {
 }
 
 void CSarvelEngine::StartRepair(int count) {
-  if (scan_thread_) {
-    scan_thread_->RequestStop();
-    scan_thread_->Join();
-  }
+  StopScan();
   if (repair_thread_) {
     // Never two repairs at once: the shared list and counters are not locked.
     repair_thread_->Join();
@@ -140,6 +133,7 @@ void CSarvelEngine::StartRepair(int count) {
   // The repair judges each record against the registry as it is now; a
   // refusal shows in the worker's own check that the machine is writable.
   platform_.ReloadRegistry();
+  pacer_->Resume();
   RepairEnvironment env{platform_, *state_, errors_, counters_, repaired_items_, *target_, *pacer_};
   repair_thread_ = std::make_unique<CRepairErrorsThread>(env, count, browser_flags_);
   ++repair_runs_;
@@ -152,7 +146,9 @@ void CSarvelEngine::StartRepair(int count) {
 bool CSarvelEngine::IsRepairRunning() const { return repair_thread_ && repair_thread_->IsRunning(); }
 
 void CSarvelEngine::StopRepair() {
-  if (repair_thread_) repair_thread_->RequestStop();
+  if (!repair_thread_) return;
+  repair_thread_->RequestStop();
+  pacer_->Interrupt();
 }
 
 void CSarvelEngine::WaitForRepair() {

@@ -1,7 +1,7 @@
 // The engine: the state of scanning and repairing (the error list of the last
 // scan, the per-section counters, the last-scan date, the browser selection)
-// and the workers that scan and repair. One engine exists per process; the
-// windows and the command line reach it through Instance().
+// and the workers that scan and repair. The program builds one and hands it
+// to the windows and the commands that use it.
 //
 // Every operation runs on the owner's (interface) thread. The workers write
 // the error list and the counters while they run; read them only after the
@@ -21,7 +21,6 @@
 #include "model/messages.h"
 #include "model/pacer.h"
 #include "engine/registry_scan_thread.h"
-#include "engine/singleton.h"
 #include "engine/startup_list.h"
 #include "engine/uninstall_list.h"
 #include "platform/platform.h"
@@ -112,26 +111,21 @@ struct UnresolvedKept {
   int count = 0;         // records in the file; in the list when not written
 };
 
-// The scheduled scan's task description.
-struct ScheduledScanTask {
-  std::wstring name;
-  std::wstring user;
-  std::wstring program;
-  std::wstring parameters;
-};
-
-class CSarvelEngine : public CSingleton<CSarvelEngine> {
+class CSarvelEngine {
  public:
   // platform and everything options points to must outlive the engine.
   CSarvelEngine(Platform& platform, EngineOptions options);
-  virtual ~CSarvelEngine();
+  ~CSarvelEngine();
+  CSarvelEngine(const CSarvelEngine&) = delete;
+  CSarvelEngine& operator=(const CSarvelEngine&) = delete;
 
   // ---- Scanning. ----
   // Loads the repaired items, records today as the last scan date, stops and
   // discards the previous scan worker, clears the counters and the list, and
   // starts a scan of the enabled sections.
   void StartScan(const std::array<bool, kSectionCount>& enabled);
-  // Stops a running scan and waits for its worker to end.
+  // Stops a running scan and waits for its worker to end: the pause in hand
+  // is cut short, so this takes only as long as the worker needs to notice.
   void StopScan();
   bool IsScanRunning() const;
   // Waits until the current scan worker (if any) has ended.
@@ -157,7 +151,8 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   // first count records of the error list.
   void StartRepair(int count);
   bool IsRepairRunning() const;
-  // Clears the repair worker's running flag; it stops before its next record.
+  // Asks the repair worker to stop before its next record and cuts its
+  // pause short; never waits.
   void StopRepair();
   // Waits until the current repair worker (if any) has ended.
   void WaitForRepair();
@@ -260,7 +255,6 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   CErrorListEx& errors() { return errors_; }
   SectionCounters& counters() { return counters_; }
   CRegistryItemListEx& repaired_items() { return repaired_items_; }
-  const ScheduledScanTask& scheduled_task() const { return task_; }
   Platform& platform() { return platform_; }
   StateFolder& state() { return *state_; }
 
@@ -294,7 +288,6 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   std::vector<std::wstring> browser_flags_;
   bool privacy_scan_ = false;
   CRegistryItemListEx repaired_items_;
-  ScheduledScanTask task_;
 };
 
 }  // namespace orvane

@@ -59,15 +59,11 @@ class EngineTest : public ::testing::Test {
   int refreshed_ = 0;
 };
 
-TEST_F(EngineTest, SingletonVersionsAndTheLastScanDate) {
-  EXPECT_EQ(CSarvelEngine::Instance(), nullptr);
+TEST_F(EngineTest, VersionsAndTheLastScanDate) {
   CSarvelEngine& engine = Engine();
-  EXPECT_EQ(CSarvelEngine::Instance(), &engine);
   EXPECT_EQ(engine.GetLastScanDate(), L"Not scanned yet");
   EXPECT_FALSE(engine.GetProductVersion().empty());
   EXPECT_FALSE(engine.GetReleaseDate().empty());
-  EXPECT_EQ(engine.scheduled_task().parameters, L"-scan");
-  EXPECT_EQ(engine.scheduled_task().name, L"Orvane");
 
   engine.StartScan({});
   engine.WaitForScan();
@@ -75,8 +71,6 @@ TEST_F(EngineTest, SingletonVersionsAndTheLastScanDate) {
   EXPECT_EQ(ReadRegistryString(*platform_, HKEY_LOCAL_MACHINE, L"Software\\Orvane", L"LastScanDate"),
             L"05-MAR-2026");
   EXPECT_EQ(CSarvelEngine::FormatScanDate({2026, 12, 31}), L"31-DEC-2026");
-  engine_.reset();
-  EXPECT_EQ(CSarvelEngine::Instance(), nullptr);
 }
 
 TEST_F(EngineTest, ANewScanReplacesTheOldOnesResults) {
@@ -117,6 +111,39 @@ TEST_F(EngineTest, StopScanEndsARunningScan) {
   bool completed = false;
   for (const Message& m : messages_.Drain()) completed |= m.code == kMsgScanCompleted;
   EXPECT_FALSE(completed);
+}
+
+// The real pacer holds each section for two seconds; a stop in that pause
+// hands control back as soon as the worker has seen it.
+TEST_F(EngineTest, StopDuringASectionPauseReturnsAtOnce) {
+  platform_ = prefix_.Open();
+  SleepPacer pacer;
+  EngineOptions options;
+  options.target = &messages_;
+  options.pacer = &pacer;
+  CSarvelEngine engine(*platform_, options);
+  std::array<bool, kSectionCount> sections{};
+  sections[4] = sections[5] = true;
+  engine.StartScan(sections);
+  // The empty prefix scans in an instant; the section's pause follows.
+  bool begun = false;
+  for (int i = 0; i < 100 && !begun; ++i)
+    if (std::optional<Message> m = messages_.Take(std::chrono::milliseconds(20))) begun = m->code == kMsgSectionBegins;
+  ASSERT_TRUE(begun);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_TRUE(engine.IsScanRunning());
+  const auto before = std::chrono::steady_clock::now();
+  engine.StopScan();
+  const auto took =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before).count();
+  std::printf("StopScan during a section pause returned in %lld ms\n", static_cast<long long>(took));
+  EXPECT_LT(took, 1000);
+  EXPECT_FALSE(engine.IsScanRunning());
+  EXPECT_FALSE(engine.LastScanSummary().completed);
+  // The next scan is paced again.
+  engine.StartScan(sections);
+  EXPECT_EQ(pacer.Delay(2000), 2000u);
+  engine.StopScan();
 }
 
 TEST_F(EngineTest, UnresolvedErrorsRoundTrip) {
