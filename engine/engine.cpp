@@ -78,7 +78,7 @@ void CSarvelEngine::DiscardScanWorker() {
   scan_thread_.reset();
 }
 
-void CSarvelEngine::StartScan(const std::array<bool, kSectionCount>& enabled) {
+void CSarvelEngine::StartScan(const ScanRequest& request) {
   // A Wine program may have changed the registry since it was read; when
   // something of ours is still unsaved the scan reads what it has, and the
   // save that follows says why it cannot be written.
@@ -91,14 +91,20 @@ void CSarvelEngine::StartScan(const std::array<bool, kSectionCount>& enabled) {
   errors_.RemoveAll();
   pacer_->Resume();
   ScanEnvironment env{platform_, errors_, counters_, *target_, *pacer_, &repaired_items_};
-  scan_thread_ = std::make_unique<CRegistryScanThread>(enabled, env);
-  scan_thread_->browser_flags = browser_flags_;
+  browsers_ = request.browsers;
+  privacy_scan_ = request.privacy;
+  scan_thread_ = std::make_unique<CRegistryScanThread>(request.sections, env);
+  scan_thread_->browser_flags = browsers_.ToFlags();
   scan_thread_->context.running = 1;
   scan_thread_->Start();
 }
 
 void CSarvelEngine::StopScan() {
-  if (!scan_thread_) return;
+  if (!IsScanRunning()) {
+    // An ended worker still has to be joined; its pacer may be gone.
+    if (scan_thread_) scan_thread_->Join();
+    return;
+  }
   // The flag first, then the wake: a worker woken from its pause must find
   // the stop already asked for, or it would start the next section.
   scan_thread_->RequestStop();
@@ -124,6 +130,26 @@ void CSarvelEngine::WaitForScan() {
   if (scan_thread_) scan_thread_->Join();
 }
 
+ScanOutcome CSarvelEngine::FinishScan() {
+  WaitForScan();
+  ScanOutcome outcome;
+  outcome.summary = LastScanSummary();
+  if (errors_.IsEmpty()) {
+    const std::wstring file = UnresolvedErrorsPath();
+    if (FileExists(platform_, file) && !platform_.DeleteFile(file))
+      outcome.kept = Status::Error(L"The file of unresolved errors " + file + L" could not be deleted.");
+  } else if (!WriteUnresolvedFiles(errors_)) {
+    Status writable = platform_.CheckWritable();
+    outcome.kept = writable ? Status::Error(L"The findings could not be saved to " + UnresolvedErrorsPath() + L".")
+                            : writable;
+    return outcome;
+  }
+  if (outcome.kept) StoreIgnoredCount(errors_.GetCount());
+  // The last-scan date and the count go to disk with the findings.
+  if (Status flushed = platform_.Flush(); outcome.kept && !flushed) outcome.kept = flushed;
+  return outcome;
+}
+
 void CSarvelEngine::StartRepair(int count) {
   StopScan();
   if (repair_thread_) {
@@ -135,7 +161,7 @@ void CSarvelEngine::StartRepair(int count) {
   platform_.ReloadRegistry();
   pacer_->Resume();
   RepairEnvironment env{platform_, *state_, errors_, counters_, repaired_items_, *target_, *pacer_};
-  repair_thread_ = std::make_unique<CRepairErrorsThread>(env, count, browser_flags_);
+  repair_thread_ = std::make_unique<CRepairErrorsThread>(env, count, browsers_.ToFlags());
   ++repair_runs_;
   repair_thread_->set_browser_cleaner([](Platform& platform, int32_t section, const std::vector<std::wstring>& selection) {
     return CleanBrowserData(platform, section, selection).left_in_place;
@@ -146,7 +172,7 @@ void CSarvelEngine::StartRepair(int count) {
 bool CSarvelEngine::IsRepairRunning() const { return repair_thread_ && repair_thread_->IsRunning(); }
 
 void CSarvelEngine::StopRepair() {
-  if (!repair_thread_) return;
+  if (!IsRepairRunning()) return;
   repair_thread_->RequestStop();
   pacer_->Interrupt();
 }
@@ -206,13 +232,10 @@ void CSarvelEngine::LoadUnresolvedErrors() {
   EnsureFolder(platform_, DataFolder(platform_));
   // The browsers that scan looked at come back with its records, so that a
   // repair in a later run cleans what was found (and only that).
-  browser_flags_ = {L"0", L"0", L"0"};
+  browsers_ = {};
   std::string selection;
-  if (platform_.ReadFile(UnresolvedBrowsersPath(), &selection)) {
-    std::vector<std::wstring> fields = SplitString(Utf16leToWide(selection), kFieldSeparator);
-    for (size_t i = 0; i < fields.size() && i < browser_flags_.size(); ++i)
-      browser_flags_[i] = fields[i] == L"1" ? L"1" : L"0";
-  }
+  if (platform_.ReadFile(UnresolvedBrowsersPath(), &selection))
+    browsers_ = BrowserSelection::FromFlags(SplitString(Utf16leToWide(selection), kFieldSeparator));
   CErrorListEx loaded;
   if (!ReadErrorFile(platform_, UnresolvedErrorsPath(), &loaded)) return;
   for (const CError& record : loaded) {
@@ -225,7 +248,7 @@ void CSarvelEngine::LoadUnresolvedErrors() {
 bool CSarvelEngine::WriteUnresolvedFiles(const CErrorListEx& records) {
   EnsureFolder(platform_, DataFolder(platform_));
   std::wstring selection;
-  for (const std::wstring& flag : browser_flags_) selection += flag + kFieldSeparator;
+  for (const std::wstring& flag : browsers_.ToFlags()) selection += flag + kFieldSeparator;
   return platform_.WriteFileAtomic(UnresolvedBrowsersPath(), WideToUtf16le(selection + kRecordEnd)) &&
          platform_.WriteFileAtomic(UnresolvedErrorsPath(), EncodeErrorRecords(records));
 }

@@ -20,6 +20,7 @@
 #include "model/local_time.h"
 #include "model/messages.h"
 #include "model/pacer.h"
+#include "model/sections.h"
 #include "engine/registry_scan_thread.h"
 #include "engine/startup_list.h"
 #include "engine/uninstall_list.h"
@@ -50,6 +51,17 @@ struct EngineOptions {
   StateFolder* state = nullptr;
 };
 
+// What a scan looks at.
+struct ScanRequest {
+  ScanRequest() = default;
+  ScanRequest(const std::array<bool, kSectionCount>& on, BrowserSelection browsers_read = {}, bool privacy_scan = false)
+      : sections(on), browsers(browsers_read), privacy(privacy_scan) {}
+
+  std::array<bool, kSectionCount> sections{};  // by section id
+  BrowserSelection browsers;                   // whose data the privacy sections read
+  bool privacy = false;                        // a junk and privacy scan (how the windows lay out)
+};
+
 // What the last scan found, for a front end to show.
 struct ScanSummary {
   bool completed = false;  // every enabled section was scanned (not stopped)
@@ -57,6 +69,16 @@ struct ScanSummary {
   int32_t total = 0;
   // What the scan could not look at (a locked browser database), in words.
   std::vector<std::wstring> notes;
+};
+
+// What an ended scan (finished, stopped, or its window closed) left: its
+// findings, and whether they are kept as the unresolved errors.
+struct ScanOutcome {
+  ScanSummary summary;
+  // Ok when the findings are the file of unresolved errors (none found: no
+  // file) and the count and the last-scan date are on disk; otherwise why
+  // not, and the findings stay in the list only.
+  Status kept;
 };
 
 // Which of the unresolved errors a repair takes: those of the sections in
@@ -120,20 +142,30 @@ class CSarvelEngine {
   CSarvelEngine& operator=(const CSarvelEngine&) = delete;
 
   // ---- Scanning. ----
-  // Loads the repaired items, records today as the last scan date, stops and
-  // discards the previous scan worker, clears the counters and the list, and
-  // starts a scan of the enabled sections.
-  void StartScan(const std::array<bool, kSectionCount>& enabled);
+  // Reads again the hives that changed on disk (unless something of ours is
+  // pending), loads the repaired items, records today as the last scan
+  // date, stops and discards the previous scan worker, clears the counters
+  // and the list, and starts a scan of the requested sections.
+  void StartScan(const ScanRequest& request);
+  // After the scan has ended or been stopped (waits for its worker): the
+  // one place that decides what a scan keeps. Every finding becomes the
+  // file of unresolved errors, replacing the last (no findings: the file
+  // goes), "IgnoredErrorsCount" becomes their number and the machine is
+  // flushed. The findings stay in the list, as LoadUnresolvedErrors would
+  // leave them, for the results window; closing that window keeps nothing
+  // more.
+  ScanOutcome FinishScan();
   // Stops a running scan and waits for its worker to end: the pause in hand
   // is cut short, so this takes only as long as the worker needs to notice.
   void StopScan();
   bool IsScanRunning() const;
   // Waits until the current scan worker (if any) has ended.
   void WaitForScan();
+  // Whether the last scan (or the one about to be shown) is a privacy scan.
   void SetPrivacyScan(bool privacy) { privacy_scan_ = privacy; }
   bool privacy_scan() const { return privacy_scan_; }
-  void SetBrowserFlags(const std::vector<std::wstring>& flags) { browser_flags_ = flags; }
-  const std::vector<std::wstring>& browser_flags() const { return browser_flags_; }
+  // The browsers of the last scan, or of the unresolved errors loaded.
+  const BrowserSelection& browsers() const { return browsers_; }
 
   // What the last scan found; call after it has ended (WaitForScan).
   ScanSummary LastScanSummary() const;
@@ -252,9 +284,11 @@ class CSarvelEngine {
   std::vector<UninstallRow> UninstallRows() { return BuildUninstallRows(ListUninstallValues()); }
   UninstallStart StartUninstall(const UninstallRow& row) { return orvane::StartUninstall(platform_, row); }
 
+  // The list and the counters as the last operation left them; only while
+  // no worker runs.
   CErrorListEx& errors() { return errors_; }
   SectionCounters& counters() { return counters_; }
-  CRegistryItemListEx& repaired_items() { return repaired_items_; }
+  const CRegistryItemListEx& repaired_items() const { return repaired_items_; }
   Platform& platform() { return platform_; }
   StateFolder& state() { return *state_; }
 
@@ -285,7 +319,7 @@ class CSarvelEngine {
   std::wstring product_version_;
   std::wstring release_date_;
   std::wstring last_scan_date_;
-  std::vector<std::wstring> browser_flags_;
+  BrowserSelection browsers_;
   bool privacy_scan_ = false;
   CRegistryItemListEx repaired_items_;
 };

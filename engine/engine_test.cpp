@@ -78,8 +78,8 @@ TEST_F(EngineTest, ANewScanReplacesTheOldOnesResults) {
   CSarvelEngine& engine = Engine();
   std::array<bool, kSectionCount> run{};
   run[4] = true;
-  engine.StartScan(run);
-  engine.StartScan(run);  // stops and discards the first
+  engine.StartScan({run});
+  engine.StartScan({run});  // stops and discards the first
   engine.WaitForScan();
   EXPECT_FALSE(engine.IsScanRunning());
   EXPECT_EQ(engine.errors().GetCount(), 1);
@@ -105,7 +105,7 @@ TEST_F(EngineTest, StopScanEndsARunningScan) {
   CSarvelEngine engine(*platform_, options);
   std::array<bool, kSectionCount> all{};
   all.fill(true);
-  engine.StartScan(all);
+  engine.StartScan({all});
   engine.StopScan();
   EXPECT_FALSE(engine.IsScanRunning());
   bool completed = false;
@@ -124,7 +124,7 @@ TEST_F(EngineTest, StopDuringASectionPauseReturnsAtOnce) {
   CSarvelEngine engine(*platform_, options);
   std::array<bool, kSectionCount> sections{};
   sections[4] = sections[5] = true;
-  engine.StartScan(sections);
+  engine.StartScan({sections});
   // The empty prefix scans in an instant; the section's pause follows.
   bool begun = false;
   for (int i = 0; i < 100 && !begun; ++i)
@@ -141,7 +141,7 @@ TEST_F(EngineTest, StopDuringASectionPauseReturnsAtOnce) {
   EXPECT_FALSE(engine.IsScanRunning());
   EXPECT_FALSE(engine.LastScanSummary().completed);
   // The next scan is paced again.
-  engine.StartScan(sections);
+  engine.StartScan({sections});
   EXPECT_EQ(pacer.Delay(2000), 2000u);
   engine.StopScan();
 }
@@ -337,7 +337,7 @@ TEST_F(EngineTest, ShortcutsOnTheHostDesktopTheProfileLinksToAreNotTheMachines) 
   CSarvelEngine& engine = Engine();
   std::array<bool, kSectionCount> shortcuts{};
   shortcuts[section::kShortcuts] = true;
-  engine.StartScan(shortcuts);
+  engine.StartScan({shortcuts});
   engine.WaitForScan();
   EXPECT_EQ(engine.errors().GetCount(), 0);
   EXPECT_TRUE(std::filesystem::exists(desktop + "/Gone.lnk"));

@@ -8,7 +8,7 @@
 #include <QImage>
 #include <vector>
 
-#include "engine/singleton.h"
+#include "ui/window_instance.h"
 #include "model/error_list.h"
 #include "ui/row_list.h"
 
@@ -43,7 +43,7 @@ int SeverityImageId(int count);
 // The checked or unchecked cell of picture 197, its magenta left out.
 QImage CheckBoxCell(bool checked);
 
-class CScanResultContainer : public CRowList, public CSingleton<CScanResultContainer> {
+class CScanResultContainer : public CRowList, public WindowInstance<CScanResultContainer> {
   Q_OBJECT
 
  public:
