@@ -356,6 +356,15 @@ ReportResult CSarvelEngine::WriteReportOfList() {
 
 bool CSarvelEngine::IsBrowserInstalled(const std::wstring& name) { return orvane::IsBrowserInstalled(platform_, name); }
 
+RestoreReport CSarvelEngine::RestoreBackup(const std::wstring& data_file) {
+  // A Wine program may have written the registry since it was read; the
+  // restore's save would refuse to write over that, and no new read would
+  // ever come without a restart. A refusal here (changes of ours pending)
+  // shows in that save, with its reason.
+  platform_.ReloadRegistry();
+  return RestoreBackupSet(platform_, *state_, data_file);
+}
+
 void CSarvelEngine::ListBackups() {
   for (const std::wstring& file : ListBackupFiles(platform_, *state_))
     target_->Post(Message{kMsgBackupFound, 0, 0, file});

@@ -267,11 +267,10 @@ class CSarvelEngine {
   BackupSetInfo DescribeBackup(const std::wstring& data_file) {
     return DescribeBackupSet(platform_, *state_, data_file);
   }
-  // Puts the set back and deletes it when everything came back
-  // (RestoreBackupSet).
-  RestoreReport RestoreBackup(const std::wstring& data_file) {
-    return RestoreBackupSet(platform_, *state_, data_file);
-  }
+  // Reads again the hives another program changed (unless something of
+  // ours is pending), puts the set back and deletes it when everything
+  // came back (RestoreBackupSet).
+  RestoreReport RestoreBackup(const std::wstring& data_file);
   // Deletes the set without restoring it (DeleteBackupSet).
   Status DeleteBackup(const std::wstring& data_file, std::vector<std::wstring>* left_alone = nullptr) {
     return DeleteBackupSet(platform_, *state_, data_file, left_alone);

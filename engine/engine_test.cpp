@@ -306,6 +306,36 @@ TEST_F(ResultsRepairTest, AFileThatCannotBeWrittenLosesNothing) {
   EXPECT_EQ(StoredCount(), L"2");
 }
 
+// Another program (`wine reg add`) writes the hive between the repair and
+// the restore; the restore reads it again and goes ahead, keeping theirs.
+TEST_F(EngineTest, ARestoreAfterAnotherProgramWroteTheRegistryProceeds) {
+  prefix_.String(HKEY_LOCAL_MACHINE, kRun, L"Gone", L"C:\\gone\\gone.exe");
+  CSarvelEngine& engine = Engine();
+  std::array<bool, kSectionCount> startup{};
+  startup[section::kStartup] = true;
+  engine.StartScan(startup);
+  ASSERT_TRUE(engine.FinishScan().kept);
+  ASSERT_TRUE(engine.StartRepairOfUnresolved({}));
+  RepairSummary repair = engine.FinishRepair();
+  ASSERT_EQ(repair.repaired, 1);
+  ASSERT_EQ(repair.backup_sets.size(), 1u);
+  ASSERT_TRUE(platform_->Flush());
+
+  const std::string system_reg = prefix_.dir() + "/system.reg";
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a later modification time
+  const std::string theirs = testing::ReadHostFile(system_reg) + "\n[Software\\\\Theirs] 1\n\"added\"=\"yes\"\n";
+  std::ofstream(system_reg + ".new", std::ios::binary) << theirs;
+  std::filesystem::rename(system_reg + ".new", system_reg);
+
+  RestoreReport restored = engine.RestoreBackup(repair.backup_sets[0]);
+  EXPECT_TRUE(restored.ok());
+  EXPECT_EQ(restored.restored, 1);
+  ASSERT_TRUE(platform_->Flush());
+  wine::WinePlatform after(prefix_.Options());
+  EXPECT_EQ(ReadRegistryString(after, HKEY_LOCAL_MACHINE, kRun, L"Gone"), L"C:\\gone\\gone.exe");
+  EXPECT_EQ(ReadRegistryString(after, HKEY_LOCAL_MACHINE, L"Software\\Theirs", L"added"), L"yes");
+}
+
 TEST_F(EngineTest, TheReportOfTheListLeavesTheListAlone) {
   CSarvelEngine& engine = Engine();
   engine.errors().Add(Record(2, L"in file"));
