@@ -9,7 +9,7 @@
 
 #include "ui/window_instance.h"
 #include "model/error_list.h"
-#include "ui/scan_result_container.h"
+#include "ui/result_entry.h"
 #include "ui/skin/bitmap_dialog.h"
 
 namespace orvane {
