@@ -43,13 +43,6 @@ QRect DialogUnits(int x, int y, int w, int h) {
   return QRect(x * 3 / 2, y * 13 / 8, w * 3 / 2, h * 13 / 8);
 }
 
-// What the last scan (or the kept results) found, over all sections.
-int64_t FoundTotal(CSarvelEngine& engine) {
-  int64_t total = 0;
-  for (int i = 0; i < kSectionCount; ++i) total += engine.counters()[i].found;
-  return total;
-}
-
 QString Q(const std::wstring& text) { return QString::fromStdWString(text); }
 
 // Tooltips wrap at 400 pixels, as rich text does.
@@ -113,7 +106,6 @@ void CScanDialog::Initialise() {
   last_scan_->SetText(Q(parts_.engine->GetLastScanDate()));
   RefreshProblemsDisplay();
   first_paint_pending_ = true;
-  HandBrowserSelection();
 }
 
 void CScanDialog::Layout() {
@@ -251,11 +243,9 @@ void CScanDialog::paintEvent(QPaintEvent* event) {
   if (at_start) QTimer::singleShot(0, this, [this] { StartScan(false); });
 }
 
-void CScanDialog::HandBrowserSelection() {
+BrowserSelection CScanDialog::ChosenBrowsers() const {
   SettingsStore& s = *parts_.settings;
-  BrowserSelection browsers{s.ReadSetting(L"IE") == L"true", s.ReadSetting(L"Firefox") == L"true",
-                            s.ReadSetting(L"Chrome") == L"true"};
-  parts_.engine->SetBrowserFlags(browsers.ToFlags());
+  return {s.ReadSetting(L"IE") == L"true", s.ReadSetting(L"Firefox") == L"true", s.ReadSetting(L"Chrome") == L"true"};
 }
 
 void CScanDialog::StartScan(bool privacy) {
@@ -264,40 +254,30 @@ void CScanDialog::StartScan(bool privacy) {
     Tell("Scan in progress. Please wait.");
     return;
   }
-  std::array<bool, kSectionCount> selection{};
+  ScanRequest request({}, ChosenBrowsers(), privacy);
   bool any = false;
   for (int i = 0; i < kSectionCount; ++i) {
-    selection[i] = privacy ? (i >= kFirstJunkSection && privacy_selection_[i])
-                           : (i < kFirstJunkSection && boxes_[i]->GetCheck() == 1);
-    any |= selection[i];
+    request.sections[i] = privacy ? (i >= kFirstJunkSection && privacy_selection_[i])
+                                  : (i < kFirstJunkSection && boxes_[i]->GetCheck() == 1);
+    any |= request.sections[i];
   }
   if (!any) {
     Tell("Please make a selection first!");
   } else {
-    engine.SetPrivacyScan(privacy);
-    parts_.progress->SetSelection(selection);
+    parts_.progress->SetRequest(request);
     parts_.progress->Run();
-    // The counters are the worker's until it has ended.
-    engine.WaitForScan();
+    // However the progress window ended, the engine decides what stays.
+    ScanOutcome outcome = engine.FinishScan();
+    RefreshProblemsDisplay();
+    ReportRefusal(outcome.kept);
     // What the scan could not look at (a database the browser holds) is
     // said, so a clean result is never mistaken for a complete one.
-    if (std::vector<std::wstring> notes = engine.LastScanSummary().notes; !notes.empty()) {
+    if (const std::vector<std::wstring>& notes = outcome.summary.notes; !notes.empty()) {
       QString text = "The scan could not look at everything:";
       for (const std::wstring& note : notes) text += "\n\u2022 " + Q(note);
       Tell(text, "Orvane");
     }
-    if (FoundTotal(engine) >= 1) {
-      parts_.run_results();
-    } else {
-      Platform& platform = engine.platform();
-      std::wstring folder = DataFolder(platform);
-      std::wstring file = UnresolvedErrorsFile(platform);
-      if (!folder.empty() && FileExists(platform, folder) && FileExists(platform, file)) platform.DeleteFile(file);
-      ReportRefusal(parts_.settings->WriteSetting(L"IgnoredErrorsCount", L"0"));
-      RefreshProblemsDisplay();
-    }
-    // The last-scan date the engine stored goes to disk with the rest.
-    ReportRefusal(engine.platform().Flush());
+    if (outcome.summary.total >= 1) parts_.run_results();
   }
   last_scan_->SetText(Q(engine.GetLastScanDate()));
   update();
@@ -316,7 +296,6 @@ void CScanDialog::RefreshProblemsDisplay() {
 
 void CScanDialog::OnSettings() {
   if (parts_.run_settings) parts_.run_settings();
-  HandBrowserSelection();
   if (parts_.settings->ReadSetting(L"AllowAutoUpdates") == L"true" && parts_.updates) BeginUpdateCheck(false);
 }
 
@@ -336,14 +315,13 @@ void CScanDialog::OnJunkAndPrivacy() {
   std::array<bool, kSectionCount> chosen{};
   if (!parts_.run_junk_and_privacy || !parts_.run_junk_and_privacy(&chosen)) return;
   privacy_selection_ = chosen;
-  HandBrowserSelection();
   StartScan(true);
 }
 
 void CScanDialog::OnLastResults() {
   CSarvelEngine& engine = *parts_.engine;
   engine.LoadUnresolvedErrors();
-  if (FoundTotal(engine) >= 1) parts_.run_results();
+  if (!engine.errors().IsEmpty()) parts_.run_results();
 }
 
 void CScanDialog::OnUpdate() {

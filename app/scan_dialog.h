@@ -14,7 +14,7 @@
 #include <optional>
 
 #include "engine/engine.h"
-#include "engine/singleton.h"
+#include "ui/window_instance.h"
 #include "model/events.h"
 #include "model/settings_store.h"
 #include "ui/messenger.h"
@@ -91,7 +91,7 @@ struct MainWindowParts {
   bool sample_machine = false;
 };
 
-class CScanDialog : public CBitmapDialog, public CSingleton<CScanDialog> {
+class CScanDialog : public CBitmapDialog, public ui::WindowInstance<CScanDialog> {
   Q_OBJECT
 
  public:
@@ -164,7 +164,8 @@ class CScanDialog : public CBitmapDialog, public CSingleton<CScanDialog> {
   void SetUpKeyboard();
   void PlaceWindow();
   CBitmapButtonEx* AddButton(int id, int normal, int hover, QPoint where, const QString& caption = {});
-  void HandBrowserSelection();
+  // The browsers the settings choose for the privacy sections.
+  BrowserSelection ChosenBrowsers() const;
   bool TrayAvailable() const;
   void Exit();
   // Tells the user that a change was refused, naming the machine and what

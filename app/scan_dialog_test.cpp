@@ -165,12 +165,12 @@ TEST_F(ScanDialogTest, StartsWithItsDefaultsLayoutAndLabels) {
 TEST_F(ScanDialogTest, NoSectionTickedSaysSoAndScansNothing) {
   CScanDialog& w = Window();
   for (int i = 0; i < kFirstJunkSection; ++i) w.section_box(i)->SetCheck(0);
-  w.StartScan(false);
+  w.StartScan({false});
   EXPECT_EQ(messenger_.texts(), std::vector<QString>{"Please make a selection first!"});
   EXPECT_FALSE(progress_->isVisible());
   EXPECT_EQ(engine_->GetLastScanDate(), L"Not scanned yet");
   // The privacy mode without a privacy selection says the same.
-  w.StartScan(true);
+  w.StartScan({true});
   EXPECT_EQ(messenger_.said.size(), 2u);
 }
 
@@ -216,7 +216,7 @@ TEST_F(ScanDialogTest, AScanWithoutFindingsLeavesZeroErrorsAndNoFile) {
   w.RefreshProblemsDisplay();
   ASSERT_EQ(w.gauge_image(), 267);
 
-  w.StartScan(false);
+  w.StartScan({false});
   EXPECT_EQ(results_shown_, 0);
   EXPECT_EQ(w.problems_label()->ShownText(), "0 errors");
   EXPECT_EQ(w.gauge_image(), 257);
@@ -285,7 +285,7 @@ TEST_F(ScanDialogTest, ClosingWhileAScanRuns) {
   EXPECT_EQ(exits, 0);
   EXPECT_TRUE(w.isVisible());
   // A second scan is refused while the first runs.
-  w.StartScan(false);
+  w.StartScan({false});
   EXPECT_EQ(messenger_.texts().back(), "Scan in progress. Please wait.");
 
   engine_->StopScan();

@@ -15,7 +15,7 @@
 #include <map>
 
 #include "engine/engine.h"
-#include "engine/singleton.h"
+#include "ui/window_instance.h"
 #include "model/settings_store.h"
 #include "ui/messenger.h"
 #include "ui/skin/bitmap_button.h"
@@ -25,7 +25,7 @@
 
 namespace orvane::app {
 
-class CSettingsDialog : public CBitmapDialog, public CSingleton<CSettingsDialog> {
+class CSettingsDialog : public CBitmapDialog, public ui::WindowInstance<CSettingsDialog> {
   Q_OBJECT
 
  public:

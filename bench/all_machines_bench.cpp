@@ -98,7 +98,7 @@ Home& TheHome() {
 
 void BM_ScanAllMachines(benchmark::State& state) {
   Home& home = TheHome();
-  cli::ScanRequest request;
+  ScanRequest request;
   if (!cli::ParseScanRequest("0-16", false, "", &request)) state.SkipWithError("bad sections");
   NoPacer pacer;
   NullBuffer nothing;

@@ -107,7 +107,7 @@ void BM_FileSectionsScan(benchmark::State& state) {
   int records = 0;
   for (auto _ : state) {
     orvane::CSarvelEngine engine(platform, orvane::EngineOptions{&target, &pacer, {}, {}, {}, {}});
-    engine.StartScan(sections);
+    engine.StartScan({sections});
     engine.WaitForScan();
     records = engine.errors().GetCount();
   }

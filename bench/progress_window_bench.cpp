@@ -37,7 +37,7 @@ void BM_ScanThroughEngine(benchmark::State& state) {
   NullTarget target;
   CSarvelEngine engine(platform, EngineOptions{&target, &pacer, {}, {}, {}, {}});
   for (auto _ : state) {
-    engine.StartScan(RegistrySections());
+    engine.StartScan({RegistrySections()});
     engine.WaitForScan();
   }
   Report(state, engine);
@@ -53,7 +53,7 @@ void BM_ScanUnderProgressWindow(benchmark::State& state) {
   ui::CScanProgressDialog window(engine, pacer, messenger);
   QObject::connect(&bridge, &ui::EventBridge::eventArrived, &window,
                    [&window](const WorkerEvent& e) { window.HandleEvent(e); });
-  window.SetSelection(RegistrySections());
+  window.SetRequest({RegistrySections()});
   int result = 0;
   for (auto _ : state) {
     result = window.Run();

@@ -28,7 +28,7 @@ TEST(ScanRequestTest, SectionsAndBrowsersFromTheCommandLine) {
   ScanRequest privacy;
   ASSERT_TRUE(ParseScanRequest("", true, "firefox,ie", &privacy));
   EXPECT_TRUE(privacy.sections[13] && privacy.sections[21] && !privacy.sections[12]);
-  EXPECT_EQ(privacy.browser_flags, (std::vector<std::wstring>{L"1", L"1", L"0"}));
+  EXPECT_EQ(privacy.browsers, (BrowserSelection{true, true, false}));
 
   ScanRequest some;
   ASSERT_TRUE(ParseScanRequest("4,10-11", false, "", &some));

@@ -237,7 +237,7 @@ int main(int argc, char** argv) {
     std::cerr << "orvane-cli: " << orvane::WideToUtf8(s.message) << "\n";
     return 2;
   }
-  orvane::cli::ScanRequest request;
+  orvane::ScanRequest request;
   if (*scan) {
     if (orvane::Status s = orvane::cli::ParseScanRequest(sections, privacy, browsers, &request); !s) {
       std::cerr << "orvane-cli: " << orvane::WideToUtf8(s.message) << "\n";

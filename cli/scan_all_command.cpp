@@ -102,9 +102,7 @@ MachineScan ScanMachineReadOnly(const wine::FoundPrefix& machine, const ScanRequ
   options.target = &queue;
   options.pacer = &pacer;
   CSarvelEngine engine(platform, options);
-  engine.SetBrowserFlags(request.browser_flags);
-  engine.SetPrivacyScan(request.privacy);
-  engine.StartScan(request.sections);
+  engine.StartScan(request);
   PumpEvents(
       queue, [&] { engine.StopScan(); },
       [&](const WorkerEvent& event) {
@@ -123,8 +121,8 @@ int RunScanAllMachines(const wine::PrefixSearch& search, const ScanRequest& aske
   std::ostream& out = output.out;
   ScanRequest request = asked;
   std::vector<std::string> notes;
-  if (AnyBrowserSection(request) && request.browser_flags[0] == L"1") {
-    request.browser_flags[0] = L"0";
+  if (AnyBrowserSection(request) && request.browsers.internet_explorer) {
+    request.browsers.internet_explorer = false;
     notes.push_back(
         "Internet Explorer's cache, cookies and history are left out: only a program run in the prefix can read "
         "them, and a scan of every machine runs nothing in any.");

@@ -54,6 +54,7 @@ std::string Cut(const std::wstring& text, size_t width) {
 Status ParseScanRequest(const std::string& sections, bool privacy, const std::string& browsers,
                         ScanRequest* request) {
   request->privacy = privacy;
+  request->browsers = {true, true, true};
   std::string list = sections.empty() ? (privacy ? "13-21" : "0-12") : sections;
   std::stringstream words(list);
   std::string word;
@@ -63,12 +64,12 @@ Status ParseScanRequest(const std::string& sections, bool privacy, const std::st
                            Utf8ToWide(word) + L"\"");
   }
   if (!browsers.empty()) {
-    request->browser_flags = {L"0", L"0", L"0"};
+    request->browsers = {};
     std::stringstream names(browsers);
     while (std::getline(names, word, ',')) {
-      if (word == "ie") request->browser_flags[0] = L"1";
-      else if (word == "firefox") request->browser_flags[1] = L"1";
-      else if (word == "chrome") request->browser_flags[2] = L"1";
+      if (word == "ie") request->browsers.internet_explorer = true;
+      else if (word == "firefox") request->browsers.firefox = true;
+      else if (word == "chrome") request->browsers.chrome = true;
       else return Status::Error(L"--browsers takes ie, firefox and chrome; not \"" + Utf8ToWide(word) + L"\"");
     }
   }
@@ -117,9 +118,7 @@ int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& reque
             const std::wstring& machine_text) {
   std::ostream& out = output.out;
   if (!output.json) out << "Scanning " << WideToUtf8(machine_text) << "\n";
-  engine.SetBrowserFlags(request.browser_flags);
-  engine.SetPrivacyScan(request.privacy);
-  engine.StartScan(request.sections);
+  engine.StartScan(request);
 
   int current = -1;
   bool live_line = false;
@@ -147,8 +146,9 @@ int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& reque
       live_line = true;
     }
   });
-  engine.WaitForScan();
-  ScanSummary summary = engine.LastScanSummary();
+  const ScanOutcome outcome = engine.FinishScan();
+  const ScanSummary& summary = outcome.summary;
+  const bool saved = static_cast<bool>(outcome.kept);
   found = summary.found;
   finish_section();
   end_live();
@@ -156,8 +156,7 @@ int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& reque
   nlohmann::json findings = nlohmann::json::array();
   if (output.json)
     for (const CError& e : engine.errors()) findings.push_back(RecordJson(e));
-  const ScanFileTotals totals = TotalsOf(engine.errors());  // the save hands the records over
-  bool saved = engine.SaveUnresolvedErrors();
+  const ScanFileTotals totals = TotalsOf(engine.errors());
   if (output.json) {
     nlohmann::json sections = nlohmann::json::array();
     for (int id = 0; id < kSectionCount; ++id) {
@@ -172,7 +171,7 @@ int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& reque
                         {"sections", sections},
                         {"left_in_place", notes},
                         {"findings", findings},
-                        {"unresolved_errors", saved ? WideToUtf8(engine.UnresolvedErrorsPath()) : ""}};
+                        {"unresolved_errors", saved && summary.total > 0 ? WideToUtf8(engine.UnresolvedErrorsPath()) : ""}};
     AddScanFiguresJson(summary, totals, &scan);
     out << scan.dump(2) << "\n";
   } else {
@@ -185,7 +184,7 @@ int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& reque
   }
   if (!saved) {
     output.err << "orvane-cli: the findings could not be saved to " << WideToUtf8(engine.UnresolvedErrorsPath())
-               << ": " << WideToUtf8(engine.platform().CheckWritable().message) << "\n";
+               << ": " << WideToUtf8(outcome.kept.message) << "\n";
     return 2;
   }
   // Something left unread is not a clean machine either.

@@ -18,15 +18,10 @@
 
 namespace orvane::cli {
 
-struct ScanRequest {
-  std::array<bool, kSectionCount> sections{};
-  std::vector<std::wstring> browser_flags{L"1", L"1", L"1"};
-  bool privacy = false;
-};
-
 // Builds the request from the command line's words: sections "0-12" by
 // default, "13-21" with privacy, or an explicit list ("4,10", "0-5,12");
-// browsers "ie,firefox,chrome" in any subset. Ok, or what is wrong.
+// browsers "ie,firefox,chrome" in any subset, all three by default. Ok, or
+// what is wrong.
 Status ParseScanRequest(const std::string& sections, bool privacy, const std::string& browsers,
                         ScanRequest* request);
 
@@ -38,8 +33,8 @@ struct Output {
   bool live = false;  // a terminal: show the current item on one line
 };
 
-// Runs the scan, shows its progress, saves the findings as the unresolved
-// errors (with --json they are printed too). 0 when nothing was found, 1
+// Runs the scan, shows its progress, and shows what the engine kept of it
+// as the unresolved errors (with --json the findings are printed too). 0 when nothing was found, 1
 // when findings remain or something could not be read, 2 when they could
 // not be saved.
 int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& request, const Output& output,

@@ -70,8 +70,10 @@ int RunSolutionApply(Platform& platform, StateFolder& state, const SolutionReque
   else
     report = executor.ApplySolution(script);
 
+  std::vector<std::wstring> actions;
+  for (const PlannedAction& action : executor.actions()) actions.push_back(action.Text());
   if (output.json) {
-    nlohmann::json result = {{"actions", Texts(executor.actions(), false)},
+    nlohmann::json result = {{"actions", Texts(actions, false)},
                              {"refused", Texts(executor.refusals(), true)}};
     if (!request.plan) {
       result["report"] = WideToUtf8(report);
@@ -86,8 +88,8 @@ int RunSolutionApply(Platform& platform, StateFolder& state, const SolutionReque
       output.out << "Backup: " << WideToUtf8(set) << " ('orvane-cli backups restore' brings it back)\n";
     return 0;
   }
-  if (executor.actions().empty()) output.out << "Nothing to do.\n";
-  for (const std::wstring& action : executor.actions()) output.out << WideToUtf8(action) << "\n";
+  if (actions.empty()) output.out << "Nothing to do.\n";
+  for (const std::wstring& action : actions) output.out << WideToUtf8(action) << "\n";
   for (const std::wstring& refusal : executor.refusals()) output.out << ForTerminal(refusal);
   return 0;
 }

@@ -54,20 +54,14 @@ CSarvelEngine::CSarvelEngine(Platform& platform, EngineOptions options)
 
   product_version_ = OrNoVersion(options_.product_version);
   release_date_ = OrNoVersion(options_.release_date);
-  // The account whole: a name cut short would be another user's.
-  task_ = ScheduledScanTask{L"Orvane", platform_.GetEnvironmentVariable(L"USERNAME"), platform_.ModuleFileName(),
-                            L"-scan"};
-
   last_scan_date_ = ReadRegistryString(platform_, HKEY_LOCAL_MACHINE, kSettingsKey, L"LastScanDate");
   if (last_scan_date_.empty()) last_scan_date_ = L"Not scanned yet";
 }
 
 CSarvelEngine::~CSarvelEngine() {
   DiscardScanWorker();
-  if (repair_thread_) {
-    repair_thread_->RequestStop();
-    repair_thread_->Join();
-  }
+  StopRepair();
+  WaitForRepair();
   errors_.RemoveAll();
 }
 
@@ -80,12 +74,11 @@ std::wstring CSarvelEngine::FormatScanDate(const LocalDateTime& local) {
 
 void CSarvelEngine::DiscardScanWorker() {
   if (!scan_thread_) return;
-  scan_thread_->RequestStop();
-  scan_thread_->Join();
+  StopScan();
   scan_thread_.reset();
 }
 
-void CSarvelEngine::StartScan(const std::array<bool, kSectionCount>& enabled) {
+void CSarvelEngine::StartScan(const ScanRequest& request) {
   // A Wine program may have changed the registry since it was read; when
   // something of ours is still unsaved the scan reads what it has, and the
   // save that follows says why it cannot be written.
@@ -97,18 +90,27 @@ void CSarvelEngine::StartScan(const std::array<bool, kSectionCount>& enabled) {
   counters_.Reset();
   errors_.RemoveAll();
   ignore_file_ = ReadIgnoreFile(*state_);
+  pacer_->Resume();
   ScanEnvironment env{platform_, errors_, counters_, *target_, *pacer_, &repaired_items_, &ignore_file_.list};
-  scan_thread_ = std::make_unique<CRegistryScanThread>(enabled, env);
-  scan_thread_->browser_flags = browser_flags_;
+  browsers_ = request.browsers;
+  privacy_scan_ = request.privacy;
+  scan_thread_ = std::make_unique<CRegistryScanThread>(request.sections, env);
+  scan_thread_->browser_flags = browsers_.ToFlags();
   scan_thread_->context.running = 1;
   scan_thread_->Start();
 }
 
 void CSarvelEngine::StopScan() {
-  if (IsScanRunning()) {
-    scan_thread_->RequestStop();
-    scan_thread_->Join();
+  if (!IsScanRunning()) {
+    // An ended worker still has to be joined; its pacer may be gone.
+    if (scan_thread_) scan_thread_->Join();
+    return;
   }
+  // The flag first, then the wake: a worker woken from its pause must find
+  // the stop already asked for, or it would start the next section.
+  scan_thread_->RequestStop();
+  pacer_->Interrupt();
+  scan_thread_->Join();
 }
 
 bool CSarvelEngine::IsScanRunning() const { return scan_thread_ && scan_thread_->IsRunning(); }
@@ -132,11 +134,28 @@ void CSarvelEngine::WaitForScan() {
   if (scan_thread_) scan_thread_->Join();
 }
 
-void CSarvelEngine::StartRepair(int count) {
-  if (scan_thread_) {
-    scan_thread_->RequestStop();
-    scan_thread_->Join();
+ScanOutcome CSarvelEngine::FinishScan() {
+  WaitForScan();
+  ScanOutcome outcome;
+  outcome.summary = LastScanSummary();
+  if (errors_.IsEmpty()) {
+    const std::wstring file = UnresolvedErrorsPath();
+    if (FileExists(platform_, file) && !platform_.DeleteFile(file))
+      outcome.kept = Status::Error(L"The file of unresolved errors " + file + L" could not be deleted.");
+  } else if (!WriteUnresolvedFiles(errors_)) {
+    Status writable = platform_.CheckWritable();
+    outcome.kept = writable ? Status::Error(L"The findings could not be saved to " + UnresolvedErrorsPath() + L".")
+                            : writable;
+    return outcome;
   }
+  if (outcome.kept) StoreIgnoredCount(errors_.GetCount());
+  // The last-scan date and the count go to disk with the findings.
+  if (Status flushed = platform_.Flush(); outcome.kept && !flushed) outcome.kept = flushed;
+  return outcome;
+}
+
+void CSarvelEngine::StartRepair(int count) {
+  StopScan();
   if (repair_thread_) {
     // Never two repairs at once: the shared list and counters are not locked.
     repair_thread_->Join();
@@ -144,8 +163,9 @@ void CSarvelEngine::StartRepair(int count) {
   // The repair judges each record against the registry as it is now; a
   // refusal shows in the worker's own check that the machine is writable.
   platform_.ReloadRegistry();
+  pacer_->Resume();
   RepairEnvironment env{platform_, *state_, errors_, counters_, repaired_items_, *target_, *pacer_};
-  repair_thread_ = std::make_unique<CRepairErrorsThread>(env, count, browser_flags_);
+  repair_thread_ = std::make_unique<CRepairErrorsThread>(env, count, browsers_.ToFlags());
   ++repair_runs_;
   repair_thread_->set_browser_cleaner([](Platform& platform, int32_t section, const std::vector<std::wstring>& selection) {
     return CleanBrowserData(platform, section, selection).left_in_place;
@@ -156,7 +176,9 @@ void CSarvelEngine::StartRepair(int count) {
 bool CSarvelEngine::IsRepairRunning() const { return repair_thread_ && repair_thread_->IsRunning(); }
 
 void CSarvelEngine::StopRepair() {
-  if (repair_thread_) repair_thread_->RequestStop();
+  if (!IsRepairRunning()) return;
+  repair_thread_->RequestStop();
+  pacer_->Interrupt();
 }
 
 void CSarvelEngine::WaitForRepair() {
@@ -216,13 +238,10 @@ void CSarvelEngine::LoadUnresolvedErrors() {
   EnsureFolder(platform_, DataFolder(platform_));
   // The browsers that scan looked at come back with its records, so that a
   // repair in a later run cleans what was found (and only that).
-  browser_flags_ = {L"0", L"0", L"0"};
+  browsers_ = {};
   std::string selection;
-  if (platform_.ReadFile(UnresolvedBrowsersPath(), &selection)) {
-    std::vector<std::wstring> fields = SplitString(Utf16leToWide(selection), kFieldSeparator);
-    for (size_t i = 0; i < fields.size() && i < browser_flags_.size(); ++i)
-      browser_flags_[i] = fields[i] == L"1" ? L"1" : L"0";
-  }
+  if (platform_.ReadFile(UnresolvedBrowsersPath(), &selection))
+    browsers_ = BrowserSelection::FromFlags(SplitString(Utf16leToWide(selection), kFieldSeparator));
   if (!ReadErrorFile(platform_, UnresolvedErrorsPath(), &errors_)) return;
   errors_.Partition([](int, int32_t) { return true; }, IsValidSection);
   for (int i = 0; i < errors_.GetCount(); ++i) counters_.AddFound(errors_.SectionAt(i));
@@ -231,7 +250,7 @@ void CSarvelEngine::LoadUnresolvedErrors() {
 bool CSarvelEngine::WriteUnresolvedFiles(const CErrorListEx& records) {
   EnsureFolder(platform_, DataFolder(platform_));
   std::wstring selection;
-  for (const std::wstring& flag : browser_flags_) selection += flag + kFieldSeparator;
+  for (const std::wstring& flag : browsers_.ToFlags()) selection += flag + kFieldSeparator;
   return platform_.WriteFileAtomic(UnresolvedBrowsersPath(), WideToUtf16le(selection + kRecordEnd)) &&
          WriteErrorFile(platform_, UnresolvedErrorsPath(), records);
 }
@@ -338,6 +357,15 @@ ReportResult CSarvelEngine::WriteReportOfList() {
 }
 
 bool CSarvelEngine::IsBrowserInstalled(const std::wstring& name) { return orvane::IsBrowserInstalled(platform_, name); }
+
+RestoreReport CSarvelEngine::RestoreBackup(const std::wstring& data_file) {
+  // A Wine program may have written the registry since it was read; the
+  // restore's save would refuse to write over that, and no new read would
+  // ever come without a restart. A refusal here (changes of ours pending)
+  // shows in that save, with its reason.
+  platform_.ReloadRegistry();
+  return RestoreBackupSet(platform_, *state_, data_file);
+}
 
 void CSarvelEngine::ListBackups() {
   for (const std::wstring& file : ListBackupFiles(platform_, *state_))

@@ -1,7 +1,7 @@
 // The engine: the state of scanning and repairing (the error list of the last
 // scan, the per-section counters, the last-scan date, the browser selection)
-// and the workers that scan and repair. One engine exists per process; the
-// windows and the command line reach it through Instance().
+// and the workers that scan and repair. The program builds one and hands it
+// to the windows and the commands that use it.
 //
 // Every operation runs on the owner's (interface) thread. The workers write
 // the error list and the counters while they run; read them only after the
@@ -22,8 +22,8 @@
 #include "model/local_time.h"
 #include "model/messages.h"
 #include "model/pacer.h"
+#include "model/sections.h"
 #include "engine/registry_scan_thread.h"
-#include "engine/singleton.h"
 #include "engine/startup_list.h"
 #include "engine/uninstall_list.h"
 #include "platform/platform.h"
@@ -53,6 +53,17 @@ struct EngineOptions {
   StateFolder* state = nullptr;
 };
 
+// What a scan looks at.
+struct ScanRequest {
+  ScanRequest() = default;
+  ScanRequest(const std::array<bool, kSectionCount>& on, BrowserSelection browsers_read = {}, bool privacy_scan = false)
+      : sections(on), browsers(browsers_read), privacy(privacy_scan) {}
+
+  std::array<bool, kSectionCount> sections{};  // by section id
+  BrowserSelection browsers;                   // whose data the privacy sections read
+  bool privacy = false;                        // a junk and privacy scan (how the windows lay out)
+};
+
 // What the last scan found, for a front end to show.
 struct ScanSummary {
   bool completed = false;  // every enabled section was scanned (not stopped)
@@ -65,6 +76,16 @@ struct ScanSummary {
   int32_t ignored_total = 0;
   // Lines of the ignore list that were skipped, and why.
   std::vector<std::wstring> ignore_problems;
+};
+
+// What an ended scan (finished, stopped, or its window closed) left: its
+// findings, and whether they are kept as the unresolved errors.
+struct ScanOutcome {
+  ScanSummary summary;
+  // Ok when the findings are the file of unresolved errors (none found: no
+  // file) and the count and the last-scan date are on disk; otherwise why
+  // not, and the findings stay in the list only.
+  Status kept;
 };
 
 // Which of the unresolved errors a repair takes: those of the sections in
@@ -123,34 +144,39 @@ struct UnresolvedKept {
   int count = 0;         // records in the file; in the list when not written
 };
 
-// The scheduled scan's task description.
-struct ScheduledScanTask {
-  std::wstring name;
-  std::wstring user;
-  std::wstring program;
-  std::wstring parameters;
-};
-
-class CSarvelEngine : public CSingleton<CSarvelEngine> {
+class CSarvelEngine {
  public:
   // platform and everything options points to must outlive the engine.
   CSarvelEngine(Platform& platform, EngineOptions options);
-  virtual ~CSarvelEngine();
+  ~CSarvelEngine();
+  CSarvelEngine(const CSarvelEngine&) = delete;
+  CSarvelEngine& operator=(const CSarvelEngine&) = delete;
 
   // ---- Scanning. ----
-  // Loads the repaired items, records today as the last scan date, stops and
-  // discards the previous scan worker, clears the counters and the list, and
-  // starts a scan of the enabled sections.
-  void StartScan(const std::array<bool, kSectionCount>& enabled);
-  // Stops a running scan and waits for its worker to end.
+  // Reads again the hives that changed on disk (unless something of ours is
+  // pending), loads the repaired items, records today as the last scan
+  // date, stops and discards the previous scan worker, clears the counters
+  // and the list, and starts a scan of the requested sections.
+  void StartScan(const ScanRequest& request);
+  // After the scan has ended or been stopped (waits for its worker): the
+  // one place that decides what a scan keeps. Every finding becomes the
+  // file of unresolved errors, replacing the last (no findings: the file
+  // goes), "IgnoredErrorsCount" becomes their number and the machine is
+  // flushed. The findings stay in the list, as LoadUnresolvedErrors would
+  // leave them, for the results window; closing that window keeps nothing
+  // more.
+  ScanOutcome FinishScan();
+  // Stops a running scan and waits for its worker to end: the pause in hand
+  // is cut short, so this takes only as long as the worker needs to notice.
   void StopScan();
   bool IsScanRunning() const;
   // Waits until the current scan worker (if any) has ended.
   void WaitForScan();
+  // Whether the last scan (or the one about to be shown) is a privacy scan.
   void SetPrivacyScan(bool privacy) { privacy_scan_ = privacy; }
   bool privacy_scan() const { return privacy_scan_; }
-  void SetBrowserFlags(const std::vector<std::wstring>& flags) { browser_flags_ = flags; }
-  const std::vector<std::wstring>& browser_flags() const { return browser_flags_; }
+  // The browsers of the last scan, or of the unresolved errors loaded.
+  const BrowserSelection& browsers() const { return browsers_; }
 
   // What the last scan found; call after it has ended (WaitForScan).
   ScanSummary LastScanSummary() const;
@@ -168,7 +194,8 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   // first count records of the error list.
   void StartRepair(int count);
   bool IsRepairRunning() const;
-  // Clears the repair worker's running flag; it stops before its next record.
+  // Asks the repair worker to stop before its next record and cuts its
+  // pause short; never waits.
   void StopRepair();
   // Waits until the current repair worker (if any) has ended.
   void WaitForRepair();
@@ -251,11 +278,10 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   BackupSetInfo DescribeBackup(const std::wstring& data_file) {
     return DescribeBackupSet(platform_, *state_, data_file);
   }
-  // Puts the set back and deletes it when everything came back
-  // (RestoreBackupSet).
-  RestoreReport RestoreBackup(const std::wstring& data_file) {
-    return RestoreBackupSet(platform_, *state_, data_file);
-  }
+  // Reads again the hives another program changed (unless something of
+  // ours is pending), puts the set back and deletes it when everything
+  // came back (RestoreBackupSet).
+  RestoreReport RestoreBackup(const std::wstring& data_file);
   // Deletes the set without restoring it (DeleteBackupSet).
   Status DeleteBackup(const std::wstring& data_file, std::vector<std::wstring>* left_alone = nullptr) {
     return DeleteBackupSet(platform_, *state_, data_file, left_alone);
@@ -268,10 +294,11 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   std::vector<UninstallRow> UninstallRows() { return BuildUninstallRows(ListUninstallValues()); }
   UninstallStart StartUninstall(const UninstallRow& row) { return orvane::StartUninstall(platform_, row); }
 
+  // The list and the counters as the last operation left them; only while
+  // no worker runs.
   CErrorListEx& errors() { return errors_; }
   SectionCounters& counters() { return counters_; }
-  CRegistryItemListEx& repaired_items() { return repaired_items_; }
-  const ScheduledScanTask& scheduled_task() const { return task_; }
+  const CRegistryItemListEx& repaired_items() const { return repaired_items_; }
   Platform& platform() { return platform_; }
   StateFolder& state() { return *state_; }
 
@@ -302,12 +329,11 @@ class CSarvelEngine : public CSingleton<CSarvelEngine> {
   std::wstring product_version_;
   std::wstring release_date_;
   std::wstring last_scan_date_;
-  std::vector<std::wstring> browser_flags_;
+  BrowserSelection browsers_;
   bool privacy_scan_ = false;
   CRegistryItemListEx repaired_items_;
   // The machine's ignore list as the last scan read it.
   IgnoreFile ignore_file_;
-  ScheduledScanTask task_;
 };
 
 }  // namespace orvane

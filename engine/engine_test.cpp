@@ -59,15 +59,11 @@ class EngineTest : public ::testing::Test {
   int refreshed_ = 0;
 };
 
-TEST_F(EngineTest, SingletonVersionsAndTheLastScanDate) {
-  EXPECT_EQ(CSarvelEngine::Instance(), nullptr);
+TEST_F(EngineTest, VersionsAndTheLastScanDate) {
   CSarvelEngine& engine = Engine();
-  EXPECT_EQ(CSarvelEngine::Instance(), &engine);
   EXPECT_EQ(engine.GetLastScanDate(), L"Not scanned yet");
   EXPECT_FALSE(engine.GetProductVersion().empty());
   EXPECT_FALSE(engine.GetReleaseDate().empty());
-  EXPECT_EQ(engine.scheduled_task().parameters, L"-scan");
-  EXPECT_EQ(engine.scheduled_task().name, L"Orvane");
 
   engine.StartScan({});
   engine.WaitForScan();
@@ -75,8 +71,6 @@ TEST_F(EngineTest, SingletonVersionsAndTheLastScanDate) {
   EXPECT_EQ(ReadRegistryString(*platform_, HKEY_LOCAL_MACHINE, L"Software\\Orvane", L"LastScanDate"),
             L"05-MAR-2026");
   EXPECT_EQ(CSarvelEngine::FormatScanDate({2026, 12, 31}), L"31-DEC-2026");
-  engine_.reset();
-  EXPECT_EQ(CSarvelEngine::Instance(), nullptr);
 }
 
 TEST_F(EngineTest, ANewScanReplacesTheOldOnesResults) {
@@ -84,8 +78,8 @@ TEST_F(EngineTest, ANewScanReplacesTheOldOnesResults) {
   CSarvelEngine& engine = Engine();
   std::array<bool, kSectionCount> run{};
   run[4] = true;
-  engine.StartScan(run);
-  engine.StartScan(run);  // stops and discards the first
+  engine.StartScan({run});
+  engine.StartScan({run});  // stops and discards the first
   engine.WaitForScan();
   EXPECT_FALSE(engine.IsScanRunning());
   EXPECT_EQ(engine.errors().GetCount(), 1);
@@ -111,12 +105,45 @@ TEST_F(EngineTest, StopScanEndsARunningScan) {
   CSarvelEngine engine(*platform_, options);
   std::array<bool, kSectionCount> all{};
   all.fill(true);
-  engine.StartScan(all);
+  engine.StartScan({all});
   engine.StopScan();
   EXPECT_FALSE(engine.IsScanRunning());
   bool completed = false;
   for (const Message& m : messages_.Drain()) completed |= m.code == kMsgScanCompleted;
   EXPECT_FALSE(completed);
+}
+
+// The real pacer holds each section for two seconds; a stop in that pause
+// hands control back as soon as the worker has seen it.
+TEST_F(EngineTest, StopDuringASectionPauseReturnsAtOnce) {
+  platform_ = prefix_.Open();
+  SleepPacer pacer;
+  EngineOptions options;
+  options.target = &messages_;
+  options.pacer = &pacer;
+  CSarvelEngine engine(*platform_, options);
+  std::array<bool, kSectionCount> sections{};
+  sections[4] = sections[5] = true;
+  engine.StartScan({sections});
+  // The empty prefix scans in an instant; the section's pause follows.
+  bool begun = false;
+  for (int i = 0; i < 100 && !begun; ++i)
+    if (std::optional<Message> m = messages_.Take(std::chrono::milliseconds(20))) begun = m->code == kMsgSectionBegins;
+  ASSERT_TRUE(begun);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_TRUE(engine.IsScanRunning());
+  const auto before = std::chrono::steady_clock::now();
+  engine.StopScan();
+  const auto took =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before).count();
+  std::printf("StopScan during a section pause returned in %lld ms\n", static_cast<long long>(took));
+  EXPECT_LT(took, 1000);
+  EXPECT_FALSE(engine.IsScanRunning());
+  EXPECT_FALSE(engine.LastScanSummary().completed);
+  // The next scan is paced again.
+  engine.StartScan({sections});
+  EXPECT_EQ(pacer.Delay(2000), 2000u);
+  engine.StopScan();
 }
 
 TEST_F(EngineTest, UnresolvedErrorsRoundTrip) {
@@ -279,6 +306,36 @@ TEST_F(ResultsRepairTest, AFileThatCannotBeWrittenLosesNothing) {
   EXPECT_EQ(StoredCount(), L"2");
 }
 
+// Another program (`wine reg add`) writes the hive between the repair and
+// the restore; the restore reads it again and goes ahead, keeping theirs.
+TEST_F(EngineTest, ARestoreAfterAnotherProgramWroteTheRegistryProceeds) {
+  prefix_.String(HKEY_LOCAL_MACHINE, kRun, L"Gone", L"C:\\gone\\gone.exe");
+  CSarvelEngine& engine = Engine();
+  std::array<bool, kSectionCount> startup{};
+  startup[section::kStartup] = true;
+  engine.StartScan(startup);
+  ASSERT_TRUE(engine.FinishScan().kept);
+  ASSERT_TRUE(engine.StartRepairOfUnresolved({}));
+  RepairSummary repair = engine.FinishRepair();
+  ASSERT_EQ(repair.repaired, 1);
+  ASSERT_EQ(repair.backup_sets.size(), 1u);
+  ASSERT_TRUE(platform_->Flush());
+
+  const std::string system_reg = prefix_.dir() + "/system.reg";
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a later modification time
+  const std::string theirs = testing::ReadHostFile(system_reg) + "\n[Software\\\\Theirs] 1\n\"added\"=\"yes\"\n";
+  std::ofstream(system_reg + ".new", std::ios::binary) << theirs;
+  std::filesystem::rename(system_reg + ".new", system_reg);
+
+  RestoreReport restored = engine.RestoreBackup(repair.backup_sets[0]);
+  EXPECT_TRUE(restored.ok());
+  EXPECT_EQ(restored.restored, 1);
+  ASSERT_TRUE(platform_->Flush());
+  wine::WinePlatform after(prefix_.Options());
+  EXPECT_EQ(ReadRegistryString(after, HKEY_LOCAL_MACHINE, kRun, L"Gone"), L"C:\\gone\\gone.exe");
+  EXPECT_EQ(ReadRegistryString(after, HKEY_LOCAL_MACHINE, L"Software\\Theirs", L"added"), L"yes");
+}
+
 TEST_F(EngineTest, TheReportOfTheListLeavesTheListAlone) {
   CSarvelEngine& engine = Engine();
   engine.errors().Add(Record(2, L"in file"));
@@ -310,7 +367,7 @@ TEST_F(EngineTest, ShortcutsOnTheHostDesktopTheProfileLinksToAreNotTheMachines) 
   CSarvelEngine& engine = Engine();
   std::array<bool, kSectionCount> shortcuts{};
   shortcuts[section::kShortcuts] = true;
-  engine.StartScan(shortcuts);
+  engine.StartScan({shortcuts});
   engine.WaitForScan();
   EXPECT_EQ(engine.errors().GetCount(), 0);
   EXPECT_TRUE(std::filesystem::exists(desktop + "/Gone.lnk"));

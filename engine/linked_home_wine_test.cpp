@@ -86,7 +86,7 @@ TEST(LinkedHomeWine, NothingInTheHomeTheProfileLinksToIsFoundOrRemoved) {
   CSarvelEngine engine(platform, options);
   std::array<bool, kSectionCount> sections{};
   for (int id : {section::kShortcuts, 13, 14, section::kTempFiles}) sections[id] = true;
-  engine.StartScan(sections);
+  engine.StartScan({sections});
   engine.WaitForScan();
   bool junk_found = false;
   for (const CError& e : engine.errors()) {

@@ -80,7 +80,7 @@ TEST_F(WineEndToEnd, FreshPrefixFindingsAreRealFaults) {
   wine::WinePlatform platform(wine::WineOptions(peer_.dir()));
   ASSERT_TRUE(platform.LoadProblems().empty());
   CSarvelEngine engine(platform, EngineOptions{&messages_, &pacer_, {}, {}, {}, {}});
-  engine.StartScan(Sections({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12}));
+  engine.StartScan({Sections({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12})});
   engine.WaitForScan();
   for (const CError& e : engine.errors()) {
     std::cout << "section " << e.section << ": " << WideToUtf8(e.reason) << "\n";
@@ -127,7 +127,7 @@ TEST_F(WineEndToEnd, ScanRepairRestore) {
     wine::WinePlatform platform(wine::WineOptions(peer_.dir()));
     ASSERT_TRUE(platform.CheckWritable());
     CSarvelEngine engine(platform, EngineOptions{&messages_, &pacer_, {}, {}, {}, {}, &state});
-    engine.StartScan(Sections({3, 4, 10, 13}));
+    engine.StartScan({Sections({3, 4, 10, 13})});
     engine.WaitForScan();
     std::set<std::wstring> found;
     for (const CError& e : engine.errors()) found.insert(e.item.valueName.empty() ? e.filePath : e.item.valueName);
@@ -187,13 +187,13 @@ TEST_F(WineEndToEnd, AfterWineCommandsScansRepairsAndRestoresSeeTheRegistryAsItI
   wine::WinePlatform platform(wine::WineOptions(peer_.dir()));
   testing::TempStateFolder state;
   CSarvelEngine engine(platform, EngineOptions{&messages_, &pacer_, {}, {}, {}, {}, &state});
-  engine.StartScan(Sections({3, 4}));
+  engine.StartScan({Sections({3, 4})});
   engine.WaitForScan();
   ASSERT_TRUE(platform.Flush());  // the last-scan date, as the program keeps it
 
   ASSERT_EQ(Reg("add " + WinePeer::Quote(run) + " /v Late /d " + WinePeer::Quote("C:\\gone\\late.exe") + " /f"), 0);
   peer_.Wait();
-  engine.StartScan(Sections({3, 4}));
+  engine.StartScan({Sections({3, 4})});
   engine.WaitForScan();
   bool found = false;
   for (const CError& e : engine.errors()) found |= e.item.valueName == L"Late";

@@ -109,8 +109,7 @@ TEST_F(WinInetPeer, ScanListsWinInetsOwnEntriesRepairRemovesThemAndWinInetStillC
   testing::TempStateFolder state;
   options.state = &state;
   CSarvelEngine engine(platform, options);
-  engine.SetBrowserFlags({L"1", L"0", L"0"});
-  engine.StartScan(Sections({15, 17, 18, 19}));
+  engine.StartScan({Sections({15, 17, 18, 19}), BrowserSelection{true, false, false}});
   engine.WaitForScan();
 
   std::vector<std::wstring> cookies, visits, pages;

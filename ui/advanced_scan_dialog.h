@@ -9,7 +9,7 @@
 #include <array>
 
 #include "engine/engine.h"
-#include "engine/singleton.h"
+#include "ui/window_instance.h"
 #include "model/sections.h"
 #include "model/settings_store.h"
 #include "ui/messenger.h"
@@ -20,7 +20,7 @@
 
 namespace orvane::ui {
 
-class CAdvancedScan : public CBitmapDialog, public CSingleton<CAdvancedScan> {
+class CAdvancedScan : public CBitmapDialog, public WindowInstance<CAdvancedScan> {
   Q_OBJECT
 
  public:

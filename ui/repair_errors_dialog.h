@@ -12,7 +12,7 @@
 #include <QProgressBar>
 
 #include "engine/engine.h"
-#include "engine/singleton.h"
+#include "ui/window_instance.h"
 #include "model/events.h"
 #include "ui/messenger.h"
 #include "ui/skin/bitmap_button.h"
@@ -21,7 +21,7 @@
 
 namespace orvane::ui {
 
-class CRepairErrorsDialog : public CBitmapDialog, public CSingleton<CRepairErrorsDialog> {
+class CRepairErrorsDialog : public CBitmapDialog, public WindowInstance<CRepairErrorsDialog> {
   Q_OBJECT
 
  public:

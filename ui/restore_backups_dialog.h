@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/singleton.h"
+#include "ui/window_instance.h"
 #include "model/events.h"
 #include "repair/restore.h"
 #include "ui/messenger.h"
@@ -25,7 +25,7 @@
 
 namespace orvane::ui {
 
-class CRestoreBackupsDialog : public CBitmapDialog, public CSingleton<CRestoreBackupsDialog> {
+class CRestoreBackupsDialog : public CBitmapDialog, public WindowInstance<CRestoreBackupsDialog> {
   Q_OBJECT
 
  public:

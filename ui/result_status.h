@@ -7,14 +7,14 @@
 #include <array>
 
 #include "engine/engine.h"
-#include "engine/singleton.h"
+#include "ui/window_instance.h"
 #include "ui/skin/bitmap_button.h"
 #include "ui/skin/bitmap_dialog.h"
 #include "ui/skin/color_static.h"
 
 namespace orvane::ui {
 
-class CResultStatus : public CBitmapDialog, public CSingleton<CResultStatus> {
+class CResultStatus : public CBitmapDialog, public WindowInstance<CResultStatus> {
   Q_OBJECT
 
  public:

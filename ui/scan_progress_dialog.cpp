@@ -93,7 +93,6 @@ CScanProgressDialog::~CScanProgressDialog() {
   animation_->Stop();
 }
 
-void CScanProgressDialog::SetSelection(const std::array<bool, kSectionCount>& selection) { selection_ = selection; }
 
 void CScanProgressDialog::CreateControls() {
   setFixedSize(kWidth, kHeight);
@@ -214,10 +213,10 @@ int CScanProgressDialog::EndedShare() const {
   // runs 13 of the 22 sections, so counting by section id would leave the
   // bar near the middle while its last section runs.
   // With no selection given, every section of the mode counts.
-  const bool any = std::any_of(selection_.begin(), selection_.end(), [](bool on) { return on; });
+  const bool any = std::any_of(request_.sections.begin(), request_.sections.end(), [](bool on) { return on; });
   int counted = 0, ended = 0;
   for (int i = 0; i < kSectionCount; ++i) {
-    if (!RowInMode(i, privacy_) || (any && !selection_[i])) continue;
+    if (!RowInMode(i, privacy_) || (any && !request_.sections[i])) continue;
     ++counted;
     if (ended_[i]) ++ended;
   }
@@ -225,7 +224,7 @@ int CScanProgressDialog::EndedShare() const {
 }
 
 int CScanProgressDialog::Run() {
-  LayOut(engine_.privacy_scan());
+  LayOut(request_.privacy);
   ResetDisplay();
   CentreOnWorkArea(this, kWidth, kHeight);
   StartAnimation();
@@ -233,7 +232,7 @@ int CScanProgressDialog::Run() {
   state_ = State::kRunning;
   // The worker's messages come through the main window's queue, so none is
   // handled before exec() below runs the loop.
-  engine_.StartScan(selection_);
+  engine_.StartScan(request_);
   return exec();
 }
 

@@ -18,7 +18,7 @@
 #include <deque>
 
 #include "engine/engine.h"
-#include "engine/singleton.h"
+#include "ui/window_instance.h"
 #include "model/events.h"
 #include "model/pacer.h"
 #include "model/sections.h"
@@ -30,7 +30,7 @@
 
 namespace orvane::ui {
 
-class CScanProgressDialog : public CBitmapDialog, public CSingleton<CScanProgressDialog> {
+class CScanProgressDialog : public CBitmapDialog, public WindowInstance<CScanProgressDialog> {
   Q_OBJECT
 
  public:
@@ -46,9 +46,9 @@ class CScanProgressDialog : public CBitmapDialog, public CSingleton<CScanProgres
   CScanProgressDialog(CSarvelEngine& engine, Pacer& pacer, Messenger& messenger, QWidget* parent = nullptr);
   ~CScanProgressDialog() override;
 
-  // The sections the next Run() scans, indexed by section id.
-  void SetSelection(const std::array<bool, kSectionCount>& selection);
-  const std::array<bool, kSectionCount>& selection() const { return selection_; }
+  // What the next Run() scans (its sections, browsers and mode).
+  void SetRequest(const ScanRequest& request) { request_ = request; }
+  const std::array<bool, kSectionCount>& selection() const { return request_.sections; }
 
   // Lays the window out for the engine's mode (registry or privacy), starts
   // the scan through the engine and runs modally until the scan completes,
@@ -120,7 +120,7 @@ class CScanProgressDialog : public CBitmapDialog, public CSingleton<CScanProgres
   CSarvelEngine& engine_;
   Pacer& pacer_;
   Messenger& messenger_;
-  std::array<bool, kSectionCount> selection_{};
+  ScanRequest request_;
   bool privacy_ = false;
   State state_ = State::kIdle;
   // Problems reported since the current section was announced.

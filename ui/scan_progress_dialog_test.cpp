@@ -117,7 +117,7 @@ TEST_F(ScanProgressTest, ARealScanShowsTheEnginesCountsAndCompletesOnce) {
     progress_at_completion = window_->progress();
     deep_scan_at_completion = window_->deep_scan_text();
   };
-  window_->SetSelection(Sections({2, 3, 9, 10}));
+  window_->SetRequest({Sections({2, 3, 9, 10})});
 
   EXPECT_EQ(RunWith(), QDialog::Accepted);
 
@@ -155,7 +155,7 @@ TEST_F(ScanProgressTest, OneSectionEndsAtItsShareThenAtTheFullBar) {
   QObject::connect(&bridge_, &EventBridge::eventArrived, [&](const WorkerEvent& e) {
     if (std::holds_alternative<SectionEnds>(e)) progress_at_ends.push_back(window_->progress());
   });
-  window_->SetSelection(Sections({4}));
+  window_->SetRequest({Sections({4})});
   EXPECT_EQ(RunWith(), QDialog::Accepted);
   EXPECT_EQ(progress_at_ends, std::vector<int>{100});
   EXPECT_EQ(window_->progress(), 100);
@@ -201,7 +201,7 @@ TEST_F(ScanProgressTest, RegistryAndPrivacyLayouts) {
     window_->HandleEvent(ScanEnded{});
   });
 
-  engine_->SetPrivacyScan(true);
+  window_->SetRequest({{}, {}, true});
   std::vector<int> first_column, second_column;
   QRect marker_15, marker_19;
   bool marker_for_hidden_row = true;
@@ -268,7 +268,7 @@ TEST_F(ScanProgressTest, EscapeAndStopWhileTheScanRuns) {
                  L"C:\\gone\\tool.exe");
   SleepingPacer slow;
   Make(/*relay=*/true, &slow);
-  window_->SetSelection(Sections({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12}));
+  window_->SetRequest({Sections({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12})});
   bool running_before = false;
   EXPECT_EQ(RunWith([&] {
               running_before = engine_->IsScanRunning();
@@ -286,7 +286,7 @@ TEST_F(ScanProgressTest, EscapeAndStopWhileTheScanRuns) {
 
   // Stop after the first finding: the finding is kept for the results.
   messenger_.said.clear();
-  window_->SetSelection(Sections({4, 5, 6, 7, 8, 9, 10, 12}));
+  window_->SetRequest({Sections({4, 5, 6, 7, 8, 9, 10, 12})});
   QMetaObject::Connection stop_on_finding =
       QObject::connect(&bridge_, &EventBridge::eventArrived, [&](const WorkerEvent& e) {
         if (std::holds_alternative<ErrorAdded>(e) && window_->running()) window_->stop_button().click();

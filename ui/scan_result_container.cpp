@@ -11,7 +11,6 @@
 namespace orvane::ui {
 namespace {
 
-constexpr QRgb kMagenta = 0x00FF00FF;
 const QColor kBackground(0xEE, 0xEE, 0xEE);
 const QColor kNameColor(0x2D, 0x36, 0x3F);
 const QColor kCountColor(0x98, 0x02, 0x09);
@@ -33,18 +32,6 @@ int SeverityImageId(int count) {
   if (count <= 90) return 254;
   if (count <= 120) return 255;
   return 256;
-}
-
-QImage CheckBoxCell(bool checked) {
-  QImage strip = SkinImage(197);
-  if (strip.isNull()) return {};
-  QImage cell = strip.copy(checked ? 0 : 13, 0, 13, 13).convertToFormat(QImage::Format_ARGB32);
-  for (int y = 0; y < cell.height(); ++y) {
-    auto* line = reinterpret_cast<QRgb*>(cell.scanLine(y));
-    for (int x = 0; x < cell.width(); ++x)
-      if (qAlpha(line[x]) == 255 && (line[x] & 0x00FFFFFF) == kMagenta) line[x] = 0;
-  }
-  return cell;
 }
 
 CScanResultContainer::CScanResultContainer(QWidget* parent)

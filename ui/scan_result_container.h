@@ -8,22 +8,12 @@
 #include <QImage>
 #include <vector>
 
-#include "engine/singleton.h"
+#include "ui/window_instance.h"
 #include "model/error_list.h"
+#include "ui/result_entry.h"
 #include "ui/row_list.h"
 
 namespace orvane::ui {
-
-// One per record of the error list, in list order. The record itself is
-// read from the engine's list through list_index rather than copied: the
-// list does not change while the results window is open, and copies of a
-// million records would double what a big scan costs in memory.
-struct CScanResultInfo {
-  int list_index = 0;        // position in the error list when built
-  int section = 0;           // the record's section id
-  int index_in_section = 0;  // position within its run, from 0
-  bool selected = true;      // false: set aside, not repaired
-};
 
 // One per run of consecutive records of one section.
 struct CSectionResultInfo {
@@ -40,10 +30,7 @@ struct CSectionResultInfo {
 // 255 (..120), 256 above; 0 (none) for counts of 0 or less.
 int SeverityImageId(int count);
 
-// The checked or unchecked cell of picture 197, its magenta left out.
-QImage CheckBoxCell(bool checked);
-
-class CScanResultContainer : public CRowList, public CSingleton<CScanResultContainer> {
+class CScanResultContainer : public CRowList, public WindowInstance<CScanResultContainer> {
   Q_OBJECT
 
  public:

@@ -1,7 +1,5 @@
 #include "ui/scan_results_dialog.h"
 
-#include <QCloseEvent>
-
 #include "ui/scan_result_container.h"
 #include "ui/section_result_dialog.h"
 #include "ui/skin/bitmap_button.h"
@@ -100,15 +98,5 @@ void CScanResultsDialog::OnCreateReport() {
     actions_.open_url(QUrl::fromLocalFile(QString::fromStdString(engine_.platform().NativePath(report.file_name))));
 }
 
-void CScanResultsDialog::closeEvent(QCloseEvent* event) {
-  if (!repaired_) {
-    if (engine_.SaveUnresolvedErrors()) {
-      Refresh();
-    } else {
-      TellNotKept();
-    }
-  }
-  CBitmapDialog::closeEvent(event);
-}
 
 }  // namespace orvane::ui

@@ -1,15 +1,16 @@
 // `CScanResultsDialog`: the scan results window. It shows the engine's
-// error list by section, lets the user leave sections or single records out
-// of the repair, and either repairs the rest or, when closed, keeps every
-// record as an unresolved error. Escape ends it without keeping anything.
-// Interface thread only; the scan worker has ended before it opens.
+// error list by section (the unresolved errors the ended scan kept, or
+// those loaded), lets the user leave sections or single records out of the
+// repair, and repairs the rest. Closing it in any way (its close, Escape,
+// the window manager) changes nothing: what a scan keeps is settled before
+// the window opens. Interface thread only; the scan worker has ended first.
 #pragma once
 
 #include <QUrl>
 #include <functional>
 
 #include "engine/engine.h"
-#include "engine/singleton.h"
+#include "ui/window_instance.h"
 #include "ui/messenger.h"
 #include "ui/skin/bitmap_dialog.h"
 
@@ -37,7 +38,7 @@ struct ResultsActions {
   std::function<void(const QUrl&)> open_url;
 };
 
-class CScanResultsDialog : public CBitmapDialog, public CSingleton<CScanResultsDialog> {
+class CScanResultsDialog : public CBitmapDialog, public WindowInstance<CScanResultsDialog> {
   Q_OBJECT
 
  public:
@@ -63,11 +64,6 @@ class CScanResultsDialog : public CBitmapDialog, public CSingleton<CScanResultsD
   void OnRepairProblems();
   // Command 1052: writes the HTML report of the list and offers to open it.
   void OnCreateReport();
-
- protected:
-  // The close request: every record not repaired goes to the unresolved
-  // errors. (Escape ends the window through reject() without this.)
-  void closeEvent(QCloseEvent* event) override;
 
  private:
   void Refresh();

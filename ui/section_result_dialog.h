@@ -7,9 +7,9 @@
 
 #include <vector>
 
-#include "engine/singleton.h"
+#include "ui/window_instance.h"
 #include "model/error_list.h"
-#include "ui/scan_result_container.h"
+#include "ui/result_entry.h"
 #include "ui/skin/bitmap_dialog.h"
 
 namespace orvane {
@@ -21,7 +21,7 @@ namespace orvane::ui {
 
 class CSectionResultsContainer;
 
-class CSectionResultDialog : public CBitmapDialog, public CSingleton<CSectionResultDialog> {
+class CSectionResultDialog : public CBitmapDialog, public WindowInstance<CSectionResultDialog> {
   Q_OBJECT
 
  public:

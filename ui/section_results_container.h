@@ -7,14 +7,14 @@
 
 #include <QImage>
 
-#include "engine/singleton.h"
+#include "ui/window_instance.h"
 #include "model/error_list.h"
 #include "ui/row_list.h"
-#include "ui/scan_result_container.h"
+#include "ui/result_entry.h"
 
 namespace orvane::ui {
 
-class CSectionResultsContainer : public CRowList, public CSingleton<CSectionResultsContainer> {
+class CSectionResultsContainer : public CRowList, public WindowInstance<CSectionResultsContainer> {
   Q_OBJECT
 
  public:

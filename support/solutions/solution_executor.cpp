@@ -65,6 +65,15 @@ CError ValueRecord(HKEY root, const std::wstring& root_name, const std::wstring&
 SolutionExecutor::SolutionExecutor(Platform& platform, StateFolder& state, Clock clock)
     : platform_(platform), state_(state), clock_(std::move(clock)) {}
 
+std::wstring PlannedAction::Text() const {
+  const std::wstring code_text = std::to_wstring(static_cast<int>(code)) + L";";
+  switch (code) {
+    case SolutionCode::kKill: return code_text + std::to_wstring(process_id) + L";" + target;
+    case SolutionCode::kRegistryValue: return code_text + root + L";" + sub_key + L";" + value_name;
+    default: return code_text + target;
+  }
+}
+
 void SolutionExecutor::PlanSolution(const std::wstring& script) {
   actions_.clear();
   refusals_.clear();
@@ -118,7 +127,7 @@ void SolutionExecutor::PlanCommand(int code, const std::wstring& argument) {
       }
       for (const MachineProcess& process : processes)
         if (FileNameOfPath(process.image_path) == argument)
-          actions_.push_back(L"1;" + std::to_wstring(process.id) + L";" + argument);
+          actions_.push_back({SolutionCode::kKill, process.id, argument, {}, {}, {}});
       return;
     }
     case SolutionCode::kFile:
@@ -132,7 +141,7 @@ void SolutionExecutor::PlanCommand(int code, const std::wstring& argument) {
         refusals_.push_back(refusal);
         return;
       }
-      if (FileExists(platform_, path)) actions_.push_back(std::to_wstring(code) + L";" + path);
+      if (FileExists(platform_, path)) actions_.push_back({static_cast<SolutionCode>(code), 0, path, {}, {}, {}});
       return;
     }
     case SolutionCode::kRegistryValue: {
@@ -145,7 +154,7 @@ void SolutionExecutor::PlanCommand(int code, const std::wstring& argument) {
         return;
       }
       if (RegistryValueExists(platform_, RootKeyFromName(parts[0]), parts[1], parts[2]))
-        actions_.push_back(L"4;" + parts[0] + L";" + parts[1] + L";" + parts[2]);
+        actions_.push_back({SolutionCode::kRegistryValue, 0, {}, parts[0], parts[1], parts[2]});
       return;
     }
     case SolutionCode::kHelperObject:
@@ -154,7 +163,7 @@ void SolutionExecutor::PlanCommand(int code, const std::wstring& argument) {
         return;
       }
       if (KeyExists(platform_, HKEY_LOCAL_MACHINE, std::wstring(kHelperObjectsKey) + L"\\" + argument))
-        actions_.push_back(L"6;" + argument);
+        actions_.push_back({SolutionCode::kHelperObject, 0, argument, {}, {}, {}});
       return;
   }
 }
@@ -171,31 +180,29 @@ std::wstring SolutionExecutor::RunSolution() {
   if (Status writable = platform_.CheckWritable(); !writable)
     return report + L"Nothing was changed: " + writable.message + L"\r\n";
 
-  for (const std::wstring& record : actions_) {
-    std::vector<std::wstring> f = Tokenize(record, L";");
-    if (f.size() < 2) continue;
-    switch (static_cast<SolutionCode>(ParseDecimal(f[0]))) {
+  for (const PlannedAction& action : actions_) {
+    switch (action.code) {
       case SolutionCode::kKill:
-        if (f.size() >= 3) Kill(static_cast<DWORD>(std::wcstoul(f[1].c_str(), nullptr, 10)), f[2], &report);
+        Kill(action.process_id, action.target, &report);
         break;
       case SolutionCode::kFile:
-        DeleteFileAction(f[1], &report);
+        DeleteFileAction(action.target, &report);
         break;
       case SolutionCode::kFolder:
-        if (std::wstring refusal; !PathAllowed(L"Folder", f[1], &refusal)) {
+        if (std::wstring refusal; !PathAllowed(L"Folder", action.target, &refusal)) {
           report += refusal;
           break;
         }
-        DeleteTree(OwnFiles(platform_), f[1], &report);
+        DeleteTree(OwnFiles(platform_), action.target, &report);
         break;
       case SolutionCode::kRegistryValue:
-        if (f.size() >= 4) DeleteValueAction(f[1], f[2], f[3], &report);
+        DeleteValueAction(action.root, action.sub_key, action.value_name, &report);
         break;
       case SolutionCode::kDll:
-        DllStep(f[1], &report);
+        DllStep(action.target, &report);
         break;
       case SolutionCode::kHelperObject:
-        RemoveHelperObject(f[1], &report);
+        RemoveHelperObject(action.target, &report);
         break;
     }
   }

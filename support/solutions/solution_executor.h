@@ -38,6 +38,7 @@
 #include "platform/platform.h"
 #include "platform/state_folder.h"
 #include "repair/backup_set.h"
+#include "support/solutions/solution_script.h"
 
 namespace orvane {
 
@@ -50,6 +51,22 @@ inline constexpr wchar_t kNoActionReport[] =
 // registered, one subkey per class id.
 inline constexpr wchar_t kHelperObjectsKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
+
+// One thing the plan found to do, as the values it is done with: each field
+// is what the machine gave, whole (a ';' or ':' in a path or a value name is
+// part of it).
+struct PlannedAction {
+  SolutionCode code = SolutionCode::kFile;
+  DWORD process_id = 0;  // kKill: the process to end
+  // kKill: its program's file name; kFile, kFolder, kDll: the full path;
+  // kHelperObject: the braced class id.
+  std::wstring target;
+  std::wstring root, sub_key, value_name;  // kRegistryValue
+
+  // As the plan is shown: "2;C:\a.txt", "1;42;x.exe", "4;HKEY_CURRENT_USER;Software\X;v".
+  std::wstring Text() const;
+  bool operator==(const PlannedAction&) const = default;
+};
 
 class SolutionExecutor {
  public:
@@ -72,8 +89,8 @@ class SolutionExecutor {
   // not be changed at all.
   std::wstring ApplySolution(const std::wstring& script);
 
-  // The planned actions as records ("2;C:\a.txt", "1;42;x.exe", ...).
-  const std::vector<std::wstring>& actions() const { return actions_; }
+  // The planned actions, in script order.
+  const std::vector<PlannedAction>& actions() const { return actions_; }
   bool completed() const { return completed_; }
   // One report line per command refused while planning, in script order.
   const std::vector<std::wstring>& refusals() const { return refusals_; }
@@ -115,7 +132,7 @@ class SolutionExecutor {
   Platform& platform_;
   StateFolder& state_;
   Clock clock_;
-  std::vector<std::wstring> actions_;
+  std::vector<PlannedAction> actions_;
   std::vector<std::wstring> refusals_;
   bool completed_ = false;
   SetInUse files_ = SetInUse(L"Junk");

@@ -25,6 +25,12 @@ using testing::ReadHostFile;
 using testing::StringData;
 using Lines = std::vector<std::wstring>;
 
+Lines Texts(const std::vector<PlannedAction>& actions) {
+  Lines texts;
+  for (const PlannedAction& a : actions) texts.push_back(a.Text());
+  return texts;
+}
+
 const LocalDateTime kMoment{2026, 12, 9, 20, 45, 0};
 const std::wstring kGuid = L"{11111111-2222-3333-4444-555555555555}";
 
@@ -76,7 +82,9 @@ TEST_F(SolutionExecutorTest, PlansInScriptOrderAndMatchesProcessNamesExactly) {
   p.running = {{7, L"C:\\windows\\x.exe"}, {8, L"C:\\Program Files\\y\\x.exe"}, {9, L"C:\\X.EXE"}, {10, L""}};
   executor_->PlanSolution(L"2%C:\\a.txt;;1%x.exe;");
   EXPECT_TRUE(executor_->completed());
-  EXPECT_EQ(executor_->actions(), (Lines{L"2;C:\\a.txt", L"1;7;x.exe", L"1;8;x.exe"}));
+  EXPECT_EQ(Texts(executor_->actions()), (Lines{L"2;C:\\a.txt", L"1;7;x.exe", L"1;8;x.exe"}));
+  // The values themselves, not a text to be parsed again.
+  EXPECT_EQ(executor_->actions()[1], (PlannedAction{SolutionCode::kKill, 7, L"x.exe", {}, {}, {}}));
   EXPECT_EQ(executor_->RunSolution(),
             L"File = C:\\a.txt has been deleted\r\nProcess = x.exe has been killed\r\n"
             L"Process = x.exe has been killed\r\n");
@@ -118,7 +126,7 @@ TEST_F(SolutionExecutorTest, RegistryValuesOnlyBelowTheirRootsAndRestorable) {
   executor_->PlanSolution(
       L"4%HKEY_USERS:.Default\\Software\\Bad:v;4%HKEY_CURRENT_USER:Software\\Bad:blob;"
       L"4%HKEY_CLASSES_ROOT:Bad:v;4%HKEY_CURRENT_USER:Software\\Bad:missing;4%HKEY_CURRENT_USER:short");
-  EXPECT_EQ(executor_->actions(),
+  EXPECT_EQ(Texts(executor_->actions()),
             (Lines{L"4;HKEY_USERS;.Default\\Software\\Bad;v", L"4;HKEY_CURRENT_USER;Software\\Bad;blob"}));
   EXPECT_EQ(executor_->RunSolution(),
             L"Registry Item = HKEY_CLASSES_ROOT:Bad:v was refused: only HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE "
@@ -155,7 +163,7 @@ TEST_F(SolutionExecutorTest, PathsOutsideTheMachineOrThroughLinksAreRefused) {
                           L";2%C:\\users\\tester\\Desktop\\victim.txt;3%C:\\users\\tester\\Desktop;"
                           L"5%C:\\users\\tester\\Desktop\\victim.txt;2%C:\\junk\\..\\..\\x;2%C:\\*.txt;2%relative.txt;"
                           L"6%{x}\\..;3%C:\\;3%C:\\junk\\");
-  EXPECT_EQ(executor_->actions(), (Lines{L"3;C:\\junk"}));
+  EXPECT_EQ(Texts(executor_->actions()), (Lines{L"3;C:\\junk"}));
   const std::wstring report = executor_->RunSolution();
   EXPECT_EQ(
       report,
