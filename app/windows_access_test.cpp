@@ -145,7 +145,7 @@ TEST_F(WindowsAccessTest, EveryControlOfEveryWindowHasANameAndARole) {
 
   std::array<bool, kSectionCount> all{};
   all.fill(true);
-  progress.SetSelection(all);
+  progress.SetRequest({all});
   CheckWhileRunning("scan progress", progress, [&] { return progress.Run(); });
 
   // The results of a finding, and its section's detail window.

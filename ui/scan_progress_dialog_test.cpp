@@ -304,7 +304,7 @@ TEST_F(ScanProgressTest, NoToTheStopQuestionKeepsScanning) {
                  L"C:\\gone\\tool.exe");
   SleepingPacer slow;
   Make(/*relay=*/true, &slow);
-  window_->SetSelection(Sections({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12}));
+  window_->SetRequest({Sections({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12})});
   messenger_.answer = false;
   bool still_running = false, still_shown = false;
   EXPECT_EQ(RunWith([&] {
