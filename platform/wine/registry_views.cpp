@@ -13,12 +13,12 @@ constexpr DWORD kViewFlags = KEY_WOW64_32KEY | KEY_WOW64_64KEY;
 // Store handles of a walk: each step closes the one before it.
 class WalkHandle {
  public:
-  WalkHandle(RegistryStore &store, HKEY root) : store_(store), key_(root) {}
+  WalkHandle(RegistryStore& store, HKEY root) : store_(store), key_(root) {}
   ~WalkHandle() {
     if (owned_) store_.CloseKey(key_);
   }
-  WalkHandle(const WalkHandle &) = delete;
-  WalkHandle &operator=(const WalkHandle &) = delete;
+  WalkHandle(const WalkHandle&) = delete;
+  WalkHandle& operator=(const WalkHandle&) = delete;
   HKEY get() const { return key_; }
   bool owned() const { return owned_; }
   void Step(HKEY next) {
@@ -32,19 +32,19 @@ class WalkHandle {
   }
 
  private:
-  RegistryStore &store_;
+  RegistryStore& store_;
   HKEY key_;
   bool owned_ = false;
 };
 
 }  // namespace
 
-LONG RegistryViews::Open(HKEY root, const std::wstring &sub_key, DWORD access, HKEY *result) {
+LONG RegistryViews::Open(HKEY root, const std::wstring& sub_key, DWORD access, HKEY* result) {
   if (!Redirects(access)) return store_.OpenKey(root, sub_key, access & ~kViewFlags, result);
   return Walk(root, sub_key, access & ~kViewFlags, false, result);
 }
 
-LONG RegistryViews::Create(HKEY root, const std::wstring &sub_key, DWORD access, HKEY *result) {
+LONG RegistryViews::Create(HKEY root, const std::wstring& sub_key, DWORD access, HKEY* result) {
   if (!Redirects(access)) return store_.CreateKey(root, sub_key, result);
   return Walk(root, sub_key, KEY_ALL_ACCESS, true, result);
 }
@@ -53,7 +53,7 @@ LONG RegistryViews::Create(HKEY root, const std::wstring &sub_key, DWORD access,
 // Software in the 32-bit view lists the 32-bit programs' keys), a key with a
 // Wow6432Node subkey is exchanged for it, unless the path names that subkey
 // itself.
-LONG RegistryViews::Walk(HKEY root, const std::wstring &sub_key, DWORD access, bool create, HKEY *result) {
+LONG RegistryViews::Walk(HKEY root, const std::wstring& sub_key, DWORD access, bool create, HKEY* result) {
   WalkHandle key(store_, root);
   auto redirect = [&](std::wstring_view next) {
     if (EqualsNoCase(next, kWowNode)) return;
@@ -79,7 +79,7 @@ LONG RegistryViews::Walk(HKEY root, const std::wstring &sub_key, DWORD access, b
   return ERROR_SUCCESS;
 }
 
-bool RegistryViews::Separate(HKEY root, const std::wstring &sub_key) {
+bool RegistryViews::Separate(HKEY root, const std::wstring& sub_key) {
   if (one_view_) return false;
   HKEY narrow;
   if (Walk(root, sub_key, KEY_READ, false, &narrow) != ERROR_SUCCESS) return false;
@@ -93,7 +93,7 @@ bool RegistryViews::Separate(HKEY root, const std::wstring &sub_key) {
   return separate;
 }
 
-bool PrefixHasOneView(const std::string &prefix_dir) {
+bool PrefixHasOneView(const std::string& prefix_dir) {
   std::ifstream in(prefix_dir + "/system.reg");
   std::string line;
   // The arch line comes before the first key, a few lines in.

@@ -14,7 +14,7 @@ namespace {
 constexpr wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kRun32[] = L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-std::wstring Read(Platform &p, HKEY root, const std::wstring &key, DWORD view, const std::wstring &name) {
+std::wstring Read(Platform& p, HKEY root, const std::wstring& key, DWORD view, const std::wstring& name) {
   HKEY k;
   if (p.OpenKey(root, key, KEY_READ | view, &k) != ERROR_SUCCESS) return L"<no key>";
   DWORD type = 0;
@@ -24,7 +24,7 @@ std::wstring Read(Platform &p, HKEY root, const std::wstring &key, DWORD view, c
   return rc == ERROR_SUCCESS ? RegistryDataAsText(data) : L"<no value>";
 }
 
-std::vector<std::wstring> Subkeys(Platform &p, HKEY root, const std::wstring &key, DWORD view) {
+std::vector<std::wstring> Subkeys(Platform& p, HKEY root, const std::wstring& key, DWORD view) {
   std::vector<std::wstring> names;
   HKEY k;
   if (p.OpenKey(root, key, KEY_READ | view, &k) != ERROR_SUCCESS) return names;
@@ -34,7 +34,7 @@ std::vector<std::wstring> Subkeys(Platform &p, HKEY root, const std::wstring &ke
   return names;
 }
 
-void SetArch(const std::string &dir, const std::string &arch) {
+void SetArch(const std::string& dir, const std::string& arch) {
   std::ifstream in(dir + "/system.reg");
   std::stringstream text;
   text << in.rdbuf();
@@ -46,7 +46,7 @@ void SetArch(const std::string &dir, const std::string &arch) {
 }
 
 // A 64-bit prefix whose Run key holds another program in each view.
-testing::TempPrefix &TwoRunKeys(testing::TempPrefix &prefix) {
+testing::TempPrefix& TwoRunKeys(testing::TempPrefix& prefix) {
   return prefix.String(HKEY_LOCAL_MACHINE, kRun, L"Tool", L"C:\\Program Files\\Tool\\tool.exe")
       .String(HKEY_LOCAL_MACHINE, kRun32, L"Tool", L"C:\\Program Files (x86)\\Tool\\tool.exe")
       .String(HKEY_CURRENT_USER, L"Software\\Own", L"v", L"user")

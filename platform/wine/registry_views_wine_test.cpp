@@ -30,14 +30,14 @@ class RegistryViewsWine : public ::testing::Test {
     if (!peer_) GTEST_SKIP() << "wine64 is not installed";
     ASSERT_TRUE(peer_->ready());
   }
-  static int Reg(const std::string &args, std::string *output = nullptr) { return peer_->Run("reg " + args, output); }
-  static std::string Q(const std::string &s) { return testing::WinePeer::Quote(s); }
+  static int Reg(const std::string& args, std::string* output = nullptr) { return peer_->Run("reg " + args, output); }
+  static std::string Q(const std::string& s) { return testing::WinePeer::Quote(s); }
 
-  static testing::WinePeer *peer_;
+  static testing::WinePeer* peer_;
 };
-testing::WinePeer *RegistryViewsWine::peer_ = nullptr;
+testing::WinePeer* RegistryViewsWine::peer_ = nullptr;
 
-std::wstring Read(Platform &p, HKEY root, const std::wstring &key, DWORD view, const std::wstring &name) {
+std::wstring Read(Platform& p, HKEY root, const std::wstring& key, DWORD view, const std::wstring& name) {
   HKEY k;
   if (p.OpenKey(root, key, KEY_READ | view, &k) != ERROR_SUCCESS) return L"<no key>";
   DWORD type = 0;
@@ -47,7 +47,7 @@ std::wstring Read(Platform &p, HKEY root, const std::wstring &key, DWORD view, c
   return rc == ERROR_SUCCESS ? RegistryDataAsText(data) : L"<no value>";
 }
 
-bool Opens(Platform &p, HKEY root, const std::wstring &key, DWORD view) {
+bool Opens(Platform& p, HKEY root, const std::wstring& key, DWORD view) {
   HKEY k;
   if (p.OpenKey(root, key, KEY_READ | view, &k) != ERROR_SUCCESS) return false;
   p.CloseKey(k);
@@ -55,7 +55,7 @@ bool Opens(Platform &p, HKEY root, const std::wstring &key, DWORD view) {
 }
 
 // The subkey names reg.exe lists under a key, in its order.
-std::vector<std::wstring> ListedSubkeys(const std::string &output, const std::string &key) {
+std::vector<std::wstring> ListedSubkeys(const std::string& output, const std::string& key) {
   std::vector<std::wstring> names;
   std::istringstream in(output);
   std::string line;
@@ -143,7 +143,7 @@ TEST_F(RegistryViewsWine, WhatWeWriteInThe32BitViewRegReadsThere) {
 }
 
 TEST_F(RegistryViewsWine, SubkeysOfSoftwareAreListedAsRegListsThem) {
-  for (const char *view : {"/reg:32", "/reg:64"}) {
+  for (const char* view : {"/reg:32", "/reg:64"}) {
     std::string out;
     ASSERT_EQ(Reg("query " + Q("HKLM\\Software") + " " + view, &out), 0);
     std::vector<std::wstring> listed = ListedSubkeys(out, "HKEY_LOCAL_MACHINE\\Software");
@@ -158,8 +158,8 @@ TEST_F(RegistryViewsWine, SubkeysOfSoftwareAreListedAsRegListsThem) {
     for (DWORD i = 0; p.EnumKey(key, i, &name, Platform::kNoLimit) == ERROR_SUCCESS; ++i) ours.push_back(name);
     p.CloseKey(key);
     // reg.exe lists link keys too; we never list them, so compare what we list.
-    for (const std::wstring &n : ours)
-      EXPECT_NE(std::find_if(listed.begin(), listed.end(), [&](const std::wstring &l) { return EqualsNoCase(l, n); }),
+    for (const std::wstring& n : ours)
+      EXPECT_NE(std::find_if(listed.begin(), listed.end(), [&](const std::wstring& l) { return EqualsNoCase(l, n); }),
                 listed.end())
           << view << " " << WideToUtf8(n);
     EXPECT_GE(listed.size(), ours.size()) << view;
