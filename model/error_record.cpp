@@ -11,6 +11,7 @@ namespace {
 constexpr size_t kRecordFields = 11;
 constexpr wchar_t kValueNamePrefix[] = L"ValueName=";
 constexpr wchar_t kValueDataPrefix[] = L"ValueData=";
+constexpr wchar_t kView32Field[] = L"View=32";
 
 
 std::wstring Decimal(int64_t value) {
@@ -74,6 +75,10 @@ std::wstring FormatErrorLine(const CError& record) {
   line += kValueDataPrefix;
   line += item.valueData;
   line += sep;
+  if (item.view == KEY_WOW64_32KEY) {
+    line += kView32Field;
+    line += sep;
+  }
   line += kRecordEnd;
   return line;
 }
@@ -94,6 +99,8 @@ std::optional<CError> ParseErrorLine(const std::wstring& line) {
   record.item.subKey = fields[8];
   record.item.valueName = EraseAll(fields[9], kValueNamePrefix);
   record.item.valueData = EraseAll(fields[10], kValueDataPrefix);
+  for (size_t i = kRecordFields; i < fields.size(); ++i)
+    if (fields[i] == kView32Field) record.item.view = KEY_WOW64_32KEY;
   return record;
 }
 
@@ -115,7 +122,8 @@ bool SurvivesErrorLine(const CError& record) {
   return back && back->errorType == record.errorType && back->section == record.section &&
          back->filePath == record.filePath && back->reason == record.reason && back->typeText == record.typeText &&
          back->item.rootName == record.item.rootName && back->item.subKey == record.item.subKey &&
-         back->item.valueName == record.item.valueName && back->item.valueData == record.item.valueData;
+         back->item.valueName == record.item.valueName && back->item.valueData == record.item.valueData &&
+         back->item.view == record.item.view;
 }
 
 }  // namespace orvane

@@ -34,6 +34,9 @@ struct CRegistryItem {
   std::wstring valueName;  // "" for the default value or a key-only item
   std::wstring valueData;  // the data as text, in its producer's form
   int32_t tag = 0;         // travels with the item; nothing decides on it
+  // The registry view the item was found in: KEY_WOW64_32KEY for the 32-bit
+  // view of a 64-bit machine, 0 for the program's own (64-bit) view.
+  DWORD view = 0;
 
   bool operator==(const CRegistryItem&) const = default;
 };
@@ -60,12 +63,16 @@ inline constexpr wchar_t kFieldSeparator[] = L"::";
 
 // The record as one line, ";;\r\n" included. Neither markOnly nor
 // item.rootKey is written; a value type without a name is written as REG_SZ.
+// An item of the 32-bit view adds a field "View=32" after the eleven;
+// readers that know eleven fields ignore it, so the line stays readable by
+// them, and a line without it is of the program's own view.
 std::wstring FormatErrorLine(const CError& record);
 
 // Reads one line without its ";;\r\n". Returns nullopt when the line has
 // fewer than 11 "::"-terminated fields (not a record). Fields are stored as
 // read, unvalidated; rootKey is rebuilt from the root name (HKEY_LOCAL_MACHINE
-// for an unknown one) and markOnly is false.
+// for an unknown one), the view from a "View=32" field after the eleven, and
+// markOnly is false.
 std::optional<CError> ParseErrorLine(const std::wstring& line);
 
 // True when the record's line reads back as the same record (its texts hold
