@@ -79,6 +79,7 @@ int CErrorListEx::Add(const CError& record) {
   stored.tag = item.tag;
   stored.root_key = item.rootKey;
   stored.mark_only = record.markOnly;
+  stored.view32 = item.view == KEY_WOW64_32KEY;
   stored.file_path = texts_.Intern(record.filePath);
   // Most reasons are their section's sentence with the file path in it:
   // kept as the sentence's two halves, shared by every record of the kind.
@@ -122,6 +123,7 @@ CError CErrorListEx::operator[](int index) const {
   item.valueName = texts_.Get(stored.value_name);
   item.valueData = texts_.Get(stored.value_data);
   item.tag = stored.tag;
+  item.view = stored.view32 ? KEY_WOW64_32KEY : 0;
   return record;
 }
 
@@ -135,7 +137,8 @@ CErrorListEx CErrorListEx::ErrorsOfSection(const CErrorListEx& source,
 
 bool IsRepaired(const CRegistryItemListEx& list, const CRegistryItem& item) {
   for (const CRegistryItem& listed : list)
-    if (listed.rootKey == item.rootKey && listed.subKey == item.subKey && listed.valueName == item.valueName)
+    if (listed.rootKey == item.rootKey && listed.view == item.view && listed.subKey == item.subKey &&
+        listed.valueName == item.valueName)
       return true;
   return false;
 }
