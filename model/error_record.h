@@ -56,6 +56,10 @@ struct CError {
   bool operator==(const CError&) const = default;
 };
 
+// How a listing names the view of what it shows: " (32-bit)" after an item of
+// the 32-bit view, "" for the program's own.
+inline const wchar_t* ViewMention(DWORD view) { return view == KEY_WOW64_32KEY ? L" (32-bit)" : L""; }
+
 // Ends every record line, and separates records in a file.
 inline constexpr wchar_t kRecordEnd[] = L";;\r\n";
 // Separates (and follows) the fields of a record line.
