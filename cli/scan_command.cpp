@@ -100,7 +100,8 @@ nlohmann::json RecordJson(const CError& e) {
           {"root", WideToUtf8(e.item.rootName)},
           {"key", WideToUtf8(e.item.subKey)},
           {"value", WideToUtf8(e.item.valueName)},
-          {"data", WideToUtf8(e.item.valueData)}};
+          {"data", WideToUtf8(e.item.valueData)},
+          {"view32", e.item.view == KEY_WOW64_32KEY}};
 }
 
 int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& request, const Output& output,
@@ -206,7 +207,7 @@ int RunResults(CSarvelEngine& engine, const Output& output) {
         ++number;
         if (e.section != id) continue;
         output.out << std::setw(5) << number << ". " << WideToUtf8(e.typeText) << "  " << WideToUtf8(e.reason)
-                   << "\n";
+                   << WideToUtf8(ViewMention(e.item.view)) << "\n";
         if (!e.filePath.empty() && e.reason.find(e.filePath) == std::wstring::npos)
           output.out << "        " << WideToUtf8(e.filePath) << "\n";
       }

@@ -62,6 +62,8 @@ class UninstallWine : public ::testing::Test {
     // A 32-bit program, as its installer writes it in a 64-bit prefix.
     peer_->Run("reg add 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Views32App' /v DisplayName "
                "/d 'Views 32 App' /f /reg:32");
+    peer_->Run("reg add 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Views32App' /v UninstallString "
+               "/d 'C:\\Views32\\uninst.exe' /f /reg:32");
     peer_->Wait();
   }
   static void TearDownTestSuite() {
