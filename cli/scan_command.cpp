@@ -111,7 +111,8 @@ nlohmann::json RecordJson(const CError& e) {
           {"key", WideToUtf8(e.item.subKey)},
           {"value", WideToUtf8(e.item.valueName)},
           {"data", WideToUtf8(e.item.valueData)},
-          {"size", e.size}};
+          {"size", e.size},
+          {"view32", e.item.view == KEY_WOW64_32KEY}};
 }
 
 int RunScan(CSarvelEngine& engine, MessageQueue& queue, const ScanRequest& request, const Output& output,
@@ -223,7 +224,8 @@ int RunResults(CSarvelEngine& engine, const Output& output) {
         if (e.section != id) continue;
         const bool file = IsFileFinding(e) && e.filePath.back() != L'\\';  // a folder has no size of its own
         output.out << std::setw(5) << number << ". " << WideToUtf8(e.typeText) << "  " << WideToUtf8(e.reason)
-                   << (file ? "  (" + WideToUtf8(ByteSizeText(e.size)) + ")" : "") << "\n";
+                   << WideToUtf8(ViewMention(e.item.view)) << (file ? "  (" + WideToUtf8(ByteSizeText(e.size)) + ")" : "")
+                   << "\n";
         if (!e.filePath.empty() && e.reason.find(e.filePath) == std::wstring::npos)
           output.out << "        " << WideToUtf8(e.filePath) << "\n";
       }

@@ -160,7 +160,7 @@ std::wstring BuildScanReport(const CErrorListEx& errors, const ReportProduct& pr
          {{L"scan-section", SectionName(record.section)},
           {L"error-type", record.typeText},
           {L"reason", record.reason},
-          {L"key-section", shortcut ? na : record.item.rootName},
+          {L"key-section", shortcut ? na : record.item.rootName + ViewMention(record.item.view)},
           {L"sub-key", shortcut ? na : record.item.subKey},
           {L"value-name", shortcut ? na : record.item.valueName},
           {L"value-data", shortcut ? na : record.item.valueData},

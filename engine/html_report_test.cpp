@@ -85,6 +85,13 @@ TEST(HtmlReportTest, ShortcutRecordsShowTheirFileOthersTheirRegistryItem) {
     EXPECT_NE(c.find(v), std::wstring::npos) << WideToUtf8(v);
   // A section outside the table has no name, and does not break the page.
   EXPECT_NE(html.find(L"<strong></strong>"), std::wstring::npos);
+  EXPECT_EQ(html.find(L"32-bit"), std::wstring::npos);
+  // A finding of the 32-bit view says so beside its root.
+  CError wow = Record(4);
+  wow.item.view = KEY_WOW64_32KEY;
+  CErrorListEx one;
+  one.Add(wow);
+  EXPECT_NE(BuildScanReport(one, kProduct, kMoment).find(L">HKEY_CURRENT_USER (32-bit)<"), std::wstring::npos);
 }
 
 TEST(HtmlReportTest, InsertedTextIsEscapedAndNeverExpandedAgain) {

@@ -15,6 +15,12 @@ const wchar_t kCurrentUser[] = L"HKEY_CURRENT_USER";
 const wchar_t kLocalMachine[] = L"HKEY_LOCAL_MACHINE";
 const wchar_t kUsers[] = L"HKEY_USERS";
 const wchar_t kTypedUrls[] = L"Software\\Microsoft\\Internet Explorer\\TypedURLs";
+const wchar_t kAppPaths[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+const wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kSnapIns[] = L"Software\\Microsoft\\MMC\\SnapIns";
+const wchar_t kSharedDlls[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const wchar_t kUninstall[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const wchar_t kFonts[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 
 // The most-recently-used lists of section 12, in scan order.
 const wchar_t* const kRecentLists[] = {
@@ -32,6 +38,18 @@ const wchar_t* const kRecentLists[] = {
     L"Software\\Microsoft\\MediaPlayer\\Player\\RecentFileList",
     L"Software\\Microsoft\\MediaPlayer\\Player\\RecentURLList",
 };
+
+// Runs scan in the program's own view, then once more in the 32-bit view
+// where root\key is another key there (a 64-bit machine's redirected keys);
+// a key both views share is read once.
+template <typename Scan>
+void InBothViews(ScanContext& c, HKEY root, const std::wstring& key, Scan scan) {
+  scan();
+  if (!c.IsRunning() || !c.platform().SeparateIn32BitView(root, key)) return;
+  c.SetView(KEY_WOW64_32KEY);
+  scan();
+  c.SetView(0);
+}
 
 }  // namespace
 
@@ -75,12 +93,15 @@ void CRegistryScanThread::ScanSection(int id, int ordinal) {
   switch (id) {
     case section::kActiveX:
       c.BeginSection(kClassesRoot, HKEY_CLASSES_ROOT, id, ordinal, true);
-      CheckClassAppIds(c);
-      CheckClassTypeLibs(c);
+      InBothViews(c, HKEY_CLASSES_ROOT, L"CLSID", [&] {
+        CheckClassAppIds(c);
+        CheckClassTypeLibs(c);
+        CheckClassServers(c);
+      });
       break;
     case section::kApplicationPaths:
       c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, true);
-      ScanKeyTree(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths");
+      InBothViews(c, HKEY_LOCAL_MACHINE, kAppPaths, [&] { ScanKeyTree(c, HKEY_LOCAL_MACHINE, kAppPaths); });
       c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, true);
       CheckValueNamePaths(c, L"Software\\Microsoft\\Windows\\ShellNoRoam\\MUICache");
       c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, true);
@@ -94,25 +115,26 @@ void CRegistryScanThread::ScanSection(int id, int ordinal) {
       break;
     case section::kHelpFiles:
       c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, false);
-      CheckValuePaths(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\Help");
-      CheckValuePaths(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\HTML Help");
+      for (const wchar_t* key : {L"Software\\Microsoft\\Windows\\Help", L"Software\\Microsoft\\Windows\\HTML Help"})
+        InBothViews(c, HKEY_LOCAL_MACHINE, key, [&] { CheckValuePaths(c, HKEY_LOCAL_MACHINE, key); });
       break;
     case section::kStartup:
       c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, false);
-      CheckCommandLines(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+      InBothViews(c, HKEY_LOCAL_MACHINE, kRun, [&] { CheckCommandLines(c, HKEY_LOCAL_MACHINE, kRun); });
       c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, false);
       CheckCommandLines(c, HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run");
       break;
     case section::kSoftwareSettings:
       c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, true);
-      ScanKeyTree(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\MMC\\SnapIns");
-      WalkKeyTree(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft");
+      InBothViews(c, HKEY_LOCAL_MACHINE, kSnapIns, [&] { ScanKeyTree(c, HKEY_LOCAL_MACHINE, kSnapIns); });
+      InBothViews(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft",
+                  [&] { WalkKeyTree(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft"); });
       break;
     case section::kSharedDlls:
       // One pass: a second pass over the same key would only record and
       // count every invalid entry twice.
       c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, false);
-      CheckSharedDllNames(c, L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs");
+      InBothViews(c, HKEY_LOCAL_MACHINE, kSharedDlls, [&] { CheckSharedDllNames(c, kSharedDlls); });
       break;
     case section::kEmptyKeys:
       c.BeginSection(kUsers, HKEY_USERS, id, ordinal, false);
@@ -126,11 +148,11 @@ void CRegistryScanThread::ScanSection(int id, int ordinal) {
       break;
     case section::kUninstall:
       c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, false);
-      ScanKeyTree(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+      InBothViews(c, HKEY_LOCAL_MACHINE, kUninstall, [&] { ScanKeyTree(c, HKEY_LOCAL_MACHINE, kUninstall); });
       break;
     case section::kFonts:
       c.BeginSection(kLocalMachine, HKEY_LOCAL_MACHINE, id, ordinal, false);
-      CheckValuePaths(c, HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts");
+      InBothViews(c, HKEY_LOCAL_MACHINE, kFonts, [&] { CheckValuePaths(c, HKEY_LOCAL_MACHINE, kFonts); });
       break;
     case section::kShortcuts:
       c.BeginSection(kCurrentUser, HKEY_CURRENT_USER, id, ordinal, false);

@@ -105,6 +105,50 @@ class StopAtSection : public MessageTarget {
   bool stopped_ = false;
 };
 
+// A 64-bit prefix with a 32-bit program's leftovers beside a 64-bit one's.
+TEST_F(ScanThreadTest, RedirectedKeysAreScannedInBothViewsAndSharedOnesOnce) {
+  const std::wstring wow = L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\";
+  prefix_.String(HKEY_LOCAL_MACHINE, kRun, L"Tool", L"C:\\Gone64\\tool.exe")
+      .String(HKEY_LOCAL_MACHINE, wow + L"Run", L"Tool", L"C:\\Gone32\\tool.exe")
+      // Present for a 32-bit program: %ProgramFiles% is the (x86) folder.
+      .String(HKEY_LOCAL_MACHINE, wow + L"Run", L"Here", L"%ProgramFiles%\\Here\\here.exe", REG_EXPAND_SZ)
+      .File(L"C:\\Program Files (x86)\\Here\\here.exe")
+      .String(HKEY_LOCAL_MACHINE, wow + L"Uninstall\\App32", L"DisplayIcon", L"C:\\Gone32\\app.exe")
+      .String(HKEY_LOCAL_MACHINE, kUninstall + L"\\App64", L"DisplayIcon", L"C:\\Gone64\\app.exe")
+      .String(HKEY_CLASSES_ROOT, L"Wow6432Node\\CLSID\\{C32}\\InprocServer32", L"", L"gone32.dll")
+      .String(HKEY_CLASSES_ROOT, L"Wow6432Node\\CLSID\\{K32}\\InprocServer32", L"", L"kept32.dll")
+      .File(L"C:\\windows\\syswow64\\kept32.dll")
+      .String(HKEY_CLASSES_ROOT, L"CLSID\\{C64}\\LocalServer32", L"", L"\"C:\\Gone64\\server.exe\" /automation")
+      .String(HKEY_CLASSES_ROOT, L"CLSID\\{K64}\\InprocServer32", L"", L"kept64.dll")
+      .File(L"C:\\windows\\kept64.dll");
+  auto scan = Make({section::kActiveX, section::kStartup, section::kUninstall});
+  scan->Run();
+  std::set<std::wstring> found;
+  for (int i = 0; i < errors_.GetCount(); ++i) {
+    const CRegistryItem& item = errors_[i].item;
+    found.insert((item.view == KEY_WOW64_32KEY ? L"32 " : L"64 ") + item.subKey + L"\\" + item.valueName);
+  }
+  EXPECT_EQ(found, (std::set<std::wstring>{
+                       L"64 CLSID\\{C64}\\LocalServer32\\",
+                       L"32 CLSID\\{C32}\\InprocServer32\\",
+                       L"64 " + kRun + L"\\Tool",
+                       L"32 " + kRun + L"\\Tool",
+                       L"64 " + kUninstall + L"\\App64\\DisplayIcon",
+                       L"32 " + kUninstall + L"\\App32\\DisplayIcon",
+                   }));
+  EXPECT_EQ(errors_.GetCount(), 6);
+}
+
+TEST_F(ScanThreadTest, AKeyBothViewsShareIsScannedOnce) {
+  // Without a Wow6432Node twin the 32-bit view of Fonts is the same key.
+  prefix_.String(HKEY_LOCAL_MACHINE, kFonts, L"Old (TrueType)", L"C:\\windows\\Fonts\\old.ttf")
+      .String(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\Other", L"x", L"");
+  auto scan = Make({section::kFonts});
+  scan->Run();
+  ASSERT_EQ(errors_.GetCount(), 1);
+  EXPECT_EQ(errors_[0].item.view, 0u);
+}
+
 TEST_F(ScanThreadTest, StopDuringSectionNineKeepsEarlierRecords) {
   prefix_.String(HKEY_LOCAL_MACHINE, kRun, L"Tool", L"D:\\Gone\\tool.exe");
   for (int i = 0; i < 5; ++i)

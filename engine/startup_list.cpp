@@ -21,10 +21,9 @@ std::wstring DataText(DWORD type, const std::string& data) {
   return RegistryDataAsText(data);
 }
 
-void ListRunKey(Platform& platform, HKEY root, const wchar_t* root_name,
-                CRegistryItemListEx* list) {
+void ListRunKey(Platform& platform, HKEY root, const wchar_t* root_name, DWORD view, CRegistryItemListEx* list) {
   HKEY key;
-  if (platform.OpenKey(root, kRunKey, KEY_READ, &key) != ERROR_SUCCESS) return;
+  if (platform.OpenKey(root, kRunKey, KEY_READ | view, &key) != ERROR_SUCCESS) return;
   DWORD sub_keys = 0, values = 0;
   if (platform.QueryInfoKey(key, &sub_keys, &values) == ERROR_SUCCESS) {
     for (DWORD i = 0; i < values; ++i) {
@@ -36,6 +35,7 @@ void ListRunKey(Platform& platform, HKEY root, const wchar_t* root_name,
       item.rootKey = root;
       item.rootName = root_name;
       item.subKey = kRunKey;
+      item.view = view;
       item.valueData = DataText(item.valueType, data);
       list->Add(item);
     }
@@ -47,8 +47,7 @@ void ListRunKey(Platform& platform, HKEY root, const wchar_t* root_name,
 // exactly this (the listing's text of a DWORD or a binary value could not).
 std::optional<RecordedValue> ExactValue(Platform& platform, const CRegistryItem& item) {
   HKEY key;
-  if (platform.OpenKey(item.rootKey, item.subKey, KEY_READ, &key) != ERROR_SUCCESS)
-    return std::nullopt;
+  if (platform.OpenKey(item.rootKey, item.subKey, KEY_READ | item.view, &key) != ERROR_SUCCESS) return std::nullopt;
   RecordedValue value;
   LONG rc = platform.QueryValue(key, item.valueName, &value.type, &value.data);
   platform.CloseKey(key);
@@ -66,13 +65,15 @@ StartupRemoval Refused(StartupRemoval removal, std::wstring why) {
 
 CRegistryItemListEx ListStartupEntries(Platform& platform) {
   CRegistryItemListEx list;
-  ListRunKey(platform, HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", &list);
-  ListRunKey(platform, HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", &list);
+  ListRunKey(platform, HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", 0, &list);
+  ListRunKey(platform, HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", 0, &list);
+  if (platform.SeparateIn32BitView(HKEY_LOCAL_MACHINE, kRunKey))
+    ListRunKey(platform, HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", KEY_WOW64_32KEY, &list);
   return list;
 }
 
 std::wstring StartupLocation(const CRegistryItem& entry) {
-  return entry.rootName + L"\\" + entry.subKey;
+  return entry.rootName + L"\\" + entry.subKey + ViewMention(entry.view);
 }
 
 StartupRemoval RemoveStartupEntry(Platform& platform, StateFolder& state, int index, const LocalDateTime& now) {
@@ -111,8 +112,8 @@ StartupRemoval RemoveStartupEntry(Platform& platform, StateFolder& state, int in
                                 L" could not be written.");
   }
 
-  if (!DeleteRegistryValue(platform, entry.rootKey, entry.subKey, entry.valueName) &&
-      RegistryValueExists(platform, entry.rootKey, entry.subKey, entry.valueName)) {
+  if (!DeleteRegistryValue(platform, entry.rootKey, entry.subKey, entry.valueName, entry.view) &&
+      RegistryValueExists(platform, entry.rootKey, entry.subKey, entry.valueName, entry.view)) {
     // Nothing changed, so a set that would restore it only misleads.
     DeleteBackupSet(platform, state, set.data_file);
     return Refused(removal, L"The entry could not be removed from the registry.");

@@ -22,7 +22,8 @@ namespace orvane {
 inline constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 // Every readable value of the user's Run key, then every readable value of
-// the machine's, each in enumeration order. valueData is a REG_DWORD's
+// the machine's, then (where it is another key) of the machine's as 32-bit
+// programs see it (view KEY_WOW64_32KEY), each in enumeration order. valueData is a REG_DWORD's
 // decimal number, else the data as text up to its first NUL. Names and data
 // are read whole, whatever their length. A key that cannot be opened
 // contributes nothing. Never fails.
@@ -43,7 +44,8 @@ struct StartupRemoval {
 
 // Takes a fresh listing and removes the entry at index (from 0) in it: first
 // its value goes into a new "Registry" backup set stamped now, then the value
-// is deleted (retrying in the 64-bit view) and the registry saved. Refuses,
+// is deleted in the entry's view (a 64-bit entry retrying in the 64-bit
+// view) and the registry saved. Refuses,
 // changing nothing, while the machine may not be changed (the platform's
 // reason), when index is outside the fresh listing, or when the backup cannot
 // be written. A backup set made for a value that then could not be deleted
@@ -51,7 +53,8 @@ struct StartupRemoval {
 StartupRemoval RemoveStartupEntry(Platform& platform, StateFolder& state, int index, const LocalDateTime& now);
 
 // "HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Run": where an
-// entry lives, as the window's "Location" column and the command line show it.
+// entry lives, as the window's "Location" column and the command line show it
+// (" (32-bit)" after an entry of the 32-bit view).
 std::wstring StartupLocation(const CRegistryItem& entry);
 
 }  // namespace orvane

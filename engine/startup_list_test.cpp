@@ -137,6 +137,38 @@ TEST_F(StartupRemovalTest, TheBackupSetBringsTheValueBackExactly) {
   EXPECT_EQ(data, std::string("\x07\0\0\0", 4));
 }
 
+TEST(StartupListTest, BothViewsRunKeysAreListedAndA32BitEntryIsRemovedInItsView) {
+  testing::TempPrefix prefix;
+  testing::TempStateFolder state;
+  const std::wstring run32 = L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+  prefix.String(HKEY_LOCAL_MACHINE, kRunKey, L"Agent", L"C:\\agent64.exe")
+      .String(HKEY_LOCAL_MACHINE, run32, L"Agent", L"C:\\agent32.exe")
+      .String(HKEY_LOCAL_MACHINE, run32, L"Old", L"C:\\old32.exe");
+  auto platform = prefix.Open();
+  CRegistryItemListEx list = ListStartupEntries(*platform);
+  ASSERT_EQ(list.GetCount(), 3);
+  EXPECT_EQ(list[0].valueData, L"C:\\agent64.exe");
+  EXPECT_EQ(list[1].valueData, L"C:\\agent32.exe");
+  EXPECT_EQ(list[1].view, DWORD{KEY_WOW64_32KEY});
+  EXPECT_EQ(StartupLocation(list[1]), L"HKEY_LOCAL_MACHINE\\" + std::wstring(kRunKey) + L" (32-bit)");
+  EXPECT_EQ(StartupLocation(list[0]), L"HKEY_LOCAL_MACHINE\\" + std::wstring(kRunKey));
+
+  StartupRemoval removal = RemoveStartupEntry(*platform, state, 1, kNow);
+  ASSERT_TRUE(removal.status) << WideToUtf8(removal.status.message);
+  wine::WinePlatform fresh(prefix.Options());
+  EXPECT_EQ(Names(ListStartupEntries(fresh)), (std::vector<std::wstring>{L"Agent", L"Old"}));
+  EXPECT_EQ(ListStartupEntries(fresh)[0].valueData, L"C:\\agent64.exe");
+  ASSERT_TRUE(RestoreBackupSet(*platform, state, removal.backup_set).ok());
+  EXPECT_EQ(ListStartupEntries(*platform)[1].valueData, L"C:\\agent32.exe");
+}
+
+TEST(StartupListTest, AMachineWithOneViewListsItsRunKeyOnce) {
+  testing::TempPrefix prefix;
+  prefix.String(HKEY_LOCAL_MACHINE, kRunKey, L"Agent", L"C:\\agent.exe");
+  auto platform = prefix.Open();
+  EXPECT_EQ(Names(ListStartupEntries(*platform)), std::vector<std::wstring>{L"Agent"});
+}
+
 TEST_F(StartupRemovalTest, NothingGoesWithoutItsBackup) {
   // A file where the backup folder belongs: no set can be made.
   ASSERT_TRUE(state_.CreateNewFile(kStateBackupFolder));

@@ -15,7 +15,7 @@ constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersi
 void ListKeyValues(Platform& platform, const UninstallBase& base, const std::wstring& sub_key,
                    CRegistryItemListEx* out) {
   HKEY key;
-  if (platform.OpenKey(base.root, sub_key, KEY_READ, &key) != ERROR_SUCCESS) return;
+  if (platform.OpenKey(base.root, sub_key, KEY_READ | base.view, &key) != ERROR_SUCCESS) return;
   DWORD sub_keys = 0, values = 0;
   if (platform.QueryInfoKey(key, &sub_keys, &values) == ERROR_SUCCESS) {
     for (DWORD i = 0; i < values; ++i) {
@@ -31,6 +31,7 @@ void ListKeyValues(Platform& platform, const UninstallBase& base, const std::wst
       item.rootName = base.root_name;
       item.subKey = sub_key;
       item.valueName = name;
+      item.view = base.view;
       if (type == REG_DWORD) {
         uint32_t number = 0;
         for (size_t b = 0; b < 4 && b < data.size(); ++b)
@@ -54,18 +55,20 @@ bool ProgramBefore(const UninstallRow& a, const UninstallRow& b) {
 
 }  // namespace
 
-const UninstallBase kUninstallBases[3] = {
+const UninstallBase kUninstallBases[4] = {
     {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE",
-     L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Products"},
-    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kUninstallKey},
-    {HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", kUninstallKey},
+     L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Products", 0},
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kUninstallKey, 0},
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kUninstallKey, KEY_WOW64_32KEY},
+    {HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", kUninstallKey, 0},
 };
 
 CRegistryItemListEx ListUninstallValues(Platform& platform) {
   CRegistryItemListEx out;
   for (const UninstallBase& base : kUninstallBases) {
+    if (base.view == KEY_WOW64_32KEY && !platform.SeparateIn32BitView(base.root, base.key)) continue;
     HKEY key;
-    if (platform.OpenKey(base.root, base.key, KEY_READ, &key) != ERROR_SUCCESS) continue;
+    if (platform.OpenKey(base.root, base.key, KEY_READ | base.view, &key) != ERROR_SUCCESS) continue;
     DWORD sub_keys = 0, values = 0;
     if (platform.QueryInfoKey(key, &sub_keys, &values) == ERROR_SUCCESS) {
       for (DWORD i = 0; i < sub_keys; ++i) {
@@ -105,7 +108,7 @@ std::vector<UninstallRow> BuildUninstallRows(const CRegistryItemListEx& values) 
     }
     std::wstring uninstall, display, size, publisher, system_component;
     int j = i;
-    for (; j < count && values[j].subKey == path; ++j) {
+    for (; j < count && values[j].subKey == path && values[j].view == values[i].view; ++j) {
       const std::wstring name = ToUpper(values[j].valueName);
       const std::wstring& data = values[j].valueData;
       if (name == L"UNINSTALLSTRING")
@@ -128,7 +131,7 @@ std::vector<UninstallRow> BuildUninstallRows(const CRegistryItemListEx& values) 
     if (!size.empty()) size = UninstallSizeText(size);
     // A bare product code says nothing to a person.
     if (!display.empty() && display[0] == L'{') continue;
-    rows.push_back({display, publisher, size, key_name, uninstall, first.rootName + L"\\" + path});
+    rows.push_back({display, publisher, size, key_name, uninstall, first.rootName + L"\\" + path + ViewMention(first.view)});
   }
   std::stable_sort(rows.begin(), rows.end(), ProgramBefore);
   return rows;

@@ -18,8 +18,9 @@ struct UninstallBase {
   HKEY root;
   const wchar_t* root_name;
   const wchar_t* key;
+  DWORD view;  // KEY_WOW64_32KEY: the key as 32-bit programs see it
 };
-extern const UninstallBase kUninstallBases[3];
+extern const UninstallBase kUninstallBases[4];
 
 // One program as the uninstall manager shows it.
 struct UninstallRow {
@@ -28,14 +29,18 @@ struct UninstallRow {
   std::wstring size;       // "%.2f MB", or "" when the key gives no size
   std::wstring key_name;   // the program key's own name
   std::wstring uninstall;  // the uninstall string as the registry holds it
-  std::wstring location;   // the program key's path below its root
+  // root name, "\", the program key's path below its root, and " (32-bit)"
+  // for a key of the 32-bit view.
+  std::wstring location;
   bool operator==(const UninstallRow&) const = default;
 };
 
-// Every readable value directly in each program key of the three bases:
-// bases in order, each base's keys and each key's values in enumeration
-// order. subKey is base + "\" + key name; valueData is the decimal text of a
-// REG_DWORD, else the data as text. Names and data are read whole, whatever
+// Every readable value directly in each program key of the bases: bases in
+// order, each base's keys and each key's values in enumeration order. subKey
+// is base + "\" + key name, view the base's view; valueData is the decimal
+// text of a REG_DWORD, else the data as text. The 32-bit view's base is read
+// only where it is another key than the 64-bit one, so no program is listed
+// twice. Names and data are read whole, whatever
 // their length; keys and values that cannot be read are left out.
 CRegistryItemListEx ListUninstallValues(Platform& platform);
 

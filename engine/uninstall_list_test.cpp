@@ -107,6 +107,24 @@ TEST(UninstallList, ListingTakesTheBasesInOrderAndOnlyValuesOfProgramKeys) {
   EXPECT_EQ(UninstallCommandLine(*long_row), long_line);
 }
 
+TEST(UninstallList, ThirtyTwoBitProgramsAreListedOnceEachBesideTheirNamesakes) {
+  testing::TempPrefix prefix;
+  const std::wstring wow = L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+  prefix.String(HKEY_LOCAL_MACHINE, kHklm + L"Tool", L"DisplayName", L"Tool 64")
+      .String(HKEY_LOCAL_MACHINE, wow + L"Tool", L"DisplayName", L"Tool 32")
+      .String(HKEY_LOCAL_MACHINE, wow + L"Old", L"DisplayName", L"Old 32");
+  auto platform = prefix.Open();
+  std::vector<UninstallRow> rows = BuildUninstallRows(ListUninstallValues(*platform));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].program, L"Old 32");
+  EXPECT_EQ(rows[0].location, L"HKEY_LOCAL_MACHINE\\" + kHklm + L"Old (32-bit)");
+  EXPECT_EQ(rows[1].program, L"Tool 32");
+  EXPECT_EQ(rows[2].program, L"Tool 64");
+  EXPECT_EQ(rows[2].location, L"HKEY_LOCAL_MACHINE\\" + kHklm + L"Tool");
+  EXPECT_TRUE(StillListed(rows, rows[1]));
+  EXPECT_FALSE(StillListed({rows[2]}, rows[1]));
+}
+
 TEST(UninstallList, SizeIsReckonedInSinglePrecision) {
   EXPECT_EQ(UninstallSizeText(L"2048"), L"2.00 MB");
   EXPECT_EQ(UninstallSizeText(L"0"), L"0.00 MB");

@@ -59,6 +59,11 @@ class UninstallWine : public ::testing::Test {
     if (!peer_->ready()) return;
     std::ofstream(peer_->dir() + "/drive_c/planted.reg") << kPlanted;
     peer_->Run("regedit /S 'C:\\planted.reg'");
+    // A 32-bit program, as its installer writes it in a 64-bit prefix.
+    peer_->Run("reg add 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Views32App' /v DisplayName "
+               "/d 'Views 32 App' /f /reg:32");
+    peer_->Run("reg add 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Views32App' /v UninstallString "
+               "/d 'C:\\Views32\\uninst.exe' /f /reg:32");
     peer_->Wait();
   }
   static void TearDownTestSuite() {
@@ -102,6 +107,7 @@ testing::WinePeer* UninstallWine::peer_ = nullptr;
 TEST_F(UninstallWine, ListingNamesTheProgramsWineNames) {
   std::set<std::pair<std::string, std::string>> wine = WineList();
   ASSERT_TRUE(wine.count({"PlainApp", "Plain App"})) << "regedit did not plant the keys";
+  ASSERT_TRUE(wine.count({"Views32App", "Views 32 App"})) << "Wine does not list the 32-bit view";
   // Wine lists updates filed under their product; we pass over them.
   std::set<std::pair<std::string, std::string>> expected;
   for (const auto& p : wine)

@@ -80,6 +80,7 @@ int CErrorListEx::Add(const CError& record) {
   stored.root_key = item.rootKey;
   stored.mark_only = record.markOnly;
   stored.size = record.size;
+  stored.view32 = item.view == KEY_WOW64_32KEY;
   stored.file_path = texts_.Intern(record.filePath);
   // Most reasons are their section's sentence with the file path in it:
   // kept as the sentence's two halves, shared by every record of the kind.
@@ -124,6 +125,7 @@ CError CErrorListEx::operator[](int index) const {
   item.valueName = texts_.Get(stored.value_name);
   item.valueData = texts_.Get(stored.value_data);
   item.tag = stored.tag;
+  item.view = stored.view32 ? KEY_WOW64_32KEY : 0;
   return record;
 }
 
@@ -152,7 +154,8 @@ CErrorListEx CErrorListEx::ErrorsOfSection(const CErrorListEx& source,
 
 bool IsRepaired(const CRegistryItemListEx& list, const CRegistryItem& item) {
   for (const CRegistryItem& listed : list)
-    if (listed.rootKey == item.rootKey && listed.subKey == item.subKey && listed.valueName == item.valueName)
+    if (listed.rootKey == item.rootKey && listed.view == item.view && listed.subKey == item.subKey &&
+        listed.valueName == item.valueName)
       return true;
   return false;
 }

@@ -102,6 +102,7 @@ class CErrorListEx {
     uint64_t size;
     TextPool::Id file_path, reason, reason_tail, type_text, root_name, sub_key, value_name, value_data;
     bool mark_only;
+    bool view32;  // item.view is KEY_WOW64_32KEY
     // The reason is reason + file path + reason_tail.
     bool reason_quotes_path;
   };

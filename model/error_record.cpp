@@ -24,6 +24,7 @@ uint64_t ParseSize(std::wstring_view text) {
   }
   return value;
 }
+constexpr wchar_t kView32Field[] = L"View=32";
 
 
 std::wstring Decimal(int64_t value) {
@@ -92,6 +93,10 @@ std::wstring FormatErrorLine(const CError& record) {
     line += std::to_wstring(record.size);
     line += sep;
   }
+  if (item.view == KEY_WOW64_32KEY) {
+    line += kView32Field;
+    line += sep;
+  }
   line += kRecordEnd;
   return line;
 }
@@ -112,10 +117,13 @@ std::optional<CError> ParseErrorLine(const std::wstring& line) {
   record.item.subKey = fields[8];
   record.item.valueName = EraseAll(fields[9], kValueNamePrefix);
   record.item.valueData = EraseAll(fields[10], kValueDataPrefix);
+  bool sized = false;
   for (size_t i = kRecordFields; i < fields.size(); ++i) {
-    if (std::wstring_view(fields[i]).starts_with(kSizePrefix)) {
+    if (!sized && std::wstring_view(fields[i]).starts_with(kSizePrefix)) {
       record.size = ParseSize(std::wstring_view(fields[i]).substr(std::size(kSizePrefix) - 1));
-      break;
+      sized = true;
+    } else if (fields[i] == kView32Field) {
+      record.item.view = KEY_WOW64_32KEY;
     }
   }
   return record;
@@ -139,7 +147,8 @@ bool SurvivesErrorLine(const CError& record) {
   return back && back->errorType == record.errorType && back->section == record.section &&
          back->filePath == record.filePath && back->reason == record.reason && back->typeText == record.typeText &&
          back->item.rootName == record.item.rootName && back->item.subKey == record.item.subKey &&
-         back->item.valueName == record.item.valueName && back->item.valueData == record.item.valueData;
+         back->item.valueName == record.item.valueName && back->item.valueData == record.item.valueData &&
+         back->item.view == record.item.view;
 }
 
 }  // namespace orvane

@@ -34,6 +34,9 @@ struct CRegistryItem {
   std::wstring valueName;  // "" for the default value or a key-only item
   std::wstring valueData;  // the data as text, in its producer's form
   int32_t tag = 0;         // travels with the item; nothing decides on it
+  // The registry view the item was found in: KEY_WOW64_32KEY for the 32-bit
+  // view of a 64-bit machine, 0 for the program's own (64-bit) view.
+  DWORD view = 0;
 
   bool operator==(const CRegistryItem&) const = default;
 };
@@ -58,6 +61,10 @@ struct CError {
   bool operator==(const CError&) const = default;
 };
 
+// How a listing names the view of what it shows: " (32-bit)" after an item of
+// the 32-bit view, "" for the program's own.
+inline const wchar_t* ViewMention(DWORD view) { return view == KEY_WOW64_32KEY ? L" (32-bit)" : L""; }
+
 // Ends every record line, and separates records in a file.
 inline constexpr wchar_t kRecordEnd[] = L";;\r\n";
 // Separates (and follows) the fields of a record line.
@@ -66,16 +73,18 @@ inline constexpr wchar_t kFieldSeparator[] = L"::";
 // The record as one line, ";;\r\n" included. Neither markOnly nor
 // item.rootKey is written; a value type without a name is written as REG_SZ.
 // A size other than 0 follows the eleven fields as a field of its own,
-// "Size=<decimal>::": readers of eleven fields pass over it, and a line
-// without it reads as size 0.
+// "Size=<decimal>::", and an item of the 32-bit view adds "View=32::" after
+// it: readers of eleven fields pass over both, and a line without them reads
+// as size 0 in the program's own view.
 std::wstring FormatErrorLine(const CError& record);
 
 // Reads one line without its ";;\r\n". Returns nullopt when the line has
 // fewer than 11 "::"-terminated fields (not a record). Fields are stored as
 // read, unvalidated; rootKey is rebuilt from the root name (HKEY_LOCAL_MACHINE
 // for an unknown one) and markOnly is false. Fields past the eleventh are
-// looked through for "Size=" (the first one counts; anything else there is
-// passed over); a size that is no plain decimal reads as 0.
+// looked through for "Size=" (the first one counts; a size that is no plain
+// decimal reads as 0) and for "View=32" (the 32-bit view); anything else
+// there is passed over.
 std::optional<CError> ParseErrorLine(const std::wstring& line);
 
 // True when the record's line reads back as the same record (its texts hold

@@ -45,6 +45,28 @@ TEST(ErrorLineTest, ExampleRecordHasTheExactLineAndReadsBackEqual) {
   EXPECT_EQ(read->item.rootKey, HKEY_LOCAL_MACHINE);
 }
 
+TEST(ErrorLineTest, TheThirtyTwoBitViewRidesInAFieldThatOldReadersPassOver) {
+  CError record = ExampleRecord();
+  record.item.view = KEY_WOW64_32KEY;
+  std::wstring line = FormatErrorLine(record);
+  EXPECT_EQ(line,
+            L"1::4::C:\\a.exe::R::T::HKEY_LOCAL_MACHINE::REG_DWORD::3::S::"
+            L"ValueName=V::ValueData=7::View=32::;;\r\n");
+  auto read = ParseErrorLine(WithoutEnd(line));
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(*read, record);
+  EXPECT_TRUE(SurvivesErrorLine(record));
+  // What an eleven-field reader takes from the line is the record itself.
+  std::vector<std::wstring> fields = SplitString(WithoutEnd(line), L"::");
+  ASSERT_EQ(fields.size(), 12u);
+  EXPECT_EQ(fields[10], L"ValueData=7");
+  // A line of an older file (or of the 64-bit view) reads as the 64-bit view,
+  // and a field it does not know changes nothing.
+  EXPECT_EQ(ParseErrorLine(WithoutEnd(FormatErrorLine(ExampleRecord())))->item.view, 0u);
+  EXPECT_EQ(ParseErrorLine(WithoutEnd(FormatErrorLine(ExampleRecord())) + L"Size=12::")->item.view, 0u);
+  EXPECT_EQ(ParseErrorLine(WithoutEnd(line) + L"Size=12::")->item.view, DWORD{KEY_WOW64_32KEY});
+}
+
 TEST(ErrorLineTest, OnlyRecordsThatReadBackAsThemselvesSurvive) {
   EXPECT_TRUE(SurvivesErrorLine(ExampleRecord()));
   auto with = [](auto change) {

@@ -85,7 +85,7 @@ class FakePlatform : public Platform {
   LONG OpenKey(HKEY, const std::wstring&, DWORD, HKEY*) override {
     return ERROR_FILE_NOT_FOUND;
   }
-  LONG CreateKey(HKEY, const std::wstring&, HKEY*) override {
+  LONG CreateKey(HKEY, const std::wstring&, HKEY*, DWORD = 0) override {
     return ERROR_ACCESS_DENIED;
   }
   LONG CloseKey(HKEY) override { return ERROR_INVALID_HANDLE; }

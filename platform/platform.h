@@ -113,14 +113,31 @@ class Platform {
   // closing them is a no-op. Names compare case-insensitively. Link keys are
   // followed when a path is opened but never listed by EnumKey, so a recursive
   // walk cannot enter them.
+  //
+  // Views: the program is a 64-bit process, so no view flag (or
+  // KEY_WOW64_64KEY) means the 64-bit view. KEY_WOW64_32KEY opens what a
+  // 32-bit program sees: on a 64-bit machine the keys Windows redirects
+  // (HKLM\Software, HKCR's COM keys) lead to their Wow6432Node form, the keys
+  // it shares to the one key of both; on a 32-bit machine both flags open the
+  // same key. A handle leads to one key: opens relative to it name the view
+  // again where they need it. Only OpenKey and CreateKey take a view.
 
   // Opens root\sub_key ("" opens the root itself). access: KEY_READ,
-  // KEY_WRITE, optionally with KEY_WOW64_64KEY.
+  // KEY_WRITE, optionally with a view flag.
   virtual LONG OpenKey(HKEY root, const std::wstring& sub_key, DWORD access,
                        HKEY* result) = 0;
-  // Opens or creates root\sub_key, creating every missing key on the way.
+  // Opens or creates root\sub_key, creating every missing key on the way, in
+  // the view that access names (only its view flags count).
   virtual LONG CreateKey(HKEY root, const std::wstring& sub_key,
-                         HKEY* result) = 0;
+                         HKEY* result, DWORD access = 0) = 0;
+  // True when the 32-bit view of root\sub_key exists and is another key than
+  // the 64-bit one, so that a walk of both views reads nothing twice. False
+  // on a one-view machine and for the keys both views share.
+  virtual bool SeparateIn32BitView(HKEY root, const std::wstring& sub_key) {
+    (void)root;
+    (void)sub_key;
+    return false;
+  }
   virtual LONG CloseKey(HKEY key) = 0;
   virtual LONG QueryInfoKey(HKEY key, DWORD* sub_keys, DWORD* values) = 0;
   // The reads below take the most a caller will accept (a Win32 buffer's

@@ -14,8 +14,8 @@ bool ReadOnlyPlatform::Refuse() {
   return false;
 }
 
-LONG ReadOnlyPlatform::CreateKey(HKEY root, const std::wstring& sub_key, HKEY* result) {
-  LONG rc = inner_.OpenKey(root, sub_key, KEY_READ, result);
+LONG ReadOnlyPlatform::CreateKey(HKEY root, const std::wstring& sub_key, HKEY* result, DWORD access) {
+  LONG rc = inner_.OpenKey(root, sub_key, KEY_READ | (access & (KEY_WOW64_32KEY | KEY_WOW64_64KEY)), result);
   return rc == ERROR_FILE_NOT_FOUND || rc == ERROR_PATH_NOT_FOUND ? ERROR_WRITE_PROTECT : rc;
 }
 

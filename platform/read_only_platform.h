@@ -26,7 +26,10 @@ class ReadOnlyPlatform : public Platform {
     return inner_.OpenKey(root, sub_key, access, result);
   }
   // Opens an existing key for reading; never creates one.
-  LONG CreateKey(HKEY root, const std::wstring& sub_key, HKEY* result) override;
+  LONG CreateKey(HKEY root, const std::wstring& sub_key, HKEY* result, DWORD access = 0) override;
+  bool SeparateIn32BitView(HKEY root, const std::wstring& sub_key) override {
+    return inner_.SeparateIn32BitView(root, sub_key);
+  }
   LONG CloseKey(HKEY key) override { return inner_.CloseKey(key); }
   LONG QueryInfoKey(HKEY key, DWORD* sub_keys, DWORD* values) override {
     return inner_.QueryInfoKey(key, sub_keys, values);

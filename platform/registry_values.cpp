@@ -76,13 +76,16 @@ bool WriteRegistryDword(Platform& p, HKEY root, const std::wstring& sub_key,
 }
 
 bool DeleteRegistryValue(Platform& p, HKEY root, const std::wstring& sub_key,
-                         const std::wstring& value_name) {
+                         const std::wstring& value_name, DWORD view) {
+  if (view == KEY_WOW64_32KEY) return DeleteIn(p, root, sub_key, value_name, KEY_WRITE | KEY_WOW64_32KEY);
   if (DeleteIn(p, root, sub_key, value_name, KEY_WRITE)) return true;
   return DeleteIn(p, root, sub_key, value_name, KEY_WRITE | KEY_WOW64_64KEY);
 }
 
-bool RegistryValueExists(Platform& p, HKEY root, const std::wstring& sub_key, const std::wstring& value_name) {
+bool RegistryValueExists(Platform& p, HKEY root, const std::wstring& sub_key, const std::wstring& value_name,
+                         DWORD in_view) {
   for (DWORD view : {DWORD{0}, DWORD{KEY_WOW64_64KEY}}) {
+    if (in_view == KEY_WOW64_32KEY) view = KEY_WOW64_32KEY;
     HKEY key;
     if (p.OpenKey(root, sub_key, KEY_READ | view, &key) != ERROR_SUCCESS) continue;
     DWORD type = 0;

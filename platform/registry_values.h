@@ -20,12 +20,16 @@ bool WriteRegistryString(Platform& p, HKEY root, const std::wstring& sub_key,
 bool WriteRegistryDword(Platform& p, HKEY root, const std::wstring& sub_key,
                         const std::wstring& value_name, DWORD value);
 // Deletes the value; when the open or the deletion fails, tries again in the
-// 64-bit view. True if either attempt deleted it.
+// 64-bit view. True if either attempt deleted it. With view KEY_WOW64_32KEY
+// only the 32-bit view is tried: a value of that name in the other view
+// belongs to another program.
 bool DeleteRegistryValue(Platform& p, HKEY root, const std::wstring& sub_key,
-                         const std::wstring& value_name);
+                         const std::wstring& value_name, DWORD view = 0);
 // True when the value is there, in the default or the 64-bit view (a repair
-// checks both, as DeleteRegistryValue deletes in either).
-bool RegistryValueExists(Platform& p, HKEY root, const std::wstring& sub_key, const std::wstring& value_name);
+// checks both, as DeleteRegistryValue deletes in either); with view
+// KEY_WOW64_32KEY, in the 32-bit view.
+bool RegistryValueExists(Platform& p, HKEY root, const std::wstring& sub_key, const std::wstring& value_name,
+                         DWORD view = 0);
 // "<b>[name]</b>, data\r\n" per readable value, in enumeration order.
 std::wstring ListRegistryValues(Platform& p, HKEY root, const std::wstring& sub_key);
 // "name\r\n" per subkey of HKEY_LOCAL_MACHINE\sub_key, in enumeration order.

@@ -272,7 +272,7 @@ std::wstring FormatBackupRecord(const CError& record, const std::wstring& copy,
           value && record.errorType == ErrorType::RegistryValue ? ValueFields(*value) : TextValueFields(record.item);
       return type + sep + EncodeBackupText(record.item.rootName) + sep + type_name + sep +
              EncodeBackupText(record.item.subKey) + sep + kValueNamePrefix + EncodeBackupText(record.item.valueName) +
-             sep + data + sep + kRecordEnd;
+             sep + data + sep + (record.item.view == KEY_WOW64_32KEY ? kBackupView32Field + sep : L"") + kRecordEnd;
     }
     case ErrorType::File:
     case ErrorType::RecycleBin:

@@ -16,6 +16,9 @@
 //
 // Records, in the order the repair removed their items:
 //   registry  "type::root::value type::subkey::ValueName=name::data::;;\r\n"
+//             an item of the 32-bit registry view adds "View=32::" before the
+//             end; restore writes it back in that view
+
 //   file      "type::file::copy::reason::;;\r\n"
 // The copy is the name of the file's copy in the set's folder
 // ("OrvaneBK12.bpc"; "" when the record has none); older sets hold its full
@@ -113,6 +116,10 @@ struct RecordedValue {
 // could not stand in the line).
 std::wstring FormatBackupRecord(const CError& record, const std::wstring& copy,
                                 const std::optional<RecordedValue>& value = std::nullopt);
+
+// The field that marks a registry record of the 32-bit view; records without
+// it are of the 64-bit view, as every older set's are.
+inline constexpr wchar_t kBackupView32Field[] = L"View=32";
 
 // A text field as a line carries it, and back: "esc:..." for texts that
 // could not stand as they are (see above). Decoding reads "esc:" and the

@@ -22,10 +22,12 @@ constexpr auto kPacedPause = std::chrono::milliseconds(1);
 // the disk never lags far behind the progress shown.
 constexpr auto kMaxBatchAge = std::chrono::milliseconds(200);
 
-// The value as the registry holds it now, in either view; nullopt when it is
-// gone (the record's own text is then all there is to keep).
+// The value as the registry holds it now, in either view (a 32-bit item: in
+// its own); nullopt when it is gone (the record's own text is then all there
+// is to keep).
 std::optional<RecordedValue> CurrentValue(Platform& platform, const CRegistryItem& item) {
   for (DWORD view : {DWORD{0}, DWORD{KEY_WOW64_64KEY}}) {
+    if (item.view == KEY_WOW64_32KEY) view = KEY_WOW64_32KEY;
     HKEY key;
     if (platform.OpenKey(item.rootKey, item.subKey, KEY_READ | view, &key) != ERROR_SUCCESS) continue;
     RecordedValue value;
@@ -34,6 +36,19 @@ std::optional<RecordedValue> CurrentValue(Platform& platform, const CRegistryIte
     if (rc == ERROR_SUCCESS) return value;
   }
   return std::nullopt;
+}
+
+// The item's key deleted in the view it was found in: the parent is opened
+// there, as a path from the root names the 64-bit key.
+LONG DeleteKeyInView(Platform& platform, const CRegistryItem& item) {
+  const size_t cut = item.subKey.find_last_of(L'\\');
+  if (item.view == 0 || cut == std::wstring::npos) return platform.DeleteKey(item.rootKey, item.subKey);
+  HKEY parent;
+  LONG rc = platform.OpenKey(item.rootKey, item.subKey.substr(0, cut), KEY_WRITE | item.view, &parent);
+  if (rc != ERROR_SUCCESS) return rc;
+  rc = platform.DeleteKey(parent, item.subKey.substr(cut + 1));
+  platform.CloseKey(parent);
+  return rc;
 }
 
 RecordOutcome Repaired(std::wstring detail = L"") {
@@ -391,8 +406,8 @@ RecordOutcome CRepairErrorsThread::RepairRecord(const CError& record) {
         env_.repaired.Add(item);
         return Repaired();
       }
-      if (DeleteRegistryValue(platform, item.rootKey, item.subKey, item.valueName)) return Repaired();
-      if (RegistryValueExists(platform, item.rootKey, item.subKey, item.valueName))
+      if (DeleteRegistryValue(platform, item.rootKey, item.subKey, item.valueName, item.view)) return Repaired();
+      if (RegistryValueExists(platform, item.rootKey, item.subKey, item.valueName, item.view))
         return NotRepaired(L"the value could not be deleted");
       return Repaired();
     }
@@ -403,7 +418,7 @@ RecordOutcome CRepairErrorsThread::RepairRecord(const CError& record) {
       }
       if (item.subKey.empty()) return NotRepaired(L"the record names no key");
       HKEY key;
-      if (platform.OpenKey(item.rootKey, item.subKey, KEY_READ, &key) != ERROR_SUCCESS) return Repaired();
+      if (platform.OpenKey(item.rootKey, item.subKey, KEY_READ | item.view, &key) != ERROR_SUCCESS) return Repaired();
       DWORD sub_keys = 0, values = 0;
       LONG rc = platform.QueryInfoKey(key, &sub_keys, &values);
       platform.CloseKey(key);
@@ -412,7 +427,7 @@ RecordOutcome CRepairErrorsThread::RepairRecord(const CError& record) {
       // design: nothing of them is ever restored.
       if (rc != ERROR_SUCCESS || sub_keys != 0 || (values != 0 && !IsBrowserSection(record.section)))
         return NotRepaired(L"the key is no longer empty, so it was kept");
-      rc = platform.DeleteKey(item.rootKey, item.subKey);
+      rc = DeleteKeyInView(platform, item);
       if (rc != ERROR_SUCCESS) return NotRepaired(L"the key could not be deleted (error " + std::to_wstring(rc) + L")");
       return Repaired();
     }

@@ -53,10 +53,10 @@ bool SameBytes(Platform& platform, const std::wstring& a, const std::wstring& b)
 }
 
 // The value as it stands: false when the key or the value is missing.
-bool QueryExisting(Platform& platform, HKEY root, const std::wstring& sub_key, const std::wstring& name, DWORD* type,
-                   std::string* data) {
+bool QueryExisting(Platform& platform, HKEY root, const std::wstring& sub_key, DWORD view, const std::wstring& name,
+                   DWORD* type, std::string* data) {
   HKEY key;
-  if (platform.OpenKey(root, sub_key, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  if (platform.OpenKey(root, sub_key, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
   LONG rc = platform.QueryValue(key, name, type, data, 0xFFFFFFFFu);
   platform.CloseKey(key);
   return rc == ERROR_SUCCESS;
@@ -72,7 +72,7 @@ bool SameValue(const RecordedValue& value, DWORD existing_type, const std::strin
   return existing == value.data;
 }
 
-void RestoreValue(Platform& platform, HKEY root, const std::wstring& sub_key, const std::wstring& name,
+void RestoreValue(Platform& platform, HKEY root, const std::wstring& sub_key, DWORD view, const std::wstring& name,
                   const std::wstring& type_field, const std::wstring& data_field, const std::wstring& shown,
                   RestoreReport* report) {
   RecordedValue value;
@@ -84,7 +84,7 @@ void RestoreValue(Platform& platform, HKEY root, const std::wstring& sub_key, co
   bool exact = type_field.starts_with(L"hex(");
   DWORD existing_type = 0;
   std::string existing;
-  bool exists = QueryExisting(platform, root, sub_key, name, &existing_type, &existing);
+  bool exists = QueryExisting(platform, root, sub_key, view, name, &existing_type, &existing);
   if (exists && SameValue(value, existing_type, existing)) {
     ++report->restored;
     return;
@@ -95,8 +95,8 @@ void RestoreValue(Platform& platform, HKEY root, const std::wstring& sub_key, co
     return;
   }
   HKEY key;
-  LONG rc = platform.OpenKey(root, sub_key, KEY_WRITE, &key);
-  if (rc != ERROR_SUCCESS) rc = platform.CreateKey(root, sub_key, &key);
+  LONG rc = platform.OpenKey(root, sub_key, KEY_WRITE | view, &key);
+  if (rc != ERROR_SUCCESS) rc = platform.CreateKey(root, sub_key, &key, view);
   if (rc == ERROR_SUCCESS) {
     rc = platform.SetValue(key, name, value.type, value.data);
     platform.CloseKey(key);
@@ -109,14 +109,15 @@ void RestoreValue(Platform& platform, HKEY root, const std::wstring& sub_key, co
   if (exists) report->replaced.push_back(shown);
 }
 
-void RestoreKey(Platform& platform, HKEY root, const std::wstring& sub_key, const std::wstring& shown,
+void RestoreKey(Platform& platform, HKEY root, const std::wstring& sub_key, DWORD view, const std::wstring& shown,
                 RestoreReport* report) {
-  if (KeyExists(platform, root, sub_key)) {
+  HKEY key;
+  if (platform.OpenKey(root, sub_key, KEY_READ | view, &key) == ERROR_SUCCESS) {
+    platform.CloseKey(key);
     ++report->restored;
     return;
   }
-  HKEY key;
-  LONG rc = platform.CreateKey(root, sub_key, &key);
+  LONG rc = platform.CreateKey(root, sub_key, &key, view);
   if (rc != ERROR_SUCCESS) {
     report->failed.push_back(shown + L": could not be created (error " + std::to_wstring(rc) + L")");
     return;
@@ -255,10 +256,13 @@ RestoreReport RestoreRegistryBackup(Platform& platform, StateFolder& state, cons
     std::wstring name = f[4].starts_with(kValueNamePrefix) ? f[4].substr(std::size(kValueNamePrefix) - 1) : f[4];
     name = DecodeBackupText(name);
     std::wstring shown = root_name + L"\\" + sub_key + (type == ErrorType::RegistryValue ? L"\\" + name : L"");
-    if (f.size() > kRegistryFields) {
+    const bool view32 = f.size() == kRegistryFields + 1 && f[kRegistryFields] == kBackupView32Field;
+    if (f.size() > kRegistryFields && !view32) {
       report.failed.push_back(shown + kDamaged);
       continue;
     }
+    const DWORD view = view32 ? KEY_WOW64_32KEY : 0;
+    if (view32) shown += L" (32-bit)";
     if (type != ErrorType::RegistryValue && type != ErrorType::RegistryKey) continue;
     HKEY root = RootKeyFromName(root_name);
     // An unknown name would otherwise land in HKEY_LOCAL_MACHINE.
@@ -267,9 +271,9 @@ RestoreReport RestoreRegistryBackup(Platform& platform, StateFolder& state, cons
       continue;
     }
     if (type == ErrorType::RegistryValue)
-      RestoreValue(platform, root, sub_key, name, f[2], f[5], shown, &report);
+      RestoreValue(platform, root, sub_key, view, name, f[2], f[5], shown, &report);
     else
-      RestoreKey(platform, root, sub_key, shown, &report);
+      RestoreKey(platform, root, sub_key, view, shown, &report);
   }
   Status saved = platform.Flush();
   if (!saved) {

@@ -529,3 +529,72 @@ TEST(RestoreTest, DeletingASetNeverFollowsALinkedBackupFolder) {
 
 }  // namespace
 }  // namespace orvane
+
+namespace orvane {
+namespace {
+
+TEST(RestoreTest, RepairAndRestoreActInTheViewTheFindingCameFrom) {
+  testing::TempPrefix prefix;
+  testing::TempStateFolder state;
+  const std::wstring run = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  const std::wstring run32 = L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+  prefix.String(HKEY_LOCAL_MACHINE, run, L"Tool", L"C:\\Tool64\\tool.exe")
+      .String(HKEY_LOCAL_MACHINE, run32, L"Tool", L"C:\\Tool32\\tool.exe")
+      .Key(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\Maker\\Empty");
+  auto wine = prefix.Open();
+  const auto before64 = ValueOf(*wine, HKEY_LOCAL_MACHINE, run, L"Tool");
+  const auto before32 = ValueOf(*wine, HKEY_LOCAL_MACHINE, run32, L"Tool");
+
+  CErrorListEx errors;
+  CError value;
+  value.errorType = ErrorType::RegistryValue;
+  value.section = 4;
+  value.item = {REG_SZ, HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", run, L"Tool", L"C:\\Tool32\\tool.exe", 0,
+                KEY_WOW64_32KEY};
+  errors.Add(value);
+  CError key;
+  key.errorType = ErrorType::RegistryKey;
+  key.section = 7;
+  key.item = {REG_SZ, HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"Software\\Maker\\Empty", L"", L"", 0,
+              KEY_WOW64_32KEY};
+  errors.Add(key);
+  SectionCounters counters;
+  CRegistryItemListEx repaired;
+  NullTarget target;
+  NoPacer pacer;
+  {
+    CRepairErrorsThread worker({*wine, state, errors, counters, repaired, target, pacer}, errors.GetCount(),
+                               {L"0", L"0", L"0"});
+    worker.Start();
+    worker.Join();
+    ASSERT_TRUE(worker.status().ok) << WideToUtf8(worker.status().message);
+    for (const RecordOutcome& o : worker.outcomes())
+      EXPECT_EQ(o.state, RecordOutcome::State::kRepaired) << WideToUtf8(o.detail);
+  }
+  // Only the 32-bit program's value and key went; the 64-bit one of the
+  // same name stays.
+  auto repaired_machine = Fresh(prefix);
+  EXPECT_EQ(ValueOf(*repaired_machine, HKEY_LOCAL_MACHINE, run, L"Tool"), before64);
+  EXPECT_EQ(ValueOf(*repaired_machine, HKEY_LOCAL_MACHINE, run32, L"Tool").first, 0xFFFFFFFFu);
+  HKEY probe;
+  EXPECT_NE(repaired_machine->OpenKey(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\Maker\\Empty", KEY_READ, &probe),
+            ERROR_SUCCESS);
+
+  std::vector<std::wstring> sets = ListBackupFiles(*wine, state);
+  ASSERT_EQ(sets.size(), 1u);
+  std::string bytes;
+  ASSERT_TRUE(state.Read(WideToUtf8(sets[0].substr(state.Location().size() + 1)), &bytes, 1 << 20));
+  EXPECT_NE(Utf16leToWide(bytes).find(L"::View=32::;;\r\n"), std::wstring::npos) << WideToUtf8(Utf16leToWide(bytes));
+  RestoreReport r = RestoreBackupSet(*wine, state, sets[0]);
+  EXPECT_TRUE(r.ok()) << (r.failed.empty() ? "" : WideToUtf8(r.failed[0]));
+  auto fresh = Fresh(prefix);
+  EXPECT_EQ(ValueOf(*fresh, HKEY_LOCAL_MACHINE, run32, L"Tool"), before32);
+  EXPECT_EQ(ValueOf(*fresh, HKEY_LOCAL_MACHINE, run, L"Tool"), before64);
+  ASSERT_EQ(fresh->OpenKey(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\Maker\\Empty", KEY_READ, &probe),
+            ERROR_SUCCESS);
+  fresh->CloseKey(probe);
+  EXPECT_NE(fresh->OpenKey(HKEY_LOCAL_MACHINE, L"Software\\Maker", KEY_READ, &probe), ERROR_SUCCESS);
+}
+
+}  // namespace
+}  // namespace orvane

@@ -139,12 +139,40 @@ bool TargetExists(Platform& platform, std::wstring text, PathExistenceCache* cac
   return PathExists(platform, text);
 }
 
-bool IsInvalidPathValue(Platform& platform, std::wstring text, PathExistenceCache* cache) {
+std::wstring As32BitProgramSees(Platform& platform, std::wstring text) {
+  for (const auto& [from, to] : {std::pair{L"%programfiles%", L"%ProgramFiles(x86)%"},
+                                 std::pair{L"%commonprogramfiles%", L"%CommonProgramFiles(x86)%"}}) {
+    const std::wstring name = from;
+    for (size_t at = ToLower(text).find(name); at != std::wstring::npos; at = ToLower(text).find(name, at + 1))
+      text.replace(at, name.size(), to);
+  }
   text = ExpandEnvironment(platform, text);
+  const std::wstring windows = ExpandEnvironment(platform, L"%SystemRoot%");
+  if (windows.empty() || windows == L"%SystemRoot%") return text;
+  const std::wstring lower = ToLower(text);
+  const std::wstring folder = ToLower(windows) + L"\\";
+  if (!lower.starts_with(folder)) return text;
+  const std::wstring rest = lower.substr(folder.size());
+  const std::wstring_view native = L"sysnative\\", system = L"system32\\";
+  if (rest.starts_with(native))
+    return text.substr(0, folder.size()) + L"system32\\" + text.substr(folder.size() + native.size());
+  if (!rest.starts_with(system)) return text;
+  // What Windows leaves in system32 for 32-bit programs too.
+  for (const wchar_t* kept :
+       {L"catroot\\", L"catroot2\\", L"driverstore\\", L"drivers\\etc\\", L"logfiles\\", L"spool\\"})
+    if (rest.substr(system.size()).starts_with(kept)) return text;
+  return text.substr(0, folder.size()) + L"syswow64\\" + text.substr(folder.size() + system.size());
+}
+
+bool IsInvalidPathValue(Platform& platform, std::wstring text, PathExistenceCache* cache, DWORD view) {
+  text = view == KEY_WOW64_32KEY ? As32BitProgramSees(platform, text) : ExpandEnvironment(platform, text);
   if (!HasDriveColon(platform, text)) return false;
   if (!IsSingleFileText(text)) return false;
   if (IsInstallerCommand(text)) return false;
-  return !TargetExists(platform, ResolveSystemRoot(platform, text), cache);
+  std::wstring target = ResolveSystemRoot(platform, text);
+  // Only a "\SystemRoot" prefix is left to redirect: the rest already was.
+  if (view == KEY_WOW64_32KEY && target != text) target = As32BitProgramSees(platform, target);
+  return !TargetExists(platform, target, cache);
 }
 
 bool IsInvalidMruValue(Platform& platform, std::wstring text) {

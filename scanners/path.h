@@ -88,12 +88,22 @@ bool HasJudgedExtension(std::wstring text);
 // cache (may be null) answers repeated look-ups.
 bool TargetExists(Platform& platform, std::wstring text, PathExistenceCache* cache = nullptr);
 
+// The text expanded as a 32-bit program on a 64-bit machine would expand and
+// open it: %ProgramFiles% and %CommonProgramFiles% are the "(x86)" folders,
+// the system folder (Windows folder\system32) is syswow64 except for the
+// subfolders Windows leaves in place, and Windows folder\sysnative is
+// system32. Other paths, "C:\Program Files\..." spelled out among them,
+// are what they say.
+std::wstring As32BitProgramSees(Platform& platform, std::wstring text);
+
 // The decision that turns a registry value into an "invalid path" error:
 // after expansion, true only when the text has a drive colon, names a single
 // file, is no installer command, and its target with a judged extension is
 // missing. A leading "\SystemRoot" is resolved to the Windows folder for the
-// existence test. Overlong expansions are never judged.
-bool IsInvalidPathValue(Platform& platform, std::wstring text, PathExistenceCache* cache = nullptr);
+// existence test. Overlong expansions are never judged. A value of the
+// 32-bit view (view KEY_WOW64_32KEY) is judged as As32BitProgramSees reads it.
+bool IsInvalidPathValue(Platform& platform, std::wstring text, PathExistenceCache* cache = nullptr,
+                        DWORD view = 0);
 // The MRU lists' shorter rule: after expansion, invalid exactly when the
 // text is no installer command.
 bool IsInvalidMruValue(Platform& platform, std::wstring text);

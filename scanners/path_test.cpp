@@ -58,6 +58,28 @@ TEST_F(PathValueTest, SystemRootPrefixNamesTheWindowsFolder) {
   EXPECT_TRUE(Invalid(L"D:\\y\\systemroot\\x\\a.dll"));
 }
 
+TEST_F(PathValueTest, AThirtyTwoBitValueIsJudgedAsAThirtyTwoBitProgramSeesFiles) {
+  platform_.SetVariable(L"ProgramFiles(x86)", L"C:\\Program Files (x86)");
+  platform_.SetVariable(L"CommonProgramFiles(x86)", L"C:\\Program Files (x86)\\Common Files");
+  platform_.AddPath(L"C:\\Program Files (x86)\\App\\app32.exe");
+  platform_.AddPath(L"C:\\Windows\\syswow64\\only32.dll");
+  platform_.AddPath(L"C:\\Windows\\system32\\only64.dll");
+  platform_.AddPath(L"C:\\Windows\\system32\\drivers\\etc\\hosts.txt");
+  auto invalid32 = [&](const std::wstring& text) { return IsInvalidPathValue(platform_, text, nullptr, KEY_WOW64_32KEY); };
+  EXPECT_FALSE(invalid32(L"%ProgramFiles%\\App\\app32.exe"));
+  EXPECT_TRUE(Invalid(L"%ProgramFiles%\\App\\app32.exe"));
+  EXPECT_TRUE(invalid32(L"%ProgramFiles%\\App\\present.exe"));
+  // Spelled out, Program Files is not redirected.
+  EXPECT_FALSE(invalid32(L"C:\\Program Files\\App\\present.exe"));
+  EXPECT_FALSE(invalid32(L"C:\\WINDOWS\\System32\\only32.dll"));
+  EXPECT_TRUE(invalid32(L"C:\\Windows\\system32\\only64.dll"));
+  EXPECT_FALSE(invalid32(L"%SystemRoot%\\sysnative\\only64.dll"));
+  EXPECT_FALSE(invalid32(L"\\SystemRoot\\system32\\only32.dll"));
+  EXPECT_FALSE(invalid32(L"C:\\Windows\\system32\\drivers\\etc\\hosts.txt"));
+  EXPECT_EQ(As32BitProgramSees(platform_, L"%CommonProgramFiles%\\x.dll"),
+            L"C:\\Program Files (x86)\\Common Files\\x.dll");
+}
+
 TEST_F(PathValueTest, OverlongExpansionIsNeverJudged) {
   platform_.SetVariable(L"Long", std::wstring(1100, L'a'));
   EXPECT_FALSE(Invalid(L"C:\\%Long%.exe"));

@@ -20,8 +20,10 @@ enum class Check { kInvalidPath, kRecentList, kCommandLine };
 // An open key that closes itself.
 class OpenedKey {
  public:
-  OpenedKey(Platform& platform, HKEY root, const std::wstring& path) : platform_(platform) {
-    ok_ = platform_.OpenKey(root, path, KEY_READ, &key_) == ERROR_SUCCESS;
+  // view: the flag of the view the path is named in; a key opened below an
+  // open one needs none, the parent already lies in its view.
+  OpenedKey(Platform& platform, HKEY root, const std::wstring& path, DWORD view = 0) : platform_(platform) {
+    ok_ = platform_.OpenKey(root, path, KEY_READ | view, &key_) == ERROR_SUCCESS;
   }
   ~OpenedKey() {
     if (ok_) platform_.CloseKey(key_);
@@ -69,16 +71,19 @@ std::wstring DataText(DWORD type, const std::string& data) {
 // with arguments ("C:\Tool\x.exe" /background) is judged by its program
 // alone; the program's path gets the same conservative tests as a plain one.
 // An unquoted line without arguments is judged whole, as it always was.
-std::wstring MissingCommandProgram(Platform& platform, const std::wstring& line, PathExistenceCache* cache) {
+std::wstring MissingCommandProgram(Platform& platform, const std::wstring& line, PathExistenceCache* cache,
+                                   DWORD view) {
   CommandLineProgram program;
-  if (FindCommandLineProgram(platform, ExpandEnvironment(platform, line), L"C:\\", &program)) return L"";
+  const std::wstring expanded =
+      view == KEY_WOW64_32KEY ? As32BitProgramSees(platform, line) : ExpandEnvironment(platform, line);
+  if (FindCommandLineProgram(platform, expanded, L"C:\\", &program)) return L"";
   // A whole line that names a missing file is that file, spaces and all
   // (C:\Program Files\Gone\x.exe, unquoted, as installers write it).
-  if (IsInvalidPathValue(platform, line, cache)) return line;
+  if (IsInvalidPathValue(platform, line, cache, view)) return line;
   // Named as the value spells it ("%ProgramFiles%\Tool\x.exe"), as every
   // finding keeps the stored text unexpanded.
   if (FindCommandLineProgram(platform, line, L"C:\\", &program)) return L"";
-  if (program.named.empty() || !IsInvalidPathValue(platform, program.named, cache)) return L"";
+  if (program.named.empty() || !IsInvalidPathValue(platform, program.named, cache, view)) return L"";
   return program.named;
 }
 
@@ -111,10 +116,10 @@ void ExamineOpenKey(ScanContext& context, HKEY key, const std::wstring& key_path
         invalid = IsInvalidMruValue(platform, path);
         break;
       case Check::kInvalidPath:
-        invalid = IsInvalidPathValue(platform, path, &context.existing_paths);
+        invalid = IsInvalidPathValue(platform, path, &context.existing_paths, context.view());
         break;
       case Check::kCommandLine:
-        missing_program = MissingCommandProgram(platform, path, &context.existing_paths);
+        missing_program = MissingCommandProgram(platform, path, &context.existing_paths, context.view());
         invalid = !missing_program.empty();
         break;
     }
@@ -126,6 +131,7 @@ void ExamineOpenKey(ScanContext& context, HKEY key, const std::wstring& key_path
     item.subKey = key_path;
     item.valueName = name;
     item.valueData = std::move(text);
+    item.view = context.view();
     ReportInvalidPath(context, context.root_name() + L"\\" + key_path + L"\\" + name,
                       check == Check::kCommandLine  ? missing_program
                       : path_from == PathFrom::kName ? item.valueName
@@ -136,7 +142,7 @@ void ExamineOpenKey(ScanContext& context, HKEY key, const std::wstring& key_path
 
 void ExamineValues(ScanContext& context, HKEY root, const std::wstring& key_path, Filter filter,
                    PathFrom path_from, Check check) {
-  OpenedKey key(context.platform(), root, key_path);
+  OpenedKey key(context.platform(), root, key_path, context.view());
   if (!key.ok()) return;
   DWORD sub_keys = 0, values = 0;
   if (context.platform().QueryInfoKey(key.get(), &sub_keys, &values) != ERROR_SUCCESS) return;
@@ -148,9 +154,9 @@ void ExamineValues(ScanContext& context, HKEY root, const std::wstring& key_path
 // rather than twice from the root: the result is the same, and deep trees
 // cost no more per key than shallow ones.
 void WalkTree(ScanContext& context, HKEY parent, const std::wstring& relative, const std::wstring& key_path,
-              int depth, bool examine) {
+              int depth, bool examine, DWORD view) {
   Platform& platform = context.platform();
-  OpenedKey key(platform, parent, relative);
+  OpenedKey key(platform, parent, relative, view);
   if (!key.ok()) return;
   DWORD sub_keys = 0, values = 0;
   if (platform.QueryInfoKey(key.get(), &sub_keys, &values) != ERROR_SUCCESS) return;
@@ -159,7 +165,7 @@ void WalkTree(ScanContext& context, HKEY parent, const std::wstring& relative, c
   std::wstring name;
   for (DWORD index = 0; index < sub_keys && context.running.load() == 1; ++index) {
     if (platform.EnumKey(key.get(), index, &name) != ERROR_SUCCESS) continue;
-    WalkTree(context, key.get(), name, key_path + L"\\" + name, depth + 1, examine);
+    WalkTree(context, key.get(), name, key_path + L"\\" + name, depth + 1, examine, 0);
   }
 }
 
@@ -186,11 +192,11 @@ void CheckRecentLists(ScanContext& context, const std::wstring& key) {
 }
 
 void ScanKeyTree(ScanContext& context, HKEY root, const std::wstring& key, int depth) {
-  WalkTree(context, root, key, key, depth, /*examine=*/true);
+  WalkTree(context, root, key, key, depth, /*examine=*/true, context.view());
 }
 
 void WalkKeyTree(ScanContext& context, HKEY root, const std::wstring& key, int depth) {
-  WalkTree(context, root, key, key, depth, /*examine=*/false);
+  WalkTree(context, root, key, key, depth, /*examine=*/false, context.view());
 }
 
 void FindEmptyKeys(ScanContext& context, HKEY root, const std::wstring& key_path, int depth) {

@@ -31,6 +31,7 @@ void ScanContext::BeginSection(const std::wstring& root_name, HKEY root_key, int
                                bool mark_only) {
   root_name_ = root_name;
   root_key_ = root_key;
+  view_ = 0;
   section_ = section;
   ordinal_ = ordinal;
   mark_only_ = mark_only;

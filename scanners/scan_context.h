@@ -98,6 +98,11 @@ class ScanContext {
   bool mark_only() const { return mark_only_; }
   const std::wstring& root_name() const { return root_name_; }
   HKEY root_key() const { return root_key_; }
+  // The registry view the scanners open their keys in and their findings
+  // carry: 0 (the program's own, 64-bit) or KEY_WOW64_32KEY. BeginSection
+  // sets it back to 0.
+  DWORD view() const { return view_; }
+  void SetView(DWORD view) { view_ = view; }
 
   // 1 while the scan runs; another thread clears it to stop the scan.
   std::atomic<uint8_t> running{0};
@@ -116,6 +121,7 @@ class ScanContext {
   bool mark_only_ = false;
   std::wstring root_name_;
   HKEY root_key_ = 0;
+  DWORD view_ = 0;
   int32_t ordinal_ = 0;
   std::vector<std::wstring> notes_;
   std::array<int32_t, kSectionCount> ignored_{};

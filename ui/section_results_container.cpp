@@ -47,7 +47,7 @@ void CSectionResultsContainer::Fill(const CErrorListEx& list, CScanResultInfo* f
 
 QString CSectionResultsContainer::DetailText(const CError& record) {
   const bool registry = record.errorType == ErrorType::RegistryValue || record.errorType == ErrorType::RegistryKey;
-  QString text = QString::fromStdWString(registry ? record.reason : record.filePath);
+  QString text = QString::fromStdWString(registry ? record.reason + ViewMention(record.item.view) : record.filePath);
   return text.replace(u'\\', QStringLiteral("\\ "));
 }
 

@@ -29,8 +29,8 @@ LONG RecordingPlatform::OpenKey(HKEY root, const std::wstring& sub_key, DWORD ac
   return inner_.OpenKey(root, sub_key, access, result);
 }
 
-LONG RecordingPlatform::CreateKey(HKEY root, const std::wstring& sub_key, HKEY* result) {
-  LONG rc = inner_.CreateKey(root, sub_key, result);
+LONG RecordingPlatform::CreateKey(HKEY root, const std::wstring& sub_key, HKEY* result, DWORD access) {
+  LONG rc = inner_.CreateKey(root, sub_key, result, access);
   if (rc == ERROR_SUCCESS) Record(L"CreateKey " + sub_key);
   return rc;
 }

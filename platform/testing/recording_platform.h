@@ -24,7 +24,10 @@ class RecordingPlatform : public Platform {
   void HideFrom32BitView(const std::wstring& sub_key_prefix) { hidden_prefix_ = sub_key_prefix; }
 
   LONG OpenKey(HKEY root, const std::wstring& sub_key, DWORD access, HKEY* result) override;
-  LONG CreateKey(HKEY root, const std::wstring& sub_key, HKEY* result) override;
+  LONG CreateKey(HKEY root, const std::wstring& sub_key, HKEY* result, DWORD access = 0) override;
+  bool SeparateIn32BitView(HKEY root, const std::wstring& sub_key) override {
+    return inner_.SeparateIn32BitView(root, sub_key);
+  }
   LONG CloseKey(HKEY key) override { return inner_.CloseKey(key); }
   LONG QueryInfoKey(HKEY key, DWORD* sub_keys, DWORD* values) override {
     return inner_.QueryInfoKey(key, sub_keys, values);

@@ -556,6 +556,13 @@ LONG RegistryStore::CreateKey(HKEY root, const std::wstring& sub_key, HKEY* resu
   return ERROR_SUCCESS;
 }
 
+bool RegistryStore::SameKey(HKEY a, HKEY b) const {
+  std::shared_lock lock(mutex_);
+  Node x, y;
+  if (NodeOf(a, &x) != ERROR_SUCCESS || NodeOf(b, &y) != ERROR_SUCCESS) return false;
+  return x.hive == y.hive && x.key == y.key;
+}
+
 LONG RegistryStore::CloseKey(HKEY key) {
   if (key >= HKEY_CLASSES_ROOT && key <= HKEY_USERS) return ERROR_SUCCESS;
   std::unique_lock lock(mutex_);

@@ -107,6 +107,9 @@ class RegistryStore {
   LONG SetValue(HKEY key, const std::wstring& name, DWORD type, const std::string& data);
   LONG DeleteValue(HKEY key, const std::wstring& name);
   LONG DeleteKey(HKEY key, const std::wstring& sub_key);
+  // True when both handles (or roots) lead to one key, as two views of a
+  // shared key do; false when either is invalid.
+  bool SameKey(HKEY a, HKEY b) const;
 
  private:
   enum HiveIndex { kSystem = 0, kUser = 1, kDefault = 2, kNoHive = 3 };

@@ -46,15 +46,19 @@ WinePlatform::WinePlatform(WineOptions options)
         // Whatever an earlier run was killed in the middle of writing.
         if (locked && first) RemoveStaleTemporaryFiles();
         return locked;
-      }) {}
+      }),
+      views_(store_, PrefixHasOneView(options_.prefix_dir)) {}
 
 WinePlatform::~WinePlatform() = default;
 
 LONG WinePlatform::OpenKey(HKEY root, const std::wstring& sub_key, DWORD access, HKEY* result) {
-  return store_.OpenKey(root, sub_key, access, result);
+  return views_.Open(root, sub_key, access, result);
 }
-LONG WinePlatform::CreateKey(HKEY root, const std::wstring& sub_key, HKEY* result) {
-  return store_.CreateKey(root, sub_key, result);
+LONG WinePlatform::CreateKey(HKEY root, const std::wstring& sub_key, HKEY* result, DWORD access) {
+  return views_.Create(root, sub_key, access, result);
+}
+bool WinePlatform::SeparateIn32BitView(HKEY root, const std::wstring& sub_key) {
+  return views_.Separate(root, sub_key);
 }
 LONG WinePlatform::CloseKey(HKEY key) { return store_.CloseKey(key); }
 LONG WinePlatform::QueryInfoKey(HKEY key, DWORD* sub_keys, DWORD* values) {

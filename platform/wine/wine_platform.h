@@ -17,6 +17,7 @@
 #include "platform/platform.h"
 #include "platform/wine/prefix_lock.h"
 #include "platform/wine/registry_store.h"
+#include "platform/wine/registry_views.h"
 #include "platform/wine/server_lock.h"
 #include "platform/wine/trash.h"
 #include "platform/wine/wine_process.h"
@@ -83,7 +84,8 @@ class WinePlatform : public Platform {
   Status CheckReadable() const { return store_.CheckReadable(); }
 
   LONG OpenKey(HKEY root, const std::wstring& sub_key, DWORD access, HKEY* result) override;
-  LONG CreateKey(HKEY root, const std::wstring& sub_key, HKEY* result) override;
+  LONG CreateKey(HKEY root, const std::wstring& sub_key, HKEY* result, DWORD access = 0) override;
+  bool SeparateIn32BitView(HKEY root, const std::wstring& sub_key) override;
   LONG CloseKey(HKEY key) override;
   LONG QueryInfoKey(HKEY key, DWORD* sub_keys, DWORD* values) override;
   LONG EnumKey(HKEY key, DWORD index, std::wstring* name, DWORD max_name) override;
@@ -265,6 +267,7 @@ class WinePlatform : public Platform {
   PrefixLock lock_;
   WineWatch wine_watch_;
   RegistryStore store_;
+  RegistryViews views_;
   struct FolderListing {
     bool read = false;
     ino_t inode = 0;
