@@ -172,6 +172,21 @@ TEST_F(IgnoreCommandTest, IgnoredKeysPathsAndHostsLeaveTheResultsAndComeBackWhen
   EXPECT_EQ(third["ignored"], 0);
 }
 
+TEST_F(IgnoreCommandTest, ARepairOfCookiesKeepsTheIgnoredHostsCookies) {
+  std::string text;
+  ASSERT_EQ(Cli("ignore add --host example.com", &text), 0) << text;
+  nlohmann::json scan = Scan();
+  ASSERT_EQ(Named(scan, 17).size(), 1u) << scan.dump(2);
+  ASSERT_EQ(Cli("repair", &text), 0) << text;
+  EXPECT_EQ(testing::QueryRows(Host(kCookies), "SELECT host FROM moz_cookies ORDER BY host"),
+            (std::vector<std::string>{".example.com", "www.example.com"}));
+  // Once the host leaves the list, the next repair takes its cookies too.
+  ASSERT_EQ(Cli("ignore remove 1", &text), 0) << text;
+  Scan();
+  ASSERT_EQ(Cli("repair", &text), 0) << text;
+  EXPECT_EQ(testing::CountRows(Host(kCookies), "moz_cookies"), 0);
+}
+
 TEST_F(IgnoreCommandTest, FindingsAreIgnoredByTheirNumbersInResults) {
   Scan();
   std::string text;

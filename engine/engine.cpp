@@ -167,9 +167,13 @@ void CSarvelEngine::StartRepair(int count) {
   RepairEnvironment env{platform_, *state_, errors_, counters_, repaired_items_, *target_, *pacer_};
   repair_thread_ = std::make_unique<CRepairErrorsThread>(env, count, browsers_.ToFlags());
   ++repair_runs_;
-  repair_thread_->set_browser_cleaner([](Platform& platform, int32_t section, const std::vector<std::wstring>& selection) {
-    return CleanBrowserData(platform, section, selection).left_in_place;
-  });
+  // Cookies of hosts the user ignores stay, as the list is now: the list may
+  // have changed since the scan, and a repair of saved findings had none.
+  auto ignore = std::make_shared<const IgnoreList>(ReadIgnoreFile(*state_).list);
+  repair_thread_->set_browser_cleaner(
+      [ignore](Platform& platform, int32_t section, const std::vector<std::wstring>& selection) {
+        return CleanBrowserData(platform, section, selection, ignore.get()).left_in_place;
+      });
   repair_thread_->Start();
 }
 

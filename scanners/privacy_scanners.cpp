@@ -139,13 +139,16 @@ void ScanTypedUrls(ScanContext& context, const std::wstring& key_path) {
   platform.CloseKey(key);
 }
 
-BrowserCleanResult CleanBrowserData(Platform& platform, int32_t section, const std::vector<std::wstring>& selection) {
+BrowserCleanResult CleanBrowserData(Platform& platform, int32_t section, const std::vector<std::wstring>& selection,
+                                    const IgnoreList* ignore) {
   BrowserCleanResult result;
   for (int32_t browser = kInternetExplorer; browser <= kChrome; ++browser) {
     if (static_cast<size_t>(browser) >= selection.size() || selection[browser] != L"1") continue;
     bool cleaned = true;
     try {
       std::unique_ptr<BrowserCleaner> cleaner = MakeBrowserCleaner(platform, section, browser);
+      if (cleaner && ignore && !ignore->empty())
+        cleaner->KeepCookiesOf([ignore](std::wstring_view host) { return ignore->MatchesHost(host); });
       if (cleaner) cleaned = cleaner->Clean();
     } catch (...) {
       // One browser's failure must not keep the next one's data.

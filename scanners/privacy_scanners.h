@@ -59,7 +59,9 @@ struct BrowserCleanResult {
 // Firefox, Chrome; missing elements count as not selected). A browser whose
 // data had to stay is named in the result (its store is then unchanged) and
 // the next browser is still cleaned; callers that keep the silent behaviour
-// ignore the result. Other sections do nothing. Runs on the repair thread.
-BrowserCleanResult CleanBrowserData(Platform& platform, int32_t section, const std::vector<std::wstring>& selection);
+// ignore the result. Other sections do nothing. The cookies of hosts that
+// ignore (if given) lists stay. Runs on the repair thread.
+BrowserCleanResult CleanBrowserData(Platform& platform, int32_t section, const std::vector<std::wstring>& selection,
+                                    const IgnoreList* ignore = nullptr);
 
 }  // namespace orvane

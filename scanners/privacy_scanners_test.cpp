@@ -180,6 +180,40 @@ TEST_F(PrivacySectionsTest, RepairingACookieRecordCleansTheCookiesOfEverySelecte
   EXPECT_TRUE(fs::exists(Host(kChromeCache + L"data_1")));
 }
 
+TEST_F(PrivacySectionsTest, CookiesOfIgnoredHostsStayWhenCookiesAreCleaned) {
+  testing::RunSql(Host(kFirefoxCookies),
+                  "INSERT INTO moz_cookies (name, value, host) VALUES ('k', '1', 'www.ff.example'),"
+                  " ('o', '1', 'badff.example'), ('g', '1', '.gone.example');");
+  testing::RunSql(Host(kChromeCookies),
+                  "INSERT INTO cookies VALUES (2, 'sub.cr.example', '', 'k', '1', x'', '/', 1, 0, 0, 1, 0, 0, 1, 0, 2,"
+                  " 443, 1), (3, '.other.example', '', 'o', '1', x'', '/', 1, 0, 0, 1, 0, 0, 1, 0, 2, 443, 1);");
+  IgnoreList ignore;
+  IgnoreEntry entry;
+  for (const wchar_t* host : {L"ff.example", L".cr.example", L"ie.example"}) {
+    ASSERT_TRUE(MakeIgnoreEntry(IgnoreKind::kHost, host, L"", &entry));
+    ignore.Add(entry);
+  }
+  ASSERT_TRUE(MakeIgnoreEntry(IgnoreKind::kKey, L"HKCU\\Software\\Other", L"", &entry));
+  ignore.Add(entry);
+
+  BrowserCleanResult r = CleanBrowserData(*ie_cache_, 17, {L"1", L"1", L"1"}, &ignore);
+  EXPECT_TRUE(r.left_in_place.empty());
+  EXPECT_EQ(testing::QueryRows(Host(kFirefoxCookies), "SELECT host FROM moz_cookies ORDER BY host"),
+            (std::vector<std::string>{".ff.example", "www.ff.example"}));
+  EXPECT_EQ(testing::QueryRows(Host(kChromeCookies), "SELECT host_key FROM cookies ORDER BY host_key"),
+            (std::vector<std::string>{".cr.example", "sub.cr.example"}));
+  EXPECT_EQ(IeEntries(), 3u) << "the ignored host's cookie entry stays";
+
+  // Without the host entries every cookie goes, as before.
+  IgnoreList keys_only;
+  keys_only.Add(entry);
+  r = CleanBrowserData(*ie_cache_, 17, {L"1", L"1", L"1"}, &keys_only);
+  EXPECT_TRUE(r.left_in_place.empty());
+  EXPECT_EQ(CountRows(Host(kFirefoxCookies), "moz_cookies"), 0);
+  EXPECT_EQ(CountRows(Host(kChromeCookies), "cookies"), 0);
+  EXPECT_EQ(IeEntries(), 2u);
+}
+
 TEST_F(PrivacySectionsTest, RepairingACacheRecordCleansCachesOnlyAndOnlyOfSelectedBrowsers) {
   BrowserCleanResult r = CleanBrowserData(*ie_cache_, 19, {L"1", L"0"});  // Chrome's flag is missing
   EXPECT_TRUE(r.left_in_place.empty());

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
@@ -19,6 +20,9 @@ namespace orvane {
 // Takes one listed item; returns false to end the listing there (the scan
 // was stopped).
 using ItemSink = std::function<bool(const std::wstring& item)>;
+// Whether the cookies of a host (as the browser's store spells it, maybe with
+// a leading ".") are to stay when cookies are cleaned.
+using HostFilter = std::function<bool(std::wstring_view host)>;
 
 class BrowserCleaner {
  public:
@@ -55,6 +59,9 @@ class BrowserCleaner {
   // What the last listing could not read (a locked or damaged database),
   // one sentence each; its data was left in place and is not in the list.
   const std::vector<std::wstring>& unread() const { return unread_; }
+  // The cookie kinds' Clean leaves the cookies of every host this accepts
+  // (the user's ignore list); the other kinds take no notice of it.
+  void KeepCookiesOf(HostFilter kept) { kept_host_ = std::move(kept); }
 
  protected:
   BrowserCleaner(Platform& platform, std::wstring display_name, std::wstring description, std::wstring browser_name,
@@ -71,6 +78,7 @@ class BrowserCleaner {
   std::wstring browser_name_;
   std::wstring process_name_;
   std::vector<std::wstring> unread_;
+  HostFilter kept_host_;  // empty: no cookie stays
 };
 
 // Options of CollectFiles.

@@ -57,6 +57,16 @@ bool Exists(Platform& platform, const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// kept_host(text): 1 when the filter in the function's user data keeps the
+// host, else 0 (also for NULL and without a filter).
+void KeptHost(sqlite3_context* context, int, sqlite3_value** args) {
+  const auto* kept = static_cast<const HostFilter*>(sqlite3_user_data(context));
+  const unsigned char* text = sqlite3_value_text(args[0]);
+  bool keep = false;
+  if (kept && *kept && text) keep = (*kept)(Utf8ToWide(reinterpret_cast<const char*>(text)));
+  sqlite3_result_int(context, keep ? 1 : 0);
+}
+
 // SQLite opens the file itself and writes wherever a link at path leads, so
 // a database in the machine that is a link to a file outside it (the host
 // user's own browser profile, say) is never opened. Its journal and WAL
@@ -124,7 +134,8 @@ bool ListDatabase(Platform& platform, const std::wstring& path, const std::vecto
   return true;
 }
 
-CleanOutcome CleanDatabase(Platform& platform, const std::wstring& path, const std::vector<const char*>& deletes) {
+CleanOutcome CleanDatabase(Platform& platform, const std::wstring& path, const std::vector<const char*>& deletes,
+                           const HostFilter* kept) {
   if (!Exists(platform, path)) return CleanOutcome::kAbsent;
   // The platform refuses writes while the machine is in use (a running
   // wineserver); SQLite writes past it, so ask first.
@@ -136,6 +147,11 @@ CleanOutcome CleanDatabase(Platform& platform, const std::wstring& path, const s
   // Deleted rows are overwritten, not only unlinked, so they are gone from
   // the file even when the closing VACUUM cannot run.
   Exec(db.get(), "PRAGMA secure_delete = ON");
+  // Always there, so that a statement using it is never skipped as one
+  // naming what this database lacks.
+  if (sqlite3_create_function_v2(db.get(), "kept_host", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                 const_cast<HostFilter*>(kept), &KeptHost, nullptr, nullptr, nullptr) != SQLITE_OK)
+    return CleanOutcome::kLeftInPlace;
   if (!Exec(db.get(), "BEGIN IMMEDIATE")) return CleanOutcome::kLeftInPlace;
   bool ok = true;
   bool any_ran = false;

@@ -67,6 +67,10 @@ enum class CleanOutcome {
 // no row the file is left untouched. After a commit that left free pages the file is compacted (VACUUM); deleted rows are
 // overwritten in any case, so they do not linger in the file even when the
 // compaction cannot run or is not needed.
-CleanOutcome CleanDatabase(Platform& platform, const std::wstring& path, const std::vector<const char*>& deletes);
+// The statements may call kept_host(text), true for a host that kept accepts
+// (never true when kept is null or empty), so that a clean can leave rows of
+// some hosts in place.
+CleanOutcome CleanDatabase(Platform& platform, const std::wstring& path, const std::vector<const char*>& deletes,
+                           const HostFilter* kept = nullptr);
 
 }  // namespace orvane

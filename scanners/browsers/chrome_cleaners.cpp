@@ -96,7 +96,7 @@ void chrome_cookies::List(int) {
                        {{"select host_key,  path,  expires_utc, name, value from cookies", &CookieText}});
 }
 
-bool chrome_cookies::Clean() { return CleanProfileDatabases(Databases(), {"DELETE FROM cookies"}); }
+bool chrome_cookies::Clean() { return CleanProfileDatabases(Databases(), {"DELETE FROM cookies WHERE NOT kept_host(host_key)"}); }
 
 chrome_typedurl::chrome_typedurl(Platform& platform)
     : chrome_base(platform, L"chrome typedurl", L"Removes chrome typedurl", L"", L"") {}

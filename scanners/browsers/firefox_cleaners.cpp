@@ -99,7 +99,7 @@ void firefox_cookies::List(int) {
   ListProfileDatabase(L"\\cookies.sqlite", {{"SELECT host,name,value,isSecure  FROM moz_cookies", &CookieText}});
 }
 
-bool firefox_cookies::Clean() { return CleanProfileDatabase(L"\\cookies.sqlite", {"DELETE FROM moz_cookies"}); }
+bool firefox_cookies::Clean() { return CleanProfileDatabase(L"\\cookies.sqlite", {"DELETE FROM moz_cookies WHERE NOT kept_host(host)"}); }
 
 firefox_autocompletelist::firefox_autocompletelist(Platform& platform)
     : firefox_base(platform, L"Firefox History", L"Removes Firefox history records", L"Firefox", L"firefox.exe") {}

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "scanners/browsers/cookie_host.h"
+
 namespace orvane {
 namespace {
 
@@ -14,6 +16,11 @@ ie_base::ie_base(Platform& platform, DWORD mask, std::wstring display_name, std:
     : BrowserCleaner(platform, std::move(display_name), std::move(description), std::move(browser_name),
                      std::move(process_name)),
       mask_(mask) {}
+
+bool ie_base::Takes(const UrlCacheEntry& entry) const {
+  if (!Qualifies(entry.entry_type)) return false;
+  return !(kept_host_ && (entry.entry_type & COOKIE_CACHE_ENTRY) != 0 && kept_host_(CookieHost(entry.source_url)));
+}
 
 bool ie_base::Qualifies(DWORD entry_type) const {
   if ((mask_ & entry_type) == 0) return false;
@@ -34,18 +41,18 @@ bool ie_base::Clean() {
   // run of a program in the prefix. A URL listed twice is asked for once.
   std::vector<std::wstring> urls;
   for (const auto& entry : entries)
-    if (Qualifies(entry.entry_type) && std::find(urls.begin(), urls.end(), entry.source_url) == urls.end())
+    if (Takes(entry) && std::find(urls.begin(), urls.end(), entry.source_url) == urls.end())
       urls.push_back(entry.source_url);
   if (urls.empty() || platform_.DeleteUrlCacheEntries(urls, nullptr)) return true;
   // What counts is whether anything of ours is still there.
   if (!platform_.ListUrlCache(&entries)) return false;
   for (const auto& entry : entries)
-    if (Qualifies(entry.entry_type)) return false;
+    if (Takes(entry)) return false;
   return true;
 }
 
 bool ie_base::DeleteEntry(const UrlCacheEntry& entry) {
-  if (!Qualifies(entry.entry_type)) return true;
+  if (!Takes(entry)) return true;
   return platform_.DeleteUrlCacheEntry(entry.source_url);
 }
 

@@ -26,6 +26,9 @@ class ie_base : public BrowserCleaner {
   // mask, and for the cache mask (1) only when it is neither a cookie nor a
   // history entry.
   bool Qualifies(DWORD entry_type) const;
+  // Whether Clean removes an entry: one that qualifies, unless it is a
+  // cookie of a host to keep.
+  bool Takes(const UrlCacheEntry& entry) const;
 
  protected:
   ie_base(Platform& platform, DWORD mask, std::wstring display_name, std::wstring description,

@@ -76,7 +76,7 @@ bool ProfileDataCleaner::CleanProfileDatabases(const std::vector<std::wstring>& 
   if (!profile_found_) return true;
   bool all_clean = true;
   for (const std::wstring& path : paths)
-    if (CleanDatabase(platform_, path, deletes) == CleanOutcome::kLeftInPlace) all_clean = false;
+    if (CleanDatabase(platform_, path, deletes, &kept_host_) == CleanOutcome::kLeftInPlace) all_clean = false;
   return all_clean;
 }
 
