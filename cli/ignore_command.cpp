@@ -6,7 +6,6 @@
 #include "model/ignore_file.h"
 #include "model/sections.h"
 #include "platform/text.h"
-#include "scanners/browsers/cookie_host.h"
 
 namespace orvane::cli {
 namespace {
@@ -38,8 +37,7 @@ Status EntriesOf(CSarvelEngine& engine, const IgnoreRequest& request, std::vecto
                              std::to_wstring(errors.GetCount()) + L" unresolved errors");
       CError record = errors.GetAt(static_cast<int>(number - 1));
       IgnoreEntry entry;
-      std::wstring host = record.section == section::kCookies ? CookieHost(record.filePath) : L"";
-      if (!IgnoreEntryFor(record, host, &entry))
+      if (!CSarvelEngine::IgnoreEntryOf(record, &entry))
         return Status::Error(L"record " + Utf8ToWide(word) + L" names no key, value, file or cookie host to ignore");
       entries->push_back(entry);
     }

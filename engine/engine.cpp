@@ -9,6 +9,7 @@
 #include "platform/text.h"
 #include "repair/repair_log.h"
 #include "scanners/path.h"
+#include "scanners/browsers/cookie_host.h"
 #include "scanners/privacy_scanners.h"
 
 
@@ -152,6 +153,23 @@ ScanOutcome CSarvelEngine::FinishScan() {
   // The last-scan date and the count go to disk with the findings.
   if (Status flushed = platform_.Flush(); outcome.kept && !flushed) outcome.kept = flushed;
   return outcome;
+}
+
+bool CSarvelEngine::IgnoreEntryOf(const CError& finding, IgnoreEntry* entry) {
+  const std::wstring host = finding.section == section::kCookies ? CookieHost(finding.filePath) : L"";
+  return IgnoreEntryFor(finding, host, entry);
+}
+
+Status CSarvelEngine::IgnoreFinding(const CError& finding, IgnoreEntry* entry, bool* added) {
+  *added = false;
+  if (!IgnoreEntryOf(finding, entry)) return Status::Error(L"This finding names no key, value, file or cookie host.");
+  IgnoreFile file = ReadIgnoreFile(*state_);
+  if (file.unreadable)
+    return Status::Error(file.problems.empty() ? L"The ignore list could not be read." : file.problems.front());
+  if (!file.list.Add(*entry)) return Status::Ok();
+  if (Status written = WriteIgnoreFile(*state_, file); !written) return written;
+  *added = true;
+  return Status::Ok();
 }
 
 void CSarvelEngine::StartRepair(int count) {

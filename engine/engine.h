@@ -250,6 +250,18 @@ class CSarvelEngine {
   std::wstring GetReleaseDate() const { return release_date_; }
   static std::wstring SectionName(int id);
 
+  // ---- The machine's ignore list. ----
+  // The entry that ignores a finding as the user sees it: its value, its
+  // key, its cookie's host (a cookie record) or its file. False when the
+  // record names none of those.
+  static bool IgnoreEntryOf(const CError& finding, IgnoreEntry* entry);
+  // Adds that entry to the machine's list, written at once (the old file
+  // stays whole when this fails). *entry gets it; *added is false when the
+  // list had it already (nothing is written then). Refused, with the
+  // reason, for a record that names nothing to ignore, an ignore file that
+  // could not be read, or one that cannot be written.
+  Status IgnoreFinding(const CError& finding, IgnoreEntry* entry, bool* added);
+
   // ---- Report. ----
   // Writes the HTML report of the unresolved errors (loaded from their file,
   // replacing the list) into the reports folder, made when missing; the

@@ -402,5 +402,31 @@ TEST_F(EngineTest, AShortcutOnTheLinkedDesktopIsNeverMovedOutOfTheHostsFolder) {
   EXPECT_EQ(engine.repair_thread()->outcomes()[0].state, RecordOutcome::State::kNotRepaired);
 }
 
+TEST_F(EngineTest, AFindingIsIgnoredOnceAndTheListKeepsWhatItHad) {
+  CSarvelEngine& engine = Engine();
+  ASSERT_TRUE(state_.Replace(kIgnoreFileName, "not an entry\n"));
+  IgnoreEntry entry;
+  bool added = false;
+  ASSERT_TRUE(engine.IgnoreFinding(Record(2, L"C:\\gone.exe"), &entry, &added));
+  EXPECT_TRUE(added);
+  EXPECT_EQ(IgnoreEntryText(entry), L"value HKEY_LOCAL_MACHINE\\Software\\X : v");
+  ASSERT_TRUE(engine.IgnoreFinding(Record(2, L"C:\\gone.exe"), &entry, &added));
+  EXPECT_FALSE(added);
+  IgnoreFile file = ReadIgnoreFile(state_);
+  EXPECT_EQ(file.list.entries().size(), 1u);
+  EXPECT_EQ(file.kept_lines, std::vector<std::string>{"not an entry"});
+
+  // A cookie is ignored by its host; a record naming nothing is refused.
+  CError cookie;
+  cookie.section = section::kCookies;
+  cookie.errorType = ErrorType::File;
+  cookie.filePath = L"profile host - .shop.example , name - id";
+  ASSERT_TRUE(engine.IgnoreFinding(cookie, &entry, &added));
+  EXPECT_EQ(IgnoreEntryText(entry), L"host shop.example");
+  EXPECT_FALSE(engine.IgnoreFinding(CError{}, &entry, &added));
+  EXPECT_FALSE(added);
+  EXPECT_EQ(ReadIgnoreFile(state_).list.entries().size(), 2u);
+}
+
 }  // namespace
 }  // namespace orvane

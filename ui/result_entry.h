@@ -4,6 +4,13 @@
 #pragma once
 
 #include <QImage>
+#include <functional>
+
+class QWidget;
+
+namespace orvane {
+struct CError;
+}  // namespace orvane
 
 namespace orvane::ui {
 
@@ -17,6 +24,11 @@ struct CScanResultInfo {
   int index_in_section = 0;  // position within its run, from 0
   bool selected = true;      // false: set aside, not repaired
 };
+
+// "Always ignore this" on a record: adds it to the machine's ignore list and
+// tells the user, over the window given, what was done. True when the list
+// holds it now.
+using IgnoreAction = std::function<bool(QWidget* over, const CError& record)>;
 
 // The checked or unchecked cell of picture 197, its magenta left out.
 QImage CheckBoxCell(bool checked);

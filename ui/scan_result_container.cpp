@@ -95,7 +95,11 @@ int CScanResultContainer::OpenDetails(int row) {
   const CSectionResultInfo& run = sections_[row];
   CSectionResultDialog details(QString::fromStdWString(CSarvelEngine::SectionName(run.section)), *list_,
                                &results_[run.first], run.size, window());
-  return details.exec();
+  details.set_ignore_action(ignore_action_);
+  const int result = details.exec();
+  // Rows ignored there are no longer part of the repair.
+  UpdateRow(row);
+  return result;
 }
 
 void CScanResultContainer::PaintRow(QPainter& painter, int row, int top) {

@@ -58,6 +58,8 @@ class CScanResultContainer : public CRowList, public WindowInstance<CScanResultC
   void ToggleRow(int row);
   // Runs the detail window for a row modally; its result.
   int OpenDetails(int row);
+  // What the detail windows' "Always ignore this" does (none: no such menu).
+  void set_ignore_action(IgnoreAction action) { ignore_action_ = std::move(action); }
 
  protected:
   void PaintRow(QPainter& painter, int row, int top) override;
@@ -78,6 +80,7 @@ class CScanResultContainer : public CRowList, public WindowInstance<CScanResultC
   int hover_row_ = -1;
   QImage checked_, unchecked_, details_icon_;
   QImage severity_[5];  // 252..256
+  IgnoreAction ignore_action_;
 };
 
 }  // namespace orvane::ui

@@ -30,6 +30,7 @@ CScanResultsDialog::CScanResultsDialog(CSarvelEngine& engine, Messenger& messeng
   list_ = new CScanResultContainer(this);
   list_->setGeometry(40, 182, 454, 176);
   list_->setAccessibleName(QStringLiteral("Problems found, by section"));
+  list_->set_ignore_action([this](QWidget* over, const CError& record) { return IgnoreFinding(over, record); });
   total_ = MakeLabel(this, QRect(320, 373, 181, 21), QString(), 12, 700, QColor(0x98, 0x02, 0x09));
   report_ = MakeButton(this, 203, QRect(275, 410, 90, 21), QStringLiteral("Create Report"));
   repair_ = MakeButton(this, 203, QRect(370, 410, 121, 21), QStringLiteral("Repair Problems"));
@@ -64,6 +65,26 @@ void CScanResultsDialog::TellNotKept() {
                                  "until the program ends.")
                       .arg(QString::fromStdWString(engine_.UnresolvedErrorsPath())),
                   Messenger::Icon::kWarning);
+}
+
+bool CScanResultsDialog::IgnoreFinding(QWidget* over, const CError& record) {
+  IgnoreEntry entry;
+  bool added = false;
+  if (Status status = engine_.IgnoreFinding(record, &entry, &added); !status) {
+    messenger_.Tell(over, kAppTitle,
+                    QStringLiteral("This problem could not be added to the ignore list: %1")
+                        .arg(QString::fromStdWString(status.message)),
+                    Messenger::Icon::kWarning);
+    return false;
+  }
+  const QString what = QString::fromStdWString(IgnoreEntryText(entry));
+  messenger_.Tell(over, kAppTitle,
+                  added ? QStringLiteral("From the next scan on, this is not reported: %1\n\nIt is left out of this "
+                                         "repair too.")
+                              .arg(what)
+                        : QStringLiteral("The ignore list already holds %1. It is left out of this repair.").arg(what),
+                  Messenger::Icon::kInformation);
+  return true;
 }
 
 void CScanResultsDialog::OnRepairProblems() {

@@ -3,7 +3,9 @@
 // those loaded), lets the user leave sections or single records out of the
 // repair, and repairs the rest. Closing it in any way (its close, Escape,
 // the window manager) changes nothing: what a scan keeps is settled before
-// the window opens. Interface thread only; the scan worker has ended first.
+// the window opens. A record's menu in the detail windows adds it to the
+// machine's ignore list. Interface thread only; the scan worker has ended
+// first.
 #pragma once
 
 #include <QUrl>
@@ -68,6 +70,8 @@ class CScanResultsDialog : public CBitmapDialog, public WindowInstance<CScanResu
  private:
   void Refresh();
   void TellNotKept();
+  // "Always ignore this" in a section's detail window.
+  bool IgnoreFinding(QWidget* over, const CError& record);
 
   CSarvelEngine& engine_;
   Messenger& messenger_;

@@ -25,6 +25,7 @@ CSectionResultDialog::CSectionResultDialog(const QString& section_name, const CE
 
   saved_.reserve(count_);
   for (int i = 0; i < count_; ++i) saved_.push_back(first_[i].selected);
+  ignored_.assign(count_, false);
 
   MakeLabel(this, QRect(50, 30, 181, 45), section_name, 14, 400, QColor(0xC6, 0xF4, 0x37))->setWordWrap(true);
   problems_ = MakeLabel(this, QRect(50, 100, 351, 21), QStringLiteral("%1 Problem(s) were found in this section.").arg(count_),
@@ -47,6 +48,7 @@ CSectionResultDialog::CSectionResultDialog(const QString& section_name, const CE
   cancel_->set_text_rect(cancel_->rect());
   save_->SetMnemonic(u's');
   cancel_->SetMnemonic(u'c');
+  connect(list_, &CSectionResultsContainer::IgnoreRequested, this, &CSectionResultDialog::OnIgnoreRow);
   connect(save_, &QPushButton::clicked, this, &CSectionResultDialog::OnSave);
   connect(cancel_, &QPushButton::clicked, this, &CSectionResultDialog::OnCancel);
   // Enter is not "Save" by accident of being the default button.
@@ -59,8 +61,21 @@ QString CSectionResultDialog::problems_text() const { return problems_->ShownTex
 void CSectionResultDialog::OnSave() { accept(); }
 
 void CSectionResultDialog::OnCancel() {
-  for (int i = 0; i < count_; ++i) first_[i].selected = saved_[i];
+  for (int i = 0; i < count_; ++i) first_[i].selected = saved_[i] && !ignored_[i];
   reject();
+}
+
+void CSectionResultDialog::set_ignore_action(IgnoreAction action) {
+  ignore_action_ = std::move(action);
+  list_->set_row_menu(static_cast<bool>(ignore_action_));
+}
+
+void CSectionResultDialog::OnIgnoreRow(int row) {
+  if (!ignore_action_ || row < 0 || row >= count_) return;
+  if (!ignore_action_(this, list_->RecordAt(row))) return;
+  ignored_[row] = true;
+  first_[row].selected = false;
+  list_->UpdateRow(row);
 }
 
 }  // namespace orvane::ui

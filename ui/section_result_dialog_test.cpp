@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QFontMetrics>
+#include <QMenu>
 #include <QTest>
+#include <QTimer>
 
 #include "ui/section_results_container.h"
 
@@ -90,6 +93,76 @@ TEST(SectionResultDialogTest, TheRecordsAreReachedAndTickedFromTheKeyboard) {
   QTest::keyClick(shown, Qt::Key_Home);
   EXPECT_EQ(shown->current_row(), 0);
   EXPECT_EQ(shown->scroll_position(), 0);
+}
+
+// Chooses the menu entry whose text (without its "&") is `entry` once the
+// menu opened by the next event is up; records what the menu offered.
+void ChooseInNextMenu(const QString& entry, QStringList* offered) {
+  QTimer::singleShot(0, [entry, offered] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu) return;
+    for (QAction* action : menu->actions()) {
+      offered->append(action->text().remove(u'&'));
+      if (action->text().remove(u'&') == entry) menu->setActiveAction(action);
+    }
+    QTest::keyClick(menu, entry.isEmpty() ? Qt::Key_Escape : Qt::Key_Return);
+  });
+}
+
+TEST(SectionResultDialogTest, AlwaysIgnoreThisTakesTheRowOutOfTheRepairForGood) {
+  CErrorListEx list;
+  for (int i = 0; i < 3; ++i) list.Add(FileRecord(L"C:\\gone\\file" + std::to_wstring(i) + L".exe"));
+  std::vector<CScanResultInfo> rows(3);
+  for (int i = 0; i < 3; ++i) rows[i].list_index = i;
+  std::vector<std::wstring> asked;
+  bool accept = true;
+  CSectionResultDialog window(QStringLiteral("Help Files"), list, rows.data(), 3);
+  CSectionResultsContainer* shown = window.list();
+  window.show();
+  QApplication::setActiveWindow(&window);
+  shown->setFocus(Qt::TabFocusReason);
+
+  // Without an action there is no menu to open.
+  QStringList offered;
+  ChooseInNextMenu(QStringLiteral("Always ignore this"), &offered);
+  QTest::keyClick(shown, Qt::Key_Menu);
+  QApplication::processEvents();
+  EXPECT_TRUE(offered.isEmpty());
+
+  window.set_ignore_action([&](QWidget* over, const CError& record) {
+    EXPECT_EQ(over, &window);
+    asked.push_back(record.filePath);
+    return accept;
+  });
+  // From the keyboard, on the current row.
+  QTest::keyClick(shown, Qt::Key_Down);
+  ChooseInNextMenu(QStringLiteral("Always ignore this"), &offered);
+  QTest::keyClick(shown, Qt::Key_Menu);
+  EXPECT_EQ(offered, QStringList{QStringLiteral("Always ignore this")});
+  EXPECT_EQ(asked, std::vector<std::wstring>{L"C:\\gone\\file1.exe"});
+  EXPECT_FALSE(rows[1].selected);
+
+  // By a right click on a row; an action that fails leaves the row as it was.
+  accept = false;
+  offered.clear();
+  ChooseInNextMenu(QStringLiteral("Always ignore this"), &offered);
+  QContextMenuEvent click(QContextMenuEvent::Mouse, shown->RowRect(2).center(),
+                          shown->viewport()->mapToGlobal(shown->RowRect(2).center()));
+  QApplication::sendEvent(shown->viewport(), &click);
+  EXPECT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked.back(), L"C:\\gone\\file2.exe");
+  EXPECT_TRUE(rows[2].selected);
+
+  // A menu closed with Escape does nothing.
+  ChooseInNextMenu(QString(), &offered);
+  QTest::keyClick(shown, Qt::Key_F10, Qt::ShiftModifier);
+  EXPECT_EQ(asked.size(), 2u);
+
+  // Cancel puts the other rows back, never the ignored one.
+  shown->ClickRow(0);
+  window.OnCancel();
+  EXPECT_TRUE(rows[0].selected);
+  EXPECT_FALSE(rows[1].selected);
 }
 
 }  // namespace

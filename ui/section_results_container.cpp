@@ -1,8 +1,13 @@
 #include "ui/section_results_container.h"
 
+#include <QContextMenuEvent>
 #include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+
+#include "model/sizes.h"
 
 namespace orvane::ui {
 namespace {
@@ -40,7 +45,7 @@ void CSectionResultsContainer::Fill(const CErrorListEx& list, CScanResultInfo* f
   last_clicked_ = -1;
   std::vector<int> heights;
   heights.reserve(count_);
-  for (int row = 0; row < count_; ++row) heights.push_back(RowHeightFor(RecordOf(row)));
+  for (int row = 0; row < count_; ++row) heights.push_back(RowHeightFor(RecordAt(row)));
   SetRowHeights(heights);
   ScrollTo(0);
 }
@@ -57,8 +62,9 @@ int CSectionResultsContainer::RowHeightFor(const CError& record) {
   return std::max(kRowHeight, kDetailTop + text.height() + kDetailBottomGap);
 }
 
-CError CSectionResultsContainer::RecordOf(int row) const {
+CError CSectionResultsContainer::RecordAt(int row) const {
   static const CError kNone;
+  if (row < 0 || row >= count_) return kNone;
   const int index = first_[row].list_index;
   return index >= 0 && index < list_->GetCount() ? (*list_)[index] : kNone;
 }
@@ -76,13 +82,19 @@ void CSectionResultsContainer::PaintRow(QPainter& painter, int row, int top) {
   const QColor background = row == last_clicked_ ? kClickedRow : (row % 2 == 0 ? kEvenRow : QColor(Qt::white));
   const int height = RowHeight(row);
   painter.fillRect(QRect(0, top, viewport()->width(), height), background);
-  const CError& record = RecordOf(row);
+  const CError& record = RecordAt(row);
   // Texts from the machine are drawn as plain text: a name that looks like
   // markup shows as the characters it is.
   painter.setPen(kTypeColor);
   painter.setFont(PixelFont(14, true));
-  painter.drawText(QRect(25, top + 5, 385, 16), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+  const bool sized = IsFileFinding(record);
+  painter.drawText(QRect(25, top + 5, sized ? 300 : 385, 16), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                    QString::fromStdWString(record.typeText));
+  if (sized) {
+    painter.setFont(PixelFont(kDetailPixels, true));
+    painter.drawText(QRect(330, top + 5, 80, 16), Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine,
+                     QString::fromStdWString(ByteSizeText(record.size)));
+  }
   painter.setFont(PixelFont(kDetailPixels, false));
   painter.drawText(QRect(25, top + kDetailTop, kDetailWidth, height - kDetailTop - kDetailBottomGap), kDetailFlags,
                    DetailText(record));
@@ -95,6 +107,39 @@ void CSectionResultsContainer::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return CRowList::mousePressEvent(event);
   setFocus(Qt::MouseFocusReason);
   ClickRow(RowAt(event->position().toPoint()));
+}
+
+void CSectionResultsContainer::ShowRowMenu(int row, QPoint global) {
+  if (!row_menu_ || row < 0 || row >= count_) return;
+  QMenu menu(this);
+  menu.setAccessibleName(QStringLiteral("Problem"));
+  QAction* ignore = menu.addAction(QStringLiteral("&Always ignore this"));
+  if (menu.exec(global) == ignore) emit IgnoreRequested(row);
+}
+
+void CSectionResultsContainer::contextMenuEvent(QContextMenuEvent* event) {
+  if (!row_menu_) return CRowList::contextMenuEvent(event);
+  int row = current_row();
+  QPoint at = event->globalPos();
+  if (event->reason() == QContextMenuEvent::Mouse) {
+    row = RowAt(event->pos());
+    if (row >= 0) SetCurrentRow(row);
+  } else if (row >= 0) {
+    at = viewport()->mapToGlobal(RowRect(row).topLeft() + QPoint(25, 20));
+  }
+  event->accept();
+  ShowRowMenu(row, at);
+}
+
+void CSectionResultsContainer::keyPressEvent(QKeyEvent* event) {
+  const bool menu_key =
+      event->key() == Qt::Key_Menu || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+  if (row_menu_ && menu_key && current_row() >= 0) {
+    event->accept();
+    ShowRowMenu(current_row(), viewport()->mapToGlobal(RowRect(current_row()).topLeft() + QPoint(25, 20)));
+    return;
+  }
+  CRowList::keyPressEvent(event);
 }
 
 }  // namespace orvane::ui
