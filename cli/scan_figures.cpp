@@ -52,9 +52,7 @@ void AddScanFiguresJson(const ScanSummary& summary, const ScanFileTotals& totals
 }
 
 void PrintRepairFigures(const RepairSummary& summary, std::ostream& out) {
-  out << "Removed from the machine: " << (summary.removed.files ? FilesText(summary.removed) : "no files");
-  if (!summary.backup_sets.empty()) out << "; the backup now holds " << WideToUtf8(ByteSizeText(summary.backup_bytes));
-  out << ".\n";
+  out << WideToUtf8(RepairFiguresText({summary.removed, summary.backup_bytes, !summary.backup_sets.empty()})) << "\n";
 }
 
 }  // namespace orvane::cli

@@ -219,6 +219,26 @@ Status CSarvelEngine::StartRepairOfUnresolved(const RepairSelection& selection) 
   return Status::Ok();
 }
 
+std::wstring RepairFiguresText(const RepairFigures& figures) {
+  const FileTotals& removed = figures.removed;
+  std::wstring text = L"Removed from the machine: ";
+  text += removed.files == 0 ? L"no files"
+                             : std::to_wstring(removed.files) + (removed.files == 1 ? L" file, " : L" files, ") +
+                                   ByteSizeText(removed.bytes);
+  if (figures.has_backup) text += L"; the backup now holds " + ByteSizeText(figures.backup_bytes);
+  return text + L".";
+}
+
+RepairFigures CSarvelEngine::FiguresOf(const CRepairErrorsThread& worker, const CErrorListEx& removed) {
+  RepairFigures figures;
+  figures.removed = TotalsOf(removed).all;
+  for (const BackupSet& set : worker.backup_sets()) {
+    figures.has_backup = true;
+    figures.backup_bytes += DescribeBackupSet(platform_, *state_, set.data_file).bytes;
+  }
+  return figures;
+}
+
 RepairSummary CSarvelEngine::FinishRepair() {
   RepairSummary summary;
   WaitForRepair();
@@ -242,11 +262,10 @@ RepairSummary CSarvelEngine::FinishRepair() {
     summary.remaining += counters_[id].ignored;
   }
   summary.browsers_left_in_place = worker.browsers_left_in_place();
-  for (const BackupSet& set : worker.backup_sets()) {
-    summary.backup_sets.push_back(set.data_file);
-    summary.backup_bytes += DescribeBackupSet(platform_, *state_, set.data_file).bytes;
-  }
-  summary.removed = TotalsOf(removed).all;
+  for (const BackupSet& set : worker.backup_sets()) summary.backup_sets.push_back(set.data_file);
+  last_repair_figures_ = FiguresOf(worker, removed);
+  summary.removed = last_repair_figures_.removed;
+  summary.backup_bytes = last_repair_figures_.backup_bytes;
   summary.problem = worker.status();
   return summary;
 }
@@ -324,6 +343,7 @@ UnresolvedKept CSarvelEngine::KeepUnrepairedErrors(const SetAsideErrors& set_asi
     outcomes = &repair_thread_->outcomes();
 
   CErrorListEx file;
+  CErrorListEx removed;
   std::vector<int32_t> newly_ignored;
   const int aside_count = set_aside.records.GetCount();
   const int list_count = errors_.GetCount();
@@ -342,9 +362,12 @@ UnresolvedKept CSarvelEngine::KeepUnrepairedErrors(const SetAsideErrors& set_asi
     if (!repaired) {
       file.Add(record);
       newly_ignored.push_back(record.section);
+    } else if (IsFileFinding(record)) {
+      removed.Add(record);
     }
     ++listed;
   }
+  last_repair_figures_ = outcomes ? FiguresOf(*repair_thread_, removed) : RepairFigures{};
 
   UnresolvedKept kept;
   kept.count = file.GetCount();

@@ -138,6 +138,18 @@ struct SetAsideErrors {
   uint64_t repair_run = 0;     // repairs started before the records were set aside
 };
 
+// What a repair took off the machine (the file findings it removed, counted
+// as model/sizes.h counts them) and the space its backup sets take now.
+struct RepairFigures {
+  FileTotals removed;
+  uint64_t backup_bytes = 0;
+  bool has_backup = false;  // the run wrote a backup set
+};
+
+// "Removed from the machine: 3 files, 1.4 MB; the backup now holds 1.5 MB."
+// ("no files" when none went; the backup part only when a set was written).
+std::wstring RepairFiguresText(const RepairFigures& figures);
+
 // Where the records left over by a repair went.
 struct UnresolvedKept {
   bool written = false;  // the file (and "IgnoredErrorsCount") holds them
@@ -217,6 +229,10 @@ class CSarvelEngine {
   // repaired. On a failed write nothing is stored and the list holds every
   // record of the would-be file, so that nothing is lost.
   UnresolvedKept KeepUnrepairedErrors(const SetAsideErrors& set_aside);
+
+  // The figures of the last repair that FinishRepair or KeepUnrepairedErrors
+  // settled (none before the first).
+  const RepairFigures& last_repair_figures() const { return last_repair_figures_; }
 
   // The worker of the last repair, or null (for its per-record results).
   const CRepairErrorsThread* repair_thread() const { return repair_thread_.get(); }
@@ -322,6 +338,9 @@ class CSarvelEngine {
   // Writes the two files of unresolved errors, each atomically.
   bool WriteUnresolvedFiles(const CErrorListEx& records);
   void StoreIgnoredCount(int count);
+  // The figures of a repair worker that ended, given the file findings it
+  // removed.
+  RepairFigures FiguresOf(const CRepairErrorsThread& worker, const CErrorListEx& removed);
   LocalDateTime Now() const;
 
   Platform& platform_;
@@ -346,6 +365,7 @@ class CSarvelEngine {
   CRegistryItemListEx repaired_items_;
   // The machine's ignore list as the last scan read it.
   IgnoreFile ignore_file_;
+  RepairFigures last_repair_figures_;
 };
 
 }  // namespace orvane

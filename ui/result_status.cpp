@@ -52,6 +52,7 @@ CResultStatus::CResultStatus(CSarvelEngine& engine, QWidget* parent)
   total_found_ = Label(this, 1055);
   total_repaired_ = Label(this, 1056);
   total_ignored_ = Label(this, 1057);
+  figures_ = Label(this, 1058);
   close_ = new CBitmapButtonEx(this);
   close_->setObjectName(QStringLiteral("1124"));
   connect(close_, &QPushButton::clicked, this, &QDialog::reject);
@@ -71,6 +72,11 @@ void CResultStatus::Lay() {
   total_found_->SetText(QString::fromStdWString(engine_.TotalFound()));
   total_repaired_->SetText(QString::fromStdWString(engine_.TotalRepaired()));
   total_ignored_->SetText(QString::fromStdWString(engine_.TotalIgnored()));
+  // Under the table, beside Close: what left the machine and what the
+  // backup holds, in the words orvane-cli uses.
+  Style(figures_, {30, 413, 360, 25}, Qt::black, 8);
+  figures_->setWordWrap(true);
+  figures_->SetText(QString::fromStdWString(RepairFiguresText(engine_.last_repair_figures())));
 
   const bool privacy = engine_.privacy_scan();
   // A dark teal: 5:1 and more against the table's white and grey rows.

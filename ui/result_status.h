@@ -1,6 +1,7 @@
 // `CResultStatus`: the repair summary. Shows, for each section of the scan
 // the repair followed, how many errors were found, repaired and set aside,
-// and the totals, as the engine's counters stand when Run() is called. It
+// and the totals, as the engine's counters stand when Run() is called, and
+// what the last repair took off the machine and what its backup holds. It
 // keeps no state of its own. Interface thread only.
 #pragma once
 
@@ -39,6 +40,7 @@ class CResultStatus : public CBitmapDialog, public WindowInstance<CResultStatus>
   CXColorStatic* total_found() const { return total_found_; }
   CXColorStatic* total_repaired() const { return total_repaired_; }
   CXColorStatic* total_ignored() const { return total_ignored_; }
+  CXColorStatic* figures() const { return figures_; }
   CBitmapButtonEx* close_button() const { return close_; }
 
  private:
@@ -50,6 +52,7 @@ class CResultStatus : public CBitmapDialog, public WindowInstance<CResultStatus>
   CXColorStatic* total_found_;
   CXColorStatic* total_repaired_;
   CXColorStatic* total_ignored_;
+  CXColorStatic* figures_;
   CBitmapButtonEx* close_;
 };
 

@@ -15,6 +15,7 @@ const QColor kBackground(0xEE, 0xEE, 0xEE);
 const QColor kNameColor(0x2D, 0x36, 0x3F);
 const QColor kCountColor(0x98, 0x02, 0x09);
 const QColor kLineColor(0xE1, 0xE1, 0xE1);
+const QColor kSizeColor(0x4A, 0x58, 0x66);  // 6.3:1 on the rows
 
 QFont RowFont() {
   QFont font(QStringLiteral("Arial"));
@@ -23,7 +24,20 @@ QFont RowFont() {
   return font;
 }
 
+QFont SizeFont() {
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(11);
+  return font;
+}
+
 }  // namespace
+
+QString SizeLine(const FileTotals& files) {
+  return QStringLiteral("%1 in %2 %3")
+      .arg(QString::fromStdWString(ByteSizeText(files.bytes)))
+      .arg(files.files)
+      .arg(files.files == 1 ? QStringLiteral("file") : QStringLiteral("files"));
+}
 
 int SeverityImageId(int count) {
   if (count <= 0) return 0;
@@ -63,6 +77,10 @@ int CScanResultContainer::Build(const CErrorListEx& list, const SectionCounters&
       index_in_section = 0;
     }
     ++sections_.back().size;
+    if (IsFileFinding(list[i])) {
+      ++sections_.back().files.files;
+      sections_.back().files.bytes += list[i].size;
+    }
     results_.push_back(CScanResultInfo{i, section, index_in_section++, true});
   }
   SetRowCount(static_cast<int>(sections_.size()));
@@ -108,11 +126,19 @@ void CScanResultContainer::PaintRow(QPainter& painter, int row, int top) {
   painter.drawImage(QPoint(5, top + 10), box);
   painter.setFont(RowFont());
   painter.setPen(kNameColor);
-  // Cut short before the details icon rather than run under it.
-  const QRect name_box(25, top + 10, 172, 20);
+  // Cut short before the details icon rather than run under it. A section
+  // of files has its size on a second line under the name.
+  const bool sized = run.files.files > 0;
+  const QRect name_box(25, top + (sized ? 2 : 10), 172, 20);
   painter.drawText(name_box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                    painter.fontMetrics().elidedText(QString::fromStdWString(CSarvelEngine::SectionName(run.section)),
                                                     Qt::ElideRight, name_box.width()));
+  if (sized) {
+    painter.setFont(SizeFont());
+    painter.setPen(kSizeColor);
+    painter.drawText(QRect(25, top + 19, 172, 14), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                     SizeLine(run.files));
+  }
   painter.setPen(kCountColor);
   painter.drawText(QRect(QPoint(240, top + 10), QPoint(269, top + 29)), Qt::AlignRight | Qt::AlignTop,
                    QString::number(run.count));

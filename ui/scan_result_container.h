@@ -10,6 +10,7 @@
 
 #include "ui/window_instance.h"
 #include "model/error_list.h"
+#include "model/sizes.h"
 #include "ui/result_entry.h"
 #include "ui/row_list.h"
 
@@ -24,11 +25,14 @@ struct CSectionResultInfo {
   int row = 0;
   int first = 0;     // index of the run's first CScanResultInfo
   bool hover = false;
+  FileTotals files;  // the run's file findings and their bytes (none: no size line)
 };
 
 // The severity picture for a count: 252 (1..30), 253 (..60), 254 (..90),
 // 255 (..120), 256 above; 0 (none) for counts of 0 or less.
 int SeverityImageId(int count);
+// "1.4 MB in 3 files": the second line of a section that holds files.
+QString SizeLine(const FileTotals& files);
 
 class CScanResultContainer : public CRowList, public WindowInstance<CScanResultContainer> {
   Q_OBJECT

@@ -18,6 +18,7 @@
 #include "platform/registry_values.h"
 #include "platform/testing/temp_state.h"
 #include "platform/testing/temp_prefix.h"
+#include "ui/result_status.h"
 #include "ui/scan_result_container.h"
 #include "ui/section_result_dialog.h"
 #include "ui/section_results_container.h"
@@ -174,6 +175,38 @@ TEST_F(ResultsWindowTest, AClearedSectionGoesToTheFileAndTheRestIsRepaired) {
   EXPECT_GE(refreshes_, 1);
   EXPECT_TRUE(window.repaired());
   EXPECT_EQ(window.result(), QDialog::Accepted);
+}
+
+TEST_F(ResultsWindowTest, FilesShowTheirSizeAndTheSummarySaysWhatLeftTheMachine) {
+  for (auto [name, bytes] : {std::pair{L"a.tmp", 3000}, std::pair{L"b.tmp", 1100}}) {
+    const std::wstring path = std::wstring(L"C:\\windows\\Temp\\") + name;
+    prefix_.File(path, std::string(bytes, 'x'));
+    CError e;
+    e.section = section::kWindowsTemp;
+    e.errorType = ErrorType::File;
+    e.typeText = name;
+    e.filePath = path;
+    e.size = bytes;
+    engine_->errors().Add(e);
+    engine_->counters().AddFound(e.section);
+  }
+  Add(2, 1, L"sound");
+  CScanResultsDialog window(*engine_, messenger_, Actions());
+  window.BuildResults();
+  ASSERT_EQ(window.list()->sections().size(), 2u);
+  EXPECT_EQ(window.list()->sections()[0].files, (FileTotals{2, 4100}));
+  EXPECT_EQ(SizeLine(window.list()->sections()[0].files), QStringLiteral("4.0 KB in 2 files"));
+  EXPECT_EQ(window.list()->sections()[1].files, FileTotals{});
+
+  window.OnRepairProblems();
+  const RepairFigures& figures = engine_->last_repair_figures();
+  EXPECT_EQ(figures.removed, (FileTotals{2, 4100}));
+  EXPECT_TRUE(figures.has_backup);
+  EXPECT_GE(figures.backup_bytes, 4100u);
+  CResultStatus summary(*engine_);
+  EXPECT_EQ(summary.figures()->ShownText(),
+            QString::fromStdWString(L"Removed from the machine: 2 files, 4.0 KB; the backup now holds " +
+                                    ByteSizeText(figures.backup_bytes) + L"."));
 }
 
 TEST_F(ResultsWindowTest, AnAbortedRepairLeavesWhatItDidNotReachWithTheSetAsideOnes) {
