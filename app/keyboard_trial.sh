@@ -102,6 +102,19 @@ inside "$details" details
 xdotool key Down space
 sleep 0.4
 import -window root "$shots/details.png"
+# The Menu key opens the record's menu ("Always ignore this"); Escape closes
+# the menu alone, the next Escape the window.
+import -window root "$work/no-menu.png"
+xdotool key Menu
+sleep 0.5
+import -window root "$shots/details-menu.png"
+opened=$(compare -metric AE "$work/no-menu.png" "$shots/details-menu.png" null: 2>&1 | cut -d' ' -f1)
+echo "details: the Menu key changed $opened pixels"
+[ "${opened%.*}" -gt 0 ] 2>/dev/null || fail "the Menu key opened no menu on the record"
+xdotool key Escape
+sleep 0.4
+xdotool search --onlyvisible --name '^Scanning results by section$' >/dev/null ||
+  fail "Escape on the record's menu closed the details too"
 xdotool key Escape
 gone 10 '^Scanning results by section$' || fail "Escape did not close the details"
 sleep 0.5
