@@ -1,6 +1,7 @@
 #include "scanners/path.h"
 
 #include <algorithm>
+#include <cwctype>
 
 #include "platform/names.h"
 #include "platform/text.h"
@@ -173,6 +174,25 @@ bool IsInvalidPathValue(Platform& platform, std::wstring text, PathExistenceCach
   // Only a "\SystemRoot" prefix is left to redirect: the rest already was.
   if (view == KEY_WOW64_32KEY && target != text) target = As32BitProgramSees(platform, target);
   return !TargetExists(platform, target, cache);
+}
+
+std::wstring DecoratedPathFile(const std::wstring& text) {
+  const size_t start = text.find_first_not_of(L" \t");
+  if (start == std::wstring::npos) return L"";
+  if (text[start] == L'"') {
+    const size_t end = text.find(L'"', start + 1);
+    return end == std::wstring::npos ? L"" : text.substr(start + 1, end - start - 1);
+  }
+  const size_t comma = text.rfind(L',');
+  if (comma == std::wstring::npos) return L"";
+  size_t digit = text.find_first_not_of(L" \t", comma + 1);
+  if (digit != std::wstring::npos && text[digit] == L'-') ++digit;
+  const size_t end = text.find_last_not_of(L" \t");
+  if (digit == std::wstring::npos || digit > end) return L"";
+  for (size_t i = digit; i <= end; ++i)
+    if (!std::iswdigit(text[i])) return L"";
+  const size_t last = text.find_last_not_of(L" \t", comma == 0 ? 0 : comma - 1);
+  return comma == 0 || last == std::wstring::npos ? L"" : text.substr(start, last - start + 1);
 }
 
 bool IsInvalidMruValue(Platform& platform, std::wstring text) {

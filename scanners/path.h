@@ -104,6 +104,12 @@ std::wstring As32BitProgramSees(Platform& platform, std::wstring text);
 // 32-bit view (view KEY_WOW64_32KEY) is judged as As32BitProgramSees reads it.
 bool IsInvalidPathValue(Platform& platform, std::wstring text, PathExistenceCache* cache = nullptr,
                         DWORD view = 0);
+// The file a path value names inside its decoration: the text between the
+// first pair of quotes ("C:\App\uninst.exe" /S, as installers write an
+// uninstall command), or the text before an icon index (C:\App\app.exe,0 or
+// ,-101); "" when the value has neither form.
+std::wstring DecoratedPathFile(const std::wstring& text);
+
 // The MRU lists' shorter rule: after expansion, invalid exactly when the
 // text is no installer command.
 bool IsInvalidMruValue(Platform& platform, std::wstring text);

@@ -102,6 +102,20 @@ TEST(ShapeTest, SingleFileTextAndJudgedExtension) {
   EXPECT_FALSE(IsInstallerCommand(L"C:\\MSIEXEC.EXE /x"));  // case-sensitive
 }
 
+TEST(ShapeTest, TheFileInsideQuotesOrBeforeAnIconIndex) {
+  EXPECT_EQ(DecoratedPathFile(L"\"C:\\App\\uninst.exe\" /S"), L"C:\\App\\uninst.exe");
+  EXPECT_EQ(DecoratedPathFile(L"  \"C:\\App\\app.exe\",0"), L"C:\\App\\app.exe");
+  EXPECT_EQ(DecoratedPathFile(L"C:\\Program Files\\App\\app.exe,0"), L"C:\\Program Files\\App\\app.exe");
+  EXPECT_EQ(DecoratedPathFile(L"C:\\App\\app.dll, -101 "), L"C:\\App\\app.dll");
+  // Neither form: a plain path, an unclosed quote, a comma that is no index.
+  EXPECT_EQ(DecoratedPathFile(L"C:\\App\\app.exe"), L"");
+  EXPECT_EQ(DecoratedPathFile(L"\"C:\\App\\app.exe"), L"");
+  EXPECT_EQ(DecoratedPathFile(L"rundll32.exe gone.dll,Start"), L"");
+  EXPECT_EQ(DecoratedPathFile(L"C:\\a.exe,"), L"");
+  EXPECT_EQ(DecoratedPathFile(L",0"), L"");
+  EXPECT_EQ(DecoratedPathFile(L""), L"");
+}
+
 TEST(CPathTest, QuotedForwardSlashPathIsNormalised) {
   CPath path(L"\"D:/Tools/x.tmp\"");
   EXPECT_EQ(path.GetFullPath(), L"D:\\Tools\\x.tmp");

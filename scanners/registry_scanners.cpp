@@ -117,6 +117,14 @@ void ExamineOpenKey(ScanContext& context, HKEY key, const std::wstring& key_path
         break;
       case Check::kInvalidPath:
         invalid = IsInvalidPathValue(platform, path, &context.existing_paths, context.view());
+        // A quoted path or one with an icon index is judged by the file it
+        // names; such a value is reported with that file.
+        if (!invalid && path_from == PathFrom::kData) {
+          const std::wstring file = DecoratedPathFile(path);
+          if (!file.empty() && IsInvalidPathValue(platform, file, &context.existing_paths, context.view()))
+            missing_program = file;
+          invalid = !missing_program.empty();
+        }
         break;
       case Check::kCommandLine:
         missing_program = MissingCommandProgram(platform, path, &context.existing_paths, context.view());
@@ -133,7 +141,7 @@ void ExamineOpenKey(ScanContext& context, HKEY key, const std::wstring& key_path
     item.valueData = std::move(text);
     item.view = context.view();
     ReportInvalidPath(context, context.root_name() + L"\\" + key_path + L"\\" + name,
-                      check == Check::kCommandLine  ? missing_program
+                      !missing_program.empty()      ? missing_program
                       : path_from == PathFrom::kName ? item.valueName
                                                      : item.valueData,
                       item);

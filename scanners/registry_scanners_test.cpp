@@ -126,6 +126,32 @@ TEST_F(RegistryScanTest, RunCommandLinesAreJudgedByTheirProgram) {
   EXPECT_EQ(errors_[1].reason, L"The value in HKEY_CURRENT_USER\\" + kRun + L"\\Quoted  contains an invalid path C:\\Gone\\x.exe");
 }
 
+TEST_F(RegistryScanTest, QuotedPathsAndIconIndexesAreJudgedByTheirFile) {
+  const std::wstring key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Gone";
+  prefix_.String(HKEY_LOCAL_MACHINE, key, L"UninstallString", L"\"C:\\Program Files\\Gone\\uninst.exe\" /S")
+      .String(HKEY_LOCAL_MACHINE, key, L"DisplayIcon", L"C:\\Program Files\\Gone\\gone.exe,0")
+      .String(HKEY_LOCAL_MACHINE, key, L"QuotedIcon", L"\"C:\\Gone\\icon.exe\",-3")
+      .String(HKEY_LOCAL_MACHINE, key, L"Present", L"\"C:\\windows\\here.exe\" /x")
+      .String(HKEY_LOCAL_MACHINE, key, L"PresentIcon", L"C:\\windows\\here.exe,1")
+      .String(HKEY_LOCAL_MACHINE, key, L"Installer", L"\"C:\\windows\\msiexec.exe\" /x{0}")
+      .String(HKEY_LOCAL_MACHINE, key, L"Comment", L"gone.exe, version 2")
+      .File(L"C:\\windows\\here.exe");
+  Open();
+  Begin(HKEY_LOCAL_MACHINE, 6);
+  CheckValuePaths(*context_, HKEY_LOCAL_MACHINE, key);
+
+  std::vector<std::pair<std::wstring, std::wstring>> found;
+  for (int i = 0; i < errors_.GetCount(); ++i) found.emplace_back(errors_[i].item.valueName, errors_[i].filePath);
+  EXPECT_EQ(found, (std::vector<std::pair<std::wstring, std::wstring>>{
+                       {L"DisplayIcon", L"C:\\Program Files\\Gone\\gone.exe"},
+                       {L"QuotedIcon", L"C:\\Gone\\icon.exe"},
+                       {L"UninstallString", L"C:\\Program Files\\Gone\\uninst.exe"},
+                   }));
+  // The value is removed as it stands.
+  ASSERT_EQ(errors_.GetCount(), 3);
+  EXPECT_EQ(errors_[2].item.valueData, L"\"C:\\Program Files\\Gone\\uninst.exe\" /S");
+}
+
 TEST_F(RegistryScanTest, NamesAsPathsInTheMuiCacheAndSharedDlls) {
   const std::wstring mui = L"Software\\Microsoft\\Windows\\ShellNoRoam\\MUICache";
   const std::wstring dlls = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
