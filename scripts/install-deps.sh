@@ -14,7 +14,7 @@ packages=(
   dpkg-dev file desktop-file-utils
   libcurl4-openssl-dev libpugixml-dev libssl-dev libinih-dev openssl python3 python3-spyne
   libxxhash-dev
-  gcc-mingw-w64-x86-64 g++-mingw-w64-x86-64 binutils
+  gcc-mingw-w64-x86-64 g++-mingw-w64-x86-64 binutils nsis gcc-mingw-w64-i686
 )
 
 missing=()
