@@ -105,6 +105,32 @@ const Machine& BigMachine() {
   return m;
 }
 
-void RemoveBigMachine() { fs::remove_all(BigMachine().dir); }
+namespace {
+std::string OneViewDir() { return BigMachine().dir + "-one-view"; }
+}  // namespace
+
+const Machine& OneViewMachine() {
+  static Machine m = [] {
+    const Machine& big = BigMachine();
+    Machine made{OneViewDir(), big.keys};
+    fs::create_directories(made.dir);
+    fs::copy(big.dir + "/drive_c", made.dir + "/drive_c", fs::copy_options::recursive | fs::copy_options::create_hard_links);
+    if (fs::exists(big.dir + "/dosdevices"))
+      fs::copy(big.dir + "/dosdevices", made.dir + "/dosdevices", fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    for (const char* hive : {"/user.reg", "/userdef.reg"})
+      if (fs::exists(big.dir + hive)) fs::copy_file(big.dir + hive, made.dir + hive);
+    std::ifstream in(big.dir + "/system.reg", std::ios::binary);
+    std::ofstream out(made.dir + "/system.reg", std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) out << (line == "#arch=win64" ? "#arch=win32" : line) << '\n';
+    return made;
+  }();
+  return m;
+}
+
+void RemoveBigMachine() {
+  fs::remove_all(BigMachine().dir);
+  fs::remove_all(OneViewDir());
+}
 
 }  // namespace orvane::bench

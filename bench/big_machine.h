@@ -15,8 +15,13 @@ struct Machine {
 };
 
 // Built once per process in the temporary folder, on first use. The caller
-// removes the folder (RemoveBigMachine) before the process ends.
+// removes the folder (RemoveBigMachine, which also removes the one-view
+// copy) before the process ends.
 const Machine& BigMachine();
 void RemoveBigMachine();
+// The same machine as a 32-bit prefix (#arch=win32): one registry view, so
+// that a scan of both views can be set against a scan of one. Its drive is
+// hard links to the big machine's files.
+const Machine& OneViewMachine();
 
 }  // namespace orvane::bench
