@@ -27,12 +27,14 @@ bool IsFileFinding(const CError& record) {
           id == section::kTempFiles);
 }
 
+bool IsFolderFinding(const CError& record) { return IsFileFinding(record) && record.filePath.back() == L'\\'; }
+
 ScanFileTotals TotalsOf(const CErrorListEx& errors) {
   ScanFileTotals totals;
   std::unordered_set<std::wstring> counted;
   for (const CError& e : errors) {
     if (!IsFileFinding(e)) continue;
-    const bool folder = e.filePath.back() == L'\\';
+    const bool folder = IsFolderFinding(e);
     FileTotals& section = totals.sections[e.section];
     section.files += !folder;
     section.bytes += e.size;

@@ -20,6 +20,9 @@ std::wstring ByteSizeText(uint64_t bytes);
 // The browser sections' items are rows of a browser's stores and the recycle
 // bin's the shell's; they carry no size.
 bool IsFileFinding(const CError& record);
+// A file finding that names a folder (its path ends in "\"): no file of its
+// own, and no size.
+bool IsFolderFinding(const CError& record);
 
 // The file findings of a list and the bytes they hold: their size fields.
 // A folder's finding adds no file and 0 bytes: its files are findings of

@@ -63,6 +63,9 @@ int CScanResultContainer::Build(const CErrorListEx& list, const SectionCounters&
   last_clicked_ = -1;
   hover_row_ = -1;
   results_.reserve(list.GetCount());
+  // Each run shows its section's files as the scan counts them: a folder
+  // is no file.
+  const ScanFileTotals totals = TotalsOf(list);
   int index_in_section = 0;
   for (int i = 0; i < list.GetCount(); ++i) {
     const int section = list[i].section;
@@ -73,14 +76,11 @@ int CScanResultContainer::Build(const CErrorListEx& list, const SectionCounters&
       run.section = section;
       run.row = static_cast<int>(sections_.size());
       run.first = i;
+      if (section >= 0 && section < kSectionCount) run.files = totals.sections[section];
       sections_.push_back(run);
       index_in_section = 0;
     }
     ++sections_.back().size;
-    if (IsFileFinding(list[i])) {
-      ++sections_.back().files.files;
-      sections_.back().files.bytes += list[i].size;
-    }
     results_.push_back(CScanResultInfo{i, section, index_in_section++, true});
   }
   SetRowCount(static_cast<int>(sections_.size()));

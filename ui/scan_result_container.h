@@ -64,6 +64,7 @@ class CScanResultContainer : public CRowList, public WindowInstance<CScanResultC
   int OpenDetails(int row);
   // What the detail windows' "Always ignore this" does (none: no such menu).
   void set_ignore_action(IgnoreAction action) { ignore_action_ = std::move(action); }
+  const IgnoreAction& ignore_action() const { return ignore_action_; }
 
  protected:
   void PaintRow(QPainter& painter, int row, int top) override;

@@ -78,11 +78,12 @@ bool CScanResultsDialog::IgnoreFinding(QWidget* over, const CError& record) {
     return false;
   }
   const QString what = QString::fromStdWString(IgnoreEntryText(entry));
+  // The entry on a line of its own: a long path breaks nowhere else.
   messenger_.Tell(over, kAppTitle,
-                  added ? QStringLiteral("From the next scan on, this is not reported: %1\n\nIt is left out of this "
-                                         "repair too.")
-                              .arg(what)
-                        : QStringLiteral("The ignore list already holds %1. It is left out of this repair.").arg(what),
+                  (added ? QStringLiteral("From the next scan on, this is not reported:\n%1\n\nIt is left out of this "
+                                          "repair too.")
+                         : QStringLiteral("The ignore list already holds:\n%1\n\nIt is left out of this repair."))
+                      .arg(what),
                   Messenger::Icon::kInformation);
   return true;
 }

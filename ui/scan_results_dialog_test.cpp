@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+#include "model/ignore_file.h"
 #include "model/messages.h"
 #include "model/pacer.h"
 #include "platform/registry_values.h"
@@ -190,6 +191,15 @@ TEST_F(ResultsWindowTest, FilesShowTheirSizeAndTheSummarySaysWhatLeftTheMachine)
     engine_->errors().Add(e);
     engine_->counters().AddFound(e.section);
   }
+  // An emptied folder is a finding but no file, and has no size.
+  prefix_.Folder(L"C:\\windows\\Temp\\old");
+  CError folder;
+  folder.section = section::kWindowsTemp;
+  folder.errorType = ErrorType::File;
+  folder.typeText = L"old";
+  folder.filePath = L"C:\\windows\\Temp\\old\\";
+  engine_->errors().Add(folder);
+  engine_->counters().AddFound(folder.section);
   Add(2, 1, L"sound");
   CScanResultsDialog window(*engine_, messenger_, Actions());
   window.BuildResults();
@@ -207,6 +217,27 @@ TEST_F(ResultsWindowTest, FilesShowTheirSizeAndTheSummarySaysWhatLeftTheMachine)
   EXPECT_EQ(summary.figures()->ShownText(),
             QString::fromStdWString(L"Removed from the machine: 2 files, 4.0 KB; the backup now holds " +
                                     ByteSizeText(figures.backup_bytes) + L"."));
+}
+
+TEST_F(ResultsWindowTest, AlwaysIgnoreThisWritesTheListAndSaysWhatItAdded) {
+  CScanResultsDialog window(*engine_, messenger_, Actions());
+  const IgnoreAction& ignore = window.list()->ignore_action();
+  ASSERT_TRUE(ignore);
+  CError file;
+  file.section = section::kWindowsTemp;
+  file.errorType = ErrorType::File;
+  file.filePath = L"C:\\windows\\Temp\\setup-1.tmp";
+  EXPECT_TRUE(ignore(&window, file));
+  EXPECT_TRUE(ReadIgnoreFile(state_).list.Matches(file));
+  EXPECT_TRUE(ignore(&window, file));
+  EXPECT_EQ(ReadIgnoreFile(state_).list.entries().size(), 1u);
+  // A record that names nothing to ignore is refused, in words.
+  EXPECT_FALSE(ignore(&window, CError{}));
+  ASSERT_EQ(messenger_.said.size(), 3u);
+  EXPECT_EQ(messenger_.said[0].text, QStringLiteral("From the next scan on, this is not reported:\npath "
+                                                    "C:\\windows\\Temp\\setup-1.tmp\n\nIt is left out of this repair too."));
+  EXPECT_TRUE(messenger_.said[1].text.startsWith(QStringLiteral("The ignore list already holds:")));
+  EXPECT_TRUE(messenger_.said[2].text.startsWith(QStringLiteral("This problem could not be added to the ignore list: ")));
 }
 
 TEST_F(ResultsWindowTest, AnAbortedRepairLeavesWhatItDidNotReachWithTheSetAsideOnes) {

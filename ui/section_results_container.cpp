@@ -87,7 +87,7 @@ void CSectionResultsContainer::PaintRow(QPainter& painter, int row, int top) {
   // markup shows as the characters it is.
   painter.setPen(kTypeColor);
   painter.setFont(PixelFont(14, true));
-  const bool sized = IsFileFinding(record);
+  const bool sized = IsFileFinding(record) && !IsFolderFinding(record);
   painter.drawText(QRect(25, top + 5, sized ? 300 : 385, 16), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                    QString::fromStdWString(record.typeText));
   if (sized) {
