@@ -87,6 +87,11 @@ int CRepairErrorsDialog::Run() {
   }
   running_ = true;
   started_ = false;
+  // Records the user left out were counted as ignored when they were set
+  // aside; the end message names them so it never claims more than the
+  // summary's "Ignored" column shows.
+  left_out_ = 0;
+  for (int id = 0; id < kSectionCount; ++id) left_out_ += engine_.counters()[id].ignored;
   engine_.StartRepair(engine_.errors().GetCount());
   int result = exec();
   if (running_) {
@@ -150,6 +155,12 @@ void CRepairErrorsDialog::OnRepairEnded() {
                         .arg(all)
                         .arg(left),
                     Messenger::Icon::kWarning);
+  } else if (left_out_ > 0) {
+    messenger_.Tell(this, kCaption,
+                    QStringLiteral("All chosen issues (%1) have been repaired successfully; the ones you left out "
+                                   "(%2) stay in the list. Click OK to proceed.")
+                        .arg(worker ? static_cast<int>(worker->outcomes().size()) : 0)
+                        .arg(left_out_));
   } else {
     messenger_.Tell(
         this, kCaption,

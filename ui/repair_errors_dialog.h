@@ -69,6 +69,7 @@ class CRepairErrorsDialog : public CBitmapDialog, public WindowInstance<CRepairE
   QProgressBar* progress_;
   CBitmapButtonEx* button_;
   bool running_ = false;
+  int left_out_ = 0;  // records set aside before this run, as counted then
   // Set once this run's RepairStarted arrived: anything before it is left
   // over from an earlier worker.
   bool started_ = false;

@@ -225,6 +225,22 @@ TEST_F(RepairErrorsDialogTest, RecordsLeftInPlaceAreCountedInTheMessage) {
   EXPECT_EQ(engine.TotalRepaired(), L"1");
 }
 
+TEST_F(RepairErrorsDialogTest, RecordsTheUserLeftOutAreNamedInTheMessage) {
+  CSarvelEngine& engine = Engine();
+  engine.errors().Add(ValueRecord(section::kStartup, L"gone"));
+  engine.errors().Add(ValueRecord(section::kStartup, L"aside"));
+  std::vector<bool> chosen = {true, false};
+  engine.SetAsideUnselected(chosen);
+  CRepairErrorsDialog window(engine, messenger_);
+  Connect(window);
+  EXPECT_EQ(window.Run(), QDialog::Rejected);
+  ASSERT_EQ(messenger_.said.size(), 1u);
+  EXPECT_EQ(messenger_.said[0].text,
+            "All chosen issues (1) have been repaired successfully; the ones you left out (1) stay in the list. "
+            "Click OK to proceed.");
+  EXPECT_FALSE(ValueExists(L"gone"));
+}
+
 class ResultStatusTest : public ::testing::Test, public testing::WindowFixture {
  protected:
   // Opens the summary and calls look() while it is shown.
