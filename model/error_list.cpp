@@ -103,30 +103,38 @@ int CErrorListEx::Add(const CError& record) {
 }
 
 CError CErrorListEx::operator[](int index) const {
-  const Stored& stored = records_[index];
   CError record;
+  Read(index, &record);
+  return record;
+}
+
+void CErrorListEx::Read(int index, CError* out) const {
+  const Stored& stored = records_[index];
+  CError& record = *out;
+  auto text = [this](TextPool::Id id, std::wstring* to) {
+    to->clear();
+    texts_.AppendTo(id, to);
+  };
   record.errorType = stored.error_type;
   record.section = stored.section;
-  record.filePath = texts_.Get(stored.file_path);
-  record.reason = texts_.Get(stored.reason);
+  text(stored.file_path, &record.filePath);
+  text(stored.reason, &record.reason);
   if (stored.reason_quotes_path) {
-    record.reason.reserve(record.reason.size() + record.filePath.size() + texts_.Length(stored.reason_tail));
     record.reason += record.filePath;
-    record.reason += texts_.Get(stored.reason_tail);
+    texts_.AppendTo(stored.reason_tail, &record.reason);
   }
-  record.typeText = texts_.Get(stored.type_text);
+  text(stored.type_text, &record.typeText);
   record.markOnly = stored.mark_only;
   record.size = stored.size;
   CRegistryItem& item = record.item;
   item.valueType = stored.value_type;
   item.rootKey = stored.root_key;
-  item.rootName = texts_.Get(stored.root_name);
-  item.subKey = texts_.Get(stored.sub_key);
-  item.valueName = texts_.Get(stored.value_name);
-  item.valueData = texts_.Get(stored.value_data);
+  text(stored.root_name, &item.rootName);
+  text(stored.sub_key, &item.subKey);
+  text(stored.value_name, &item.valueName);
+  text(stored.value_data, &item.valueData);
   item.tag = stored.tag;
   item.view = stored.view32 ? KEY_WOW64_32KEY : 0;
-  return record;
 }
 
 int CErrorListEx::Partition(const std::function<bool(int number, int32_t section)>& first,

@@ -55,6 +55,9 @@ class CErrorListEx {
   // The record at index, which must be in 0..count-1 (a fault of the caller
   // otherwise).
   CError operator[](int index) const;
+  // The same record written over *record, whose strings keep their storage:
+  // a walk over a long list reads each record into one CError.
+  void Read(int index, CError* record) const;
   CError GetAt(int index) const { return (*this)[index]; }
 
   // Visits the records in order, each built as it is reached.

@@ -132,9 +132,16 @@ std::optional<CError> ParseErrorLine(const std::wstring& line) {
 bool SurvivesErrorLine(const CError& record) {
   // Nearly every record holds none of what can break a line: only those
   // that do are written and read back to be sure.
+  // No "::", ";;" or line end, and no ":" at the end: one pass, as every
+  // finding of a scan is asked.
   auto plain = [](const std::wstring& text) {
-    return text.find(L"::") == std::wstring::npos && text.find(L";;") == std::wstring::npos &&
-           text.find_first_of(L"\r\n") == std::wstring::npos && (text.empty() || text.back() != L':');
+    if (!text.empty() && text.back() == L':') return false;
+    wchar_t previous = 0;
+    for (wchar_t unit : text) {
+      if (unit == L'\r' || unit == L'\n' || ((unit == L':' || unit == L';') && unit == previous)) return false;
+      previous = unit;
+    }
+    return true;
   };
   if (plain(record.filePath) && plain(record.reason) && plain(record.typeText) && plain(record.item.rootName) &&
       plain(record.item.subKey) && plain(record.item.valueName) && plain(record.item.valueData) &&

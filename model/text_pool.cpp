@@ -36,8 +36,9 @@ void Store(std::wstring_view text, char* out) {
 
 template <typename Unit>
 void Load(const char* in, uint32_t units, std::wstring* out) {
-  out->resize(units);
-  wchar_t* to = out->data();
+  const size_t at = out->size();
+  out->resize(at + units);
+  wchar_t* to = out->data() + at;
   for (uint32_t i = 0; i < units; ++i, in += sizeof(Unit)) {
     Unit narrow;
     std::memcpy(&narrow, in, sizeof narrow);
@@ -88,17 +89,21 @@ TextPool::Id TextPool::Intern(std::wstring_view text) {
 
 std::wstring TextPool::Get(Id id) const {
   std::wstring text;
-  if (id == kEmpty) return text;
+  AppendTo(id, &text);
+  return text;
+}
+
+void TextPool::AppendTo(Id id, std::wstring* out) const {
+  if (id == kEmpty) return;
   const Entry& entry = entries_[id - 1];
   const char* in = blocks_[entry.block].data() + entry.offset;
   if (entry.width == 1) {
-    Load<uint8_t>(in, entry.units, &text);
+    Load<uint8_t>(in, entry.units, out);
   } else if (entry.width == 2) {
-    Load<uint16_t>(in, entry.units, &text);
+    Load<uint16_t>(in, entry.units, out);
   } else {
-    Load<uint32_t>(in, entry.units, &text);
+    Load<uint32_t>(in, entry.units, out);
   }
-  return text;
 }
 
 void TextPool::Clear() {

@@ -28,6 +28,9 @@ class TextPool {
   // The text of an id this pool handed out (any other id is a fault of the
   // caller).
   std::wstring Get(Id id) const;
+  // Appends that text to *out (which keeps its storage, so a loop that
+  // reads many texts into one string allocates nothing once it has grown).
+  void AppendTo(Id id, std::wstring* out) const;
   // Units of the text (as Get(id).size()), without building it.
   size_t Length(Id id) const { return id == kEmpty ? 0 : entries_[id - 1].units; }
 

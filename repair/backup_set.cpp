@@ -68,9 +68,16 @@ std::optional<std::string> ParseHexBytes(std::wstring_view text) {
 // "ValueName=" prefix, or read as the encoded form.
 bool NeedsEncoding(std::wstring_view text) {
   if (text.empty()) return false;
-  return text.find(L"::") != std::wstring_view::npos || text.find_first_of(L"=\r\n") != std::wstring_view::npos ||
-         text.find(L'\0') != std::wstring_view::npos || text.front() == L':' || text.back() == L':' ||
-         text.starts_with(kTextMarker) || text.starts_with(kEscapedMarker);
+  if (text.front() == L':' || text.back() == L':' || text.starts_with(kTextMarker) || text.starts_with(kEscapedMarker))
+    return true;
+  // One pass: a backup set's lines are made for every record of a repair.
+  wchar_t previous = 0;
+  for (wchar_t unit : text) {
+    if (unit == L'=' || unit == L'\r' || unit == L'\n' || unit == L'\0' || (unit == L':' && previous == L':'))
+      return true;
+    previous = unit;
+  }
+  return false;
 }
 
 // A unit the escaped form writes as "%" and four hex digits: what could
@@ -231,20 +238,33 @@ Status MoveToBackup(Platform& platform, StateFolder& state, const BackupSet& set
   return platform.MoveIntoState(path, state, set.stem + "/" + WideToUtf8(BackupCopyName(number)));
 }
 
-std::wstring EncodeBackupText(const std::wstring& text) {
-  if (!NeedsEncoding(text)) return text;
+namespace {
+
+void AppendEncoded(std::wstring* out, const std::wstring& text) {
+  if (!NeedsEncoding(text)) {
+    *out += text;
+    return;
+  }
   // Escapes, not hex: a history of 200,000 URLs, each holding "=", made a
   // set six times the size of the texts.
-  std::wstring field = kEscapedMarker;
-  field.reserve(field.size() + text.size() + 16);
-  for (wchar_t unit : text) {
-    if (!Escaped(unit)) {
-      field.push_back(unit);
-      continue;
-    }
-    const auto u = static_cast<uint32_t>(unit);
-    field += {L'%', kDigits[u >> 12], kDigits[(u >> 8) & 15], kDigits[(u >> 4) & 15], kDigits[u & 15]};
+  *out += kEscapedMarker;
+  // Runs of plain units go in whole; a URL holds few units to escape.
+  size_t plain = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!Escaped(text[i])) continue;
+    out->append(text, plain, i - plain);
+    const auto u = static_cast<uint32_t>(text[i]);
+    *out += {L'%', kDigits[u >> 12], kDigits[(u >> 8) & 15], kDigits[(u >> 4) & 15], kDigits[u & 15]};
+    plain = i + 1;
   }
+  out->append(text, plain, std::wstring::npos);
+}
+
+}  // namespace
+
+std::wstring EncodeBackupText(const std::wstring& text) {
+  std::wstring field;
+  AppendEncoded(&field, text);
   return field;
 }
 
@@ -263,23 +283,53 @@ std::wstring DecodeBackupText(const std::wstring& field) {
 
 std::wstring FormatBackupRecord(const CError& record, const std::wstring& copy,
                                 const std::optional<RecordedValue>& value) {
-  const std::wstring sep = kFieldSeparator;
-  std::wstring type = std::to_wstring(record.errorType);
+  std::wstring line;
+  AppendBackupRecordLine(&line, record, copy, value);
+  return line;
+}
+
+void AppendBackupRecordLine(std::wstring* lines, const CError& record, const std::wstring& copy,
+                            const std::optional<RecordedValue>& value) {
+  std::wstring& out = *lines;
   switch (record.errorType) {
     case ErrorType::RegistryValue:
     case ErrorType::RegistryKey: {
       auto [type_name, data] =
           value && record.errorType == ErrorType::RegistryValue ? ValueFields(*value) : TextValueFields(record.item);
-      return type + sep + EncodeBackupText(record.item.rootName) + sep + type_name + sep +
-             EncodeBackupText(record.item.subKey) + sep + kValueNamePrefix + EncodeBackupText(record.item.valueName) +
-             sep + data + sep + (record.item.view == KEY_WOW64_32KEY ? kBackupView32Field + sep : L"") + kRecordEnd;
+      out += std::to_wstring(record.errorType);
+      out += kFieldSeparator;
+      AppendEncoded(&out, record.item.rootName);
+      out += kFieldSeparator;
+      out += type_name;
+      out += kFieldSeparator;
+      AppendEncoded(&out, record.item.subKey);
+      out += kFieldSeparator;
+      out += kValueNamePrefix;
+      AppendEncoded(&out, record.item.valueName);
+      out += kFieldSeparator;
+      out += data;
+      out += kFieldSeparator;
+      if (record.item.view == KEY_WOW64_32KEY) {
+        out += kBackupView32Field;
+        out += kFieldSeparator;
+      }
+      out += kRecordEnd;
+      return;
     }
     case ErrorType::File:
     case ErrorType::RecycleBin:
-      return type + sep + EncodeBackupText(record.filePath) + sep + EncodeBackupText(copy) + sep +
-             EncodeBackupText(record.reason) + sep + kRecordEnd;
+      out += std::to_wstring(record.errorType);
+      out += kFieldSeparator;
+      AppendEncoded(&out, record.filePath);
+      out += kFieldSeparator;
+      AppendEncoded(&out, copy);
+      out += kFieldSeparator;
+      AppendEncoded(&out, record.reason);
+      out += kFieldSeparator;
+      out += kRecordEnd;
+      return;
     default:
-      return L"";
+      return;
   }
 }
 

@@ -116,6 +116,9 @@ struct RecordedValue {
 // could not stand in the line).
 std::wstring FormatBackupRecord(const CError& record, const std::wstring& copy,
                                 const std::optional<RecordedValue>& value = std::nullopt);
+// The same line, appended to *lines (a batch of them is built in one text).
+void AppendBackupRecordLine(std::wstring* lines, const CError& record, const std::wstring& copy,
+                            const std::optional<RecordedValue>& value = std::nullopt);
 
 // The field that marks a registry record of the 32-bit view; records without
 // it are of the 64-bit view, as every older set's are.
