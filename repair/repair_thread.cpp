@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <future>
 #include <map>
+#include <memory>
 #include <optional>
 
 #include "model/own_files.h"
@@ -116,8 +118,9 @@ int CRepairErrorsThread::Run() {
   bool paced = true;
   auto batch_began = std::chrono::steady_clock::now();
   const int end = std::min(count_, records.GetCount());
+  CError record;
   while (writable.ok && processed < end && !stop_requested()) {
-    const CError record = records[processed];
+    records.Read(processed, &record);
     SetState& set = sets[BackupCategoryOf(record.section)];
     if (!set.attempted) {
       set.attempted = true;
@@ -176,26 +179,26 @@ int CRepairErrorsThread::Run() {
   return 1;
 }
 
-void CRepairErrorsThread::Settle(const CError& record, size_t index, RecordOutcome outcome) {
-  if (outcome.state == RecordOutcome::State::kRepaired) env_.counters.AddRepaired(record.section);
+void CRepairErrorsThread::Settle(int32_t section, size_t index, RecordOutcome outcome) {
+  if (outcome.state == RecordOutcome::State::kRepaired) env_.counters.AddRepaired(section);
   outcomes_[index] = std::move(outcome);
 }
 
 bool CRepairErrorsThread::StageRecord(const CError& record, size_t index, SetState& set, int* copy_number) {
   using Action = Staged::Action;
   if (!set.usable) {
-    Settle(record, index, NotRepaired(L"no backup could be written: " + set.problem));
+    Settle(record.section, index, NotRepaired(L"no backup could be written: " + set.problem));
     return false;
   }
   const bool privacy = IsBrowserSection(record.section);
   if (privacy && record.errorType == ErrorType::File) {
     if (!BrowserSelection::FromFlags(browser_flags_).any()) {
-      Settle(record, index,
+      Settle(record.section, index,
              NotRepaired(L"the browsers its scan looked at are not known, so nothing was cleaned; scan again"));
       return false;
     }
     if (!cleaner_) {
-      Settle(record, index, NotRepaired(L"browser data cannot be cleaned here"));
+      Settle(record.section, index, NotRepaired(L"browser data cannot be cleaned here"));
       return false;
     }
   }
@@ -204,11 +207,12 @@ bool CRepairErrorsThread::StageRecord(const CError& record, size_t index, SetSta
   // A browser record is never deleted as a file, so its "path" (a URL) needs
   // no look.
   if (record.errorType == ErrorType::File && !IsBrowserData(record) && own_files_->Protects(record.filePath)) {
-    Settle(record, index, NotRepaired(L"it is one of Orvane's own files, which no repair deletes"));
+    Settle(record.section, index, NotRepaired(L"it is one of Orvane's own files, which no repair deletes"));
     return false;
   }
   Staged staged;
   staged.index = index;
+  staged.section = record.section;
   staged.set = &set;
   std::wstring copy;
   if (NeedsBackupCopy(record)) {
@@ -220,7 +224,7 @@ bool CRepairErrorsThread::StageRecord(const CError& record, size_t index, SetSta
     bool real_folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
                        !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
     if (real_folder && entry.size() == record.filePath.size()) {
-      Settle(record, index, NotRepaired(L"it is a folder, not a file, so it was kept"));
+      Settle(record.section, index, NotRepaired(L"it is a folder, not a file, so it was kept"));
       return false;
     }
     staged.entry = entry;
@@ -240,10 +244,10 @@ bool CRepairErrorsThread::StageRecord(const CError& record, size_t index, SetSta
       staged.settled = Repaired();  // already gone: nothing to keep
     }
   } else if (record.errorType == ErrorType::File && !privacy && PathExists(env_.platform, record.filePath)) {
-    Settle(record, index, NotRepaired(L"files of this section are not backed up, so it was kept"));
+    Settle(record.section, index, NotRepaired(L"files of this section are not backed up, so it was kept"));
     return false;
   } else if (privacy) {
-    staged.action = Action::kPrivacy;
+    staged.action = IsBrowserData(record) ? Action::kBrowserData : Action::kPrivacy;
   } else if (record.errorType == ErrorType::File) {
     staged.action = Action::kSettled;
     staged.settled = Repaired();  // gone already
@@ -254,7 +258,7 @@ bool CRepairErrorsThread::StageRecord(const CError& record, size_t index, SetSta
   std::optional<RecordedValue> value;
   if (record.errorType == ErrorType::RegistryValue) value = CurrentValue(env_.platform, record.item);
   // A browser data record's line went in with its section's lines.
-  if (!IsBrowserData(record)) set.pending += FormatBackupRecord(record, copy, value);
+  if (!IsBrowserData(record)) AppendBackupRecordLine(&set.pending, record, copy, value);
   staged_.push_back(std::move(staged));
   // Registry changes reach the disk only with the run's last save, and a
   // move is what the batch is for; anything else acts on the disk at once.
@@ -262,26 +266,50 @@ bool CRepairErrorsThread::StageRecord(const CError& record, size_t index, SetSta
   bool registry = action == Action::kRepair && (record.errorType == ErrorType::RegistryValue ||
                                                 record.errorType == ErrorType::RegistryKey);
   // A browser section cleaned already has nothing left to do on the disk.
-  bool cleaned = action == Action::kPrivacy && IsBrowserData(record) && browser_cleans_.count(record.section) != 0;
+  bool cleaned = action == Action::kBrowserData && browser_cleans_.count(record.section) != 0;
   return !(action == Action::kMove || action == Action::kSettled || registry || cleaned);
 }
 
 bool CRepairErrorsThread::WriteBrowserSectionLines(const CErrorListEx& records, int from, int end, int32_t section,
                                                    SetState& set) {
-  // About a megabyte a write: a history of 200,000 visits is never held
-  // as one text.
-  constexpr size_t kPieceChars = size_t{1} << 18;
-  std::wstring piece;
+  // The lines go out in pieces of a million characters or so (a history of
+  // 200,000 visits is never held as one text), and while one piece is
+  // converted, written and flushed to the disk on a thread of its own, the
+  // next is made: the two costs overlap instead of adding up. One piece at
+  // a time is on its way, so the lines reach the file in order.
+  constexpr size_t kPieceChars = size_t{1} << 20;
   Status written = Status::Ok();
+  std::future<Status> writing;
+  auto hand_over = [&](std::wstring&& piece) {
+    if (writing.valid()) written = writing.get();
+    if (!written) return;
+    auto lines = std::make_shared<const std::wstring>(std::move(piece));
+    try {
+      writing = std::async(std::launch::async,
+                           [this, &set, lines] { return AppendBackupLines(env_.state, set.files, *lines); });
+    } catch (...) {
+      // No thread to be had: the piece is written here.
+      written = AppendBackupLines(env_.state, set.files, *lines);
+    }
+  };
+  std::wstring piece;
+  piece.reserve(kPieceChars + 4096);
+  CError record;
   for (int i = from; i < end && written; ++i) {
-    const CError record = records[i];
-    if (record.section != section || !IsBrowserData(record)) continue;
-    piece += FormatBackupRecord(record, L"", std::nullopt);
+    if (records.SectionAt(i) != section) continue;
+    records.Read(i, &record);
+    if (!IsBrowserData(record)) continue;
+    AppendBackupRecordLine(&piece, record, L"", std::nullopt);
     if (piece.size() < kPieceChars) continue;
-    written = AppendBackupLines(env_.state, set.files, piece);
+    hand_over(std::move(piece));
     piece.clear();
+    piece.reserve(kPieceChars + 4096);
   }
-  if (written && !piece.empty()) written = AppendBackupLines(env_.state, set.files, piece);
+  if (written && !piece.empty()) hand_over(std::move(piece));
+  if (writing.valid()) {
+    Status last = writing.get();
+    if (written) written = last;
+  }
   if (written) return true;
   set.usable = false;
   set.problem = L"the backup file " + set.files.data_file + L" could not be written";
@@ -303,26 +331,38 @@ void CRepairErrorsThread::Commit(const CErrorListEx& records) {
     AddProblem(L"The backup file " + set.files.data_file + L" could not be written: " + written.message);
   }
   for (Staged& staged : staged_) {
-    const CError record = records[static_cast<int>(staged.index)];
     if (staged.set->batch_lost) {
-      Settle(record, staged.index, NotRepaired(L"no backup could be written: " + staged.set->problem));
+      Settle(staged.section, staged.index, NotRepaired(L"no backup could be written: " + staged.set->problem));
       continue;
     }
+    // What a browser data record names is what its listing read (a URL, a
+    // cookie, a cache file the clean removed), never a file of its own to
+    // delete: a history row could name any file of the machine. Its section's
+    // clean is all there is to do, so the record itself is not read again.
+    if (staged.action == Action::kBrowserData) {
+      Settle(staged.section, staged.index, AfterBrowserClean(staged.section, Repaired()));
+      continue;
+    }
+    if (staged.action == Action::kSettled) {
+      Settle(staged.section, staged.index, std::move(staged.settled));
+      continue;
+    }
+    const CError record = records[static_cast<int>(staged.index)];
     switch (staged.action) {
       case Action::kSettled:
-        Settle(record, staged.index, std::move(staged.settled));
+      case Action::kBrowserData:
         break;
       case Action::kMove:
-        Settle(record, staged.index, MoveIntoSet(record, staged));
+        Settle(staged.section, staged.index, MoveIntoSet(record, staged));
         break;
       case Action::kRemoveFolder:
-        Settle(record, staged.index, RemoveFolder(record, staged.entry));
+        Settle(staged.section, staged.index, RemoveFolder(record, staged.entry));
         break;
       case Action::kRepair:
-        Settle(record, staged.index, RepairRecord(record));
+        Settle(staged.section, staged.index, RepairRecord(record));
         break;
       case Action::kPrivacy:
-        Settle(record, staged.index, RepairPrivacyRecord(record));
+        Settle(staged.section, staged.index, RepairPrivacyRecord(record));
         break;
     }
   }
@@ -356,35 +396,31 @@ RecordOutcome CRepairErrorsThread::RemoveFolder(const CError& record, const std:
 }
 
 RecordOutcome CRepairErrorsThread::RepairPrivacyRecord(const CError& record) {
-  std::vector<std::wstring> left;
-  bool clean_failed = false;
-  if (cleaner_) {
-    // One clean a section and run, at its first record, shared by the rest.
-    auto [clean, first] = browser_cleans_.try_emplace(record.section);
-    if (first) {
-      try {
-        clean->second.left = cleaner_(env_.platform, record.section, browser_flags_);
-      } catch (...) {
-        // A cleaner that throws is skipped; the record's own repair still
-        // runs, but its data cannot be known to be gone.
-        clean->second.failed = true;
-      }
+  return AfterBrowserClean(record.section, RepairRecord(record));
+}
+
+RecordOutcome CRepairErrorsThread::AfterBrowserClean(int32_t section, RecordOutcome outcome) {
+  if (!cleaner_) return outcome;
+  // One clean a section and run, at its first record, shared by the rest.
+  auto [clean, first] = browser_cleans_.try_emplace(section);
+  if (first) {
+    try {
+      clean->second.left = cleaner_(env_.platform, section, browser_flags_);
+    } catch (...) {
+      // A cleaner that throws is skipped; the record's own repair still
+      // runs, but its data cannot be known to be gone.
+      clean->second.failed = true;
     }
-    left = clean->second.left;
-    clean_failed = clean->second.failed;
   }
-  // What a browser data record names is what its listing read (a URL, a
-  // cookie, a cache file the clean removed), never a file of its own to
-  // delete: a history row could name any file of the machine.
-  RecordOutcome outcome = IsBrowserData(record) ? Repaired() : RepairRecord(record);
-  if (clean_failed && outcome.state == RecordOutcome::State::kRepaired)
+  const std::vector<std::wstring>& left = clean->second.left;
+  if (outcome.state == RecordOutcome::State::kRepaired && clean->second.failed) {
     outcome = NotRepaired(L"the browser data could not be cleaned");
-  if (!left.empty() && outcome.state == RecordOutcome::State::kRepaired) {
+  } else if (outcome.state == RecordOutcome::State::kRepaired && !left.empty()) {
     std::wstring names;
     for (const std::wstring& name : left) names += (names.empty() ? L"" : L", ") + name;
     outcome = NotRepaired(L"the data of " + names + L" was left in place (is the browser running?)");
   }
-  outcome.browsers_left_in_place = std::move(left);
+  outcome.browsers_left_in_place = left;
   return outcome;
 }
 

@@ -139,8 +139,10 @@ class CRepairErrorsThread : public CWinThread {
       kRemoveFolder,  // remove the emptied folder `entry`
       kRepair,        // RepairRecord
       kPrivacy,       // RepairPrivacyRecord
+      kBrowserData,   // a browser data record: its section's one clean
     };
     size_t index = 0;  // in the run's copy of the list
+    int32_t section = 0;
     SetState* set = nullptr;
     Action action = Action::kSettled;
     std::wstring entry;
@@ -161,13 +163,16 @@ class CRepairErrorsThread : public CWinThread {
   // actions of the sets whose lines reached the disk.
   void Commit(const CErrorListEx& records);
   // The outcome of a record settled: stored, and counted when repaired.
-  void Settle(const CError& record, size_t index, RecordOutcome outcome);
+  void Settle(int32_t section, size_t index, RecordOutcome outcome);
   // Removes what the record names, by its error type (registry items, the
   // recycle bin, files that are not kept).
   RecordOutcome RepairRecord(const CError& record);
   // Cleans the record's browser section (once a run, at its first record),
   // then repairs what else the record names.
   RecordOutcome RepairPrivacyRecord(const CError& record);
+  // The outcome after the section's clean (run once a run, at its first
+  // record) of a record whose own repair gave outcome.
+  RecordOutcome AfterBrowserClean(int32_t section, RecordOutcome outcome);
   // Moves the file into its set, or removes the emptied folder.
   RecordOutcome MoveIntoSet(const CError& record, const Staged& staged);
   RecordOutcome RemoveFolder(const CError& record, const std::wstring& folder);

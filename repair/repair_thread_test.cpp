@@ -55,12 +55,13 @@ class TestState : public testing::TempStateFolder {
     return TempStateFolder::CreateFolder(name);
   }
   Status Append(const std::string& name, const std::string& bytes) override {
-    if (appends_fail) return Status::Error(L"the disk is full");
+    if (appends_fail || appends == fail_after_appends) return Status::Error(L"the disk is full");
     ++appends;
     return TempStateFolder::Append(name, bytes);
   }
   bool refuse_folders = false;
   bool appends_fail = false;
+  int fail_after_appends = -1;  // appends that succeed before every next one fails
   int appends = 0;
 };
 
@@ -488,6 +489,42 @@ TEST_F(RepairThreadTest, EachPrivacySectionIsCleanedOnceForAllItsRecords) {
   Records internet = SetRecords(worker->backup_sets()[0].data_file);
   ASSERT_EQ(internet.size(), 6u);
   EXPECT_EQ(internet[0][2], L"");  // browser data gets no copy
+}
+
+TEST_F(RepairThreadTest, AHistoryWrittenInManyPiecesIsWholeAndInOrderBeforeItsClean) {
+  Open();
+  // Some eight million characters of lines: several pieces, each written
+  // while the next is made.
+  const std::wstring tail(2000, L'x');
+  auto url = [&](int i) { return L"https://example.com/" + std::to_wstring(i) + L"?q=" + tail; };
+  for (int i = 0; i < 2000; ++i) errors.Add(File(18, url(i)));
+  auto worker = Make({L"0", L"1", L"0"});
+  std::vector<size_t> lines_at_clean;
+  worker->set_browser_cleaner([&](Platform&, int32_t, const std::vector<std::wstring>&) {
+    lines_at_clean.push_back(SetRecords(worker->backup_sets()[0].data_file).size());
+    return std::vector<std::wstring>{};
+  });
+  worker->Start();
+  worker->Join();
+  EXPECT_EQ(lines_at_clean, std::vector<size_t>{2000});
+  EXPECT_GT(state.appends, 3);
+  EXPECT_EQ(counters[18].repaired, 2000);
+  Records lines = SetRecords(worker->backup_sets()[0].data_file);
+  ASSERT_EQ(lines.size(), 2000u);
+  for (int i = 0; i < 2000; ++i) ASSERT_EQ(DecodeBackupText(lines[i][1]), url(i)) << i;
+}
+
+TEST_F(RepairThreadTest, APieceOfAHistoryThatCannotBeWrittenKeepsTheWholeHistory) {
+  Open();
+  const std::wstring tail(2000, L'x');
+  for (int i = 0; i < 2000; ++i) errors.Add(File(18, L"https://example.com/" + std::to_wstring(i) + L"?q=" + tail));
+  state.fail_after_appends = 2;
+  auto worker = Repair({L"0", L"1", L"0"});
+  // Without every line in the set, the one clean never runs.
+  EXPECT_TRUE(cleaned.empty());
+  EXPECT_EQ(counters[18].repaired, 0);
+  for (const RecordOutcome& outcome : worker->outcomes()) EXPECT_EQ(outcome.state, State::kNotRepaired);
+  EXPECT_FALSE(worker->status().ok);
 }
 
 TEST_F(RepairThreadTest, CopyNumbersRunAcrossCategories) {
