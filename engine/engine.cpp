@@ -234,7 +234,7 @@ RepairFigures CSarvelEngine::FiguresOf(const CRepairErrorsThread& worker, const 
   figures.removed = TotalsOf(removed).all;
   for (const BackupSet& set : worker.backup_sets()) {
     figures.has_backup = true;
-    figures.backup_bytes += DescribeBackupSet(platform_, *state_, set.data_file).bytes;
+    figures.backup_bytes += BackupSetBytes(platform_, *state_, set.data_file);
   }
   return figures;
 }

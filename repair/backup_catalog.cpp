@@ -86,6 +86,31 @@ std::wstring DateText(const LocalDateTime& when, size_t letters) {
 
 }  // namespace
 
+namespace {
+
+// The set's size and, when its name carries no stamp, its data file's time.
+void DescribePlace(Platform& platform, StateFolder& state, const BackupSetPlace& place,
+                   const std::wstring& data_file, BackupSetInfo* info) {
+  if (place.in_machine) {
+    FindData entry;
+    if (std::unique_ptr<FileSearch> found = platform.FindFirst(data_file, &entry)) {
+      info->bytes = entry.size;
+      if (!info->made && entry.last_write > kFileTimeUnixEpoch)
+        info->made = FromUnix(static_cast<int64_t>((entry.last_write - kFileTimeUnixEpoch) / 10000000));
+    }
+    info->bytes += MachineSize(platform, place.machine_stem + L"\\*");
+  } else {
+    StateEntry entry;
+    if (state.Stat(place.stem + ".dat", &entry)) {
+      info->bytes = entry.bytes;
+      if (!info->made && entry.modified > 0) info->made = FromUnix(entry.modified);
+    }
+    info->bytes += StateSize(state, place.stem);
+  }
+}
+
+}  // namespace
+
 BackupSetInfo DescribeBackupSet(Platform& platform, StateFolder& state, const std::wstring& data_file) {
   BackupSetInfo info;
   info.data_file = data_file;
@@ -97,26 +122,20 @@ BackupSetInfo DescribeBackupSet(Platform& platform, StateFolder& state, const st
   }
   info.in_machine = place.in_machine;
   info.made = StampOf(place.name);
-  if (place.in_machine) {
-    FindData entry;
-    if (std::unique_ptr<FileSearch> found = platform.FindFirst(data_file, &entry)) {
-      info.bytes = entry.size;
-      if (!info.made && entry.last_write > kFileTimeUnixEpoch)
-        info.made = FromUnix(static_cast<int64_t>((entry.last_write - kFileTimeUnixEpoch) / 10000000));
-    }
-    info.bytes += MachineSize(platform, place.machine_stem + L"\\*");
-  } else {
-    StateEntry entry;
-    if (state.Stat(place.stem + ".dat", &entry)) {
-      info.bytes = entry.bytes;
-      if (!info.made && entry.modified > 0) info.made = FromUnix(entry.modified);
-    }
-    info.bytes += StateSize(state, place.stem);
-  }
+  DescribePlace(platform, state, place, data_file, &info);
   std::vector<std::vector<std::wstring>> records;
   info.readable = ReadBackupRecords(platform, state, data_file, &records);
   info.items = static_cast<int>(records.size());
   return info;
+}
+
+uint64_t BackupSetBytes(Platform& platform, StateFolder& state, const std::wstring& data_file) {
+  BackupSetPlace place;
+  if (!LocateBackupSet(platform, state, data_file, &place)) return 0;
+  BackupSetInfo info;
+  info.made = StampOf(place.name);  // no time to look for
+  DescribePlace(platform, state, place, data_file, &info);
+  return info.bytes;
 }
 
 std::vector<BackupSetInfo> DescribeBackupSets(Platform& platform, StateFolder& state) {

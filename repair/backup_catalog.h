@@ -30,6 +30,10 @@ struct BackupSetInfo {
 // The set's facts; a set that cannot be read still gets its kind, time and
 // size (readable false, items 0).
 BackupSetInfo DescribeBackupSet(Platform& platform, StateFolder& state, const std::wstring& data_file);
+// Only the space the set takes (its bytes above), without reading its
+// records: a set of a 200,000-visit history is 67 MB of lines. 0 for a set
+// that cannot be found.
+uint64_t BackupSetBytes(Platform& platform, StateFolder& state, const std::wstring& data_file);
 // Every set, oldest first (ListBackupFiles).
 std::vector<BackupSetInfo> DescribeBackupSets(Platform& platform, StateFolder& state);
 
