@@ -123,9 +123,9 @@ BackupSetInfo DescribeBackupSet(Platform& platform, StateFolder& state, const st
   info.in_machine = place.in_machine;
   info.made = StampOf(place.name);
   DescribePlace(platform, state, place, data_file, &info);
-  std::vector<std::vector<std::wstring>> records;
-  info.readable = ReadBackupRecords(platform, state, data_file, &records);
-  info.items = static_cast<int>(records.size());
+  size_t items = 0;
+  info.readable = CountSetRecords(platform, state, data_file, &items);
+  info.items = static_cast<int>(items);
   return info;
 }
 

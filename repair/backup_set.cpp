@@ -413,6 +413,39 @@ std::vector<std::vector<std::wstring>> ParseBackupRecords(std::string_view bytes
   return records;
 }
 
+size_t CountBackupRecords(std::string_view bytes) {
+  // The units as Utf16leToWide reads them, up to a broken sequence, and the
+  // record ends among them (";;\r\n" cannot overlap itself, so counting
+  // left to right finds what a split finds).
+  size_t count = 0;
+  int matched = 0;  // units of ";;\r\n" just seen
+  const size_t units = bytes.size() / 2;
+  for (size_t i = 0; i < units; ++i) {
+    const unsigned u = static_cast<unsigned char>(bytes[2 * i]) | (static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    if (u >= 0xD800 && u <= 0xDBFF) {
+      if (i + 1 >= units) break;
+      const unsigned next =
+          static_cast<unsigned char>(bytes[2 * i + 2]) | (static_cast<unsigned char>(bytes[2 * i + 3]) << 8);
+      if (next < 0xDC00 || next > 0xDFFF) break;
+      ++i;
+      matched = 0;
+      continue;
+    }
+    if (u >= 0xDC00 && u <= 0xDFFF) break;
+    if (u == L';') {
+      matched = matched == 1 || matched == 2 ? 2 : 1;
+    } else if (u == L'\r' && matched == 2) {
+      matched = 3;
+    } else if (u == L'\n' && matched == 3) {
+      ++count;
+      matched = 0;
+    } else {
+      matched = 0;
+    }
+  }
+  return count;
+}
+
 bool LocateBackupSet(Platform& platform, StateFolder& state, const std::wstring& data_file, BackupSetPlace* place) {
   const std::wstring state_folder = StateBackupFolderPath(state);
   if (!state_folder.empty() && data_file.size() > state_folder.size() + 1 && data_file.starts_with(state_folder) &&
@@ -445,6 +478,18 @@ bool ReadBackupRecords(Platform& platform, StateFolder& state, const std::wstrin
                                : state.Read(place.stem + ".dat", &bytes, kMaxDataFile);
   if (!read) return false;
   *records = ParseBackupRecords(bytes);
+  return true;
+}
+
+bool CountSetRecords(Platform& platform, StateFolder& state, const std::wstring& data_file, size_t* count) {
+  *count = 0;
+  BackupSetPlace place;
+  if (!LocateBackupSet(platform, state, data_file, &place)) return false;
+  std::string bytes;
+  bool read = place.in_machine ? platform.ReadFile(data_file, &bytes)
+                               : state.Read(place.stem + ".dat", &bytes, kMaxDataFile);
+  if (!read) return false;
+  *count = CountBackupRecords(bytes);
   return true;
 }
 

@@ -154,6 +154,10 @@ std::optional<DWORD> ParseDwordText(const std::wstring& text);
 // decoded). Text after the last ";;\r\n" is dropped, and so is text from a
 // broken UTF-16 sequence on. Never fails; fields are not interpreted.
 std::vector<std::vector<std::wstring>> ParseBackupRecords(std::string_view bytes);
+// How many records ParseBackupRecords finds in the bytes, without building
+// them: a set of a big browser history is tens of megabytes of lines, and
+// its listing needs only their number.
+size_t CountBackupRecords(std::string_view bytes);
 
 // Where a set named by its data file lies.
 struct BackupSetPlace {
@@ -171,6 +175,9 @@ bool LocateBackupSet(Platform& platform, StateFolder& state, const std::wstring&
 // when it is no set or cannot be read.
 bool ReadBackupRecords(Platform& platform, StateFolder& state, const std::wstring& data_file,
                        std::vector<std::vector<std::wstring>>* records);
+// Reads a set's data file and counts its records (CountBackupRecords).
+// False (count 0) as ReadBackupRecords.
+bool CountSetRecords(Platform& platform, StateFolder& state, const std::wstring& data_file, size_t* count);
 
 // The data files ("*.dat") of both backup folders, full paths, oldest set
 // first (by stamp, then suffix number, then word); empty when there are

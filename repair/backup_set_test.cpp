@@ -149,6 +149,22 @@ TEST(BackupSetTest, ParsingKeepsFieldCountsAndDropsUnfinishedText) {
   EXPECT_TRUE(ParseBackupRecords("x").empty());
 }
 
+TEST(BackupSetTest, CountingFindsWhatParsingFinds) {
+  const std::wstring line = L"0::C:\\f::::R::;;\r\n";
+  std::vector<std::string> inputs = {
+      "", "x", WideToUtf16le(line), WideToUtf16le(line + line + L"0::unfinished"),
+      // Separators run together, and a line end that is not one.
+      WideToUtf16le(L";;;\r\n;;\r;;\r\n\r\n;;\n;;\r\n"),
+      // A surrogate pair counts as text; a broken one ends the text.
+      WideToUtf16le(line) + std::string("\x3d\xd8\x00\xde", 4) + WideToUtf16le(line),
+      WideToUtf16le(line) + std::string("\x00\xd8", 2) + WideToUtf16le(line),
+      WideToUtf16le(line) + std::string("\x00\xdc", 2) + WideToUtf16le(line),
+      WideToUtf16le(line + line) + "\x3b",  // an odd byte at the end
+  };
+  for (const std::string& bytes : inputs)
+    EXPECT_EQ(CountBackupRecords(bytes), ParseBackupRecords(bytes).size()) << bytes.size() << " bytes";
+}
+
 // Names and texts that hold the line's own separators come back as they
 // were; plain ones are written as older sets hold them.
 TEST(BackupSetTest, EveryNameAndTextRoundTripsThroughALine) {
