@@ -10,7 +10,10 @@
 if [ -z "${TRIAL_OWN_SERVER:-}" ]; then
   export TRIAL_OWN_SERVER=1
   # TRIAL_SCREEN: another screen size (a scaled trial needs a large one).
-  exec xvfb-run -a -s "-screen 0 ${TRIAL_SCREEN:-1280x800x24}" "$0" "$@"
+  # -noreset: an X server resets when its last client leaves, and a program
+  # started in that moment (the next machine, once the first one's program
+  # is ended) cannot connect.
+  exec xvfb-run -a -s "-screen 0 ${TRIAL_SCREEN:-1280x800x24} -noreset" "$0" "$@"
 fi
 
 # A user of its own: its own settings, autostart folder, instance lock and
