@@ -84,8 +84,8 @@ int RunRepair(CSarvelEngine& engine, MessageQueue& queue, const RepairRequest& r
                           {"not_repaired", failures},
                           {"browsers_left_in_place", Lines(summary.browsers_left_in_place)},
                           {"backup_sets", Lines(summary.backup_sets)},
-                          {"removed", FilesJson(summary.removed)},
-                          {"backup_bytes", summary.backup_bytes},
+                          {"removed", FilesJson(summary.figures.removed)},
+                          {"backup_bytes", summary.figures.backup_bytes},
                           {"problem", WideToUtf8(summary.problem.message)}}
                    .dump(2)
         << "\n";

@@ -52,7 +52,7 @@ void AddScanFiguresJson(const ScanSummary& summary, const ScanFileTotals& totals
 }
 
 void PrintRepairFigures(const RepairSummary& summary, std::ostream& out) {
-  out << WideToUtf8(RepairFiguresText({summary.removed, summary.backup_bytes, !summary.backup_sets.empty()})) << "\n";
+  out << WideToUtf8(RepairFiguresText(summary.figures)) << "\n";
 }
 
 }  // namespace orvane::cli

@@ -264,8 +264,7 @@ RepairSummary CSarvelEngine::FinishRepair() {
   summary.browsers_left_in_place = worker.browsers_left_in_place();
   for (const BackupSet& set : worker.backup_sets()) summary.backup_sets.push_back(set.data_file);
   last_repair_figures_ = FiguresOf(worker, removed);
-  summary.removed = last_repair_figures_.removed;
-  summary.backup_bytes = last_repair_figures_.backup_bytes;
+  summary.figures = last_repair_figures_;
   summary.problem = worker.status();
   return summary;
 }

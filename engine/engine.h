@@ -108,6 +108,18 @@ struct RepairFailure {
   std::wstring why;
 };
 
+// What a repair took off the machine (the file findings it removed, counted
+// as model/sizes.h counts them) and the space its backup sets take now.
+struct RepairFigures {
+  FileTotals removed;
+  uint64_t backup_bytes = 0;
+  bool has_backup = false;  // the run wrote a backup set
+};
+
+// "Removed from the machine: 3 files, 1.4 MB; the backup now holds 1.5 MB."
+// ("no files" when none went; the backup part only when a set was written).
+std::wstring RepairFiguresText(const RepairFigures& figures);
+
 // What a repair did, per section and as a whole.
 struct RepairSummary {
   std::array<SectionCounter, kSectionCount> sections{};  // found, repaired, ignored
@@ -116,10 +128,9 @@ struct RepairSummary {
   std::vector<RepairFailure> not_repaired;
   std::vector<std::wstring> browsers_left_in_place;
   std::vector<std::wstring> backup_sets;  // data files made by this run
-  // The files the run removed from the machine (model/sizes.h counts them),
-  // and the space its backup sets take now in the state folder.
-  FileTotals removed;
-  uint64_t backup_bytes = 0;
+  // The files the run removed from the machine and the space its backup
+  // sets take now in the state folder.
+  RepairFigures figures;
   // Ok, or why the run as a whole fell short (machine not writable, the
   // registry or the repair log not saved).
   Status problem;
@@ -137,18 +148,6 @@ struct SetAsideErrors {
   bool written = false;        // the file of unresolved errors holds them
   uint64_t repair_run = 0;     // repairs started before the records were set aside
 };
-
-// What a repair took off the machine (the file findings it removed, counted
-// as model/sizes.h counts them) and the space its backup sets take now.
-struct RepairFigures {
-  FileTotals removed;
-  uint64_t backup_bytes = 0;
-  bool has_backup = false;  // the run wrote a backup set
-};
-
-// "Removed from the machine: 3 files, 1.4 MB; the backup now holds 1.5 MB."
-// ("no files" when none went; the backup part only when a set was written).
-std::wstring RepairFiguresText(const RepairFigures& figures);
 
 // Where the records left over by a repair went.
 struct UnresolvedKept {

@@ -281,14 +281,12 @@ class Nsis32Wine : public ::testing::Test {
 
   int Reg(const std::string& args, std::string* out = nullptr) { return peer_->Run("reg " + args, out); }
 
-  // `reg export` of the 32-bit view of HKLM\Software, as text.
+  // `reg export` of the 32-bit view of HKLM\Software, as text. The file
+  // stays in the prefix's drive (no section the test scans looks there) and
+  // goes with the prefix.
   std::string Export32() {
-    const std::string file = peer_->dir() + "-export.reg";
-    std::string windows = "Z:" + file;
-    std::replace(windows.begin(), windows.end(), '/', '\\');
-    EXPECT_EQ(Reg("export 'HKLM\\Software' " + WinePeer::Quote(windows) + " /reg:32 /y"), 0);
-    std::string bytes = testing::ReadHostFile(file);
-    fs::remove(file);
+    EXPECT_EQ(Reg("export 'HKLM\\Software' 'C:\\export32.reg' /reg:32 /y"), 0);
+    std::string bytes = testing::ReadHostFile(peer_->dir() + "/drive_c/export32.reg");
     if (bytes.starts_with("\xff\xfe")) bytes.erase(0, 2);
     return WideToUtf8(Utf16leToWide(bytes));
   }
@@ -316,7 +314,6 @@ class Nsis32Wine : public ::testing::Test {
     fs::copy_file(kBuilt.installer, copy);
     int rc = peer_->Run("'C:\\installer.exe' /S");
     peer_->Wait();
-    fs::remove(copy);
     const bool installed = Reg("query " + WinePeer::Quote("HKLM\\" + kUninstallKey) + " /reg:32") == 0;
     if (!installed) std::cout << "the installer ran with exit code " << rc << " but installed nothing\n";
     return installed;
@@ -520,6 +517,8 @@ TEST_F(Nsis32Wine, LeftoversOfTheRemovedProgramAreFoundRepairedAndRestoredInThei
   }
 
   // ---- The folder deleted by hand, the leftovers found and repaired. ----
+  // The user's own delete, as a file manager makes it, inside the test's
+  // prefix; what the program removes goes through the platform below.
   fs::remove_all(HostPathOf(*peer_, kInstallDir));
   {
     auto platform = Open();

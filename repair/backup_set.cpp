@@ -468,27 +468,30 @@ bool LocateBackupSet(Platform& platform, StateFolder& state, const std::wstring&
   return true;
 }
 
+namespace {
+
+// The bytes of a set's data file, wherever the set lies.
+bool ReadSetBytes(Platform& platform, StateFolder& state, const std::wstring& data_file, std::string* bytes) {
+  BackupSetPlace place;
+  if (!LocateBackupSet(platform, state, data_file, &place)) return false;
+  return place.in_machine ? platform.ReadFile(data_file, bytes) : state.Read(place.stem + ".dat", bytes, kMaxDataFile);
+}
+
+}  // namespace
+
 bool ReadBackupRecords(Platform& platform, StateFolder& state, const std::wstring& data_file,
                        std::vector<std::vector<std::wstring>>* records) {
   records->clear();
-  BackupSetPlace place;
-  if (!LocateBackupSet(platform, state, data_file, &place)) return false;
   std::string bytes;
-  bool read = place.in_machine ? platform.ReadFile(data_file, &bytes)
-                               : state.Read(place.stem + ".dat", &bytes, kMaxDataFile);
-  if (!read) return false;
+  if (!ReadSetBytes(platform, state, data_file, &bytes)) return false;
   *records = ParseBackupRecords(bytes);
   return true;
 }
 
 bool CountSetRecords(Platform& platform, StateFolder& state, const std::wstring& data_file, size_t* count) {
   *count = 0;
-  BackupSetPlace place;
-  if (!LocateBackupSet(platform, state, data_file, &place)) return false;
   std::string bytes;
-  bool read = place.in_machine ? platform.ReadFile(data_file, &bytes)
-                               : state.Read(place.stem + ".dat", &bytes, kMaxDataFile);
-  if (!read) return false;
+  if (!ReadSetBytes(platform, state, data_file, &bytes)) return false;
   *count = CountBackupRecords(bytes);
   return true;
 }
