@@ -201,12 +201,12 @@ std::string EncodeErrorRecords(const CErrorListEx& list) {
   return bytes;
 }
 
-bool WriteErrorFile(Platform& platform, const std::wstring& path, const CErrorListEx& list) {
+bool WriteErrorFile(Files& files, const std::wstring& path, const CErrorListEx& list) {
   // The file of a big scan is the largest thing the program makes (85 MB for
   // 200,000 history rows): it goes out in pieces of about a megabyte, each
   // record formatted once.
   constexpr size_t kPiece = 1 << 20;
-  return platform.WriteFileAtomicPieces(path, [&](const Platform::PieceSink& sink) {
+  return files.WriteFileAtomicPieces(path, [&](const Files::PieceSink& sink) {
     std::string piece;
     piece.reserve(kPiece + 4096);
     for (const CError& record : list) {
@@ -220,13 +220,13 @@ bool WriteErrorFile(Platform& platform, const std::wstring& path, const CErrorLi
   });
 }
 
-bool ReadErrorFile(Platform& platform, const std::wstring& path,
+bool ReadErrorFile(Files& files, const std::wstring& path,
                    CErrorListEx* list) {
   // Streamed: the file of a scan of a big history is larger than a whole
   // read may be, and needs no more memory than its records.
   const int before = list->GetCount();
   RecordReader reader(list);
-  if (platform.StreamFile(path, [&](std::string_view piece) { reader.Feed(piece); }, nullptr)) return true;
+  if (files.StreamFile(path, [&](std::string_view piece) { reader.Feed(piece); }, nullptr)) return true;
   while (list->GetCount() > before) list->RemoveAt(list->GetCount() - 1);
   return false;
 }

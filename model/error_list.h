@@ -195,11 +195,11 @@ std::string EncodeErrorRecords(const CErrorListEx& list);
 // Writes the list's file form to path atomically, a piece at a time, so the
 // file of a big scan is never held whole. False (the old file stands) when it
 // cannot be written.
-bool WriteErrorFile(Platform& platform, const std::wstring& path, const CErrorListEx& list);
+bool WriteErrorFile(Files& files, const std::wstring& path, const CErrorListEx& list);
 
 // Reads the record file at path and appends its records to list. Returns
 // false (list unchanged) when the file cannot be read.
-bool ReadErrorFile(Platform& platform, const std::wstring& path,
+bool ReadErrorFile(Files& files, const std::wstring& path,
                    CErrorListEx* list);
 
 }  // namespace orvane

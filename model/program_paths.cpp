@@ -4,18 +4,18 @@
 
 namespace orvane {
 
-std::wstring DataFolder(Platform& platform) { return ExpandEnvironment(platform, L"%APPDATA%\\Orvane"); }
+std::wstring DataFolder(Environment& environment) { return ExpandEnvironment(environment, L"%APPDATA%\\Orvane"); }
 
-std::wstring UnresolvedErrorsFile(Platform& platform) { return DataFolder(platform) + L"\\unresolvederrors.dat"; }
+std::wstring UnresolvedErrorsFile(Environment& environment) { return DataFolder(environment) + L"\\unresolvederrors.dat"; }
 
-std::wstring UnresolvedBrowsersFile(Platform& platform) { return DataFolder(platform) + L"\\unresolvedbrowsers.dat"; }
+std::wstring UnresolvedBrowsersFile(Environment& environment) { return DataFolder(environment) + L"\\unresolvedbrowsers.dat"; }
 
-std::wstring RepairLogFile(Platform& platform) { return DataFolder(platform) + L"\\log.dat"; }
+std::wstring RepairLogFile(Environment& environment) { return DataFolder(environment) + L"\\log.dat"; }
 
-std::wstring BackupFolder(Platform& platform) { return ProgramFolder(platform) + L"\\backup"; }
+std::wstring BackupFolder(Environment& environment) { return ProgramFolder(environment) + L"\\backup"; }
 
-std::wstring ReportsFolder(Platform& platform) {
-  std::wstring common = platform.SpecialFolder(CSIDL_COMMON_APPDATA);
+std::wstring ReportsFolder(Environment& environment) {
+  std::wstring common = environment.SpecialFolder(CSIDL_COMMON_APPDATA);
   return common.empty() ? common : common + L"\\Orvane";
 }
 

@@ -9,24 +9,24 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/environment.h"
 
 namespace orvane {
 
 // "%APPDATA%\Orvane".
-std::wstring DataFolder(Platform& platform);
+std::wstring DataFolder(Environment& environment);
 // The data folder's "unresolvederrors.dat", "unresolvedbrowsers.dat" and
 // "log.dat".
-std::wstring UnresolvedErrorsFile(Platform& platform);
-std::wstring UnresolvedBrowsersFile(Platform& platform);
-std::wstring RepairLogFile(Platform& platform);
+std::wstring UnresolvedErrorsFile(Environment& environment);
+std::wstring UnresolvedBrowsersFile(Environment& environment);
+std::wstring RepairLogFile(Environment& environment);
 // The folder of backup sets inside the machine that older versions wrote:
 // the program's own folder + "\backup".
-std::wstring BackupFolder(Platform& platform);
+std::wstring BackupFolder(Environment& environment);
 // The folder of backup sets in the state folder, where every new set goes.
 inline constexpr char kStateBackupFolder[] = "backup";
 // The common application-data folder + "\Orvane"; "" when that folder is
 // unknown.
-std::wstring ReportsFolder(Platform& platform);
+std::wstring ReportsFolder(Environment& environment);
 
 }  // namespace orvane

@@ -39,25 +39,25 @@ std::wstring Absolute(const std::wstring& name, const std::wstring& working) {
   return InFolder(working, name);
 }
 
-bool IsFile(Platform& platform, const std::wstring& path) {
-  DWORD attributes = platform.GetFileAttributes(path);
+bool IsFile(Files& files, const std::wstring& path) {
+  DWORD attributes = files.GetFileAttributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // Where a name without a folder is looked for, in CreateProcessW's order
 // after the program's own folder.
-std::vector<std::wstring> SearchFolders(Platform& platform, const std::wstring& working) {
-  std::wstring root = platform.GetEnvironmentVariable(L"SystemRoot");
+std::vector<std::wstring> SearchFolders(Environment& environment, const std::wstring& working) {
+  std::wstring root = environment.GetEnvironmentVariable(L"SystemRoot");
   if (root.empty()) root = L"C:\\windows";
   std::vector<std::wstring> folders = {working, root + L"\\system32", root + L"\\system", root};
-  const std::wstring path = platform.GetEnvironmentVariable(L"PATH");
+  const std::wstring path = environment.GetEnvironmentVariable(L"PATH");
   for (size_t start = 0; start <= path.size();) {
     size_t end = std::min(path.find(L';', start), path.size());
     std::wstring folder = path.substr(start, end - start);
     start = end + 1;
     if (folder.size() >= 2 && folder.front() == L'"' && folder.back() == L'"')
       folder = folder.substr(1, folder.size() - 2);
-    folder = platform.ExpandEnvironmentStrings(folder);
+    folder = environment.ExpandEnvironmentStrings(folder);
     if (!folder.empty()) folders.push_back(folder);
   }
   return folders;
@@ -67,7 +67,7 @@ std::vector<std::wstring> SearchFolders(Platform& platform, const std::wstring& 
 // tried with ".exe" added before any is tried without, as SearchPathW is
 // asked twice. A path of MAX_PATH characters or more does not fit the
 // buffer CreateProcessW finds the program in, and is never found.
-std::wstring FindFile(Platform& platform, std::wstring name, const std::vector<std::wstring>& folders,
+std::wstring FindFile(Files& files, std::wstring name, const std::vector<std::wstring>& folders,
                       const std::wstring& working) {
   if (name.empty() || name.size() >= MAX_PATH) return L"";
   std::replace(name.begin(), name.end(), L'/', L'\\');
@@ -76,11 +76,11 @@ std::wstring FindFile(Platform& platform, std::wstring name, const std::vector<s
   names.push_back(name);
   for (const std::wstring& n : names) {
     if (HasFolder(n)) {
-      if (std::wstring path = Absolute(n, working); path.size() < MAX_PATH && IsFile(platform, path)) return path;
+      if (std::wstring path = Absolute(n, working); path.size() < MAX_PATH && IsFile(files, path)) return path;
       continue;
     }
     for (const std::wstring& folder : folders)
-      if (std::wstring path = Absolute(InFolder(folder, n), working); path.size() < MAX_PATH && IsFile(platform, path))
+      if (std::wstring path = Absolute(InFolder(folder, n), working); path.size() < MAX_PATH && IsFile(files, path))
         return path;
   }
   return L"";
@@ -88,14 +88,14 @@ std::wstring FindFile(Platform& platform, std::wstring name, const std::vector<s
 
 }  // namespace
 
-bool FindCommandLineProgram(Platform& platform, const std::wstring& command_line, const std::wstring& working_folder,
-                            CommandLineProgram* found) {
+bool FindCommandLineProgram(Files& files, Environment& environment, const std::wstring& command_line,
+                            const std::wstring& working_folder, CommandLineProgram* found) {
   *found = {};
-  const std::vector<std::wstring> folders = SearchFolders(platform, working_folder);
+  const std::vector<std::wstring> folders = SearchFolders(environment, working_folder);
   if (!command_line.empty() && command_line[0] == L'"') {
     if (size_t close = command_line.find(L'"', 1); close != std::wstring::npos) {
       found->named = command_line.substr(1, close - 1);
-      found->path = FindFile(platform, found->named, folders, working_folder);
+      found->path = FindFile(files, found->named, folders, working_folder);
       return !found->path.empty();
     }
   }
@@ -104,7 +104,7 @@ bool FindCommandLineProgram(Platform& platform, const std::wstring& command_line
     // Longer cuts cannot name a program either: a long line costs no more.
     if (end != std::wstring::npos && end >= MAX_PATH) end = std::wstring::npos;
     std::wstring cut = command_line.substr(0, end);
-    found->path = FindFile(platform, cut, folders, working_folder);
+    found->path = FindFile(files, cut, folders, working_folder);
     if (!found->path.empty()) {
       found->named = std::move(cut);
       return true;

@@ -31,7 +31,11 @@ struct CommandLineProgram {
 // starts the line. A program path of MAX_PATH characters or more is never
 // found, as CreateProcessW finds none. False (found->path "") when no file
 // is found; folders never count.
-bool FindCommandLineProgram(Platform& platform, const std::wstring& command_line, const std::wstring& working_folder,
-                            CommandLineProgram* found);
+bool FindCommandLineProgram(Files& files, Environment& environment, const std::wstring& command_line,
+                            const std::wstring& working_folder, CommandLineProgram* found);
+inline bool FindCommandLineProgram(Platform& platform, const std::wstring& command_line,
+                                   const std::wstring& working_folder, CommandLineProgram* found) {
+  return FindCommandLineProgram(platform, platform, command_line, working_folder, found);
+}
 
 }  // namespace orvane

@@ -1,6 +1,7 @@
-// The contract every Platform implementation keeps, run against each one.
-// Contents are made through the platform itself, so the same test works on
-// any implementation.
+// The contract of each platform role, run against every implementation of
+// it: the Wine platform, each Wine role built alone over the prefix it is
+// handed, and the recording platform over the Wine one. Contents are made
+// through the role itself, so the same test works on any implementation.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,7 +26,9 @@ namespace {
 class Machine {
  public:
   virtual ~Machine() = default;
-  virtual Platform& platform() = 0;
+  virtual Registry& registry() = 0;
+  virtual Files& files() = 0;
+  virtual Environment& environment() = 0;
   virtual std::wstring scratch() = 0;
   // Makes a link named path to an existing folder; false where unsupported.
   virtual bool MakeFolderLink(const std::wstring& path, const std::wstring& target) = 0;
@@ -45,10 +48,10 @@ class Machine {
   virtual bool LinkToOutsideFile(const std::wstring& path) = 0;
 };
 
-class WineMachine : public Machine {
+// A prefix with the ways into and out of it that the contract needs; the
+// implementations below differ in what they put over it.
+class PrefixMachine : public Machine {
  public:
-  WineMachine() : platform_(prefix_.Open()) { platform_->CreateDirectory(L"C:\\contract"); }
-  Platform& platform() override { return *platform_; }
   std::wstring scratch() override { return L"C:\\contract"; }
   bool MakeFolderLink(const std::wstring& path, const std::wstring& target) override {
     prefix_.Link(path, prefix_.HostPath(target));
@@ -79,9 +82,45 @@ class WineMachine : public Machine {
     return true;
   }
 
- private:
+ protected:
   testing::TempPrefix prefix_;
-  std::unique_ptr<wine::WinePlatform> platform_;
+};
+
+// The roles as one Platform offers them; over the Wine platform, or a
+// recording platform wrapped around it.
+class WholePlatformMachine : public PrefixMachine {
+ public:
+  explicit WholePlatformMachine(bool recording) : wine_(prefix_.Open()) {
+    if (recording) recorder_ = std::make_unique<testing::RecordingPlatform>(*wine_);
+    platform().CreateDirectory(L"C:\\contract");
+  }
+  Registry& registry() override { return platform(); }
+  Files& files() override { return platform(); }
+  Environment& environment() override { return platform(); }
+
+ private:
+  Platform& platform() { return recorder_ ? static_cast<Platform&>(*recorder_) : *wine_; }
+  std::unique_ptr<wine::WinePlatform> wine_;
+  std::unique_ptr<testing::RecordingPlatform> recorder_;
+};
+
+// Each Wine role built alone over the shared prefix, with only the roles it
+// is handed: a role must keep its contract without the rest of a Platform.
+class SeparateWineRolesMachine : public PrefixMachine {
+ public:
+  SeparateWineRolesMachine()
+      : machine_(prefix_.Options()), registry_(machine_), files_(machine_), environment_(machine_, registry_) {
+    files_.CreateDirectory(L"C:\\contract");
+  }
+  Registry& registry() override { return registry_; }
+  Files& files() override { return files_; }
+  Environment& environment() override { return environment_; }
+
+ private:
+  wine::WineMachine machine_;
+  wine::WineRegistry registry_;
+  wine::WineFiles files_;
+  wine::WineEnvironment environment_;
 };
 
 struct Implementation {
@@ -92,19 +131,33 @@ struct Implementation {
 // Names the implementation in test output instead of dumping its bytes.
 void PrintTo(const Implementation& implementation, std::ostream* os) { *os << implementation.name; }
 
-class PlatformContract : public ::testing::TestWithParam<Implementation> {
+class Contract : public ::testing::TestWithParam<Implementation> {
  protected:
   void SetUp() override { machine_ = GetParam().make(); }
-  Platform& p() { return machine_->platform(); }
   std::wstring dir() { return machine_->scratch(); }
+  std::unique_ptr<Machine> machine_;
+};
+
+class RegistryContract : public Contract {
+ protected:
+  Registry& p() { return machine_->registry(); }
+};
+
+class FilesContract : public Contract {
+ protected:
+  Files& p() { return machine_->files(); }
   void MakeFile(const std::wstring& path) { ASSERT_TRUE(p().WriteFileAtomic(path, "data")) << WideToUtf8(path); }
   void MakeFolder(const std::wstring& path) { ASSERT_TRUE(p().CreateDirectory(path)) << WideToUtf8(path); }
-  std::unique_ptr<Machine> machine_;
+};
+
+class EnvironmentContract : public Contract {
+ protected:
+  Environment& p() { return machine_->environment(); }
 };
 
 constexpr wchar_t kKey[] = L"Software\\OrvaneContract";
 
-TEST_P(PlatformContract, StringAndDwordValuesWithTheirDefaults) {
+TEST_P(RegistryContract, StringAndDwordValuesWithTheirDefaults) {
   EXPECT_EQ(ReadRegistryString(p(), HKEY_CURRENT_USER, kKey, L"missing"), L"");
   EXPECT_EQ(ReadRegistryDword(p(), kKey, L"missing"), 0xFFFFFFFFu);
   ASSERT_TRUE(WriteRegistryString(p(), HKEY_CURRENT_USER, kKey, L"", L"default text"));
@@ -125,7 +178,7 @@ TEST_P(PlatformContract, StringAndDwordValuesWithTheirDefaults) {
   p().CloseKey(key);
 }
 
-TEST_P(PlatformContract, ReadsWithoutALimitAreWholeAndLimitsAnswerMoreData) {
+TEST_P(RegistryContract, ReadsWithoutALimitAreWholeAndLimitsAnswerMoreData) {
   const std::wstring long_name(300, L'n');
   const std::wstring long_text(40000, L'x');
   ASSERT_TRUE(WriteRegistryString(p(), HKEY_CURRENT_USER, kKey, long_name, long_text));
@@ -152,16 +205,20 @@ TEST_P(PlatformContract, ReadsWithoutALimitAreWholeAndLimitsAnswerMoreData) {
   p().CloseKey(key);
 }
 
-TEST_P(PlatformContract, DeleteTriesThe64BitViewSecond) {
-  ASSERT_TRUE(WriteRegistryString(p(), HKEY_LOCAL_MACHINE, L"Software\\Only64\\K", L"v", L"1"));
-  testing::RecordingPlatform recorder(p());
+// Not a contract: DeleteRegistryValue's second try, seen through a recorder
+// that hides the key from the default view.
+TEST(RegistryValues, DeleteTriesThe64BitViewSecond) {
+  testing::TempPrefix prefix;
+  std::unique_ptr<wine::WinePlatform> wine = prefix.Open();
+  ASSERT_TRUE(WriteRegistryString(*wine, HKEY_LOCAL_MACHINE, L"Software\\Only64\\K", L"v", L"1"));
+  testing::RecordingPlatform recorder(*wine);
   recorder.HideFrom32BitView(L"Software\\Only64");
   EXPECT_TRUE(DeleteRegistryValue(recorder, HKEY_LOCAL_MACHINE, L"Software\\Only64\\K", L"v"));
   EXPECT_EQ(recorder.changes(), std::vector<std::wstring>{L"DeleteValue v"});
   EXPECT_FALSE(DeleteRegistryValue(recorder, HKEY_LOCAL_MACHINE, L"Software\\Only64\\K", L"v"));
 }
 
-TEST_P(PlatformContract, EnumerationCountsAndErrors) {
+TEST_P(RegistryContract, EnumerationCountsAndErrors) {
   HKEY key;
   ASSERT_EQ(p().CreateKey(HKEY_CURRENT_USER, std::wstring(kKey) + L"\\b\\deep", &key), ERROR_SUCCESS);
   p().CloseKey(key);
@@ -195,7 +252,7 @@ TEST_P(PlatformContract, EnumerationCountsAndErrors) {
   EXPECT_EQ(p().OpenKey(HKEY_CURRENT_USER, L"Software\\Missing\\Key", KEY_READ, &key), ERROR_FILE_NOT_FOUND);
 }
 
-TEST_P(PlatformContract, FileExistsTakesWildcardsAndFolders) {
+TEST_P(FilesContract, FileExistsTakesWildcardsAndFolders) {
   MakeFile(dir() + L"\\Report.TXT");
   EXPECT_TRUE(FileExists(p(), dir() + L"\\report.txt"));
   EXPECT_TRUE(FileExists(p(), dir() + L"\\*.txt"));
@@ -206,7 +263,7 @@ TEST_P(PlatformContract, FileExistsTakesWildcardsAndFolders) {
   EXPECT_FALSE(FileExists(p(), L"Q:\\nothing"));
 }
 
-TEST_P(PlatformContract, FileOperationsFailAsWindowsDoes) {
+TEST_P(FilesContract, FileOperationsFailAsWindowsDoes) {
   std::wstring a = dir() + L"\\a.dat", b = dir() + L"\\b.dat";
   MakeFile(a);
   EXPECT_TRUE(p().CopyFile(a, b, true));
@@ -240,7 +297,7 @@ void Record(CFileFinder* finder, int code, void* user) {
                                                       : L"0 " + finder->found.back());
 }
 
-TEST_P(PlatformContract, FinderVisitsSubfoldersFirstAndSkipsTheExcludedOne) {
+TEST_P(FilesContract, FinderVisitsSubfoldersFirstAndSkipsTheExcludedOne) {
   MakeFolder(dir() + L"\\t");
   MakeFolder(dir() + L"\\t\\keep");
   MakeFolder(dir() + L"\\t\\Skip");
@@ -266,7 +323,7 @@ TEST_P(PlatformContract, FinderVisitsSubfoldersFirstAndSkipsTheExcludedOne) {
   EXPECT_EQ(events, std::vector<std::wstring>{L"2 " + dir() + L"\\gone\\"});
 }
 
-TEST_P(PlatformContract, FinderStopsAndNeverEntersLinks) {
+TEST_P(FilesContract, FinderStopsAndNeverEntersLinks) {
   MakeFolder(dir() + L"\\real");
   MakeFile(dir() + L"\\real\\inside.tmp");
   MakeFolder(dir() + L"\\w");
@@ -287,7 +344,7 @@ TEST_P(PlatformContract, FinderStopsAndNeverEntersLinks) {
   EXPECT_EQ(FindFilesUnder(dir() + L"\\real", stopper, L"*.*", true), 2u);
 }
 
-TEST_P(PlatformContract, ChangesNeverLeaveTheMachine) {
+TEST_P(FilesContract, ChangesNeverLeaveTheMachine) {
   std::wstring drive_way, link_way, link;
   if (!machine_->MakeOutside(&drive_way, &link_way, &link)) GTEST_SKIP() << "no outside";
   MakeFile(dir() + L"\\inside.txt");
@@ -327,7 +384,7 @@ TEST_P(PlatformContract, ChangesNeverLeaveTheMachine) {
 
 // A FIFO would make a read, a copy or a backup wait for a writer for ever;
 // none of them opens one.
-TEST_P(PlatformContract, FifosAreListedAsDevicesAndNeverOpened) {
+TEST_P(FilesContract, FifosAreListedAsDevicesAndNeverOpened) {
   const std::wstring fifo = dir() + L"\\pipe.tmp";
   if (!machine_->MakeFifo(fifo)) GTEST_SKIP() << "no FIFOs";
   FindData entry;
@@ -352,7 +409,7 @@ TEST_P(PlatformContract, FifosAreListedAsDevicesAndNeverOpened) {
 
 // A listed name joined to its folder must mean the entry listed, never
 // another file ("..\..\x" climbs out, "*" matches others).
-TEST_P(PlatformContract, ListingsHandOutOnlyWindowsNames) {
+TEST_P(FilesContract, ListingsHandOutOnlyWindowsNames) {
   MakeFolder(dir() + L"\\odd");
   MakeFile(dir() + L"\\odd\\plain.txt");
   MakeFile(dir() + L"\\odd\\caf\u00e9.txt");
@@ -369,7 +426,7 @@ TEST_P(PlatformContract, ListingsHandOutOnlyWindowsNames) {
   EXPECT_EQ(finder.found, (std::vector<std::wstring>{dir() + L"\\odd\\caf\u00e9.txt", dir() + L"\\odd\\plain.txt"}));
 }
 
-TEST_P(PlatformContract, PieceWritesReplaceTheFileOnlyWhenWhole) {
+TEST_P(FilesContract, PieceWritesReplaceTheFileOnlyWhenWhole) {
   const std::wstring path = dir() + L"\\pieces.dat";
   ASSERT_TRUE(p().WriteFileAtomic(path, "old"));
   // A producer that gives up half-way leaves the old file as it was.
@@ -384,7 +441,7 @@ TEST_P(PlatformContract, PieceWritesReplaceTheFileOnlyWhenWhole) {
   EXPECT_EQ(bytes, "ne" + std::string(70000, 'w'));
 }
 
-TEST_P(PlatformContract, StreamedReadsGoInPiecesAndWholeReadsAreBounded) {
+TEST_P(FilesContract, StreamedReadsGoInPiecesAndWholeReadsAreBounded) {
   std::string big(200000, '\0');
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + i / 251);
   ASSERT_TRUE(p().WriteFileAtomic(dir() + L"\\big.bin", big));
@@ -410,7 +467,7 @@ TEST_P(PlatformContract, StreamedReadsGoInPiecesAndWholeReadsAreBounded) {
 }
 
 // What a library writing through a link would change: the link's target.
-TEST_P(PlatformContract, TargetsInsideTheMachineAreToldFromLinksLeadingOut) {
+TEST_P(FilesContract, TargetsInsideTheMachineAreToldFromLinksLeadingOut) {
   MakeFile(dir() + L"\\real.db");
   EXPECT_TRUE(p().TargetInsideMachine(dir() + L"\\real.db"));
   EXPECT_TRUE(p().TargetInsideMachine(dir()));
@@ -429,7 +486,7 @@ TEST_P(PlatformContract, TargetsInsideTheMachineAreToldFromLinksLeadingOut) {
   EXPECT_FALSE(p().TargetInsideMachine(drive_way));
 }
 
-TEST_P(PlatformContract, NewFilesAreExclusiveAndAppendsDurable) {
+TEST_P(FilesContract, NewFilesAreExclusiveAndAppendsDurable) {
   const std::wstring file = dir() + L"\\set.dat";
   EXPECT_FALSE(p().AppendToFile(file, "x"));  // no file to extend
   ASSERT_TRUE(p().CreateNewFile(file));
@@ -445,7 +502,7 @@ TEST_P(PlatformContract, NewFilesAreExclusiveAndAppendsDurable) {
   EXPECT_FALSE(p().CreateNewFile(dir() + L"\\taken"));
 }
 
-TEST_P(PlatformContract, LinksAreCopiedAsLinks) {
+TEST_P(FilesContract, LinksAreCopiedAsLinks) {
   MakeFolder(dir() + L"\\target");
   MakeFile(dir() + L"\\target\\f.txt");
   if (!machine_->MakeFolderLink(dir() + L"\\link", dir() + L"\\target")) GTEST_SKIP() << "no links";
@@ -460,7 +517,7 @@ TEST_P(PlatformContract, LinksAreCopiedAsLinks) {
   EXPECT_TRUE(p().GetFileAttributes(dir() + L"\\target\\f.txt") != INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_P(PlatformContract, EnvironmentAndProgramFolder) {
+TEST_P(EnvironmentContract, EnvironmentAndProgramFolder) {
   EXPECT_EQ(ExpandEnvironment(p(), L"%SystemRoot%\\x.dll"), L"C:\\windows\\x.dll");
   EXPECT_EQ(ExpandEnvironment(p(), L"%NoSuchVariable%\\a"), L"%NoSuchVariable%\\a");
   EXPECT_EQ(ExpandEnvironment(p(), L"100% sure"), L"100% sure");
@@ -470,9 +527,14 @@ TEST_P(PlatformContract, EnvironmentAndProgramFolder) {
   EXPECT_FALSE(p().SpecialFolder(CSIDL_APPDATA).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Implementations, PlatformContract,
-                         ::testing::Values(Implementation{"Wine", [] { return std::make_unique<WineMachine>(); }}),
-                         [](const auto& info) { return std::string(info.param.name); });
+const auto kImplementations = ::testing::Values(
+    Implementation{"Wine", [] { return std::make_unique<WholePlatformMachine>(false); }},
+    Implementation{"WineRolesAlone", [] { return std::make_unique<SeparateWineRolesMachine>(); }},
+    Implementation{"RecordingOverWine", [] { return std::make_unique<WholePlatformMachine>(true); }});
+const auto kName = [](const auto& info) { return std::string(info.param.name); };
+INSTANTIATE_TEST_SUITE_P(Implementations, RegistryContract, kImplementations, kName);
+INSTANTIATE_TEST_SUITE_P(Implementations, FilesContract, kImplementations, kName);
+INSTANTIATE_TEST_SUITE_P(Implementations, EnvironmentContract, kImplementations, kName);
 
 }  // namespace
 }  // namespace orvane

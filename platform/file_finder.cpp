@@ -26,7 +26,7 @@ void CFileFinder::Search(const FindSpec& spec) {
   const bool one_listing = spec.recurse && MatchesEverything(spec.mask);
   std::vector<FindData> listing;
   if (spec.recurse) {
-    auto search = platform_.FindFirstBasic(folder + L"*.*", &entry);
+    auto search = files_.FindFirstBasic(folder + L"*.*", &entry);
     for (bool more = search != nullptr; more && !stop; more = search->Next(&entry)) {
       const FindData* e = &entry;
       if (one_listing) e = &listing.emplace_back(std::move(entry));
@@ -56,7 +56,7 @@ void CFileFinder::Search(const FindSpec& spec) {
     for (size_t i = 0; i < listing.size() && !stop; ++i) report(listing[i]);
     return;
   }
-  auto search = platform_.FindFirstBasic(folder + spec.mask, &entry);
+  auto search = files_.FindFirstBasic(folder + spec.mask, &entry);
   for (bool more = search != nullptr; more && !stop; more = search->Next(&entry)) report(entry);
 }
 

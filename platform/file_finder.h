@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace orvane {
 
@@ -23,7 +23,7 @@ class CFileFinder {
   static constexpr int kFolderStart = 2;   // current_folder's own entries come next
   using Callback = void (*)(CFileFinder* finder, int code, void* user);
 
-  explicit CFileFinder(Platform& platform) : platform_(platform) {}
+  explicit CFileFinder(Files& files) : files_(files) {}
 
   // Searches spec and returns the size of the found list, which grows across
   // searches. Subfolders are searched before a folder's own entries; folders
@@ -42,7 +42,7 @@ class CFileFinder {
 
  private:
   void Search(const FindSpec& spec);
-  Platform& platform_;
+  Files& files_;
 };
 
 // Builds a FindSpec from the arguments and runs finder.FindFiles.

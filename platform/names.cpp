@@ -52,16 +52,16 @@ std::wstring ValueTypeName(DWORD type) {
   return L"REG_SZ";
 }
 
-std::wstring ExpandEnvironment(Platform& platform, const std::wstring& text) {
-  std::wstring expanded = platform.ExpandEnvironmentStrings(text);
+std::wstring ExpandEnvironment(Environment& environment, const std::wstring& text) {
+  std::wstring expanded = environment.ExpandEnvironmentStrings(text);
   // The buffer holds 1023 characters and the terminator.
   if (expanded.size() >= kExpandBuffer) return L"";
   return expanded;
 }
 
-std::wstring ProgramFolder(Platform& platform) {
+std::wstring ProgramFolder(Environment& environment) {
   // Whole: a path cut at MAX_PATH would name another folder.
-  std::wstring module = platform.ModuleFileName();
+  std::wstring module = environment.ModuleFileName();
   size_t slash = module.rfind(L'\\');
   return slash == std::wstring::npos ? module : module.substr(0, slash);
 }
@@ -71,9 +71,9 @@ std::wstring FileNameOfPath(const std::wstring& path) {
   return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-bool FileExists(Platform& platform, const std::wstring& path_or_pattern) {
+bool FileExists(Files& files, const std::wstring& path_or_pattern) {
   FindData first;
-  return platform.FindFirst(path_or_pattern, &first) != nullptr;
+  return files.FindFirst(path_or_pattern, &first) != nullptr;
 }
 
 std::vector<std::wstring> SplitString(const std::wstring& text,
@@ -97,14 +97,14 @@ std::wstring EraseAll(std::wstring text, const std::wstring& what) {
   return text;
 }
 
-bool PathExists(Platform& platform, const std::wstring& path) {
-  return platform.GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
+bool PathExists(Files& files, const std::wstring& path) {
+  return files.GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool KeyExists(Platform& platform, HKEY root, const std::wstring& sub_key) {
+bool KeyExists(Registry& registry, HKEY root, const std::wstring& sub_key) {
   HKEY key;
-  if (platform.OpenKey(root, sub_key, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  platform.CloseKey(key);
+  if (registry.OpenKey(root, sub_key, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  registry.CloseKey(key);
   return true;
 }
 

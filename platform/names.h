@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/environment.h"
+#include "platform/files.h"
+#include "platform/registry.h"
 
 namespace orvane {
 
@@ -22,9 +24,9 @@ std::wstring ValueTypeName(DWORD type);
 
 // Expands %NAME% references as into a 1024-character buffer. A result that
 // does not fit gives "" (so an overlong text is never judged as a path).
-std::wstring ExpandEnvironment(Platform& platform, const std::wstring& text);
+std::wstring ExpandEnvironment(Environment& environment, const std::wstring& text);
 // The running program's folder, without a trailing backslash.
-std::wstring ProgramFolder(Platform& platform);
+std::wstring ProgramFolder(Environment& environment);
 // True for "X:\..." (a letter, a colon, a backslash): a path that does not
 // depend on any current folder.
 bool IsAbsoluteDrivePath(const std::wstring& path);
@@ -32,11 +34,11 @@ bool IsAbsoluteDrivePath(const std::wstring& path);
 std::wstring FileNameOfPath(const std::wstring& path);
 // True when a directory search on the argument finds at least one entry, so
 // wildcards work and an existing folder counts.
-bool FileExists(Platform& platform, const std::wstring& path_or_pattern);
+bool FileExists(Files& files, const std::wstring& path_or_pattern);
 // True when path names an existing file, folder or link (no wildcards).
-bool PathExists(Platform& platform, const std::wstring& path);
+bool PathExists(Files& files, const std::wstring& path);
 // True when root\sub_key opens for reading.
-bool KeyExists(Platform& platform, HKEY root, const std::wstring& sub_key);
+bool KeyExists(Registry& registry, HKEY root, const std::wstring& sub_key);
 // The pieces before each occurrence of separator; the text after the last one
 // is dropped. An empty separator gives no pieces.
 std::vector<std::wstring> SplitString(const std::wstring& text,

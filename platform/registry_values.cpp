@@ -6,12 +6,12 @@ namespace orvane {
 namespace {
 
 // Opens for writing, creating the key when it cannot be opened.
-bool OpenForWrite(Platform& p, HKEY root, const std::wstring& sub_key, HKEY* key) {
+bool OpenForWrite(Registry& p, HKEY root, const std::wstring& sub_key, HKEY* key) {
   if (p.OpenKey(root, sub_key, KEY_WRITE, key) == ERROR_SUCCESS) return true;
   return p.CreateKey(root, sub_key, key) == ERROR_SUCCESS;
 }
 
-bool WriteValue(Platform& p, HKEY root, const std::wstring& sub_key, const std::wstring& name,
+bool WriteValue(Registry& p, HKEY root, const std::wstring& sub_key, const std::wstring& name,
                 DWORD type, const std::string& data) {
   HKEY key;
   if (!OpenForWrite(p, root, sub_key, &key)) return false;
@@ -20,7 +20,7 @@ bool WriteValue(Platform& p, HKEY root, const std::wstring& sub_key, const std::
   return ok;
 }
 
-bool DeleteIn(Platform& p, HKEY root, const std::wstring& sub_key, const std::wstring& name, DWORD access) {
+bool DeleteIn(Registry& p, HKEY root, const std::wstring& sub_key, const std::wstring& name, DWORD access) {
   HKEY key;
   if (p.OpenKey(root, sub_key, access, &key) != ERROR_SUCCESS) return false;
   bool ok = p.DeleteValue(key, name) == ERROR_SUCCESS;
@@ -37,7 +37,7 @@ std::wstring RegistryDataAsText(const std::string& data) {
   return text;
 }
 
-std::wstring ReadRegistryString(Platform& p, HKEY root, const std::wstring& sub_key,
+std::wstring ReadRegistryString(Registry& p, HKEY root, const std::wstring& sub_key,
                                 const std::wstring& value_name) {
   HKEY key;
   if (p.OpenKey(root, sub_key, KEY_READ, &key) != ERROR_SUCCESS) return L"";
@@ -48,7 +48,7 @@ std::wstring ReadRegistryString(Platform& p, HKEY root, const std::wstring& sub_
   return rc == ERROR_SUCCESS ? RegistryDataAsText(data) : L"";
 }
 
-DWORD ReadRegistryDword(Platform& p, const std::wstring& sub_key, const std::wstring& value_name) {
+DWORD ReadRegistryDword(Registry& p, const std::wstring& sub_key, const std::wstring& value_name) {
   HKEY key;
   if (p.OpenKey(HKEY_LOCAL_MACHINE, sub_key, KEY_READ, &key) != ERROR_SUCCESS) return 0xFFFFFFFFu;
   DWORD type = 0;
@@ -61,28 +61,28 @@ DWORD ReadRegistryDword(Platform& p, const std::wstring& sub_key, const std::wst
   return v;
 }
 
-bool WriteRegistryString(Platform& p, HKEY root, const std::wstring& sub_key,
+bool WriteRegistryString(Registry& p, HKEY root, const std::wstring& sub_key,
                          const std::wstring& value_name, const std::wstring& text) {
   std::string data = WideToUtf16le(text);
   data.append(2, '\0');
   return WriteValue(p, root, sub_key, value_name, REG_SZ, data);
 }
 
-bool WriteRegistryDword(Platform& p, HKEY root, const std::wstring& sub_key,
+bool WriteRegistryDword(Registry& p, HKEY root, const std::wstring& sub_key,
                         const std::wstring& value_name, DWORD value) {
   std::string data(4, '\0');
   for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
   return WriteValue(p, root, sub_key, value_name, REG_DWORD, data);
 }
 
-bool DeleteRegistryValue(Platform& p, HKEY root, const std::wstring& sub_key,
+bool DeleteRegistryValue(Registry& p, HKEY root, const std::wstring& sub_key,
                          const std::wstring& value_name, DWORD view) {
   if (view == KEY_WOW64_32KEY) return DeleteIn(p, root, sub_key, value_name, KEY_WRITE | KEY_WOW64_32KEY);
   if (DeleteIn(p, root, sub_key, value_name, KEY_WRITE)) return true;
   return DeleteIn(p, root, sub_key, value_name, KEY_WRITE | KEY_WOW64_64KEY);
 }
 
-bool RegistryValueExists(Platform& p, HKEY root, const std::wstring& sub_key, const std::wstring& value_name,
+bool RegistryValueExists(Registry& p, HKEY root, const std::wstring& sub_key, const std::wstring& value_name,
                          DWORD in_view) {
   for (DWORD view : {DWORD{0}, DWORD{KEY_WOW64_64KEY}}) {
     if (in_view == KEY_WOW64_32KEY) view = KEY_WOW64_32KEY;
@@ -97,7 +97,7 @@ bool RegistryValueExists(Platform& p, HKEY root, const std::wstring& sub_key, co
   return false;
 }
 
-std::wstring ListRegistryValues(Platform& p, HKEY root, const std::wstring& sub_key) {
+std::wstring ListRegistryValues(Registry& p, HKEY root, const std::wstring& sub_key) {
   std::wstring out;
   HKEY key;
   if (p.OpenKey(root, sub_key, KEY_READ, &key) != ERROR_SUCCESS) return out;
@@ -114,7 +114,7 @@ std::wstring ListRegistryValues(Platform& p, HKEY root, const std::wstring& sub_
   return out;
 }
 
-std::wstring ListRegistrySubkeys(Platform& p, const std::wstring& sub_key) {
+std::wstring ListRegistrySubkeys(Registry& p, const std::wstring& sub_key) {
   std::wstring out;
   HKEY key;
   if (p.OpenKey(HKEY_LOCAL_MACHINE, sub_key, KEY_READ, &key) != ERROR_SUCCESS) return out;

@@ -4,7 +4,7 @@
 // renames and keeps links).
 #include <limits>
 
-#include "platform/platform.h"
+#include "platform/files.h"
 #include "platform/state_folder.h"
 #include "platform/text.h"
 
@@ -12,12 +12,12 @@ namespace orvane {
 namespace {
 
 Status Failed(const std::wstring& what) {
-  return Status::Error(what + L" (error " + std::to_wstring(LastError()) + L").");
+  return Status::FromWin32(LastError(), what + L" (error " + std::to_wstring(LastError()) + L").");
 }
 
 }  // namespace
 
-Status Platform::MoveIntoState(const std::wstring& path, StateFolder& state, const std::string& name) {
+Status Files::MoveIntoState(const std::wstring& path, StateFolder& state, const std::string& name) {
   DWORD attributes = GetFileAttributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return Failed(path + L" is not there");
   if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
@@ -33,7 +33,7 @@ Status Platform::MoveIntoState(const std::wstring& path, StateFolder& state, con
   return kept;
 }
 
-Status Platform::CopyFromState(StateFolder& state, const std::string& name, const std::wstring& path,
+Status Files::CopyFromState(StateFolder& state, const std::string& name, const std::wstring& path,
                                StateCopyOutcome* outcome) {
   std::string bytes;
   if (!state.Read(name, &bytes, std::numeric_limits<uint64_t>::max()))

@@ -21,7 +21,7 @@ void EnsureFolder(Platform& platform) {
 
 
 
-std::wstring RepairLogPath(Platform& platform) { return RepairLogFile(platform); }
+std::wstring RepairLogPath(Environment& environment) { return RepairLogFile(environment); }
 
 std::wstring FormatRepairLogLine(const CRegistryItem& item) {
   return item.rootName + kFieldSeparator + ValueTypeName(item.valueType) + kFieldSeparator + item.subKey + kFieldSeparator +

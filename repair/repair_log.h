@@ -12,7 +12,7 @@
 namespace orvane {
 
 // The log file (RepairLogFile of program_paths.h).
-std::wstring RepairLogPath(Platform& platform);
+std::wstring RepairLogPath(Environment& environment);
 
 // Empties list, then fills it from the log when the file exists (creating the
 // folder when it is missing). Pieces with fewer than four fields are skipped.

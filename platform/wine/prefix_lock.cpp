@@ -54,7 +54,8 @@ Status PrefixLock::Acquire() {
       close(fd);
       return Status::Error(L"another Orvane process" + (holder.empty() ? L"" : L" (pid " + Utf8ToWide(holder) + L")") +
                            L" is changing this machine; nothing is written. Wait until it has finished and "
-                           L"try again.");
+                           L"try again.",
+                           StatusCode::kBusy);
     }
     std::this_thread::sleep_for(kRetryInterval);
   }

@@ -244,7 +244,8 @@ Status RegistryStore::CheckReadable() const {
     if (!f.hive.readable()) {
       const HiveProblem& p = f.hive.problems().front();
       return Status::Error(Utf8ToWide(f.host_path + ":" + std::to_string(p.line) + ": " + p.what) +
-                           L"; the registry cannot be read");
+                               L"; the registry cannot be read",
+                           StatusCode::kDamaged);
     }
   }
   return Status::Ok();
@@ -264,19 +265,22 @@ bool RegistryStore::ChangedOnDisk(const HiveFile& f, bool by_content) const {
 
 Status RegistryStore::ChangedRefusal(const HiveFile& f) const {
   return Status::Error(Utf8ToWide(f.host_path) +
-                       L" was changed by another program since Orvane read it; nothing is written over it. "
-                       L"Run the scan again.");
+                           L" was changed by another program since Orvane read it; nothing is written over it. "
+                           L"Run the scan again.",
+                       StatusCode::kBusy);
 }
 
 Status RegistryStore::HiveRefusal(int index) const {
   const HiveFile& f = hives_[index];
   if (!f.outside_link.empty())
     return Status::Error(Utf8ToWide(f.host_path) + L" is a link to " + Utf8ToWide(f.outside_link) +
-                         L", outside the prefix; Orvane reads it but never writes through it");
+                             L", outside the prefix; Orvane reads it but never writes through it",
+                         StatusCode::kRefused);
   if (!f.hive.complete())
     return Status::Error(
         L"not saving " + Utf8ToWide(f.host_path) + L": it could not be read completely (" +
-        Utf8ToWide(std::to_string(f.hive.problems().front().line) + ": " + f.hive.problems().front().what) + L")");
+        Utf8ToWide(std::to_string(f.hive.problems().front().line) + ": " + f.hive.problems().front().what) + L")",
+        StatusCode::kDamaged);
   return Status::Ok();
 }
 

@@ -430,6 +430,7 @@ TEST(RegistryStoreTest, ASecondWriterWaitsThenIsRefusedByName) {
   WinePlatform second(options);
   Status refused = second.CheckWritable();
   ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.code, StatusCode::kBusy);
   EXPECT_NE(WideToUtf8(refused.message).find("pid " + std::to_string(getpid())), std::string::npos);
   EXPECT_FALSE(WriteRegistryString(second, HKEY_CURRENT_USER, L"Software\\A", L"w", L"2"));
   EXPECT_FALSE(second.WriteFileAtomic(L"C:\\x.txt", "x"));

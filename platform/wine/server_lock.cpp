@@ -136,7 +136,7 @@ void WineWatch::Look() {
   who += L" (pid " + std::to_wstring(first.pid) + L", " + Utf8ToWide(first.program);
   if (!first.image.empty()) who += L", " + Utf8ToWide(first.image);
   who += L": " + Utf8ToWide(first.how) + L")";
-  found_ = Status::Error(Refusal(prefix_dir_, who));
+  found_ = Status::Error(Refusal(prefix_dir_, who), StatusCode::kBusy);
 }
 
 Status WineWatch::Check(bool fresh) {
@@ -146,7 +146,7 @@ Status WineWatch::Check(bool fresh) {
   const bool stale = !looked_ || std::chrono::steady_clock::now() - looked_at_ >= kLookInterval;
   if (fresh || (stale && (!found_ || last_pid_ < 0 || NewestPid() != last_pid_))) Look();
   for (const std::string& folder : server_folders_)
-    if (int pid = ServerIn(folder, owner_)) return Status::Error(ServerRefusal(prefix_dir_, pid));
+    if (int pid = ServerIn(folder, owner_)) return Status::Error(ServerRefusal(prefix_dir_, pid), StatusCode::kBusy);
   return found_;
 }
 

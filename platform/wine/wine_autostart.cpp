@@ -15,7 +15,7 @@
 
 #include "platform/text.h"
 #include "platform/wine/host_files.h"
-#include "platform/wine/wine_platform.h"
+#include "platform/wine/wine_autostart.h"
 #include "platform/wine/wine_services.h"
 
 namespace orvane::wine {
@@ -75,45 +75,20 @@ std::string UserConfigDir() {
   return dir + "/.config";
 }
 
-std::string WinePlatform::ConfigDir() const {
-  return options_.config_dir.empty() ? UserConfigDir() : options_.config_dir;
-}
 
-std::string WinePlatform::HostProgram() const {
-  if (!options_.program.empty()) return options_.program;
-  char self[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return "orvane";
-  std::string dir(self, static_cast<size_t>(n));
-  dir.resize(dir.rfind('/'));
-  std::string beside = dir + "/orvane";
-  // In a build tree orvane-cli (cli/) and the program (app/) are neighbours.
-  std::string built = dir + "/../app/orvane";
-  if (access(beside.c_str(), X_OK) != 0 && access(built.c_str(), X_OK) == 0) {
-    char real[PATH_MAX];
-    if (realpath(built.c_str(), real)) return real;
-  }
-  return beside;
-}
 
-std::string WinePlatform::PrefixForPrograms() const {
-  if (!machine_root_.empty()) return machine_root_;
-  if (!options_.prefix_dir.empty() && options_.prefix_dir[0] == '/') return options_.prefix_dir;
-  char cwd[PATH_MAX];
-  return getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + options_.prefix_dir : options_.prefix_dir;
-}
 
-Status WinePlatform::SetSessionStart(bool on) {
+Status WineAutostart::SetSessionStart(bool on) {
   namespace fs = std::filesystem;
-  const std::string folder = ConfigDir() + "/autostart";
-  const std::string entry = EntryPath(ConfigDir());
+  const std::string folder = machine_.ConfigDir() + "/autostart";
+  const std::string entry = EntryPath(machine_.ConfigDir());
   if (!on) {
     if (unlink(entry.c_str()) != 0 && errno != ENOENT)
       return Status::Error(L"Could not remove the autostart entry " + Wide(entry) + L": " + ErrnoText(errno));
     return Status::Ok();
   }
 
-  const std::string program = HostProgram();
+  const std::string program = machine_.HostProgram();
   if (program.empty() || program[0] != '/' || access(program.c_str(), X_OK) != 0)
     return Status::Error(L"Cannot start Orvane at login: the program " + Wide(program) +
                          L" is not there to be started.");
@@ -144,8 +119,8 @@ Status WinePlatform::SetSessionStart(bool on) {
   return Status::Ok();
 }
 
-bool WinePlatform::SessionStartIsOn() {
-  std::optional<std::string> text = ReadSmallTextFile(EntryPath(ConfigDir()));
+bool WineAutostart::SessionStartIsOn() {
+  std::optional<std::string> text = ReadSmallTextFile(EntryPath(machine_.ConfigDir()));
   if (!text) return false;
   auto value = [&](const char* key) { return KeyFileValue(*text, "Desktop Entry", key).value_or(""); };
   return !value("Exec").empty() && value("Hidden") != "true" && value("X-GNOME-Autostart-enabled") != "false";

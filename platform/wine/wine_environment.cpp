@@ -1,4 +1,4 @@
-// Environment variables, special folders and profile (ini) files of a prefix.
+// Environment variables and special folders of a prefix.
 // Variables come from the registry the way Windows builds a user's
 // environment; those Wine keeps only in volatile keys are computed here.
 #include <unistd.h>
@@ -8,7 +8,7 @@
 
 #include "platform/registry_values.h"
 #include "platform/text.h"
-#include "platform/wine/wine_platform.h"
+#include "platform/wine/wine_environment.h"
 
 namespace orvane::wine {
 namespace {
@@ -45,7 +45,7 @@ void Set(EnvMap* env, const std::wstring& name, const std::wstring& value) {
   (*env)[ToUpper(name)] = {name, value};
 }
 
-std::wstring ReadString(Platform& p, HKEY root, const std::wstring& key, const std::wstring& name,
+std::wstring ReadString(Registry& p, HKEY root, const std::wstring& key, const std::wstring& name,
                         DWORD* type = nullptr) {
   HKEY h;
   if (p.OpenKey(root, key, KEY_READ, &h) != ERROR_SUCCESS) return L"";
@@ -59,7 +59,7 @@ std::wstring ReadString(Platform& p, HKEY root, const std::wstring& key, const s
 }
 
 // Applies every string value of root\key, expanding REG_EXPAND_SZ values.
-void ApplyKey(Platform& p, EnvMap* env, HKEY root, const std::wstring& key) {
+void ApplyKey(Registry& p, EnvMap* env, HKEY root, const std::wstring& key) {
   HKEY h;
   if (p.OpenKey(root, key, KEY_READ, &h) != ERROR_SUCCESS) return;
   for (DWORD i = 0;; ++i) {
@@ -116,66 +116,15 @@ constexpr FolderInfo kFolders[] = {
     {CSIDL_PROFILE, false, nullptr, L"%USERPROFILE%"},
 };
 
-// ---- ini files -------------------------------------------------------------
-
-std::wstring Trim(const std::wstring& s) {
-  size_t b = s.find_first_not_of(L" \t\r");
-  if (b == std::wstring::npos) return L"";
-  size_t e = s.find_last_not_of(L" \t\r");
-  return s.substr(b, e - b + 1);
-}
-
-std::wstring DecodeIni(const std::string& bytes) {
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-      static_cast<unsigned char>(bytes[1]) == 0xFE)
-    return Utf16leToWide(std::string_view(bytes).substr(2));
-  std::string_view b = bytes;
-  if (b.size() >= 3 && b.substr(0, 3) == "\xEF\xBB\xBF") b.remove_prefix(3);
-  return Utf8ToWide(b);
-}
-
-std::vector<std::wstring> Lines(const std::wstring& text) {
-  std::vector<std::wstring> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find(L'\n', start);
-    if (end == std::wstring::npos) end = text.size();
-    std::wstring line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == L'\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
-}
-
-bool IsSection(const std::wstring& line, std::wstring* name) {
-  std::wstring t = Trim(line);
-  if (t.size() < 2 || t.front() != L'[') return false;
-  size_t close = t.find(L']');
-  if (close == std::wstring::npos) return false;
-  *name = Trim(t.substr(1, close - 1));
-  return true;
-}
-
-bool IsEntry(const std::wstring& line, std::wstring* key, std::wstring* value) {
-  size_t eq = line.find(L'=');
-  std::wstring t = Trim(line);
-  if (eq == std::wstring::npos || t.empty() || t[0] == L';') return false;
-  *key = Trim(line.substr(0, eq));
-  *value = Trim(line.substr(eq + 1));
-  return true;
-}
-
 }  // namespace
 
-std::map<std::wstring, std::pair<std::wstring, std::wstring>> WinePlatform::Environment() {
-  return *EnvironmentSnapshot();
-}
-
-std::shared_ptr<const EnvMap> WinePlatform::EnvironmentSnapshot() {
+std::shared_ptr<const EnvMap> WineEnvironment::EnvironmentSnapshot() {
+  // Read before the registry is, so that a change made while the snapshot
+  // is built makes the next call build it again.
+  const uint64_t changes = machine_.registry_changes();
   {
     std::lock_guard lock(env_mutex_);
-    if (env_) return env_;
+    if (env_ && env_changes_ == changes) return env_;
   }
   EnvMap env;
   Set(&env, L"SystemRoot", L"C:\\windows");
@@ -185,16 +134,16 @@ std::shared_ptr<const EnvMap> WinePlatform::EnvironmentSnapshot() {
   // Profile and program-file variables first, since the registry's own
   // variables refer to them (TEMP is %USERPROFILE%\Temp).
   EnvMap computed;
-  std::wstring profiles = ReadString(*this, HKEY_LOCAL_MACHINE, kProfileList, L"ProfilesDirectory");
+  std::wstring profiles = ReadString(registry_, HKEY_LOCAL_MACHINE, kProfileList, L"ProfilesDirectory");
   if (profiles.empty()) profiles = L"%SystemDrive%\\users";
   profiles = Expand(env, profiles);
-  std::wstring program_data = Expand(env, ReadString(*this, HKEY_LOCAL_MACHINE, kProfileList, L"ProgramData"));
+  std::wstring program_data = Expand(env, ReadString(registry_, HKEY_LOCAL_MACHINE, kProfileList, L"ProgramData"));
   if (program_data.empty()) program_data = L"C:\\ProgramData";
-  std::wstring public_dir = Expand(env, ReadString(*this, HKEY_LOCAL_MACHINE, kProfileList, L"Public"));
+  std::wstring public_dir = Expand(env, ReadString(registry_, HKEY_LOCAL_MACHINE, kProfileList, L"Public"));
   if (public_dir.empty()) public_dir = profiles + L"\\Public";
-  std::wstring login = options_.user_name.empty() ? HostLogin() : Utf8ToWide(options_.user_name);
-  std::wstring profile = Expand(env, ReadString(*this, HKEY_LOCAL_MACHINE,
-                                                std::wstring(kProfileList) + L"\\" + store_.user_sid(),
+  std::wstring login = machine_.options().user_name.empty() ? HostLogin() : Utf8ToWide(machine_.options().user_name);
+  std::wstring profile = Expand(env, ReadString(registry_, HKEY_LOCAL_MACHINE,
+                                                std::wstring(kProfileList) + L"\\" + machine_.store().user_sid(),
                                                 L"ProfileImagePath"));
   if (profile.empty()) profile = profiles + L"\\" + login;
   std::wstring user = profile.substr(profile.rfind(L'\\') + 1);
@@ -219,39 +168,50 @@ std::shared_ptr<const EnvMap> WinePlatform::EnvironmentSnapshot() {
       {L"CommonFilesDir (x86)", L"CommonProgramFiles(x86)", L"C:\\Program Files (x86)\\Common Files"},
   };
   for (const auto& d : dirs) {
-    std::wstring v = Expand(env, ReadString(*this, HKEY_LOCAL_MACHINE, kCurrentVersion, d.value));
+    std::wstring v = Expand(env, ReadString(registry_, HKEY_LOCAL_MACHINE, kCurrentVersion, d.value));
     Set(&computed, d.variable, v.empty() ? d.fallback : v);
   }
   for (const auto& [k, v] : computed) env[k] = v;
-  ApplyKey(*this, &env, HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager\\Environment");
-  ApplyKey(*this, &env, HKEY_CURRENT_USER, L"Environment");
+  ApplyKey(registry_, &env, HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager\\Environment");
+  ApplyKey(registry_, &env, HKEY_CURRENT_USER, L"Environment");
   // Wine's volatile environment and the profile list win over both.
   for (const auto& [k, v] : computed) env[k] = v;
 
   auto snapshot = std::make_shared<const EnvMap>(std::move(env));
   std::lock_guard lock(env_mutex_);
   env_ = snapshot;
+  env_changes_ = changes;
   return snapshot;
 }
 
-std::wstring WinePlatform::ExpandEnvironmentStrings(const std::wstring& text) {
+std::wstring WineEnvironment::ModuleFileName() { return L"C:\\Program Files\\Orvane\\Orvane.exe"; }
+
+std::wstring WineEnvironment::TempPath() {
+  std::wstring temp = GetEnvironmentVariable(L"TEMP");
+  if (temp.empty()) temp = GetEnvironmentVariable(L"TMP");
+  if (temp.empty()) temp = L"C:\\windows\\temp";
+  if (temp.back() != L'\\') temp.push_back(L'\\');
+  return temp;
+}
+
+std::wstring WineEnvironment::ExpandEnvironmentStrings(const std::wstring& text) {
   if (text.find(L'%') == std::wstring::npos) return text;
   return Expand(*EnvironmentSnapshot(), text);
 }
 
-std::wstring WinePlatform::GetEnvironmentVariable(const std::wstring& name) {
+std::wstring WineEnvironment::GetEnvironmentVariable(const std::wstring& name) {
   auto env = EnvironmentSnapshot();
   auto it = env->find(ToUpper(name));
   return it == env->end() ? L"" : it->second.second;
 }
 
-std::wstring WinePlatform::SpecialFolder(int csidl) {
+std::wstring WineEnvironment::SpecialFolder(int csidl) {
   for (const auto& f : kFolders) {
     if (f.csidl != csidl) continue;
     std::wstring value;
     if (f.value_name) {
-      if (!f.common) value = ReadString(*this, HKEY_CURRENT_USER, kShellFolders, f.value_name);
-      if (value.empty()) value = ReadString(*this, HKEY_LOCAL_MACHINE, kShellFolders, f.value_name);
+      if (!f.common) value = ReadString(registry_, HKEY_CURRENT_USER, kShellFolders, f.value_name);
+      if (value.empty()) value = ReadString(registry_, HKEY_LOCAL_MACHINE, kShellFolders, f.value_name);
     }
     if (value.empty()) value = f.fallback;
     value = ExpandEnvironmentStrings(value);
@@ -259,58 +219,6 @@ std::wstring WinePlatform::SpecialFolder(int csidl) {
     return value;
   }
   return L"";
-}
-
-std::wstring WinePlatform::ReadProfileString(const std::wstring& file, const std::wstring& section,
-                                             const std::wstring& key, const std::wstring& fallback) {
-  std::string bytes;
-  if (!ReadFile(file, &bytes)) return fallback;
-  bool in_section = false;
-  for (const auto& line : Lines(DecodeIni(bytes))) {
-    std::wstring name, k, v;
-    if (IsSection(line, &name)) {
-      in_section = EqualsNoCase(name, section);
-    } else if (in_section && IsEntry(line, &k, &v) && EqualsNoCase(k, key)) {
-      if (v.size() >= 2 && ((v.front() == L'"' && v.back() == L'"') || (v.front() == L'\'' && v.back() == L'\'')))
-        v = v.substr(1, v.size() - 2);
-      return v;
-    }
-  }
-  return fallback;
-}
-
-bool WinePlatform::WriteProfileString(const std::wstring& file, const std::wstring& section,
-                                      const std::wstring& key, const std::wstring& value) {
-  std::string bytes;
-  std::vector<std::wstring> lines;
-  if (ReadFile(file, &bytes)) lines = Lines(DecodeIni(bytes));
-  bool in_section = false, done = false;
-  size_t section_end = std::wstring::npos;
-  for (size_t i = 0; i < lines.size() && !done; ++i) {
-    std::wstring name, k, v;
-    if (IsSection(lines[i], &name)) {
-      if (in_section) break;
-      in_section = EqualsNoCase(name, section);
-      if (in_section) section_end = i + 1;
-    } else if (in_section) {
-      if (IsEntry(lines[i], &k, &v) && EqualsNoCase(k, key)) {
-        lines[i] = k + L"=" + value;
-        done = true;
-      } else if (!Trim(lines[i]).empty()) {
-        section_end = i + 1;
-      }
-    }
-  }
-  if (!done) {
-    if (section_end == std::wstring::npos) {
-      lines.push_back(L"[" + section + L"]");
-      section_end = lines.size();
-    }
-    lines.insert(lines.begin() + static_cast<long>(section_end), key + L"=" + value);
-  }
-  std::wstring text;
-  for (const auto& l : lines) text += l + L"\r\n";
-  return WriteFileAtomic(file, WideToUtf8(text));
 }
 
 }  // namespace orvane::wine

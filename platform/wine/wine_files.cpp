@@ -20,7 +20,7 @@
 #include "platform/text.h"
 #include "platform/wine/host_files.h"
 #include "platform/wine/unique_fd.h"
-#include "platform/wine/wine_platform.h"
+#include "platform/wine/wine_files.h"
 
 namespace orvane::wine {
 namespace {
@@ -56,10 +56,6 @@ bool IsOddFile(mode_t mode) { return S_ISFIFO(mode) || S_ISSOCK(mode) || S_ISCHR
 bool IsWindowsName(std::wstring_view name) {
   return std::none_of(name.begin(), name.end(),
                       [](wchar_t c) { return c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c) != nullptr; });
-}
-
-bool Below(std::string_view path, std::string_view root) {
-  return path == root || (path.size() > root.size() && path.substr(0, root.size()) == root && path[root.size()] == '/');
 }
 
 // The regular file at host, open for reading; anything else is refused
@@ -299,224 +295,25 @@ bool CopyContents(const std::string& from, const std::string& to, const std::str
 
 }  // namespace
 
-std::vector<std::pair<std::wstring, std::string>> WinePlatform::Drives() const {
-  std::vector<std::pair<std::wstring, std::string>> drives;
-  std::string dir = options_.prefix_dir + "/dosdevices";
-  DIR* d = opendir(dir.c_str());
-  if (!d) return drives;
-  while (struct dirent* e = readdir(d)) {
-    std::string n = e->d_name;
-    if (n.size() != 2 || n[1] != ':' || n[0] < 'a' || n[0] > 'z') continue;
-    char target[4096];
-    ssize_t len = readlink((dir + "/" + n).c_str(), target, sizeof target - 1);
-    std::string t = len > 0 ? std::string(target, static_cast<size_t>(len)) : dir + "/" + n;
-    drives.emplace_back(std::wstring(1, static_cast<wchar_t>(n[0] - 'a' + 'A')) + L":", t);
-  }
-  closedir(d);
-  std::sort(drives.begin(), drives.end());
-  return drives;
+bool WineFiles::InsideMachine(const std::wstring& path) { return machine_.OnMachineDrive(machine_.Resolve(path)); }
+
+bool WineFiles::TargetInsideMachine(const std::wstring& path) {
+  std::string host = machine_.Resolve(path);
+  std::string real = host.empty() || machine_.machine_root().empty() ? std::string() : RealPath(host);
+  return !real.empty() && machine_.OnMachineDrive(real);
 }
 
-std::string WinePlatform::DriveRoot(char letter) const {
-  std::lock_guard lock(drive_mutex_);
-  auto cached = drive_roots_.find(letter);
-  if (cached != drive_roots_.end()) return cached->second;
-  std::string link = options_.prefix_dir + "/dosdevices/" + letter + ":";
-  char real[PATH_MAX];
-  std::string root = realpath(link.c_str(), real) ? std::string(real) : std::string("?");
-  if (root == "/") root.clear();  // Z: is the host's root
-  // A drive that is missing now is looked up again next time.
-  if (root != "?") drive_roots_[letter] = root;
-  return root;
-}
-
-std::string WinePlatform::FindNoCase(const std::string& dir, const std::wstring& name) const {
-  struct stat st;
-  if (stat(dir.c_str(), &st) != 0) return "";
-  std::wstring key;
-  key.reserve(name.size());
-  for (wchar_t c : name) key.push_back(FoldCase(c));
-  std::lock_guard lock(listing_mutex_);
-  // Folders of a real machine are few and small; what is kept must not grow
-  // without end across a long run.
-  if (listings_.size() >= kMaxListings && !listings_.count(dir)) listings_.clear();
-  FolderListing& listing = listings_[dir];
-  bool current = listing.read && listing.inode == st.st_ino && listing.mtime.tv_sec == st.st_mtim.tv_sec &&
-                 listing.mtime.tv_nsec == st.st_mtim.tv_nsec && listing.ctime.tv_sec == st.st_ctim.tv_sec &&
-                 listing.ctime.tv_nsec == st.st_ctim.tv_nsec;
-  if (!current) {
-    listing = FolderListing{};
-    listing.inode = st.st_ino;
-    listing.mtime = st.st_mtim;
-    listing.ctime = st.st_ctim;
-    if (DIR* d = opendir(dir.c_str())) {
-      while (struct dirent* e = readdir(d)) {
-        std::wstring folded = Utf8ToWide(e->d_name);
-        for (wchar_t& c : folded) c = FoldCase(c);
-        listing.names.try_emplace(std::move(folded), e->d_name);
-      }
-      closedir(d);
-    }
-    listing.read = true;
-  }
-  auto it = listing.names.find(key);
-  return it == listing.names.end() ? "" : it->second;
-}
-
-std::string WinePlatform::Resolve(const std::wstring& windows_path, struct stat* found) const {
-  std::wstring path = windows_path;
-  std::replace(path.begin(), path.end(), L'/', L'\\');
-  if (path.rfind(L"\\\\?\\", 0) == 0) path = path.substr(4);
-  wchar_t letter = path.empty() ? 0 : FoldCase(path[0]);
-  if (path.size() < 2 || path[1] != L':' || letter < L'a' || letter > L'z' ||
-      (path.size() > 2 && path[2] != L'\\')) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return "";
-  }
-  std::string host = DriveRoot(static_cast<char>(letter));
-  if (host == "?") {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return "";
-  }
-  struct stat st;
-  // Lexical clean-up first, as Windows does: "." vanishes, ".." stops at the
-  // drive's root, so no path leaves its drive.
-  std::vector<std::wstring> parts;
-  size_t start = 3;
-  while (start <= path.size()) {
-    size_t end = path.find(L'\\', start);
-    if (end == std::wstring::npos) end = path.size();
-    std::wstring part = path.substr(start, end - start);
-    if (part == L"..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != L".") {
-      parts.push_back(part);
-    }
-    start = end + 1;
-  }
-  // Most paths are spelled as the files are: one look-up of the whole path
-  // settles those, and only a miss walks the components case-insensitively.
-  std::string whole = host;
-  bool clean = true;
-  for (const auto& part : parts) {
-    std::string exact = WideToUtf8(part);
-    if (exact.find('/') != std::string::npos || exact.find('\0') != std::string::npos) clean = false;
-    whole += "/" + exact;
-  }
-  if (clean && !parts.empty() && lstat(whole.c_str(), &st) == 0) {
-    if (found) *found = st;
-    return whole;
-  }
-  if (found) found->st_mode = 0;
-  for (const auto& part : parts) {
-    std::string exact = WideToUtf8(part);
-    if (exact.find('/') != std::string::npos || exact.find('\0') != std::string::npos) {
-      SetLastError(ERROR_INVALID_NAME);
-      return "";
-    }
-    std::string candidate = host + "/" + exact;
-    if (lstat(candidate.c_str(), &st) != 0) {
-      std::string actual = FindNoCase(host, part);
-      if (!actual.empty()) candidate = host + "/" + actual;
-    }
-    host = candidate;
-  }
-  return host;
-}
-
-std::string WinePlatform::RealFolderOf(const std::string& host) const {
-  if (host.empty()) return "";
-  std::string folder = host.substr(0, host.rfind('/'));
-  char real[PATH_MAX];
-  while (!realpath(folder.empty() ? "/" : folder.c_str(), real)) {
-    if (errno != ENOENT && errno != ENOTDIR) return "";
-    size_t slash = folder.rfind('/');
-    if (slash == std::string::npos) return "";
-    folder.resize(slash);
-  }
-  return real;
-}
-
-bool WinePlatform::InsideRoot(const std::string& host) const {
-  if (machine_root_.empty()) return false;
-  std::string folder = RealFolderOf(host);
-  return !folder.empty() && Below(folder, machine_root_);
-}
-
-bool WinePlatform::OnMachineDrive(const std::string& host) const {
-  if (machine_root_.empty()) return false;
-  std::string folder = RealFolderOf(host);
-  // The prefix folder's own entries (the hives, dosdevices, Orvane's lock
-  // and temporaries) belong to no drive of the machine: a Windows path
-  // reaches them only through Z: or a drive that leads back into the
-  // prefix, and a file operation that lands there would change the
-  // registry or the drives behind the store's back.
-  return !folder.empty() && folder != machine_root_ && Below(folder, machine_root_) &&
-         !Below(folder, machine_root_ + "/dosdevices") && !Below(folder, machine_root_ + "/.orvane-tmp");
-}
-
-std::string WinePlatform::TemporaryFor(const std::string& target) {
-  // Beside the target when the prefix's own folder for them lies on another
-  // file system (a rename cannot cross one).
-  std::string folder = target.substr(0, target.rfind('/'));
-  struct stat at_target, at_temp;
-  if (stat(folder.c_str(), &at_target) != 0) return TemporaryPathFor(target);
-  if (lstat(temporaries_.c_str(), &at_temp) != 0) {
-    mkdir(temporaries_.c_str(), 0700);
-    if (lstat(temporaries_.c_str(), &at_temp) != 0) return TemporaryPathFor(target);
-  }
-  // Never through a link: a folder of that name that leads elsewhere is not used.
-  if (!S_ISDIR(at_temp.st_mode) || at_temp.st_dev != at_target.st_dev) return TemporaryPathFor(target);
-  return temporaries_ + "/" + std::to_string(getpid()) + "-" + std::to_string(++temporary_count_) + ".tmp";
-}
-
-void WinePlatform::RemoveStaleTemporaryFiles() {
-  // Like every change, these deletions stay inside the prefix: a hive that is
-  // a link to a file elsewhere has its leftovers there, which are not ours.
-  for (const char* hive : {"system.reg", "user.reg", "userdef.reg"}) {
-    std::string target = RealPath(options_.prefix_dir + "/" + hive);
-    if (!target.empty() && InsideRoot(target)) RemoveStaleTemporaries(target);
-  }
-  if (!InsideRoot(temporaries_ + "/x")) return;
-  int fd = open(temporaries_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return;
-  DIR* d = fdopendir(fd);
-  if (!d) {
-    close(fd);
-    return;
-  }
-  while (struct dirent* e = readdir(d)) {
-    std::string name = e->d_name;
-    size_t dash = name.find('-');
-    if (dash == std::string::npos || dash == 0 || dash > 9 ||
-        name.find_first_not_of("0123456789") != dash)
-      continue;
-    pid_t pid = static_cast<pid_t>(std::stol(name.substr(0, dash)));
-    if (pid == getpid() || kill(pid, 0) == 0 || errno != ESRCH) continue;
-    unlinkat(dirfd(d), e->d_name, 0);
-  }
-  closedir(d);
-}
-
-bool WinePlatform::InsideMachine(const std::wstring& path) { return OnMachineDrive(Resolve(path)); }
-
-bool WinePlatform::TargetInsideMachine(const std::wstring& path) {
-  std::string host = Resolve(path);
-  std::string real = host.empty() || machine_root_.empty() ? std::string() : RealPath(host);
-  return !real.empty() && OnMachineDrive(real);
-}
-
-std::string WinePlatform::ResolveForWrite(const std::wstring& path) {
-  if (!CheckWritable()) {
+std::string WineFiles::ResolveForWrite(const std::wstring& path) {
+  if (!machine_.CheckWritable()) {
     SetLastError(ERROR_WRITE_PROTECT);
     return "";
   }
-  std::string host = Resolve(path);
+  std::string host = machine_.Resolve(path);
   if (host.empty()) return host;
   // The machine ends at the prefix: a drive such as Z: (the host's root), a
   // profile folder Wine links to the host's or a path from a record may
   // lead out of it, and nothing out there is ours to change.
-  if (!OnMachineDrive(host)) {
+  if (!machine_.OnMachineDrive(host)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return "";
   }
@@ -525,15 +322,15 @@ std::string WinePlatform::ResolveForWrite(const std::wstring& path) {
   std::wstring folder = kProgramFolder;
   if (path.size() > folder.size() && EqualsNoCase(path.substr(0, folder.size()), folder) &&
       path[folder.size()] == L'\\') {
-    std::string dir = Resolve(folder);
+    std::string dir = machine_.Resolve(folder);
     mkdir(dir.c_str(), 0755);
   }
   return host;
 }
 
-std::string WinePlatform::NativePath(const std::wstring& path) { return Resolve(path); }
+std::string WineFiles::NativePath(const std::wstring& path) { return machine_.Resolve(path); }
 
-std::unique_ptr<FileSearch> WinePlatform::Find(const std::wstring& pattern, FindData* first, bool basic) {
+std::unique_ptr<FileSearch> WineFiles::Find(const std::wstring& pattern, FindData* first, bool basic) {
   std::wstring p = pattern;
   std::replace(p.begin(), p.end(), L'/', L'\\');
   size_t slash = p.rfind(L'\\');
@@ -545,7 +342,7 @@ std::unique_ptr<FileSearch> WinePlatform::Find(const std::wstring& pattern, Find
   }
   std::vector<FindData> found;
   if (!HasWildcards(mask)) {
-    std::string host = Resolve(p);
+    std::string host = machine_.Resolve(p);
     if (host.empty()) return nullptr;
     struct stat st;
     std::string name = host.substr(host.rfind('/') + 1);
@@ -556,7 +353,7 @@ std::unique_ptr<FileSearch> WinePlatform::Find(const std::wstring& pattern, Find
     }
     found.push_back({Utf8ToWide(name), a, static_cast<uint64_t>(st.st_size), ToFileTime(st.st_mtim)});
   } else {
-    std::string dir = Resolve(folder.size() == 2 ? folder + L"\\" : folder);
+    std::string dir = machine_.Resolve(folder.size() == 2 ? folder + L"\\" : folder);
     DIR* d = dir.empty() ? nullptr : opendir(dir.c_str());
     if (!d) {
       SetLastError(dir.empty() ? LastError() : ERROR_PATH_NOT_FOUND);
@@ -572,17 +369,17 @@ std::unique_ptr<FileSearch> WinePlatform::Find(const std::wstring& pattern, Find
   return std::make_unique<ListSearch>(std::move(found));
 }
 
-std::unique_ptr<FileSearch> WinePlatform::FindFirst(const std::wstring& pattern, FindData* first) {
+std::unique_ptr<FileSearch> WineFiles::FindFirst(const std::wstring& pattern, FindData* first) {
   return Find(pattern, first, false);
 }
 
-std::unique_ptr<FileSearch> WinePlatform::FindFirstBasic(const std::wstring& pattern, FindData* first) {
+std::unique_ptr<FileSearch> WineFiles::FindFirstBasic(const std::wstring& pattern, FindData* first) {
   return Find(pattern, first, true);
 }
 
-DWORD WinePlatform::GetFileAttributes(const std::wstring& path) {
+DWORD WineFiles::GetFileAttributes(const std::wstring& path) {
   struct stat st;
-  std::string host = Resolve(path, &st);
+  std::string host = machine_.Resolve(path, &st);
   if (host.empty()) return INVALID_FILE_ATTRIBUTES;
   std::string name = host.substr(host.rfind('/') + 1);
   // The look-up that found the path already has its status.
@@ -592,7 +389,7 @@ DWORD WinePlatform::GetFileAttributes(const std::wstring& path) {
   return a;
 }
 
-bool WinePlatform::SetFileAttributes(const std::wstring& path, DWORD attributes) {
+bool WineFiles::SetFileAttributes(const std::wstring& path, DWORD attributes) {
   std::string host = ResolveForWrite(path);
   struct stat st;
   if (host.empty()) return false;
@@ -603,7 +400,7 @@ bool WinePlatform::SetFileAttributes(const std::wstring& path, DWORD attributes)
   return chmod(host.c_str(), mode) == 0 || Fail(errno);
 }
 
-bool WinePlatform::DeleteFile(const std::wstring& path) {
+bool WineFiles::DeleteFile(const std::wstring& path) {
   std::string host = ResolveForWrite(path);
   if (host.empty()) return false;
   struct stat st;
@@ -613,7 +410,7 @@ bool WinePlatform::DeleteFile(const std::wstring& path) {
   return unlink(host.c_str()) == 0 || Fail(errno);
 }
 
-bool WinePlatform::RemoveDirectory(const std::wstring& path) {
+bool WineFiles::RemoveDirectory(const std::wstring& path) {
   std::string host = ResolveForWrite(path);
   if (host.empty()) return false;
   struct stat st;
@@ -623,7 +420,7 @@ bool WinePlatform::RemoveDirectory(const std::wstring& path) {
   return rmdir(host.c_str()) == 0 || Fail(errno);
 }
 
-bool WinePlatform::CreateDirectory(const std::wstring& path) {
+bool WineFiles::CreateDirectory(const std::wstring& path) {
   std::string host = ResolveForWrite(path);
   if (host.empty()) return false;
   if (mkdir(host.c_str(), 0755) == 0) return true;
@@ -634,8 +431,8 @@ bool WinePlatform::CreateDirectory(const std::wstring& path) {
   return Fail(errno);
 }
 
-bool WinePlatform::CopyFile(const std::wstring& from, const std::wstring& to, bool fail_if_exists) {
-  std::string src = Resolve(from);
+bool WineFiles::CopyFile(const std::wstring& from, const std::wstring& to, bool fail_if_exists) {
+  std::string src = machine_.Resolve(from);
   std::string dst = ResolveForWrite(to);
   if (src.empty() || dst.empty()) return false;
   struct stat st;
@@ -649,11 +446,11 @@ bool WinePlatform::CopyFile(const std::wstring& from, const std::wstring& to, bo
     }
     if (S_ISDIR(st.st_mode) || (!S_ISLNK(st.st_mode) && !(st.st_mode & S_IWUSR))) return Fail(EACCES);
   }
-  std::string tmp = TemporaryFor(dst);
+  std::string tmp = machine_.TemporaryFor(dst);
   return link ? CopyLink(src, dst, tmp) : CopyContents(src, dst, tmp);
 }
 
-bool WinePlatform::CreateNewFile(const std::wstring& path) {
+bool WineFiles::CreateNewFile(const std::wstring& path) {
   std::string host = ResolveForWrite(path);
   if (host.empty()) return false;
   int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -668,7 +465,7 @@ bool WinePlatform::CreateNewFile(const std::wstring& path) {
   return true;
 }
 
-bool WinePlatform::AppendToFile(const std::wstring& path, const std::string& bytes) {
+bool WineFiles::AppendToFile(const std::wstring& path, const std::string& bytes) {
   std::string host = ResolveForWrite(path);
   if (host.empty()) return false;
   // Never through a link: the file must be the one the path names.
@@ -697,7 +494,7 @@ bool WinePlatform::AppendToFile(const std::wstring& path, const std::string& byt
   return error == 0 || Fail(error);
 }
 
-bool WinePlatform::MoveFile(const std::wstring& from, const std::wstring& to, bool replace_existing) {
+bool WineFiles::MoveFile(const std::wstring& from, const std::wstring& to, bool replace_existing) {
   std::string src = ResolveForWrite(from);
   std::string dst = ResolveForWrite(to);
   if (src.empty() || dst.empty()) return false;
@@ -710,13 +507,13 @@ bool WinePlatform::MoveFile(const std::wstring& from, const std::wstring& to, bo
   }
   if (rename(src.c_str(), dst.c_str()) == 0) return true;
   if (errno != EXDEV) return Fail(errno);
-  std::string tmp = TemporaryFor(dst);
+  std::string tmp = machine_.TemporaryFor(dst);
   if (!(link ? CopyLink(src, dst, tmp) : CopyContents(src, dst, tmp))) return false;
   return unlink(src.c_str()) == 0 || Fail(errno);
 }
 
-bool WinePlatform::ReadFile(const std::wstring& path, std::string* bytes) {
-  std::string host = Resolve(path);
+bool WineFiles::ReadFile(const std::wstring& path, std::string* bytes) {
+  std::string host = machine_.Resolve(path);
   if (host.empty()) return false;
   struct stat st;
   UniqueFd fd = OpenRegularFile(host, /*follow_link=*/true, &st);
@@ -733,26 +530,26 @@ bool WinePlatform::ReadFile(const std::wstring& path, std::string* bytes) {
   return true;
 }
 
-bool WinePlatform::StreamFile(const std::wstring& path, const std::function<void(std::string_view)>& sink,
+bool WineFiles::StreamFile(const std::wstring& path, const std::function<void(std::string_view)>& sink,
                               uint64_t* size) {
-  std::string host = Resolve(path);
+  std::string host = machine_.Resolve(path);
   if (host.empty()) return false;
   struct stat st;
   UniqueFd fd = OpenRegularFile(host, /*follow_link=*/true, &st);
   return fd.valid() && ReadPieces(fd.get(), static_cast<uint64_t>(st.st_size), sink, size);
 }
 
-bool WinePlatform::WriteFileAtomic(const std::wstring& path, const std::string& bytes) {
+bool WineFiles::WriteFileAtomic(const std::wstring& path, const std::string& bytes) {
   std::string host = ResolveForWrite(path);
   if (host.empty()) return false;
   struct stat st;
   if (lstat(host.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR))) return Fail(EACCES);
-  int error = WriteHostFileAtomic(host, bytes, /*follow_link=*/false, TemporaryFor(host));
+  int error = WriteHostFileAtomic(host, bytes, /*follow_link=*/false, machine_.TemporaryFor(host));
   if (error) return Fail(error == ENOENT ? ENOTDIR : error);
   return true;
 }
 
-bool WinePlatform::WriteFileAtomicPieces(const std::wstring& path,
+bool WineFiles::WriteFileAtomicPieces(const std::wstring& path,
                                          const std::function<bool(const PieceSink&)>& produce) {
   std::string host = ResolveForWrite(path);
   if (host.empty()) return false;
@@ -760,7 +557,7 @@ bool WinePlatform::WriteFileAtomicPieces(const std::wstring& path,
   if (lstat(host.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR))) return Fail(EACCES);
   int error = WriteHostFileAtomicPieces(
       host, [&](const std::function<bool(std::string_view)>& sink) { return produce(sink); }, /*follow_link=*/false,
-      TemporaryFor(host));
+      machine_.TemporaryFor(host));
   if (error) return Fail(error == ENOENT ? ENOTDIR : error);
   return true;
 }

@@ -21,7 +21,7 @@
 #include "platform/text.h"
 #include "platform/wine/host_files.h"
 #include "platform/wine/server_lock.h"
-#include "platform/wine/wine_platform.h"
+#include "platform/wine/wine_processes.h"
 
 extern char** environ;
 
@@ -125,9 +125,10 @@ ProcessExit ReadAnswer(const std::string& path, const std::wstring& application,
 // uninstaller and whatever it started may run on after the loader).
 class WineRunningProcess : public RunningProcess {
  public:
-  WineRunningProcess(WinePlatform& platform, std::unique_ptr<HostProcess> child,
+  WineRunningProcess(WineMachine& machine, Registry& registry, std::unique_ptr<HostProcess> child,
                      std::unique_ptr<ScratchFolder> folder, std::string answer_file, std::wstring application)
-      : platform_(platform),
+      : machine_(machine),
+        registry_(registry),
         child_(std::move(child)),
         folder_(std::move(folder)),
         answer_file_(std::move(answer_file)),
@@ -159,14 +160,15 @@ class WineRunningProcess : public RunningProcess {
       exit_ = ReadAnswer(answer_file_, application_, status);
       phase_ = kServer;
     }
-    if (phase_ == kServer && RunningWineserver(platform_.prefix_dir()) == 0) {
-      outcome_ = platform_.ReloadRegistry();
+    if (phase_ == kServer && RunningWineserver(machine_.prefix_dir()) == 0) {
+      outcome_ = registry_.ReloadRegistry();
       phase_ = kDone;
     }
     return phase_ == kDone;
   }
 
-  WinePlatform& platform_;
+  WineMachine& machine_;
+  Registry& registry_;
   std::unique_ptr<HostProcess> child_;
   std::unique_ptr<ScratchFolder> folder_;
   std::string answer_file_;
@@ -319,7 +321,7 @@ ScratchFolder::~ScratchFolder() {
   if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
 }
 
-std::unique_ptr<RunningProcess> WinePlatform::StartProcess(const std::wstring& command_line,
+std::unique_ptr<RunningProcess> WineProcesses::StartProcess(const std::wstring& command_line,
                                                            std::wstring* why) {
   auto refuse = [why](std::wstring text) -> std::unique_ptr<RunningProcess> {
     if (why) *why = std::move(text);
@@ -331,13 +333,13 @@ std::unique_ptr<RunningProcess> WinePlatform::StartProcess(const std::wstring& c
     return refuse(L"The command line is longer than Windows takes (" + std::to_wstring(kLongestCommandLine) +
                   L" characters).");
   CommandLineProgram program;
-  if (!FindCommandLineProgram(*this, line, kWorkingFolder, &program))
+  if (!FindCommandLineProgram(files_, environment_, line, kWorkingFolder, &program))
     return refuse(L"The program \"" + program.named + L"\" of this command line is not on the machine.");
   // The file itself, after every link, and its folder must lie in the
   // prefix: a drive such as Z: (the host's root) or a link in the machine
   // may lead to a program of the host, which Wine would run natively.
-  const std::string real = RealPath(Resolve(program.path));
-  if (real.empty() || !InsideRoot(real))
+  const std::string real = RealPath(machine_.Resolve(program.path));
+  if (real.empty() || !machine_.InsideRoot(real))
     return refuse(L"The program " + program.path + L" lies outside the machine" +
                   (real.empty() ? std::wstring() : L" (it is " + Utf8ToWide(real) + L" on this computer)") +
                   L", so it was not started.");
@@ -352,33 +354,27 @@ std::unique_ptr<RunningProcess> WinePlatform::StartProcess(const std::wstring& c
   return StartInMachine(program.path, handed, why);
 }
 
-std::unique_ptr<RunningProcess> WinePlatform::StartInMachine(const std::wstring& application,
+std::unique_ptr<RunningProcess> WineProcesses::StartInMachine(const std::wstring& application,
                                                              const std::wstring& command_line, std::wstring* why) {
   auto refuse = [why](std::wstring text) -> std::unique_ptr<RunningProcess> {
     if (why) *why = std::move(text);
     return nullptr;
   };
-  std::string loader = options_.wine_program.empty() ? FindWineLoader() : options_.wine_program;
+  std::string loader = machine_.options().wine_program.empty() ? FindWineLoader() : machine_.options().wine_program;
   if (loader.empty()) return refuse(L"Wine is not installed: no wine64 or wine program was found.");
-  const std::string helper = options_.start_helper.empty() ? StartHelperProgram() : options_.start_helper;
+  const std::string helper = machine_.options().start_helper.empty() ? StartHelperProgram() : machine_.options().start_helper;
   if (helper.empty())
     return refuse(L"The program that starts command lines in the machine (orvane-start.exe) is not installed.");
   auto folder = std::make_unique<ScratchFolder>("orvane-start");
   if (folder->dir().empty()) return refuse(L"No temporary folder could be made for the run.");
   const std::string answer = folder->dir() + "/answer.txt";
-  HostCommand command = WineCommand(loader, options_.prefix_dir, helper, application, command_line, answer,
-                                    Resolve(kWorkingFolder));
+  HostCommand command = WineCommand(loader, machine_.options().prefix_dir, helper, application, command_line, answer,
+                                    machine_.Resolve(kWorkingFolder));
   std::string error;
   std::unique_ptr<HostProcess> child =
-      options_.spawn ? options_.spawn(command, &error) : SpawnHostProcess(command, &error);
+      machine_.options().spawn ? machine_.options().spawn(command, &error) : SpawnHostProcess(command, &error);
   if (!child) return refuse(Utf8ToWide(error));
-  return std::make_unique<WineRunningProcess>(*this, std::move(child), std::move(folder), answer, application);
-}
-
-Status WinePlatform::ReloadRegistry() {
-  Status s = store_.ReloadChanged();
-  InvalidateEnvironment();
-  return s;
+  return std::make_unique<WineRunningProcess>(machine_, registry_, std::move(child), std::move(folder), answer, application);
 }
 
 }  // namespace orvane::wine

@@ -16,7 +16,6 @@
 #include <iterator>
 
 #include "platform/text.h"
-#include "platform/wine/wine_platform.h"
 
 namespace orvane::wine {
 namespace {
@@ -297,10 +296,10 @@ bool TerminatePrefixProcess(const std::string &prefix_dir, DWORD id) {
   return killed;
 }
 
-bool WinePlatform::ListProcesses(std::vector<MachineProcess> *processes) {
-  return ListPrefixProcesses("/proc", options_.prefix_dir, processes);
+bool WineProcesses::ListProcesses(std::vector<MachineProcess> *processes) {
+  return ListPrefixProcesses("/proc", machine_.prefix_dir(), processes);
 }
 
-bool WinePlatform::TerminateProcess(DWORD id) { return TerminatePrefixProcess(options_.prefix_dir, id); }
+bool WineProcesses::TerminateProcess(DWORD id) { return TerminatePrefixProcess(machine_.prefix_dir(), id); }
 
 }  // namespace orvane::wine

@@ -7,10 +7,15 @@
 // Only processes whose environment we may read (our own user's) are seen.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/environment.h"
+#include "platform/files.h"
+#include "platform/processes.h"
+#include "platform/registry.h"
+#include "platform/wine/wine_machine.h"
 
 namespace orvane::wine {
 
@@ -45,5 +50,43 @@ bool FindWineUsers(const std::string &proc_root, const std::string &prefix_dir, 
 // processes. The process is held through a pidfd while it is checked, so a
 // recycled id can never lead the signal to another program. False otherwise.
 bool TerminatePrefixProcess(const std::string &prefix_dir, DWORD id);
+
+// The processes role over a Wine prefix: command lines run in it through
+// the starting program and the Wine loader, and the host processes Wine
+// runs for it.
+class WineProcesses : public virtual Processes {
+ public:
+  // registry, files and environment are the machine's (they must outlive
+  // this): a program is found through the files and the environment, and
+  // the registry is read again once a run has ended.
+  WineProcesses(WineMachine& machine, Registry& registry, Files& files, Environment& environment)
+      : machine_(machine), registry_(registry), files_(files), environment_(environment) {}
+
+  // The line's program is found as CreateProcessW finds it, from C:\, and
+  // refused unless the file, after every link, lies in the prefix and is a
+  // Windows program (an image or a batch file; Wine would run a host
+  // program natively). Then StartInMachine with that program.
+  std::unique_ptr<RunningProcess> StartProcess(const std::wstring& command_line, std::wstring* why) override;
+  // Runs command_line with CreateProcessW(application, ...) in the prefix
+  // through the starting program and the Wine loader (WineCommand), with
+  // C:\ as its current folder. application is not judged: the caller found
+  // it, or it is a program of ours ("" lets CreateProcessW find it). The run
+  // has ended once the prefix's wineserver has ended too, which saves the
+  // registry; the hives are then read again. Null with *why (may be null)
+  // when Wine or the starting program is missing or the loader did not
+  // start.
+  std::unique_ptr<RunningProcess> StartInMachine(const std::wstring& application, const std::wstring& command_line,
+                                                 std::wstring* why);
+  // Only the processes Wine runs for this prefix, with their Windows image
+  // paths, are listed and can be terminated.
+  bool ListProcesses(std::vector<MachineProcess>* processes) override;
+  bool TerminateProcess(DWORD id) override;
+
+ private:
+  WineMachine& machine_;
+  Registry& registry_;
+  Files& files_;
+  Environment& environment_;
+};
 
 }  // namespace orvane::wine

@@ -23,7 +23,7 @@
 
 #include "platform/text.h"
 #include "platform/wine/host_files.h"
-#include "platform/wine/wine_platform.h"
+#include "platform/wine/wine_scheduler.h"
 #include "platform/wine/wine_services.h"
 
 extern char** environ;
@@ -340,9 +340,9 @@ bool ParseOnCalendar(const std::string& text, int* kind, int* hour, int* minute,
   return true;
 }
 
-int WinePlatform::RunSystemctl(const std::vector<std::string>& args, std::string* output) {
+int WineScheduler::RunSystemctl(const std::vector<std::string>& args, std::string* output) {
   output->clear();
-  if (options_.systemctl) return options_.systemctl(args, output);
+  if (machine_.options().systemctl) return machine_.options().systemctl(args, output);
   std::vector<std::string> words{"systemctl", "--user"};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -496,7 +496,7 @@ int Unlink(const std::string& path) { return unlink(path.c_str()) != 0 && errno 
 
 }  // namespace
 
-Status WinePlatform::SaveScheduledTask(const ScheduledTask& task, std::wstring* notice) {
+Status WineScheduler::SaveScheduledTask(const ScheduledTask& task, std::wstring* notice) {
   namespace fs = std::filesystem;
   if (notice) notice->clear();
   if (!EqualsNoCase(task.name, kTaskName))
@@ -510,8 +510,8 @@ Status WinePlatform::SaveScheduledTask(const ScheduledTask& task, std::wstring* 
       return Status::Error(L"A weekly schedule needs at least one day of the week.");
   }
 
-  const Units units{ConfigDir() + "/systemd/user"};
-  const std::string prefix = PrefixForPrograms();
+  const Units units{machine_.ConfigDir() + "/systemd/user"};
+  const std::string prefix = machine_.PrefixForPrograms();
   std::string instance;
   if (Status s = InstanceName(prefix, &instance); !s) return s;
   const std::string timer_name = InstanceTimer(instance);
@@ -532,10 +532,10 @@ Status WinePlatform::SaveScheduledTask(const ScheduledTask& task, std::wstring* 
       new_template = TemplateText(command, KeyFileValue(*old_service, "Service", "X-Orvane-Account").value_or(""),
                                   TaskOf(*old_service).flags);
     } else {
-      if (!EqualsNoCase(task.application, ModuleFileName()))
+      if (!EqualsNoCase(task.application, environment_.ModuleFileName()))
         return Status::Error(L"The scheduler of a Wine prefix can start only Orvane itself, not " + task.application +
                              L".");
-      const std::string program = HostProgram();
+      const std::string program = machine_.HostProgram();
       if (access(program.c_str(), X_OK) != 0)
         return Status::Error(L"Cannot schedule the scan: the program " + Wide(program) +
                              L" is not there to be started.");
@@ -638,10 +638,10 @@ Status WinePlatform::SaveScheduledTask(const ScheduledTask& task, std::wstring* 
   return Status::Ok();
 }
 
-bool WinePlatform::LoadScheduledTask(const std::wstring& name, ScheduledTask* task) {
+bool WineScheduler::LoadScheduledTask(const std::wstring& name, ScheduledTask* task) {
   if (!EqualsNoCase(name, kTaskName)) return false;
-  const Units units{ConfigDir() + "/systemd/user"};
-  const std::string prefix = PrefixForPrograms();
+  const Units units{machine_.ConfigDir() + "/systemd/user"};
+  const std::string prefix = machine_.PrefixForPrograms();
   std::string timer_path;
   std::optional<std::string> service = ReadSmallTextFile(units.Path(kTemplate));
   if (service) {
@@ -661,11 +661,11 @@ bool WinePlatform::LoadScheduledTask(const std::wstring& name, ScheduledTask* ta
   return true;
 }
 
-bool WinePlatform::ListScheduledTasks(const std::wstring& name, std::vector<MachineTask>* tasks) {
+bool WineScheduler::ListScheduledTasks(const std::wstring& name, std::vector<MachineTask>* tasks) {
   tasks->clear();
   if (!EqualsNoCase(name, kTaskName)) return true;
-  const Units units{ConfigDir() + "/systemd/user"};
-  const std::string prefix = PrefixForPrograms();
+  const Units units{machine_.ConfigDir() + "/systemd/user"};
+  const std::string prefix = machine_.PrefixForPrograms();
   if (std::optional<std::string> service = ReadSmallTextFile(units.Path(kTemplate))) {
     const ScheduledTask base = TaskOf(*service);
     bool own = false;

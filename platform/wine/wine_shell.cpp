@@ -1,6 +1,3 @@
-// Shell services of the Wine platform. The recycle bin is the host user's
-// Trash, where Wine's own shell puts deleted files; shell links are read with
-// liblnk and their targets looked up inside the prefix.
 #include <limits.h>
 #include <stdlib.h>
 
@@ -10,37 +7,37 @@
 #include "platform/wine/host_files.h"
 #include "platform/wine/shell_link.h"
 #include "platform/wine/trash.h"
-#include "platform/wine/wine_platform.h"
+#include "platform/wine/wine_shell.h"
 
 namespace orvane::wine {
 // The host user's Trash is shared by every program of the host; the
 // machine's recycle bin is the part of it that came from inside the prefix.
-bool WinePlatform::MachineTrash(std::vector<TrashItem>* items) {
+bool WineShell::MachineTrash(std::vector<TrashItem>* items) {
   std::vector<TrashItem> found;
   if (!ListTrash(TrashDir(), &found)) return false;
   items->clear();
   for (auto& item : found) {
     std::string path = item.original_path;
     while (path.size() > 1 && path.back() == '/') path.pop_back();
-    if (InsideRoot(path)) items->push_back(std::move(item));
+    if (machine_.InsideRoot(path)) items->push_back(std::move(item));
   }
   return true;
 }
 
-std::string WinePlatform::TrashDir() const {
-  return options_.trash_dir.empty() ? DefaultTrashDir() : options_.trash_dir;
+std::string WineShell::TrashDir() const {
+  return machine_.options().trash_dir.empty() ? DefaultTrashDir() : machine_.options().trash_dir;
 }
 
-bool WinePlatform::ListRecycleBin(std::vector<RecycleBinItem>* items) {
+bool WineShell::ListRecycleBin(std::vector<RecycleBinItem>* items) {
   std::vector<TrashItem> found;
   if (!MachineTrash(&found)) return false;
 
   // A drive is known by its dosdevices link (the form Wine writes into the
   // Trash) and by where that link leads.
   std::vector<std::pair<std::wstring, std::string>> roots;
-  for (const auto& [letter, target] : Drives()) {
+  for (const auto& [letter, target] : machine_.Drives()) {
     std::string link =
-        options_.prefix_dir + "/dosdevices/" + static_cast<char>(FoldCase(letter[0])) + ":";
+        machine_.prefix_dir() + "/dosdevices/" + static_cast<char>(FoldCase(letter[0])) + ":";
     roots.emplace_back(letter, link);
     if (std::string real = RealPath(link); !real.empty()) roots.emplace_back(letter, real);
   }
@@ -63,8 +60,8 @@ bool WinePlatform::ListRecycleBin(std::vector<RecycleBinItem>* items) {
   return true;
 }
 
-bool WinePlatform::EmptyRecycleBin() {
-  if (!CheckWritable()) return false;
+bool WineShell::EmptyRecycleBin() {
+  if (!machine_.CheckWritable()) return false;
   std::vector<TrashItem> items;
   if (!MachineTrash(&items)) return false;
   std::vector<std::string> names;
@@ -72,8 +69,8 @@ bool WinePlatform::EmptyRecycleBin() {
   return RemoveTrashItems(TrashDir(), names);
 }
 
-bool WinePlatform::ShortcutResolves(const std::wstring& path) {
-  std::string host = Resolve(path);
+bool WineShell::ShortcutResolves(const std::wstring& path) {
+  std::string host = machine_.Resolve(path);
   ShellLinkTargets targets;
   if (host.empty() || !ReadShellLink(host, &targets)) return false;
   std::wstring folder = path;
@@ -82,9 +79,9 @@ bool WinePlatform::ShortcutResolves(const std::wstring& path) {
   return LinkTargetResolves(
       targets, folder,
       [this](const std::wstring& target) {
-        return GetFileAttributes(target) != INVALID_FILE_ATTRIBUTES;
+        return files_.GetFileAttributes(target) != INVALID_FILE_ATTRIBUTES;
       },
-      [this](const std::wstring& text) { return ExpandEnvironmentStrings(text); });
+      [this](const std::wstring& text) { return environment_.ExpandEnvironmentStrings(text); });
 }
 
 }  // namespace orvane::wine

@@ -1,5 +1,5 @@
 // The crossings between a prefix and the program's state folder on the host
-// (platform.h): a rename where both lie on one file system, a flushed copy
+// (files.h): a rename where both lie on one file system, a flushed copy
 // where they do not; links go and come back as links. The machine's side is
 // resolved and checked as every other change to it is (ResolveForWrite).
 #include <fcntl.h>
@@ -14,7 +14,7 @@
 #include "platform/state_folder.h"
 #include "platform/text.h"
 #include "platform/wine/unique_fd.h"
-#include "platform/wine/wine_platform.h"
+#include "platform/wine/wine_files.h"
 
 namespace orvane::wine {
 namespace {
@@ -87,12 +87,12 @@ void FlushFolderOf(const std::string& path) {
 
 }  // namespace
 
-Status WinePlatform::MoveIntoState(const std::wstring& path, StateFolder& state, const std::string& name) {
+Status WineFiles::MoveIntoState(const std::wstring& path, StateFolder& state, const std::string& name) {
   const std::string to = state.HostPath(name);
-  if (to.empty()) return Platform::MoveIntoState(path, state, name);
+  if (to.empty()) return Files::MoveIntoState(path, state, name);
   const std::string from = ResolveForWrite(path);
   if (from.empty())
-    return Status::Error(path + L" cannot be changed (error " + std::to_wstring(LastError()) + L").");
+    return Status::FromWin32(LastError(), path + L" cannot be changed (error " + std::to_wstring(LastError()) + L").");
   struct stat st;
   if (lstat(from.c_str(), &st) != 0) return Why(path, errno);
   // Only what can be kept whole: never a folder, a pipe or a device.
@@ -132,18 +132,18 @@ Status WinePlatform::MoveIntoState(const std::wstring& path, StateFolder& state,
   return Status::Ok();
 }
 
-Status WinePlatform::CopyFromState(StateFolder& state, const std::string& name, const std::wstring& path,
-                                   StateCopyOutcome* outcome) {
+Status WineFiles::CopyFromState(StateFolder& state, const std::string& name, const std::wstring& path,
+                                StateCopyOutcome* outcome) {
   const std::string from = state.HostPath(name);
-  if (from.empty()) return Platform::CopyFromState(state, name, path, outcome);
+  if (from.empty()) return Files::CopyFromState(state, name, path, outcome);
   const std::string to = ResolveForWrite(path);
   if (to.empty())
-    return Status::Error(path + L" cannot be changed (error " + std::to_wstring(LastError()) + L").");
+    return Status::FromWin32(LastError(), path + L" cannot be changed (error " + std::to_wstring(LastError()) + L").");
   struct stat kept, there;
   if (lstat(from.c_str(), &kept) != 0) return Why(Utf8ToWide(from), errno);
   const bool existed = lstat(to.c_str(), &there) == 0;
   if (existed && S_ISDIR(there.st_mode)) return Status::Error(path + L" is a folder; it was left as it is.");
-  const std::string temporary = TemporaryFor(to);
+  const std::string temporary = machine_.TemporaryFor(to);
 
   if (S_ISLNK(kept.st_mode)) {
     std::string target, present;

@@ -72,7 +72,9 @@ TEST_F(Crossings, NothingCrossesTheBoundaryOrReplacesAnything) {
   const std::string outside = prefix.OutsideDir() + "/host.txt";
   std::ofstream(outside) << "the host's";
   const std::wstring z = prefix.ZPath(outside);
-  EXPECT_FALSE(platform->MoveIntoState(z, state, "set/x"));
+  Status out = platform->MoveIntoState(z, state, "set/x");
+  EXPECT_FALSE(out);
+  EXPECT_EQ(out.code, StatusCode::kRefused);
   EXPECT_EQ(Read(outside), "the host's");
   ASSERT_TRUE(platform->MoveIntoState(kTemp + L"a.tmp", state, "set/1"));
   EXPECT_FALSE(platform->CopyFromState(state, "set/1", z, nullptr));

@@ -25,7 +25,7 @@
 #include "platform/text.h"
 #include "platform/wine/host_files.h"
 #include "platform/wine/url_cache_answer.h"
-#include "platform/wine/wine_platform.h"
+#include "platform/wine/wine_url_cache.h"
 
 namespace orvane::wine {
 namespace {
@@ -47,9 +47,9 @@ std::string HelperProgram() {
 
 // The Windows path of a host path through a drive of the prefix (Wine makes
 // Z: for the host's root); "" when no drive reaches it.
-std::wstring WindowsPathOf(const WinePlatform& platform, const std::string& host) {
-  for (const auto& [letter, target] : platform.Drives()) {
-    std::string root = RealPath(platform.prefix_dir() + "/dosdevices/" +
+std::wstring WindowsPathOf(const WineMachine& machine, const std::string& host) {
+  for (const auto& [letter, target] : machine.Drives()) {
+    std::string root = RealPath(machine.prefix_dir() + "/dosdevices/" +
                                 static_cast<char>(std::tolower(static_cast<unsigned char>(letter[0]))) + ":");
     if (root.empty()) continue;
     std::string rest;
@@ -74,8 +74,8 @@ std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 // Runs the program with arguments (after the answer file) and gives back
 // its answer; false with the reason in LastError when it could not run.
-static bool RunUrlCacheProgram(WinePlatform& platform, const std::wstring& arguments, const std::string& request,
-                               std::string* answer) {
+bool WineUrlCache::RunUrlCacheProgram(const std::wstring& arguments, const std::string& request,
+                                      std::string* answer) {
   std::string helper = HelperProgram();
   ScratchFolder folder("orvane-urlcache");
   if (helper.empty() || folder.dir().empty()) {
@@ -83,27 +83,27 @@ static bool RunUrlCacheProgram(WinePlatform& platform, const std::wstring& argum
     return false;
   }
   const std::string answer_path = folder.dir() + "/answer.txt";
-  std::wstring command = Quoted(WindowsPathOf(platform, helper)) + L" " +
-                         Quoted(WindowsPathOf(platform, answer_path)) + L" " + arguments;
+  std::wstring command = Quoted(WindowsPathOf(machine_, helper)) + L" " +
+                         Quoted(WindowsPathOf(machine_, answer_path)) + L" " + arguments;
   if (!request.empty()) {
     const std::string request_path = folder.dir() + "/request.txt";
     std::ofstream(request_path, std::ios::binary) << request;
-    command += L" " + Quoted(WindowsPathOf(platform, request_path));
+    command += L" " + Quoted(WindowsPathOf(machine_, request_path));
   }
-  if (WindowsPathOf(platform, folder.dir()).empty() || WindowsPathOf(platform, helper).empty()) {
+  if (WindowsPathOf(machine_, folder.dir()).empty() || WindowsPathOf(machine_, helper).empty()) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return false;
   }
   // Wine rewrites the hives when the run ends, and a hive changed under
   // changes of ours not yet saved is neither read again nor written over:
   // what we changed is saved first, while no Wine program holds the hives.
-  if (!platform.Flush()) {
+  if (!registry_.Flush()) {
     SetLastError(ERROR_WRITE_PROTECT);
     return false;
   }
   // Our own program, which lies outside the machine: started as itself,
   // not judged as a line from the machine would be.
-  std::unique_ptr<RunningProcess> run = platform.StartInMachine(WindowsPathOf(platform, helper), command, nullptr);
+  std::unique_ptr<RunningProcess> run = processes_.StartInMachine(WindowsPathOf(machine_, helper), command, nullptr);
   if (!run) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return false;
@@ -118,9 +118,9 @@ static bool RunUrlCacheProgram(WinePlatform& platform, const std::wstring& argum
   return true;
 }
 
-bool WinePlatform::ListUrlCache(std::vector<UrlCacheEntry>* entries) {
+bool WineUrlCache::ListUrlCache(std::vector<UrlCacheEntry>* entries) {
   std::string answer;
-  if (!RunUrlCacheProgram(*this, L"list", "", &answer)) return false;
+  if (!RunUrlCacheProgram(L"list", "", &answer)) return false;
   if (!ParseUrlCacheList(answer, entries)) {
     SetLastError(ERROR_CANTREAD);
     return false;
@@ -128,14 +128,14 @@ bool WinePlatform::ListUrlCache(std::vector<UrlCacheEntry>* entries) {
   return true;
 }
 
-bool WinePlatform::DeleteUrlCacheEntries(const std::vector<std::wstring>& source_urls,
+bool WineUrlCache::DeleteUrlCacheEntries(const std::vector<std::wstring>& source_urls,
                                          std::vector<std::wstring>* failed) {
   if (source_urls.empty()) return true;
   std::vector<std::wstring> unsendable;
   std::string request = FormatDeleteRequest(source_urls, &unsendable);
   std::string answer;
   UrlCacheDeletions result;
-  bool ran = !request.empty() && RunUrlCacheProgram(*this, L"delete", request, &answer) &&
+  bool ran = !request.empty() && RunUrlCacheProgram(L"delete", request, &answer) &&
              ParseUrlCacheDeletions(answer, &result);
   if (!ran) {
     // Nothing is known to be gone.
@@ -156,14 +156,14 @@ bool WinePlatform::DeleteUrlCacheEntries(const std::vector<std::wstring>& source
   return left.empty();
 }
 
-bool WinePlatform::DeleteUrlCacheEntry(const std::wstring& source_url) {
+bool WineUrlCache::DeleteUrlCacheEntry(const std::wstring& source_url) {
   return DeleteUrlCacheEntries({source_url}, nullptr);
 }
 
-bool WinePlatform::ClearUrlHistory() {
+bool WineUrlCache::ClearUrlHistory() {
   std::string answer;
   UrlCacheDeletions result;
-  if (!RunUrlCacheProgram(*this, L"clear-history", "", &answer) || !ParseUrlCacheDeletions(answer, &result)) {
+  if (!RunUrlCacheProgram(L"clear-history", "", &answer) || !ParseUrlCacheDeletions(answer, &result)) {
     SetLastError(ERROR_CANTREAD);
     return false;
   }

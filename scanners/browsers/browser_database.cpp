@@ -52,8 +52,8 @@ int64_t FreePages(sqlite3* db) {
   return pages;
 }
 
-bool Exists(Platform& platform, const std::wstring& path) {
-  DWORD attributes = platform.GetFileAttributes(path);
+bool Exists(Files& files, const std::wstring& path) {
+  DWORD attributes = files.GetFileAttributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -83,11 +83,11 @@ std::wstring DatabaseRow::Text(int column) const {
   return Utf8ToWide(std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(size)));
 }
 
-bool ListDatabase(Platform& platform, const std::wstring& path, const std::vector<ListQuery>& queries,
+bool ListDatabase(Files& files, const std::wstring& path, const std::vector<ListQuery>& queries,
                   std::vector<std::wstring>* items, std::wstring* problem) {
   std::vector<std::wstring> rows;
   if (!ListDatabase(
-          platform, path, queries,
+          files, path, queries,
           [&rows](const std::wstring& item) {
             rows.push_back(item);
             return true;
@@ -98,20 +98,20 @@ bool ListDatabase(Platform& platform, const std::wstring& path, const std::vecto
   return true;
 }
 
-bool ListDatabase(Platform& platform, const std::wstring& path, const std::vector<ListQuery>& queries,
+bool ListDatabase(Files& files, const std::wstring& path, const std::vector<ListQuery>& queries,
                   const ItemSink& sink, std::wstring* problem) {
   // A profile kept outside the machine (a Z: path) can never be cleaned, so
   // nothing of it is listed either.
-  if (!Exists(platform, path) || !platform.InsideMachine(path)) return false;
+  if (!Exists(files, path) || !files.InsideMachine(path)) return false;
   auto fault = [&](const std::wstring& why) {
     if (problem && problem->empty()) *problem = path + L" could not be read (" + why + L")";
   };
-  if (!platform.TargetInsideMachine(path)) {
+  if (!files.TargetInsideMachine(path)) {
     fault(kLeadsOutside);
     return false;
   }
   Connection db;
-  if (!db.Open(platform.NativePath(path))) {
+  if (!db.Open(files.NativePath(path))) {
     fault(L"it cannot be opened");
     return false;
   }

@@ -48,11 +48,11 @@ struct ListQuery {
 // opened. When the file exists but could not be read whole (locked by the
 // running browser, damaged), *problem (if given) says why; the rows handed
 // over before the fault stand.
-bool ListDatabase(Platform& platform, const std::wstring& path, const std::vector<ListQuery>& queries,
+bool ListDatabase(Files& files, const std::wstring& path, const std::vector<ListQuery>& queries,
                   const ItemSink& sink, std::wstring* problem = nullptr);
 // The same into a list: on success *items is cleared and gets every row's
 // text; false with *items untouched.
-bool ListDatabase(Platform& platform, const std::wstring& path, const std::vector<ListQuery>& queries,
+bool ListDatabase(Files& files, const std::wstring& path, const std::vector<ListQuery>& queries,
                   std::vector<std::wstring>* items, std::wstring* problem = nullptr);
 
 enum class CleanOutcome {
