@@ -411,9 +411,4 @@ RestoreReport CSarvelEngine::RestoreBackup(const std::wstring& data_file) {
   return RestoreBackupSet(platform_, *state_, data_file);
 }
 
-void CSarvelEngine::ListBackups() {
-  for (const std::wstring& file : ListBackupFiles(platform_, *state_))
-    target_->Post(Message{kMsgBackupFound, 0, 0, file});
-}
-
 }  // namespace orvane

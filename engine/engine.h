@@ -298,13 +298,10 @@ class CSarvelEngine {
 
   // ---- Backup sets (repair/backup_set.h): those of the state folder and
   // those older versions left in the machine. ----
-  // Posts one backup-found message with the set's data file per set,
-  // oldest first.
-  void ListBackups();
-  // Its kind, time, item count and size (backup_catalog.h).
-  BackupSetInfo DescribeBackup(const std::wstring& data_file) {
-    return DescribeBackupSet(platform_, *state_, data_file);
-  }
+  // Every set with its kind, time, item count and size (backup_catalog.h),
+  // oldest first; empty when there are none. A set that cannot be read is
+  // listed all the same (readable false).
+  std::vector<BackupSetInfo> ListBackups() { return DescribeBackupSets(platform_, *state_); }
   // Reads again the hives another program changed (unless something of
   // ours is pending), puts the set back and deletes it when everything
   // came back (RestoreBackupSet).

@@ -204,16 +204,15 @@ TEST_F(EngineTest, BrowsersAndBackupListing) {
 
   // Older versions' sets in the machine and the new ones beside it, oldest
   // first.
-  engine.ListBackups();
   std::vector<std::wstring> found;
-  for (const Message& m : messages_.Drain()) {
-    ASSERT_EQ(m.code, kMsgBackupFound);
-    found.push_back(m.text);
-  }
+  std::vector<BackupSetInfo> sets = engine.ListBackups();
+  for (const BackupSetInfo& set : sets) found.push_back(set.data_file);
   EXPECT_EQ(found, (std::vector<std::wstring>{L"C:\\Program Files\\Orvane\\backup\\20261208_1000_Junk.dat",
                                              L"C:\\Program Files\\Orvane\\backup\\20261208_1000_Registry.dat",
                                              newer.data_file}));
-  EXPECT_EQ(engine.DescribeBackup(newer.data_file).kind, L"ShortCut Cleaner");
+  EXPECT_TRUE(sets[0].in_machine);
+  EXPECT_EQ(sets[2].kind, L"ShortCut Cleaner");
+  EXPECT_TRUE(messages_.Drain().empty());
 }
 
 std::vector<std::wstring> FilesOf(const CErrorListEx& list) {
