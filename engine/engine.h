@@ -254,12 +254,11 @@ class CSarvelEngine {
   std::wstring UnresolvedBrowsersPath();
 
   // ---- Counters and texts. ----
-  std::wstring TotalFound() const;
-  std::wstring TotalRepaired() const;
-  std::wstring TotalIgnored() const;
-  std::wstring SectionFound(int id) const;
-  std::wstring SectionRepaired(int id) const;
-  std::wstring SectionIgnored(int id) const;
+  // Found, repaired and ignored summed over the sections; only while no
+  // worker runs.
+  SectionCounter Totals() const;
+  // One section's; zeros for an id outside 0..21.
+  SectionCounter Section(int id) const;
   std::wstring GetLastScanDate() const { return last_scan_date_; }
   std::wstring GetProductVersion() const { return product_version_; }
   std::wstring GetReleaseDate() const { return release_date_; }

@@ -83,9 +83,9 @@ TEST_F(EngineTest, ANewScanReplacesTheOldOnesResults) {
   engine.WaitForScan();
   EXPECT_FALSE(engine.IsScanRunning());
   EXPECT_EQ(engine.errors().GetCount(), 1);
-  EXPECT_EQ(engine.TotalFound(), L"1");
-  EXPECT_EQ(engine.SectionFound(4), L"1");
-  EXPECT_EQ(engine.SectionFound(99), L"0");
+  EXPECT_EQ(engine.Totals(), (SectionCounter{1, 0, 0}));
+  EXPECT_EQ(engine.Section(4).found, 1);
+  EXPECT_EQ(engine.Section(99), SectionCounter{});
 }
 
 // Every pause lasts a little, so a scan of all sections takes about a
@@ -150,7 +150,7 @@ TEST_F(EngineTest, UnresolvedErrorsRoundTrip) {
   CSarvelEngine& engine = Engine();
   engine.LoadUnresolvedErrors();  // no file yet
   EXPECT_TRUE(engine.errors().IsEmpty());
-  EXPECT_EQ(engine.TotalFound(), L"0");
+  EXPECT_EQ(engine.Totals(), SectionCounter{});
 
   engine.errors().Add(Record(2, L"a"));
   engine.errors().Add(Record(2, L"b"));
@@ -158,7 +158,7 @@ TEST_F(EngineTest, UnresolvedErrorsRoundTrip) {
   engine.errors().Add(Record(40, L"out of range"));
   ASSERT_TRUE(engine.SaveUnresolvedErrors());
   EXPECT_TRUE(engine.errors().IsEmpty());
-  EXPECT_EQ(engine.TotalIgnored(), L"3");  // the out-of-range record counts nowhere
+  EXPECT_EQ(engine.Totals().ignored, 3);  // the out-of-range record counts nowhere
   EXPECT_EQ(ReadRegistryString(*platform_, HKEY_LOCAL_MACHINE, L"Software\\Orvane", L"IgnoredErrorsCount"), L"4");
   EXPECT_EQ(refreshed_, 1);
   EXPECT_EQ(engine.UnresolvedErrorsPath(), L"C:\\users\\tester\\AppData\\Roaming\\Orvane\\unresolvederrors.dat");
@@ -166,9 +166,9 @@ TEST_F(EngineTest, UnresolvedErrorsRoundTrip) {
   engine.LoadUnresolvedErrors();
   ASSERT_EQ(engine.errors().GetCount(), 3);
   EXPECT_EQ(engine.errors()[2].filePath, L"c");
-  EXPECT_EQ(engine.SectionFound(2), L"2");
-  EXPECT_EQ(engine.SectionFound(7), L"1");
-  EXPECT_EQ(engine.TotalIgnored(), L"0");
+  EXPECT_EQ(engine.Section(2).found, 2);
+  EXPECT_EQ(engine.Section(7).found, 1);
+  EXPECT_EQ(engine.Totals().ignored, 0);
 
   // An empty list writes an empty file and stores 0.
   engine.errors().RemoveAll();
@@ -187,7 +187,7 @@ TEST_F(EngineTest, AFailedSaveKeepsTheRecords) {
   engine.errors().Add(Record(3, L"kept"));
   EXPECT_FALSE(engine.SaveUnresolvedErrors());
   EXPECT_EQ(engine.errors().GetCount(), 1);
-  EXPECT_EQ(engine.TotalIgnored(), L"0");
+  EXPECT_EQ(engine.Totals().ignored, 0);
   EXPECT_EQ(refreshed_, 0);
 }
 
@@ -250,8 +250,8 @@ TEST_F(ResultsRepairTest, WhatTheRepairDidNotReachJoinsTheSetAsideRecordsInListO
   EXPECT_EQ(FileRecords(), (std::vector<std::wstring>{L"b", L"e"}));
   EXPECT_EQ(StoredCount(), L"2");
   EXPECT_EQ(FilesOf(engine.errors()), (std::vector<std::wstring>{L"a", L"c", L"d", L"f"}));
-  EXPECT_EQ(engine.SectionIgnored(2), L"1");
-  EXPECT_EQ(engine.SectionIgnored(9), L"1");
+  EXPECT_EQ(engine.Section(2).ignored, 1);
+  EXPECT_EQ(engine.Section(9).ignored, 1);
   EXPECT_EQ(refreshed_, 1);
 
   // A repair that ends after two records (as an abort does): c is
@@ -263,10 +263,10 @@ TEST_F(ResultsRepairTest, WhatTheRepairDidNotReachJoinsTheSetAsideRecordsInListO
   EXPECT_EQ(FileRecords(), (std::vector<std::wstring>{L"b", L"d", L"e", L"f"}));
   EXPECT_EQ(StoredCount(), L"4");
   EXPECT_TRUE(engine.errors().IsEmpty());
-  EXPECT_EQ(engine.SectionRepaired(2), L"1");
-  EXPECT_EQ(engine.SectionRepaired(7), L"1");
-  EXPECT_EQ(engine.SectionIgnored(7), L"1");
-  EXPECT_EQ(engine.SectionIgnored(9), L"2");
+  EXPECT_EQ(engine.Section(2).repaired, 1);
+  EXPECT_EQ(engine.Section(7).repaired, 1);
+  EXPECT_EQ(engine.Section(7).ignored, 1);
+  EXPECT_EQ(engine.Section(9).ignored, 2);
   EXPECT_EQ(refreshed_, 2);
 }
 

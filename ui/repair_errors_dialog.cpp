@@ -90,8 +90,7 @@ int CRepairErrorsDialog::Run() {
   // Records the user left out were counted as ignored when they were set
   // aside; the end message names them so it never claims more than the
   // summary's "Ignored" column shows.
-  left_out_ = 0;
-  for (int id = 0; id < kSectionCount; ++id) left_out_ += engine_.counters()[id].ignored;
+  left_out_ = engine_.Totals().ignored;
   engine_.StartRepair(engine_.errors().GetCount());
   int result = exec();
   if (running_) {

@@ -113,8 +113,8 @@ TEST_F(RepairErrorsDialogTest, AbortDuringTheThirdRecordEndsAfterItAndDropsTheLa
   EXPECT_FALSE(engine.IsRepairRunning());
   EXPECT_EQ(range, 10);
   EXPECT_TRUE(messenger_.said.empty());  // no completion message after an abort
-  EXPECT_EQ(engine.SectionRepaired(section::kStartup), L"3");
-  EXPECT_EQ(engine.TotalRepaired(), L"3");
+  EXPECT_EQ(engine.Section(section::kStartup).repaired, 3);
+  EXPECT_EQ(engine.Totals().repaired, 3);
   EXPECT_FALSE(ValueExists(L"v2"));
   EXPECT_TRUE(ValueExists(L"v3"));
 
@@ -155,14 +155,14 @@ TEST_F(RepairErrorsDialogTest, EscapeAndTheCloseRequestRunTheAbortProcedure) {
   };
   EXPECT_EQ(window.Run(), QDialog::Rejected);
   EXPECT_FALSE(engine.IsRepairRunning());
-  EXPECT_EQ(engine.TotalRepaired(), L"1");
+  EXPECT_EQ(engine.Totals().repaired, 1);
   EXPECT_TRUE(ValueExists(L"e1"));
 
   pacer.Rearm(1);
   stop = [&] { window.close(); };
   EXPECT_EQ(window.Run(), QDialog::Rejected);
   EXPECT_FALSE(engine.IsRepairRunning());
-  EXPECT_EQ(engine.TotalRepaired(), L"2");  // e0 again (already gone), then the stop
+  EXPECT_EQ(engine.Totals().repaired, 2);  // e0 again (already gone), then the stop
   EXPECT_TRUE(ValueExists(L"e1"));
   EXPECT_TRUE(messenger_.said.empty());
 }
@@ -198,7 +198,7 @@ TEST_F(RepairErrorsDialogTest, ARunThatFellShortIsNotAnnouncedAsASuccess) {
       << messenger_.said[0].text.toStdString();
   EXPECT_TRUE(messenger_.said[0].text.contains("backup"));
   EXPECT_TRUE(ValueExists(L"unsafe"));
-  EXPECT_EQ(engine.TotalRepaired(), L"0");
+  EXPECT_EQ(engine.Totals().repaired, 0);
 }
 
 TEST_F(RepairErrorsDialogTest, RecordsLeftInPlaceAreCountedInTheMessage) {
@@ -222,7 +222,7 @@ TEST_F(RepairErrorsDialogTest, RecordsLeftInPlaceAreCountedInTheMessage) {
             "1 of the 2 issues have been repaired; 1 could not be repaired and stay in the list. Click OK to see "
             "what was repaired.");
   EXPECT_FALSE(ValueExists(L"gone"));
-  EXPECT_EQ(engine.TotalRepaired(), L"1");
+  EXPECT_EQ(engine.Totals().repaired, 1);
 }
 
 TEST_F(RepairErrorsDialogTest, RecordsTheUserLeftOutAreNamedInTheMessage) {

@@ -168,9 +168,9 @@ TEST_F(ResultsWindowTest, AClearedSectionGoesToTheFileAndTheRestIsRepaired) {
   window.OnRepairProblems();
   EXPECT_EQ(FileRecords(), (std::vector<std::wstring>{L"empty0", L"empty1", L"empty2", L"empty3"}));
   EXPECT_EQ(StoredCount(), L"4");
-  EXPECT_EQ(engine_->SectionIgnored(7), L"4");
+  EXPECT_EQ(engine_->Section(7).ignored, 4);
   EXPECT_EQ(handed_to_repair_, (std::vector<std::wstring>{L"sound0", L"sound1", L"sound2", L"font0", L"font1"}));
-  EXPECT_EQ(engine_->TotalRepaired(), L"5");
+  EXPECT_EQ(engine_->Totals().repaired, 5);
   EXPECT_TRUE(engine_->errors().IsEmpty());
   EXPECT_EQ(summaries_, 1);
   EXPECT_GE(refreshes_, 1);
@@ -256,9 +256,9 @@ TEST_F(ResultsWindowTest, AnAbortedRepairLeavesWhatItDidNotReachWithTheSetAsideO
   EXPECT_EQ(FileRecords(), (std::vector<std::wstring>{L"aside0", L"aside1", L"r3", L"r4", L"r5", L"r6", L"r7",
                                                       L"r8", L"r9"}));
   EXPECT_EQ(StoredCount(), L"9");
-  EXPECT_EQ(engine_->SectionRepaired(7), L"3");
-  EXPECT_EQ(engine_->SectionIgnored(7), L"7");
-  EXPECT_EQ(engine_->SectionIgnored(2), L"2");
+  EXPECT_EQ(engine_->Section(7).repaired, 3);
+  EXPECT_EQ(engine_->Section(7).ignored, 7);
+  EXPECT_EQ(engine_->Section(2).ignored, 2);
   EXPECT_TRUE(engine_->errors().IsEmpty());
 }
 
