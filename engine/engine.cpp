@@ -195,6 +195,12 @@ void CSarvelEngine::WaitForRepair() {
   if (repair_thread_) repair_thread_->Join();
 }
 
+Status CSarvelEngine::StartRepairOfList() {
+  if (Status writable = platform_.CheckWritable(); !writable) return writable;
+  StartRepair(errors_.GetCount());
+  return Status::Ok();
+}
+
 Status CSarvelEngine::StartRepairOfUnresolved(const RepairSelection& selection) {
   if (Status writable = platform_.CheckWritable(); !writable) return writable;
   LoadUnresolvedErrors();

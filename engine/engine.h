@@ -1,7 +1,9 @@
 // The engine: the state of scanning and repairing (the error list of the last
 // scan, the per-section counters, the last-scan date, the browser selection)
 // and the workers that scan and repair. The program builds one and hands it
-// to the windows and the commands that use it.
+// to the windows and the commands that use it; they call its operations and
+// show what those return, as values. Nothing of its state is handed out for
+// writing: the list and the counters change only through the operations.
 //
 // Every operation runs on the owner's (interface) thread. The workers write
 // the error list and the counters while they run; read them only after the
@@ -193,17 +195,25 @@ class CSarvelEngine {
   ScanSummary LastScanSummary() const;
 
   // ---- Repairing. ----
+  // There are two repairs, told apart by what they take and how they end:
+  //   orvane-cli: StartRepairOfUnresolved, then FinishRepair;
+  //   the results window: SetAsideUnselected, StartRepairOfList (the
+  //   progress window), then KeepUnrepairedErrors.
+  // Both start a worker and return at once; its messages tell how it goes,
+  // RepairEnded last. Either stops a running scan first, waiting for it.
+  //
   // The repair of the unresolved errors as a user asks for it: loads them,
-  // puts the selected sections' records first and starts a repair of
-  // those. Refuses, starting nothing, when the machine may not be changed
-  // now (the reason is returned).
+  // puts the selected records first and starts a repair of those. Refuses,
+  // starting nothing, when the machine may not be changed now (the reason
+  // is returned).
   Status StartRepairOfUnresolved(const RepairSelection& selection);
   // After that repair has ended (WaitForRepair): drops the records it
   // repaired, keeps every other one as unresolved errors, and sums up.
   RepairSummary FinishRepair();
-  // Stops any scan (waiting for its worker), then starts a repair of the
-  // first count records of the error list.
-  void StartRepair(int count);
+  // The repair of every record the list holds now: after SetAsideUnselected,
+  // those the user chose in the results window. Refuses, starting nothing,
+  // when the machine may not be changed now (the reason is returned).
+  Status StartRepairOfList();
   bool IsRepairRunning() const;
   // Asks the repair worker to stop before its next record and cuts its
   // pause short; never waits.
@@ -253,9 +263,11 @@ class CSarvelEngine {
   std::wstring UnresolvedErrorsPath();
   std::wstring UnresolvedBrowsersPath();
 
-  // ---- Counters and texts. ----
-  // Found, repaired and ignored summed over the sections; only while no
-  // worker runs.
+  // ---- The list, the counters and texts, as the last operation left
+  // them; only while no worker runs. ----
+  const CErrorListEx& errors() const { return errors_; }
+  const SectionCounters& counters() const { return counters_; }
+  // Found, repaired and ignored summed over the sections.
   SectionCounter Totals() const;
   // One section's; zeros for an id outside 0..21.
   SectionCounter Section(int id) const;
@@ -317,10 +329,6 @@ class CSarvelEngine {
   std::vector<UninstallRow> UninstallRows() { return BuildUninstallRows(ListUninstallValues()); }
   UninstallStart StartUninstall(const UninstallRow& row) { return orvane::StartUninstall(platform_, row); }
 
-  // The list and the counters as the last operation left them; only while
-  // no worker runs.
-  CErrorListEx& errors() { return errors_; }
-  SectionCounters& counters() { return counters_; }
   const CRegistryItemListEx& repaired_items() const { return repaired_items_; }
   Platform& platform() { return platform_; }
   StateFolder& state() { return *state_; }
@@ -329,6 +337,9 @@ class CSarvelEngine {
   static std::wstring FormatScanDate(const LocalDateTime& local);
 
  private:
+  // Stops any scan (waiting for its worker), then starts a repair of the
+  // first count records of the list.
+  void StartRepair(int count);
   void DiscardScanWorker();
   // Writes the two files of unresolved errors, each atomically.
   bool WriteUnresolvedFiles(const CErrorListEx& records);

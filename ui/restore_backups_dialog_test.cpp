@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 
+#include "engine/testing_engine.h"
 #include "platform/testing/fake_wineserver.h"
 #include "platform/text.h"
 #include "repair/backup_set.h"
@@ -20,18 +21,13 @@ const std::wstring kTemp = L"C:\\users\\tester\\Temp\\";
 
 class RestoreBackupsDialogTest : public ::testing::Test, public testing::WindowFixture {
  protected:
-  // Repairs records with the engine as the program does; returns the data
+  // Repairs records with the engine as orvane-cli does; returns the data
   // files of the sets the run made.
   std::vector<std::wstring> Repair(const std::vector<CError>& records) {
     CSarvelEngine& engine = Engine();
-    engine.errors().RemoveAll();
-    for (const CError& e : records) engine.errors().Add(e);
-    engine.StartRepair(engine.errors().GetCount());
-    engine.WaitForRepair();
-    std::vector<std::wstring> sets;
-    for (const BackupSet& set : engine.repair_thread()->backup_sets())
-      sets.push_back(set.data_file);
-    return sets;
+    EXPECT_TRUE(orvane::testing::LoadAsFound(engine, records));
+    EXPECT_TRUE(engine.StartRepairOfUnresolved({}));
+    return engine.FinishRepair().backup_sets;
   }
 
   CError JunkRecord(const std::wstring& name, const std::string& content) {
