@@ -142,7 +142,6 @@ int RunProgram(const ProgramOptions& options) {
   parts.run_send_report = [&] { send_report.Run(); };
   parts.run_custom_solution = [&] { custom_solution.Run(); };
   parts.repair = {&repair_progress, [&](const WorkerEvent& e) { repair_progress.HandleEvent(e); }};
-  parts.restore = {&restore, [&](const WorkerEvent& e) { restore.HandleEvent(e); }};
   parts.updates = &updates;
   parts.run_junk_and_privacy = [&](std::array<bool, kSectionCount>* chosen) {
     if (junk.Run() != QDialog::Accepted) return false;

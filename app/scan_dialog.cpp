@@ -474,8 +474,6 @@ void CScanDialog::OnWorkerEvent(const WorkerEvent& event) {
         } else if constexpr (std::is_same_v<E, RepairStarted> || std::is_same_v<E, RecordProcessed> ||
                              std::is_same_v<E, RecordBegins> || std::is_same_v<E, RepairEnded>) {
           relay(parts_.repair);
-        } else if constexpr (std::is_same_v<E, BackupFound>) {
-          relay(parts_.restore);
         } else if constexpr (std::is_same_v<E, DownloadStarts> || std::is_same_v<E, DownloadReceived> ||
                              std::is_same_v<E, DownloadComplete>) {
           if (parts_.updates) parts_.updates->DownloadProgress(event);

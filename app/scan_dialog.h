@@ -79,7 +79,7 @@ struct MainWindowParts {
   // solution (optional).
   std::function<void()> run_send_report, run_custom_solution;
   std::function<bool(std::array<bool, kSectionCount>*)> run_junk_and_privacy;
-  RelayTarget repair, restore;  // optional
+  RelayTarget repair;  // optional
   Updates* updates = nullptr;             // optional: no update service
   // Whether the desktop shows tray icons (the real answer when empty).
   std::function<bool()> tray_available;

@@ -14,6 +14,7 @@
 
 #include "app/problems_display.h"
 #include "app/tray_icon.h"
+#include "engine/testing_engine.h"
 #include "model/program_paths.h"
 #include "platform/names.h"
 #include "platform/testing/fake_wineserver.h"
@@ -209,7 +210,7 @@ TEST_F(ScanDialogTest, AScanWithoutFindingsLeavesZeroErrorsAndNoFile) {
   CError old;
   old.section = section::kFonts;
   old.filePath = L"C:\\gone.ttf";
-  engine_->errors().Add(old);
+  ASSERT_TRUE(testing::LoadAsFound(*engine_, {old}));
   ASSERT_TRUE(engine_->SaveUnresolvedErrors());
   std::wstring file = UnresolvedErrorsFile(*platform_);
   ASSERT_TRUE(FileExists(*platform_, file));
@@ -236,7 +237,7 @@ TEST_F(ScanDialogTest, LastResultsWithoutAFileDoNothing) {
   // With kept findings, the results window opens over them.
   CError kept;
   kept.section = section::kStartup;
-  engine_->errors().Add(kept);
+  ASSERT_TRUE(testing::LoadAsFound(*engine_, {kept}));
   ASSERT_TRUE(engine_->SaveUnresolvedErrors());
   w.OnLastResults();
   EXPECT_EQ(results_shown_, 1);

@@ -40,7 +40,7 @@ std::string Padded(std::string text, size_t width, bool right = false) {
 }
 
 int List(CSarvelEngine& engine, const Output& output) {
-  std::vector<BackupSetInfo> sets = DescribeBackupSets(engine.platform(), engine.state());
+  const std::vector<BackupSetInfo> sets = engine.ListBackups();
   if (output.json) {
     nlohmann::json list = nlohmann::json::array();
     for (size_t i = 0; i < sets.size(); ++i) {

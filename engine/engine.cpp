@@ -23,18 +23,6 @@ const wchar_t* const kMonths[] = {L"JAN", L"FEB", L"MAR", L"APR", L"MAY", L"JUN"
 
 std::wstring OrNoVersion(const std::wstring& text) { return text.empty() ? kNoVersion : text; }
 
-std::wstring Sum(const SectionCounters& counters, int32_t SectionCounter::*field) {
-  int64_t total = 0;
-  for (const SectionCounter& c : counters.entries()) total += c.*field;
-  return std::to_wstring(total);
-}
-
-std::wstring One(const SectionCounters& counters, int id, int32_t SectionCounter::*field) {
-  const SectionCounter* c = counters.Find(id);
-  return std::to_wstring(c ? c->*field : 0);
-}
-
-
 void EnsureFolder(Platform& platform, const std::wstring& folder) {
   if (!FileExists(platform, folder)) platform.CreateDirectory(folder);
 }
@@ -205,6 +193,12 @@ void CSarvelEngine::StopRepair() {
 
 void CSarvelEngine::WaitForRepair() {
   if (repair_thread_) repair_thread_->Join();
+}
+
+Status CSarvelEngine::StartRepairOfList() {
+  if (Status writable = platform_.CheckWritable(); !writable) return writable;
+  StartRepair(errors_.GetCount());
+  return Status::Ok();
 }
 
 Status CSarvelEngine::StartRepairOfUnresolved(const RepairSelection& selection) {
@@ -381,12 +375,21 @@ UnresolvedKept CSarvelEngine::KeepUnrepairedErrors(const SetAsideErrors& set_asi
   return kept;
 }
 
-std::wstring CSarvelEngine::TotalFound() const { return Sum(counters_, &SectionCounter::found); }
-std::wstring CSarvelEngine::TotalRepaired() const { return Sum(counters_, &SectionCounter::repaired); }
-std::wstring CSarvelEngine::TotalIgnored() const { return Sum(counters_, &SectionCounter::ignored); }
-std::wstring CSarvelEngine::SectionFound(int id) const { return One(counters_, id, &SectionCounter::found); }
-std::wstring CSarvelEngine::SectionRepaired(int id) const { return One(counters_, id, &SectionCounter::repaired); }
-std::wstring CSarvelEngine::SectionIgnored(int id) const { return One(counters_, id, &SectionCounter::ignored); }
+SectionCounter CSarvelEngine::Totals() const {
+  SectionCounter total;
+  for (const SectionCounter& c : counters_.entries()) {
+    total.found += c.found;
+    total.repaired += c.repaired;
+    total.ignored += c.ignored;
+  }
+  return total;
+}
+
+SectionCounter CSarvelEngine::Section(int id) const {
+  const SectionCounter* c = counters_.Find(id);
+  return c ? *c : SectionCounter{};
+}
+
 std::wstring CSarvelEngine::SectionName(int id) { return orvane::SectionName(id); }
 
 ReportResult CSarvelEngine::WriteReport() {
@@ -409,11 +412,6 @@ RestoreReport CSarvelEngine::RestoreBackup(const std::wstring& data_file) {
   // shows in that save, with its reason.
   platform_.ReloadRegistry();
   return RestoreBackupSet(platform_, *state_, data_file);
-}
-
-void CSarvelEngine::ListBackups() {
-  for (const std::wstring& file : ListBackupFiles(platform_, *state_))
-    target_->Post(Message{kMsgBackupFound, 0, 0, file});
 }
 
 }  // namespace orvane

@@ -1,7 +1,9 @@
 // The engine: the state of scanning and repairing (the error list of the last
 // scan, the per-section counters, the last-scan date, the browser selection)
 // and the workers that scan and repair. The program builds one and hands it
-// to the windows and the commands that use it.
+// to the windows and the commands that use it; they call its operations and
+// show what those return, as values. Nothing of its state is handed out for
+// writing: the list and the counters change only through the operations.
 //
 // Every operation runs on the owner's (interface) thread. The workers write
 // the error list and the counters while they run; read them only after the
@@ -167,7 +169,8 @@ class CSarvelEngine {
   // Reads again the hives that changed on disk (unless something of ours is
   // pending), loads the repaired items, records today as the last scan
   // date, stops and discards the previous scan worker, clears the counters
-  // and the list, and starts a scan of the requested sections.
+  // and the list, and starts a scan of the requested sections. Returns at
+  // once; the worker's messages tell how it goes, ScanEnded last.
   void StartScan(const ScanRequest& request);
   // After the scan has ended or been stopped (waits for its worker): the
   // one place that decides what a scan keeps. Every finding becomes the
@@ -180,6 +183,7 @@ class CSarvelEngine {
   // Stops a running scan and waits for its worker to end: the pause in hand
   // is cut short, so this takes only as long as the worker needs to notice.
   void StopScan();
+  // True from StartScan until the worker has ended.
   bool IsScanRunning() const;
   // Waits until the current scan worker (if any) has ended.
   void WaitForScan();
@@ -189,21 +193,32 @@ class CSarvelEngine {
   // The browsers of the last scan, or of the unresolved errors loaded.
   const BrowserSelection& browsers() const { return browsers_; }
 
-  // What the last scan found; call after it has ended (WaitForScan).
+  // What the last scan found; call after it has ended (WaitForScan). Empty
+  // (not completed) before the first scan.
   ScanSummary LastScanSummary() const;
 
   // ---- Repairing. ----
+  // There are two repairs, told apart by what they take and how they end:
+  //   orvane-cli: StartRepairOfUnresolved, then FinishRepair;
+  //   the results window: SetAsideUnselected, StartRepairOfList (the
+  //   progress window), then KeepUnrepairedErrors.
+  // Both start a worker and return at once; its messages tell how it goes,
+  // RepairEnded last. Either stops a running scan first, waiting for it.
+  //
   // The repair of the unresolved errors as a user asks for it: loads them,
-  // puts the selected sections' records first and starts a repair of
-  // those. Refuses, starting nothing, when the machine may not be changed
-  // now (the reason is returned).
+  // puts the selected records first and starts a repair of those. Refuses,
+  // starting nothing, when the machine may not be changed now (the reason
+  // is returned).
   Status StartRepairOfUnresolved(const RepairSelection& selection);
-  // After that repair has ended (WaitForRepair): drops the records it
-  // repaired, keeps every other one as unresolved errors, and sums up.
+  // After that repair has ended (waits for it): drops the records it
+  // repaired, keeps every other one as unresolved errors, and sums up. An
+  // empty summary before any repair.
   RepairSummary FinishRepair();
-  // Stops any scan (waiting for its worker), then starts a repair of the
-  // first count records of the error list.
-  void StartRepair(int count);
+  // The repair of every record the list holds now: after SetAsideUnselected,
+  // those the user chose in the results window. Refuses, starting nothing,
+  // when the machine may not be changed now (the reason is returned).
+  Status StartRepairOfList();
+  // True from a repair's start until its worker has ended.
   bool IsRepairRunning() const;
   // Asks the repair worker to stop before its next record and cuts its
   // pause short; never waits.
@@ -230,7 +245,7 @@ class CSarvelEngine {
   UnresolvedKept KeepUnrepairedErrors(const SetAsideErrors& set_aside);
 
   // The figures of the last repair that FinishRepair or KeepUnrepairedErrors
-  // settled (none before the first).
+  // settled (zeros before the first).
   const RepairFigures& last_repair_figures() const { return last_repair_figures_; }
 
   // The worker of the last repair, or null (for its per-record results).
@@ -242,27 +257,32 @@ class CSarvelEngine {
   // repair in a later run cleans the browsers that scan looked at.
   //
   // Replaces the list and the counters with the file's records (sections
-  // 0..21 only), and the browser selection with the kept one (none selected
-  // when there is none). A missing file leaves both empty.
+  // 0..21 only), each counted as found, and the browser selection with the
+  // kept one (none selected when there is none). A missing or unreadable
+  // file leaves both empty.
   void LoadUnresolvedErrors();
   // Moves every record into the file (replacing it atomically) with the
   // browser selection, counts them as ignored and stores their number as
   // "IgnoredErrorsCount". False when the files could not be written: then
   // the list keeps its records.
   bool SaveUnresolvedErrors();
+  // Where those two files are, as Windows paths.
   std::wstring UnresolvedErrorsPath();
   std::wstring UnresolvedBrowsersPath();
 
-  // ---- Counters and texts. ----
-  std::wstring TotalFound() const;
-  std::wstring TotalRepaired() const;
-  std::wstring TotalIgnored() const;
-  std::wstring SectionFound(int id) const;
-  std::wstring SectionRepaired(int id) const;
-  std::wstring SectionIgnored(int id) const;
+  // ---- The list, the counters and texts, as the last operation left
+  // them; only while no worker runs. ----
+  const CErrorListEx& errors() const { return errors_; }
+  const SectionCounters& counters() const { return counters_; }
+  // Found, repaired and ignored summed over the sections.
+  SectionCounter Totals() const;
+  // One section's; zeros for an id outside 0..21.
+  SectionCounter Section(int id) const;
+  // The last scan's date as stored ("05-MAR-2026"), or "Not scanned yet".
   std::wstring GetLastScanDate() const { return last_scan_date_; }
   std::wstring GetProductVersion() const { return product_version_; }
   std::wstring GetReleaseDate() const { return release_date_; }
+  // The section's name as the windows show it; "" for an id outside 0..21.
   static std::wstring SectionName(int id);
 
   // ---- The machine's ignore list. ----
@@ -280,7 +300,8 @@ class CSarvelEngine {
   // ---- Report. ----
   // Writes the HTML report of the unresolved errors (loaded from their file,
   // replacing the list) into the reports folder, made when missing; the
-  // result names the file or says why it could not be written.
+  // result names the file, or says why it could not be written (nothing is
+  // written then).
   ReportResult WriteReport();
   // The same for the list as it stands, which is left alone: the results
   // window reports what it shows, and its entries point into the list.
@@ -289,8 +310,10 @@ class CSarvelEngine {
   // ---- Other services. ----
   // True when HKLM\Software\Clients\StartMenuInternet\<name> opens.
   bool IsBrowserInstalled(const std::wstring& name);
-  // The startup manager's listing and removal (see startup_list.h); the
-  // removal's backup set is stamped with the engine's clock.
+  // The startup manager's listing (never fails; keys that cannot be read
+  // add nothing) and removal (refused, with the reason, changing nothing;
+  // see startup_list.h). The removal's backup set is stamped with the
+  // engine's clock.
   CRegistryItemListEx ListStartupEntries() { return orvane::ListStartupEntries(platform_); }
   StartupRemoval RemoveStartupEntry(int index) {
     return orvane::RemoveStartupEntry(platform_, *state_, index, Now());
@@ -298,34 +321,37 @@ class CSarvelEngine {
 
   // ---- Backup sets (repair/backup_set.h): those of the state folder and
   // those older versions left in the machine. ----
-  // Posts one backup-found message with the set's data file per set,
-  // oldest first.
-  void ListBackups();
-  // Its kind, time, item count and size (backup_catalog.h).
-  BackupSetInfo DescribeBackup(const std::wstring& data_file) {
-    return DescribeBackupSet(platform_, *state_, data_file);
-  }
+  // Every set with its kind, time, item count and size (backup_catalog.h),
+  // oldest first; empty when there are none. A set that cannot be read is
+  // listed all the same (readable false).
+  std::vector<BackupSetInfo> ListBackups() { return DescribeBackupSets(platform_, *state_); }
   // Reads again the hives another program changed (unless something of
   // ours is pending), puts the set back and deletes it when everything
-  // came back (RestoreBackupSet).
+  // came back (RestoreBackupSet); the report says what came back and what
+  // did not.
   RestoreReport RestoreBackup(const std::wstring& data_file);
-  // Deletes the set without restoring it (DeleteBackupSet).
+  // Deletes the set without restoring it (DeleteBackupSet): Ok, or why not
+  // (no such set, or a file of it that stayed); what others put in its
+  // folder stays and is named in *left_alone (may be null).
   Status DeleteBackup(const std::wstring& data_file, std::vector<std::wstring>* left_alone = nullptr) {
     return DeleteBackupSet(platform_, *state_, data_file, left_alone);
   }
-  // Deletes the sets the rule takes, judged by the engine's clock.
+  // Deletes the sets the rule takes, judged by the engine's clock; the
+  // report names those deleted and those that could not be.
   PruneReport PruneBackups(const PruneRule& rule) { return PruneBackupSets(platform_, *state_, rule, Now()); }
 
   // ---- Uninstall manager (uninstall_list.h). ----
+  // The listing (never fails; what cannot be read is left out), its rows,
+  // and the start of a row's uninstaller (kNotStarted, with the reason,
+  // for a program that is missing or outside the machine).
   CRegistryItemListEx ListUninstallValues() { return orvane::ListUninstallValues(platform_); }
   std::vector<UninstallRow> UninstallRows() { return BuildUninstallRows(ListUninstallValues()); }
   UninstallStart StartUninstall(const UninstallRow& row) { return orvane::StartUninstall(platform_, row); }
 
-  // The list and the counters as the last operation left them; only while
-  // no worker runs.
-  CErrorListEx& errors() { return errors_; }
-  SectionCounters& counters() { return counters_; }
+  // The repair log (repair/repair_log.h) as the last scan read it, with
+  // what repairs since have added.
   const CRegistryItemListEx& repaired_items() const { return repaired_items_; }
+  // The machine and the program's own folder about it, as given.
   Platform& platform() { return platform_; }
   StateFolder& state() { return *state_; }
 
@@ -333,6 +359,9 @@ class CSarvelEngine {
   static std::wstring FormatScanDate(const LocalDateTime& local);
 
  private:
+  // Stops any scan (waiting for its worker), then starts a repair of the
+  // first count records of the list.
+  void StartRepair(int count);
   void DiscardScanWorker();
   // Writes the two files of unresolved errors, each atomically.
   bool WriteUnresolvedFiles(const CErrorListEx& records);

@@ -1,4 +1,5 @@
 #include "engine/engine.h"
+#include "engine/testing_engine.h"
 #include "repair/repair_thread.h"
 
 #include <gtest/gtest.h>
@@ -36,12 +37,13 @@ CError Record(int32_t section, std::wstring file) {
 
 class EngineTest : public ::testing::Test {
  protected:
-  CSarvelEngine& Engine() {
+  // pacer: null records pauses without waiting.
+  CSarvelEngine& Engine(Pacer* pacer = nullptr) {
     if (!engine_) {
       platform_ = prefix_.Open();
       EngineOptions options;
       options.target = &messages_;
-      options.pacer = &pacer_;
+      options.pacer = pacer ? pacer : &pacer_;
       options.now = [] { return LocalDateTime{2026, 3, 5, 9, 30, 0}; };
       options.on_problems_changed = [this] { ++refreshed_; };
       options.state = &state_;
@@ -83,9 +85,9 @@ TEST_F(EngineTest, ANewScanReplacesTheOldOnesResults) {
   engine.WaitForScan();
   EXPECT_FALSE(engine.IsScanRunning());
   EXPECT_EQ(engine.errors().GetCount(), 1);
-  EXPECT_EQ(engine.TotalFound(), L"1");
-  EXPECT_EQ(engine.SectionFound(4), L"1");
-  EXPECT_EQ(engine.SectionFound(99), L"0");
+  EXPECT_EQ(engine.Totals(), (SectionCounter{1, 0, 0}));
+  EXPECT_EQ(engine.Section(4).found, 1);
+  EXPECT_EQ(engine.Section(99), SectionCounter{});
 }
 
 // Every pause lasts a little, so a scan of all sections takes about a
@@ -150,28 +152,33 @@ TEST_F(EngineTest, UnresolvedErrorsRoundTrip) {
   CSarvelEngine& engine = Engine();
   engine.LoadUnresolvedErrors();  // no file yet
   EXPECT_TRUE(engine.errors().IsEmpty());
-  EXPECT_EQ(engine.TotalFound(), L"0");
+  EXPECT_EQ(engine.Totals(), SectionCounter{});
+  EXPECT_EQ(engine.UnresolvedErrorsPath(), L"C:\\users\\tester\\AppData\\Roaming\\Orvane\\unresolvederrors.dat");
 
-  engine.errors().Add(Record(2, L"a"));
-  engine.errors().Add(Record(2, L"b"));
-  engine.errors().Add(Record(7, L"c"));
-  engine.errors().Add(Record(40, L"out of range"));
+  // A file may name any section; only those of 0..21 are loaded.
+  ASSERT_TRUE(testing::LoadAsFound(engine, {Record(2, L"a"), Record(2, L"b"), Record(7, L"c"), Record(40, L"out of range")}));
+  ASSERT_EQ(engine.errors().GetCount(), 3);
+  EXPECT_EQ(engine.errors()[2].filePath, L"c");
+  EXPECT_EQ(engine.Section(2).found, 2);
+  EXPECT_EQ(engine.Section(7).found, 1);
+  EXPECT_EQ(engine.Section(40), SectionCounter{});  // the out-of-range record counts nowhere
+  EXPECT_EQ(engine.Totals().ignored, 0);
+
   ASSERT_TRUE(engine.SaveUnresolvedErrors());
   EXPECT_TRUE(engine.errors().IsEmpty());
-  EXPECT_EQ(engine.TotalIgnored(), L"3");  // the out-of-range record counts nowhere
-  EXPECT_EQ(ReadRegistryString(*platform_, HKEY_LOCAL_MACHINE, L"Software\\Orvane", L"IgnoredErrorsCount"), L"4");
+  EXPECT_EQ(engine.Totals().ignored, 3);
+  EXPECT_EQ(ReadRegistryString(*platform_, HKEY_LOCAL_MACHINE, L"Software\\Orvane", L"IgnoredErrorsCount"), L"3");
   EXPECT_EQ(refreshed_, 1);
-  EXPECT_EQ(engine.UnresolvedErrorsPath(), L"C:\\users\\tester\\AppData\\Roaming\\Orvane\\unresolvederrors.dat");
 
   engine.LoadUnresolvedErrors();
   ASSERT_EQ(engine.errors().GetCount(), 3);
   EXPECT_EQ(engine.errors()[2].filePath, L"c");
-  EXPECT_EQ(engine.SectionFound(2), L"2");
-  EXPECT_EQ(engine.SectionFound(7), L"1");
-  EXPECT_EQ(engine.TotalIgnored(), L"0");
+  EXPECT_EQ(engine.Section(2).found, 2);
+  EXPECT_EQ(engine.Totals().ignored, 0);
 
   // An empty list writes an empty file and stores 0.
-  engine.errors().RemoveAll();
+  ASSERT_TRUE(engine.SaveUnresolvedErrors());
+  ASSERT_TRUE(engine.errors().IsEmpty());
   ASSERT_TRUE(engine.SaveUnresolvedErrors());
   std::string bytes = "unread";
   ASSERT_TRUE(platform_->ReadFile(engine.UnresolvedErrorsPath(), &bytes));
@@ -181,13 +188,13 @@ TEST_F(EngineTest, UnresolvedErrorsRoundTrip) {
 
 TEST_F(EngineTest, AFailedSaveKeepsTheRecords) {
   CSarvelEngine& engine = Engine();
+  ASSERT_TRUE(testing::LoadAsFound(engine, {Record(3, L"kept")}));
   // A folder where the file should be makes the write fail.
-  platform_->CreateDirectory(L"C:\\users\\tester\\AppData\\Roaming\\Orvane");
+  ASSERT_TRUE(platform_->DeleteFile(engine.UnresolvedErrorsPath()));
   platform_->CreateDirectory(engine.UnresolvedErrorsPath());
-  engine.errors().Add(Record(3, L"kept"));
   EXPECT_FALSE(engine.SaveUnresolvedErrors());
   EXPECT_EQ(engine.errors().GetCount(), 1);
-  EXPECT_EQ(engine.TotalIgnored(), L"0");
+  EXPECT_EQ(engine.Totals().ignored, 0);
   EXPECT_EQ(refreshed_, 0);
 }
 
@@ -204,16 +211,15 @@ TEST_F(EngineTest, BrowsersAndBackupListing) {
 
   // Older versions' sets in the machine and the new ones beside it, oldest
   // first.
-  engine.ListBackups();
   std::vector<std::wstring> found;
-  for (const Message& m : messages_.Drain()) {
-    ASSERT_EQ(m.code, kMsgBackupFound);
-    found.push_back(m.text);
-  }
+  std::vector<BackupSetInfo> sets = engine.ListBackups();
+  for (const BackupSetInfo& set : sets) found.push_back(set.data_file);
   EXPECT_EQ(found, (std::vector<std::wstring>{L"C:\\Program Files\\Orvane\\backup\\20261208_1000_Junk.dat",
                                              L"C:\\Program Files\\Orvane\\backup\\20261208_1000_Registry.dat",
                                              newer.data_file}));
-  EXPECT_EQ(engine.DescribeBackup(newer.data_file).kind, L"ShortCut Cleaner");
+  EXPECT_TRUE(sets[0].in_machine);
+  EXPECT_EQ(sets[2].kind, L"ShortCut Cleaner");
+  EXPECT_TRUE(messages_.Drain().empty());
 }
 
 std::vector<std::wstring> FilesOf(const CErrorListEx& list) {
@@ -224,15 +230,15 @@ std::vector<std::wstring> FilesOf(const CErrorListEx& list) {
 
 class ResultsRepairTest : public EngineTest {
  protected:
-  // Six records in three sections; the user leaves out b and e.
-  SetAsideErrors SetAsideBAndE() {
-    CSarvelEngine& engine = Engine();
-    for (auto [section, file] : {std::pair{2, L"a"}, {2, L"b"}, {7, L"c"}, {7, L"d"}, {9, L"e"}, {9, L"f"}}) {
-      engine.errors().Add(Record(section, file));
-      engine.counters().AddFound(section);
-    }
-    return engine.SetAsideUnselected({true, false, true, true, false, true});
+  // Six records in three sections, as the results window shows them.
+  void LoadSix() {
+    std::vector<CError> six;
+    for (auto [section, file] : {std::pair{2, L"a"}, {2, L"b"}, {7, L"c"}, {7, L"d"}, {9, L"e"}, {9, L"f"}})
+      six.push_back(Record(section, file));
+    ASSERT_TRUE(testing::LoadAsFound(Engine(), six));
   }
+  // The user leaves out b and e.
+  SetAsideErrors SetAsideBAndE() { return Engine().SetAsideUnselected({true, false, true, true, false, true}); }
   std::vector<std::wstring> FileRecords() {
     CErrorListEx read;
     ReadErrorFile(*platform_, Engine().UnresolvedErrorsPath(), &read);
@@ -244,53 +250,57 @@ class ResultsRepairTest : public EngineTest {
 };
 
 TEST_F(ResultsRepairTest, WhatTheRepairDidNotReachJoinsTheSetAsideRecordsInListOrder) {
+  testing::GatePacer pacer(2);
+  CSarvelEngine& engine = Engine(&pacer);
+  pacer.engine = &engine;
+  LoadSix();
   SetAsideErrors aside = SetAsideBAndE();
-  CSarvelEngine& engine = Engine();
   EXPECT_TRUE(aside.written);
   EXPECT_EQ(FilesOf(aside.records), (std::vector<std::wstring>{L"b", L"e"}));
   EXPECT_EQ(FileRecords(), (std::vector<std::wstring>{L"b", L"e"}));
   EXPECT_EQ(StoredCount(), L"2");
   EXPECT_EQ(FilesOf(engine.errors()), (std::vector<std::wstring>{L"a", L"c", L"d", L"f"}));
-  EXPECT_EQ(engine.SectionIgnored(2), L"1");
-  EXPECT_EQ(engine.SectionIgnored(9), L"1");
+  EXPECT_EQ(engine.Section(2).ignored, 1);
+  EXPECT_EQ(engine.Section(9).ignored, 1);
   EXPECT_EQ(refreshed_, 1);
 
-  // A repair that ends after two records (as an abort does): c is
-  // repaired, d and f never reached.
-  engine.StartRepair(2);
+  // A repair aborted during its second record: c is repaired, d and f
+  // never reached.
+  ASSERT_TRUE(engine.StartRepairOfList());
+  pacer.StopWhenHeld();
   UnresolvedKept kept = engine.KeepUnrepairedErrors(aside);
   EXPECT_TRUE(kept.written);
   EXPECT_EQ(kept.count, 4);
   EXPECT_EQ(FileRecords(), (std::vector<std::wstring>{L"b", L"d", L"e", L"f"}));
   EXPECT_EQ(StoredCount(), L"4");
   EXPECT_TRUE(engine.errors().IsEmpty());
-  EXPECT_EQ(engine.SectionRepaired(2), L"1");
-  EXPECT_EQ(engine.SectionRepaired(7), L"1");
-  EXPECT_EQ(engine.SectionIgnored(7), L"1");
-  EXPECT_EQ(engine.SectionIgnored(9), L"2");
+  EXPECT_EQ(engine.Section(2), (SectionCounter{2, 1, 1}));
+  EXPECT_EQ(engine.Section(7), (SectionCounter{2, 1, 1}));
+  EXPECT_EQ(engine.Section(9), (SectionCounter{2, 0, 2}));
   EXPECT_EQ(refreshed_, 2);
 }
 
 TEST_F(ResultsRepairTest, AnEarlierRepairsOutcomesAreNotTakenForANewOne) {
   CSarvelEngine& engine = Engine();
-  engine.errors().Add(Record(4, L"old"));
-  engine.StartRepair(1);
+  ASSERT_TRUE(testing::LoadAsFound(engine, std::vector<CError>(4, Record(4, L"old"))));
+  ASSERT_TRUE(engine.StartRepairOfList());
   engine.WaitForRepair();
-  engine.errors().RemoveAll();
+  ASSERT_EQ(engine.repair_thread()->outcomes()[0].state, RecordOutcome::State::kRepaired);
   // Same list size as the old repair's, but no repair follows the set-aside.
+  LoadSix();
   SetAsideErrors aside = SetAsideBAndE();
-  engine.errors().RemoveAt(3);
-  engine.errors().RemoveAt(2);
-  engine.errors().RemoveAt(1);
   UnresolvedKept kept = engine.KeepUnrepairedErrors(aside);
   EXPECT_TRUE(kept.written);
-  EXPECT_EQ(FileRecords(), (std::vector<std::wstring>{L"a", L"b", L"e"}));
-  EXPECT_EQ(StoredCount(), L"3");
+  EXPECT_EQ(FileRecords(), (std::vector<std::wstring>{L"a", L"b", L"c", L"d", L"e", L"f"}));
+  EXPECT_EQ(StoredCount(), L"6");
 }
 
 TEST_F(ResultsRepairTest, AFileThatCannotBeWrittenLosesNothing) {
-  CSarvelEngine& engine = Engine();
-  platform_->CreateDirectory(L"C:\\users\\tester\\AppData\\Roaming\\Orvane");
+  testing::GatePacer pacer(1);
+  CSarvelEngine& engine = Engine(&pacer);
+  pacer.engine = &engine;
+  LoadSix();
+  ASSERT_TRUE(platform_->DeleteFile(engine.UnresolvedErrorsPath()));
   platform_->CreateDirectory(engine.UnresolvedErrorsPath());
   SetAsideErrors aside = SetAsideBAndE();
   EXPECT_FALSE(aside.written);
@@ -298,7 +308,8 @@ TEST_F(ResultsRepairTest, AFileThatCannotBeWrittenLosesNothing) {
   EXPECT_EQ(FilesOf(engine.errors()), (std::vector<std::wstring>{L"a", L"c", L"d", L"f"}));
   EXPECT_EQ(StoredCount(), L"2");
 
-  engine.StartRepair(1);
+  ASSERT_TRUE(engine.StartRepairOfList());
+  pacer.StopWhenHeld();
   UnresolvedKept kept = engine.KeepUnrepairedErrors(aside);
   EXPECT_FALSE(kept.written);
   EXPECT_EQ(kept.count, 5);
@@ -338,9 +349,9 @@ TEST_F(EngineTest, ARestoreAfterAnotherProgramWroteTheRegistryProceeds) {
 
 TEST_F(EngineTest, TheReportOfTheListLeavesTheListAlone) {
   CSarvelEngine& engine = Engine();
-  engine.errors().Add(Record(2, L"in file"));
-  ASSERT_TRUE(engine.SaveUnresolvedErrors());
-  engine.errors().Add(Record(7, L"shown now"));
+  ASSERT_TRUE(testing::LoadAsFound(engine, {Record(2, L"in file"), Record(7, L"shown now")}));
+  // The results window left the first out: the file holds it, the list the other.
+  ASSERT_TRUE(engine.SetAsideUnselected({false, true}).written);
   ReportResult report = engine.WriteReportOfList();
   ASSERT_TRUE(report.ok) << std::string(report.error.begin(), report.error.end());
   EXPECT_EQ(FilesOf(engine.errors()), (std::vector<std::wstring>{L"shown now"}));
@@ -393,9 +404,9 @@ TEST_F(EngineTest, AShortcutOnTheLinkedDesktopIsNeverMovedOutOfTheHostsFolder) {
   record.errorType = ErrorType::File;
   record.section = section::kShortcuts;
   record.filePath = L"C:\\users\\tester\\Desktop\\Gone.lnk";
-  engine.errors().Add(record);
+  ASSERT_TRUE(testing::LoadAsFound(engine, {record}));
 
-  engine.StartRepair(1);
+  ASSERT_TRUE(engine.StartRepairOfList());
   engine.WaitForRepair();
   EXPECT_TRUE(std::filesystem::exists(desktop + "/Gone.lnk"));
   EXPECT_TRUE(std::filesystem::exists(desktop + "/Gone.txt"));

@@ -95,7 +95,7 @@ TEST(LinkedHomeWine, NothingInTheHomeTheProfileLinksToIsFoundOrRemoved) {
   }
   EXPECT_TRUE(junk_found);
 
-  engine.StartRepair(engine.errors().GetCount());
+  ASSERT_TRUE(engine.StartRepairOfList());
   engine.WaitForRepair();
   EXPECT_FALSE(fs::exists(peer.dir() + "/drive_c/windows/temp/setup.tmp"));
   EXPECT_EQ(Contents(home.dir), before);

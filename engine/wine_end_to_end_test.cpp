@@ -136,7 +136,7 @@ TEST_F(WineEndToEnd, ScanRepairRestore) {
     EXPECT_FALSE(found.count(L"Good"));
     EXPECT_TRUE(found.count(L"C:\\windows\\Temp\\setup.tmp")) << "junk file not found";
 
-    engine.StartRepair(engine.errors().GetCount());
+    ASSERT_TRUE(engine.StartRepairOfList());
     engine.WaitForRepair();
     ASSERT_TRUE(engine.repair_thread()->status()) << WideToUtf8(engine.repair_thread()->status().message);
   }
@@ -198,7 +198,7 @@ TEST_F(WineEndToEnd, AfterWineCommandsScansRepairsAndRestoresSeeTheRegistryAsItI
   bool found = false;
   for (const CError& e : engine.errors()) found |= e.item.valueName == L"Late";
   ASSERT_TRUE(found) << "the scan did not see what Wine saved";
-  engine.StartRepair(engine.errors().GetCount());
+  ASSERT_TRUE(engine.StartRepairOfList());
   engine.WaitForRepair();
   ASSERT_TRUE(engine.repair_thread()->status()) << WideToUtf8(engine.repair_thread()->status().message);
 

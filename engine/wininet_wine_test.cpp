@@ -142,7 +142,7 @@ TEST_F(WinInetPeer, ScanListsWinInetsOwnEntriesRepairRemovesThemAndWinInetStillC
   for (const auto& v : visits) EXPECT_EQ(v.rfind(L"Visited: ", 0), 0u) << WideToUtf8(v);
 
   const std::vector<CError> found(engine.errors().begin(), engine.errors().end());
-  engine.StartRepair(engine.errors().GetCount());
+  ASSERT_TRUE(engine.StartRepairOfList());
   engine.WaitForRepair();
   ASSERT_NE(engine.repair_thread(), nullptr);
   EXPECT_TRUE(engine.repair_thread()->status()) << WideToUtf8(engine.repair_thread()->status().message);

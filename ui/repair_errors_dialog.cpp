@@ -76,23 +76,23 @@ void CRepairErrorsDialog::Lay() {
 
 int CRepairErrorsDialog::Run() {
   Lay();
-  // The worker would find the same and change nothing; saying so before the
-  // window opens spares the user a repair that only pretends to run.
-  if (Status writable = engine_.platform().CheckWritable(); !writable) {
-    messenger_.Tell(this, kCaption,
-                    QStringLiteral("The repair cannot run now: %1")
-                        .arg(QString::fromStdWString(writable.message)),
-                    Messenger::Icon::kWarning);
-    return QDialog::Rejected;
-  }
-  running_ = true;
-  started_ = false;
   // Records the user left out were counted as ignored when they were set
   // aside; the end message names them so it never claims more than the
   // summary's "Ignored" column shows.
-  left_out_ = 0;
-  for (int id = 0; id < kSectionCount; ++id) left_out_ += engine_.counters()[id].ignored;
-  engine_.StartRepair(engine_.errors().GetCount());
+  left_out_ = engine_.Totals().ignored;
+  // The worker would find the same and change nothing; saying so before the
+  // window opens spares the user a repair that only pretends to run.
+  if (Status started = engine_.StartRepairOfList(); !started) {
+    messenger_.Tell(this, kCaption,
+                    QStringLiteral("The repair cannot run now: %1")
+                        .arg(QString::fromStdWString(started.message)),
+                    Messenger::Icon::kWarning);
+    return QDialog::Rejected;
+  }
+  // The worker's messages are queued for this thread: none arrives before
+  // exec() runs.
+  running_ = true;
+  started_ = false;
   int result = exec();
   if (running_) {
     // Ended some other way (the parent closed): never leave the worker behind.

@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QKeyEvent>
-#include <atomic>
-#include <chrono>
-#include <thread>
+#include <array>
 #include <utility>
 
+#include "engine/testing_engine.h"
 #include "platform/testing/fake_wineserver.h"
 #include "ui/result_status.h"
 #include "model/program_paths.h"
@@ -16,35 +15,9 @@
 namespace orvane::ui {
 namespace {
 
+using orvane::testing::GatePacer;
+using orvane::testing::LoadAsFound;
 using testing::WhileRunning;
-
-// Lets the first pauses pass; the one after the record numbered hold_after
-// waits until the repair has been asked to stop, so a test can press Abort
-// with the worker in a known place.
-class GatePacer : public Pacer {
- public:
-  explicit GatePacer(int hold_after) : hold_after_(hold_after) {}
-  void Pause(uint32_t) override {
-    CSarvelEngine* held = engine.load();
-    if (++calls_ != hold_after_ || !held) return;
-    for (int i = 0; i < 20000; ++i) {
-      const CRepairErrorsThread* worker = held->repair_thread();
-      if (worker && worker->stop_requested()) return;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-  }
-  uint32_t Delay(uint32_t) override { return 0; }
-  void Rearm(int hold_after) {
-    hold_after_ = hold_after;
-    calls_ = 0;
-  }
-
-  std::atomic<CSarvelEngine*> engine{nullptr};
-
- private:
-  std::atomic<int> hold_after_;
-  std::atomic<int> calls_{0};
-};
 
 class RepairErrorsDialogTest : public ::testing::Test, public testing::WindowFixture {
  protected:
@@ -90,7 +63,7 @@ TEST_F(RepairErrorsDialogTest, AbortDuringTheThirdRecordEndsAfterItAndDropsTheLa
   GatePacer pacer(3);
   CSarvelEngine& engine = Engine(&pacer);
   pacer.engine = &engine;
-  for (const CError& e : records) engine.errors().Add(e);
+  ASSERT_TRUE(LoadAsFound(engine, records));
   CRepairErrorsDialog window(engine, messenger_);
   Connect(window);
 
@@ -113,8 +86,8 @@ TEST_F(RepairErrorsDialogTest, AbortDuringTheThirdRecordEndsAfterItAndDropsTheLa
   EXPECT_FALSE(engine.IsRepairRunning());
   EXPECT_EQ(range, 10);
   EXPECT_TRUE(messenger_.said.empty());  // no completion message after an abort
-  EXPECT_EQ(engine.SectionRepaired(section::kStartup), L"3");
-  EXPECT_EQ(engine.TotalRepaired(), L"3");
+  EXPECT_EQ(engine.Section(section::kStartup).repaired, 3);
+  EXPECT_EQ(engine.Totals().repaired, 3);
   EXPECT_FALSE(ValueExists(L"v2"));
   EXPECT_TRUE(ValueExists(L"v3"));
 
@@ -141,7 +114,7 @@ TEST_F(RepairErrorsDialogTest, EscapeAndTheCloseRequestRunTheAbortProcedure) {
   GatePacer pacer(1);
   CSarvelEngine& engine = Engine(&pacer);
   pacer.engine = &engine;
-  for (const CError& e : records) engine.errors().Add(e);
+  ASSERT_TRUE(LoadAsFound(engine, records));
   CRepairErrorsDialog window(engine, messenger_);
   Connect(window);
   std::function<void()> stop;
@@ -155,14 +128,14 @@ TEST_F(RepairErrorsDialogTest, EscapeAndTheCloseRequestRunTheAbortProcedure) {
   };
   EXPECT_EQ(window.Run(), QDialog::Rejected);
   EXPECT_FALSE(engine.IsRepairRunning());
-  EXPECT_EQ(engine.TotalRepaired(), L"1");
+  EXPECT_EQ(engine.Totals().repaired, 1);
   EXPECT_TRUE(ValueExists(L"e1"));
 
   pacer.Rearm(1);
   stop = [&] { window.close(); };
   EXPECT_EQ(window.Run(), QDialog::Rejected);
   EXPECT_FALSE(engine.IsRepairRunning());
-  EXPECT_EQ(engine.TotalRepaired(), L"2");  // e0 again (already gone), then the stop
+  EXPECT_EQ(engine.Totals().repaired, 2);  // e0 again (already gone), then the stop
   EXPECT_TRUE(ValueExists(L"e1"));
   EXPECT_TRUE(messenger_.said.empty());
 }
@@ -170,7 +143,7 @@ TEST_F(RepairErrorsDialogTest, EscapeAndTheCloseRequestRunTheAbortProcedure) {
 TEST_F(RepairErrorsDialogTest, ARefusedMachineIsToldAndNothingStarts) {
   CError record = ValueRecord(section::kStartup, L"kept");
   CSarvelEngine& engine = Engine();
-  engine.errors().Add(record);
+  ASSERT_TRUE(LoadAsFound(engine, {record}));
   CRepairErrorsDialog window(engine, messenger_);
   Connect(window);
   {
@@ -189,7 +162,7 @@ TEST_F(RepairErrorsDialogTest, ARunThatFellShortIsNotAnnouncedAsASuccess) {
   // A file where the backup folder belongs: no backup, so no repair.
   ASSERT_TRUE(state_.CreateNewFile(kStateBackupFolder));
   CSarvelEngine& engine = Engine();
-  engine.errors().Add(record);
+  ASSERT_TRUE(LoadAsFound(engine, {record}));
   CRepairErrorsDialog window(engine, messenger_);
   Connect(window);
   EXPECT_EQ(window.Run(), QDialog::Rejected);
@@ -198,7 +171,7 @@ TEST_F(RepairErrorsDialogTest, ARunThatFellShortIsNotAnnouncedAsASuccess) {
       << messenger_.said[0].text.toStdString();
   EXPECT_TRUE(messenger_.said[0].text.contains("backup"));
   EXPECT_TRUE(ValueExists(L"unsafe"));
-  EXPECT_EQ(engine.TotalRepaired(), L"0");
+  EXPECT_EQ(engine.Totals().repaired, 0);
 }
 
 TEST_F(RepairErrorsDialogTest, RecordsLeftInPlaceAreCountedInTheMessage) {
@@ -212,8 +185,7 @@ TEST_F(RepairErrorsDialogTest, RecordsLeftInPlaceAreCountedInTheMessage) {
   kept.item.rootName = L"HKEY_CURRENT_USER";
   kept.item.subKey = L"Software\\Filled";
   CSarvelEngine& engine = Engine();
-  engine.errors().Add(repaired);
-  engine.errors().Add(kept);
+  ASSERT_TRUE(LoadAsFound(engine, {repaired, kept}));
   CRepairErrorsDialog window(engine, messenger_);
   Connect(window);
   EXPECT_EQ(window.Run(), QDialog::Rejected);
@@ -222,13 +194,12 @@ TEST_F(RepairErrorsDialogTest, RecordsLeftInPlaceAreCountedInTheMessage) {
             "1 of the 2 issues have been repaired; 1 could not be repaired and stay in the list. Click OK to see "
             "what was repaired.");
   EXPECT_FALSE(ValueExists(L"gone"));
-  EXPECT_EQ(engine.TotalRepaired(), L"1");
+  EXPECT_EQ(engine.Totals().repaired, 1);
 }
 
 TEST_F(RepairErrorsDialogTest, RecordsTheUserLeftOutAreNamedInTheMessage) {
   CSarvelEngine& engine = Engine();
-  engine.errors().Add(ValueRecord(section::kStartup, L"gone"));
-  engine.errors().Add(ValueRecord(section::kStartup, L"aside"));
+  ASSERT_TRUE(LoadAsFound(engine, {ValueRecord(section::kStartup, L"gone"), ValueRecord(section::kStartup, L"aside")}));
   std::vector<bool> chosen = {true, false};
   engine.SetAsideUnselected(chosen);
   CRepairErrorsDialog window(engine, messenger_);
@@ -243,6 +214,24 @@ TEST_F(RepairErrorsDialogTest, RecordsTheUserLeftOutAreNamedInTheMessage) {
 
 class ResultStatusTest : public ::testing::Test, public testing::WindowFixture {
  protected:
+  // Leaves the counters as orvane-cli's repair does: of each {section,
+  // found, repaired}, found records are loaded, the first repaired of them
+  // chosen and repaired, and the others kept as unresolved (ignored).
+  void Repair(std::initializer_list<std::array<int, 3>> sections) {
+    CSarvelEngine& engine = Engine();
+    std::vector<CError> records;
+    RepairSelection chosen;
+    for (auto [section, found, repaired] : sections) {
+      for (int i = 0; i < found; ++i) {
+        records.push_back(ValueRecord(section, L"v" + std::to_wstring(records.size())));
+        if (i < repaired) chosen.records.insert(static_cast<int>(records.size()));
+      }
+    }
+    ASSERT_TRUE(LoadAsFound(engine, records));
+    ASSERT_TRUE(engine.StartRepairOfUnresolved(chosen));
+    ASSERT_EQ(engine.FinishRepair().repaired, static_cast<int>(chosen.records.size()));
+  }
+
   // Opens the summary and calls look() while it is shown.
   void Show(CResultStatus& window, const std::function<void()>& look) {
     EXPECT_EQ(WhileRunning(
@@ -260,9 +249,7 @@ TEST_F(ResultStatusTest, RegistryModeShowsTheCountersAndTotalsOverHiddenRows) {
   CResultStatus window(engine);
   // Counters as a repair leaves them; set after the window was made, so the
   // window must read them when it opens.
-  *engine.counters().Find(section::kStartup) = {5, 3, 2};
-  *engine.counters().Find(0) = {1, 1, 0};
-  *engine.counters().Find(section::kTempFiles) = {4, 0, 4};  // a hidden row
+  Repair({{section::kStartup, 5, 3}, {0, 1, 1}, {section::kTempFiles, 4, 0}});  // temporary files: a hidden row
   Show(window, [&] {
     EXPECT_EQ(window.windowTitle(), "Repair results summary");
     EXPECT_EQ(window.size(), QSize(510, 446));
@@ -289,8 +276,8 @@ TEST_F(ResultStatusTest, RegistryModeShowsTheCountersAndTotalsOverHiddenRows) {
 TEST_F(ResultStatusTest, PrivacyModeShowsNineRowsFromTheTopAndEscapeCloses) {
   CSarvelEngine& engine = Engine();
   engine.SetPrivacyScan(true);
-  *engine.counters().Find(section::kTempFiles) = {7, 6, 1};
-  *engine.counters().Find(section::kStartup) = {2, 0, 2};  // hidden in this mode, still counted
+  // Start-up's row is hidden in this mode, but counted.
+  Repair({{section::kTempFiles, 7, 6}, {section::kStartup, 2, 0}});
   CResultStatus window(engine);
   EXPECT_EQ(WhileRunning(
                 window, [&] { return window.Run(); },

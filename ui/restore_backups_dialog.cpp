@@ -120,34 +120,30 @@ int CRestoreBackupsDialog::Run() {
 
 void CRestoreBackupsDialog::Relist() {
   list_->DeleteAllItems();
-  paths_.clear();
-  sets_.clear();
-  engine_.ListBackups();
+  sets_ = engine_.ListBackups();
+  for (const BackupSetInfo& set : sets_) {
+    int row = list_->InsertItem(list_->GetItemCount(), QString::fromStdWString(set.kind));
+    list_->SetItemText(row, kDateColumn,
+                       set.made ? QString::fromStdWString(BackupShortDateText(*set.made)) : QString());
+    list_->topLevelItem(row)->setToolTip(kDateColumn, DateText(set));
+    list_->SetItemText(row, kItemsColumn, set.readable ? QString::number(set.items) : QStringLiteral("?"));
+    list_->SetItemText(row, kSizeColumn, SizeText(set.bytes));
+  }
 }
 
-void CRestoreBackupsDialog::HandleEvent(const WorkerEvent& event) {
-  const auto* found = std::get_if<BackupFound>(&event);
-  if (!found) return;
-  for (const std::wstring& path : paths_)
-    if (path == found->path) return;
-  paths_.push_back(found->path);
-  sets_.push_back(engine_.DescribeBackup(found->path));
-  const BackupSetInfo& set = sets_.back();
-  int row = list_->InsertItem(list_->GetItemCount(), QString::fromStdWString(set.kind));
-  list_->SetItemText(row, kDateColumn,
-                     set.made ? QString::fromStdWString(BackupShortDateText(*set.made)) : QString());
-  list_->topLevelItem(row)->setToolTip(kDateColumn, DateText(set));
-  list_->SetItemText(row, kItemsColumn, set.readable ? QString::number(set.items) : QStringLiteral("?"));
-  list_->SetItemText(row, kSizeColumn, SizeText(set.bytes));
+std::vector<std::wstring> CRestoreBackupsDialog::paths() const {
+  std::vector<std::wstring> files;
+  for (const BackupSetInfo& set : sets_) files.push_back(set.data_file);
+  return files;
 }
 
 void CRestoreBackupsDialog::Restore() {
   const int row = list_->GetSelectionMark();
-  if (row < 0 || row >= static_cast<int>(paths_.size())) {
+  if (row < 0 || row >= static_cast<int>(sets_.size())) {
     messenger_.Tell(this, kCaption, QStringLiteral("Please make a single selection first."));
     return;
   }
-  const std::wstring path = paths_[row];
+  const std::wstring path = sets_[row].data_file;
   // Nothing written now would last (a wineserver holds the registry): say so
   // rather than report a restore that did not happen.
   if (Status writable = engine_.platform().CheckWritable(); !writable) {
@@ -165,14 +161,14 @@ void CRestoreBackupsDialog::Restore() {
 
 void CRestoreBackupsDialog::Delete() {
   const int row = list_->GetSelectionMark();
-  if (row < 0 || row >= static_cast<int>(paths_.size())) {
+  if (row < 0 || row >= static_cast<int>(sets_.size())) {
     messenger_.Tell(this, kCaption, QStringLiteral("Please make a selection first."));
     return;
   }
   // A deleted set cannot be brought back: the user says which one goes.
   if (!messenger_.Ask(this, kCaption, DeleteQuestion(sets_[row]))) return;
   std::vector<std::wstring> left_alone;
-  Status deleted = engine_.DeleteBackup(paths_[row], &left_alone);
+  Status deleted = engine_.DeleteBackup(sets_[row].data_file, &left_alone);
   Relist();
   if (!deleted) {
     messenger_.Tell(this, kCaption, QString::fromStdWString(deleted.message), Messenger::Icon::kWarning);

@@ -1,11 +1,10 @@
 // `CRestoreBackupsDialog`: lists the backup sets repairs have left, each with
 // its kind, when it was made, its item count and the space it takes, and
 // lets the user restore one (its items go back, then the set goes) or
-// delete one (after a question naming its kind, date and time). The listing
-// arrives as BackupFound events (the engine's ListBackups posts them; the
-// main window relays them while this dialog exists). After each restore or
-// delete the list is listed afresh, so it shows what is on disk: a set kept
-// after a partial restore stays in it. Interface thread only.
+// delete one (after a question naming its kind, date and time). The rows are
+// what the engine's ListBackups returns. After each restore or delete the
+// list is listed afresh, so it shows what is on disk: a set kept after a
+// partial restore stays in it. Interface thread only.
 #pragma once
 
 #include <QCheckBox>
@@ -15,7 +14,6 @@
 
 #include "engine/engine.h"
 #include "ui/window_instance.h"
-#include "model/events.h"
 #include "repair/restore.h"
 #include "ui/messenger.h"
 #include "ui/skin/bitmap_button.h"
@@ -35,12 +33,8 @@ class CRestoreBackupsDialog : public CBitmapDialog, public WindowInstance<CResto
   // engine and messenger must outlive the dialog.
   CRestoreBackupsDialog(CSarvelEngine& engine, Messenger& messenger, QWidget* parent = nullptr);
 
-  // Empties the list, asks the engine to list the sets and runs modally
-  // until Close or Escape.
+  // Lists the sets afresh and runs modally until Close or Escape.
   int Run();
-  // BackupFound: appends the set's row (a path already listed is ignored,
-  // so a late event cannot double a row). Others are ignored.
-  void HandleEvent(const WorkerEvent& event);
 
   // The commands of the Restore and Delete buttons, on the selected row.
   // Delete asks first and deletes only on Yes.
@@ -48,7 +42,8 @@ class CRestoreBackupsDialog : public CBitmapDialog, public WindowInstance<CResto
   void Delete();
 
   CItemListCtrl* list() const { return list_; }
-  const std::vector<std::wstring>& paths() const { return paths_; }
+  // The rows' data files, in row order.
+  std::vector<std::wstring> paths() const;
   CBitmapButtonEx* restore_button() const { return restore_; }
   CBitmapButtonEx* delete_button() const { return delete_; }
   CBitmapButtonEx* close_button() const { return close_; }
@@ -81,8 +76,7 @@ class CRestoreBackupsDialog : public CBitmapDialog, public WindowInstance<CResto
   CBitmapButtonEx* delete_;
   CBitmapButtonEx* restore_;
   CBitmapButtonEx* close_;
-  // The data file and the facts of each row, parallel to the rows.
-  std::vector<std::wstring> paths_;
+  // The facts of each row, its data file included, in row order.
   std::vector<BackupSetInfo> sets_;
 };
 

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 
+#include "engine/testing_engine.h"
 #include "platform/testing/fake_wineserver.h"
 #include "platform/text.h"
 #include "repair/backup_set.h"
@@ -14,25 +15,19 @@
 namespace orvane::ui {
 namespace {
 
-using testing::WaitUntil;
 using testing::WhileRunning;
 
 const std::wstring kTemp = L"C:\\users\\tester\\Temp\\";
 
 class RestoreBackupsDialogTest : public ::testing::Test, public testing::WindowFixture {
  protected:
-  // Repairs records with the engine as the program does; returns the data
+  // Repairs records with the engine as orvane-cli does; returns the data
   // files of the sets the run made.
   std::vector<std::wstring> Repair(const std::vector<CError>& records) {
     CSarvelEngine& engine = Engine();
-    engine.errors().RemoveAll();
-    for (const CError& e : records) engine.errors().Add(e);
-    engine.StartRepair(engine.errors().GetCount());
-    engine.WaitForRepair();
-    std::vector<std::wstring> sets;
-    for (const BackupSet& set : engine.repair_thread()->backup_sets())
-      sets.push_back(set.data_file);
-    return sets;
+    EXPECT_TRUE(orvane::testing::LoadAsFound(engine, records));
+    EXPECT_TRUE(engine.StartRepairOfUnresolved({}));
+    return engine.FinishRepair().backup_sets;
   }
 
   CError JunkRecord(const std::wstring& name, const std::string& content) {
@@ -44,26 +39,16 @@ class RestoreBackupsDialogTest : public ::testing::Test, public testing::WindowF
     return e;
   }
 
-  // Runs the dialog, waits for rows rows, then act(); closes it with Close.
+  // Runs the dialog, expects rows rows, then act(); closes it with Close.
   void WithDialog(CRestoreBackupsDialog& dialog, int rows, const std::function<void()>& act) {
-    QObject::connect(&bridge_, &EventBridge::eventArrived, &dialog,
-                     &CRestoreBackupsDialog::HandleEvent);
     EXPECT_EQ(WhileRunning(
                   dialog, [&] { return dialog.Run(); },
                   [&] {
-                    EXPECT_TRUE(WaitUntil([&] { return dialog.list()->GetItemCount() >= rows; }));
-                    Settle();
                     EXPECT_EQ(dialog.list()->GetItemCount(), rows);
                     act();
                     dialog.close_button()->click();
                   }),
               QDialog::Rejected);
-  }
-
-  // Delivers what the engine has posted so far.
-  void Settle() {
-    EXPECT_TRUE(WaitUntil([&] { return bridge_.Idle(); }));
-    QCoreApplication::processEvents();
   }
 
   static int RowOf(const CRestoreBackupsDialog& dialog, const std::wstring& path) {
@@ -118,7 +103,6 @@ TEST_F(RestoreBackupsDialogTest, RestoreAndDeleteTheNewestSetAndTheListFollows) 
     ASSERT_EQ(
         messenger_.texts(),
         std::vector<QString>{"A previous registry configuration has been successfully restored."});
-    Settle();
     ASSERT_EQ(dialog.paths(), older);
     EXPECT_EQ(dialog.list()->GetItemCount(), 1);
     EXPECT_EQ(dialog.list()->GetSelectionMark(), -1);
@@ -136,12 +120,10 @@ TEST_F(RestoreBackupsDialogTest, RestoreAndDeleteTheNewestSetAndTheListFollows) 
     EXPECT_TRUE(messenger_.said[0].text.startsWith("Delete the Registry Cleaner backup of " +
                                                    dialog.list()->topLevelItem(0)->toolTip(1) + "?"))
         << messenger_.said[0].text.toStdString();
-    Settle();
     EXPECT_EQ(dialog.paths(), older);
     messenger_.answer = true;
     dialog.list()->SelectRow(0);
     dialog.delete_button()->click();
-    Settle();
     EXPECT_EQ(dialog.list()->GetItemCount(), 0);
     EXPECT_TRUE(dialog.paths().empty());
     EXPECT_EQ(messenger_.said.size(), 2u);  // the question only: a delete that worked says nothing
@@ -171,7 +153,6 @@ TEST_F(RestoreBackupsDialogTest, APartialRestoreSaysWhichItemsFailedAndKeepsTheS
         << text.toStdString();
     EXPECT_FALSE(text.contains("good.tmp")) << text.toStdString();
     EXPECT_TRUE(text.contains("kept"));
-    Settle();
     EXPECT_EQ(dialog.paths(), sets);  // still listed: it can be retried
   });
   EXPECT_EQ(orvane::testing::ReadHostFile(prefix_.HostPath(kTemp + L"good.tmp")), "good");
@@ -210,7 +191,6 @@ TEST_F(RestoreBackupsDialogTest, RowsAreNamedByCategoryAndAnInternetSetRestoresN
     EXPECT_EQ(
         messenger_.texts(),
         std::vector<QString>{"A previous registry configuration has been successfully restored."});
-    Settle();
     EXPECT_EQ(dialog.list()->GetItemCount(), 2);
     EXPECT_EQ(RowOf(dialog, internet), -1);
   });

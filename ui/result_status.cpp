@@ -69,9 +69,10 @@ void CResultStatus::Lay() {
   Style(total_found_, {270, 390, 60, 21}, total_color, 12, 700);
   Style(total_repaired_, {350, 390, 60, 21}, total_color, 12, 700);
   Style(total_ignored_, {420, 390, 60, 21}, total_color, 12, 700);
-  total_found_->SetText(QString::fromStdWString(engine_.TotalFound()));
-  total_repaired_->SetText(QString::fromStdWString(engine_.TotalRepaired()));
-  total_ignored_->SetText(QString::fromStdWString(engine_.TotalIgnored()));
+  const SectionCounter totals = engine_.Totals();
+  total_found_->SetText(QString::number(totals.found));
+  total_repaired_->SetText(QString::number(totals.repaired));
+  total_ignored_->SetText(QString::number(totals.ignored));
   // Under the table, beside Close: what left the machine and what the
   // backup holds, in the words orvane-cli uses.
   Style(figures_, {30, 413, 360, 25}, Qt::black, 8);
@@ -95,9 +96,10 @@ void CResultStatus::Lay() {
     Style(r.repaired, {350, y, 40, 21}, Qt::black, 10);
     Style(r.ignored, {moved ? 430 : 420, y, 40, 21}, Qt::black, 10);
     r.name->SetText(QString::fromStdWString(CSarvelEngine::SectionName(i)));
-    r.found->SetText(QString::fromStdWString(engine_.SectionFound(i)));
-    r.repaired->SetText(QString::fromStdWString(engine_.SectionRepaired(i)));
-    r.ignored->SetText(QString::fromStdWString(engine_.SectionIgnored(i)));
+    const SectionCounter counts = engine_.Section(i);
+    r.found->SetText(QString::number(counts.found));
+    r.repaired->SetText(QString::number(counts.repaired));
+    r.ignored->SetText(QString::number(counts.ignored));
     for (CXColorStatic* label : {r.name, r.found, r.repaired, r.ignored}) {
       label->setVisible(shown);
       label->setEnabled(shown);

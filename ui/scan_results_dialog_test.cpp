@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+#include "engine/testing_engine.h"
 #include "model/ignore_file.h"
 #include "model/messages.h"
 #include "model/pacer.h"
@@ -72,20 +73,26 @@ class ResultsWindowTest : public ::testing::Test {
     engine_ = std::make_unique<CSarvelEngine>(*platform_, options);
   }
 
-  // count findings of section, named <prefix>0, <prefix>1, ...
+  // Adds count findings of section, named <prefix>0, <prefix>1, ..., to
+  // those the window is to show.
   void Add(int32_t section, int count, const std::wstring& prefix) {
-    for (int i = 0; i < count; ++i) {
-      engine_->errors().Add(Finding(section, prefix + std::to_wstring(i)));
-      engine_->counters().AddFound(section);
-    }
+    for (int i = 0; i < count; ++i) found_.Add(Finding(section, prefix + std::to_wstring(i)));
+    Load();
   }
+  void Add(const CError& finding) {
+    found_.Add(finding);
+    Load();
+  }
+  // The findings added so far become the engine's list, as Last Results
+  // loads them.
+  void Load() { ASSERT_TRUE(orvane::testing::LoadAsFound(*engine_, found_)); }
 
   ResultsActions Actions() {
     ResultsActions actions;
     // The repair as the progress window runs it: all the list, to the end.
     actions.run_repair_progress = [this] {
       handed_to_repair_ = Names(engine_->errors());
-      engine_->StartRepair(engine_->errors().GetCount());
+      ASSERT_TRUE(engine_->StartRepairOfList());
       engine_->WaitForRepair();
     };
     actions.run_repair_summary = [this] { ++summaries_; };
@@ -107,8 +114,9 @@ class ResultsWindowTest : public ::testing::Test {
   testing::TempStateFolder state_;
   std::unique_ptr<wine::WinePlatform> platform_;
   MessageQueue messages_;
-  RecordingPacer pacer_;
+  testing::GatePacer pacer_{0};  // holds no repair until a test rearms it
   std::unique_ptr<CSarvelEngine> engine_;
+  CErrorListEx found_;
   RecordingMessenger messenger_;
   std::vector<std::wstring> handed_to_repair_;
   int summaries_ = 0;
@@ -168,9 +176,9 @@ TEST_F(ResultsWindowTest, AClearedSectionGoesToTheFileAndTheRestIsRepaired) {
   window.OnRepairProblems();
   EXPECT_EQ(FileRecords(), (std::vector<std::wstring>{L"empty0", L"empty1", L"empty2", L"empty3"}));
   EXPECT_EQ(StoredCount(), L"4");
-  EXPECT_EQ(engine_->SectionIgnored(7), L"4");
+  EXPECT_EQ(engine_->Section(7).ignored, 4);
   EXPECT_EQ(handed_to_repair_, (std::vector<std::wstring>{L"sound0", L"sound1", L"sound2", L"font0", L"font1"}));
-  EXPECT_EQ(engine_->TotalRepaired(), L"5");
+  EXPECT_EQ(engine_->Totals().repaired, 5);
   EXPECT_TRUE(engine_->errors().IsEmpty());
   EXPECT_EQ(summaries_, 1);
   EXPECT_GE(refreshes_, 1);
@@ -188,8 +196,7 @@ TEST_F(ResultsWindowTest, FilesShowTheirSizeAndTheSummarySaysWhatLeftTheMachine)
     e.typeText = name;
     e.filePath = path;
     e.size = bytes;
-    engine_->errors().Add(e);
-    engine_->counters().AddFound(e.section);
+    Add(e);
   }
   // An emptied folder is a finding but no file, and has no size.
   prefix_.Folder(L"C:\\windows\\Temp\\old");
@@ -198,8 +205,7 @@ TEST_F(ResultsWindowTest, FilesShowTheirSizeAndTheSummarySaysWhatLeftTheMachine)
   folder.errorType = ErrorType::File;
   folder.typeText = L"old";
   folder.filePath = L"C:\\windows\\Temp\\old\\";
-  engine_->errors().Add(folder);
-  engine_->counters().AddFound(folder.section);
+  Add(folder);
   Add(2, 1, L"sound");
   CScanResultsDialog window(*engine_, messenger_, Actions());
   window.BuildResults();
@@ -244,10 +250,12 @@ TEST_F(ResultsWindowTest, AnAbortedRepairLeavesWhatItDidNotReachWithTheSetAsideO
   Add(2, 2, L"aside");
   Add(7, 10, L"r");
   ResultsActions actions = Actions();
-  // The repair stops after three of the ten records, as an Abort does.
+  // Abort during the third of the ten records.
+  pacer_.Rearm(3);
+  pacer_.engine = engine_.get();
   actions.run_repair_progress = [this] {
-    engine_->StartRepair(3);
-    engine_->WaitForRepair();
+    ASSERT_TRUE(engine_->StartRepairOfList());
+    pacer_.StopWhenHeld();
   };
   CScanResultsDialog window(*engine_, messenger_, actions);
   window.BuildResults();
@@ -256,9 +264,8 @@ TEST_F(ResultsWindowTest, AnAbortedRepairLeavesWhatItDidNotReachWithTheSetAsideO
   EXPECT_EQ(FileRecords(), (std::vector<std::wstring>{L"aside0", L"aside1", L"r3", L"r4", L"r5", L"r6", L"r7",
                                                       L"r8", L"r9"}));
   EXPECT_EQ(StoredCount(), L"9");
-  EXPECT_EQ(engine_->SectionRepaired(7), L"3");
-  EXPECT_EQ(engine_->SectionIgnored(7), L"7");
-  EXPECT_EQ(engine_->SectionIgnored(2), L"2");
+  EXPECT_EQ(engine_->Section(7), (SectionCounter{10, 3, 7}));
+  EXPECT_EQ(engine_->Section(2), (SectionCounter{2, 0, 2}));
   EXPECT_TRUE(engine_->errors().IsEmpty());
 }
 
@@ -311,6 +318,8 @@ TEST_F(ResultsWindowTest, NoWayOfClosingTheWindowChangesWhatIsKept) {
   WriteRegistryString(*platform_, HKEY_LOCAL_MACHINE, L"Software\\Orvane", L"IgnoredErrorsCount", L"7");
   Add(2, 2, L"sound");
   Add(7, 1, L"empty");
+  // In the list only, as a scan leaves what it could not keep.
+  ASSERT_TRUE(platform_->DeleteFile(engine_->UnresolvedErrorsPath()));
   const std::vector<std::function<void(CScanResultsDialog&)>> closes = {
       [](CScanResultsDialog& w) { w.close(); },
       [](CScanResultsDialog& w) { QTest::keyClick(&w, Qt::Key_Escape); },
@@ -367,8 +376,7 @@ TEST_F(ResultsWindowTest, CreateReportOffersTheReportAndKeepsTheList) {
 }
 
 TEST_F(ResultsWindowTest, AMachinesTextIsDrawnAsThePlainCharacters) {
-  engine_->errors().Add(Finding(2, L"<b>x</b>"));
-  engine_->counters().AddFound(2);
+  Add(Finding(2, L"<b>x</b>"));
   CScanResultsDialog window(*engine_, messenger_, Actions());
   window.BuildResults();
   CScanResultInfo& entry = const_cast<CScanResultInfo&>(window.list()->results()[0]);
@@ -454,7 +462,7 @@ TEST_F(ResultsWindowTest, TheDetailsIconTakesTheHandAndClicksBelowTheRowsDoNothi
 TEST_F(ResultsWindowTest, WhenTheFileCannotBeWrittenTheUserIsToldAndTheRecordsStay) {
   Add(2, 2, L"sound");
   Add(7, 1, L"empty");
-  platform_->CreateDirectory(L"C:\\users\\tester\\AppData\\Roaming\\Orvane");
+  ASSERT_TRUE(platform_->DeleteFile(engine_->UnresolvedErrorsPath()));
   platform_->CreateDirectory(engine_->UnresolvedErrorsPath());
   ResultsActions actions = Actions();
   actions.run_repair_progress = [] {};  // no repair ran
