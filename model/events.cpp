@@ -18,7 +18,6 @@ WorkerEvent Decode(Message m) {
     case kMsgRecordBegins: return RecordBegins{std::move(m.text)};
     case kMsgRecordProcessed: return RecordProcessed{static_cast<int32_t>(m.wparam)};
     case kMsgRepairEnded: return RepairEnded{};
-    case kMsgBackupFound: return BackupFound{std::move(m.text)};
     case kMsgNewVersion: return NewVersion{};
     case kMsgNoNewVersion: return NoNewVersion{};
     case kMsgVersionInPlace: return VersionInPlace{};
@@ -44,7 +43,6 @@ Message Encode(const WorkerEvent& event) {
         if constexpr (std::is_same_v<E, RecordBegins>) return {kMsgRecordBegins, 0, 0, e.text};
         if constexpr (std::is_same_v<E, RecordProcessed>) return {kMsgRecordProcessed, e.count, 0, {}};
         if constexpr (std::is_same_v<E, RepairEnded>) return {kMsgRepairEnded, 0, 0, {}};
-        if constexpr (std::is_same_v<E, BackupFound>) return {kMsgBackupFound, 0, 0, e.path};
         if constexpr (std::is_same_v<E, NewVersion>) return {kMsgNewVersion, 0, 0, {}};
         if constexpr (std::is_same_v<E, NoNewVersion>) return {kMsgNoNewVersion, 0, 0, {}};
         if constexpr (std::is_same_v<E, VersionInPlace>) return {kMsgVersionInPlace, 0, 0, {}};

@@ -38,9 +38,6 @@ struct RecordProcessed {
   int32_t count = 0;  // records processed so far
 };
 struct RepairEnded {};  // the repair worker's last message, also after a stop
-struct BackupFound {
-  std::wstring path;  // a backup set's data file
-};
 struct NewVersion {};      // the update check found a newer version
 struct NoNewVersion {};    // the update check found none
 struct VersionInPlace {};  // the download put the new version in place
@@ -57,7 +54,7 @@ struct DownloadComplete {};
 
 using WorkerEvent = std::variant<std::monostate, ErrorAdded, ProgressText, ScanCompleted, SectionBegins,
                                  SectionEnds, ScanEnded, RepairStarted, RecordBegins, RecordProcessed,
-                                 RepairEnded, BackupFound, NewVersion, NoNewVersion, VersionInPlace,
+                                 RepairEnded, NewVersion, NoNewVersion, VersionInPlace,
                                  DownloadFailed, DownloadStarts, DownloadReceived, DownloadComplete>;
 
 // The event a message carries; std::monostate for a code that is not a
