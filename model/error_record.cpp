@@ -65,16 +65,24 @@ int32_t ParseDecimal(const std::wstring& text) {
 }
 
 std::wstring FormatErrorLine(const CError& record) {
+  std::wstring line;
+  AppendErrorLine(record, &line);
+  return line;
+}
+
+void AppendErrorLine(const CError& record, std::wstring* out) {
   const std::wstring_view sep = kFieldSeparator;
   const CRegistryItem& item = record.item;
   const std::wstring type_name = ValueTypeName(item.valueType);
   const std::wstring error_type = Decimal(record.errorType);
   const std::wstring section = Decimal(record.section);
   // Built in place: the file of a big scan is hundreds of thousands of these.
-  std::wstring line;
-  line.reserve(64 + record.filePath.size() + record.reason.size() + record.typeText.size() + item.rootName.size() +
-               type_name.size() + item.subKey.size() + item.valueName.size() + item.valueData.size());
-  for (const std::wstring* field : {&error_type, &section, &record.filePath, &record.reason, &record.typeText, &item.rootName, &type_name}) {
+  std::wstring& line = *out;
+  line.reserve(line.size() + 64 + record.filePath.size() + record.reason.size() + record.typeText.size() +
+               item.rootName.size() + type_name.size() + item.subKey.size() + item.valueName.size() +
+               item.valueData.size());
+  for (const std::wstring* field :
+       {&error_type, &section, &record.filePath, &record.reason, &record.typeText, &item.rootName, &type_name}) {
     line += *field;
     line += sep;
   }
@@ -98,31 +106,47 @@ std::wstring FormatErrorLine(const CError& record) {
     line += sep;
   }
   line += kRecordEnd;
-  return line;
 }
 
 std::optional<CError> ParseErrorLine(const std::wstring& line) {
-  std::vector<std::wstring> fields = SplitString(line, kFieldSeparator);
-  if (fields.size() < kRecordFields) return std::nullopt;
+  // The pieces before each separator (what follows the last is dropped),
+  // taken where they lie: a file of a big scan is hundreds of thousands of
+  // lines, and each field becomes its record's string once.
+  const std::wstring_view text(line);
+  const std::wstring_view sep = kFieldSeparator;
+  std::wstring_view fields[kRecordFields];
+  size_t count = 0, pos = 0;
+  for (; count < kRecordFields; ++count) {
+    size_t found = text.find(sep, pos);
+    if (found == std::wstring_view::npos) return std::nullopt;
+    fields[count] = text.substr(pos, found - pos);
+    pos = found + sep.size();
+  }
+  auto without = [](std::wstring_view field, const wchar_t* prefix) {
+    return field.find(prefix) == std::wstring_view::npos ? std::wstring(field)
+                                                         : EraseAll(std::wstring(field), prefix);
+  };
   CError record;
-  record.errorType = ParseDecimal(fields[0]);
-  record.section = ParseDecimal(fields[1]);
+  record.errorType = ParseDecimal(std::wstring(fields[0]));
+  record.section = ParseDecimal(std::wstring(fields[1]));
   record.filePath = fields[2];
   record.reason = fields[3];
   record.typeText = fields[4];
   record.item.rootName = fields[5];
-  record.item.rootKey = RootKeyFromName(fields[5]);
-  record.item.valueType = ValueTypeFromName(fields[6]);
-  record.item.tag = ParseDecimal(fields[7]);
+  record.item.rootKey = RootKeyFromName(record.item.rootName);
+  record.item.valueType = ValueTypeFromName(std::wstring(fields[6]));
+  record.item.tag = ParseDecimal(std::wstring(fields[7]));
   record.item.subKey = fields[8];
-  record.item.valueName = EraseAll(fields[9], kValueNamePrefix);
-  record.item.valueData = EraseAll(fields[10], kValueDataPrefix);
+  record.item.valueName = without(fields[9], kValueNamePrefix);
+  record.item.valueData = without(fields[10], kValueDataPrefix);
   bool sized = false;
-  for (size_t i = kRecordFields; i < fields.size(); ++i) {
-    if (!sized && std::wstring_view(fields[i]).starts_with(kSizePrefix)) {
-      record.size = ParseSize(std::wstring_view(fields[i]).substr(std::size(kSizePrefix) - 1));
+  for (size_t found = text.find(sep, pos); found != std::wstring_view::npos; found = text.find(sep, pos)) {
+    const std::wstring_view field = text.substr(pos, found - pos);
+    pos = found + sep.size();
+    if (!sized && field.starts_with(kSizePrefix)) {
+      record.size = ParseSize(field.substr(std::size(kSizePrefix) - 1));
       sized = true;
-    } else if (fields[i] == kView32Field) {
+    } else if (field == kView32Field) {
       record.item.view = KEY_WOW64_32KEY;
     }
   }

@@ -77,6 +77,8 @@ inline constexpr wchar_t kFieldSeparator[] = L"::";
 // it: readers of eleven fields pass over both, and a line without them reads
 // as size 0 in the program's own view.
 std::wstring FormatErrorLine(const CError& record);
+// The same line appended to *line, which keeps its storage.
+void AppendErrorLine(const CError& record, std::wstring* line);
 
 // Reads one line without its ";;\r\n". Returns nullopt when the line has
 // fewer than 11 "::"-terminated fields (not a record). Fields are stored as

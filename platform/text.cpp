@@ -104,45 +104,49 @@ std::string WideToUtf8(std::wstring_view w) {
 
 std::string WideToUtf16le(std::wstring_view w) {
   std::string out;
-  out.resize(w.size() * 2);
-  for (size_t i = 0; i < w.size(); ++i) {
-    uint16_t u = static_cast<uint16_t>(w[i]);
-    out[2 * i] = static_cast<char>(u & 0xFF);
-    out[2 * i + 1] = static_cast<char>(u >> 8);
-  }
+  AppendUtf16le(w, &out);
   return out;
 }
 
+void AppendUtf16le(std::wstring_view w, std::string* out) {
+  const size_t at = out->size();
+  out->resize(at + w.size() * 2);
+  char* to = out->data() + at;
+  for (size_t i = 0; i < w.size(); ++i) {
+    uint16_t u = static_cast<uint16_t>(w[i]);
+    to[2 * i] = static_cast<char>(u & 0xFF);
+    to[2 * i + 1] = static_cast<char>(u >> 8);
+  }
+}
+
 std::wstring Utf16leToWide(std::string_view b, bool* complete) {
-  std::wstring out;
-  size_t units = b.size() / 2;
-  out.reserve(units);
+  // Written in place rather than pushed a unit at a time: the file of a big
+  // scan is tens of megabytes of these.
+  const size_t units = b.size() / 2;
+  std::wstring out(units, L'\0');
+  wchar_t* to = out.data();
+  size_t made = 0;
   bool whole = (b.size() % 2) == 0;
   for (size_t i = 0; i < units; ++i) {
-    unsigned u = static_cast<unsigned char>(b[2 * i]) |
-                 (static_cast<unsigned char>(b[2 * i + 1]) << 8);
-    if (IsHigh(u)) {
-      if (i + 1 >= units) {
-        whole = false;
-        break;
-      }
-      unsigned next = static_cast<unsigned char>(b[2 * i + 2]) |
-                      (static_cast<unsigned char>(b[2 * i + 3]) << 8);
-      if (!IsLow(next)) {
-        whole = false;
-        break;
-      }
-      out.push_back(static_cast<wchar_t>(u));
-      out.push_back(static_cast<wchar_t>(next));
-      ++i;
+    unsigned u = static_cast<unsigned char>(b[2 * i]) | (static_cast<unsigned char>(b[2 * i + 1]) << 8);
+    if (u < 0xD800 || u > 0xDFFF) {
+      to[made++] = static_cast<wchar_t>(u);
       continue;
     }
-    if (IsLow(u)) {
+    if (IsLow(u) || i + 1 >= units) {
       whole = false;
       break;
     }
-    out.push_back(static_cast<wchar_t>(u));
+    unsigned next = static_cast<unsigned char>(b[2 * i + 2]) | (static_cast<unsigned char>(b[2 * i + 3]) << 8);
+    if (!IsLow(next)) {
+      whole = false;
+      break;
+    }
+    to[made++] = static_cast<wchar_t>(u);
+    to[made++] = static_cast<wchar_t>(next);
+    ++i;
   }
+  out.resize(made);
   if (complete) *complete = whole;
   return out;
 }

@@ -16,6 +16,8 @@ std::string WideToUtf8(std::wstring_view wide);
 
 // Little-endian bytes, no byte-order mark, no terminator.
 std::string WideToUtf16le(std::wstring_view wide);
+// The same appended to *out, which keeps its storage.
+void AppendUtf16le(std::wstring_view wide, std::string* out);
 // Reads as far as the bytes are valid: a trailing odd byte is dropped, and the
 // text stops before the first unpaired surrogate. *complete (when given) tells
 // whether every byte was used.
