@@ -23,9 +23,11 @@
 #include "platform/wine/registry_store.h"
 #include "platform/wine/registry_views.h"
 #include "platform/wine/server_lock.h"
-#include "platform/wine/wine_process.h"
 
 namespace orvane::wine {
+
+struct HostCommand;  // wine_process.h
+class HostProcess;   // wine_process.h
 
 struct WineOptions {
   // A constructor rather than aggregate braces, so callers name only what

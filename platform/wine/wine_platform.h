@@ -4,7 +4,7 @@
 //   WineRegistry     wine_registry.cpp        the hives
 //   WineFiles        wine_files.cpp, wine_state_crossings.cpp, wine_profile_files.cpp
 //   WineEnvironment  wine_environment.cpp     variables, special folders
-//   WineProcesses    wine_process.cpp, wine_processes.cpp
+//   WineProcesses    wine_processes.h, wine_process.cpp
 //   WineShell        wine_shell.cpp           recycle bin, shell links
 //   WineUrlCache     wine_url_cache.cpp       WinINet's containers
 //   WineScheduler    wine_scheduler.cpp       the scheduled scan
@@ -21,6 +21,7 @@
 #include "platform/wine/wine_environment.h"
 #include "platform/wine/wine_files.h"
 #include "platform/wine/wine_machine.h"
+#include "platform/wine/wine_process.h"
 #include "platform/wine/wine_processes.h"
 #include "platform/wine/wine_registry.h"
 #include "platform/wine/wine_scheduler.h"

@@ -21,6 +21,7 @@
 #include "platform/text.h"
 #include "platform/wine/host_files.h"
 #include "platform/wine/server_lock.h"
+#include "platform/wine/wine_machine.h"
 #include "platform/wine/wine_processes.h"
 
 extern char** environ;
@@ -376,5 +377,11 @@ std::unique_ptr<RunningProcess> WineProcesses::StartInMachine(const std::wstring
   if (!child) return refuse(Utf8ToWide(error));
   return std::make_unique<WineRunningProcess>(machine_, registry_, std::move(child), std::move(folder), answer, application);
 }
+
+bool WineProcesses::ListProcesses(std::vector<MachineProcess>* processes) {
+  return ListPrefixProcesses("/proc", machine_.prefix_dir(), processes);
+}
+
+bool WineProcesses::TerminateProcess(DWORD id) { return TerminatePrefixProcess(machine_.prefix_dir(), id); }
 
 }  // namespace orvane::wine

@@ -296,10 +296,4 @@ bool TerminatePrefixProcess(const std::string &prefix_dir, DWORD id) {
   return killed;
 }
 
-bool WineProcesses::ListProcesses(std::vector<MachineProcess> *processes) {
-  return ListPrefixProcesses("/proc", machine_.prefix_dir(), processes);
-}
-
-bool WineProcesses::TerminateProcess(DWORD id) { return TerminatePrefixProcess(machine_.prefix_dir(), id); }
-
 }  // namespace orvane::wine

@@ -15,7 +15,6 @@
 #include "platform/files.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
-#include "platform/wine/wine_machine.h"
 
 namespace orvane::wine {
 
@@ -50,6 +49,8 @@ bool FindWineUsers(const std::string &proc_root, const std::string &prefix_dir, 
 // processes. The process is held through a pidfd while it is checked, so a
 // recycled id can never lead the signal to another program. False otherwise.
 bool TerminatePrefixProcess(const std::string &prefix_dir, DWORD id);
+
+class WineMachine;  // wine_machine.h
 
 // The processes role over a Wine prefix: command lines run in it through
 // the starting program and the Wine loader, and the host processes Wine

@@ -25,6 +25,7 @@
 #include "platform/text.h"
 #include "platform/wine/host_files.h"
 #include "platform/wine/url_cache_answer.h"
+#include "platform/wine/wine_process.h"
 #include "platform/wine/wine_url_cache.h"
 
 namespace orvane::wine {
