@@ -1,9 +1,8 @@
 #include "model/error_list.h"
 
-#include <future>
-#include <memory>
 #include <utility>
 
+#include "model/piece_pipe.h"
 #include "platform/names.h"
 #include "platform/text.h"
 
@@ -206,42 +205,27 @@ std::string EncodeErrorRecords(const CErrorListEx& list) {
 bool WriteErrorFile(Files& files, const std::wstring& path, const CErrorListEx& list) {
   // The file of a big scan is the largest thing the program makes (85 MB for
   // 200,000 history rows): it goes out in pieces of about a megabyte, each
-  // record read into one CError and formatted once. While one piece is
-  // written on a thread of its own the next is made, so the two costs
-  // overlap; one piece at a time is on its way, so they reach the file in
-  // order.
+  // record read into one CError and formatted once, and a piece is written
+  // while the next is made.
   constexpr size_t kPiece = 1 << 20;
   return files.WriteFileAtomicPieces(path, [&](const Files::PieceSink& sink) {
-    bool written = true;
-    std::future<bool> writing;
-    auto hand_over = [&](std::string&& made) {
-      if (writing.valid()) written = writing.get();
-      if (!written) return;
-      auto piece = std::make_shared<const std::string>(std::move(made));
-      try {
-        writing = std::async(std::launch::async, [&sink, piece] { return sink(*piece); });
-      } catch (...) {
-        // No thread to be had: the piece is written here.
-        written = sink(*piece);
-      }
-    };
+    PiecePipe<std::string, bool> pipe([&sink](const std::string& piece) { return sink(piece); }, true);
     std::string piece;
     piece.reserve(kPiece + 4096);
     std::wstring line;
     CError record;
-    for (int i = 0; i < list.GetCount() && written; ++i) {
+    for (int i = 0; i < list.GetCount() && pipe.ok(); ++i) {
       list.Read(i, &record);
       line.clear();
       AppendErrorLine(record, &line);
       AppendUtf16le(line, &piece);
       if (piece.size() < kPiece) continue;
-      hand_over(std::move(piece));
+      pipe.Send(std::move(piece));
       piece.clear();
       piece.reserve(kPiece + 4096);
     }
-    if (written && !piece.empty()) hand_over(std::move(piece));
-    if (writing.valid()) written = writing.get() && written;
-    return written;
+    if (!piece.empty()) pipe.Send(std::move(piece));
+    return pipe.Finish();
   });
 }
 

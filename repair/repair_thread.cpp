@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <future>
 #include <map>
 #include <memory>
 #include <optional>
 
 #include "model/own_files.h"
+#include "model/piece_pipe.h"
 #include "platform/names.h"
 #include "platform/registry_values.h"
 #include "platform/text.h"
@@ -273,43 +273,27 @@ bool CRepairErrorsThread::StageRecord(const CError& record, size_t index, SetSta
 bool CRepairErrorsThread::WriteBrowserSectionLines(const CErrorListEx& records, int from, int end, int32_t section,
                                                    SetState& set) {
   // The lines go out in pieces of a million characters or so (a history of
-  // 200,000 visits is never held as one text), and while one piece is
-  // converted, written and flushed to the disk on a thread of its own, the
-  // next is made: the two costs overlap instead of adding up. One piece at
-  // a time is on its way, so the lines reach the file in order.
+  // 200,000 visits is never held as one text), each written and flushed to
+  // the disk while the next is made, in order.
   constexpr size_t kPieceChars = size_t{1} << 20;
-  Status written = Status::Ok();
-  std::future<Status> writing;
-  auto hand_over = [&](std::wstring&& piece) {
-    if (writing.valid()) written = writing.get();
-    if (!written) return;
-    auto lines = std::make_shared<const std::wstring>(std::move(piece));
-    try {
-      writing = std::async(std::launch::async,
-                           [this, &set, lines] { return AppendBackupLines(env_.state, set.files, *lines); });
-    } catch (...) {
-      // No thread to be had: the piece is written here.
-      written = AppendBackupLines(env_.state, set.files, *lines);
-    }
-  };
+  PiecePipe<std::wstring, Status> pipe(
+      [this, &set](const std::wstring& lines) { return AppendBackupLines(env_.state, set.files, lines); },
+      Status::Ok());
   std::wstring piece;
   piece.reserve(kPieceChars + 4096);
   CError record;
-  for (int i = from; i < end && written; ++i) {
+  for (int i = from; i < end && pipe.ok(); ++i) {
     if (records.SectionAt(i) != section) continue;
     records.Read(i, &record);
     if (!IsBrowserData(record)) continue;
     AppendBackupRecordLine(&piece, record, L"", std::nullopt);
     if (piece.size() < kPieceChars) continue;
-    hand_over(std::move(piece));
+    pipe.Send(std::move(piece));
     piece.clear();
     piece.reserve(kPieceChars + 4096);
   }
-  if (written && !piece.empty()) hand_over(std::move(piece));
-  if (writing.valid()) {
-    Status last = writing.get();
-    if (written) written = last;
-  }
+  if (!piece.empty()) pipe.Send(std::move(piece));
+  const Status written = pipe.Finish();
   if (written) return true;
   set.usable = false;
   set.problem = L"the backup file " + set.files.data_file + L" could not be written";
