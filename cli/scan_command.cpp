@@ -213,7 +213,7 @@ int RunResults(CSarvelEngine& engine, const Output& output) {
     const ScanFileTotals totals = TotalsOf(errors);
     for (int id = 0; id < kSectionCount; ++id) {
       int count = 0;
-      for (const CError& e : errors) count += e.section == id;
+      for (int i = 0; i < errors.GetCount(); ++i) count += errors.SectionAt(i) == id;
       if (count == 0) continue;
       const std::string files = FilesText(totals.sections[id]);
       output.out << WideToUtf8(SectionName(id)) << " (" << count << (files.empty() ? "" : "; " + files) << ")\n";

@@ -242,7 +242,8 @@ RepairSummary CSarvelEngine::FinishRepair() {
   CErrorListEx removed;
   for (int i = static_cast<int>(outcomes.size()) - 1; i >= 0; --i) {
     if (outcomes[i].state == RecordOutcome::State::kRepaired) {
-      if (IsFileFinding(errors_[i])) removed.Add(errors_[i]);
+      if (IsFileSection(errors_.SectionAt(i)))
+        if (const CError record = errors_[i]; IsFileFinding(record)) removed.Add(record);
       errors_.RemoveAt(i);
     } else if (outcomes[i].state == RecordOutcome::State::kNotRepaired) {
       summary.not_repaired.insert(summary.not_repaired.begin(),
@@ -299,7 +300,7 @@ bool CSarvelEngine::SaveUnresolvedErrors() {
   // write must not lose the findings.
   if (!WriteUnresolvedFiles(errors_)) return false;
   int count = errors_.GetCount();
-  for (const CError& record : errors_) counters_.AddIgnored(record.section);
+  for (int i = 0; i < count; ++i) counters_.AddIgnored(errors_.SectionAt(i));
   errors_.RemoveAll();
   StoreIgnoredCount(count);
   return true;

@@ -20,11 +20,13 @@ std::wstring ByteSizeText(uint64_t bytes) {
   return std::to_wstring(tenths / 10) + L"." + std::to_wstring(tenths % 10) + L" " + kUnits[unit];
 }
 
+bool IsFileSection(int32_t id) {
+  return id == section::kShortcuts || id == section::kWindowsTemp || id == section::kLogFiles ||
+         id == section::kTempFiles;
+}
+
 bool IsFileFinding(const CError& record) {
-  const int32_t id = record.section;
-  return record.errorType == ErrorType::File && !record.filePath.empty() &&
-         (id == section::kShortcuts || id == section::kWindowsTemp || id == section::kLogFiles ||
-          id == section::kTempFiles);
+  return record.errorType == ErrorType::File && !record.filePath.empty() && IsFileSection(record.section);
 }
 
 bool IsFolderFinding(const CError& record) { return IsFileFinding(record) && record.filePath.back() == L'\\'; }
@@ -32,7 +34,12 @@ bool IsFolderFinding(const CError& record) { return IsFileFinding(record) && rec
 ScanFileTotals TotalsOf(const CErrorListEx& errors) {
   ScanFileTotals totals;
   std::unordered_set<std::wstring> counted;
-  for (const CError& e : errors) {
+  CError e;
+  for (int i = 0; i < errors.GetCount(); ++i) {
+    // The records of other sections (a history of 200,000 visits) are never
+    // built.
+    if (!IsFileSection(errors.SectionAt(i))) continue;
+    errors.Read(i, &e);
     if (!IsFileFinding(e)) continue;
     const bool folder = IsFolderFinding(e);
     FileTotals& section = totals.sections[e.section];

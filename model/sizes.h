@@ -20,6 +20,9 @@ std::wstring ByteSizeText(uint64_t bytes);
 // The browser sections' items are rows of a browser's stores and the recycle
 // bin's the shell's; they carry no size.
 bool IsFileFinding(const CError& record);
+// The sections whose findings can be files; a walk over a long list asks
+// this of a record's section before it builds the record.
+bool IsFileSection(int32_t section);
 // A file finding that names a folder (its path ends in "\"): no file of its
 // own, and no size.
 bool IsFolderFinding(const CError& record);
