@@ -22,10 +22,7 @@ std::string TemporaryPathFor(const std::string& path) {
   return path + ".orvane-" + std::to_string(getpid()) + ".tmp";
 }
 
-void RemoveStaleTemporaries(const std::string& path) {
-  size_t slash = path.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  std::string stem = path.substr(slash == std::string::npos ? 0 : slash + 1) + ".orvane-";
+void RemoveEndedWritersFiles(const std::string& dir, const std::function<long(std::string_view name)>& writer_of) {
   // Never through a link: the folder itself must be a real one.
   int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return;
@@ -35,19 +32,28 @@ void RemoveStaleTemporaries(const std::string& path) {
     return;
   }
   while (struct dirent* e = readdir(d)) {
-    std::string_view name(e->d_name);
-    if (name.size() <= stem.size() + 4 || name.substr(0, stem.size()) != stem ||
-        name.substr(name.size() - 4) != ".tmp")
-      continue;
-    std::string_view digits = name.substr(stem.size(), name.size() - stem.size() - 4);
-    if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos)
-      continue;
-    pid_t pid = static_cast<pid_t>(std::stol(std::string(digits)));
-    if (pid == getpid() || pid <= 0) continue;
-    if (kill(pid, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
+    const long pid = writer_of(e->d_name);
+    if (pid <= 0 || pid == getpid()) continue;
+    if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
     unlinkat(dirfd(d), e->d_name, 0);
   }
   closedir(d);
+}
+
+void RemoveStaleTemporaries(const std::string& path) {
+  size_t slash = path.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  std::string stem = path.substr(slash == std::string::npos ? 0 : slash + 1) + ".orvane-";
+  // "<name>.orvane-<pid>.tmp"
+  RemoveEndedWritersFiles(dir, [&stem](std::string_view name) -> long {
+    if (name.size() <= stem.size() + 4 || name.substr(0, stem.size()) != stem ||
+        name.substr(name.size() - 4) != ".tmp")
+      return 0;
+    std::string_view digits = name.substr(stem.size(), name.size() - stem.size() - 4);
+    if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos)
+      return 0;
+    return std::stol(std::string(digits));
+  });
 }
 
 int WriteHostFileAtomic(const std::string& path, const std::string& bytes, bool follow_link,

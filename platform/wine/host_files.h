@@ -32,7 +32,11 @@ std::string TemporaryPathFor(const std::string& path);
 // Removes the temporary files that processes no longer running left beside
 // path (a save killed half-way); those of live processes stay. Nothing is
 // removed when path's folder is itself a link. The caller decides that the
-// folder is one it may change (see WinePlatform::RemoveStaleTemporaryFiles).
+// folder is one it may change (see WineMachine::RemoveStaleTemporaryFiles).
 void RemoveStaleTemporaries(const std::string& path);
+// The same walk for any naming: removes each entry of the folder dir (never
+// through a link) whose writer, the process id writer_of reads from its name
+// (0 for a name that is no temporary), no longer runs.
+void RemoveEndedWritersFiles(const std::string& dir, const std::function<long(std::string_view name)>& writer_of);
 
 }  // namespace orvane::wine

@@ -4,7 +4,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
-#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -228,24 +227,13 @@ void WineMachine::RemoveStaleTemporaryFiles() {
     if (!target.empty() && InsideRoot(target)) RemoveStaleTemporaries(target);
   }
   if (!InsideRoot(temporaries_ + "/x")) return;
-  int fd = open(temporaries_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return;
-  DIR* d = fdopendir(fd);
-  if (!d) {
-    close(fd);
-    return;
-  }
-  while (struct dirent* e = readdir(d)) {
-    std::string name = e->d_name;
+  // "<pid>-<n>.tmp" (TemporaryFor)
+  RemoveEndedWritersFiles(temporaries_, [](std::string_view name) -> long {
     size_t dash = name.find('-');
-    if (dash == std::string::npos || dash == 0 || dash > 9 ||
-        name.find_first_not_of("0123456789") != dash)
-      continue;
-    pid_t pid = static_cast<pid_t>(std::stol(name.substr(0, dash)));
-    if (pid == getpid() || kill(pid, 0) == 0 || errno != ESRCH) continue;
-    unlinkat(dirfd(d), e->d_name, 0);
-  }
-  closedir(d);
+    if (dash == std::string_view::npos || dash == 0 || dash > 9 || name.find_first_not_of("0123456789") != dash)
+      return 0;
+    return std::stol(std::string(name.substr(0, dash)));
+  });
 }
 
 std::string WineMachine::ConfigDir() const {
